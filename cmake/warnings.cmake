@@ -1,0 +1,11 @@
+# One place for warnings and sanitizers; every target of ours calls it.
+function(kestrow_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
+    if(KESTROW_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+    if(KESTROW_SANITIZE)
+        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
+endfunction()

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Shared by scripts/run and scripts/test: installs the Debian packages the
+# project needs (only the missing ones) and builds into build/.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${KESTROW_BUILD_DIR:-$ROOT/build}"
+
+PACKAGES=(
+    build-essential cmake pkg-config ninja-build
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    librtmidi-dev libgtest-dev libgmock-dev
+    jackd2 libjack-jackd2-dev python3-mido
+    fonts-liberation fonts-liberation2
+    xvfb xauth xdotool poppler-utils
+)
+
+kestrow_install_packages() {
+    local missing=()
+    local p
+    for p in "${PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing Debian packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    # jackd2 asks about real-time priority; answer it without a prompt.
+    echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections 2>/dev/null || true
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+kestrow_build() {
+    local werror="${KESTROW_WERROR:-OFF}"
+    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DKESTROW_WERROR="$werror" >/dev/null
+    cmake --build "$BUILD_DIR" -j "$(nproc)"
+}
