@@ -1,0 +1,317 @@
+#include "device_protocol.h"
+
+#include "dump_frame.h"
+
+#include <type_traits>
+
+namespace kestrow {
+
+namespace {
+
+const char* const kPortWarnings[] = {
+    "",
+    "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in the "
+    "Device Settings Menu.",
+    "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in the "
+    "Device Settings Menu.",
+    "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
+    "Settings Menu.",
+};
+
+constexpr EncodeOptions kLiveAll { true, true, true };
+
+} // namespace
+
+DeviceProtocol::DeviceProtocol(
+    PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link, ProtocolHost& host)
+    : m_bank(bank)
+    , m_settings(settings)
+    , m_link(link)
+    , m_host(host)
+    , m_sendBuffer(kSendBufferSize)
+{
+}
+
+// --- sending ---
+
+PortCheck DeviceProtocol::checkPorts(bool needOutput, bool needInput) const
+{
+    PortCheck check;
+    if (needOutput && !m_settings.outputChosen())
+        check.code += 1;
+    if (needInput && !m_settings.inputChosen())
+        check.code += 2;
+    check.text = kPortWarnings[check.code];
+    return check;
+}
+
+bool DeviceProtocol::outputUsable() const
+{
+    return m_settings.outputChosen() && m_link.outputIsOpen(m_settings.selectedOutput);
+}
+
+void DeviceProtocol::putMessage(std::span<const MidiEvent> events)
+{
+    if (outputUsable())
+        m_link.put(m_settings.selectedOutput, events);
+}
+
+void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
+{
+    switch (timer) {
+    case ProtocolTimer::Timer1:
+        m_timer1 = enabled;
+        break;
+    case ProtocolTimer::Timer3:
+        m_timer3 = enabled;
+        break;
+    case ProtocolTimer::Timer4:
+        m_timer4 = enabled;
+        break;
+    }
+    m_host.setTimerEnabled(timer, enabled);
+}
+
+bool DeviceProtocol::timerEnabled(ProtocolTimer timer) const
+{
+    switch (timer) {
+    case ProtocolTimer::Timer1:
+        return m_timer1;
+    case ProtocolTimer::Timer3:
+        return m_timer3;
+    case ProtocolTimer::Timer4:
+        break;
+    }
+    return m_timer4;
+}
+
+void DeviceProtocol::sendPreset(int presetIndex, bool withPresetData, bool withInitValues)
+{
+    m_sendCount = encodePreset(m_bank, m_settings.deviceVariant, presetIndex,
+        EncodeOptions { withInitValues, withPresetData, true }, 0, m_sendBuffer, 0);
+    m_sendPosition = 0;
+    startPacedSend();
+}
+
+PortCheck DeviceProtocol::sendSelectedPreset(bool withPresetData, bool withInitValues)
+{
+    PortCheck check = checkPorts(true, false);
+    if (!check.abandon())
+        sendPreset(m_bank.selectedPreset, withPresetData, withInitValues);
+    return check;
+}
+
+PortCheck DeviceProtocol::sendAllPresets()
+{
+    PortCheck check = checkPorts(true, false);
+    if (check.abandon())
+        return check;
+    m_sendCount = encodeAllPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
+    m_sendPosition = 0;
+    startPacedSend();
+    return check;
+}
+
+PortCheck DeviceProtocol::sendBanks()
+{
+    PortCheck check = checkPorts(true, false);
+    if (check.abandon())
+        return check;
+    m_bank.presetMask.fill(0);
+    for (int k = 0; k < 4; ++k)
+        m_bank.presetMask[static_cast<std::size_t>((m_bank.selectedPreset + k) % kPresetCount)] = 1;
+    m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
+    m_sendPosition = 0;
+    startPacedSend();
+    return check;
+}
+
+void DeviceProtocol::startPacedSend()
+{
+    if (outputUsable())
+        setTimer(ProtocolTimer::Timer1, true);
+}
+
+void DeviceProtocol::sendInitValuesNow()
+{
+    if (m_settings.deviceVariant != DeviceVariant::zembraDial)
+        return;
+    const Preset& preset = m_bank.presets[static_cast<std::size_t>(m_bank.selectedPreset)];
+    DumpFrame message { dump::kInitValues, static_cast<std::uint8_t>(m_bank.selectedPreset), 0, {} };
+    for (std::int32_t value : preset.initValue)
+        message.payload.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    putMessage(message.events(0));
+}
+
+void DeviceProtocol::sendProgramChange(int presetIndex)
+{
+    const MidiEvent event = programChangeEvent(m_settings.masterChannel(), presetIndex);
+    putMessage(std::span<const MidiEvent>(&event, 1));
+}
+
+void DeviceProtocol::Timer1Timer()
+{
+    if (m_sendCount == 0)
+        return;
+    if (m_sendPosition >= m_sendCount) {
+        // A tick queued behind the end of a transfer: nothing left to send.
+        setTimer(ProtocolTimer::Timer1, false);
+        return;
+    }
+    const int start = m_sendPosition;
+    int end = start;
+    while (end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
+        ++end;
+    if (end < m_sendCount)
+        ++end; // the F7 belongs to the message
+    putMessage(std::span<const MidiEvent>(m_sendBuffer).subspan(
+        static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+
+    if (start + dump::kFirstParamOffset < m_sendCount)
+        m_lastSentPreset = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
+    m_host.setCaption(kSendingPresetCaption + std::to_string(m_lastSentPreset + 1));
+    m_sendPosition = end;
+
+    if (m_sendPosition >= m_sendCount) {
+        setTimer(ProtocolTimer::Timer1, false);
+        m_host.setCaption(variantTitle(m_settings.deviceVariant));
+        setTimer(ProtocolTimer::Timer4, true);
+    }
+}
+
+void DeviceProtocol::Timer3Timer()
+{
+    putRequest(dump::kInitValuesRequest, m_bank.selectedPreset);
+    setTimer(ProtocolTimer::Timer3, false);
+    m_host.refreshKnobTable(m_bank.selectedPreset);
+}
+
+void DeviceProtocol::Timer4Timer()
+{
+    sendProgramChange(m_bank.selectedPreset);
+    setTimer(ProtocolTimer::Timer4, false);
+}
+
+// --- requests and replies ---
+
+void DeviceProtocol::putRequest(std::uint8_t command, int presetIndex)
+{
+    putMessage(requestMessage(command, presetIndex).events(0));
+}
+
+void DeviceProtocol::portRefresh()
+{
+    m_link.closeInput();
+    if (m_settings.inputChosen())
+        m_link.openInput(m_settings.selectedInput);
+    if (m_settings.outputChosen() && !m_link.outputIsOpen(m_settings.selectedOutput))
+        m_link.openOutput(m_settings.selectedOutput);
+    m_collector.reset();
+}
+
+PortCheck DeviceProtocol::getPreset()
+{
+    PortCheck check = checkPorts(true, true);
+    if (check.abandon())
+        return check;
+    portRefresh();
+    putRequest(dump::kPresetRequest, m_bank.selectedPreset);
+    if (m_settings.deviceVariant == DeviceVariant::zembraDial)
+        setTimer(ProtocolTimer::Timer3, true);
+    return check;
+}
+
+void DeviceProtocol::getInitValues()
+{
+    portRefresh();
+    putRequest(dump::kInitValuesRequest, m_bank.selectedPreset);
+}
+
+void DeviceProtocol::replyCollector(const MidiEvent& event)
+{
+    if (std::optional<DeviceReply> reply = m_collector.feed(event))
+        applyReply(*reply);
+}
+
+void DeviceProtocol::applyReply(const DeviceReply& reply)
+{
+    std::visit(
+        [this](const auto& r) {
+            using Reply = std::decay_t<decltype(r)>;
+            if constexpr (std::is_same_v<Reply, VersionReply>) {
+                m_settings.versionText = std::to_string(r.first) + "." + std::to_string(r.second);
+                m_host.deviceSettingsChanged();
+            } else if constexpr (std::is_same_v<Reply, ConfigurationReply>) {
+                m_settings.applyConfiguration(r.thruFlags, r.channelByte);
+                m_host.deviceSettingsChanged();
+            } else if constexpr (std::is_same_v<Reply, PresetDataReply>) {
+                Preset& p = m_bank.presets[static_cast<std::size_t>(r.presetIndex)];
+                for (std::size_t k = 0; k < kKnobCount; ++k) {
+                    p.channel[k] = r.payload[k];
+                    p.eventType[k] = r.payload[16 + k];
+                    p.fixedParameter[k] = r.payload[32 + k];
+                }
+                presetReplyStored(r.presetIndex);
+            } else {
+                Preset& p = m_bank.presets[static_cast<std::size_t>(r.presetIndex)];
+                for (std::size_t k = 0; k < kKnobCount; ++k)
+                    p.initValue[k] = r.payload[k];
+                presetReplyStored(r.presetIndex);
+            }
+        },
+        reply);
+}
+
+void DeviceProtocol::presetReplyStored(int presetIndex)
+{
+    m_host.refreshKnobTable(presetIndex);
+    if (presetIndex < kPresetCount - 1)
+        m_host.setCaption(kGettingPresetCaption + std::to_string(presetIndex + 1));
+    else
+        m_host.setCaption(variantTitle(m_settings.deviceVariant));
+}
+
+// --- device settings dialog ---
+
+void DeviceProtocol::chooseOutput(int index)
+{
+    m_settings.selectedOutput = index;
+    if (m_settings.outputChosen() && !m_link.outputIsOpen(index))
+        m_link.openOutput(index);
+}
+
+void DeviceProtocol::chooseInput(int index)
+{
+    m_settings.selectedInput = (index >= 0 && index < m_settings.inputDeviceCount()) ? index : -1;
+    reopenInputAndRequestConfiguration();
+}
+
+void DeviceProtocol::reopenInputAndRequestConfiguration()
+{
+    portRefresh();
+    putMessage(deviceQuery(dump::kVersionQuery).events(0));
+    putMessage(deviceQuery(dump::kConfigurationQuery).events(0));
+}
+
+void DeviceProtocol::sendThruConfiguration()
+{
+    putMessage(thruSettingsMessage(m_settings.thruFlags(), m_settings.masterChannel()).events(0));
+}
+
+DelayEntry DeviceProtocol::setDelayText(std::string_view text)
+{
+    DelayEntry entry = interpretDelayText(text);
+    m_settings.delay = entry.delay;
+    m_settings.delayText = entry.text;
+    m_host.setTimerInterval(ProtocolTimer::Timer1, entry.delay);
+    m_host.setTimerInterval(ProtocolTimer::Timer4, entry.delay);
+    return entry;
+}
+
+void DeviceProtocol::setDeviceVariant(DeviceVariant variant)
+{
+    m_settings.deviceVariant = variant;
+    m_host.setCaption(variantTitle(variant));
+}
+
+} // namespace kestrow

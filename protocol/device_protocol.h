@@ -1,0 +1,158 @@
+#pragma once
+
+#include "device_link.h"
+#include "device_settings_model.h"
+#include "dump_encoder.h"
+#include "preset_bank.h"
+#include "reply_collector.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrow {
+
+/// The main window's timers that the protocol drives.
+enum class ProtocolTimer {
+    Timer1, ///< paced sender, interval = delay, off at creation
+    Timer3, ///< delayed init values request, 400 ms, off at creation
+    Timer4, ///< Program Change after a transfer, interval = delay, ON at creation
+};
+
+/// Fixed interval of Timer3, in milliseconds.
+constexpr int kInitValuesRequestDelay = 400;
+
+inline constexpr char kSendingPresetCaption[] = "Sending Preset:";
+inline constexpr char kGettingPresetCaption[] = "Getting Preset:";
+inline constexpr char kPortWarningTitle[] = "Warning !!!";
+inline constexpr char kConfigureWarningTitle[] = "Warning";
+inline constexpr char kConfigureWarningText[]
+    = "You are going to change some internal zembraC settings\n"
+      "The master channel can be reconfigured on the zembraC itself (see the manual)\n"
+      "The Thru settings can only be changed in the editor !";
+
+/// Result of checkPorts: code 0 = go on; 1, 2, 3 = show `text` in a box
+/// titled "Warning !!!" with an OK button and abandon the command.
+struct PortCheck {
+    int code = 0;
+    std::string text;
+    bool abandon() const { return code > 0; }
+};
+
+/// What the protocol asks of the main window. All calls come on the thread
+/// that calls DeviceProtocol (the user-interface thread).
+class ProtocolHost {
+public:
+    virtual ~ProtocolHost() = default;
+    virtual void setTimerEnabled(ProtocolTimer timer, bool enabled) = 0;
+    virtual void setTimerInterval(ProtocolTimer timer, int milliseconds) = 0;
+    virtual void setCaption(const std::string& caption) = 0;
+    /// Redraw the knob table and tree item from preset 0..127 (refreshKnobTable).
+    virtual void refreshKnobTable(int presetIndex) = 0;
+    /// The settings model's thru flags, master channel text or version text
+    /// changed from a device reply; the dialog re-reads them.
+    virtual void deviceSettingsChanged() = 0;
+};
+
+/// Sending, pacing, requests and replies, and the settings dialog's device
+/// operations. Owns sendBuffer and the reply collector; reads the bank and
+/// the settings model; reaches the ports only through DeviceLink.
+class DeviceProtocol {
+public:
+    DeviceProtocol(PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link,
+        ProtocolHost& host);
+
+    // --- sending (single preset, all, four) ---
+
+    /// Code 1 output missing, 2 input missing, 3 both; with the warning text.
+    PortCheck checkPorts(bool needOutput, bool needInput) const;
+    /// Encodes preset 0..127 into sendBuffer from 0 and starts the paced
+    /// sender when the output is usable; no warning. Replaces a running transfer.
+    void sendPreset(int presetIndex, bool withPresetData, bool withInitValues);
+    /// Menu commands on selectedPreset ("Send All Data", "Send Preset Data
+    /// Only", "Send Init Values Only"): checkPorts(output) first.
+    PortCheck sendSelectedPreset(bool withPresetData, bool withInitValues);
+    /// "Send All Presets".
+    PortCheck sendAllPresets();
+    /// "Send Banks 1-4": selectedPreset and the three after it, 127 wrapping to 0.
+    PortCheck sendBanks();
+    /// Enables Timer1 when the chosen output is open.
+    void startPacedSend();
+    /// "send Init Values to zembraDial": the 26-byte message at once, Dial only.
+    void sendInitValuesNow();
+    /// One Program Change (C0 + master channel - 1) for preset 0..127.
+    void sendProgramChange(int presetIndex);
+
+    /// Timer1 tick: one whole message of sendBuffer; at the end the title
+    /// comes back and Timer4 is armed.
+    void Timer1Timer();
+    /// Timer3 tick: the init values request for selectedPreset.
+    void Timer3Timer();
+    /// Timer4 tick: Program Change of selectedPreset, then Timer4 off.
+    void Timer4Timer();
+
+    // --- requests and replies ---
+
+    /// Puts F0 00 20 20 14 00 command p 00 F7 when the output is usable.
+    void putRequest(std::uint8_t command, int presetIndex);
+    /// Reopens the input, opens the chosen output if needed, clears the collector.
+    void portRefresh();
+    /// "Get Preset": checkPorts(both), portRefresh, request; Dial: Timer3 on.
+    PortCheck getPreset();
+    /// "get Init Values from zembraDial": portRefresh, init values request.
+    void getInitValues();
+    /// Every event of the input port (MidiIn1MidiData).
+    void replyCollector(const MidiEvent& event);
+
+    // --- device settings dialog ---
+
+    /// The output drop-down changed to entry `index` ("no device" = last).
+    void chooseOutput(int index);
+    /// The input drop-down changed to entry `index`; reopens and asks the device.
+    void chooseInput(int index);
+    /// "get zembraC Configuration", input choice, settings loader at start-up.
+    void reopenInputAndRequestConfiguration();
+    /// "Configure zembraC" after OK: the thru settings message.
+    void sendThruConfiguration();
+    /// The delay rule; sets Timer1 and Timer4 intervals. The dialog shows the
+    /// returned text when it differs from what was typed.
+    DelayEntry setDelayText(std::string_view text);
+    /// The variant radios: stores it and restores the variant's title.
+    void setDeviceVariant(DeviceVariant variant);
+
+    // --- state ---
+
+    std::span<const MidiEvent> sendBuffer() const { return m_sendBuffer; }
+    int sendCount() const { return m_sendCount; }
+    int sendPosition() const { return m_sendPosition; }
+    /// Preset byte of the message sent last, -1 before the first.
+    int lastSentPreset() const { return m_lastSentPreset; }
+    /// The timer state the protocol last asked for (Timer4 starts on).
+    bool timerEnabled(ProtocolTimer timer) const;
+    const ReplyCollector& collector() const { return m_collector; }
+
+private:
+    bool outputUsable() const;
+    void putMessage(std::span<const MidiEvent> events);
+    void setTimer(ProtocolTimer timer, bool enabled);
+    void applyReply(const DeviceReply& reply);
+    void presetReplyStored(int presetIndex);
+
+    PresetBank& m_bank;
+    DeviceSettingsModel& m_settings;
+    DeviceLink& m_link;
+    ProtocolHost& m_host;
+
+    std::vector<MidiEvent> m_sendBuffer;
+    int m_sendCount = 0;
+    int m_sendPosition = 0;
+    int m_lastSentPreset = -1;
+    ReplyCollector m_collector;
+    bool m_timer1 = false;
+    bool m_timer3 = false;
+    bool m_timer4 = true;
+};
+
+} // namespace kestrow

@@ -1,0 +1,95 @@
+#include "device_settings_model.h"
+
+#include <charconv>
+
+namespace kestrow {
+
+namespace {
+
+/// Whole text as a decimal integer with an optional sign; nothing else.
+bool parseInteger(std::string_view text, long long& value)
+{
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    const char* end = text.data() + text.size();
+    auto [ptr, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && ptr == end;
+}
+
+} // namespace
+
+DelayEntry interpretDelayText(std::string_view text)
+{
+    long long value = 0;
+    DelayEntry entry;
+    if (!parseInteger(text, value) || value > 2147483647LL || value < -2147483647LL)
+        entry.delay = kDefaultDelay;
+    else
+        entry.delay = value < 1 ? 1 : static_cast<int>(value);
+    entry.text = std::to_string(entry.delay);
+    return entry;
+}
+
+int masterChannelFromText(std::string_view text)
+{
+    long long value = 0;
+    if (!parseInteger(text, value))
+        return 1;
+    if (value < 1)
+        return 1;
+    if (value > 16)
+        return 16;
+    return static_cast<int>(value);
+}
+
+DeviceSettingsModel::DeviceSettingsModel() = default;
+
+void DeviceSettingsModel::setPortNames(std::vector<std::string> outputs, std::vector<std::string> inputs)
+{
+    m_outputs = std::move(outputs);
+    m_inputs = std::move(inputs);
+    selectedOutput = static_cast<int>(m_outputs.size());
+    selectedInput = -1;
+}
+
+std::vector<std::string> DeviceSettingsModel::outputList() const
+{
+    std::vector<std::string> list = m_outputs;
+    list.emplace_back(kNoDeviceEntry);
+    return list;
+}
+
+std::vector<std::string> DeviceSettingsModel::inputList() const
+{
+    std::vector<std::string> list = m_inputs;
+    list.emplace_back(kNoDeviceEntry);
+    return list;
+}
+
+bool DeviceSettingsModel::outputChosen() const
+{
+    return selectedOutput >= 0 && selectedOutput < outputDeviceCount();
+}
+
+bool DeviceSettingsModel::inputChosen() const
+{
+    return selectedInput >= 0 && selectedInput < inputDeviceCount();
+}
+
+std::uint8_t DeviceSettingsModel::thruFlags() const
+{
+    return static_cast<std::uint8_t>((channelEventsThru ? 0x01 : 0) | (sysexEventsThru ? 0x02 : 0)
+        | (realtimeEventsThru ? 0x04 : 0));
+}
+
+void DeviceSettingsModel::applyConfiguration(std::uint8_t flags, std::uint8_t channelByte)
+{
+    channelEventsThru = (flags & 0x01) != 0;
+    sysexEventsThru = (flags & 0x02) != 0;
+    realtimeEventsThru = (flags & 0x04) != 0;
+    masterChannelText = std::to_string((channelByte & 0x0F) + 1);
+}
+
+} // namespace kestrow
