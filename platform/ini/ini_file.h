@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kestrow {
+
+/// An INI text file in the Windows private-profile style, held in memory so
+/// that many key writes cost one file write.
+///
+/// Sections and keys are found without regard to (ASCII) case; values are read
+/// without surrounding blanks. Writing a key replaces only that key's line in
+/// place, a new key goes after the last line of its section and a new section
+/// at the end; comments and lines the format does not know are kept as they
+/// stand. Files are read with CRLF or LF line ends and written with CRLF.
+/// Text is handled as 8-bit bytes (the files are Windows-1252).
+class IniFile {
+public:
+    IniFile() = default;
+
+    /// Parses file text; every line is kept.
+    static IniFile fromText(std::string_view text);
+    /// Reads a file; a missing or unreadable file gives an empty document
+    /// (readable() tells which).
+    static IniFile load(const std::filesystem::path& path);
+
+    /// Whether the file given to load() existed and could be read.
+    bool readable() const { return m_readable; }
+
+    bool hasSection(std::string_view section) const;
+    /// The value of the first matching key of the first matching section.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view fallback) const;
+    /// An integer in decimal (optional sign, blanks around it); anything else,
+    /// or a number outside 32 bits, reads as the fallback.
+    std::int32_t readInteger(std::string_view section, std::string_view key,
+                             std::int32_t fallback) const;
+    /// True for any integer other than 0; a missing or malformed value reads
+    /// as the fallback.
+    bool readBool(std::string_view section, std::string_view key, bool fallback) const;
+
+    /// Line breaks in the value become blanks: a value is one line.
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    /// Writes "1" or "0".
+    void writeBool(std::string_view section, std::string_view key, bool value);
+
+    /// The whole document with CRLF line ends.
+    std::string text() const;
+
+private:
+    struct Line {
+        std::string raw;
+        std::string keyLower; ///< empty for lines that are not key lines
+    };
+    struct Section {
+        std::string header; ///< raw "[name]" line; empty for the lines before the first section
+        std::vector<Line> lines;
+    };
+
+    const Section* findSection(std::string_view section) const;
+    Section& sectionForWrite(std::string_view section);
+    void addSection(Section section, const std::string& nameLower);
+
+    std::vector<Section> m_sections; ///< m_sections[0] holds the lines before the first header
+    std::unordered_map<std::string, std::size_t> m_index; ///< lower-case name -> first section
+    bool m_readable = false;
+};
+
+/// Parses a whole decimal integer as the INI reader does (blanks around it
+/// allowed); nothing for anything else.
+std::optional<std::int32_t> parseIniInteger(std::string_view text);
+
+/// ASCII lower case, the comparison the file functions use.
+std::string asciiLower(std::string_view text);
+
+} // namespace kestrow

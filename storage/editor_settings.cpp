@@ -1,0 +1,64 @@
+#include "editor_settings.h"
+
+#include "ini_file.h"
+
+#include <algorithm>
+
+namespace kestrow {
+
+namespace keys = settings_keys;
+
+EditorSettings readSettings(const IniFile& file)
+{
+    const EditorSettings defaults;
+    EditorSettings s;
+    // Read in the order the window applies them.
+    const std::int32_t device = file.readInteger(keys::kSection, keys::kDeviceType,
+                                                 static_cast<std::int32_t>(defaults.deviceType));
+    // A hand-edited value outside the three variants would leave the window
+    // without a caption or picture set; take the nearest variant.
+    s.deviceType = static_cast<DeviceVariant>(std::clamp(device, 0, 2));
+    s.optionsShowBankGroups
+        = file.readBool(keys::kSection, keys::kOptionsShowBankGroups, defaults.optionsShowBankGroups);
+    s.optionsFixed = file.readBool(keys::kSection, keys::kOptionsFixed, defaults.optionsFixed);
+    s.autoSend = file.readBool(keys::kSection, keys::kAutoSend, defaults.autoSend);
+    s.delay = file.readInteger(keys::kSection, keys::kDelay, defaults.delay);
+    s.midiDevice = file.readString(keys::kSection, keys::kMidiDevice, defaults.midiDevice);
+    s.midiNotesRange = file.readBool(keys::kSection, keys::kMidiNotesRange, defaults.midiNotesRange);
+    s.midiInDevice = file.readString(keys::kSection, keys::kMidiInDevice, defaults.midiInDevice);
+    s.selectedPreset = std::clamp(
+        file.readInteger(keys::kSection, keys::kSelectedPreset, defaults.selectedPreset), 0,
+        kPresetCount - 1);
+    return s;
+}
+
+EditorSettings loadSettings(const std::filesystem::path& path)
+{
+    return readSettings(IniFile::load(path));
+}
+
+void writeSettings(IniFile& file, const EditorSettings& s)
+{
+    // This order decides where new keys land in a file that lacks them.
+    file.writeBool(keys::kSection, keys::kAutoSend, s.autoSend);
+    file.writeInteger(keys::kSection, keys::kDelay, s.delay);
+    file.writeString(keys::kSection, keys::kMidiDevice, s.midiDevice);
+    file.writeInteger(keys::kSection, keys::kSelectedPreset, s.selectedPreset);
+    file.writeBool(keys::kSection, keys::kMidiNotesRange, s.midiNotesRange);
+    file.writeString(keys::kSection, keys::kMidiInDevice, s.midiInDevice);
+    file.writeInteger(keys::kSection, keys::kDeviceType, static_cast<std::int32_t>(s.deviceType));
+    file.writeBool(keys::kSection, keys::kOptionsShowBankGroups, s.optionsShowBankGroups);
+    file.writeBool(keys::kSection, keys::kOptionsFixed, s.optionsFixed);
+}
+
+FileResult saveSettings(const std::filesystem::path& path, const EditorSettings& settings)
+{
+    IniFile file = IniFile::load(path);
+    std::error_code ec;
+    if (!file.readable() && std::filesystem::exists(path, ec))
+        return FileResult::failure(path, "cannot read the file to update it");
+    writeSettings(file, settings);
+    return writeFileAtomically(path, file.text(), false);
+}
+
+} // namespace kestrow

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "file_replace.h"
+#include "preset_bank.h"
+#include "settings_keys.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace kestrow {
+
+class IniFile;
+
+/// The editor's own settings as stored in the "Settings" section. The
+/// defaults are what a file without the key yields. (On a first run, with no
+/// autosave set, the settings are not read at all and the controls keep their
+/// own initial states, e.g. "&AutoSend" off.)
+struct EditorSettings {
+    DeviceVariant deviceType = DeviceVariant::zembraControl; ///< clamped to the three variants
+    bool optionsShowBankGroups = true;
+    bool optionsFixed = true; ///< "fi&xed" checked; "&variable" when false
+    bool autoSend = true;
+    std::int32_t delay = 200; ///< milliseconds
+    std::string midiDevice = settings_keys::kNoDevice;   ///< output port name, compared exactly
+    bool midiNotesRange = false;                         ///< true: notes from "C -2"
+    std::string midiInDevice = settings_keys::kNoDevice; ///< input port name, compared exactly
+    std::int32_t selectedPreset = 0;                     ///< preset index 0..127, clamped
+
+    bool operator==(const EditorSettings&) const = default;
+};
+
+/// Reads the "Settings" section; a missing file, section, key or malformed
+/// value gives the default of that setting.
+EditorSettings loadSettings(const std::filesystem::path& path);
+EditorSettings readSettings(const IniFile& file);
+
+/// Writes the nine keys into the "Settings" section, keeping every other line
+/// of the file; the file is replaced whole (no backup: the names were just
+/// saved with theirs).
+FileResult saveSettings(const std::filesystem::path& path, const EditorSettings& settings);
+void writeSettings(IniFile& file, const EditorSettings& settings);
+
+} // namespace kestrow

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "editor_settings.h"
+#include "file_replace.h"
+#include "preset_bank.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TMidiSMF;
+
+namespace kestrow {
+
+/// Entries of dumpBytes; a dump file with this many SysEx bytes or more is refused.
+constexpr int kDumpCapacity = 12500;
+
+/// What a save wrote, and every file that failed with the reason.
+struct SaveResult {
+    std::vector<FileResult> problems;
+    bool wroteDump = false;
+    bool wroteKnobNames = false;
+    bool wroteDescriptions = false; ///< false also when every description was empty
+
+    bool ok() const { return problems.empty(); }
+    /// One line per failed file: "<file>: <reason>".
+    std::string message() const;
+};
+
+/// Outcome of a load command.
+struct LoadResult {
+    bool loaded = false; ///< false: nothing was changed
+    std::string reason;  ///< why not, for the user
+    explicit operator bool() const { return loaded; }
+};
+
+struct DescriptionsSaved {
+    bool written = false;
+    FileResult result; ///< a failure leaves the previous file in place
+};
+
+/// Preset files of a working set: the .MID dump (through the toolkit's
+/// TMidiSMF), the .CFG knob names and the .NTS descriptions, each replaced
+/// whole through a temporary file after keeping the previous one once as
+/// ".BAK". Preset indices are 0..127; file positions and section names 1-based.
+class PresetFiles {
+public:
+    PresetFiles(PresetBank& bank, TMidiSMF& smf);
+
+    /// The variant the dump is written for: only a zembraDial's carries init values.
+    DeviceVariant variant = DeviceVariant::zembraControl;
+    /// SysEx bytes of the last dump file read, one per entry.
+    std::vector<std::int32_t> dumpBytes;
+    /// Base name (path without ".MID") of the last dump file read successfully.
+    std::string lastFileBase;
+
+    // --- Files ----------------------------------------------------------
+    /// Writes the presets whose presetMask entry is 1 as path (.MID), base
+    /// ".CFG" and base ".NTS". A path without ".MID" writes and moves nothing.
+    SaveResult savePresetFiles(const std::string& path, const std::string& trackName);
+    /// Count of SysEx bytes read into dumpBytes, or -1 (see lastReadError()).
+    int readDumpFile(const std::string& path);
+    const std::string& lastReadError() const { return m_readError; }
+
+    /// Decodes dumpBytes[0, count): target -1 puts each message into the
+    /// preset it names, any other target puts every message into that preset.
+    void applyDump(int count, int target);
+    /// Decodes into n presets from start, wrapping from 127 to 0.
+    void applyDumpToRun(int count, int start, int n);
+    /// Bytes consumed by the message at position (68 for preset data with
+    /// its trailer, 26 for init values) or -1 for anything else. A message
+    /// naming a preset above 127 with target -1 is consumed but not applied.
+    int parseDumpMessage(int position, int target);
+
+    /// All 128 presets from sections "1".."128".
+    void loadKnobNames(const std::string& path);
+    /// Section "1" into preset target.
+    void loadKnobNames(const std::string& path, int target);
+    /// Sections "1".."n" into n presets from start, wrapping.
+    void loadKnobNames(const std::string& path, int start, int n);
+
+    /// Nothing is written (and the old file moved to its backup) when every
+    /// stored description is empty.
+    DescriptionsSaved saveDescriptions(const std::string& path);
+    /// Descriptions of n presets from start (wrapping). A missing file or a
+    /// foreign header clears them; a file with too few records or damaged
+    /// lengths leaves them unchanged. True on success.
+    bool loadDescriptions(const std::string& path, int n, int start);
+
+    // --- Commands ---------------------------------------------------------
+    LoadResult loadAllPresets(const std::string& path);
+    LoadResult loadSinglePreset(const std::string& path, int target);
+    LoadResult loadBanks(const std::string& path, int start);
+
+    SaveResult saveAllPresets(const std::string& path);
+    SaveResult saveSinglePreset(const std::string& path, int presetIndex);
+    SaveResult saveBanks(const std::string& path, int start);
+
+    /// FactoryPresets.MID/.CFG/.NTS from programDirectory into presets; on
+    /// success also copied into factoryPresets. False when unusable.
+    bool loadFactorySet(const std::string& programDirectory);
+    /// Config.MID/.CFG/.NTS; the settings when the dump yielded at least one
+    /// byte (otherwise nothing was read and the settings are not to be applied).
+    std::optional<EditorSettings> loadAutosaveSet(const std::string& programDirectory);
+    /// All 128 presets as Config.*, then the settings into Config.CFG.
+    SaveResult saveAutosaveSet(const std::string& programDirectory, const EditorSettings& settings);
+
+private:
+    FileResult writeDumpFile(const std::string& path, const std::string& trackName);
+    FileResult saveKnobNames(const std::string& path);
+    std::vector<int> storedPresets() const;
+    LoadResult readForLoad(const std::string& path, int& count);
+
+    PresetBank& m_bank;
+    TMidiSMF& m_smf;
+    int m_dumpLimit = 0; ///< bytes of dumpBytes that parseDumpMessage may look at
+    std::string m_readError;
+};
+
+// --- Texts of the file commands --------------------------------------------
+
+/// Title and default file name (also the track name) of a save dialog.
+struct SaveDialogText {
+    std::string title;
+    std::string defaultName;
+};
+
+inline constexpr const char* kSaveFilter = "Midi File|*.MID";
+inline constexpr const char* kLoadFilter = "Midi Files|*.MID";
+inline constexpr const char* kDefaultExtension = "MID";
+
+SaveDialogText saveAllPresetsText();
+/// "Save Preset   n:name", "n_name.MID" (n 1-based).
+SaveDialogText saveSinglePresetText(const PresetBank& bank, int presetIndex);
+/// The four presets from start, wrapping from 128 to 1.
+SaveDialogText saveBanksText(int start);
+std::string loadAllPresetsTitle();
+std::string loadSinglePresetTitle(int presetIndex);
+std::string loadBanksTitle(int start);
+
+/// presetMask for the save commands: all 0, then 1 for the covered presets.
+void maskAllPresets(PresetBank& bank);
+void maskSinglePreset(PresetBank& bank, int presetIndex);
+void maskBanks(PresetBank& bank, int start);
+
+} // namespace kestrow

@@ -1,0 +1,23 @@
+#pragma once
+
+// Section and keys of the editor settings in Config.CFG. The texts are what
+// earlier versions wrote; files rely on them, so they never change.
+
+namespace kestrow::settings_keys {
+
+inline constexpr const char* kSection = "Settings";
+
+inline constexpr const char* kDeviceType = "Device Type";
+inline constexpr const char* kOptionsShowBankGroups = "Options Show Bank Groups";
+inline constexpr const char* kOptionsFixed = "Options Fixed";
+inline constexpr const char* kAutoSend = "Auto Send";
+inline constexpr const char* kDelay = "Delay";
+inline constexpr const char* kMidiDevice = "Midi Device";
+inline constexpr const char* kMidiNotesRange = "Midi Notes Range";
+inline constexpr const char* kMidiInDevice = "Midi InDevice";
+inline constexpr const char* kSelectedPreset = "Selected Preset";
+
+/// The port name that stands for "no port chosen".
+inline constexpr const char* kNoDevice = "no device";
+
+} // namespace kestrow::settings_keys
