@@ -1,0 +1,44 @@
+#include "device_names.h"
+
+#include "mididrv.h"
+
+#include <algorithm>
+#include <set>
+
+namespace kestrow::mididrv {
+
+namespace {
+
+std::string cut(const std::string& text, std::size_t room)
+{
+    if (text.size() <= room)
+        return text;
+    std::size_t end = room;
+    // Back up to the start of a UTF-8 sequence.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+} // namespace
+
+std::vector<std::string> describe(const std::vector<std::string>& names)
+{
+    constexpr std::size_t room = MIDIDRV_DESCRIPTION_SIZE - 1;
+    std::vector<std::string> out;
+    std::set<std::string> used;
+    for (const std::string& raw : names) {
+        std::string name = raw.empty() ? std::string("MIDI port") : raw;
+        std::replace(name.begin(), name.end(), '\0', ' ');
+        std::string candidate = cut(name, room);
+        for (int n = 2; used.count(candidate) != 0; ++n) {
+            std::string suffix = " #" + std::to_string(n);
+            candidate = cut(name, room - suffix.size()) + suffix;
+        }
+        used.insert(candidate);
+        out.push_back(candidate);
+    }
+    return out;
+}
+
+} // namespace kestrow::mididrv

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+/// What the driver needs from a source of MIDI ports (RtMidi over ALSA or
+/// JACK, the emulated device). Port names are a backend's own stable names;
+/// the driver turns them into the 32-byte device descriptions.
+namespace kestrow::mididrv {
+
+/// Receives complete messages from an open input. Called on the backend's
+/// thread, which may be a real-time one: copy and return.
+class InputSink {
+public:
+    virtual ~InputSink() = default;
+    virtual void received(std::span<const std::uint8_t> message) = 0;
+};
+
+class OutputConnection {
+public:
+    virtual ~OutputConnection() = default;
+    /// One complete message (a whole SysEx F0..F7 or a short message).
+    virtual void send(std::span<const std::uint8_t> message) = 0;
+};
+
+class InputConnection {
+public:
+    virtual ~InputConnection() = default;
+};
+
+class PortBackend {
+public:
+    virtual ~PortBackend() = default;
+    virtual std::vector<std::string> outputs() = 0;
+    virtual std::vector<std::string> inputs() = 0;
+    /// Null when the port is gone or cannot be opened.
+    virtual std::unique_ptr<OutputConnection> openOutput(const std::string& name) = 0;
+    /// The sink outlives the connection.
+    virtual std::unique_ptr<InputConnection> openInput(const std::string& name, InputSink& sink) = 0;
+};
+
+std::unique_ptr<PortBackend> makeAlsaBackend();
+std::unique_ptr<PortBackend> makeJackBackend();
+std::unique_ptr<PortBackend> makeEmulatedBackend();
+
+/// Shown for the emulated device in both lists.
+inline constexpr const char* kEmulatorName = "zembra Emulator";
+
+} // namespace kestrow::mididrv

@@ -1,0 +1,268 @@
+#include "port_backend.h"
+
+#include <RtMidi.h>
+
+#if defined(KESTROW_HAVE_JACK)
+#include <jack/jack.h>
+#endif
+
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
+#include <unistd.h>
+
+namespace kestrow::mididrv {
+
+namespace {
+
+/// Shown in both lists when a JACK server runs: a port of our own that the
+/// user wires up in a JACK patchbay.
+constexpr const char* kJackOwnPort = "Kestrow (JACK)";
+
+void quietError(RtMidiError::Type type, const std::string& text, void*)
+{
+    // Missing servers and devices only make the lists shorter; say more only
+    // when asked to.
+    if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
+        std::cerr << "mididrv: RtMidi " << static_cast<int>(type) << ": " << text << '\n';
+}
+
+std::string clientName(const char* role)
+{
+    static std::atomic<int> counter { 0 };
+    return std::string("kestrow-") + role + "-" + std::to_string(++counter) + "-" + std::to_string(::getpid());
+}
+
+/// "Client:Port 20:0" without the trailing " 20:0".
+std::string withoutAddress(const std::string& raw)
+{
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t end = raw.size();
+    std::size_t i = end;
+    while (i > 0 && isDigit(raw[i - 1]))
+        --i;
+    if (i == end || i == 0 || raw[i - 1] != ':')
+        return raw;
+    std::size_t colon = --i;
+    while (i > 0 && isDigit(raw[i - 1]))
+        --i;
+    if (i == colon || i == 0 || raw[i - 1] != ' ')
+        return raw;
+    while (i > 0 && raw[i - 1] == ' ')
+        --i;
+    return raw.substr(0, i);
+}
+
+#if defined(KESTROW_HAVE_JACK)
+void quietJack(const char* text)
+{
+    if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
+        std::cerr << "mididrv: JACK: " << text << '\n';
+}
+#endif
+
+/// Asking RtMidi straight away makes libjack and ALSA print complaints when
+/// there is no server or no sequencer; look first, quietly.
+bool apiAvailable(RtMidi::Api api)
+{
+    if (api == RtMidi::LINUX_ALSA)
+        return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+#if defined(KESTROW_HAVE_JACK)
+    if (api == RtMidi::UNIX_JACK) {
+        jack_set_error_function(quietJack);
+        jack_set_info_function(quietJack);
+        jack_status_t status {};
+        jack_client_t* probe = jack_client_open("kestrow-probe", JackNoStartServer, &status);
+        if (!probe)
+            return false;
+        jack_client_close(probe);
+        return true;
+    }
+#endif
+    return false;
+}
+
+void inputCallback(double, std::vector<unsigned char>* message, void* userData)
+{
+    if (message && !message->empty())
+        static_cast<InputSink*>(userData)->received(std::span<const std::uint8_t>(message->data(), message->size()));
+}
+
+class RtOutput : public OutputConnection {
+public:
+    explicit RtOutput(std::unique_ptr<RtMidiOut> out)
+        : m_out(std::move(out))
+    {
+    }
+    ~RtOutput() override
+    {
+        try {
+            m_out->closePort();
+        } catch (const RtMidiError&) {
+        }
+    }
+    void send(std::span<const std::uint8_t> message) override
+    {
+        try {
+            m_out->sendMessage(message.data(), message.size());
+        } catch (const RtMidiError&) {
+        }
+    }
+
+private:
+    std::unique_ptr<RtMidiOut> m_out;
+};
+
+class RtInput : public InputConnection {
+public:
+    explicit RtInput(std::unique_ptr<RtMidiIn> in)
+        : m_in(std::move(in))
+    {
+    }
+    ~RtInput() override
+    {
+        try {
+            m_in->cancelCallback();
+            m_in->closePort();
+        } catch (const RtMidiError&) {
+        }
+    }
+
+private:
+    std::unique_ptr<RtMidiIn> m_in;
+};
+
+class RtBackend : public PortBackend {
+public:
+    explicit RtBackend(RtMidi::Api api)
+        : m_api(api)
+    {
+    }
+
+    std::vector<std::string> outputs() override { return list<RtMidiOut>(); }
+    std::vector<std::string> inputs() override { return list<RtMidiIn>(); }
+
+    std::unique_ptr<OutputConnection> openOutput(const std::string& name) override
+    {
+        try {
+            auto out = create<RtMidiOut>("out");
+            if (!out)
+                return nullptr;
+            if (!openNamed(*out, name, "out"))
+                return nullptr;
+            return std::make_unique<RtOutput>(std::move(out));
+        } catch (const RtMidiError&) {
+            return nullptr;
+        }
+    }
+
+    std::unique_ptr<InputConnection> openInput(const std::string& name, InputSink& sink) override
+    {
+        try {
+            auto in = create<RtMidiIn>("in");
+            if (!in)
+                return nullptr;
+            // Everything on: SysEx for the device replies, realtime and
+            // active sensing for whoever listens (the toolkit drops FE).
+            in->ignoreTypes(false, false, false);
+            in->setCallback(inputCallback, &sink);
+            if (!openNamed(*in, name, "in"))
+                return nullptr;
+            return std::make_unique<RtInput>(std::move(in));
+        } catch (const RtMidiError&) {
+            return nullptr;
+        }
+    }
+
+private:
+    template <typename T>
+    std::unique_ptr<T> create(const char* role)
+    {
+        if (!apiAvailable(m_api))
+            return nullptr;
+        auto port = std::make_unique<T>(m_api, clientName(role));
+        port->setErrorCallback(quietError, nullptr);
+        return port;
+    }
+
+    /// ALSA names end in the client:port numbers, which change between
+    /// runs; the name without them is the one we keep.
+    std::string stableName(const std::string& raw) const
+    {
+        if (m_api != RtMidi::LINUX_ALSA)
+            return raw;
+        std::string name = withoutAddress(raw);
+        // "Client:Client Port-0" reads better as its port name alone.
+        auto colon = name.find(':');
+        if (colon != std::string::npos && name.compare(colon + 1, colon, name, 0, colon) == 0)
+            name = name.substr(colon + 1);
+        return name;
+    }
+
+    template <typename T>
+    std::vector<std::string> list()
+    {
+        std::vector<std::string> names;
+        try {
+            auto port = create<T>("scan");
+            if (!port)
+                return names;
+            unsigned count = port->getPortCount();
+            for (unsigned i = 0; i < count; ++i)
+                names.push_back(stableName(port->getPortName(i)));
+            if (m_api == RtMidi::UNIX_JACK)
+                names.push_back(kJackOwnPort);
+        } catch (const RtMidiError&) {
+            names.clear();
+        }
+        return names;
+    }
+
+    template <typename T>
+    bool openNamed(T& port, const std::string& name, const char* ownPortName)
+    {
+        if (m_api == RtMidi::UNIX_JACK && name == kJackOwnPort) {
+            port.openVirtualPort(ownPortName);
+            return true;
+        }
+        // Indices move when devices come and go; look the name up again.
+        unsigned count = port.getPortCount();
+        for (unsigned i = 0; i < count; ++i) {
+            if (stableName(port.getPortName(i)) == name) {
+                port.openPort(i, ownPortName);
+                return port.isPortOpen();
+            }
+        }
+        return false;
+    }
+
+    RtMidi::Api m_api;
+};
+
+bool compiled(RtMidi::Api api)
+{
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    for (auto a : apis)
+        if (a == api)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<PortBackend> makeAlsaBackend()
+{
+    return compiled(RtMidi::LINUX_ALSA) ? std::make_unique<RtBackend>(RtMidi::LINUX_ALSA) : nullptr;
+}
+
+std::unique_ptr<PortBackend> makeJackBackend()
+{
+#if defined(KESTROW_HAVE_JACK)
+    return compiled(RtMidi::UNIX_JACK) ? std::make_unique<RtBackend>(RtMidi::UNIX_JACK) : nullptr;
+#else
+    return nullptr;
+#endif
+}
+
+} // namespace kestrow::mididrv
