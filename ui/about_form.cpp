@@ -1,6 +1,6 @@
 #include "about_form.h"
 
-#include "about_version.h"
+#include "build_info.h"
 
 #include <QDialogButtonBox>
 #include <QImage>

@@ -1,13 +1,12 @@
 #include "info_form.h"
 
+#include "build_info.h"
+#include "program_directory.h"
 #include "text_codec.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QVBoxLayout>
 
@@ -16,7 +15,6 @@ namespace kestrow {
 namespace {
 
     const QString kInfoFileName = QStringLiteral("Info.txt");
-    const QString kDataSubdirectory = QStringLiteral("kestrow-editor");
 
 } // namespace
 
@@ -92,17 +90,13 @@ void TInfoForm::reload()
 
 QString TInfoForm::locateInfoFile(const QString& programDirectory)
 {
-    const QString beside = programDirectory + kInfoFileName;
-    if (QFileInfo::exists(beside))
-        return beside;
-    const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                  .filePath(QStringLiteral("../share/") + kDataSubdirectory + QLatin1Char('/')
-                                            + kInfoFileName);
-    if (QFileInfo::exists(installed))
-        return QDir::cleanPath(installed);
-    const QString system = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                                  kDataSubdirectory + QLatin1Char('/') + kInfoFileName);
-    return system.isEmpty() ? beside : system;
+    const std::string program = programDirectory.toStdString();
+    const QString directory = QString::fromStdString(
+        dataFileDirectory(kInfoFileName.toStdString(), program, installedDataDirectory(program)));
+    // The file may be spelt in another case; use the name it really has.
+    const QStringList found = QDir(directory.isEmpty() ? QStringLiteral(".") : directory)
+                                  .entryList({ kInfoFileName }, QDir::Files | QDir::Readable);
+    return directory + (found.isEmpty() ? kInfoFileName : found.first());
 }
 
 } // namespace kestrow

@@ -19,8 +19,8 @@ public:
     void showInfo(const QString& path);
 
     /// Where Info.txt is: the program's directory (ending with '/') first, then
-    /// the installed data directory beside the program, then the system data
-    /// directories. Returns the program directory's file when none exists.
+    /// the installed data directory; the program directory's file when neither
+    /// has it.
     static QString locateInfoFile(const QString& programDirectory);
 
     /// Text for the contents of a file: UTF-8 when it is valid UTF-8, else

@@ -1,12 +1,15 @@
 // The listing window, the help window and the about box.
 
 #include "about_form.h"
+#include "build_info.h"
 #include "display_form.h"
 #include "info_form.h"
 #include "listings.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -42,6 +45,7 @@ private slots:
     void knobNameListingsAndClear();
     void helpWindowReloadsItsFile();
     void helpWindowExplainsAMissingFile();
+    void helpFileFoundInTheInstalledDataDirectory();
     void aboutBoxShowsBuildVersion();
 };
 
@@ -196,6 +200,27 @@ void ListingTest::helpWindowExplainsAMissingFile()
     form.hide();
     form.showInfo(programDirectory + QStringLiteral("Info.txt"));
     QVERIFY(form.text().contains(QStringLiteral("could not be read")));
+}
+
+void ListingTest::helpFileFoundInTheInstalledDataDirectory()
+{
+    QTemporaryDir root;
+    const QString program = root.filePath(QStringLiteral("bin")) + QLatin1Char('/');
+    const QString data = program + QString::fromLatin1(dataDirectoryFromProgram());
+    QVERIFY(QDir().mkpath(program));
+    QVERIFY(QDir().mkpath(data));
+    // Only the installed copy exists, spelt in another case.
+    writeFile(data + QStringLiteral("INFO.TXT"), "installed help");
+    const QString found = TInfoForm::locateInfoFile(program);
+    QCOMPARE(QFileInfo(found).canonicalFilePath(),
+             QFileInfo(data + QStringLiteral("INFO.TXT")).canonicalFilePath());
+    TInfoForm form;
+    form.showInfo(found);
+    QCOMPARE(form.text(), QStringLiteral("installed help"));
+
+    // A copy beside the program wins.
+    writeFile(program + QStringLiteral("Info.txt"), "beside the program");
+    QCOMPARE(TInfoForm::locateInfoFile(program), program + QStringLiteral("Info.txt"));
 }
 
 void ListingTest::aboutBoxShowsBuildVersion()
