@@ -359,6 +359,9 @@ bool ZembraDevice::loadState(const std::filesystem::path& path)
         return static_cast<bool>(in >> value) && value >= low && value <= high;
     };
     int lines = 0;
+    std::array<bool, kProgramCount> seen {};
+    bool seenThru = false;
+    bool seenMaster = false;
     while (std::getline(file, line)) {
         if (++lines > 1000)
             return false;
@@ -372,10 +375,12 @@ bool ZembraDevice::loadState(const std::filesystem::path& path)
             if (!readNumber(in, 0, 7, value))
                 return false;
             loaded.m_thruFlags = static_cast<std::uint8_t>(value);
+            seenThru = true;
         } else if (key == "master") {
             if (!readNumber(in, 1, 16, value))
                 return false;
             loaded.m_masterChannel = value;
+            seenMaster = true;
         } else if (key == "current") {
             if (!readNumber(in, 0, 127, value))
                 return false;
@@ -384,7 +389,8 @@ bool ZembraDevice::loadState(const std::filesystem::path& path)
             int index = 0;
             if (!readNumber(in, 0, 127, index))
                 return false;
-            DevicePreset& p = loaded.m_programs[index];
+            seen[static_cast<std::size_t>(index)] = true;
+            DevicePreset& p = loaded.m_programs[static_cast<std::size_t>(index)];
             for (auto* column : { &p.channel, &p.eventType, &p.fixedParameter, &p.initValue })
                 for (std::uint8_t& v : *column) {
                     if (!readNumber(in, 0, 127, value))
@@ -400,6 +406,12 @@ bool ZembraDevice::loadState(const std::filesystem::path& path)
     }
     if (file.bad())
         return false;
+    // A file cut short at a line end still parses; it must hold every record.
+    if (!seenThru || !seenMaster)
+        return false;
+    for (bool present : seen)
+        if (!present)
+            return false;
 
     m_programs = loaded.m_programs;
     m_thruFlags = loaded.m_thruFlags;

@@ -87,7 +87,7 @@ public:
     /// Writes programs and configuration as text; writes a temporary file
     /// first so an interrupted save never damages the previous state.
     [[nodiscard]] bool saveState(const std::filesystem::path& path) const;
-    /// Reads what saveState wrote. All or nothing: a missing, damaged or
+    /// Reads what saveState wrote. All or nothing: a missing, damaged, short or
     /// foreign file leaves the device as it was and returns false.
     [[nodiscard]] bool loadState(const std::filesystem::path& path);
 
