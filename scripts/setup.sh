@@ -13,6 +13,7 @@ PACKAGES=(
     jackd2 libjack-jackd2-dev python3-mido
     fonts-liberation fonts-liberation2
     xvfb xauth xdotool poppler-utils
+    desktop-file-utils appstream
 )
 
 kestrow_install_packages() {

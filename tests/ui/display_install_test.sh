@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what a user gets there:
+# the programs, the driver library they must really load, the data files and
+# a valid menu entry, icon and AppStream metainfo.
+#   display_install_test.sh <build dir> <programs,comma,separated> <driver ON|OFF>
+#                           <bindir> <libdir> <datadir>
+set -euo pipefail
+
+build=$1
+IFS=',' read -r -a programs <<< "$2"
+driver=$3
+bindir=$4
+libdir=$5
+datadir=$6
+app=org.kestrow.KestrowEditor
+
+work=$(mktemp -d)
+editor_pid=""
+cleanup() {
+    if [ -n "$editor_pid" ]; then kill "$editor_pid" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+prefix=$work/prefix
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+cmake --install "$build" --prefix "$prefix" > "$work/install.log" 2>&1 || {
+    cat "$work/install.log"
+    echo "FAIL: cmake --install"
+    exit 1
+}
+pass "installed into a temporary prefix"
+
+# Desktop integration.
+for f in "applications/$app.desktop" "icons/hicolor/scalable/apps/$app.svg" \
+         "icons/hicolor/256x256/apps/$app.png" "metainfo/$app.metainfo.xml"; do
+    if [ -s "$prefix/$datadir/$f" ]; then pass "$f"; else fail "missing $datadir/$f"; fi
+done
+if command -v desktop-file-validate > /dev/null; then
+    if desktop-file-validate "$prefix/$datadir/applications/$app.desktop"; then
+        pass "desktop-file-validate"
+    else
+        fail "desktop-file-validate"
+    fi
+else
+    echo "skip: desktop-file-validate not installed"
+fi
+if command -v appstreamcli > /dev/null; then
+    if appstreamcli validate --no-net "$prefix/$datadir/metainfo/$app.metainfo.xml"; then
+        pass "appstreamcli validate"
+    else
+        fail "appstreamcli validate"
+    fi
+else
+    echo "skip: appstreamcli not installed"
+fi
+if grep -q '@' "$prefix/$datadir/metainfo/$app.metainfo.xml"; then
+    fail "metainfo still holds a template placeholder"
+fi
+# A PNG of 256 x 256: signature, then IHDR width and height.
+png_head=$(od -An -tx1 -N24 "$prefix/$datadir/icons/hicolor/256x256/apps/$app.png" | tr -d ' \n')
+if [ "${png_head:0:16}" = "89504e470d0a1a0a" ] && [ "${png_head:32:16}" = "0000010000000100" ]; then
+    pass "icon is a 256 x 256 PNG"
+else
+    fail "icon is not a 256 x 256 PNG ($png_head)"
+fi
+grep -q "^Exec=kestrow-editor$" "$prefix/$datadir/applications/$app.desktop" \
+    || fail "menu entry does not start kestrow-editor"
+
+# Programs and the driver library they load.
+for program in "${programs[@]}"; do
+    [ -n "$program" ] || continue
+    if [ -x "$prefix/$bindir/$program" ]; then pass "$bindir/$program"; else fail "missing $bindir/$program"; fi
+done
+driver_path="$prefix/$libdir/kestrow-editor/libmididrv.so"
+if [ "$driver" = "ON" ]; then
+    if [ -f "$driver_path" ]; then pass "$libdir/kestrow-editor/libmididrv.so"; else fail "missing driver library"; fi
+    if find "$prefix" -name 'libmididrv_*' | grep -q .; then fail "a test build of the driver was installed"; fi
+fi
+
+# Data files: whatever the build puts beside the programs must be installed too.
+for f in FactoryPresets.MID FactoryPresets.CFG FactoryPresets.NTS Info.txt; do
+    if [ -f "$build/bin/$f" ]; then
+        if [ -f "$prefix/$datadir/kestrow-editor/$f" ]; then pass "$datadir/kestrow-editor/$f"; else fail "missing $datadir/kestrow-editor/$f"; fi
+    fi
+done
+
+# Run the installed programs away from the build tree, with a home of their own.
+export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"
+export QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME"
+cd "$work"
+for program in "${programs[@]}"; do
+    case "$program" in
+    kestrow-cli | zembra-sim)
+        if "$prefix/$bindir/$program" --help > "$work/$program.out" 2>&1; then
+            pass "$program --help"
+        else
+            cat "$work/$program.out"
+            fail "$program --help"
+        fi
+        ;;
+    kestrow-editor)
+        # The editor binds the driver while it starts; the dynamic loader tells
+        # from where. It must be the installed copy, found without any help.
+        LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" "$prefix/$bindir/kestrow-editor" \
+            > "$work/editor.out" 2>&1 &
+        editor_pid=$!
+        loaded=""
+        for _ in $(seq 1 100); do
+            if ! kill -0 "$editor_pid" 2>/dev/null; then break; fi
+            if grep -qs "calling init: $driver_path" "$work"/ld.*; then loaded=yes; break; fi
+            sleep 0.1
+        done
+        if kill -0 "$editor_pid" 2>/dev/null; then
+            pass "kestrow-editor runs"
+            kill "$editor_pid"
+            wait "$editor_pid" 2>/dev/null || true
+        else
+            cat "$work/editor.out"
+            fail "kestrow-editor ended on its own while starting"
+        fi
+        editor_pid=""
+        if [ "$driver" = "ON" ]; then
+            if [ -n "$loaded" ]; then pass "editor loaded $libdir/kestrow-editor/libmididrv.so"; else fail "editor did not load the installed driver"; fi
+        fi
+        ;;
+    esac
+done
+
+echo "$failures failure(s)"
+[ "$failures" -eq 0 ]
