@@ -1,0 +1,66 @@
+#include "editor_state.h"
+
+#include <QCursor>
+
+namespace kestrow {
+
+EditorState::EditorState(PresetBank& presetBank, Catalogue& eventCatalogue)
+    : bank(presetBank)
+    , catalogue(eventCatalogue)
+{
+}
+
+DragOperation EditorState::operationFor(bool shift, bool ctrl) const
+{
+    if (shift && ctrl)
+        return DragOperation::none;
+    if (shift)
+        return dragKeyMap[0];
+    if (ctrl)
+        return dragKeyMap[1];
+    return dragKeyMap[2];
+}
+
+bool EditorState::initValuesAvailable() const
+{
+    return variant == DeviceVariant::zembraDial && bank.selectedPreset != kPresetCount - 1;
+}
+
+void EditorState::refreshKnobTable(int presetIndex)
+{
+    for (const auto& [owner, view] : m_views) {
+        if (view.table)
+            view.table(presetIndex);
+    }
+    if (hooks.refreshPresetView)
+        hooks.refreshPresetView(presetIndex);
+}
+
+void EditorState::refreshKnobCell()
+{
+    refreshCell({ bank.selectedField + 1, bank.selectedKnob + 1 });
+}
+
+void EditorState::refreshCell(CellPos cell)
+{
+    for (const auto& [owner, view] : m_views) {
+        if (view.cell)
+            view.cell(cell);
+    }
+}
+
+void EditorState::showKnob(int knob)
+{
+    for (const auto& [owner, view] : m_views) {
+        if (view.knob)
+            view.knob(knob);
+    }
+}
+
+void EditorState::restorePointer() const
+{
+    if (savedPointer)
+        QCursor::setPos(*savedPointer);
+}
+
+} // namespace kestrow

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "editor_state.h"
+
+namespace kestrow {
+
+/// Starts a knob drag from knob 1..16 of the selected preset: fixes dragSourceKnob,
+/// dragColumn (0 = whole knob) and dragOrigin = 2 and loads the knob into all 16
+/// clipboard slots. dragOperation must already be set.
+void startKnobDrag(EditorState& state, int knob, int column);
+
+/// Whether the knob table takes the drag in progress at (column 0..5, row 0..16).
+bool tableAcceptsDrag(const EditorState& state, CellPos cell);
+
+/// Drops the drag in progress on the knob table; returns false when refused or
+/// when nothing changed. Refreshes the preset view after a change.
+bool dropOnTable(EditorState& state, CellPos cell);
+
+/// Whether the device picture takes the drag in progress.
+bool pictureAcceptsDrag(const EditorState& state);
+
+/// Drops the drag in progress on knob 1..16 of the picture (whole knobs only);
+/// anything else changes nothing. Returns whether the preset changed.
+bool dropOnPicture(EditorState& state, int targetKnob);
+
+/// Moves knob `from` (1-based) to place `to` through the clipboard, the knobs
+/// between shifting one place toward `from`; the clipboard must hold `from`.
+void moveKnobChain(EditorState& state, int from, int to);
+
+} // namespace kestrow

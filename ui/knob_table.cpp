@@ -1,0 +1,327 @@
+#include "knob_table.h"
+
+#include "drag_cursors.h"
+#include "knob_drops.h"
+#include "text_codec.h"
+
+#include <QDrag>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace kestrow {
+
+namespace {
+
+const char* const kHeadings[6] = { "#", "Description", "  Ch", "Event", "Fixed Par", "Init Val" };
+constexpr int kMaxKnobName = 24;
+
+QString fromModel(const std::string& text)
+{
+    return QString::fromStdString(cp1252ToUtf8(text));
+}
+
+/// Paints every cell itself and edits knob names in place.
+class KnobCellDelegate : public QStyledItemDelegate {
+public:
+    explicit KnobCellDelegate(KnobTable& table)
+        : QStyledItemDelegate(&table)
+        , m_table(table)
+    {
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        const EditorState& state = m_table.editorState();
+        const QRect r = option.rect;
+        const int column = index.column();
+        const int row = index.row();
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QPalette& pal = m_table.palette();
+        painter->save();
+        if (row == 0 || column == 0) {
+            painter->fillRect(r, pal.color(QPalette::Button));
+            painter->setPen(pal.color(QPalette::ButtonText));
+            painter->drawText(r.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
+        } else if (column == 5 && !state.initValuesAvailable()) {
+            painter->fillRect(r, QColor(128, 128, 128));
+        } else {
+            const Preset& p = state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)];
+            const bool offered
+                = eventFitsVariant(state.variant, p.eventType[static_cast<std::size_t>(row - 1)]);
+            const CellPos current = m_table.controller().currentCell();
+            const bool highlighted = m_table.hasFocus() && current == CellPos { column, row };
+            painter->fillRect(r, highlighted ? pal.color(QPalette::Highlight) : QColor(Qt::white));
+            if (!offered)
+                painter->setPen(QColor(255, 0, 0));
+            else
+                painter->setPen(highlighted ? pal.color(QPalette::HighlightedText)
+                                            : pal.color(QPalette::WindowText));
+            painter->drawText(r.adjusted(2, 2, -1, 0), Qt::AlignLeft | Qt::AlignTop, text);
+        }
+        painter->restore();
+    }
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override
+    {
+        if (index.column() != 1 || index.row() < 1)
+            return nullptr;
+        auto* editor = new QLineEdit(parent);
+        editor->setMaxLength(kMaxKnobName);
+        editor->setFrame(false);
+        const int knob = index.row() - 1;
+        KnobTable* table = &m_table;
+        QObject::connect(editor, &QLineEdit::textEdited, editor, [table, knob](const QString& text) {
+            table->controller().setKnobName(knob, text);
+        });
+        return editor;
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override
+    {
+        auto* line = static_cast<QLineEdit*>(editor);
+        m_table.controller().setKnobName(index.row() - 1, line->text());
+        const Preset& p = m_table.editorState().preset();
+        model->setData(index, fromModel(p.knobName[static_cast<std::size_t>(index.row() - 1)]));
+    }
+
+private:
+    KnobTable& m_table;
+};
+
+} // namespace
+
+void execKnobDrag(QWidget* source, const EditorState& state, bool fromPicture)
+{
+    auto* drag = new QDrag(source);
+    auto* mime = new QMimeData;
+    mime->setData(kKnobDragMime, QByteArray::number(state.dragSourceKnob));
+    drag->setMimeData(mime);
+    DragCursor cursor {};
+    if (dragCursorFor(state.dragOperation, fromPicture, cursor)) {
+        const QPixmap pixmap = dragCursorPixmap(cursor);
+        drag->setDragCursor(pixmap, Qt::CopyAction);
+        drag->setDragCursor(pixmap, Qt::MoveAction);
+    }
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+}
+
+KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
+    : QTableWidget(kKnobCount + 1, 6, parent)
+    , m_state(state)
+    , m_controller(state, host)
+{
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed
+                    | QAbstractItemView::DoubleClicked);
+    setItemDelegate(new KnobCellDelegate(*this));
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setTabKeyNavigation(false);
+    QFont cellFont = font();
+    cellFont.setPixelSize(12);
+    setFont(cellFont);
+
+    int width = 0;
+    for (int c = 0; c < 6; ++c) {
+        setColumnWidth(c, kColumnWidths[static_cast<std::size_t>(c)]);
+        width += kColumnWidths[static_cast<std::size_t>(c)];
+    }
+    for (int r = 0; r <= kKnobCount; ++r)
+        setRowHeight(r, kRowHeight);
+    for (int r = 0; r <= kKnobCount; ++r) {
+        for (int c = 0; c < 6; ++c) {
+            auto* item = new QTableWidgetItem;
+            Qt::ItemFlags flags = Qt::ItemIsEnabled;
+            if (c == 1 && r > 0)
+                flags |= Qt::ItemIsEditable;
+            item->setFlags(flags);
+            if (r == 0)
+                item->setText(QString::fromLatin1(kHeadings[c]));
+            else if (c == 0)
+                item->setText(QString::number(r));
+            setItem(r, c, item);
+        }
+    }
+    setMinimumSize(width + 2 * frameWidth() + 1, (kKnobCount + 1) * kRowHeight + 2 * frameWidth() + 1);
+
+    m_controller.onCurrentCellChanged = [this](CellPos cell) {
+        setCurrentCell(cell.row, cell.column);
+        viewport()->update();
+    };
+    connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int column, int, int) {
+        m_controller.setCurrentCell({ column, row });
+        viewport()->update();
+    });
+    setCurrentCell(1, 1);
+
+    m_state.addView(this, { [this](int preset) { refreshCells(preset); },
+                            [this](CellPos cell) { refreshCell(cell); }, {} });
+    refreshCells(m_state.bank.selectedPreset);
+}
+
+KnobTable::~KnobTable()
+{
+    m_state.removeView(this);
+}
+
+void KnobTable::refreshCells(int presetIndex)
+{
+    if (presetIndex < 0 || presetIndex >= kPresetCount)
+        return;
+    const Preset& p = m_state.bank.presets[static_cast<std::size_t>(presetIndex)];
+    for (int r = 1; r <= kKnobCount; ++r) {
+        for (int c = 1; c < 6; ++c) {
+            const QString text = fromModel(m_state.catalogue.cellText(p, r - 1, c - 1));
+            QTableWidgetItem* cell = item(r, c);
+            // Leave an unchanged cell alone so that an open name editor keeps its caret.
+            if (cell->text() != text)
+                cell->setText(text);
+        }
+    }
+    viewport()->update();
+}
+
+void KnobTable::refreshCell(CellPos cell)
+{
+    if (cell.row < 1 || cell.row > kKnobCount || cell.column < 1 || cell.column > 5)
+        return;
+    const QString text
+        = fromModel(m_state.catalogue.cellText(m_state.preset(), cell.row - 1, cell.column - 1));
+    item(cell.row, cell.column)->setText(text);
+    viewport()->update();
+}
+
+CellPos KnobTable::cellAtPos(QPoint viewportPos) const
+{
+    const QModelIndex index = indexAt(viewportPos);
+    if (!index.isValid())
+        return {};
+    return { index.column(), index.row() };
+}
+
+QRect KnobTable::cellRect(CellPos cell) const
+{
+    return visualRect(model()->index(cell.row, cell.column));
+}
+
+void KnobTable::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (m_dragArmed && (event->buttons() & Qt::LeftButton)) {
+        startKnobDrag();
+        return;
+    }
+    if (pos == m_lastMousePos)
+        return;
+    m_lastMousePos = pos;
+    if (window()->isActiveWindow() && !hasFocus() && state() != QAbstractItemView::EditingState)
+        setFocus(Qt::MouseFocusReason);
+    if (state() != QAbstractItemView::EditingState)
+        m_controller.hover(cellAtPos(pos));
+}
+
+void KnobTable::mousePressEvent(QMouseEvent* event)
+{
+    const CellPos cell = cellAtPos(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        QTableWidget::mousePressEvent(event);
+        m_controller.setCurrentCell(cell);
+        const bool shift = event->modifiers() & Qt::ShiftModifier;
+        const bool ctrl = event->modifiers() & Qt::ControlModifier;
+        m_dragArmed = m_controller.leftPress(cell, shift, ctrl);
+        return;
+    }
+    event->accept();
+}
+
+void KnobTable::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_dragArmed = false;
+    if (event->button() == Qt::RightButton) {
+        m_controller.rightClick(cellAtPos(event->position().toPoint()),
+                                event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    QTableWidget::mouseReleaseEvent(event);
+}
+
+void KnobTable::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    m_dragArmed = false;
+    if (event->button() == Qt::LeftButton)
+        QTableWidget::mouseDoubleClickEvent(event);
+}
+
+void KnobTable::keyPressEvent(QKeyEvent* event)
+{
+    if (m_controller.keyPress(event->key(), event->modifiers(), event->isAutoRepeat())) {
+        event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void KnobTable::keyReleaseEvent(QKeyEvent* event)
+{
+    m_controller.keyRelease(event->key(), event->isAutoRepeat());
+    QTableWidget::keyReleaseEvent(event);
+}
+
+void KnobTable::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The right button acts on its release; the keyboard's menu key arrives as a key.
+    event->accept();
+}
+
+void KnobTable::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasFormat(kKnobDragMime) && m_state.dragOrigin == 2)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void KnobTable::dragMoveEvent(QDragMoveEvent* event)
+{
+    const CellPos cell = cellAtPos(event->position().toPoint());
+    if (event->mimeData()->hasFormat(kKnobDragMime) && tableAcceptsDrag(m_state, cell))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void KnobTable::dropEvent(QDropEvent* event)
+{
+    const CellPos cell = cellAtPos(event->position().toPoint());
+    if (!event->mimeData()->hasFormat(kKnobDragMime)) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    dropOnTable(m_state, cell);
+}
+
+void KnobTable::startKnobDrag()
+{
+    m_dragArmed = false;
+    execKnobDrag(this, m_state, false);
+    unsetCursor();
+}
+
+} // namespace kestrow

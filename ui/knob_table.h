@@ -1,0 +1,63 @@
+#pragma once
+
+#include "editor_state.h"
+#include "knob_table_controller.h"
+#include "picker_host.h"
+
+#include <QTableWidget>
+
+#include <array>
+
+namespace kestrow {
+
+/// The owner-drawn 6 x 17 knob table of the selected preset. Mouse and key
+/// events go to its KnobTableController; it redraws through the EditorState.
+class KnobTable : public QTableWidget {
+    Q_OBJECT
+public:
+    static constexpr std::array<int, 6> kColumnWidths { 19, 150, 39, 215, 135, 42 };
+    static constexpr int kRowHeight = 18;
+
+    KnobTable(EditorState& state, PickerHost& host, QWidget* parent = nullptr);
+    ~KnobTable() override;
+
+    KnobTableController& controller() { return m_controller; }
+    EditorState& editorState() { return m_state; }
+
+    /// Rewrites the 16 x 5 data cells from the preset (0..127).
+    void refreshCells(int presetIndex);
+    /// Rewrites one data cell of the selected preset.
+    void refreshCell(CellPos cell);
+    /// Cell at a viewport position, (-1, -1) outside the grid.
+    CellPos cellAtPos(QPoint viewportPos) const;
+    /// Viewport rectangle of a cell.
+    QRect cellRect(CellPos cell) const;
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void startKnobDrag();
+
+    EditorState& m_state;
+    KnobTableController m_controller;
+    QPoint m_lastMousePos { -1, -1 };
+    bool m_dragArmed = false;
+};
+
+/// MIME type of knob drags between the knob table and the device picture.
+inline constexpr const char* kKnobDragMime = "application/x-kestrow-knob";
+
+/// Starts a modal drag of the knob loaded into the clipboard; the cursor shows the operation.
+void execKnobDrag(QWidget* source, const EditorState& state, bool fromPicture);
+
+} // namespace kestrow

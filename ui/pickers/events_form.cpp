@@ -1,0 +1,72 @@
+#include "pickers/events_form.h"
+
+#include "text_codec.h"
+
+#include <QPainter>
+
+namespace kestrow {
+
+TEventsForm::TEventsForm(EditorState& state, QWidget* parent)
+    // Event names are long: wider columns than the other 4 x 32 pickers.
+    : GridPicker(state, Layout { 4, 32, 154, 13, false }, QStringLiteral("EventsForm"),
+                 QSize(622, 451), parent)
+{
+}
+
+QString TEventsForm::cellText(int value) const
+{
+    return QString::fromStdString(
+        cp1252ToUtf8(m_state.catalogue.eventTypeNames[static_cast<std::size_t>(value)]));
+}
+
+bool TEventsForm::greyed(int value) const
+{
+    return !eventFitsVariant(m_state.variant, value);
+}
+
+void TEventsForm::paintCell(QPainter& painter, int value, const QRect& rect) const
+{
+    if (!greyed(value)) {
+        GridPicker::paintCell(painter, value, rect);
+        return;
+    }
+    painter.fillRect(rect, value == keyboardValue() ? palette().color(QPalette::Highlight)
+                                                    : QColor(128, 128, 128));
+}
+
+void TEventsForm::assign(int value)
+{
+    if (greyed(value))
+        return;
+    PresetBank& bank = m_state.bank;
+    if (bank.allKnobsPending) {
+        bank.allKnobsPending = false;
+        m_state.preset().eventType.fill(value);
+        m_state.refreshKnobTable(bank.selectedPreset);
+        return;
+    }
+    bank.assignSelectedField(value);
+    // The channel and fixed-parameter texts depend on the event type.
+    const int row = bank.selectedKnob + 1;
+    m_state.refreshCell({ 3, row });
+    m_state.refreshCell({ 4, row });
+    m_state.refreshCell({ 2, row });
+}
+
+QString TEventsForm::moveCaption(int value) const
+{
+    return QStringLiteral("(Event: %1)  %2").arg(QString::number(value), cellText(value));
+}
+
+QString TEventsForm::releaseCaption(int value) const
+{
+    return QStringLiteral("(Ctrl: %1)  %2").arg(QString::number(value), cellText(value));
+}
+
+void TEventsForm::done(int result)
+{
+    m_state.bank.allKnobsPending = false;
+    GridPicker::done(result);
+}
+
+} // namespace kestrow

@@ -1,0 +1,67 @@
+#include "pickers/factory_presets_form.h"
+
+#include "text_codec.h"
+
+#include <QPainter>
+
+namespace kestrow {
+
+TFactoryPresetsForm::TFactoryPresetsForm(EditorState& state, QWidget* parent)
+    : GridPicker(state, kTallGrid, QStringLiteral("Factory Presets"), QSize(488, 451), parent)
+{
+}
+
+QString TFactoryPresetsForm::cellText(int value) const
+{
+    return QString::fromStdString(
+        cp1252ToUtf8(m_state.bank.factoryPresets[static_cast<std::size_t>(value)].name));
+}
+
+bool TFactoryPresetsForm::greyed(int value) const
+{
+    return !fitsVariant(m_state.bank.factoryPresets[static_cast<std::size_t>(value)], m_state.variant);
+}
+
+void TFactoryPresetsForm::paintCell(QPainter& painter, int value, const QRect& rect) const
+{
+    if (!greyed(value)) {
+        GridPicker::paintCell(painter, value, rect);
+        return;
+    }
+    painter.fillRect(rect, value == keyboardValue() ? palette().color(QPalette::Highlight)
+                                                    : QColor(128, 128, 128));
+}
+
+void TFactoryPresetsForm::assign(int value)
+{
+    if (value < 0 || value >= kPresetCount || greyed(value))
+        return;
+    PresetBank& bank = m_state.bank;
+    bank.presets[static_cast<std::size_t>(bank.selectedPreset)]
+        = bank.factoryPresets[static_cast<std::size_t>(value)];
+    m_state.refreshKnobTable(bank.selectedPreset);
+}
+
+void TFactoryPresetsForm::buttonPressed(QPoint gridPos, Qt::MouseButton button)
+{
+    const int value = valueAtPos(gridPos);
+    if (button == Qt::LeftButton && value >= 0)
+        assign(value);
+}
+
+void TFactoryPresetsForm::buttonReleased(QPoint, Qt::MouseButton)
+{
+    accept();
+}
+
+QString TFactoryPresetsForm::moveCaption(int value) const
+{
+    return QStringLiteral("%1:  %2").arg(QString::number(value), cellText(value));
+}
+
+QString TFactoryPresetsForm::keyCaption(int value) const
+{
+    return QStringLiteral("( %1 )  %2").arg(QString::number(value), cellText(value));
+}
+
+} // namespace kestrow

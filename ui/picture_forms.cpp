@@ -1,0 +1,249 @@
+#include "picture_forms.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <cmath>
+
+namespace kestrow {
+
+namespace {
+
+const QColor kCapRed(214, 28, 28);
+
+QFont pixelFont(int pixels, bool bold = false, bool italic = false)
+{
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+QRect toRect(const KnobArea& area)
+{
+    return QRect(QPoint(area.left, area.top), QPoint(area.right, area.bottom));
+}
+
+/// A small push button with its caption inside.
+void drawButton(QPainter& painter, const QRect& rect, const QString& caption, const QColor& face)
+{
+    painter.setPen(QPen(QColor(20, 20, 20), 1));
+    painter.setBrush(face);
+    painter.drawRoundedRect(rect, 3, 3);
+    painter.setPen(QColor(235, 235, 235));
+    painter.setFont(pixelFont(8, true));
+    painter.drawText(rect, Qt::AlignCenter, caption);
+}
+
+void drawTitle(QPainter& painter, const QRect& band, const QString& title)
+{
+    painter.fillRect(band, QColor(22, 24, 28));
+    painter.setPen(QColor(240, 240, 240));
+    painter.setFont(pixelFont(17, true, true));
+    painter.drawText(band.adjusted(0, 0, -10, 0), Qt::AlignRight | Qt::AlignVCenter, title);
+}
+
+void drawCase(QPainter& painter, const QColor& body)
+{
+    painter.fillRect(0, 0, kPictureWidth, kPictureHeight, body);
+    painter.setPen(QPen(QColor(15, 15, 15), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(0, 0, kPictureWidth - 1, kPictureHeight - 1);
+}
+
+/// A round cap with a light from the upper left; red when highlighted.
+void drawCap(QPainter& painter, QPointF centre, double radius, bool highlighted)
+{
+    const QColor base = highlighted ? kCapRed : QColor(70, 72, 78);
+    QRadialGradient gradient(centre - QPointF(radius / 3, radius / 3), radius * 1.4);
+    gradient.setColorAt(0, base.lighter(170));
+    gradient.setColorAt(1, base.darker(130));
+    painter.setPen(QPen(QColor(10, 10, 10), 1));
+    painter.setBrush(gradient);
+    painter.drawEllipse(centre, radius, radius);
+}
+
+} // namespace
+
+KnobPictureSet::KnobPictureSet(DeviceVariant variant)
+    : m_variant(variant)
+{
+}
+
+const QPixmap& KnobPictureSet::picture(int slot) const
+{
+    if (slot < 0 || slot >= kPlainSlot)
+        slot = kPlainSlot;
+    return m_pictures[static_cast<std::size_t>(slot)];
+}
+
+void KnobPictureSet::build()
+{
+    for (int slot = 0; slot <= kPlainSlot; ++slot) {
+        QPixmap pixmap(kPictureWidth, kPictureHeight);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        drawBody(painter);
+        for (int knob = 1; knob <= kKnobCount; ++knob) {
+            painter.save();
+            drawKnob(painter, knob, toRect(knobArea(m_variant, knob)), knob == slot + 1);
+            painter.restore();
+        }
+        painter.end();
+        m_pictures[static_cast<std::size_t>(slot)] = pixmap;
+    }
+}
+
+TPictureForm::TPictureForm()
+    : KnobPictureSet(DeviceVariant::zembraControl)
+{
+    build();
+}
+
+void TPictureForm::drawBody(QPainter& painter) const
+{
+    drawCase(painter, QColor(60, 66, 76));
+    drawTitle(painter, QRect(1, 1, kPictureWidth - 2, 28), QStringLiteral("zembraControl"));
+    drawButton(painter, QRect(8, 7, 40, 15), QStringLiteral("SNAP"), QColor(150, 40, 40));
+    // A rule between the two knob rows.
+    painter.setPen(QPen(QColor(40, 44, 50), 1));
+    painter.drawLine(8, 85, 363, 85);
+}
+
+void TPictureForm::drawKnob(QPainter& painter, int knob, const QRect& area, bool highlighted) const
+{
+    const QPointF centre(area.center().x() + 0.5, area.top() + 15.5);
+    // The skirt with its scale dots.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(200, 200, 205));
+    for (int i = 0; i < 11; ++i) {
+        const double angle = (225.0 - i * 27.0) * M_PI / 180.0;
+        painter.drawEllipse(centre + QPointF(std::cos(angle) * 16.5, -std::sin(angle) * 16.5), 0.9,
+                            0.9);
+    }
+    drawCap(painter, centre, 13, highlighted);
+    // Each knob points somewhere else, as on a device in use.
+    const double angle = (225.0 - ((knob * 53) % 270)) * M_PI / 180.0;
+    painter.setPen(QPen(QColor(250, 250, 250), 2, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(centre + QPointF(std::cos(angle) * 4, -std::sin(angle) * 4),
+                     centre + QPointF(std::cos(angle) * 11, -std::sin(angle) * 11));
+    painter.setFont(pixelFont(10, true));
+    painter.setPen(highlighted ? QColor(255, 120, 120) : QColor(230, 230, 230));
+    painter.drawText(QRect(area.left(), area.top() + 31, area.width(), area.bottom() - area.top() - 30),
+                     Qt::AlignHCenter | Qt::AlignBottom, QString::number(knob));
+}
+
+TzembraFaderPictureForm::TzembraFaderPictureForm()
+    : KnobPictureSet(DeviceVariant::zembraFader)
+{
+    build();
+}
+
+void TzembraFaderPictureForm::drawBody(QPainter& painter) const
+{
+    drawCase(painter, QColor(74, 78, 86));
+    drawTitle(painter, QRect(1, 1, kPictureWidth - 2, 25), QStringLiteral("zembraFader"));
+    drawButton(painter, QRect(6, 6, 40, 14), QStringLiteral("SNAP"), QColor(150, 40, 40));
+}
+
+void TzembraFaderPictureForm::drawKnob(QPainter& painter, int knob, const QRect& area,
+                                       bool highlighted) const
+{
+    const int x = area.center().x();
+    const int slotTop = area.top() + 5;
+    const int slotBottom = area.bottom() - 20;
+    // Scale ticks beside the slot.
+    painter.setPen(QPen(QColor(150, 155, 160), 1));
+    for (int y = slotTop + 2; y <= slotBottom - 2; y += 8)
+        painter.drawLine(x - 7, y, x - 5, y);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(18, 18, 20));
+    painter.drawRoundedRect(QRect(x - 1, slotTop, 3, slotBottom - slotTop), 1, 1);
+    // Faders stand at different heights, as after a mix.
+    const int travel = slotBottom - slotTop - 12;
+    const int capTop = slotTop + (knob * 37) % travel;
+    const QRect cap(x - 7, capTop, 15, 12);
+    QLinearGradient gradient(cap.topLeft(), cap.bottomLeft());
+    const QColor base = highlighted ? kCapRed : QColor(190, 192, 198);
+    gradient.setColorAt(0, base.lighter(130));
+    gradient.setColorAt(1, base.darker(140));
+    painter.setPen(QPen(QColor(10, 10, 10), 1));
+    painter.setBrush(gradient);
+    painter.drawRoundedRect(cap, 2, 2);
+    painter.setPen(QPen(highlighted ? Qt::white : QColor(20, 20, 20), 1));
+    painter.drawLine(cap.left() + 2, cap.center().y(), cap.right() - 2, cap.center().y());
+    painter.setFont(pixelFont(9, true));
+    painter.setPen(highlighted ? QColor(255, 120, 120) : QColor(235, 235, 235));
+    painter.drawText(QRect(area.left() - 2, area.bottom() - 14, area.width() + 4, 14),
+                     Qt::AlignHCenter | Qt::AlignBottom, QString::number(knob));
+}
+
+TzembraDialPictureForm::TzembraDialPictureForm()
+    : KnobPictureSet(DeviceVariant::zembraDial)
+{
+    build();
+}
+
+void TzembraDialPictureForm::drawBody(QPainter& painter) const
+{
+    drawCase(painter, QColor(44, 47, 53));
+    painter.fillRect(QRect(1, 1, kPictureWidth - 2, 38), QColor(30, 32, 36));
+    painter.setPen(QColor(225, 225, 225));
+    painter.setFont(pixelFont(9, true));
+    painter.drawText(QRect(8, 3, 90, 11), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("BANK"));
+    for (int lamp = 0; lamp < 4; ++lamp) {
+        const QPointF centre(14 + lamp * 20, 22);
+        painter.setPen(QPen(QColor(10, 10, 10), 1));
+        painter.setBrush(lamp == 0 ? QColor(80, 230, 90) : QColor(40, 70, 45));
+        painter.drawEllipse(centre, 4, 4);
+        painter.setPen(QColor(225, 225, 225));
+        painter.setFont(pixelFont(8, true));
+        painter.drawText(QRectF(centre.x() - 6, 27, 12, 10), Qt::AlignCenter, QString::number(lamp + 1));
+    }
+    painter.setPen(QColor(240, 240, 240));
+    painter.setFont(pixelFont(17, true, true));
+    painter.drawText(QRect(100, 2, 150, 34), Qt::AlignCenter, QStringLiteral("zembraDial"));
+    drawButton(painter, QRect(258, 11, 48, 17), QStringLiteral("CHANNEL"), QColor(80, 84, 92));
+    drawButton(painter, QRect(312, 11, 50, 17), QStringLiteral("PROGRAM"), QColor(80, 84, 92));
+}
+
+void TzembraDialPictureForm::drawKnob(QPainter& painter, int knob, const QRect& area,
+                                      bool highlighted) const
+{
+    const QPointF centre(area.left() + area.width() / 2.0, area.top() + area.height() / 2.0);
+    // The LED ring of an endless dial.
+    painter.setPen(Qt::NoPen);
+    const int lit = (knob * 5) % 15;
+    for (int i = 0; i < 15; ++i) {
+        const double angle = (240.0 - i * 21.4) * M_PI / 180.0;
+        painter.setBrush(i <= lit ? QColor(255, 170, 40) : QColor(90, 70, 40));
+        painter.drawEllipse(centre + QPointF(std::cos(angle) * 16, -std::sin(angle) * 16), 1.3, 1.3);
+    }
+    drawCap(painter, centre, 12, highlighted);
+    // Grip ridges instead of a pointer: the dial has no end stop.
+    painter.setPen(QPen(highlighted ? QColor(255, 200, 200) : QColor(120, 122, 128), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(centre, 9.5, 9.5);
+    painter.setFont(pixelFont(10, true));
+    painter.setPen(QColor(245, 245, 245));
+    painter.drawText(QRectF(centre.x() - 10, centre.y() - 8, 20, 16), Qt::AlignCenter,
+                     QString::number(knob));
+}
+
+const KnobPictureSet& PictureSets::forVariant(DeviceVariant variant) const
+{
+    switch (variant) {
+    case DeviceVariant::zembraFader:
+        return fader;
+    case DeviceVariant::zembraDial:
+        return dial;
+    case DeviceVariant::zembraControl:
+        break;
+    }
+    return control;
+}
+
+} // namespace kestrow
