@@ -1,0 +1,80 @@
+#include "midi_driver.h"
+
+#include "midi_exception.h"
+
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <iostream>
+
+namespace kestrow {
+
+namespace {
+
+constexpr const char* kLibraryName = "libmididrv.so";
+
+std::string besideExecutable()
+{
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    auto candidate = exe.parent_path() / kLibraryName;
+    return std::filesystem::exists(candidate, ec) ? candidate.string() : std::string();
+}
+
+} // namespace
+
+TMidiDriver::TMidiDriver(const std::string& libraryPath)
+{
+    std::string path = libraryPath;
+    if (path.empty()) {
+        if (const char* env = std::getenv("KESTROW_MIDIDRV"); env && *env)
+            path = env;
+    }
+    if (path.empty())
+        path = besideExecutable();
+    if (path.empty())
+        path = kLibraryName;
+    m_library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!m_library)
+        throw EMidiException("Load of libmididrv.so failed");
+    m_path = path;
+    const char* missing = nullptr;
+#define KESTROW_MIDIDRV_RESOLVE(name)                                                              \
+    if (!missing) {                                                                                \
+        m_api.name = reinterpret_cast<decltype(m_api.name)>(::dlsym(m_library, #name));            \
+        if (!m_api.name)                                                                           \
+            missing = #name;                                                                       \
+    }
+    KESTROW_MIDIDRV_FUNCTIONS(KESTROW_MIDIDRV_RESOLVE)
+#undef KESTROW_MIDIDRV_RESOLVE
+    if (missing) {
+        ::dlclose(m_library);
+        m_library = nullptr;
+        throw EMidiException(std::string("Failed to loadproc:") + missing);
+    }
+    m_version = m_api.GetDriverVersion();
+}
+
+TMidiDriver::~TMidiDriver()
+{
+    try {
+        Unload();
+    } catch (const EMidiException& e) {
+        std::cerr << "kestrow: " << e.what() << '\n';
+    }
+}
+
+void TMidiDriver::Unload()
+{
+    if (!m_library)
+        return;
+    void* library = m_library;
+    m_library = nullptr;
+    m_api = {};
+    if (::dlclose(library) != 0)
+        throw EMidiException("FreeLibrary failed");
+}
+
+} // namespace kestrow

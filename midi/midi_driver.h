@@ -1,0 +1,85 @@
+#pragma once
+
+#include "mididrv.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kestrow {
+
+/// The driver library's functions, resolved by name, in table order.
+#define KESTROW_MIDIDRV_FUNCTIONS(X)                                                               \
+    X(GetDriverVersion)                                                                            \
+    X(GetNumOutDevices)                                                                            \
+    X(GetMidiOutDescription)                                                                       \
+    X(OpenMidiOut)                                                                                 \
+    X(ResetMidiOut)                                                                                \
+    X(FlushMidiOut)                                                                                \
+    X(CloseMidiOut)                                                                                \
+    X(PutMidiOut)                                                                                  \
+    X(GetNumInDevices)                                                                             \
+    X(GetMidiInDescription)                                                                        \
+    X(OpenMidiIn)                                                                                  \
+    X(StartMidiIn)                                                                                 \
+    X(StopMidiIn)                                                                                  \
+    X(CloseMidiIn)                                                                                 \
+    X(GetMidiIn)                                                                                   \
+    X(OpenSync)                                                                                    \
+    X(CloseSync)                                                                                   \
+    X(StopSync)                                                                                    \
+    X(StartSync)                                                                                   \
+    X(PauseSync)                                                                                   \
+    X(ReStartSync)                                                                                 \
+    X(SetTempo)                                                                                    \
+    X(SetResolution)                                                                               \
+    X(GetTempo)                                                                                    \
+    X(GetResolution)                                                                               \
+    X(GetPosition)                                                                                 \
+    X(OpenSMF)                                                                                     \
+    X(CloseSMF)                                                                                    \
+    X(RewindSMF)                                                                                   \
+    X(ReadSMF)                                                                                     \
+    X(WriteSMF)                                                                                    \
+    X(GetSMFResolution)                                                                            \
+    X(SetSMFResolution)                                                                            \
+    X(ReadMetaEvent)                                                                               \
+    X(WriteMetaEvent)
+
+struct MidiDriverApi {
+#define KESTROW_MIDIDRV_POINTER(name) decltype(&::name) name = nullptr;
+    KESTROW_MIDIDRV_FUNCTIONS(KESTROW_MIDIDRV_POINTER)
+#undef KESTROW_MIDIDRV_POINTER
+};
+
+/// Binds libmididrv.so at run time. Every port, file and sync object uses
+/// the functions through one of these; it must outlive them.
+class TMidiDriver {
+public:
+    /// Loads the library: libraryPath when given, else $KESTROW_MIDIDRV,
+    /// else libmididrv.so next to the executable, else the library path.
+    /// Raises "Load of libmididrv.so failed" or "Failed to loadproc:" with
+    /// the missing name; after a failure nothing stays loaded.
+    explicit TMidiDriver(const std::string& libraryPath = {});
+    /// Frees the library; a failure is written to stderr, since a throwing
+    /// destructor would end the program (call Unload to see it raised).
+    ~TMidiDriver();
+    TMidiDriver(const TMidiDriver&) = delete;
+    TMidiDriver& operator=(const TMidiDriver&) = delete;
+
+    /// Frees the library now; raises "FreeLibrary failed". Afterwards the
+    /// functions are gone: only destroy the object.
+    void Unload();
+
+    std::uint16_t GetDriverVersion() const { return m_version; }
+    const MidiDriverApi& api() const { return m_api; }
+    /// The file that was loaded.
+    const std::string& libraryPath() const { return m_path; }
+
+private:
+    void* m_library = nullptr;
+    MidiDriverApi m_api;
+    std::uint16_t m_version = 0;
+    std::string m_path;
+};
+
+} // namespace kestrow
