@@ -1,0 +1,11 @@
+# zembra-sim: the emulated zembra device on JACK or ALSA ports of its own.
+add_executable(zembra-sim zembra_sim.cpp)
+target_link_libraries(zembra-sim PRIVATE kestrow::sim PkgConfig::RTMIDI Threads::Threads)
+set_target_properties(zembra-sim PROPERTIES AUTOMOC OFF)
+pkg_check_modules(ZEMBRA_SIM_JACK IMPORTED_TARGET jack)
+if(ZEMBRA_SIM_JACK_FOUND)
+    # Only to ask, quietly, whether a JACK server runs before RtMidi tries.
+    target_compile_definitions(zembra-sim PRIVATE KESTROW_HAVE_JACK)
+    target_link_libraries(zembra-sim PRIVATE PkgConfig::ZEMBRA_SIM_JACK)
+endif()
+kestrow_warnings(zembra-sim)
