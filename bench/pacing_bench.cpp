@@ -106,8 +106,12 @@ int main(int argc, char** argv)
             start = Clock::now();
             (void)protocol.sendAllPresets();
         });
-        QTimer::singleShot(delay * 400 + 5000, &app, &QCoreApplication::quit); // cap
+        QTimer cap; // a lost tick must not hang the run
+        cap.setSingleShot(true);
+        QObject::connect(&cap, &QTimer::timeout, &app, &QCoreApplication::quit);
+        cap.start(delay * 400 + 5000);
         app.exec();
+        cap.stop();
 
         const auto& t = link.arrivals;
         if (t.size() != 256 || link.device.counters().presetDataStored != 128) {
