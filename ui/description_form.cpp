@@ -156,6 +156,8 @@ bool TDescriptionForm::printKnobTable(const PresetBank& bank, int firstPreset, i
         // chosen. The table is 238.7 mm wide: it only fits across a page.
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         m_printer->setPageOrientation(QPageLayout::Landscape);
+        // Also the name "Print to File (PDF)" offers.
+        m_printer->setDocName(QStringLiteral("KnobTable"));
     }
     if (!runPrinterSetup(*m_printer))
         return false;

@@ -111,7 +111,11 @@ for program in "${programs[@]}"; do
         loaded=""
         for _ in $(seq 1 100); do
             if ! kill -0 "$editor_pid" 2>/dev/null; then break; fi
-            if grep -qs "calling init: $driver_path" "$work"/ld.*; then loaded=yes; break; fi
+            init=$(grep -hs "calling init: .*/libmididrv.so$" "$work"/ld.* | head -n 1 | sed 's/.*calling init: //')
+            if [ -n "$init" ]; then
+                loaded=$(realpath "$init")
+                break
+            fi
             sleep 0.1
         done
         if kill -0 "$editor_pid" 2>/dev/null; then
@@ -124,7 +128,11 @@ for program in "${programs[@]}"; do
         fi
         editor_pid=""
         if [ "$driver" = "ON" ]; then
-            if [ -n "$loaded" ]; then pass "editor loaded $libdir/kestrow-editor/libmididrv.so"; else fail "editor did not load the installed driver"; fi
+            if [ -n "$loaded" ] && [ "$loaded" = "$(realpath "$driver_path")" ]; then
+                pass "editor loaded $libdir/kestrow-editor/libmididrv.so"
+            else
+                fail "editor did not load the installed driver (loaded: ${loaded:-nothing})"
+            fi
         fi
         ;;
     esac
