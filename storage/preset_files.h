@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-class TMidiSMF;
-
 namespace kestrow {
+
+class TMidiSMF;
 
 /// Entries of dumpBytes; a dump file with this many SysEx bytes or more is refused.
 constexpr int kDumpCapacity = 12500;

@@ -1,0 +1,101 @@
+// The .MID dump goes through the toolkit's standard MIDI file classes, in the
+// call order the editor has always used; the driver library does the coding.
+
+#include "preset_files.h"
+
+#include "dump_encoder.h"
+#include "midi_exception.h"
+#include "midi_score.h"
+#include "midi_smf.h"
+#include "midi_track.h"
+
+#include <memory>
+
+namespace kestrow {
+
+FileResult PresetFiles::writeDumpFile(const std::string& path, const std::string& trackName)
+{
+    // A buffer of our own: a paced transfer may still be reading sendBuffer.
+    std::vector<MidiEvent> events(kSendBufferSize);
+    const int count = encodeMaskedPresets(m_bank, variant, { true, true, false }, events);
+
+    PendingFile pending(path);
+    if (pending.tempPath().empty())
+        return FileResult::failure(path, pending.error());
+    try {
+        auto score = std::make_unique<TMidiScore>(0);
+        score->Add(nullptr);
+        TMidiTrack* track = score->Get(0);
+        if (m_smf.IsOpen())
+            m_smf.Close();
+        if (!m_smf.Open(pending.tempPath().string(), 'w', 1))
+            return FileResult::failure(path, "cannot create the file");
+        m_smf.Attach(score.get());
+        track->SetTrackName(trackName);
+        track->IsRecording(true);
+        for (int i = 0; i < count; ++i)
+            track->Write(events[static_cast<std::size_t>(i)]);
+        track->IsRecording(false);
+        m_smf.Save(nullptr);
+        m_smf.Close();
+        score->Clear();
+    } catch (const EMidiException& e) {
+        if (m_smf.IsOpen())
+            m_smf.Close();
+        return FileResult::failure(path, e.what());
+    }
+    return pending.commit(true);
+}
+
+int PresetFiles::readDumpFile(const std::string& path)
+{
+    m_readError.clear();
+    if (!hasMidExtension(path)) {
+        m_readError = path + ": the name does not end in \".MID\"";
+        return -1;
+    }
+    int count = 0;
+    try {
+        auto score = std::make_unique<TMidiScore>(0);
+        if (!m_smf.Open(path, 'r', 1)) {
+            m_readError = path + ": cannot open the file";
+            return -1;
+        }
+        for (int t = 0; t < m_smf.NumTracks(); ++t)
+            score->Add(nullptr);
+        m_smf.Attach(score.get());
+        m_smf.Load(nullptr);
+        bool full = false;
+        for (int t = 0; t < score->getCount() && !full; ++t) {
+            TMidiTrack* track = score->Get(t);
+            const int events = track->GetNumEvents();
+            for (int i = 0; i < events; ++i) {
+                const MidiEvent* event = track->GetEvent(i);
+                if (!event || event->status != 0xF0)
+                    continue;
+                dumpBytes[static_cast<std::size_t>(count++)] = event->data1;
+                if (count >= kDumpCapacity) {
+                    full = true;
+                    break;
+                }
+            }
+        }
+        m_smf.Detach(score.get());
+        m_smf.Close();
+        score->Clear();
+        if (full) {
+            m_readError = path + ": the file holds more SysEx data than 128 presets";
+            return -1;
+        }
+    } catch (const EMidiException& e) {
+        if (m_smf.IsOpen())
+            m_smf.Close();
+        m_readError = path + ": " + e.what();
+        return -1;
+    }
+    m_dumpLimit = count;
+    lastFileBase = baseNameOf(path);
+    return count;
+}
+
+} // namespace kestrow
