@@ -1,0 +1,7 @@
+# kestrow-cli: list, export and import preset files without the window.
+add_executable(kestrow-cli kestrow_cli.cpp)
+target_link_libraries(kestrow-cli PRIVATE kestrow::storage kestrow::midi)
+set_target_properties(kestrow-cli PROPERTIES AUTOMOC OFF)
+# The toolkit loads the driver library from beside the program.
+add_dependencies(kestrow-cli mididrv)
+kestrow_warnings(kestrow-cli)
