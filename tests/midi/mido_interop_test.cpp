@@ -1,0 +1,196 @@
+// Our standard MIDI files against an independent reader and writer:
+// Python's mido.
+#include "midi_driver.h"
+#include "midi_score.h"
+#include "midi_smf.h"
+#include "midi_track.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+using namespace kestrow;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+std::string run(const std::string& command)
+{
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
+    ::pclose(pipe);
+    return output;
+}
+
+std::vector<Bytes> hexLines(const std::string& text, const std::string& prefix)
+{
+    std::vector<Bytes> out;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind(prefix, 0) != 0)
+            continue;
+        std::istringstream hex(line.substr(prefix.size()));
+        Bytes bytes;
+        unsigned value;
+        while (hex >> std::hex >> value)
+            bytes.push_back(static_cast<std::uint8_t>(value));
+        out.push_back(bytes);
+    }
+    return out;
+}
+
+class MidoTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (run("/usr/bin/python3 -c 'import mido; print(\"ok\")' 2>/dev/null") != "ok\n")
+            FAIL() << "python3-mido is missing (scripts/setup.sh installs it)";
+        driver = std::make_unique<TMidiDriver>(KESTROW_MIDIDRV);
+        dir = std::filesystem::temp_directory_path() / ("kestrow-mido-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string script(const std::string& name, const std::string& body)
+    {
+        auto path = dir / name;
+        std::ofstream(path) << body;
+        return path.string();
+    }
+
+    std::unique_ptr<TMidiDriver> driver;
+    std::filesystem::path dir;
+};
+
+} // namespace
+
+TEST_F(MidoTest, MidoReadsTheSysExWeWrite)
+{
+    // Lengths around the one-byte length limit and a long dump.
+    std::vector<Bytes> messages;
+    for (std::size_t length : { 2u, 10u, 58u, 129u, 300u }) {
+        Bytes m { 0xF0 };
+        for (std::size_t i = 1; i + 1 < length; ++i)
+            m.push_back(static_cast<std::uint8_t>((i * 11 + length) & 0x7F));
+        m.push_back(0xF7);
+        messages.push_back(m);
+    }
+    std::string path = (dir / "ours.mid").string();
+    {
+        TMidiScore score(0);
+        score.Add(nullptr);
+        TMidiSMF smf(driver.get());
+        ASSERT_TRUE(smf.Open(path, 'w', 1));
+        smf.Attach(&score);
+        TMidiTrack* track = score.Get(0);
+        track->SetTrackName("zembra dump");
+        track->IsRecording(true);
+        MidiEvent note { 0, 0x90, 60, 100, 0 };
+        track->Write(note);
+        std::uint32_t time = 0;
+        for (const Bytes& m : messages) {
+            for (std::size_t i = 0; i < m.size(); ++i)
+                track->Write(MidiEvent { i == 0 ? time : 0u, 0xF0, m[i], 0, 0 });
+            time = 1;
+        }
+        track->IsRecording(false);
+        ASSERT_TRUE(smf.Save(nullptr));
+        smf.Close();
+    }
+    std::string reader = script("read.py",
+        "import sys, mido\n"
+        "f = mido.MidiFile(sys.argv[1])\n"
+        "for t in f.tracks:\n"
+        "    print('NAME', t.name)\n"
+        "    for m in t:\n"
+        "        if m.type == 'sysex':\n"
+        "            print('SYSEX', m.time, ' '.join('%02X' % b for b in m.bytes()))\n"
+        "        elif not m.is_meta:\n"
+        "            print('MSG', ' '.join('%02X' % b for b in m.bytes()))\n");
+    std::string output = run("/usr/bin/python3 " + reader + " " + path + " 2>&1");
+    EXPECT_NE(output.find("NAME zembra dump"), std::string::npos) << output;
+    EXPECT_NE(output.find("MSG 90 3C 64"), std::string::npos) << output;
+    std::vector<Bytes> got;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("SYSEX ", 0) != 0)
+            continue;
+        std::istringstream fields(line.substr(6));
+        unsigned time;
+        fields >> time;
+        EXPECT_EQ(time, got.empty() ? 0u : 1u);
+        Bytes bytes;
+        unsigned value;
+        while (fields >> std::hex >> value)
+            bytes.push_back(static_cast<std::uint8_t>(value));
+        got.push_back(bytes);
+    }
+    EXPECT_EQ(got, messages);
+}
+
+TEST_F(MidoTest, WeReadTheSysExMidoWrites)
+{
+    std::string path = (dir / "mido.mid").string();
+    std::string writer = script("write.py",
+        "import sys, mido\n"
+        "f = mido.MidiFile(type=1, ticks_per_beat=96)\n"
+        "t = mido.MidiTrack()\n"
+        "f.tracks.append(t)\n"
+        "t.append(mido.MetaMessage('track_name', name='from mido'))\n"
+        "t.append(mido.Message('program_change', program=5, time=3))\n"
+        "for k, n in enumerate([1, 57, 200]):\n"
+        "    m = mido.Message('sysex', data=[(i * 7 + k) % 128 for i in range(n)], time=k)\n"
+        "    t.append(m)\n"
+        "    print('SYSEX', ' '.join('%02X' % b for b in m.bytes()))\n"
+        "t.append(mido.MetaMessage('set_tempo', tempo=400000, time=4))\n"
+        "t.append(mido.Message('note_on', note=64, velocity=1, time=2))\n"
+        "f.save(sys.argv[1])\n");
+    std::string output = run("/usr/bin/python3 " + writer + " " + path + " 2>&1");
+    auto expected = hexLines(output, "SYSEX ");
+    ASSERT_EQ(expected.size(), 3u) << output;
+
+    TMidiScore score(0);
+    TMidiSMF smf(driver.get());
+    ASSERT_TRUE(smf.Open(path, 'r', 1));
+    ASSERT_EQ(smf.NumTracks(), 1);
+    score.Add(nullptr);
+    smf.Attach(&score);
+    ASSERT_TRUE(smf.Load(nullptr));
+    EXPECT_EQ(smf.Resolution(), 96);
+    TMidiTrack* track = score.Get(0);
+    EXPECT_EQ(track->GetTrackName(), "from mido");
+
+    std::vector<Bytes> got;
+    ASSERT_GT(track->GetNumEvents(), 0);
+    EXPECT_EQ(track->GetEvent(0)->status, 0xC0);
+    EXPECT_EQ(track->GetEvent(0)->time, 3u);
+    MidiEvent last {};
+    for (std::int32_t i = 1; i < track->GetNumEvents(); ++i) {
+        MidiEvent e = *track->GetEvent(i);
+        if (e.status != 0xF0) {
+            last = e;
+            continue;
+        }
+        if (e.data1 == 0xF0)
+            got.emplace_back();
+        ASSERT_FALSE(got.empty());
+        got.back().push_back(e.data1);
+    }
+    EXPECT_EQ(got, expected);
+    // The tempo meta's 4 ticks move on to the note.
+    EXPECT_EQ(last.status, 0x90);
+    EXPECT_EQ(last.time, 6u);
+    smf.Close();
+}

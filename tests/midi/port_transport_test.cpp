@@ -1,0 +1,254 @@
+#include "midi_dispatcher.h"
+#include "midi_driver.h"
+#include "midi_in.h"
+#include "midi_out.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace kestrow;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<std::uint8_t> presetMessage(std::uint8_t program)
+{
+    std::vector<std::uint8_t> m { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x20, program, 0x00 };
+    for (int i = 0; i < 48; ++i)
+        m.push_back(static_cast<std::uint8_t>((i * 5 + program) & 0x7F));
+    m.push_back(0xF7);
+    return m;
+}
+
+const std::vector<std::uint8_t> kRequest { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x26, 0x05, 0x00, 0xF7 };
+
+void putMessage(TMidiOut& out, const std::vector<std::uint8_t>& message)
+{
+    for (std::uint8_t b : message) {
+        MidiEvent e { 0, 0xF0, b, 0, 0 };
+        out.Put(&e);
+    }
+}
+
+/// Ports through the toolkit and the real library, notifications pumped
+/// by hand; every wait has a cap.
+class PortTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setDefaultMidiDispatcher(&dispatcher);
+        driver = std::make_unique<TMidiDriver>(KESTROW_MIDIDRV);
+        in = std::make_unique<TMidiIn>(driver.get());
+        out = std::make_unique<TMidiOut>(driver.get());
+        in->OnMidiData = [this](MidiEvent* e, bool&) { received.push_back(*e); };
+    }
+    void TearDown() override
+    {
+        in.reset();
+        out.reset();
+        driver.reset();
+        setDefaultMidiDispatcher(nullptr);
+    }
+
+    bool waitFor(std::size_t events, std::chrono::milliseconds cap)
+    {
+        return dispatcher.pumpUntil([&] { return received.size() >= events; }, cap);
+    }
+
+    std::vector<std::uint8_t> sysExBytes() const
+    {
+        std::vector<std::uint8_t> bytes;
+        for (const auto& e : received) {
+            EXPECT_EQ(e.status, 0xF0);
+            bytes.push_back(e.data1);
+        }
+        return bytes;
+    }
+
+    ManualDispatcher dispatcher;
+    std::unique_ptr<TMidiDriver> driver;
+    std::unique_ptr<TMidiIn> in;
+    std::unique_ptr<TMidiOut> out;
+    std::vector<MidiEvent> received;
+};
+
+} // namespace
+
+TEST_F(PortTest, EmulatorIsListedLastWithUniqueNamesThatFit)
+{
+    std::uint16_t outs = out->GetNumDevices();
+    std::uint16_t ins = in->GetNumDevices();
+    ASSERT_GE(outs, 1);
+    ASSERT_GE(ins, 1);
+    EXPECT_EQ(out->GetIDFromName("zembra Emulator"), outs - 1);
+    EXPECT_EQ(in->GetIDFromName("zembra Emulator"), ins - 1);
+    std::set<std::string> names;
+    for (std::uint16_t id = 0; id < outs; ++id) {
+        char text[MIDIDRV_DESCRIPTION_SIZE] = {};
+        driver->api().GetMidiOutDescription(id, text);
+        EXPECT_LT(std::strlen(text), 32u);
+        EXPECT_TRUE(names.insert(text).second) << text;
+    }
+    char text[MIDIDRV_DESCRIPTION_SIZE] = "untouched";
+    driver->api().GetMidiOutDescription(outs, text);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(driver->api().OpenMidiOut(nullptr, outs, 0, 0), 0u);
+}
+
+TEST_F(PortTest, EmulatorAnswersARequestByteForByteInOrder)
+{
+    ASSERT_TRUE(out->Open(out->GetIDFromName("zembra Emulator"), 78624));
+    ASSERT_TRUE(in->Open(in->GetIDFromName("zembra Emulator"), 78624));
+    EXPECT_EQ(in->GetDescription(), "zembra Emulator");
+    putMessage(*out, kRequest); // before Start: the answer is not taken
+    EXPECT_FALSE(waitFor(1, 100ms));
+    in->Start();
+    putMessage(*out, kRequest);
+    ASSERT_TRUE(waitFor(58, 2000ms)) << received.size();
+    auto bytes = sysExBytes();
+    ASSERT_EQ(bytes.size(), 58u);
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 9),
+        (std::vector<std::uint8_t> { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x20, 0x05, 0x00 }));
+    EXPECT_EQ(bytes.back(), 0xF7);
+}
+
+TEST_F(PortTest, ActiveSensingThroughTheEmulatorNeverReachesTheHandler)
+{
+    ASSERT_TRUE(out->Open(out->GetIDFromName("zembra Emulator"), 0));
+    ASSERT_TRUE(in->Open(in->GetIDFromName("zembra Emulator"), 0));
+    in->Start();
+    MidiEvent sensing { 0, 0xFE, 0, 0, 0 };
+    MidiEvent note { 0, 0x91, 64, 99, 0 };
+    out->Put(&sensing);
+    out->Put(&note);
+    ASSERT_TRUE(waitFor(1, 2000ms));
+    dispatcher.pumpUntil([] { return false; }, 50ms);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].status, 0x91);
+    EXPECT_EQ(received[0].data1, 64);
+    EXPECT_EQ(received[0].data2, 99);
+}
+
+namespace {
+
+/// A JACK server of its own, with the dummy backend.
+class JackServer {
+public:
+    bool start(const std::string& name)
+    {
+        if (::access("/usr/bin/jackd", X_OK) != 0)
+            return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> args { "jackd", "-r", "-n", name, "-d", "dummy", "-r", "48000", "-p", "64" };
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int rc = posix_spawn(&m_pid, "/usr/bin/jackd", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return rc == 0;
+    }
+    bool running()
+    {
+        return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0;
+    }
+    ~JackServer()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGTERM);
+        for (int i = 0; i < 100; ++i) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) != 0)
+                return;
+            std::this_thread::sleep_for(50ms);
+        }
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+} // namespace
+
+TEST(JackTransport, PresetAndRequestCrossARealServerIntactAndInOrder)
+{
+    std::string name = "kestrow-test-" + std::to_string(::getpid());
+    ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    JackServer server;
+    if (!server.start(name))
+        GTEST_SKIP() << "jackd cannot be started here";
+
+    ManualDispatcher dispatcher;
+    setDefaultMidiDispatcher(&dispatcher);
+    TMidiDriver driver(KESTROW_MIDIDRV);
+    TMidiIn in(&driver);
+    TMidiOut out(&driver);
+    std::vector<MidiEvent> received;
+    in.OnMidiData = [&](MidiEvent* e, bool&) { received.push_back(*e); };
+
+    // Our own JACK input shows up once the server answers.
+    std::uint16_t ownIn = TMidiIn::kNoDevice;
+    for (int i = 0; i < 100 && ownIn == TMidiIn::kNoDevice && server.running(); ++i) {
+        ownIn = in.GetIDFromName("Kestrow (JACK)");
+        if (ownIn == TMidiIn::kNoDevice)
+            std::this_thread::sleep_for(50ms);
+    }
+    if (ownIn == TMidiIn::kNoDevice) {
+        setDefaultMidiDispatcher(nullptr);
+        GTEST_SKIP() << "the JACK server did not come up";
+    }
+    ASSERT_TRUE(in.Open(ownIn, 78624));
+    in.Start();
+
+    // The output list now holds that input's JACK port; open it by name.
+    std::uint16_t target = TMidiOut::kNoDevice;
+    for (int i = 0; i < 40 && target == TMidiOut::kNoDevice; ++i) {
+        std::uint16_t n = out.GetNumDevices();
+        for (std::uint16_t id = 0; id < n; ++id) {
+            char text[MIDIDRV_DESCRIPTION_SIZE] = {};
+            driver.api().GetMidiOutDescription(id, text);
+            if (std::strncmp(text, "kestrow-in-", 11) == 0)
+                target = id;
+        }
+        if (target == TMidiOut::kNoDevice)
+            std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_NE(target, TMidiOut::kNoDevice) << "our JACK input port is not listed";
+    ASSERT_TRUE(out.Open(target, 78624));
+    std::this_thread::sleep_for(20ms); // let the connection settle for a cycle
+
+    auto preset = presetMessage(5);
+    putMessage(out, preset);
+    putMessage(out, kRequest);
+    std::vector<std::uint8_t> expected = preset;
+    expected.insert(expected.end(), kRequest.begin(), kRequest.end());
+
+    bool all = dispatcher.pumpUntil([&] { return received.size() >= expected.size(); }, 5000ms);
+    out.Close();
+    in.Close();
+    setDefaultMidiDispatcher(nullptr);
+    ASSERT_TRUE(all) << "received " << received.size() << " of " << expected.size();
+    std::vector<std::uint8_t> bytes;
+    for (const auto& e : received) {
+        EXPECT_EQ(e.status, 0xF0);
+        bytes.push_back(e.data1);
+    }
+    EXPECT_EQ(bytes, expected);
+}

@@ -1,0 +1,316 @@
+#include "fake_mididrv.h"
+#include "midi_driver.h"
+#include "midi_exception.h"
+#include "midi_out.h"
+#include "midi_score.h"
+#include "midi_smf.h"
+#include "midi_track.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace kestrow;
+
+namespace {
+
+MidiEvent ev(std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
+{
+    return { time, status, d1, d2, 0 };
+}
+
+void expectMidiError(const std::function<void()>& action, const std::string& text)
+{
+    try {
+        action();
+        ADD_FAILURE() << "no EMidiException, expected \"" << text << "\"";
+    } catch (const EMidiException& e) {
+        EXPECT_EQ(std::string(e.what()), text);
+    }
+}
+
+void appendSysEx(TMidiTrack& track, std::uint32_t time, std::initializer_list<std::uint8_t> bytes)
+{
+    bool first = true;
+    for (std::uint8_t b : bytes) {
+        track.InsertEvent(ev(first ? time : 0, 0xF0, b), -1);
+        first = false;
+    }
+}
+
+} // namespace
+
+TEST(MidiTrack, GrowsBy8192AndKeepsOrder)
+{
+    TMidiTrack track;
+    EXPECT_EQ(track.GetBufferSize(), 8192);
+    track.Write(ev(0, 0x90));
+    EXPECT_EQ(track.GetNumEvents(), 0); // not recording
+    track.IsRecording(true);
+    for (int i = 0; i < 9000; ++i)
+        track.Write(ev(static_cast<std::uint32_t>(i), 0x90, static_cast<std::uint8_t>(i & 0x7F)));
+    EXPECT_EQ(track.GetBufferSize(), 16384);
+    ASSERT_EQ(track.GetNumEvents(), 9000);
+    for (int i = 0; i < 9000; ++i)
+        ASSERT_EQ(track.GetTime(i), static_cast<std::uint32_t>(i));
+    EXPECT_EQ(track.GetEvent(16383)->status, 0); // zero-filled growth
+    EXPECT_EQ(track.GetEvent(16384), nullptr);
+}
+
+TEST(MidiTrack, InsertDeleteReadAndTimes)
+{
+    TMidiTrack track;
+    for (std::uint8_t i = 0; i < 5; ++i)
+        track.InsertEvent(ev(10, 0x90, i), -1);
+    track.InsertEvent(ev(3, 0x80, 99), 2);
+    ASSERT_EQ(track.GetNumEvents(), 6);
+    std::vector<int> order;
+    for (int i = 0; i < 6; ++i)
+        order.push_back(track.GetEvent(i)->data1);
+    EXPECT_EQ(order, (std::vector<int> { 0, 1, 99, 2, 3, 4 }));
+    EXPECT_EQ(track.AbsNow(2), 23u);
+    track.DeleteEvent(2);
+    EXPECT_EQ(track.GetEvent(2)->data1, 2);
+    track.DeleteEvent(50); // outside: nothing happens
+    EXPECT_EQ(track.GetNumEvents(), 5);
+    track.SlideTrack(0, -100);
+    EXPECT_EQ(track.GetTime(0), 0u);
+
+    std::int32_t count = 10;
+    auto abs = track.GetAbsBuffer(1, count);
+    ASSERT_EQ(count, 4);
+    EXPECT_EQ(abs[0].time, 10u);
+    EXPECT_EQ(abs[3].time, 40u);
+    track.AbsToDelta(abs.data(), 1, count);
+    EXPECT_EQ(abs[0].time, 10u);
+    EXPECT_EQ(abs[3].time, 10u);
+
+    for (std::uint8_t i = 0; i < 5; ++i)
+        track.InsertEvent(ev(1, 0xB0, i), -1);
+    EXPECT_NE(track.Read(), nullptr);
+    EXPECT_NE(track.Read(), nullptr);
+    EXPECT_EQ(track.GetNumEvents(), 8);
+    track.Mute(true);
+    EXPECT_EQ(track.Read(), nullptr);
+    count = 4;
+    EXPECT_TRUE(track.GetAbsBuffer(0, count).empty());
+    EXPECT_EQ(count, 0);
+}
+
+TEST(MidiScore, MergeOrdersByTimeAndKeepsASysExRunTogether)
+{
+    TMidiScore score(2);
+    TMidiTrack* notes = score.Get(0);
+    TMidiTrack* dump = score.Get(1);
+    for (int i = 0; i < 6; ++i)
+        notes->InsertEvent(ev(1, 0x90, static_cast<std::uint8_t>(i)), -1); // times 1..6
+    // A dump whose bytes are spread over time 2..6: left alone, the notes
+    // at 3..6 would land inside it.
+    appendSysEx(*dump, 2, { 0xF0 });
+    for (std::uint8_t b : { 0x01, 0x02, 0x03, 0xF7 })
+        dump->InsertEvent(ev(1, 0xF0, b), -1);
+    dump->InsertEvent(ev(1, 0x80, 50), -1); // time 7
+
+    score.MergeTracks();
+    ASSERT_EQ(score.mergeCount(), 12);
+    std::vector<std::pair<int, int>> got;
+    for (int i = 0; i < score.mergeCount(); ++i)
+        got.emplace_back(score.merged()[static_cast<std::size_t>(i)].status, score.merged()[static_cast<std::size_t>(i)].data1);
+    // The note at time 2 comes first: on equal times the first track wins.
+    std::vector<std::pair<int, int>> expected { { 0x90, 0 }, { 0x90, 1 }, { 0xF0, 0xF0 }, { 0xF0, 0x01 }, { 0xF0, 0x02 },
+        { 0xF0, 0x03 }, { 0xF0, 0xF7 }, { 0x90, 2 }, { 0x90, 3 }, { 0x90, 4 }, { 0x90, 5 }, { 0x80, 50 } };
+    EXPECT_EQ(got, expected);
+    // Deltas between neighbours; going back in time counts as 0.
+    std::vector<std::uint32_t> times;
+    for (int i = 0; i < score.mergeCount(); ++i)
+        times.push_back(score.merged()[static_cast<std::size_t>(i)].time);
+    EXPECT_EQ(times, (std::vector<std::uint32_t> { 1, 1, 0, 1, 1, 1, 1, 0, 1, 1, 1, 1 }));
+    score.MergeTracks();
+    EXPECT_EQ(score.mergeCount(), 0);
+}
+
+TEST(MidiScore, SysExAcrossAMergeWindowStaysWhole)
+{
+    TMidiScore score(2);
+    for (int i = 0; i < 600; ++i)
+        score.Get(0)->InsertEvent(ev(0, 0xF0, i == 0 ? 0xF0 : (i == 599 ? 0xF7 : 0x11)), -1);
+    score.Get(1)->InsertEvent(ev(0, 0x90, 1, 1), -1);
+    std::vector<MidiEvent> all;
+    for (int round = 0; round < 4; ++round) {
+        score.MergeTracks();
+        for (int i = 0; i < score.mergeCount(); ++i)
+            all.push_back(score.merged()[static_cast<std::size_t>(i)]);
+    }
+    ASSERT_EQ(all.size(), 601u);
+    EXPECT_EQ(all[0].data1, 0xF0);
+    EXPECT_EQ(all[599].data1, 0xF7);
+    EXPECT_EQ(all[600].status, 0x90);
+}
+
+TEST(MidiScore, OwnershipFindRemoveAndPlayback)
+{
+    TMidiScore score;
+    auto* kept = new TMidiTrack;
+    EXPECT_EQ(score.Add(kept), 0);
+    EXPECT_EQ(score.Add(nullptr), 1);
+    EXPECT_EQ(score.Find(kept), 0);
+    EXPECT_EQ(score.Remove(kept), 0);
+    EXPECT_EQ(score.Find(kept), -1);
+    EXPECT_EQ(score.Remove(kept), -1);
+    score.Insert(0, kept); // the score owns it again
+    EXPECT_EQ(score.getCount(), 2);
+    kept->InsertEvent(ev(0, 0x90, 1, 1), -1);
+    kept->InsertEvent(ev(5, 0x80, 1, 0), -1);
+
+    // Playback into the fake driver's port.
+    TMidiDriver driver(KESTROW_FAKE_MIDIDRV);
+    void* self = ::dlopen(KESTROW_FAKE_MIDIDRV, RTLD_NOW | RTLD_NOLOAD);
+    auto* state = reinterpret_cast<FakeDrvStateFn>(::dlsym(self, "FakeDrvState_get"))();
+    ::dlclose(self);
+    state->reset();
+    TMidiOut out(&driver);
+    ASSERT_TRUE(out.Open(0, 0));
+    score.StartOut(&out);
+    ASSERT_EQ(state->put.size(), 2u);
+    EXPECT_EQ(state->put[1].status, 0x80);
+    EXPECT_EQ(state->put[1].time, 5u);
+    score.Clear();
+    EXPECT_EQ(score.getCount(), 0);
+}
+
+namespace {
+
+class FakeSmfTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        driver = std::make_unique<TMidiDriver>(KESTROW_FAKE_MIDIDRV);
+        void* self = ::dlopen(KESTROW_FAKE_MIDIDRV, RTLD_NOW | RTLD_NOLOAD);
+        state = reinterpret_cast<FakeDrvStateFn>(::dlsym(self, "FakeDrvState_get"))();
+        ::dlclose(self);
+        state->reset();
+    }
+    std::unique_ptr<TMidiDriver> driver;
+    FakeDrvState* state = nullptr;
+};
+
+} // namespace
+
+TEST_F(FakeSmfTest, ReadCollects20000EventsIn8192Chunks)
+{
+    for (std::uint32_t i = 0; i < 20000; ++i)
+        state->smfEvents.push_back({ i, 0x90, static_cast<std::uint8_t>(i & 0x7F), 1, 0 });
+    TMidiScore score;
+    TMidiSMF smf(driver.get());
+    ASSERT_TRUE(smf.Open("any.mid", 'r', 1));
+    ASSERT_EQ(smf.NumTracks(), 1);
+    score.Add(nullptr);
+    smf.Attach(&score);
+    EXPECT_TRUE(smf.Load(nullptr));
+    EXPECT_EQ(state->readRooms, (std::vector<std::int32_t> { 8192, 8192, 8192, 8192 }));
+    TMidiTrack* track = score.Get(0);
+    ASSERT_EQ(track->GetNumEvents(), 20000);
+    for (std::int32_t i = 0; i < 20000; ++i)
+        ASSERT_EQ(track->GetEvent(i)->time, static_cast<std::uint32_t>(i));
+    EXPECT_GE(track->GetBufferSize(), 20000 + 8192);
+    smf.Close();
+    EXPECT_EQ(smf.Score(), nullptr);
+}
+
+TEST_F(FakeSmfTest, ModeAndTrackChecks)
+{
+    TMidiSMF unbound;
+    expectMidiError([&] { unbound.Open("x.mid", 'r', 1); }, "No MidiDriver");
+    TMidiSMF smf(driver.get());
+    expectMidiError([&] { smf.Close(); }, "SMF not open");
+    TMidiScore score(1);
+    TMidiTrack stranger;
+    ASSERT_TRUE(smf.Open("x.mid", 'r', 1));
+    expectMidiError([&] { smf.Load(nullptr); }, "SMF cant read"); // no score yet
+    smf.Attach(&score);
+    expectMidiError([&] { smf.Save(nullptr); }, "SMF cant write");
+    expectMidiError([&] { smf.Read(&stranger); }, "SMF bad track");
+    ASSERT_TRUE(smf.Open("y.mid", 'w', 1));
+    smf.Attach(&score);
+    expectMidiError([&] { smf.Load(nullptr); }, "SMF cant read");
+    expectMidiError([&] { smf.Write(&stranger); }, "SMF bad track");
+    EXPECT_FALSE(smf.WriteMeta(&stranger, 3, reinterpret_cast<const std::uint8_t*>("x"), 0));
+}
+
+namespace {
+
+/// The real library on real files.
+class RealSmfTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        driver = std::make_unique<TMidiDriver>(KESTROW_MIDIDRV);
+        dir = std::filesystem::temp_directory_path() / ("kestrow-smf-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::unique_ptr<TMidiDriver> driver;
+    std::filesystem::path dir;
+};
+
+} // namespace
+
+TEST_F(RealSmfTest, EditorWriteAndReadSequencesRoundTrip)
+{
+    std::string path = (dir / "Preset.MID").string();
+    {
+        TMidiScore score(0);
+        score.Add(nullptr);
+        TMidiSMF smf(driver.get());
+        ASSERT_TRUE(smf.Open(path, 'w', 1));
+        smf.Attach(&score);
+        TMidiTrack* track = score.Get(0);
+        track->SetTrackName("Bank \xE4"); // Windows-1252 bytes stay bytes
+        track->IsRecording(true);
+        for (int m = 0; m < 3; ++m) {
+            track->Write(ev(0, 0xF0, 0xF0));
+            for (int b = 0; b < 56; ++b)
+                track->Write(ev(0, 0xF0, static_cast<std::uint8_t>((m * 7 + b) & 0x7F)));
+            track->Write(ev(0, 0xF0, 0xF7));
+        }
+        track->Write(ev(10, 0xC0, 5));
+        track->IsRecording(false);
+        EXPECT_TRUE(smf.Save(nullptr));
+        smf.Close();
+    }
+    TMidiScore score(0);
+    TMidiSMF smf(driver.get());
+    ASSERT_TRUE(smf.Open(path, 'r', 1));
+    ASSERT_EQ(smf.NumTracks(), 1);
+    score.Add(nullptr);
+    smf.Attach(&score);
+    ASSERT_TRUE(smf.Load(nullptr));
+    TMidiTrack* track = score.Get(0);
+    ASSERT_EQ(track->GetNumEvents(), 3 * 58 + 1);
+    for (int m = 0; m < 3; ++m) {
+        EXPECT_EQ(track->GetEvent(m * 58)->data1, 0xF0);
+        for (int b = 0; b < 56; ++b)
+            ASSERT_EQ(track->GetEvent(m * 58 + 1 + b)->data1, (m * 7 + b) & 0x7F);
+        EXPECT_EQ(track->GetEvent(m * 58 + 57)->data1, 0xF7);
+    }
+    EXPECT_EQ(track->GetEvent(174)->status, 0xC0);
+    EXPECT_EQ(track->GetEvent(174)->time, 10u);
+    EXPECT_EQ(track->GetTrackName(), "Bank \xE4");
+    EXPECT_EQ(smf.Resolution(), 480);
+    smf.Detach(&score);
+    smf.Close();
+}
+
+TEST_F(RealSmfTest, MissingDamagedAndUnwritableFilesFailToOpen)
+{
+    TMidiSMF smf(driver.get());
+    EXPECT_FALSE(smf.Open((dir / "none.mid").string(), 'r', 1));
+    std::ofstream((dir / "junk.mid").string()) << "not a MIDI file at all";
+    EXPECT_FALSE(smf.Open((dir / "junk.mid").string(), 'r', 1));
+    EXPECT_FALSE(smf.Open((dir / "no" / "such" / "dir.mid").string(), 'w', 1));
+    EXPECT_FALSE(smf.IsOpen());
+}

@@ -1,0 +1,255 @@
+#include "fake_mididrv.h"
+#include "midi_dispatcher.h"
+#include "midi_driver.h"
+#include "midi_exception.h"
+#include "midi_in.h"
+#include "midi_out.h"
+#include "midi_sync.h"
+#include "midi_track.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <string>
+
+using namespace kestrow;
+
+namespace {
+
+void expectMidiError(const std::function<void()>& action, const std::string& text)
+{
+    try {
+        action();
+        ADD_FAILURE() << "no EMidiException, expected \"" << text << "\"";
+    } catch (const EMidiException& e) {
+        EXPECT_EQ(std::string(e.what()), text);
+    }
+}
+
+bool isLoaded(const char* path)
+{
+    void* handle = ::dlopen(path, RTLD_NOW | RTLD_NOLOAD);
+    if (!handle)
+        return false;
+    ::dlclose(handle);
+    return true;
+}
+
+/// The toolkit over the scripted driver, with a hand-pumped dispatcher.
+class FakeDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_driver = std::make_unique<TMidiDriver>(KESTROW_FAKE_MIDIDRV);
+        void* self = ::dlopen(KESTROW_FAKE_MIDIDRV, RTLD_NOW | RTLD_NOLOAD);
+        ASSERT_NE(self, nullptr);
+        state = reinterpret_cast<FakeDrvStateFn>(::dlsym(self, "FakeDrvState_get"))();
+        ::dlclose(self);
+        state->reset();
+        setDefaultMidiDispatcher(&dispatcher);
+    }
+    void TearDown() override { setDefaultMidiDispatcher(nullptr); }
+
+    void arrive(std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
+    {
+        state->input.push_back({ time, status, d1, d2, 0 });
+    }
+    void notifyInput() { state->inNotify.callback(state->inNotify.context, MIDIDRV_MSG_INPUT_WAITING); }
+
+    ManualDispatcher dispatcher;
+    std::unique_ptr<TMidiDriver> m_driver;
+    FakeDrvState* state = nullptr;
+};
+
+} // namespace
+
+TEST(MidiDriverLoad, MissingLibraryAndMissingFunctionGiveTheirTextsAndLeaveNothingLoaded)
+{
+    expectMidiError([] { TMidiDriver driver("/nonexistent/libmididrv.so"); }, "Load of libmididrv.so failed");
+
+    ASSERT_FALSE(isLoaded(KESTROW_MIDIDRV_NOMETA));
+    expectMidiError([] { TMidiDriver driver(KESTROW_MIDIDRV_NOMETA); }, "Failed to loadproc:WriteMetaEvent");
+    EXPECT_FALSE(isLoaded(KESTROW_MIDIDRV_NOMETA));
+}
+
+TEST(MidiDriverLoad, EnvironmentChoosesTheLibraryAndUnloadFreesIt)
+{
+    ::setenv("KESTROW_MIDIDRV", KESTROW_FAKE_MIDIDRV, 1);
+    {
+        TMidiDriver driver;
+        ::unsetenv("KESTROW_MIDIDRV");
+        EXPECT_EQ(driver.libraryPath(), KESTROW_FAKE_MIDIDRV);
+        EXPECT_EQ(driver.GetDriverVersion(), 0x0203);
+        EXPECT_TRUE(isLoaded(KESTROW_FAKE_MIDIDRV));
+        driver.Unload();
+        EXPECT_EQ(driver.api().PutMidiOut, nullptr);
+    }
+    EXPECT_FALSE(isLoaded(KESTROW_FAKE_MIDIDRV));
+}
+
+TEST_F(FakeDriverTest, OutputOpenCloseAndTheirFailures)
+{
+    TMidiOut out;
+    expectMidiError([&] { out.Open(0, 78624); }, "No MidiDriver");
+    out.Driver = m_driver.get();
+
+    state->openResult = 32; // the highest failure value
+    EXPECT_FALSE(out.Open(1, 78624));
+    EXPECT_FALSE(out.IsOpen());
+    EXPECT_EQ(out.GetDescription(), "");
+    MidiEvent note { 0, 0x90, 60, 100, 0 };
+    EXPECT_TRUE(out.Put(&note)); // closed: nothing reaches the library
+    EXPECT_EQ(state->count("PutMidiOut"), 0);
+    expectMidiError([&] { out.Close(); }, "midiOut not open");
+    expectMidiError([&] { out.Reset(); }, "midiOut not open");
+    expectMidiError([&] { out.Flush(); }, "midiOut not open");
+
+    state->openResult = 33;
+    EXPECT_TRUE(out.Open(1, 78624));
+    EXPECT_EQ(out.GetDescription(), "Fake Out B");
+    expectMidiError([&] { out.Open(1, 78624); }, "already open");
+    EXPECT_TRUE(out.Put(&note));
+    state->putResult = 7;
+    EXPECT_FALSE(out.Put(&note));
+    ASSERT_EQ(state->put.size(), 1u);
+    EXPECT_EQ(state->put[0].data1, 60);
+
+    state->calls.clear();
+    out.Close();
+    EXPECT_EQ(state->calls, (std::vector<std::string> { "ResetMidiOut", "CloseMidiOut" }));
+    EXPECT_EQ(out.GetDescription(), "");
+
+    EXPECT_EQ(out.GetIDFromName("Fake Out B"), 1);
+    EXPECT_EQ(out.GetIDFromName("Nothing like it"), 0xFFF0);
+    EXPECT_EQ(out.GetNumDevices(), 2);
+}
+
+TEST_F(FakeDriverTest, InputStartStopResetRules)
+{
+    TMidiIn in(m_driver.get());
+    expectMidiError([&] { in.Start(); }, "cant start midiIn");
+    expectMidiError([&] { in.Stop(); }, "midiIn not open");
+    expectMidiError([&] { in.Close(); }, "midiIn not open");
+    state->openResult = 0;
+    EXPECT_FALSE(in.Open(0, 78624));
+    state->openResult = 0x200;
+    ASSERT_TRUE(in.Open(0, 78624));
+    EXPECT_EQ(in.GetDescription(), "Fake In A");
+    expectMidiError([&] { in.Reset(); }, "midiIn cant reset");
+    in.Start();
+    expectMidiError([&] { in.Start(); }, "cant start midiIn");
+    state->calls.clear();
+    in.Reset();
+    EXPECT_EQ(state->calls, (std::vector<std::string> { "StopMidiIn", "StartMidiIn" }));
+    EXPECT_TRUE(in.IsStarted());
+    in.Close();
+    EXPECT_FALSE(in.IsOpen());
+    EXPECT_FALSE(in.IsStarted());
+    EXPECT_EQ(in.GetIDFromName("nope"), 0xFFF0);
+}
+
+TEST_F(FakeDriverTest, ActiveSensingIsDroppedAndItsTimeCarriesOn)
+{
+    TMidiIn in(m_driver.get());
+    ASSERT_TRUE(in.Open(0, 78624));
+    in.Start();
+    std::vector<MidiEvent> seen;
+    in.OnMidiData = [&](MidiEvent* e, bool& accept) {
+        seen.push_back(*e);
+        if (e->status == 0xB0)
+            accept = false; // the handler refuses controllers
+    };
+    TMidiTrack track;
+    track.IsRecording(true);
+    in.Attach(&track);
+
+    arrive(5, 0xFE);
+    arrive(7, 0x90, 60, 1);
+    arrive(1, 0xFE);
+    arrive(2, 0xFE);
+    arrive(4, 0xB0, 7, 9);
+    arrive(6, 0xF0, 0xF0);
+    arrive(0, 0xF0, 0xF7);
+    notifyInput();
+    EXPECT_TRUE(seen.empty()); // nothing before the dispatcher runs
+    EXPECT_EQ(dispatcher.pump(), 1);
+
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].status, 0x90);
+    EXPECT_EQ(seen[0].time, 12u);
+    EXPECT_EQ(seen[1].status, 0xB0);
+    EXPECT_EQ(seen[1].time, 7u); // 1 + 2 from the two FE, + 4
+    EXPECT_EQ(seen[2].data1, 0xF0);
+    EXPECT_EQ(seen[2].time, 13u); // the refused controller's 7 + 6
+    EXPECT_EQ(seen[3].data1, 0xF7);
+    // Only accepted events are recorded.
+    ASSERT_EQ(track.GetNumEvents(), 3);
+    EXPECT_EQ(track.GetEvent(0)->status, 0x90);
+    EXPECT_EQ(track.GetEvent(1)->data1, 0xF0);
+    in.Detach(&track);
+    EXPECT_EQ(track.GetMidiIn(), nullptr);
+    expectMidiError([&] { in.Detach(&track); }, "track not found");
+}
+
+TEST_F(FakeDriverTest, NotificationsAfterDestructionAreDropped)
+{
+    auto in = std::make_unique<TMidiIn>(m_driver.get());
+    ASSERT_TRUE(in->Open(0, 78624));
+    in->Start();
+    int calls = 0;
+    in->OnMidiData = [&](MidiEvent*, bool&) { ++calls; };
+    arrive(0, 0x90, 1, 1);
+    notifyInput();
+    in.reset();
+    EXPECT_EQ(dispatcher.pump(), 1);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(FakeDriverTest, PerObjectDispatcherOverridesTheDefault)
+{
+    TMidiIn in(m_driver.get());
+    InlineDispatcher inlineDispatcher;
+    in.setDispatcher(&inlineDispatcher);
+    ASSERT_TRUE(in.Open(0, 78624));
+    in.Start();
+    int calls = 0;
+    in.OnMidiData = [&](MidiEvent*, bool&) { ++calls; };
+    arrive(0, 0x80, 1, 1);
+    notifyInput();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(dispatcher.pending(), 0u);
+}
+
+TEST_F(FakeDriverTest, SyncAttachReopensAndDetachChecksTheSync)
+{
+    TMidiSync sync(m_driver.get());
+    expectMidiError([&] { sync.Start(); }, "sync not open");
+    ASSERT_TRUE(sync.Open(0, 0));
+    TMidiSync other(m_driver.get());
+    TMidiOut out(m_driver.get());
+    ASSERT_TRUE(out.Open(0, 78624));
+    out.Attach(&sync);
+    EXPECT_TRUE(out.IsOpen());
+    EXPECT_EQ(state->lastSync, sync.GetHandle());
+    expectMidiError([&] { out.Detach(&other); }, "sync not found");
+    state->calls.clear();
+    out.Detach(&sync);
+    EXPECT_EQ(state->count("CloseMidiOut"), 1);
+    EXPECT_EQ(state->count("OpenMidiOut"), 1);
+    EXPECT_EQ(state->lastSync, 0u);
+    EXPECT_TRUE(out.IsOpen());
+
+    TMidiIn in(m_driver.get());
+    expectMidiError([&] { in.Detach(&sync); }, "sync not found");
+    EXPECT_EQ(TMidiSync::Convert(std::uint16_t { 0 }), 500000u);
+    EXPECT_EQ(TMidiSync::Convert(std::uint16_t { 60 }), 1000000u);
+    EXPECT_EQ(TMidiSync::Convert(std::uint32_t { 250000 }), 240);
+    EXPECT_EQ(TMidiSync::Convert(std::uint32_t { 0 }), 120);
+    sync.Close();
+    expectMidiError([&] { sync.Close(); }, "sync not open");
+    expectMidiError([&] { sync.Pause(true); }, "sync not open");
+    expectMidiError([&] { sync.ReStart(); }, "sync not open");
+    expectMidiError([&] { sync.Mode(1); }, "sync not open");
+    TMidiSync unbound;
+    expectMidiError([&] { unbound.Open(0, 0); }, "No MidiDriver");
+}
