@@ -277,6 +277,9 @@ bool PresetFiles::loadDescriptions(const std::string& path, int n, int start)
         return false;
     // Check every record before taking any: a damaged file changes nothing.
     std::vector<std::string_view> texts;
+    // Every record takes at least its 4-byte length: a count beyond that is damage.
+    if (static_cast<std::size_t>(*records) > content->size() / 4)
+        return false;
     texts.reserve(static_cast<std::size_t>(*records));
     for (std::int32_t r = 0; r < *records; ++r) {
         const auto length = in.int32();
