@@ -10,15 +10,18 @@
 #include <jack/jack.h>
 #endif
 
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <pthread.h>
@@ -159,14 +162,64 @@ bool apiCompiled(RtMidi::Api api)
     return false;
 }
 
+/// The device and its ports. Incoming messages are only queued on the MIDI
+/// system's thread (under JACK its real-time process thread, which must not
+/// wait on a terminal or a pipe); a worker of ours logs and answers them.
 struct Emulator {
-    std::mutex mutex;
+    std::mutex mutex; ///< guards device
     ZembraDevice device;
     RtMidiOut* out = nullptr;
+
+    std::mutex queueMutex;
+    std::condition_variable queued;
+    std::deque<std::vector<std::uint8_t>> queue;
+    bool quit = false;
+    std::thread worker;
 
     explicit Emulator(const Options& o)
         : device(o.variant, o.version)
     {
+    }
+
+    void start()
+    {
+        worker = std::thread([this] { run(); });
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard lock(queueMutex);
+            quit = true;
+        }
+        queued.notify_one();
+        if (worker.joinable())
+            worker.join();
+    }
+
+    void run()
+    {
+        for (;;) {
+            std::vector<std::uint8_t> message;
+            {
+                std::unique_lock lock(queueMutex);
+                queued.wait(lock, [this] { return quit || !queue.empty(); });
+                if (queue.empty())
+                    return; // quit, and everything received has been answered
+                message = std::move(queue.front());
+                queue.pop_front();
+            }
+            logLine("in ", message);
+            std::lock_guard lock(mutex);
+            for (const auto& reply : device.receive(message)) {
+                try {
+                    out->sendMessage(reply.data(), reply.size());
+                    logLine("out", reply);
+                } catch (const RtMidiError& e) {
+                    reportError(e.getType(), e.getMessage(), nullptr);
+                }
+            }
+        }
     }
 };
 
@@ -175,16 +228,11 @@ void onMessage(double, std::vector<unsigned char>* message, void* userData)
     if (!message || message->empty())
         return;
     auto& emulator = *static_cast<Emulator*>(userData);
-    logLine("in ", *message);
-    std::lock_guard lock(emulator.mutex);
-    for (const auto& reply : emulator.device.receive(*message)) {
-        try {
-            emulator.out->sendMessage(reply.data(), reply.size());
-            logLine("out", reply);
-        } catch (const RtMidiError& e) {
-            reportError(e.getType(), e.getMessage(), nullptr);
-        }
+    {
+        std::lock_guard lock(emulator.queueMutex);
+        emulator.queue.emplace_back(message->begin(), message->end());
     }
+    emulator.queued.notify_one();
 }
 
 } // namespace
@@ -226,6 +274,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
+    emulator.start();
     try {
         out = std::make_unique<RtMidiOut>(api, options.name);
         out->setErrorCallback(reportError, nullptr);
@@ -239,6 +288,7 @@ int main(int argc, char** argv)
         in->openVirtualPort(options.name);
     } catch (const RtMidiError& e) {
         std::fprintf(stderr, "zembra-sim: cannot open %s ports: %s\n", apiName, e.getMessage().c_str());
+        emulator.stop();
         return kUsageExit;
     }
 
@@ -255,6 +305,7 @@ int main(int argc, char** argv)
 
     in->cancelCallback();
     in->closePort();
+    emulator.stop();
     out->closePort();
 
     int status = 0;
