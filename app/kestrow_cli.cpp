@@ -185,6 +185,7 @@ int importSysEx(std::span<char* const> rest)
         files.dumpBytes[i] = static_cast<unsigned char>((*raw)[i]);
     const int count = static_cast<int>(raw->size());
 
+    files.applyDump(count, -1);
     // Which presets the messages hold: those are the ones the file stores.
     bank.presetMask.fill(0);
     int position = 0;

@@ -1,0 +1,207 @@
+#include "catalogue.h"
+#include "listings.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <sys/wait.h>
+
+namespace kestrow {
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+
+    CliRun cli(const std::vector<std::string>& args)
+    {
+        std::string command = quoted(KESTROW_CLI);
+        for (const std::string& a : args)
+            command += " " + quoted(a);
+        command += " >" + quoted(dir.file("stdout")) + " 2>" + quoted(dir.file("stderr"));
+        const int status = std::system(command.c_str());
+        CliRun run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = test::readFile(dir.file("stdout"));
+        run.err = test::readFile(dir.file("stderr"));
+        return run;
+    }
+
+    /// A raw SysEx dump: preset data messages (with init values when asked)
+    /// for the given presets, each knob's fixed parameter = preset number.
+    std::string sysex(const std::vector<int>& presets, bool withInit)
+    {
+        std::string out;
+        for (int p : presets) {
+            const std::string head { '\xF0', '\x00', '\x20', '\x20', '\x14', '\x00' };
+            if (withInit) {
+                out += head + '\x21' + static_cast<char>(p) + '\x00';
+                for (int k = 0; k < 16; ++k)
+                    out += static_cast<char>(100 + k % 8);
+                out += '\xF7';
+            }
+            out += head + '\x20' + static_cast<char>(p) + '\x00';
+            for (int k = 0; k < 16; ++k)
+                out += static_cast<char>(k + 1);
+            for (int k = 0; k < 16; ++k)
+                out += static_cast<char>(k == 0 ? 5 : 0); // knob 1 NoteOn, the rest controllers
+            for (int k = 0; k < 16; ++k)
+                out += static_cast<char>(k == 0 ? 60 : p);
+            out += '\xF7';
+            out += head + '\x30' + static_cast<char>(p) + std::string("\x00\xF7", 2);
+        }
+        return out;
+    }
+
+    static std::vector<std::string> lines(const std::string& text)
+    {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            out.push_back(line);
+        return out;
+    }
+};
+
+TEST_F(CliTest, ImportThenListShowsTheDisplayListing)
+{
+    test::writeFile(dir.file("in.syx"), sysex({ 0, 6 }, false));
+    const CliRun imported = cli({ "import", dir.file("in.syx"), dir.file("Set.MID") });
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("Set.CFG")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Set.NTS"))); // no descriptions
+
+    // A name typed in the editor, as Windows-1252, comes out as UTF-8.
+    test::writeFile(dir.file("Set.CFG"), "[2]\r\nN=Caf\xE9 \x80\r\n");
+    const CliRun listed = cli({ "list", dir.file("Set.MID") });
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const std::vector<std::string> out = lines(listed.out);
+    ASSERT_EQ(out.size(), 128u * 19u);
+    EXPECT_EQ(out[0], "1  : Preset 1");
+    EXPECT_EQ(out[19], "2  : Caf\u00E9 \u20AC");
+    EXPECT_EQ(out[18], "");
+    // Preset 7 holds knob 1 on NoteOn 60 and the file's preset number as controller.
+    EXPECT_NE(out[6 * 19 + 2].find(" 60:  C  4"), std::string::npos) << out[6 * 19 + 2];
+    EXPECT_NE(out[6 * 19 + 3].find("  6:Data Entry"), std::string::npos) << out[6 * 19 + 3];
+    // Presets the file does not hold keep their creation values.
+    EXPECT_NE(out[2 * 19 + 2].find("No-Event"), std::string::npos);
+
+    // The same listing the editor builds from the same presets.
+    Catalogue catalogue;
+    Preset seventh;
+    seventh.name = "Preset 7";
+    for (int k = 0; k < 16; ++k) {
+        seventh.knobName[k] = "Knob " + std::to_string(k + 1);
+        seventh.channel[k] = k + 1;
+        seventh.eventType[k] = k == 0 ? 5 : 0;
+        seventh.fixedParameter[k] = k == 0 ? 60 : 6;
+    }
+    const std::vector<std::string> expected = parameterListing(catalogue, seventh, 6);
+    const std::vector<std::string> got(out.begin() + 6 * 19, out.begin() + 7 * 19);
+    EXPECT_EQ(got, expected);
+
+    const CliRun c2 = cli({ "list", "--notes-c2", dir.file("Set.MID") });
+    ASSERT_EQ(c2.exitCode, 0);
+    EXPECT_NE(lines(c2.out)[6 * 19 + 2].find(" 60:  C  3"), std::string::npos);
+
+    const CliRun names = cli({ "list", dir.file("Set.MID"), "--names" });
+    ASSERT_EQ(names.exitCode, 0);
+    const std::vector<std::string> nameLines = lines(names.out);
+    ASSERT_EQ(nameLines.size(), 128u * 11u);
+    EXPECT_EQ(nameLines[11], "2  : Caf\u00E9 \u20AC");
+    EXPECT_EQ(nameLines[1], std::string(70, '-'));
+    EXPECT_EQ(nameLines[10], "");
+}
+
+TEST_F(CliTest, ExportGivesBackTheImportedSysEx)
+{
+    for (bool dial : { false, true }) {
+        const std::string raw = sysex({ 3, 64, 127 }, dial);
+        test::writeFile(dir.file("in.syx"), raw);
+        std::vector<std::string> args { "import", dir.file("in.syx"), dir.file("Set.MID") };
+        if (dial)
+            args.push_back("--dial");
+        ASSERT_EQ(cli(args).exitCode, 0);
+        const CliRun exported = cli({ "export", dir.file("Set.MID"), dir.file("out.syx") });
+        ASSERT_EQ(exported.exitCode, 0) << exported.err;
+        EXPECT_EQ(test::readFile(dir.file("out.syx")), raw) << (dial ? "dial" : "control");
+        std::filesystem::remove(dir.file("Set.MID.BAK"));
+        std::filesystem::remove(dir.file("Set.CFG.BAK"));
+    }
+    // Without --dial the init values are not part of the preset file.
+    test::writeFile(dir.file("in.syx"), sysex({ 3 }, true));
+    ASSERT_EQ(cli({ "import", dir.file("in.syx"), dir.file("Plain.MID") }).exitCode, 0);
+    ASSERT_EQ(cli({ "export", dir.file("Plain.MID"), dir.file("plain.syx") }).exitCode, 0);
+    EXPECT_EQ(test::readFile(dir.file("plain.syx")), sysex({ 3 }, false));
+}
+
+TEST_F(CliTest, FactorySetListsAllPresetsWithNames)
+{
+    const CliRun listed = cli({ "list", "--names", KESTROW_FACTORY_SET });
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const std::vector<std::string> out = lines(listed.out);
+    ASSERT_EQ(out.size(), 128u * 11u);
+    for (int p = 0; p < 128; ++p) {
+        const std::string& header = out[static_cast<std::size_t>(p) * 11];
+        EXPECT_GT(header.size(), 5u) << "preset " << p + 1 << " has no name";
+        EXPECT_EQ(header.find("Preset "), std::string::npos) << header;
+    }
+}
+
+TEST_F(CliTest, BadInputGetsOneLineAndExitCodeTwo)
+{
+    test::writeFile(dir.file("junk.MID"), "not a MIDI file");
+    test::writeFile(dir.file("good.syx"), sysex({ 1 }, false));
+    test::writeFile(dir.file("foreign.syx"), "\xF0\x43\x10\x4C\x00\x00\x7E\x00\xF7");
+    test::writeFile(dir.file("cut.syx"), sysex({ 1 }, false).substr(0, 40));
+    test::writeFile(dir.file("tail.syx"), sysex({ 1 }, false) + "\xF0\x43\xF7");
+    const std::vector<std::vector<std::string>> cases {
+        {},
+        { "frobnicate" },
+        { "list" },
+        { "list", dir.file("missing.MID") },
+        { "list", dir.file("junk.MID") },
+        { "list", dir.file("good.syx") },
+        { "list", dir.file("junk.MID"), "--verbose" },
+        { "export", dir.file("junk.MID") },
+        { "export", dir.file("missing.MID"), dir.file("out.syx") },
+        { "import", dir.file("good.syx"), dir.file("Out.txt") },
+        { "import", dir.file("missing.syx"), dir.file("Out.MID") },
+        { "import", dir.file("foreign.syx"), dir.file("Out.MID") },
+        { "import", dir.file("cut.syx"), dir.file("Out.MID") },
+        { "import", dir.file("tail.syx"), dir.file("Out.MID") },
+        { "import", dir.file("good.syx"), dir.file("Out.MID"), "--dail" },
+    };
+    for (const auto& args : cases) {
+        std::string shown;
+        for (const std::string& a : args)
+            shown += a + " ";
+        const CliRun run = cli(args);
+        EXPECT_EQ(run.exitCode, 2) << shown;
+        EXPECT_FALSE(run.err.empty()) << shown;
+        EXPECT_TRUE(run.out.empty()) << shown;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Out.MID")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.syx")));
+    const CliRun unknown = cli({ "list", dir.file("junk.MID"), "--verbose" });
+    EXPECT_EQ(lines(unknown.err).size(), 1u);
+    EXPECT_NE(unknown.err.find("--verbose"), std::string::npos);
+}
+
+} // namespace
+} // namespace kestrow
