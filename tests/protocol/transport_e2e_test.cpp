@@ -13,6 +13,7 @@
 #include <jack/jack.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -47,7 +48,7 @@ public:
         if (m_pid == 0) {
             int null = ::open("/dev/null", O_RDWR);
             ::dup2(captureOutput ? fds[1] : null, 1);
-            ::dup2(null, 2);
+            ::dup2(captureOutput ? fds[1] : null, 2);
             if (captureOutput) {
                 ::close(fds[0]);
                 ::close(fds[1]);
@@ -104,6 +105,15 @@ public:
         }
         return m_exit;
     }
+    /// Waits up to `cap` for the child to end by itself; its exit code, or
+    /// -1 after a kill when it would not.
+    int wait(std::chrono::milliseconds cap)
+    {
+        const auto end = Clock::now() + cap;
+        while (running() && Clock::now() < end)
+            std::this_thread::sleep_for(10ms);
+        return stop(0ms);
+    }
     /// Reads output until `text` appears or the cap passes.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds cap)
     {
@@ -117,8 +127,11 @@ public:
                 return false;
             char buffer[4096];
             ssize_t n = ::read(m_out, buffer, sizeof buffer);
-            if (n <= 0)
+            if (n <= 0) {
+                ::close(m_out);
+                m_out = -1;
                 return false;
+            }
             m_output.append(buffer, static_cast<std::size_t>(n));
         }
         return true;
@@ -253,6 +266,33 @@ std::vector<std::string> deviceNames(TMidiDriver& driver, bool output)
         names.emplace_back(text);
     }
     return names;
+}
+
+TEST(ZembraSimProgram, BadOptionsGiveOneLineAndExitCode2)
+{
+    const std::vector<std::vector<std::string>> cases { { "--bogus" }, { "--variant", "piano" },
+        { "--variant" }, { "--version", "1.200" }, { "--version", "112" }, { "--name", "" } };
+    for (const auto& arguments : cases) {
+        std::vector<std::string> argv { KESTROW_ZEMBRA_SIM };
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        Child sim(argv, true);
+        sim.waitForOutput("\n", 5s);
+        EXPECT_EQ(sim.wait(5s), 2) << arguments[0];
+        const std::string& text = sim.output();
+        EXPECT_EQ(text.rfind("zembra-sim: ", 0), 0u) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    }
+}
+
+TEST(ZembraSimProgram, WithoutAnyMidiSystemItSaysSoAndExitsWith2)
+{
+    if (::access("/dev/snd/seq", R_OK | W_OK) == 0)
+        GTEST_SKIP() << "this machine has an ALSA sequencer";
+    ::setenv("JACK_DEFAULT_SERVER", ("kestrow-absent-" + std::to_string(::getpid())).c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    Child sim({ KESTROW_ZEMBRA_SIM, "--variant", "fader" }, true);
+    EXPECT_TRUE(sim.waitForOutput("no MIDI system", 5s)) << sim.output();
+    EXPECT_EQ(sim.wait(5s), 2);
 }
 
 TEST(TransportEndToEnd, DialSetThroughJackToTheEmulatorProcessAndBack)
