@@ -13,6 +13,33 @@
 
 namespace kestrow {
 
+namespace {
+
+/// Leaves the shared SMF object closed and without the score, however the
+/// sequence ends: the score must not outlive its attachment.
+class SmfSession {
+public:
+    SmfSession(TMidiSMF& smf, TMidiScore& score)
+        : m_smf(smf)
+        , m_score(score)
+    {
+    }
+    ~SmfSession()
+    {
+        m_smf.Detach(&m_score);
+        if (m_smf.IsOpen())
+            m_smf.Close();
+    }
+    SmfSession(const SmfSession&) = delete;
+    SmfSession& operator=(const SmfSession&) = delete;
+
+private:
+    TMidiSMF& m_smf;
+    TMidiScore& m_score;
+};
+
+} // namespace
+
 FileResult PresetFiles::writeDumpFile(const std::string& path, const std::string& trackName)
 {
     // A buffer of our own: a paced transfer may still be reading sendBuffer.
@@ -22,8 +49,9 @@ FileResult PresetFiles::writeDumpFile(const std::string& path, const std::string
     PendingFile pending(path);
     if (pending.tempPath().empty())
         return FileResult::failure(path, pending.error());
+    auto score = std::make_unique<TMidiScore>(0);
     try {
-        auto score = std::make_unique<TMidiScore>(0);
+        SmfSession session(m_smf, *score);
         score->Add(nullptr);
         TMidiTrack* track = score->Get(0);
         if (m_smf.IsOpen())
@@ -40,8 +68,6 @@ FileResult PresetFiles::writeDumpFile(const std::string& path, const std::string
         m_smf.Close();
         score->Clear();
     } catch (const EMidiException& e) {
-        if (m_smf.IsOpen())
-            m_smf.Close();
         return FileResult::failure(path, e.what());
     }
     return pending.commit(true);
@@ -55,8 +81,9 @@ int PresetFiles::readDumpFile(const std::string& path)
         return -1;
     }
     int count = 0;
+    auto score = std::make_unique<TMidiScore>(0);
     try {
-        auto score = std::make_unique<TMidiScore>(0);
+        SmfSession session(m_smf, *score);
         if (!m_smf.Open(path, 'r', 1)) {
             m_readError = path + ": cannot open the file";
             return -1;
@@ -88,8 +115,6 @@ int PresetFiles::readDumpFile(const std::string& path)
             return -1;
         }
     } catch (const EMidiException& e) {
-        if (m_smf.IsOpen())
-            m_smf.Close();
         m_readError = path + ": " + e.what();
         return -1;
     }

@@ -313,12 +313,18 @@ SaveResult PresetFiles::savePresetFiles(const std::string& path, const std::stri
     }
     result.wroteDump = true;
 
-    FileResult names = saveKnobNames(base + ".CFG");
+    // A side file that exists under another letter case is the same file to
+    // the loaders; write that one rather than a second beside it.
+    const auto sideFile = [&base](const char* extension) {
+        const auto found = findIgnoringCase(base + extension);
+        return found ? found->string() : base + extension;
+    };
+    FileResult names = saveKnobNames(sideFile(".CFG"));
     result.wroteKnobNames = names.ok;
     if (!names)
         result.problems.push_back(std::move(names));
 
-    DescriptionsSaved notes = saveDescriptions(base + ".NTS");
+    DescriptionsSaved notes = saveDescriptions(sideFile(".NTS"));
     result.wroteDescriptions = notes.written;
     if (!notes.result)
         result.problems.push_back(std::move(notes.result));

@@ -315,6 +315,9 @@ TEST_F(DumpDecodingTest, DamagedDumpFilesAreRefusedWithoutHarm)
     std::string badTracks = good;
     badTracks[11] = '\x40'; // 64 tracks announced, one present
     corpus.emplace_back("too many tracks announced", badTracks);
+    badTracks[10] = '\xFF';
+    badTracks[11] = '\xFF';
+    corpus.emplace_back("65535 tracks announced", badTracks);
     std::mt19937 random(1234);
     for (int n = 0; n < 20; ++n) {
         std::string noisy = good;

@@ -309,6 +309,15 @@ TEST_F(PresetFilesTest, SideFilesAreFoundWithoutRegardToCase)
     EXPECT_EQ(r.bank.presets[1].description, bank.presets[1].description);
 }
 
+TEST_F(PresetFilesTest, SavingReusesSideFilesSpelledInAnotherCase)
+{
+    test::writeFile(dir.file("song.cfg"), "[1]\r\nN=old\r\n");
+    fillBank(bank, 15);
+    ASSERT_TRUE(files.saveAllPresets(dir.file("song.MID")).ok());
+    EXPECT_EQ(folderContents(), (std::set<std::string> { "song.MID", "song.cfg", "song.cfg.BAK", "song.NTS" }));
+    EXPECT_EQ(IniFile::load(dir.file("song.cfg")).value("1", "N"), bank.presets[0].name);
+}
+
 TEST_F(PresetFilesTest, OldNamesFileKeepsForeignSectionsOnlyWhenItsBackupExists)
 {
     test::writeFile(dir.file("Set.CFG"), "[Settings]\r\nDelay=99\r\n");
