@@ -1,0 +1,13 @@
+# kestrow-editor: the editor window.
+add_executable(kestrow-editor kestrow_editor.cpp)
+target_link_libraries(kestrow-editor PRIVATE kestrow::ui kestrow::midi kestrow::storage)
+target_compile_definitions(kestrow-editor PRIVATE
+    KESTROW_DATA_DIR="${CMAKE_INSTALL_FULL_DATADIR}/kestrow-editor")
+# The toolkit loads the driver library from beside the program; the factory
+# set and Info.txt land there too.
+add_dependencies(kestrow-editor mididrv)
+if(TARGET kestrow-data)
+    add_dependencies(kestrow-editor kestrow-data)
+endif()
+kestrow_warnings(kestrow-editor)
+install(TARGETS kestrow-editor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -1,0 +1,142 @@
+// kestrow-editor: the editor window and its fifteen secondary windows.
+
+#include "editor_windows.h"
+#include "main_form.h"
+#include "midi_driver.h"
+#include "midi_smf.h"
+#include "preset_files.h"
+#include "program_directory.h"
+#include "toolkit_ports.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <exception>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace kestrow;
+
+/// Errors that escape an event handler end up in one message box, with their text.
+class EditorApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            showError(QString::fromLocal8Bit(error.what()));
+        } catch (...) {
+            showError(QStringLiteral("Unknown error"));
+        }
+        return false;
+    }
+
+    static void showError(const QString& text)
+    {
+        QMessageBox::critical(nullptr, QStringLiteral("Kestrow Editor"), text);
+    }
+};
+
+// SIGTERM and SIGINT go through the window's own close path, so the working
+// set is saved as on "Exit": the handler only writes a byte into a pipe.
+int g_signalPipe[2] = { -1, -1 };
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void installSignalHandlers()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+EditorPaths editorPaths()
+{
+    EditorPaths paths;
+    paths.programDirectory = programDirectoryFromCommandLine(currentCommandLine());
+    paths.autosaveDirectory = autosaveDirectory(paths.programDirectory);
+    paths.factoryDirectory
+        = dataFileDirectory("FactoryPresets.MID", paths.programDirectory, KESTROW_DATA_DIR);
+    paths.infoDirectory = dataFileDirectory("Info.txt", paths.programDirectory, KESTROW_DATA_DIR);
+    return paths;
+}
+
+int run(EditorApplication& app)
+{
+    QtMidiDispatcher dispatcher(&app);
+    setDefaultMidiDispatcher(&dispatcher);
+
+    std::unique_ptr<TMidiDriver> driver;
+    QString driverError;
+    try {
+        driver = std::make_unique<TMidiDriver>();
+    } catch (const std::exception& error) {
+        driverError = QString::fromLocal8Bit(error.what());
+    }
+    std::unique_ptr<MidiPorts> ports;
+    if (driver)
+        ports = std::make_unique<ToolkitMidiPorts>(*driver);
+    else
+        ports = std::make_unique<NoMidiPorts>();
+
+    EditorWindows windows(editorPaths(), std::move(ports));
+    TMainForm& mainForm = windows.mainForm();
+    TMidiSMF smf;
+    std::unique_ptr<PresetFiles> files;
+    if (driver) {
+        smf.Driver = driver.get();
+        files = std::make_unique<PresetFiles>(mainForm.bank(), smf);
+        mainForm.setPresetFiles(files.get());
+    } else {
+        EditorApplication::showError(
+            QStringLiteral("%1\n\nWithout the MIDI driver library no ports are available and "
+                           "presets are neither loaded nor saved.")
+                .arg(driverError));
+    }
+
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    signalNotifier.setEnabled(g_signalPipe[0] >= 0);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &mainForm, [&mainForm] {
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
+        mainForm.close();
+    });
+
+    mainForm.show();
+    const int result = app.exec();
+    mainForm.setPresetFiles(nullptr);
+    setDefaultMidiDispatcher(nullptr);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    installSignalHandlers();
+    EditorApplication app(argc, argv);
+    EditorApplication::setApplicationName(QStringLiteral("Kestrow Editor"));
+    try {
+        run(app);
+    } catch (const std::exception& error) {
+        EditorApplication::showError(QString::fromLocal8Bit(error.what()));
+    }
+    return 0;
+}

@@ -1,0 +1,434 @@
+#include "config_form.h"
+
+#include "device_protocol.h"
+#include "main_form.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+namespace kestrow {
+
+namespace {
+
+QStringList toQt(const std::vector<std::string>& names)
+{
+    QStringList list;
+    for (const std::string& name : names)
+        list << QString::fromStdString(name);
+    return list;
+}
+
+} // namespace
+
+std::array<DragOperation, 3> dragKeyRow(int row)
+{
+    using D = DragOperation;
+    switch (row) {
+    case 1:
+        return { D::move, D::copy, D::swap };
+    case 2:
+        return { D::move, D::swap, D::copy };
+    case 3:
+        return { D::copy, D::move, D::swap };
+    case 5:
+        return { D::swap, D::move, D::copy };
+    case 6:
+        return { D::swap, D::copy, D::move };
+    case 4:
+    default:
+        return { D::copy, D::swap, D::move };
+    }
+}
+
+TConfigForm::TConfigForm(TMainForm& mainForm, std::unique_ptr<MidiPorts> ports, QWidget* parent)
+    : QDialog(parent)
+    , m_main(mainForm)
+    , m_ports(ports ? std::move(ports) : std::make_unique<NoMidiPorts>())
+{
+    setObjectName(QStringLiteral("ConfigForm"));
+    setWindowTitle(QStringLiteral("ConfigForm"));
+    setFixedSize(395, 386);
+
+    m_model.deviceVariant = DeviceVariant::zembraControl;
+    m_model.setPortNames(m_ports->outputNames(), m_ports->inputNames());
+    buildControls();
+
+    confirmConfigure = [this] {
+        return QMessageBox::warning(this, QString::fromLatin1(kConfigureWarningTitle),
+                                    QString::fromLatin1(kConfigureWarningText),
+                                    QMessageBox::Ok | QMessageBox::Cancel)
+            == QMessageBox::Ok;
+    };
+    m_ports->onInput = [this](const MidiEvent& event) { MidiIn1MidiData(event); };
+
+    // The drag key defaults, whatever the hidden group shows.
+    m_main.setDragKeyMap(dragKeyRow(4));
+    m_main.attachConfigForm(*this);
+}
+
+TConfigForm::~TConfigForm()
+{
+    m_ports->onInput = nullptr;
+}
+
+void TConfigForm::buildControls()
+{
+    auto* midi = new QGroupBox(QStringLiteral(" Midi Setting "), this);
+    midi->setGeometry(8, 4, 379, 100);
+    auto* outLabel = new QLabel(QStringLiteral("PC -> ZembraControl"), midi);
+    outLabel->setGeometry(10, 20, 130, 16);
+    m_outputList = new QComboBox(midi);
+    m_outputList->setGeometry(10, 36, 250, 22);
+    auto* delayLabel = new QLabel(QStringLiteral("Delay"), midi);
+    delayLabel->setGeometry(275, 20, 60, 16);
+    m_delay = new QLineEdit(QString::fromStdString(m_model.delayText), midi);
+    m_delay->setGeometry(275, 36, 60, 22);
+    auto* inLabel = new QLabel(QStringLiteral("ZembraControl -> PC"), midi);
+    inLabel->setGeometry(10, 58, 130, 16);
+    m_inputList = new QComboBox(midi);
+    m_inputList->setGeometry(10, 74, 250, 22);
+    m_outputList->addItems(toQt(m_model.outputList()));
+    m_outputList->setCurrentIndex(m_outputList->count() - 1);
+    m_model.selectedOutput = m_outputList->count() - 1;
+    m_inputList->addItems(toQt(m_model.inputList()));
+    m_inputList->setCurrentIndex(m_inputList->count() - 1);
+    m_model.selectedInput = -1;
+
+    auto* notes = new QGroupBox(QStringLiteral("Midi Notes Range"), this);
+    notes->setGeometry(8, 108, 190, 62);
+    m_notesMinus1 = new QRadioButton(QStringLiteral("C -1    ----------    G  9"), notes);
+    m_notesMinus1->setGeometry(10, 18, 175, 20);
+    m_notesMinus2 = new QRadioButton(QStringLiteral("C -2    ----------    G  8"), notes);
+    m_notesMinus2->setGeometry(10, 38, 175, 20);
+    m_notesMinus1->setChecked(true);
+
+    auto* device = new QGroupBox(QStringLiteral("zembra Device"), this);
+    device->setGeometry(204, 108, 183, 80);
+    const char* const variantCaptions[] = { "zembra &Control", "zembra &Fader", "zembra &Dial" };
+    auto* variantGroup = new QButtonGroup(this);
+    for (int v = 0; v < 3; ++v) {
+        m_variant[static_cast<std::size_t>(v)]
+            = new QRadioButton(QString::fromLatin1(variantCaptions[v]), device);
+        m_variant[static_cast<std::size_t>(v)]->setGeometry(10, 18 + 20 * v, 160, 20);
+        variantGroup->addButton(m_variant[static_cast<std::size_t>(v)], v);
+    }
+    m_variant[0]->setChecked(true);
+
+    auto* thru = new QGroupBox(QStringLiteral(" zembraC  Configuration"), this);
+    thru->setGeometry(8, 192, 379, 120);
+    m_channelThru = new QCheckBox(QStringLiteral("Channel Events Thru"), thru);
+    m_channelThru->setGeometry(10, 18, 160, 20);
+    m_sysexThru = new QCheckBox(QStringLiteral("Sysex Events Thru"), thru);
+    m_sysexThru->setGeometry(10, 38, 160, 20);
+    m_realtimeThru = new QCheckBox(QStringLiteral("Realtime Events Thru"), thru);
+    m_realtimeThru->setGeometry(10, 58, 160, 20);
+    for (QCheckBox* box : { m_channelThru, m_sysexThru, m_realtimeThru })
+        box->setChecked(true);
+    auto* channelLabel = new QLabel(QStringLiteral("Masterchannel"), thru);
+    channelLabel->setGeometry(10, 88, 90, 20);
+    m_masterChannel = new QSpinBox(thru);
+    m_masterChannel->setGeometry(100, 86, 50, 22);
+    m_masterChannel->setRange(1, 16);
+    m_masterChannel->setWrapping(false);
+    m_masterChannel->setValue(1);
+    m_configure = new QPushButton(QStringLiteral("Configure zembraC"), thru);
+    m_configure->setGeometry(190, 16, 180, 26);
+    m_getConfiguration = new QPushButton(QStringLiteral("get zembraC Configuration"), thru);
+    m_getConfiguration->setGeometry(190, 46, 180, 26);
+    auto* versionCaption = new QLabel(QStringLiteral("zembraC Version:"), thru);
+    versionCaption->setGeometry(190, 88, 110, 20);
+    m_version = new QLabel(thru);
+    m_version->setGeometry(300, 88, 70, 20);
+
+    auto* options = new QGroupBox(QStringLiteral("Options"), this);
+    options->setGeometry(8, 316, 280, 62);
+    m_showBankGroups = new QCheckBox(QStringLiteral("Show Bank &Groups"), options);
+    m_showBankGroups->setGeometry(10, 18, 140, 20);
+    m_showBankGroups->setChecked(true);
+    m_fixed = new QRadioButton(QStringLiteral("fi&xed"), options);
+    m_fixed->setGeometry(160, 18, 100, 20);
+    m_variable = new QRadioButton(QStringLiteral("&variable"), options);
+    m_variable->setGeometry(160, 38, 100, 20);
+    m_fixed->setChecked(true);
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setGeometry(300, 340, 87, 28);
+    close->setDefault(true);
+
+    // Kept for the key map, never shown.
+    m_dragGroup = new QGroupBox(QStringLiteral("Drag/Drop Configuration"), this);
+    m_dragGroup->setGeometry(8, 386, 379, 140);
+    m_dragGroup->hide();
+    const char* const dragCaptions[] = {
+        "Move, Copy, Swap", "Move, Swap, Copy", "Copy, Move, Swap",
+        "Copy, Swap, Move", "Swap, Move, Copy", "Swap, Copy, Move",
+    };
+    for (int row = 1; row <= 6; ++row) {
+        auto* radio = new QRadioButton(QString::fromLatin1(dragCaptions[row - 1]), m_dragGroup);
+        radio->setGeometry(10, 18 + 20 * (row - 1), 200, 20);
+        m_dragRows[static_cast<std::size_t>(row - 1)] = radio;
+        connect(radio, &QRadioButton::toggled, this, [this, row](bool on) {
+            if (on)
+                chooseDragKeyRow(row);
+        });
+    }
+
+    connect(m_outputList, &QComboBox::activated, this, &TConfigForm::chooseOutputEntry);
+    connect(m_inputList, &QComboBox::activated, this, &TConfigForm::chooseInputEntry);
+    connect(m_delay, &QLineEdit::textChanged, this, &TConfigForm::setDelayFieldText);
+    connect(m_notesMinus1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_syncing)
+            setNotesRangeLow(0);
+    });
+    connect(m_notesMinus2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_syncing)
+            setNotesRangeLow(1);
+    });
+    connect(variantGroup, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on && !m_syncing)
+            chooseDeviceVariant(static_cast<DeviceVariant>(id));
+    });
+    connect(m_channelThru, &QCheckBox::toggled, this, [this](bool on) {
+        m_model.channelEventsThru = on;
+    });
+    connect(m_sysexThru, &QCheckBox::toggled, this, [this](bool on) {
+        m_model.sysexEventsThru = on;
+    });
+    connect(m_realtimeThru, &QCheckBox::toggled, this, [this](bool on) {
+        m_model.realtimeEventsThru = on;
+    });
+    connect(m_masterChannel, &QSpinBox::textChanged, this, [this](const QString& text) {
+        m_model.masterChannelText = text.toStdString();
+    });
+    connect(m_configure, &QPushButton::clicked, this, &TConfigForm::configureDevice);
+    connect(m_getConfiguration, &QPushButton::clicked, this, &TConfigForm::getDeviceConfiguration);
+    connect(m_showBankGroups, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_syncing)
+            setShowBankGroups(on);
+    });
+    connect(m_fixed, &QRadioButton::toggled, this, [this](bool on) {
+        if (!m_syncing)
+            setBankGroupsVariable(!on);
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+
+    showDeviceVariant(m_model.deviceVariant);
+    updateButtons();
+}
+
+DeviceProtocol& TConfigForm::protocol()
+{
+    return *m_main.protocol();
+}
+
+void TConfigForm::updateButtons()
+{
+    m_configure->setEnabled(m_model.configureEnabled());
+    m_getConfiguration->setEnabled(m_model.getConfigurationEnabled());
+}
+
+void TConfigForm::chooseOutputEntry(int entry)
+{
+    if (entry < 0 || entry >= m_outputList->count())
+        return;
+    if (m_outputList->currentIndex() != entry) {
+        const QSignalBlocker block(m_outputList);
+        m_outputList->setCurrentIndex(entry);
+    }
+    protocol().chooseOutput(entry);
+    updateButtons();
+}
+
+void TConfigForm::chooseInputEntry(int entry)
+{
+    if (entry < 0 || entry >= m_inputList->count())
+        return;
+    if (m_inputList->currentIndex() != entry) {
+        const QSignalBlocker block(m_inputList);
+        m_inputList->setCurrentIndex(entry);
+    }
+    protocol().chooseInput(entry);
+    updateButtons();
+}
+
+void TConfigForm::setDelayFieldText(const QString& text)
+{
+    if (m_delayUpdating)
+        return;
+    m_delayUpdating = true;
+    const DelayEntry entry = protocol().setDelayText(text.toStdString());
+    const QString shown = QString::fromStdString(entry.text);
+    if (m_delay->text() != shown)
+        m_delay->setText(shown);
+    m_delayUpdating = false;
+}
+
+void TConfigForm::setNotesRangeLow(int low)
+{
+    m_main.catalogue().notesRangeLow = low == 1 ? 1 : 0;
+    {
+        m_syncing = true;
+        (low == 1 ? m_notesMinus2 : m_notesMinus1)->setChecked(true);
+        m_syncing = false;
+    }
+    m_main.refreshKnobTable(m_main.bank().selectedPreset);
+}
+
+void TConfigForm::chooseDeviceVariant(DeviceVariant variant)
+{
+    m_model.deviceVariant = variant;
+    m_main.setCaption(variantTitle(variant));
+    m_main.refreshKnobTable(m_main.bank().selectedPreset);
+    m_main.applyDeviceVariant(variant);
+    m_main.redrawTree();
+}
+
+void TConfigForm::setShowBankGroups(bool show)
+{
+    m_model.showBankGroups = show;
+    m_syncing = true;
+    m_showBankGroups->setChecked(show);
+    m_syncing = false;
+    const bool dial = m_model.deviceVariant == DeviceVariant::zembraDial;
+    m_fixed->setEnabled(dial && show);
+    m_variable->setEnabled(dial && show);
+    m_main.redrawTree();
+}
+
+void TConfigForm::setBankGroupsVariable(bool variable)
+{
+    m_model.bankGroupsVariable = variable;
+    m_syncing = true;
+    (variable ? m_variable : m_fixed)->setChecked(true);
+    m_syncing = false;
+    m_main.redrawTree();
+}
+
+void TConfigForm::configureDevice()
+{
+    if (!m_model.configureEnabled() || !confirmConfigure || !confirmConfigure())
+        return;
+    protocol().sendThruConfiguration();
+}
+
+void TConfigForm::getDeviceConfiguration()
+{
+    protocol().reopenInputAndRequestConfiguration();
+    updateButtons();
+}
+
+void TConfigForm::chooseDragKeyRow(int row)
+{
+    m_main.setDragKeyMap(dragKeyRow(row));
+}
+
+bool TConfigForm::selectOutputByName(const std::string& name)
+{
+    const std::vector<std::string> list = m_model.outputList();
+    int entry = static_cast<int>(list.size()) - 1;
+    for (int i = 0; i < m_model.outputDeviceCount(); ++i) {
+        if (list[static_cast<std::size_t>(i)] == name) {
+            entry = i;
+            break;
+        }
+    }
+    {
+        const QSignalBlocker block(m_outputList);
+        m_outputList->setCurrentIndex(entry);
+    }
+    protocol().chooseOutput(entry);
+    updateButtons();
+    return entry < m_model.outputDeviceCount();
+}
+
+bool TConfigForm::selectInputByName(const std::string& name)
+{
+    const std::vector<std::string> list = m_model.inputList();
+    int entry = static_cast<int>(list.size()) - 1;
+    for (int i = 0; i < m_model.inputDeviceCount(); ++i) {
+        if (list[static_cast<std::size_t>(i)] == name) {
+            entry = i;
+            break;
+        }
+    }
+    {
+        const QSignalBlocker block(m_inputList);
+        m_inputList->setCurrentIndex(entry);
+    }
+    m_model.selectedInput = entry < m_model.inputDeviceCount() ? entry : -1;
+    updateButtons();
+    return m_model.selectedInput >= 0;
+}
+
+std::string TConfigForm::selectedOutputName() const
+{
+    return m_outputList->currentText().toStdString();
+}
+
+std::string TConfigForm::selectedInputName() const
+{
+    return m_inputList->currentText().toStdString();
+}
+
+QRadioButton* TConfigForm::variantRadio(DeviceVariant variant) const
+{
+    const int v = static_cast<int>(variant);
+    return v >= 0 && v < 3 ? m_variant[static_cast<std::size_t>(v)] : nullptr;
+}
+
+void TConfigForm::showDeviceVariant(DeviceVariant variant)
+{
+    m_syncing = true;
+    if (QRadioButton* radio = variantRadio(variant))
+        radio->setChecked(true);
+    m_syncing = false;
+    const bool dial = variant == DeviceVariant::zembraDial;
+    m_showBankGroups->setEnabled(dial);
+    m_fixed->setEnabled(dial && m_model.showBankGroups);
+    m_variable->setEnabled(dial && m_model.showBankGroups);
+}
+
+void TConfigForm::syncFromModel()
+{
+    m_syncing = true;
+    {
+        const QSignalBlocker b1(m_channelThru);
+        const QSignalBlocker b2(m_sysexThru);
+        const QSignalBlocker b3(m_realtimeThru);
+        m_channelThru->setChecked(m_model.channelEventsThru);
+        m_sysexThru->setChecked(m_model.sysexEventsThru);
+        m_realtimeThru->setChecked(m_model.realtimeEventsThru);
+    }
+    m_masterChannel->setValue(m_model.masterChannel());
+    m_version->setText(QString::fromStdString(m_model.versionText));
+    m_syncing = false;
+}
+
+void TConfigForm::MidiIn1MidiData(const MidiEvent& event)
+{
+    if (DeviceProtocol* p = m_main.protocol())
+        p->replyCollector(event);
+}
+
+void TConfigForm::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    hide();
+}
+
+void TConfigForm::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    m_main.redrawTree();
+}
+
+} // namespace kestrow

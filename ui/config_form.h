@@ -1,0 +1,131 @@
+#pragma once
+
+#include "device_settings_model.h"
+#include "midi_ports.h"
+#include "preset_tree.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+namespace kestrow {
+
+class DeviceProtocol;
+class TMainForm;
+
+/// Drag key map rows of the hidden "Drag/Drop Configuration" group, each
+/// giving the operation for no key, Shift and Ctrl.
+std::array<DragOperation, 3> dragKeyRow(int row);
+
+/// Device settings: MIDI ports, delay, notes range, device variant, tree
+/// options and the device's thru configuration. Owns the port objects and
+/// the settings model; lives for the whole run and only hides when closed.
+class TConfigForm : public QDialog {
+    Q_OBJECT
+public:
+    /// Builds the port lists, writes the drag key defaults into the main
+    /// window and hands the model and ports to its protocol.
+    TConfigForm(TMainForm& mainForm, std::unique_ptr<MidiPorts> ports, QWidget* parent = nullptr);
+    ~TConfigForm() override;
+
+    DeviceSettingsModel& model() { return m_model; }
+    const DeviceSettingsModel& model() const { return m_model; }
+    MidiPorts& ports() { return *m_ports; }
+
+    /// Asked before "Configure zembraC" sends; true = OK. Defaults to the warning box.
+    std::function<bool()> confirmConfigure;
+
+    // Gestures as plain calls (the controls call these too).
+    void chooseOutputEntry(int entry);
+    void chooseInputEntry(int entry);
+    void setDelayFieldText(const QString& text);
+    void setNotesRangeLow(int low);
+    void chooseDeviceVariant(DeviceVariant variant);
+    void setShowBankGroups(bool show);
+    void setBankGroupsVariable(bool variable);
+    void configureDevice();
+    void getDeviceConfiguration();
+    void chooseDragKeyRow(int row);
+
+    /// Selects the list entry of a port named exactly `name`; false (and
+    /// "no device") when there is none. Output: also opens it.
+    bool selectOutputByName(const std::string& name);
+    bool selectInputByName(const std::string& name);
+    /// Name of the selected list entry ("no device" for none).
+    std::string selectedOutputName() const;
+    std::string selectedInputName() const;
+
+    /// Variant radio and bank-group controls follow the variant (device variant switch).
+    void showDeviceVariant(DeviceVariant variant);
+    /// Rereads thru flags, master channel and version from the model.
+    void syncFromModel();
+
+    /// Every event of the input port.
+    void MidiIn1MidiData(const MidiEvent& event);
+
+    // Controls, for the main window's settings and for tests.
+    QComboBox* outputList() const { return m_outputList; }
+    QComboBox* inputList() const { return m_inputList; }
+    QLineEdit* delayField() const { return m_delay; }
+    QRadioButton* notesMinus1() const { return m_notesMinus1; }
+    QRadioButton* notesMinus2() const { return m_notesMinus2; }
+    QCheckBox* channelThru() const { return m_channelThru; }
+    QCheckBox* sysexThru() const { return m_sysexThru; }
+    QCheckBox* realtimeThru() const { return m_realtimeThru; }
+    QSpinBox* masterChannel() const { return m_masterChannel; }
+    QPushButton* configureButton() const { return m_configure; }
+    QPushButton* getConfigurationButton() const { return m_getConfiguration; }
+    QLabel* versionLabel() const { return m_version; }
+    QRadioButton* variantRadio(DeviceVariant variant) const;
+    QCheckBox* showBankGroups() const { return m_showBankGroups; }
+    QRadioButton* fixedRadio() const { return m_fixed; }
+    QRadioButton* variableRadio() const { return m_variable; }
+    QGroupBox* dragDropGroup() const { return m_dragGroup; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void buildControls();
+    void updateButtons();
+    DeviceProtocol& protocol();
+
+    TMainForm& m_main;
+    std::unique_ptr<MidiPorts> m_ports;
+    DeviceSettingsModel m_model;
+    bool m_delayUpdating = false;
+    bool m_syncing = false;
+
+    QComboBox* m_outputList = nullptr;
+    QComboBox* m_inputList = nullptr;
+    QLineEdit* m_delay = nullptr;
+    QRadioButton* m_notesMinus1 = nullptr;
+    QRadioButton* m_notesMinus2 = nullptr;
+    QCheckBox* m_channelThru = nullptr;
+    QCheckBox* m_sysexThru = nullptr;
+    QCheckBox* m_realtimeThru = nullptr;
+    QSpinBox* m_masterChannel = nullptr;
+    QPushButton* m_configure = nullptr;
+    QPushButton* m_getConfiguration = nullptr;
+    QLabel* m_version = nullptr;
+    std::array<QRadioButton*, 3> m_variant {};
+    QCheckBox* m_showBankGroups = nullptr;
+    QRadioButton* m_fixed = nullptr;
+    QRadioButton* m_variable = nullptr;
+    QGroupBox* m_dragGroup = nullptr;
+    std::array<QRadioButton*, 6> m_dragRows {};
+};
+
+} // namespace kestrow

@@ -1,0 +1,90 @@
+#include "editor_windows.h"
+
+#include "about_form.h"
+#include "config_form.h"
+#include "description_form.h"
+#include "display_form.h"
+#include "info_form.h"
+#include "pickers/controller_form.h"
+#include "pickers/events_form.h"
+#include "pickers/factory_presets_form.h"
+#include "pickers/long_piano_form.h"
+#include "pickers/name_edit_form.h"
+#include "pickers/parameter_form.h"
+#include "pickers/picker_set.h"
+#include "pickers/values_form.h"
+
+namespace kestrow {
+
+namespace {
+
+template <typename T, typename... Args>
+T* adopt(std::vector<std::unique_ptr<QWidget>>& windows, const char* objectName, Args&&... args)
+{
+    auto window = std::make_unique<T>(std::forward<Args>(args)...);
+    window->setObjectName(QString::fromLatin1(objectName));
+    T* raw = window.get();
+    windows.push_back(std::move(window));
+    return raw;
+}
+
+} // namespace
+
+EditorWindows::EditorWindows(const EditorPaths& paths, std::unique_ptr<MidiPorts> ports)
+{
+    // The main window builds its pickers and picture sets with its own controls.
+    m_main = std::make_unique<TMainForm>(paths);
+    PickerSet& pickers = m_main->pickers();
+    pickers.controllers().setObjectName(QStringLiteral("Controller1Form"));
+    pickers.values().setObjectName(QStringLiteral("ValuesForm"));
+    pickers.events().setObjectName(QStringLiteral("EventsForm"));
+    pickers.factoryPresets().setObjectName(QStringLiteral("FactoryPresetsForm"));
+    pickers.parameters().setObjectName(QStringLiteral("Parameter1Form"));
+    pickers.piano().setObjectName(QStringLiteral("LongPianoForm"));
+    pickers.nameEdit().setObjectName(QStringLiteral("NameEditForm"));
+
+    SecondaryWindows secondary;
+    m_config = adopt<TConfigForm>(m_windows, "ConfigForm", *m_main, std::move(ports));
+    secondary.config = m_config;
+    secondary.about = adopt<TAboutForm>(m_windows, "AboutForm");
+    secondary.info = adopt<TInfoForm>(m_windows, "InfoForm");
+    secondary.display = adopt<TDisplayForm>(m_windows, "DisplayForm");
+    secondary.description = adopt<TDescriptionForm>(m_windows, "DescriptionForm");
+    m_main->setSecondaryWindows(std::move(secondary));
+}
+
+EditorWindows::~EditorWindows()
+{
+    m_main->setSecondaryWindows({});
+    m_main->detachConfigForm();
+    while (!m_windows.empty())
+        m_windows.pop_back();
+    m_main.reset();
+}
+
+QStringList EditorWindows::creationOrder() const
+{
+    QStringList names { m_main->objectName() };
+    PickerSet& pickers = m_main->pickers();
+    for (QWidget* picker : std::initializer_list<QWidget*> {
+             &pickers.controllers(), &pickers.values(), &pickers.events(),
+             &pickers.factoryPresets(), &pickers.parameters(), &pickers.piano(),
+             &pickers.nameEdit() })
+        names << picker->objectName();
+    for (const auto& window : m_windows)
+        names << window->objectName();
+    return names;
+}
+
+QWidget* EditorWindows::window(const QString& objectName) const
+{
+    if (m_main->objectName() == objectName)
+        return m_main.get();
+    for (const auto& window : m_windows) {
+        if (window->objectName() == objectName)
+            return window.get();
+    }
+    return m_main->findChild<QWidget*>(objectName);
+}
+
+} // namespace kestrow

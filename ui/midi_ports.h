@@ -1,0 +1,38 @@
+#pragma once
+
+#include "device_link.h"
+#include "midi/midi_event.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrow {
+
+/// The MIDI ports the device settings dialog owns: the device names for its
+/// lists and the port operations the protocol needs. Input events arrive on
+/// the user-interface thread through onInput.
+class MidiPorts : public DeviceLink {
+public:
+    /// Output device names in device order (at most 50).
+    virtual std::vector<std::string> outputNames() const = 0;
+    /// Input device names in device order (at most 50).
+    virtual std::vector<std::string> inputNames() const = 0;
+
+    /// Every event the open input delivers (MidiIn1MidiData).
+    std::function<void(const MidiEvent&)> onInput;
+};
+
+/// No driver: empty lists, nothing opens, nothing is sent.
+class NoMidiPorts : public MidiPorts {
+public:
+    std::vector<std::string> outputNames() const override { return {}; }
+    std::vector<std::string> inputNames() const override { return {}; }
+    bool outputIsOpen(int) const override { return false; }
+    bool openOutput(int) override { return false; }
+    void put(int, std::span<const MidiEvent>) override { }
+    void closeInput() override { }
+    bool openInput(int) override { return false; }
+};
+
+} // namespace kestrow

@@ -1,0 +1,287 @@
+#include "preset_tree.h"
+
+#include "text_codec.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <utility>
+
+namespace kestrow {
+
+namespace {
+
+constexpr char kPresetMime[] = "application/x-kestrow-preset";
+
+std::string trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+bool validPreset(int index)
+{
+    return index >= 0 && index < kPresetCount;
+}
+
+} // namespace
+
+TreeShade presetItemShade(int index, int selectedPreset, bool drawnSelected,
+                          const BankGroupOptions& options)
+{
+    if (index == selectedPreset)
+        return drawnSelected ? TreeShade::highlight : TreeShade::background;
+    if (options.variant != DeviceVariant::zembraDial || !options.showBankGroups)
+        return TreeShade::white;
+    int group = index / 4;
+    if (options.variable) {
+        const int s = selectedPreset;
+        group = index >= s ? (index - s) / 4 : (s - index + 3) / 4;
+    }
+    return group % 2 == 1 ? TreeShade::silver : TreeShade::white;
+}
+
+std::string presetNameFromEdit(const std::string& text)
+{
+    std::string name = trimmed(text).substr(0, kPresetNameLength);
+    const auto colon = name.find(':');
+    if (colon != std::string::npos)
+        name.erase(0, std::min(name.size(), colon + 2));
+    return name;
+}
+
+std::string presetNameFromItemText(const std::string& itemText)
+{
+    const auto separator = itemText.find(": ");
+    return separator == std::string::npos ? itemText : itemText.substr(separator + 2);
+}
+
+std::string presetNameFromEditor(const std::string& text)
+{
+    return trimmed(text).substr(0, kPresetNameLength);
+}
+
+std::vector<int> applyPresetDrop(PresetBank& bank, int source, int target, DragOperation operation)
+{
+    if (!validPreset(source) || !validPreset(target) || operation == DragOperation::none)
+        return {};
+    auto& presets = bank.presets;
+    const auto at = [](int i) { return static_cast<std::size_t>(i); };
+    std::vector<int> selections;
+    switch (operation) {
+    case DragOperation::copy:
+        presets[at(target)] = presets[at(source)];
+        break;
+    case DragOperation::swap:
+        std::swap(presets[at(source)], presets[at(target)]);
+        break;
+    case DragOperation::move: {
+        if (source == target)
+            break;
+        const Preset held = presets[at(source)];
+        if (source > target) {
+            for (int i = source; i > target; --i) {
+                presets[at(i)] = presets[at(i - 1)];
+                selections.push_back(i);
+            }
+        } else {
+            for (int i = source; i < target; ++i) {
+                presets[at(i)] = presets[at(i + 1)];
+                selections.push_back(i);
+            }
+        }
+        presets[at(target)] = held;
+        if (source < target)
+            selections.push_back(target);
+        break;
+    }
+    case DragOperation::none:
+        break;
+    }
+    selections.insert(selections.end(), { target, source, target });
+    return selections;
+}
+
+// ---------------------------------------------------------------------------
+
+PresetItemDelegate::PresetItemDelegate(QObject* parent)
+    : QStyledItemDelegate(parent)
+{
+}
+
+void PresetItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const
+{
+    const bool drawnSelected = option.state.testFlag(QStyle::State_Selected);
+    const TreeShade shade = m_shade ? m_shade(index.row(), drawnSelected) : TreeShade::white;
+    QColor background(Qt::white);
+    QColor text(Qt::black);
+    switch (shade) {
+    case TreeShade::highlight:
+        background = option.palette.color(QPalette::Highlight);
+        text = option.palette.color(QPalette::HighlightedText);
+        break;
+    case TreeShade::background:
+        background = option.palette.color(QPalette::Dark);
+        text = option.palette.color(QPalette::HighlightedText);
+        break;
+    case TreeShade::silver:
+        background = QColor(0xC0, 0xC0, 0xC0);
+        break;
+    case TreeShade::white:
+        break;
+    }
+    painter->save();
+    painter->fillRect(option.rect, background);
+    painter->setPen(text);
+    painter->setFont(option.font);
+    // Level is always 0, so the text starts at the row's left edge.
+    painter->drawText(option.rect.adjusted(0, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                      index.data(Qt::DisplayRole).toString());
+    painter->restore();
+}
+
+void PresetItemDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
+                                      const QModelIndex& index) const
+{
+    // The window stores the name and rewrites the item; the raw text never lands.
+    if (auto* line = qobject_cast<QLineEdit*>(editor))
+        emit editConfirmed(index.row(), line->text());
+}
+
+// ---------------------------------------------------------------------------
+
+PresetTree::PresetTree(QWidget* parent)
+    : QListWidget(parent)
+    , m_delegate(new PresetItemDelegate(this))
+{
+    setItemDelegate(m_delegate);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::SelectedClicked);
+    setMouseTracking(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setUniformItemSizes(true);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(m_delegate, &PresetItemDelegate::editConfirmed, this, &PresetTree::renameConfirmed);
+}
+
+void PresetTree::setDragCursors(const QCursor& copy, const QCursor& swap, const QCursor& move)
+{
+    m_cursors[static_cast<int>(DragOperation::copy)] = copy;
+    m_cursors[static_cast<int>(DragOperation::swap)] = swap;
+    m_cursors[static_cast<int>(DragOperation::move)] = move;
+    m_haveCursors = true;
+}
+
+int PresetTree::rowAt(const QPoint& viewportPos) const
+{
+    const QModelIndex index = indexAt(viewportPos);
+    return index.isValid() ? index.row() : -1;
+}
+
+void PresetTree::mousePressEvent(QMouseEvent* event)
+{
+    m_operation = operationForModifiers ? operationForModifiers(event->modifiers())
+                                        : DragOperation::copy;
+    m_sourceRow = rowAt(event->position().toPoint());
+    m_pressPos = event->position().toPoint();
+    m_pressed = event->button() == Qt::LeftButton;
+    // Any button selects, so the popup menu acts on the item under the pointer.
+    const bool wasSelected = m_sourceRow >= 0 && currentRow() == m_sourceRow;
+    if (m_sourceRow >= 0 && !wasSelected)
+        setCurrentRow(m_sourceRow);
+    if (event->button() == Qt::LeftButton && wasSelected)
+        QListWidget::mousePressEvent(event); // a click on the selected item may start an edit
+    else
+        event->accept();
+    setFocus(Qt::MouseFocusReason);
+}
+
+void PresetTree::mouseMoveEvent(QMouseEvent* event)
+{
+    if (window()->isActiveWindow() && !hasFocus() && state() != QAbstractItemView::EditingState)
+        setFocus(Qt::MouseFocusReason);
+    if (m_pressed && (event->buttons() & Qt::LeftButton) && m_sourceRow >= 0
+        && (event->position().toPoint() - m_pressPos).manhattanLength()
+            >= QApplication::startDragDistance()) {
+        m_pressed = false;
+        startPresetDrag();
+        return;
+    }
+    if (!(event->buttons() & Qt::LeftButton))
+        m_pressed = false;
+    event->accept();
+}
+
+void PresetTree::startPresetDrag()
+{
+    auto* mime = new QMimeData;
+    mime->setData(kPresetMime, QByteArray::number(m_sourceRow));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    if (m_haveCursors && m_operation != DragOperation::none) {
+        const QCursor& cursor = m_cursors[static_cast<int>(m_operation)];
+        for (Qt::DropAction action : { Qt::CopyAction, Qt::MoveAction, Qt::LinkAction })
+            drag->setDragCursor(cursor.pixmap(), action);
+    }
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+}
+
+void PresetTree::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && state() != QAbstractItemView::EditingState) {
+        if (currentRow() >= 0)
+            emit enterPressed(currentRow());
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+void PresetTree::focusInEvent(QFocusEvent* event)
+{
+    QListWidget::focusInEvent(event);
+    emit focusGained();
+}
+
+void PresetTree::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PresetTree::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PresetTree::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasFormat(kPresetMime) || event->source() != this) {
+        event->ignore();
+        return;
+    }
+    const int source = event->mimeData()->data(kPresetMime).toInt();
+    const int target = rowAt(event->position().toPoint());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (target >= 0)
+        emit presetDropped(source, target, m_operation);
+}
+
+} // namespace kestrow
