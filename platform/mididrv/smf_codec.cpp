@@ -168,8 +168,10 @@ private:
     {
         for (std::uint8_t b : data) {
             emitSysExByte(b);
-            if (b == 0xF7)
+            if (b == 0xF7) {
                 m_inSysEx = false;
+                return; // bytes after the end of a message belong to none
+            }
         }
     }
 
