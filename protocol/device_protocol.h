@@ -59,6 +59,12 @@ public:
 /// Sending, pacing, requests and replies, and the settings dialog's device
 /// operations. Owns sendBuffer and the reply collector; reads the bank and
 /// the settings model; reaches the ports only through DeviceLink.
+///
+/// The window owns three QTimers: Timer1 and Timer4 at the delay (Timer4
+/// started at creation), Timer3 at 400 ms single use; their timeouts call
+/// Timer1Timer, Timer4Timer, Timer3Timer. ProtocolHost switches them on and
+/// off and sets their intervals. Every event of the input port goes to
+/// replyCollector on the user-interface thread.
 class DeviceProtocol {
 public:
     DeviceProtocol(PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link,
