@@ -349,9 +349,7 @@ void TMainForm::buildMenus()
     m_factoryAction = edit->addAction(QStringLiteral("Select &Factory Preset"));
     m_factoryAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(m_factoryAction, &QAction::triggered, this, [this] {
-        if (m_windows.selectFactoryPreset)
-            m_windows.selectFactoryPreset();
-        else if (m_factoryLoaded)
+        if (m_factoryLoaded)
             m_pickers->factoryPresets().openFactoryPresetPicker();
     });
 
@@ -618,8 +616,8 @@ void TMainForm::renameWithEditor(int presetIndex)
         return;
     const QString current = fromModel(presetNameFromItemText(toModel(m_tree->item(presetIndex)->text())));
     QString result;
-    if (m_windows.editName)
-        result = m_windows.editName(current);
+    if (editName)
+        result = editName(current);
     else
         result = m_pickers->nameEdit().editNumber(current);
     if (result == QStringLiteral("escape"))
@@ -766,18 +764,18 @@ void TMainForm::FormShow()
 
     if (m_files != nullptr) {
         m_files->variant = deviceVariant();
-        m_factoryLoaded = m_files->loadFactorySet(m_paths.factoryDirectory);
+        guarded([this] { m_factoryLoaded = m_files->loadFactorySet(m_paths.factoryDirectory); });
     }
     if (m_factoryLoaded) {
-        if (m_windows.factorySetLoaded)
-            m_windows.factorySetLoaded();
+        m_pickers->factoryPresets().update();
     } else {
         m_factoryAction->setEnabled(false);
         m_factoryPopupAction->setEnabled(false);
     }
     if (m_files != nullptr) {
-        if (const std::optional<EditorSettings> settings
-            = m_files->loadAutosaveSet(m_paths.autosaveDirectory))
+        std::optional<EditorSettings> settings;
+        guarded([&] { settings = m_files->loadAutosaveSet(m_paths.autosaveDirectory); });
+        if (settings)
             applySettings(*settings);
     }
     for (int i = 0; i < kPresetCount; ++i)
@@ -862,7 +860,12 @@ bool TMainForm::FormClose()
             result.problems.push_back(FileResult::failure(
                 m_paths.autosaveDirectory, "the folder for the autosave files cannot be created"));
         } else {
-            result = m_files->saveAutosaveSet(m_paths.autosaveDirectory, currentSettings());
+            try {
+                result = m_files->saveAutosaveSet(m_paths.autosaveDirectory, currentSettings());
+            } catch (const std::exception& error) {
+                result.problems.push_back(FileResult::failure(
+                    m_paths.autosaveDirectory + "Config.MID", error.what()));
+            }
         }
         if (result.ok())
             return true;
@@ -873,6 +876,18 @@ bool TMainForm::FormClose()
 
 // ---------------------------------------------------------------------------
 // Commands
+
+bool TMainForm::guarded(const std::function<void()>& work)
+{
+    // Errors of the MIDI file layer end the command and are shown with their text.
+    try {
+        work();
+        return true;
+    } catch (const std::exception& error) {
+        showWarning(QStringLiteral("Kestrow Editor"), QString::fromLocal8Bit(error.what()));
+    }
+    return false;
+}
 
 bool TMainForm::portsMissing(const PortCheck& check)
 {
@@ -967,7 +982,9 @@ void TMainForm::Open1Click()
     const QString path = askLoadPath(loadAllPresetsTitle());
     if (path.isEmpty())
         return;
-    const LoadResult result = m_files->loadAllPresets(path.toStdString());
+    LoadResult result;
+    if (!guarded([&] { result = m_files->loadAllPresets(path.toStdString()); }))
+        return;
     if (result)
         afterLoad();
     else if (!result.reason.empty())
@@ -981,7 +998,9 @@ void TMainForm::Load1Click()
     const QString path = askLoadPath(loadSinglePresetTitle(m_bank.selectedPreset));
     if (path.isEmpty())
         return;
-    const LoadResult result = m_files->loadSinglePreset(path.toStdString(), m_bank.selectedPreset);
+    LoadResult result;
+    if (!guarded([&] { result = m_files->loadSinglePreset(path.toStdString(), m_bank.selectedPreset); }))
+        return;
     if (result)
         afterLoad();
     else if (!result.reason.empty())
@@ -995,7 +1014,9 @@ void TMainForm::Load4Presets1Click()
     const QString path = askLoadPath(loadBanksTitle(m_bank.selectedPreset));
     if (path.isEmpty())
         return;
-    const LoadResult result = m_files->loadBanks(path.toStdString(), m_bank.selectedPreset);
+    LoadResult result;
+    if (!guarded([&] { result = m_files->loadBanks(path.toStdString(), m_bank.selectedPreset); }))
+        return;
     if (result)
         afterLoad();
     else if (!result.reason.empty())
@@ -1012,7 +1033,9 @@ void TMainForm::Save1Click()
     if (path.isEmpty())
         return;
     m_files->variant = deviceVariant();
-    const SaveResult result = m_files->saveAllPresets(path.toStdString());
+    SaveResult result;
+    if (!guarded([&] { result = m_files->saveAllPresets(path.toStdString()); }))
+        return;
     reportSave(QStringLiteral("Save All Presets"), result.ok(), result.message());
 }
 
@@ -1026,7 +1049,9 @@ void TMainForm::SaveSinglePreset1Click()
     if (path.isEmpty())
         return;
     m_files->variant = deviceVariant();
-    const SaveResult result = m_files->saveSinglePreset(path.toStdString(), m_bank.selectedPreset);
+    SaveResult result;
+    if (!guarded([&] { result = m_files->saveSinglePreset(path.toStdString(), m_bank.selectedPreset); }))
+        return;
     reportSave(QStringLiteral("Save Single Preset"), result.ok(), result.message());
 }
 
@@ -1040,7 +1065,9 @@ void TMainForm::Save4Presets1Click()
     if (path.isEmpty())
         return;
     m_files->variant = deviceVariant();
-    const SaveResult result = m_files->saveBanks(path.toStdString(), m_bank.selectedPreset);
+    SaveResult result;
+    if (!guarded([&] { result = m_files->saveBanks(path.toStdString(), m_bank.selectedPreset); }))
+        return;
     reportSave(QStringLiteral("Save Banks 1-4"), result.ok(), result.message());
 }
 

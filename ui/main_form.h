@@ -46,13 +46,6 @@ struct SecondaryWindows {
     TInfoForm* info = nullptr;
     TDisplayForm* display = nullptr;
     TDescriptionForm* description = nullptr;
-    QWidget* factoryPresets = nullptr; ///< factory preset picker
-    /// Opens the factory preset picker modally.
-    std::function<void()> selectFactoryPreset;
-    /// Fills the factory preset picker after the factory set was read.
-    std::function<void()> factorySetLoaded;
-    /// Asks for a preset name; the edited text, or "escape" when cancelled.
-    std::function<QString(const QString&)> editName;
 };
 
 /// Where the window's files live.
@@ -104,6 +97,9 @@ public:
     std::function<SaveFailureChoice(const QString& message)> askSaveFailure;
     /// Shows a user error ("Warning !!!" and the like); defaults to a message box.
     std::function<void(const QString& title, const QString& text)> showWarning;
+    /// Asks for a preset name (Enter in the tree): the edited text, or
+    /// "escape" when cancelled. Defaults to the name edit box.
+    std::function<QString(const QString&)> editName;
     /// Whether the factory set was usable at first show.
     bool factorySetLoaded() const { return m_factoryLoaded; }
 
@@ -204,6 +200,7 @@ private:
     void showPresetInPicture(int knob);
     void setPasteEnabled(bool enabled);
     bool portsMissing(const PortCheck& check);
+    bool guarded(const std::function<void()>& work);
     void afterLoad();
     QString askSavePath(const std::string& title, const std::string& defaultName);
     QString askLoadPath(const std::string& title);

@@ -1,0 +1,240 @@
+// Start-up and close of a run in a temporary program directory.
+
+#include "main_test_support.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace kestrow;
+using namespace kestrow::test;
+
+namespace {
+
+QString fileIn(const QTemporaryDir& dir, const char* name)
+{
+    return dir.filePath(QString::fromLatin1(name));
+}
+
+/// Keys of one INI section, in file order.
+QStringList sectionKeys(const QString& path, const QString& section)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList keys;
+    bool inside = false;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromLatin1(raw).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inside = line == QLatin1Char('[') + section + QLatin1Char(']');
+            continue;
+        }
+        if (inside && line.contains(QLatin1Char('=')))
+            keys << line.section(QLatin1Char('='), 0, 0);
+    }
+    return keys;
+}
+
+} // namespace
+
+class MainStartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstRunWithoutAnyFiles()
+    {
+        QTemporaryDir dir;
+        {
+            Session run(dir.path());
+            run.main().FormShow();
+            QCOMPARE(run.main().presetTree()->count(), 128);
+            QCOMPARE(run.main().presetTree()->item(0)->text(), QStringLiteral(" 1: "));
+            QCOMPARE(run.main().presetTree()->item(127)->text(), QStringLiteral("128: "));
+            QCOMPARE(run.bank().presets[5].eventType[3], 127);
+            QCOMPARE(run.bank().presets[5].channel[3], 4);
+            QVERIFY(!run.main().factorySetLoaded());
+            QVERIFY(!run.main().findAction({ "&Edit", "Select &Factory Preset" })->isEnabled());
+            // The controls keep their initial states.
+            QCOMPARE(run.main().presetTree()->currentRow(), 0);
+            QCOMPARE(run.main().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA CONTROL"));
+            QVERIFY(!run.main().autoSendBox()->isChecked());
+            QCOMPARE(run.config().delayField()->text(), QStringLiteral("200"));
+            QCOMPARE(run.config().outputList()->currentText(), QStringLiteral("no device"));
+            QCOMPARE(run.config().inputList()->currentText(), QStringLiteral("no device"));
+            QVERIFY(run.main().close());
+        }
+        QVERIFY(QFile::exists(fileIn(dir, "Config.MID")));
+        QVERIFY(QFile::exists(fileIn(dir, "Config.CFG")));
+        QVERIFY(!QFile::exists(fileIn(dir, "Config.NTS"))); // every description empty
+    }
+
+    void factorySetOnly()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        {
+            Session run(dir.path());
+            run.main().FormShow();
+            QVERIFY(run.main().factorySetLoaded());
+            QVERIFY(run.main().findAction({ "&Edit", "Select &Factory Preset" })->isEnabled());
+            const std::string& name = run.bank().presets[0].name;
+            QVERIFY(!name.empty());
+            QCOMPARE(run.main().presetTree()->item(0)->text(),
+                     QStringLiteral(" 1: ") + QString::fromStdString(name));
+            QVERIFY(run.bank().factoryPresets == run.bank().presets);
+            QCOMPARE(run.main().presetTree()->currentRow(), 0);
+            QVERIFY(run.main().headingLabel()->text().startsWith(QStringLiteral(" 1: ")));
+            run.main().close();
+        }
+        QVERIFY(QFile::exists(fileIn(dir, "Config.NTS"))); // the factory set has descriptions
+    }
+
+    void savedPresetIsSelectedWithoutSendingIt()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        {
+            Session first(dir.path());
+            first.main().FormShow();
+            first.config().chooseOutputEntry(0);
+            first.main().autoSendBox()->setChecked(true);
+            first.main().selectPreset(57);
+            first.main().close();
+        }
+        QCOMPARE(sectionKeys(fileIn(dir, "Config.CFG"), QStringLiteral("Settings")),
+                 QStringList({ "Auto Send", "Delay", "Midi Device", "Selected Preset",
+                               "Midi Notes Range", "Midi InDevice", "Device Type",
+                               "Options Show Bank Groups", "Options Fixed" }));
+
+        Session second(dir.path());
+        second.main().FormShow();
+        QCOMPARE(second.bank().selectedPreset, 57);
+        QCOMPARE(second.main().presetTree()->currentRow(), 57);
+        QVERIFY(second.main().headingLabel()->text().startsWith(QStringLiteral("58: ")));
+        QVERIFY(second.main().autoSendBox()->isChecked());
+        QCOMPARE(second.config().outputList()->currentText(), QStringLiteral("Test Out A"));
+        QVERIFY(second.ports->openedOutputs.count(0));
+        // Only the two device queries so far: no dump at start-up.
+        QCOMPARE(second.ports->puts.size(), std::size_t { 2 });
+        QCOMPARE(second.ports->sysex(10).size(), std::size_t { 2 });
+        QCOMPARE(second.ports->sysex(10)[0].bytes[6], std::uint8_t { 0x06 });
+        QCOMPARE(second.ports->sysex(10)[1].bytes[6], std::uint8_t { 0x56 });
+        // One delay later: the one Program Change for preset 58.
+        QTRY_COMPARE_WITH_TIMEOUT(second.ports->programChanges().size(), std::size_t { 1 }, 2000);
+        QCOMPARE(second.ports->programChanges()[0].bytes,
+                 (std::vector<std::uint8_t> { 0xC0, 57 }));
+        QTest::qWait(450);
+        QCOMPARE(second.ports->programChanges().size(), std::size_t { 1 });
+        QVERIFY(second.ports->sysex(58).empty());
+        // The next selection sends again.
+        second.main().selectPreset(58);
+        QCOMPARE(second.main().protocol()->sendCount(), 68);
+    }
+
+    void savedSettingsComeBack()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        {
+            Session first(dir.path());
+            first.main().FormShow();
+            first.config().setDelayFieldText(QStringLiteral("350"));
+            first.config().chooseInputEntry(0);
+            first.config().setNotesRangeLow(1);
+            first.config().chooseDeviceVariant(DeviceVariant::zembraDial);
+            first.config().setBankGroupsVariable(true);
+            first.config().setShowBankGroups(false);
+            first.main().close();
+        }
+        Session second(dir.path());
+        second.main().FormShow();
+        QCOMPARE(second.main().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA DIAL"));
+        QCOMPARE(second.config().delayField()->text(), QStringLiteral("350"));
+        QCOMPARE(second.main().timer(ProtocolTimer::Timer1)->interval(), 350);
+        QCOMPARE(second.main().catalogue().notesRangeLow, 1);
+        QCOMPARE(second.config().inputList()->currentText(), QStringLiteral("Test In"));
+        QCOMPARE(second.ports->inputOpened, 0);
+        // No output was chosen, so nothing was asked and the button stays off.
+        QVERIFY(!second.config().getConfigurationButton()->isEnabled());
+        QVERIFY(second.ports->puts.empty());
+        QVERIFY(!second.config().showBankGroups()->isChecked());
+        QVERIFY(second.config().variableRadio()->isChecked());
+        QVERIFY(second.main().findAction({ "&File", "Load", "Load Banks 1-4" })->isVisible());
+    }
+
+    void unwritableAutosaveFolderCanBeRetried()
+    {
+        QTemporaryDir dir;
+        // A plain file where the autosave folder belongs: nothing can be written there.
+        const QString folder = dir.filePath(QStringLiteral("autosave"));
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        {
+            Session run(dir.path(), true, folder);
+            run.main().FormShow();
+            run.bank().presets[3].name = "Keep me";
+            QStringList messages;
+            run.main().askSaveFailure = [&](const QString& message) {
+                messages << message;
+                QFile::remove(folder);
+                return SaveFailureChoice::retry;
+            };
+            QVERIFY(run.main().close());
+            QCOMPARE(messages.size(), 1);
+            QVERIFY(messages[0].contains(folder));
+            QVERIFY(QFileInfo(folder + QStringLiteral("/Config.MID")).isFile());
+        }
+        Session again(dir.path(), true, folder);
+        again.main().FormShow();
+        QCOMPARE(again.bank().presets[3].name, std::string("Keep me"));
+    }
+
+    void closingAnywayEndsTheRun()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("autosave"));
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Session run(dir.path(), true, folder);
+        run.main().FormShow();
+        int asked = 0;
+        run.main().askSaveFailure = [&](const QString&) {
+            ++asked;
+            return SaveFailureChoice::closeAnyway;
+        };
+        QVERIFY(run.main().close());
+        QCOMPARE(asked, 1);
+        QVERIFY(!run.main().isVisible());
+    }
+
+    void dragKeyDefaultsComeFromTheDialog()
+    {
+        QTemporaryDir dir;
+        Session run(dir.path(), false);
+        const auto map = run.main().dragKeyMap();
+        QCOMPARE(map[0], DragOperation::copy);
+        QCOMPARE(map[1], DragOperation::swap);
+        QCOMPARE(map[2], DragOperation::move);
+        QCOMPARE(run.main().operationFor(Qt::ShiftModifier | Qt::ControlModifier),
+                 DragOperation::none);
+        const QStringList order = run.windows->creationOrder();
+        QCOMPARE(order.front(), QStringLiteral("MainForm"));
+        QVERIFY(order.indexOf(QStringLiteral("ConfigForm")) > order.indexOf(QStringLiteral("EventsForm")));
+        QCOMPARE(order.size(), 13);
+    }
+};
+
+QTEST_MAIN(MainStartupTest)
+#include "main_startup_test.moc"

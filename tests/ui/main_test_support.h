@@ -1,0 +1,151 @@
+#pragma once
+
+#include "config_form.h"
+#include "editor_windows.h"
+#include "main_form.h"
+#include "midi_driver.h"
+#include "midi_ports.h"
+#include "midi_smf.h"
+#include "preset_files.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kestrow::test {
+
+/// One message put to an output: the device and its bytes (data1 of each
+/// SysEx event, or status and data1 of a channel message).
+struct PutMessage {
+    int device = -1;
+    std::vector<std::uint8_t> bytes;
+};
+
+/// Ports without hardware: two outputs and one input that record what the
+/// protocol does with them.
+class FakePorts : public MidiPorts {
+public:
+    std::vector<std::string> outputs { "Test Out A", "Test Out B" };
+    std::vector<std::string> inputs { "Test In" };
+    std::vector<PutMessage> puts;
+    std::set<int> openedOutputs;
+    int inputOpened = -1;
+    int inputCloses = 0;
+
+    std::vector<std::string> outputNames() const override { return outputs; }
+    std::vector<std::string> inputNames() const override { return inputs; }
+    bool outputIsOpen(int device) const override { return openedOutputs.count(device) > 0; }
+    bool openOutput(int device) override
+    {
+        openedOutputs.insert(device);
+        return true;
+    }
+    void put(int device, std::span<const MidiEvent> events) override
+    {
+        PutMessage message { device, {} };
+        for (const MidiEvent& e : events) {
+            if (e.status == 0xF0) {
+                message.bytes.push_back(e.data1);
+            } else {
+                message.bytes.push_back(e.status);
+                message.bytes.push_back(e.data1);
+            }
+        }
+        puts.push_back(message);
+    }
+    void closeInput() override
+    {
+        ++inputCloses;
+        inputOpened = -1;
+    }
+    bool openInput(int device) override
+    {
+        inputOpened = device;
+        return true;
+    }
+
+    /// Messages of a given length (10 = requests and queries, 58/26/10 = dump parts).
+    std::vector<PutMessage> sysex(std::size_t length) const
+    {
+        std::vector<PutMessage> found;
+        for (const PutMessage& m : puts) {
+            if (m.bytes.size() == length && m.bytes.front() == 0xF0)
+                found.push_back(m);
+        }
+        return found;
+    }
+    std::vector<PutMessage> programChanges() const
+    {
+        std::vector<PutMessage> found;
+        for (const PutMessage& m : puts) {
+            if (!m.bytes.empty() && (m.bytes.front() & 0xF0) == 0xC0)
+                found.push_back(m);
+        }
+        return found;
+    }
+};
+
+/// One run of the editor in a folder: the windows, fake ports and, with
+/// withFiles, the preset files over the real driver library.
+class Session {
+public:
+    /// autosaveFolder: where Config.* go when not the program folder.
+    explicit Session(const QString& folder, bool withFiles = true, const QString& autosaveFolder = {})
+    {
+        paths.programDirectory = QDir(folder).absolutePath().toStdString() + "/";
+        paths.autosaveDirectory = autosaveFolder.isEmpty()
+            ? paths.programDirectory
+            : QDir(autosaveFolder).absolutePath().toStdString() + "/";
+        paths.factoryDirectory = paths.programDirectory;
+        paths.infoDirectory = paths.programDirectory;
+        auto fake = std::make_unique<FakePorts>();
+        ports = fake.get();
+        windows = std::make_unique<EditorWindows>(paths, std::move(fake));
+        if (withFiles) {
+            driver = std::make_unique<TMidiDriver>();
+            smf.Driver = driver.get();
+            files = std::make_unique<PresetFiles>(main().bank(), smf);
+            main().setPresetFiles(files.get());
+        }
+        main().showWarning = [this](const QString& title, const QString& text) {
+            warnings << title + QStringLiteral(": ") + text;
+        };
+    }
+    ~Session()
+    {
+        if (windows)
+            main().setPresetFiles(nullptr);
+    }
+
+    TMainForm& main() { return windows->mainForm(); }
+    TConfigForm& config() { return windows->configForm(); }
+    PresetBank& bank() { return main().bank(); }
+
+    EditorPaths paths;
+    FakePorts* ports = nullptr;
+    std::unique_ptr<TMidiDriver> driver;
+    TMidiSMF smf;
+    std::unique_ptr<EditorWindows> windows;
+    std::unique_ptr<PresetFiles> files;
+    QStringList warnings;
+};
+
+/// Copies the factory set built beside the test program into a folder.
+inline bool copyFactorySet(const QString& folder)
+{
+    const QDir from(QCoreApplication::applicationDirPath());
+    bool ok = true;
+    for (const char* name : { "FactoryPresets.MID", "FactoryPresets.CFG", "FactoryPresets.NTS" })
+        ok = QFile::copy(from.filePath(QString::fromLatin1(name)),
+                         QDir(folder).filePath(QString::fromLatin1(name)))
+            && ok;
+    return ok;
+}
+
+} // namespace kestrow::test
