@@ -37,32 +37,15 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override
     {
-        const EditorState& state = m_table.editorState();
-        const QRect r = option.rect;
-        const int column = index.column();
-        const int row = index.row();
-        const QString text = index.data(Qt::DisplayRole).toString();
-        const QPalette& pal = m_table.palette();
+        const CellPos cell { index.column(), index.row() };
+        const bool highlighted = m_table.hasFocus() && m_table.controller().currentCell() == cell;
+        const CellLook look = knobCellLook(m_table.editorState(), cell, highlighted, m_table.palette());
         painter->save();
-        if (row == 0 || column == 0) {
-            painter->fillRect(r, pal.color(QPalette::Button));
-            painter->setPen(pal.color(QPalette::ButtonText));
-            painter->drawText(r.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
-        } else if (column == 5 && !state.initValuesAvailable()) {
-            painter->fillRect(r, QColor(128, 128, 128));
-        } else {
-            const Preset& p = state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)];
-            const bool offered
-                = eventFitsVariant(state.variant, p.eventType[static_cast<std::size_t>(row - 1)]);
-            const CellPos current = m_table.controller().currentCell();
-            const bool highlighted = m_table.hasFocus() && current == CellPos { column, row };
-            painter->fillRect(r, highlighted ? pal.color(QPalette::Highlight) : QColor(Qt::white));
-            if (!offered)
-                painter->setPen(QColor(255, 0, 0));
-            else
-                painter->setPen(highlighted ? pal.color(QPalette::HighlightedText)
-                                            : pal.color(QPalette::WindowText));
-            painter->drawText(r.adjusted(2, 2, -1, 0), Qt::AlignLeft | Qt::AlignTop, text);
+        painter->fillRect(option.rect, look.background);
+        if (look.showsText) {
+            painter->setPen(look.text);
+            painter->drawText(option.rect.adjusted(2, 2, -1, 0), Qt::AlignLeft | Qt::AlignTop,
+                              index.data(Qt::DisplayRole).toString());
         }
         painter->restore();
     }
@@ -98,6 +81,22 @@ private:
 
 } // namespace
 
+CellLook knobCellLook(const EditorState& state, CellPos cell, bool highlighted, const QPalette& palette)
+{
+    if (cell.row == 0 || cell.column == 0)
+        return { palette.color(QPalette::Button), palette.color(QPalette::ButtonText), true };
+    if (cell.column == 5 && !state.initValuesAvailable())
+        return { QColor(128, 128, 128), QColor(128, 128, 128), false };
+    const Preset& p = state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)];
+    const std::int32_t eventType = p.eventType[static_cast<std::size_t>(cell.row - 1)];
+    const QColor background = highlighted ? palette.color(QPalette::Highlight) : QColor(Qt::white);
+    if (!eventFitsVariant(state.variant, eventType))
+        return { background, QColor(255, 0, 0), true };
+    return { background,
+             highlighted ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::WindowText),
+             true };
+}
+
 void execKnobDrag(QWidget* source, const EditorState& state, bool fromPicture)
 {
     auto* drag = new QDrag(source);
@@ -120,6 +119,8 @@ KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
 {
     horizontalHeader()->hide();
     verticalHeader()->hide();
+    horizontalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -132,7 +133,8 @@ KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     setTabKeyNavigation(false);
-    QFont cellFont = font();
+    // A narrow face, so that "Init Val" fits its 42 pixels.
+    QFont cellFont(QStringLiteral("Liberation Sans"));
     cellFont.setPixelSize(12);
     setFont(cellFont);
 
@@ -270,7 +272,8 @@ void KnobTable::mouseDoubleClickEvent(QMouseEvent* event)
 
 void KnobTable::keyPressEvent(QKeyEvent* event)
 {
-    if (m_controller.keyPress(event->key(), event->modifiers(), event->isAutoRepeat())) {
+    if (state() != QAbstractItemView::EditingState
+        && m_controller.keyPress(event->key(), event->modifiers(), event->isAutoRepeat())) {
         event->accept();
         return;
     }

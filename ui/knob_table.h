@@ -4,6 +4,8 @@
 #include "knob_table_controller.h"
 #include "picker_host.h"
 
+#include <QColor>
+#include <QPalette>
 #include <QTableWidget>
 
 #include <array>
@@ -53,6 +55,17 @@ private:
     QPoint m_lastMousePos { -1, -1 };
     bool m_dragArmed = false;
 };
+
+/// How one cell is drawn.
+struct CellLook {
+    QColor background;
+    QColor text;
+    bool showsText = true;
+};
+
+/// Colours of cell (column, row) for the selected preset; highlighted = the
+/// table has the focus and the cell is the current one.
+CellLook knobCellLook(const EditorState& state, CellPos cell, bool highlighted, const QPalette& palette);
 
 /// MIME type of knob drags between the knob table and the device picture.
 inline constexpr const char* kKnobDragMime = "application/x-kestrow-knob";

@@ -200,7 +200,8 @@ PickerGrid::PickerGrid(GridPicker& picker)
     const GridPicker::Layout& layout = picker.layout();
     setFixedSize(layout.columns * (layout.cellWidth + 1) + 1, layout.rows * (layout.cellHeight + 1) + 1);
     setMouseTracking(true);
-    QFont cellFont = font();
+    // Small enough that underscores stay inside the 13-pixel rows.
+    QFont cellFont(QStringLiteral("Liberation Sans"));
     cellFont.setPixelSize(11);
     setFont(cellFont);
 }

@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QTimer>
 
 namespace kestrow {
 
@@ -16,12 +15,10 @@ public:
 protected:
     void focusInEvent(QFocusEvent* event) override
     {
+        // The base class may select everything on focus; the caret goes to the end instead.
         QLineEdit::focusInEvent(event);
-        // Qt places the caret after the focus event; deselect and move it afterwards.
-        QTimer::singleShot(0, this, [this] {
-            deselect();
-            end(false);
-        });
+        deselect();
+        end(false);
     }
 };
 

@@ -1,0 +1,441 @@
+#include "pickers/controller_form.h"
+#include "pickers/events_form.h"
+#include "pickers/factory_presets_form.h"
+#include "pickers/long_piano_form.h"
+#include "pickers/name_edit_form.h"
+#include "pickers/parameter_form.h"
+#include "pickers/picker_set.h"
+#include "pickers/values_form.h"
+
+#include <QCursor>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace kestrow;
+
+namespace {
+
+struct Rig {
+    PresetBank bank;
+    Catalogue catalogue;
+    EditorState state { bank, catalogue };
+    int tableRefreshes = 0;
+    std::vector<CellPos> cells;
+
+    explicit Rig(DeviceVariant variant = DeviceVariant::zembraControl)
+    {
+        state.variant = variant;
+        state.addView(this, { [this](int) { ++tableRefreshes; },
+                              [this](CellPos c) { cells.push_back(c); }, {} });
+    }
+    ~Rig() { state.removeView(this); }
+    Preset& preset() { return bank.presets[static_cast<std::size_t>(bank.selectedPreset)]; }
+    /// The knob-table gesture that precedes opening a picker.
+    void select(int knob, int field)
+    {
+        bank.selectedKnob = knob;
+        bank.selectedField = field;
+        bank.allKnobsPending = knob < 0;
+    }
+};
+
+/// Runs `act` once the dialog is running modally.
+void whileOpen(std::function<void()> act)
+{
+    QTimer::singleShot(0, std::move(act));
+}
+
+QColor pixelAt(QWidget* widget, QPoint p)
+{
+    return widget->grab().toImage().pixelColor(p);
+}
+
+void saveIfAsked(QWidget* widget, const QString& name)
+{
+    const QByteArray dir = qgetenv("KESTROW_RENDER_DIR");
+    if (!dir.isEmpty())
+        widget->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+class PickersTest : public QObject {
+    Q_OBJECT
+private slots:
+    void eventPickerGreysAndRefusesCodesTheVariantLacks()
+    {
+        Rig rig;
+        TEventsForm events(rig.state);
+        for (int code : { 7, 62, 63, 94, 95, 99, 101, 124, 12, 126 })
+            QVERIFY2(events.greyed(code), qPrintable(QString::number(code)));
+        for (int code : { 0, 5, 61, 127 })
+            QVERIFY(!events.greyed(code));
+        QCOMPARE(events.size(), QSize(622, 451));
+        QCOMPARE(events.windowTitle(), QStringLiteral("EventsForm"));
+
+        rig.select(2, kFieldEventType);
+        events.assign(7);
+        QCOMPARE(rig.preset().eventType[2], kNoEvent);
+        QVERIFY(rig.cells.empty());
+        events.assign(0);
+        QCOMPARE(rig.preset().eventType[2], 0);
+        // The channel and fixed-parameter texts follow the event type.
+        QCOMPARE(rig.cells.size(), std::size_t(3));
+        QVERIFY(std::find(rig.cells.begin(), rig.cells.end(), CellPos { 2, 3 }) != rig.cells.end());
+        QVERIFY(std::find(rig.cells.begin(), rig.cells.end(), CellPos { 4, 3 }) != rig.cells.end());
+
+        // The grey cell is drawn grey without text; the same code is offered on the dial.
+        const QRect grey = events.cellRect(94).translated(events.grid()->pos());
+        QCOMPARE(pixelAt(&events, grey.center()), QColor(128, 128, 128));
+        saveIfAsked(&events, QStringLiteral("events_control.png"));
+        rig.state.variant = DeviceVariant::zembraDial;
+        QVERIFY(!events.greyed(94));
+    }
+
+    void eventPickerClickOnAGreyCodeClosesWithoutChange()
+    {
+        Rig rig;
+        TEventsForm events(rig.state);
+        rig.select(4, kFieldEventType);
+        whileOpen([&] {
+            QTest::mouseClick(events.grid(), Qt::LeftButton, Qt::NoModifier,
+                              events.cellRect(101).center());
+        });
+        events.openEventPicker(kNoEvent, false);
+        QVERIFY(!events.isVisible());
+        QCOMPARE(rig.preset().eventType[4], kNoEvent);
+        QCOMPARE(events.windowTitle(), QStringLiteral("(Ctrl: 101)  NRPN0_IncDec"));
+    }
+
+    void eventPickerFromTheHeadingSetsAllKnobs()
+    {
+        Rig rig;
+        TEventsForm events(rig.state);
+        rig.select(-1, kFieldEventType);
+        whileOpen([&] {
+            QCOMPARE(events.markedValue(), -1);
+            QTest::mouseMove(events.grid(), events.cellRect(5).center());
+            QCOMPARE(events.windowTitle(), QStringLiteral("(Event: 5)  NoteOn"));
+            QTest::mouseClick(events.grid(), Qt::LeftButton, Qt::NoModifier,
+                              events.cellRect(5).center());
+        });
+        events.openEventPicker(-1, false);
+        for (int e : rig.preset().eventType)
+            QCOMPARE(e, 5);
+        QCOMPARE(rig.tableRefreshes, 1);
+        QVERIFY(!rig.bank.allKnobsPending);
+
+        // Escape from the heading gesture still clears the pending flag.
+        rig.select(-1, kFieldEventType);
+        whileOpen([&] { QTest::keyClick(&events, Qt::Key_Escape); });
+        events.openEventPicker(-1, false);
+        QVERIFY(!rig.bank.allKnobsPending);
+        QCOMPARE(rig.preset().eventType[0], 5);
+    }
+
+    void valuePickerMarksAndAssigns()
+    {
+        Rig rig(DeviceVariant::zembraDial);
+        TValuesForm values(rig.state);
+        QCOMPARE(values.size(), QSize(502, 173));
+        QCOMPARE(values.cellOf(64), QPoint(0, 4));
+        QCOMPARE(values.cellOf(127), QPoint(15, 7));
+        QCOMPARE(values.valueAt(3, 2), 35);
+        rig.preset().initValue[1] = 64;
+        rig.select(1, kFieldInitValue);
+        whileOpen([&] {
+            QCOMPARE(values.markedValue(), 64);
+            const QRect marked = values.cellRect(64).translated(values.grid()->pos());
+            QCOMPARE(pixelAt(&values, marked.center() + QPoint(0, 6)), QColor(255, 0, 0));
+            saveIfAsked(&values, QStringLiteral("values.png"));
+            QTest::mouseMove(values.grid(), values.cellRect(127).center());
+            QCOMPARE(values.windowTitle(), QStringLiteral("Value:127"));
+            QTest::mouseClick(values.grid(), Qt::LeftButton, Qt::NoModifier,
+                              values.cellRect(127).center());
+        });
+        values.openValuePicker(64, false);
+        QCOMPARE(rig.preset().initValue[1], 127);
+        QCOMPARE(rig.preset().initValue[0], 0);
+        QCOMPARE(rig.cells, std::vector<CellPos> { CellPos({ 5, 2 }) });
+
+        // A right-button click closes without assigning.
+        whileOpen([&] {
+            QTest::mouseClick(values.grid(), Qt::RightButton, Qt::NoModifier,
+                              values.cellRect(3).center());
+        });
+        values.openValuePicker(127, false);
+        QCOMPARE(rig.preset().initValue[1], 127);
+        // A value from a damaged file marks nothing.
+        values.setMarkedValue(300);
+        QCOMPARE(values.markedValue(), -1);
+    }
+
+    void pickerOpenedByKeyboardIgnoresTheFirstRelease()
+    {
+        Rig rig(DeviceVariant::zembraDial);
+        TValuesForm values(rig.state);
+        values.setKeyboardValue(20);
+        rig.select(-1, kFieldInitValue); // "select Value" on the heading
+        whileOpen([&] {
+            QTest::keyClick(&values, Qt::Key_Return); // the release of the opening key
+            QVERIFY(values.isVisible());
+            QTest::keyClick(&values, Qt::Key_Right);
+            QCOMPARE(values.windowTitle(), QStringLiteral("(Ctrl: 21)  21"));
+            QTest::keyClick(&values, Qt::Key_Return);
+        });
+        values.openValuePicker(-1, true);
+        for (int v : rig.preset().initValue)
+            QCOMPARE(v, 21);
+        QVERIFY(!rig.bank.allKnobsPending);
+        QCOMPARE(rig.tableRefreshes, 1);
+    }
+
+    void parameterPickerGrids()
+    {
+        Rig rig;
+        TParameter1Form parameters(rig.state);
+        QCOMPARE(parameters.windowTitle(), QStringLiteral("Parameter Form"));
+        parameters.setList(ParameterList::nrpn1Grid);
+        QCOMPARE(parameters.cellText(parameters.valueAt(0, 8)), QStringLiteral("Vibrato Rate"));
+        QCOMPARE(parameters.cellText(parameters.valueAt(3, 6)), QStringLiteral("EG Release"));
+        QCOMPARE(parameters.cellText(51), QStringLiteral("EQ NID-TREBLE"));
+        QCOMPARE(parameters.cellText(11), QStringLiteral("11"));
+        QCOMPARE(parameters.cellText(0), QStringLiteral("0"));
+        saveIfAsked(&parameters, QStringLiteral("parameters_nrpn1.png"));
+        parameters.setList(ParameterList::resetGrid);
+        QCOMPARE(parameters.cellText(2), QStringLiteral("XG-Reset"));
+        QCOMPARE(parameters.cellText(3), QStringLiteral("3"));
+
+        rig.preset().eventType[0] = 26;
+        rig.select(0, kFieldFixedParameter);
+        whileOpen([&] {
+            QTest::mouseMove(parameters.grid(), parameters.cellRect(38).center());
+            QCOMPARE(parameters.windowTitle(), QStringLiteral("38  (0x26)    Snare"));
+            QTest::keyClick(&parameters, Qt::Key_Down);
+            QTest::keyClick(&parameters, Qt::Key_Return);
+        });
+        parameters.openParameterPicker(ParameterList::xgDrum, 36, false);
+        QCOMPARE(parameters.cellText(36), QStringLiteral("Kick"));
+        QCOMPARE(rig.preset().fixedParameter[0], 39);
+        QCOMPARE(rig.cells, std::vector<CellPos> { CellPos({ 4, 1 }) });
+    }
+
+    void parameterPickerOpenedWithEnterWaitsForTheSecondEnter()
+    {
+        Rig rig;
+        TParameter1Form parameters(rig.state);
+        parameters.setKeyboardValue(9);
+        rig.select(3, kFieldFixedParameter);
+        whileOpen([&] {
+            QTest::keyRelease(&parameters, Qt::Key_Return);
+            QCOMPARE(rig.preset().fixedParameter[3], 0);
+            QTest::keyClick(&parameters, Qt::Key_Return);
+        });
+        parameters.openParameterPicker(ParameterList::nrpn1Grid, 0, true);
+        QCOMPARE(rig.preset().fixedParameter[3], 9);
+    }
+
+    void controllerPickerCaptionsAndPointer()
+    {
+        Rig rig;
+        TController1Form controllers(rig.state);
+        QCOMPARE(controllers.size(), QSize(488, 451));
+        QCOMPARE(controllers.windowTitle(), QStringLiteral("Controller1Form"));
+        rig.preset().eventType[5] = 0;
+        rig.select(5, kFieldFixedParameter);
+        rig.state.savedPointer = QPoint(123, 45);
+        whileOpen([&] {
+            QTest::mouseMove(controllers.grid(), controllers.cellRect(7).center());
+            QCOMPARE(controllers.windowTitle(), QStringLiteral("(Ctrl: 7)    7:Volume"));
+            QTest::keyClick(&controllers, Qt::Key_A);
+            QCOMPARE(controllers.windowTitle(), QStringLiteral("(Ctrl: 7)    7:Volume"));
+            QTest::keyClick(&controllers, Qt::Key_Escape);
+        });
+        controllers.openControllerPicker(64, false);
+        QCOMPARE(rig.preset().fixedParameter[5], 0);
+        QCOMPARE(QCursor::pos(), QPoint(123, 45));
+        QCOMPARE(controllers.cellOf(64), QPoint(2, 0));
+        saveIfAsked(&controllers, QStringLiteral("controllers.png"));
+    }
+
+    void notePickerHitAreas_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("note");
+        QTest::newRow("C lower") << 1 << 40 << 0;
+        QTest::newRow("gap lower") << 10 << 40 << -1;
+        QTest::newRow("D lower") << 11 << 50 << 2;
+        QTest::newRow("C# upper") << 7 << 10 << 1;
+        QTest::newRow("D upper") << 14 << 36 << 2;
+        QTest::newRow("D# upper") << 17 << 0 << 3;
+        QTest::newRow("E/F gap upper") << 30 << 10 << -1;
+        QTest::newRow("B upper") << 69 << 10 << 11;
+        QTest::newRow("octave gap") << 70 << 10 << -1;
+        QTest::newRow("C 0 octave 1") << 71 << 40 << 12;
+        QTest::newRow("middle C") << 351 << 40 << 60;
+        QTest::newRow("700 lower") << 700 << 50 << -1;
+        QTest::newRow("F# top octave") << 737 << 10 << 126;
+        QTest::newRow("last G upper") << 749 << 10 << 127;
+        QTest::newRow("last G lower") << 741 << 40 << 127;
+        QTest::newRow("beyond") << 750 << 10 << -1;
+    }
+
+    void notePickerHitAreas()
+    {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, note);
+        QCOMPARE(TLongPianoForm::noteAt(x, y), note);
+        if (note >= 0)
+            QVERIFY(TLongPianoForm::keyShape(note).contains(QPointF(x + 0.5, y + 0.5)));
+    }
+
+    void notePickerCaptionsAndArrows()
+    {
+        Rig rig;
+        TLongPianoForm piano(rig.state);
+        rig.preset().eventType[0] = 5;
+        rig.preset().fixedParameter[0] = 60;
+        rig.select(0, kFieldFixedParameter);
+        whileOpen([&] {
+            QCOMPARE(piano.windowTitle(), QStringLiteral(" 60:  C  4"));
+            QCOMPARE(pixelAt(piano.keys(), { 351, 50 }), QColor(255, 0, 0));
+            saveIfAsked(&piano, QStringLiteral("piano.png"));
+            QTest::keyClick(&piano, Qt::Key_Right);
+            QCOMPARE(piano.windowTitle(), QStringLiteral(" 61:  C# 4"));
+            QCOMPARE(piano.keyboardNote(), 61);
+            QTest::keyClick(&piano, Qt::Key_Q); // any other key: closes, no change
+        });
+        piano.openNotePicker(60);
+        QCOMPARE(rig.preset().fixedParameter[0], 60);
+
+        rig.catalogue.notesRangeLow = 1;
+        whileOpen([&] {
+            QCOMPARE(piano.windowTitle(), QStringLiteral(" 60:  C  3"));
+            QTest::keyClick(&piano, Qt::Key_Left);
+            QTest::keyClick(&piano, Qt::Key_Return);
+        });
+        piano.openNotePicker(60);
+        QCOMPARE(rig.preset().fixedParameter[0], 59);
+        rig.catalogue.notesRangeLow = 0;
+
+        // At the ends the arrow counts as any other key.
+        whileOpen([&] { QTest::keyClick(&piano, Qt::Key_Left); });
+        piano.openNotePicker(0);
+        QCOMPARE(rig.preset().fixedParameter[0], 59);
+        whileOpen([&] { QTest::keyClick(&piano, Qt::Key_Right); });
+        piano.openNotePicker(127);
+        QCOMPARE(rig.preset().fixedParameter[0], 59);
+        QVERIFY(!piano.isVisible());
+    }
+
+    void notePickerClickOnNoKeyTakesTheKeyboardNote()
+    {
+        Rig rig;
+        TLongPianoForm piano(rig.state);
+        rig.select(2, kFieldFixedParameter);
+        whileOpen([&] {
+            QTest::mouseMove(piano.keys(), { 421, 45 }); // note 72
+            QCOMPARE(piano.keyboardNote(), 72);
+            QTest::mouseMove(piano.keys(), { 700, 45 }); // no key: keeps 72
+            QTest::mouseClick(piano.keys(), Qt::LeftButton, Qt::NoModifier, { 700, 45 });
+        });
+        piano.openNotePicker(40);
+        QCOMPARE(rig.preset().fixedParameter[2], 72);
+        whileOpen([&] {
+            QTest::mouseClick(piano.keys(), Qt::RightButton, Qt::NoModifier, { 351, 45 });
+        });
+        piano.openNotePicker(72);
+        QCOMPARE(rig.preset().fixedParameter[2], 72);
+    }
+
+    void factoryPickerRefusesPresetsThatDoNotFit()
+    {
+        Rig rig;
+        TFactoryPresetsForm factory(rig.state);
+        QCOMPARE(factory.windowTitle(), QStringLiteral("Factory Presets"));
+        Preset& relative = rig.bank.factoryPresets[3];
+        relative.name = "Relative";
+        relative.eventType.fill(0);
+        relative.eventType[9] = 94;
+        Preset& plain = rig.bank.factoryPresets[4];
+        plain.name = "Plain";
+        plain.description = "text";
+        plain.eventType.fill(0);
+        plain.knobName[0] = "Mod";
+        rig.bank.selectedPreset = 10;
+
+        QVERIFY(factory.greyed(3));
+        factory.assign(3);
+        QCOMPARE(rig.bank.presets[10].eventType[0], kNoEvent);
+        QCOMPARE(rig.tableRefreshes, 0);
+        whileOpen([&] {
+            QTest::mouseMove(factory.grid(), factory.cellRect(4).center());
+            QCOMPARE(factory.windowTitle(), QStringLiteral("4:  Plain"));
+            QTest::mouseClick(factory.grid(), Qt::LeftButton, Qt::NoModifier,
+                              factory.cellRect(4).center());
+        });
+        factory.openFactoryPresetPicker();
+        QCOMPARE(rig.bank.presets[10], plain);
+        QCOMPARE(rig.tableRefreshes, 1);
+        saveIfAsked(&factory, QStringLiteral("factory.png"));
+
+        rig.state.variant = DeviceVariant::zembraDial;
+        whileOpen([&] {
+            QTest::keyClick(&factory, Qt::Key_Up);
+            QTest::keyRelease(&factory, Qt::Key_Up);
+            QCOMPARE(factory.windowTitle(), QStringLiteral("( 3 )  Relative"));
+            QTest::keyClick(&factory, Qt::Key_Return);
+        });
+        factory.openFactoryPresetPicker();
+        QCOMPARE(rig.bank.presets[10].name, std::string("Relative"));
+    }
+
+    void numberEntryBoxReturnsTextOrEscape()
+    {
+        TNameEditForm box;
+        QCOMPARE(box.windowTitle(), QStringLiteral("Edit Parameter"));
+        QCOMPARE(box.size(), QSize(195, 69));
+        whileOpen([&] {
+            QCOMPARE(box.lineEdit()->cursorPosition(), 1);
+            QTest::keyClicks(box.lineEdit(), QStringLiteral("7"));
+            QTest::keyClick(box.lineEdit(), Qt::Key_Return);
+        });
+        QCOMPARE(box.editNumber(QStringLiteral("5")), QStringLiteral("57"));
+        whileOpen([&] {
+            QTest::keyClicks(box.lineEdit(), QStringLiteral("9"));
+            QTest::keyClick(box.lineEdit(), Qt::Key_Escape);
+        });
+        QCOMPARE(box.editNumber(QStringLiteral("3")), QStringLiteral("escape"));
+        whileOpen([&] { box.close(); });
+        QCOMPARE(box.editNumber(QStringLiteral("4")), QStringLiteral("escape"));
+    }
+
+    void pickerSetOpensTheRightDialog()
+    {
+        Rig rig;
+        QWidget parent;
+        PickerSet set(rig.state, &parent);
+        rig.select(1, kFieldFixedParameter);
+        whileOpen([&] {
+            QVERIFY(set.parameters().isVisible());
+            QCOMPARE(set.parameters().list(), ParameterList::xgEq);
+            QCOMPARE(set.parameters().markedValue(), 9);
+            QTest::keyClick(&set.parameters(), Qt::Key_Escape);
+        });
+        set.openParameterPicker(ParameterList::xgEq, 9, false);
+        QVERIFY(!set.parameters().isVisible());
+        whileOpen([&] {
+            QTest::keyClicks(set.nameEdit().lineEdit(), QStringLiteral("2"));
+            QTest::keyClick(set.nameEdit().lineEdit(), Qt::Key_Enter);
+        });
+        QCOMPARE(set.editNumber(QStringLiteral("1")), QStringLiteral("12"));
+    }
+};
+
+QTEST_MAIN(PickersTest)
+#include "widget_pickers_test.moc"
