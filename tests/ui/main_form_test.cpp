@@ -1,0 +1,393 @@
+// Main window gestures: tree labels, renaming, drops, shading, switches,
+// variant switch, preset clipboard and the description box.
+
+#include "main_test_support.h"
+
+#include "knob_drops.h"
+#include "switch_display.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace kestrow;
+using namespace kestrow::test;
+
+namespace {
+
+/// Distinct knob data, so presets tell apart after they moved.
+void mark(Preset& preset, int tag)
+{
+    preset.name = "P" + std::to_string(tag);
+    preset.description = "about " + std::to_string(tag);
+    for (int k = 0; k < kKnobCount; ++k) {
+        preset.eventType[static_cast<std::size_t>(k)] = 0;
+        preset.fixedParameter[static_cast<std::size_t>(k)] = (tag + k) % 128;
+    }
+}
+
+int tagOf(const Preset& preset)
+{
+    return std::stoi(preset.name.substr(1));
+}
+
+/// Every action of a menu with this caption (two "Send Single Preset" exist).
+QList<QAction*> actionsNamed(QMenu* menu, const QString& caption)
+{
+    QList<QAction*> found;
+    for (QAction* a : menu->actions()) {
+        if (a->text().section(QLatin1Char('\t'), 0, 0) == caption)
+            found << a;
+    }
+    return found;
+}
+
+} // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Session> m_run;
+
+    TMainForm& form() { return m_run->main(); }
+    PresetBank& bank() { return m_run->bank(); }
+    QString item(int i) { return form().presetTree()->item(i)->text(); }
+
+private slots:
+    void init()
+    {
+        m_run = std::make_unique<Session>(m_dir.path(), false);
+        for (int p = 0; p < kPresetCount; ++p)
+            mark(bank().presets[static_cast<std::size_t>(p)], p);
+        form().FormShow();
+        for (int p = 0; p < kPresetCount; ++p)
+            form().refreshKnobTable(p);
+        form().selectPreset(0);
+    }
+    void cleanup() { m_run.reset(); }
+
+    void labelsInTreeAndHeading()
+    {
+        for (int p : { 6, 11, 127 })
+            bank().presets[static_cast<std::size_t>(p)].name = "Strings";
+        for (int p : { 6, 11, 127 })
+            form().refreshKnobTable(p);
+        QCOMPARE(item(6), QStringLiteral(" 7: Strings"));
+        QCOMPARE(item(11), QStringLiteral("12: Strings"));
+        QCOMPARE(item(127), QStringLiteral("128: Strings"));
+        form().selectPreset(6);
+        QCOMPARE(form().headingLabel()->text(), QStringLiteral(" 7: Strings"));
+        QCOMPARE(form().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA CONTROL"));
+    }
+
+    void renamingInPlace_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        const QString forty = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn");
+        QTest::newRow("label kept, long name") << QStringLiteral("  12: ") + forty + QStringLiteral("  ")
+                                             << forty.left(31);
+        QTest::newRow("label deleted") << QStringLiteral("Warm Pad") << QStringLiteral("Warm Pad");
+        QTest::newRow("word colon word") << QStringLiteral("Lead: Solo") << QStringLiteral("Solo");
+        QTest::newRow("blanks only") << QStringLiteral("   ") << QString();
+        QTest::newRow("non-ASCII") << QStringLiteral("12: Größe €") << QStringLiteral("Größe €");
+    }
+    void renamingInPlace()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        form().selectPreset(11);
+        form().renameConfirmed(11, typed);
+        QCOMPARE(item(11), QStringLiteral("12: ") + stored);
+        QCOMPARE(form().headingLabel()->text(), QStringLiteral("12: ") + stored);
+        QCOMPARE(bank().presets[11].name.size(), static_cast<std::size_t>(stored.size()));
+    }
+
+    void renamingWithEnter()
+    {
+        form().selectPreset(3);
+        QStringList asked;
+        form().editName = [&](const QString& name) {
+            asked << name;
+            return QStringLiteral("   A name that is far longer than thirty-five   ");
+        };
+        QTest::keyClick(form().presetTree(), Qt::Key_Return);
+        QCOMPARE(asked, QStringList { QStringLiteral("P3") });
+        QCOMPARE(bank().presets[3].name, std::string("A name that is far longer than thir"));
+        QCOMPARE(item(3), QStringLiteral(" 4: A name that is far longer than thir"));
+
+        form().editName = [](const QString&) { return QStringLiteral("escape"); };
+        form().renameWithEditor(3);
+        QCOMPARE(bank().presets[3].name, std::string("A name that is far longer than thir"));
+    }
+
+    void droppingPresets()
+    {
+        form().selectPreset(4);
+        form().presetTreeDrop(4, 1, DragOperation::move);
+        QCOMPARE(tagOf(bank().presets[1]), 4);
+        QCOMPARE(tagOf(bank().presets[2]), 1);
+        QCOMPARE(tagOf(bank().presets[3]), 2);
+        QCOMPARE(tagOf(bank().presets[4]), 3);
+        QCOMPARE(form().presetTree()->currentRow(), 1);
+        QCOMPARE(item(2), QStringLiteral(" 3: P1"));
+        QCOMPARE(form().headingLabel()->text(), QStringLiteral(" 2: P4"));
+
+        init();
+        form().presetTreeDrop(1, 4, DragOperation::move);
+        QCOMPARE(tagOf(bank().presets[1]), 2);
+        QCOMPARE(tagOf(bank().presets[3]), 4);
+        QCOMPARE(tagOf(bank().presets[4]), 1);
+        QCOMPARE(form().presetTree()->currentRow(), 4);
+
+        init();
+        form().presetTreeDrop(4, 1, DragOperation::copy);
+        QCOMPARE(tagOf(bank().presets[1]), 4);
+        QCOMPARE(tagOf(bank().presets[4]), 4);
+        QVERIFY(bank().presets[1] == bank().presets[4]);
+
+        init();
+        form().presetTreeDrop(4, 1, DragOperation::swap);
+        QCOMPARE(tagOf(bank().presets[1]), 4);
+        QCOMPARE(tagOf(bank().presets[4]), 1);
+
+        init();
+        const auto before = bank().presets;
+        QCOMPARE(form().operationFor(Qt::ShiftModifier | Qt::ControlModifier), DragOperation::none);
+        form().presetTreeDrop(4, 1, DragOperation::none);
+        form().presetTreeDrop(4, -1, DragOperation::copy); // no item under the pointer
+        form().presetTreeDrop(4, 4, DragOperation::move);
+        QVERIFY(bank().presets == before);
+    }
+
+    void swapDropWithAutoSendSendsTargetSourceTarget()
+    {
+        m_run->config().chooseOutputEntry(0);
+        form().autoSendBox()->setChecked(true);
+        form().selectPreset(4); // mouse-down on the source selects it
+        std::vector<std::pair<int, int>> sent; // (row, preset byte in sendBuffer)
+        connect(form().presetTree(), &QListWidget::currentRowChanged, this, [&](int row) {
+            sent.emplace_back(row, form().protocol()->sendBuffer()[7].data1);
+        });
+        form().presetTreeDrop(4, 1, DragOperation::swap);
+        QCOMPARE(sent, (std::vector<std::pair<int, int>> { { 1, 1 }, { 4, 4 }, { 1, 1 } }));
+        QVERIFY(form().timer(ProtocolTimer::Timer1)->isActive());
+    }
+
+    void autoSendFollowsTheCheckBox()
+    {
+        m_run->config().chooseOutputEntry(0);
+        form().selectPreset(9);
+        QCOMPARE(form().protocol()->sendCount(), 0);
+        form().autoSendBox()->setChecked(true);
+        form().selectPreset(10);
+        QCOMPARE(form().protocol()->sendCount(), 68);
+        QCOMPARE(form().protocol()->sendBuffer()[7].data1, std::uint8_t { 10 });
+        form().selectPreset(10); // already selected: no steps
+        QCOMPARE(form().protocol()->sendPosition(), 0);
+    }
+
+    void bankGroupShading_data()
+    {
+        QTest::addColumn<int>("variant");
+        QTest::addColumn<bool>("groups");
+        QTest::addColumn<bool>("variable");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("expected"); // presets 1..20: H highlight, S silver, W white
+        QTest::newRow("control ignores groups") << 0 << true << false << 0
+                                                << QStringLiteral("HWWWWWWWWWWWWWWWWWWW");
+        QTest::newRow("fader ignores groups") << 1 << true << true << 0
+                                              << QStringLiteral("HWWWWWWWWWWWWWWWWWWW");
+        QTest::newRow("dial fixed") << 2 << true << false << 0
+                                    << QStringLiteral("HWWWSSSSWWWWSSSSWWWW");
+        QTest::newRow("dial variable at 10") << 2 << true << true << 9
+                                             << QStringLiteral("SWWWWSSSSHWWWSSSSWWW");
+        QTest::newRow("dial, groups off") << 2 << false << true << 9
+                                          << QStringLiteral("WWWWWWWWWHWWWWWWWWWW");
+    }
+    void bankGroupShading()
+    {
+        QFETCH(int, variant);
+        QFETCH(bool, groups);
+        QFETCH(bool, variable);
+        QFETCH(int, selected);
+        QFETCH(QString, expected);
+        BankGroupOptions options { static_cast<DeviceVariant>(variant), groups, variable };
+        QString shades;
+        for (int i = 0; i < 20; ++i) {
+            switch (presetItemShade(i, selected, true, options)) {
+            case TreeShade::highlight:
+                shades += QLatin1Char('H');
+                break;
+            case TreeShade::silver:
+                shades += QLatin1Char('S');
+                break;
+            case TreeShade::white:
+                shades += QLatin1Char('W');
+                break;
+            case TreeShade::background:
+                shades += QLatin1Char('B');
+                break;
+            }
+        }
+        QCOMPARE(shades, expected);
+    }
+
+    void variableGroupsWrapAroundPreset128()
+    {
+        const BankGroupOptions options { DeviceVariant::zembraDial, true, true };
+        // Preset 127 selected: its bank is 127, 128, 1, 2, all white; 3 starts a silver band.
+        QCOMPARE(presetItemShade(127, 126, true, options), TreeShade::white);
+        QCOMPARE(presetItemShade(0, 126, true, options), TreeShade::white);
+        QCOMPARE(presetItemShade(1, 126, true, options), TreeShade::white);
+        QCOMPARE(presetItemShade(2, 126, true, options), TreeShade::silver);
+        QCOMPARE(presetItemShade(125, 126, true, options), TreeShade::silver);
+        QCOMPARE(presetItemShade(5, 5, false, options), TreeShade::background);
+    }
+
+    void windowShadingFollowsTheDialog()
+    {
+        form().switchDeviceVariant(DeviceVariant::zembraDial);
+        QVERIFY(form().bankGroupOptions().showBankGroups);
+        m_run->config().setShowBankGroups(false);
+        QVERIFY(!form().bankGroupOptions().showBankGroups);
+        QVERIFY(!m_run->config().fixedRadio()->isEnabled());
+        QVERIFY(!m_run->config().variableRadio()->isEnabled());
+        m_run->config().setShowBankGroups(true);
+        m_run->config().setBankGroupsVariable(true);
+        QVERIFY(form().bankGroupOptions().variable);
+        QVERIFY(m_run->config().variableRadio()->isEnabled());
+    }
+
+    void presetNumberSwitches()
+    {
+        form().selectPreset(5);
+        auto* switches = form().switchDisplay();
+        QVERIFY(switches->switchDown(1));
+        QVERIFY(!switches->switchDown(2));
+        QVERIFY(switches->switchDown(3));
+        form().switchClicked(3);
+        QCOMPARE(bank().selectedPreset, 1);
+        QCOMPARE(form().presetTree()->currentRow(), 1);
+        QVERIFY(!switches->switchDown(3));
+        form().switchClicked(3);
+        QCOMPARE(bank().selectedPreset, 5);
+        form().switchClicked(7);
+        QCOMPARE(bank().selectedPreset, 69);
+        QVERIFY(switches->switchDown(7));
+        form().switchClicked(8); // the eighth switch has no bit
+        QCOMPARE(bank().selectedPreset, 69);
+        // A click on the widget reaches the same path.
+        QTest::mouseClick(switches, Qt::LeftButton, {}, QPoint(switches->width() * 3 / 16, 10));
+        QCOMPARE(bank().selectedPreset, 71);
+    }
+
+    void variantSwitchCaptionAndMenus()
+    {
+        QMenu* send = form().findAction({ "&File", "Send" })->menu();
+        QAction* singleItem = nullptr;
+        QAction* singleMenu = nullptr;
+        for (QAction* a : actionsNamed(send, QStringLiteral("Send Single Preset")))
+            (a->menu() != nullptr ? singleMenu : singleItem) = a;
+        QVERIFY(singleItem && singleMenu);
+        QAction* loadBanks = form().findAction({ "&File", "Load", "Load Banks 1-4" });
+        QAction* popupSendBanks = form().findAction({ "PresetPopupMenu", "Send Banks 1-4" });
+        QVERIFY(loadBanks && popupSendBanks);
+        QVERIFY(!loadBanks->isVisible() && !loadBanks->isEnabled());
+        QVERIFY(singleItem->isVisible() && !singleMenu->isVisible());
+
+        form().switchDeviceVariant(DeviceVariant::zembraDial); // F8
+        QCOMPARE(form().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA DIAL"));
+        QVERIFY(loadBanks->isVisible() && loadBanks->isEnabled());
+        QVERIFY(popupSendBanks->isVisible());
+        QVERIFY(!singleItem->isVisible() && !singleItem->isEnabled());
+        QVERIFY(singleMenu->isVisible());
+        QVERIFY(m_run->config().variantRadio(DeviceVariant::zembraDial)->isChecked());
+        QVERIFY(m_run->config().showBankGroups()->isEnabled());
+        QCOMPARE(m_run->config().model().deviceVariant, DeviceVariant::zembraDial);
+        QCOMPARE(form().editorState().variant, DeviceVariant::zembraDial);
+
+        form().findAction({ "&Devices", "zembraFader" })->trigger(); // F9
+        QCOMPARE(form().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA FADER"));
+        QVERIFY(!loadBanks->isVisible());
+        QVERIFY(!m_run->config().showBankGroups()->isEnabled());
+        // Switching never changes preset data.
+        QCOMPARE(tagOf(bank().presets[0]), 0);
+    }
+
+    void presetClipboard()
+    {
+        QVERIFY(!form().pasteEnabled());
+        form().selectPreset(2);
+        form().findAction({ "&Edit", "&Copy Preset" })->trigger();
+        QVERIFY(form().pasteEnabled());
+        form().selectPreset(7);
+        form().pastePreset();
+        QCOMPARE(tagOf(bank().presets[7]), 2);
+        QCOMPARE(item(7), QStringLiteral(" 8: P2"));
+
+        form().selectPreset(9);
+        form().swapPresetWithClipboard();
+        QCOMPARE(tagOf(bank().presets[9]), 2);
+        QCOMPARE(tagOf(bank().clipboardPreset), 9);
+    }
+
+    void knobDragThenPastePreset()
+    {
+        form().selectPreset(2);
+        form().copyPreset();
+        form().selectPreset(5);
+        bank().presets[5].knobName[2] = "Dragged";
+        form().editorState().dragOperation = DragOperation::copy;
+        startKnobDrag(form().editorState(), 3, 0); // a knob dragged from the picture
+        form().selectPreset(8);
+        form().pastePreset();
+        const Preset& p = bank().presets[8];
+        QCOMPARE(p.name, std::string("P2"));
+        QCOMPARE(p.description, std::string("about 2"));
+        for (int k = 0; k < kKnobCount; ++k) {
+            QCOMPARE(p.knobName[static_cast<std::size_t>(k)], std::string("Dragged"));
+            QCOMPARE(p.fixedParameter[static_cast<std::size_t>(k)], 5 + 2);
+        }
+    }
+
+    void descriptionBoxEditsThePreset()
+    {
+        form().selectPreset(3);
+        QCOMPARE(form().descriptionBox()->toPlainText(), QStringLiteral("about 3"));
+        form().descriptionBox()->setPlainText(QStringLiteral("line one\nline two"));
+        QCOMPARE(bank().presets[3].description, std::string("line one\r\nline two"));
+        form().selectPreset(4);
+        QCOMPARE(form().descriptionBox()->toPlainText(), QStringLiteral("about 4"));
+        form().selectPreset(3);
+        QCOMPARE(form().descriptionBox()->toPlainText(), QStringLiteral("line one\nline two"));
+    }
+
+    void sendCommandsCheckThePorts()
+    {
+        form().SendPreset1Click();
+        QCOMPARE(m_run->warnings.size(), 1);
+        QVERIFY(m_run->warnings[0].startsWith(QStringLiteral("Warning !!!: You need to select the \"PC -> zembraControl\" port")));
+        form().SendButtonClick(); // no warning from the button
+        QCOMPARE(m_run->warnings.size(), 1);
+        form().GetPreset1Click();
+        QCOMPARE(m_run->warnings.size(), 2);
+        QVERIFY(m_run->warnings[1].contains(QStringLiteral("MidiIn/Out ports")));
+        m_run->config().chooseOutputEntry(0);
+        form().SendAllPresets1Click();
+        QCOMPARE(m_run->warnings.size(), 2);
+        QCOMPARE(form().protocol()->sendCount(), 128 * 68);
+    }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "main_form_test.moc"
