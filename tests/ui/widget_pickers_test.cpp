@@ -119,6 +119,9 @@ private slots:
             QCOMPARE(events.markedValue(), -1);
             QTest::mouseMove(events.grid(), events.cellRect(5).center());
             QCOMPARE(events.windowTitle(), QStringLiteral("(Event: 5)  NoteOn"));
+            QTest::keyClick(&events, Qt::Key_Down);
+            QCOMPARE(events.windowTitle(), QStringLiteral("(Ctrl: 6)  NoteOff"));
+            QTest::keyClick(&events, Qt::Key_Up);
             QTest::mouseClick(events.grid(), Qt::LeftButton, Qt::NoModifier,
                               events.cellRect(5).center());
         });

@@ -24,6 +24,7 @@ public:
 protected:
     QString moveCaption(int value) const override;
     QString releaseCaption(int value) const override;
+    QString keyCaption(int value) const override { return releaseCaption(value); }
     int textInset() const override { return 4; }
     void done(int result) override;
 };
