@@ -1,0 +1,75 @@
+// End to end over the driver library's emulated device: a preset goes out
+// through the paced sender and comes back with "Get Preset".
+
+#include "main_test_support.h"
+
+#include "toolkit_ports.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace kestrow;
+
+class MainDeviceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void presetTravelsToTheDeviceAndBack()
+    {
+        QtMidiDispatcher dispatcher(this);
+        setDefaultMidiDispatcher(&dispatcher);
+        QTemporaryDir dir;
+        EditorPaths paths;
+        paths.programDirectory = dir.path().toStdString() + "/";
+        paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory = paths.programDirectory;
+        TMidiDriver driver;
+        {
+            EditorWindows windows(paths, std::make_unique<ToolkitMidiPorts>(driver));
+            TMainForm& form = windows.mainForm();
+            TConfigForm& config = windows.configForm();
+            form.showWarning = [](const QString& title, const QString& text) {
+                QFAIL(qPrintable(title + QStringLiteral(": ") + text));
+            };
+            form.FormShow();
+            QVERIFY(config.selectOutputByName("zembra Emulator"));
+            QVERIFY(config.selectInputByName("zembra Emulator"));
+            config.getDeviceConfiguration();
+            config.setDelayFieldText(QStringLiteral("5"));
+            // The device answers the two queries.
+            QTRY_VERIFY_WITH_TIMEOUT(!config.model().versionText.empty(), 3000);
+
+            PresetBank& bank = form.bank();
+            Preset& preset = bank.presets[20];
+            for (int k = 0; k < kKnobCount; ++k) {
+                const auto i = static_cast<std::size_t>(k);
+                preset.channel[i] = (k * 3) % 17;
+                preset.eventType[i] = (k * 7 + 1) % 100;
+                preset.fixedParameter[i] = (k * 11 + 5) % 128;
+            }
+            const Preset sent = preset;
+            form.selectPreset(20);
+            form.SendButtonClick();
+            QTRY_VERIFY_WITH_TIMEOUT(!form.timer(ProtocolTimer::Timer1)->isActive(), 3000);
+            QCOMPARE(form.windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA CONTROL"));
+
+            // Forget the knob data here, then ask the device for it.
+            for (int k = 0; k < kKnobCount; ++k) {
+                const auto i = static_cast<std::size_t>(k);
+                preset.channel[i] = 1;
+                preset.eventType[i] = kNoEvent;
+                preset.fixedParameter[i] = 0;
+            }
+            form.GetPreset1Click();
+            QTRY_VERIFY_WITH_TIMEOUT(preset.eventType == sent.eventType, 3000);
+            QVERIFY(preset.channel == sent.channel);
+            QVERIFY(preset.fixedParameter == sent.fixedParameter);
+            QCOMPARE(form.windowTitle(), QStringLiteral("Getting Preset:21"));
+            form.setPresetFiles(nullptr);
+        }
+        setDefaultMidiDispatcher(nullptr);
+    }
+};
+
+QTEST_MAIN(MainDeviceTest)
+#include "main_device_test.moc"
