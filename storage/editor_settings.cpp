@@ -61,4 +61,13 @@ FileResult saveSettings(const std::filesystem::path& path, const EditorSettings&
     return writeFileAtomically(path, file.text(), false);
 }
 
+int findPortByName(const std::vector<std::string>& portNames, std::string_view savedName)
+{
+    for (std::size_t i = 0; i < portNames.size(); ++i) {
+        if (portNames[i] == savedName)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 } // namespace kestrow

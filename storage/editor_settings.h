@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace kestrow {
 
@@ -40,5 +42,9 @@ EditorSettings readSettings(const IniFile& file);
 /// saved with theirs).
 FileResult saveSettings(const std::filesystem::path& path, const EditorSettings& settings);
 void writeSettings(IniFile& file, const EditorSettings& settings);
+
+/// Index of the first port whose name equals the saved one exactly (letter
+/// case counts), or -1: a port that is gone leaves the choice at "no device".
+int findPortByName(const std::vector<std::string>& portNames, std::string_view savedName);
 
 } // namespace kestrow

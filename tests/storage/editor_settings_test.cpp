@@ -97,14 +97,19 @@ TEST_F(EditorSettingsTest, OutOfRangePresetAndDeviceAreClamped)
     EXPECT_EQ(s.deviceType, DeviceVariant::zembraControl);
 }
 
-TEST_F(EditorSettingsTest, DeviceNamesAreKeptExactly)
+TEST_F(EditorSettingsTest, SavedPortIsFoundOnlyUnderItsExactName)
 {
     EditorSettings s;
     s.midiDevice = "Zembra emulator";
+    s.midiInDevice = " USB MIDI 1";
     ASSERT_TRUE(saveSettings(path, s));
     const EditorSettings back = loadSettings(path);
-    EXPECT_EQ(back.midiDevice, "Zembra emulator");
-    EXPECT_NE(back.midiDevice, "zembra Emulator"); // the window compares names exactly
+    const std::vector<std::string> ports { "USB MIDI 1", "zembra Emulator", "Zembra emulator", "no device" };
+    EXPECT_EQ(findPortByName(ports, back.midiDevice), 2);
+    EXPECT_EQ(findPortByName({ "USB MIDI 1", "zembra Emulator" }, back.midiDevice), -1);
+    // Blanks around a value do not survive the file; the trimmed name is found.
+    EXPECT_EQ(findPortByName(ports, back.midiInDevice), 0);
+    EXPECT_EQ(findPortByName({}, "no device"), -1);
 }
 
 TEST_F(EditorSettingsTest, UnreadableFileIsNotOverwritten)
