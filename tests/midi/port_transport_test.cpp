@@ -2,6 +2,7 @@
 #include "midi_driver.h"
 #include "midi_in.h"
 #include "midi_out.h"
+#include "midi_sync.h"
 
 #include <gtest/gtest.h>
 
@@ -251,4 +252,44 @@ TEST(JackTransport, PresetAndRequestCrossARealServerIntactAndInOrder)
         bytes.push_back(e.data1);
     }
     EXPECT_EQ(bytes, expected);
+}
+
+TEST(SyncClock, BeatsArriveAndAOneShotRunEnds)
+{
+    ManualDispatcher dispatcher;
+    TMidiDriver driver(KESTROW_MIDIDRV);
+    TMidiSync sync(&driver);
+    sync.setDispatcher(&dispatcher);
+    int beats = 0;
+    int done = 0;
+    sync.OnMidiBeat = [&](TMidiSync*) { ++beats; };
+    sync.OnSyncDone = [&](TMidiSync*) { ++done; };
+    ASSERT_TRUE(sync.Open(0, 0));
+    sync.Resolution(96);
+    sync.Tempo(20000); // 50 quarters a second
+    EXPECT_EQ(sync.Tempo(), 20000u);
+    EXPECT_EQ(sync.Resolution(), 96);
+    sync.Start();
+    EXPECT_TRUE(dispatcher.pumpUntil([&] { return beats >= 3; }, 2000ms)) << beats;
+    EXPECT_GE(sync.Position(), 3u * 96u);
+    sync.Pause(true);
+    std::uint32_t paused = sync.Position();
+    std::this_thread::sleep_for(60ms);
+    EXPECT_EQ(sync.Position(), paused);
+    sync.ReStart();
+    EXPECT_TRUE(dispatcher.pumpUntil([&] { return sync.Position() > paused; }, 1000ms));
+    sync.Stop();
+    dispatcher.pumpUntil([&] { return done >= 1; }, 1000ms);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(sync.Position(), 0u);
+
+    // One period of 48 ticks, then done by itself.
+    sync.Period(48);
+    sync.Mode(1);
+    beats = 0;
+    sync.Start();
+    EXPECT_TRUE(dispatcher.pumpUntil([&] { return done >= 2; }, 2000ms));
+    EXPECT_EQ(beats, 1);
+    EXPECT_FALSE(sync.IsRunning());
+    sync.Close();
 }
