@@ -18,6 +18,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrow {
@@ -82,6 +83,24 @@ std::string programDirectory()
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : self.parent_path().string() + "/";
+}
+
+enum class SysExKind { presetData, initValues, trailer, foreign };
+
+/// Which of the dump's messages a whole F0..F7 message is.
+SysExKind classify(std::string_view message)
+{
+    static constexpr std::string_view kHeader { "\xF0\x00\x20\x20\x14\x00", 6 };
+    if (message.size() < 10 || message.substr(0, 6) != kHeader)
+        return SysExKind::foreign;
+    const auto command = static_cast<unsigned char>(message[6]);
+    if (command == 0x20 && message.size() == 58)
+        return SysExKind::presetData;
+    if (command == 0x21 && message.size() == 26)
+        return SysExKind::initValues;
+    if (command == 0x30 && message.size() == 10)
+        return SysExKind::trailer;
+    return SysExKind::foreign;
 }
 
 /// A working set with its creation values and the file toolkit beside it.
@@ -181,31 +200,33 @@ int importSysEx(std::span<char* const> rest)
     Session session;
     PresetFiles& files = session.files();
     PresetBank& bank = session.bank();
-    for (std::size_t i = 0; i < raw->size(); ++i)
-        files.dumpBytes[i] = static_cast<unsigned char>((*raw)[i]);
-    const int count = static_cast<int>(raw->size());
-
-    files.applyDump(count, -1);
-    // Which presets the messages hold: those are the ones the file stores.
+    // Message by message, so that a capture of a live send (no trailers)
+    // imports as well as an exported file.
     bank.presetMask.fill(0);
-    int position = 0;
     bool any = false;
-    while (position < count) {
-        const std::int32_t command = position + 7 < count ? files.dumpBytes[static_cast<std::size_t>(position + 6)] : -1;
-        const std::int32_t number = position + 7 < count ? files.dumpBytes[static_cast<std::size_t>(position + 7)] : -1;
-        const int consumed = files.parseDumpMessage(position, -1);
-        if (consumed < 0)
-            break;
-        if (number >= 0 && number < kPresetCount && (command == 0x20 || command == 0x21)) {
-            bank.presetMask[static_cast<std::size_t>(number)] = 1;
-            any = true;
+    std::size_t position = 0;
+    while (position < raw->size()) {
+        const std::size_t end = raw->find('\xF7', position);
+        if ((*raw)[position] != '\xF0' || end == std::string::npos)
+            throw Failure { in + ": damaged SysEx at byte " + std::to_string(position) };
+        const std::string_view message = std::string_view(*raw).substr(position, end + 1 - position);
+        const SysExKind kind = classify(message);
+        if (kind == SysExKind::foreign)
+            throw Failure { in + ": not a zembra preset message at byte " + std::to_string(position) };
+        if (kind != SysExKind::trailer) {
+            for (std::size_t i = 0; i < message.size(); ++i)
+                files.dumpBytes[i] = static_cast<unsigned char>(message[i]);
+            files.applyDump(static_cast<int>(message.size()), -1);
+            const auto number = static_cast<unsigned char>(message[7]);
+            if (number < kPresetCount) {
+                bank.presetMask[number] = 1;
+                any = true;
+            }
         }
-        position += consumed;
+        position = end + 1;
     }
     if (!any)
         throw Failure { in + ": holds no zembra preset messages" };
-    if (position < count)
-        throw Failure { in + ": damaged or foreign SysEx at byte " + std::to_string(position) };
 
     // The side files get the names a loader gives presets without any.
     for (int p = 0; p < kPresetCount; ++p) {

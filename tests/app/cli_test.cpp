@@ -143,6 +143,18 @@ TEST_F(CliTest, ExportGivesBackTheImportedSysEx)
         std::filesystem::remove(dir.file("Set.MID.BAK"));
         std::filesystem::remove(dir.file("Set.CFG.BAK"));
     }
+    // A capture of a live zembraDial send has no trailers.
+    std::string live;
+    for (int p : { 3, 64 }) {
+        const std::string one = sysex({ p }, true);
+        live += one.substr(0, one.size() - 10);
+    }
+    test::writeFile(dir.file("live.syx"), live);
+    const CliRun fromLive = cli({ "import", dir.file("live.syx"), dir.file("Live.MID"), "--dial" });
+    ASSERT_EQ(fromLive.exitCode, 0) << fromLive.err;
+    ASSERT_EQ(cli({ "export", dir.file("Live.MID"), dir.file("live-out.syx") }).exitCode, 0);
+    EXPECT_EQ(test::readFile(dir.file("live-out.syx")), sysex({ 3, 64 }, true));
+
     // Without --dial the init values are not part of the preset file.
     test::writeFile(dir.file("in.syx"), sysex({ 3 }, true));
     ASSERT_EQ(cli({ "import", dir.file("in.syx"), dir.file("Plain.MID") }).exitCode, 0);
