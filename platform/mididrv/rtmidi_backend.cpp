@@ -27,10 +27,15 @@ void quietError(RtMidiError::Type type, const std::string& text, void*)
         std::cerr << "mididrv: RtMidi " << static_cast<int>(type) << ": " << text << '\n';
 }
 
+/// Every RtMidi object is a client of its own; JACK would rename a second
+/// client of the same name, so each port gets a number. Numbers count opens
+/// in this run, so the same use gives the same names next time.
 std::string clientName(const char* role)
 {
     static std::atomic<int> counter { 0 };
-    return std::string("kestrow-") + role + "-" + std::to_string(++counter) + "-" + std::to_string(::getpid());
+    if (std::string(role) == "scan")
+        return "kestrow-scan";
+    return std::string("kestrow-") + role + "-" + std::to_string(++counter);
 }
 
 /// "Client:Port 20:0" without the trailing " 20:0".
