@@ -60,7 +60,12 @@ void TDescriptionForm::redraw()
     if (!m_bank)
         return;
     const int dpi = knob_table::kScreenDpi;
-    m_surface = QImage(knobTableSurfaceSize(m_presetCount, dpi, dpi), QImage::Format_RGB32);
+    const QSize surfaceSize = knobTableSurfaceSize(m_presetCount, dpi, dpi);
+    // Laid out at 96 dpi; on a high-density screen the same layout is drawn
+    // with more device pixels so the names stay sharp.
+    const qreal pixelRatio = devicePixelRatioF();
+    m_surface = QImage(surfaceSize * pixelRatio, QImage::Format_RGB32);
+    m_surface.setDevicePixelRatio(pixelRatio);
     m_surface.fill(palette().color(QPalette::Window));
     {
         QPainter painter(&m_surface);
@@ -68,7 +73,7 @@ void TDescriptionForm::redraw()
     }
     // The rule sizes the outer window; the frame is the window manager's, so
     // the client area is what remains once the frame allowance is taken off.
-    const QSize outer = knobTableWindowSize(m_surface.size(), height() + kFrameHeight);
+    const QSize outer = knobTableWindowSize(surfaceSize, height() + kFrameHeight);
     setFixedSize(outer.width() - kFrameWidth, outer.height() - kFrameHeight);
     update();
 }

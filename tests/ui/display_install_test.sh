@@ -111,7 +111,7 @@ for program in "${programs[@]}"; do
         loaded=""
         for _ in $(seq 1 100); do
             if ! kill -0 "$editor_pid" 2>/dev/null; then break; fi
-            init=$(grep -hs "calling init: .*/libmididrv.so$" "$work"/ld.* | head -n 1 | sed 's/.*calling init: //')
+            init=$(grep -hs "calling init: .*/libmididrv.so$" "$work"/ld.* | head -n 1 | sed 's/.*calling init: //' || true)
             if [ -n "$init" ]; then
                 loaded=$(realpath "$init")
                 break
