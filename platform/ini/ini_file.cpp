@@ -87,6 +87,13 @@ IniFile IniFile::fromText(std::string_view text)
 {
     IniFile file;
     file.m_sections.emplace_back();
+    // Editors that save UTF-8 may put a byte order mark in front of the first
+    // section; it is kept, but must not hide that section.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) {
+        file.m_byteOrderMark = true;
+        text.remove_prefix(kByteOrderMark.size());
+    }
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -228,7 +235,7 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 
 std::string IniFile::text() const
 {
-    std::string out;
+    std::string out = m_byteOrderMark ? "\xEF\xBB\xBF" : "";
     for (const Section& s : m_sections) {
         if (!s.header.empty())
             out += s.header + "\r\n";

@@ -71,6 +71,7 @@ private:
     std::vector<Section> m_sections; ///< m_sections[0] holds the lines before the first header
     std::unordered_map<std::string, std::size_t> m_index; ///< lower-case name -> first section
     bool m_readable = false;
+    bool m_byteOrderMark = false;
 };
 
 /// Parses a whole decimal integer as the INI reader does (blanks around it

@@ -40,6 +40,14 @@ TEST(IniFile, CrlfAndLfFilesReadAlikeAndAreWrittenWithCrlf)
     EXPECT_EQ(crlf.text(), lf.text());
 }
 
+TEST(IniFile, ByteOrderMarkDoesNotHideTheFirstSection)
+{
+    IniFile file = IniFile::fromText("\xEF\xBB\xBF[1]\r\nN=Pad\r\n");
+    EXPECT_EQ(file.value("1", "N"), "Pad");
+    file.writeString("1", "N", "Lead");
+    EXPECT_EQ(file.text(), "\xEF\xBB\xBF[1]\r\nN=Lead\r\n");
+}
+
 TEST(IniFile, WritingAKeyReplacesOnlyItsLineInPlace)
 {
     IniFile file = IniFile::fromText("; made by hand\r\n[Settings]\r\nDelay = 300\r\n"
