@@ -118,13 +118,19 @@ for program in "${programs[@]}"; do
             fi
             sleep 0.1
         done
+        # Still up a little after the driver: the windows are built by then.
+        for _ in $(seq 1 30); do
+            kill -0 "$editor_pid" 2>/dev/null || break
+            sleep 0.1
+        done
         if kill -0 "$editor_pid" 2>/dev/null; then
             pass "kestrow-editor runs"
             kill "$editor_pid"
             wait "$editor_pid" 2>/dev/null || true
         else
             cat "$work/editor.out"
-            fail "kestrow-editor ended on its own while starting"
+            wait "$editor_pid" 2>/dev/null && status=0 || status=$?
+            fail "kestrow-editor ended on its own while starting (exit status $status)"
         fi
         editor_pid=""
         if [ "$driver" = "ON" ]; then
