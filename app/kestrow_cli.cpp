@@ -245,10 +245,8 @@ int importSysEx(std::span<char* const> rest)
 int run(int argc, char** argv)
 {
     const std::span<char* const> args(argv, static_cast<std::size_t>(argc));
-    if (argc < 2) {
-        usage(std::cerr);
-        return kBadInput;
-    }
+    if (argc < 2)
+        throw Failure { "no command given (list, export or import; --help shows how)" };
     const std::string command = args[1];
     const auto rest = args.subspan(2);
     if (command == "list")
@@ -261,7 +259,7 @@ int run(int argc, char** argv)
         usage(std::cout);
         return 0;
     }
-    throw Failure { "unknown command " + command };
+    throw Failure { "unknown command " + command + " (list, export or import; --help shows how)" };
 }
 
 } // namespace
