@@ -24,6 +24,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -91,7 +92,8 @@ TMainForm::TMainForm(const EditorPaths& paths, QWidget* parent)
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                               | Qt::WindowCloseButtonHint)
     , programDirectory(paths.programDirectory)
-    , dialogDirectory(paths.programDirectory)
+    , dialogDirectory(paths.autosaveDirectory.empty() ? paths.programDirectory
+                                                      : paths.autosaveDirectory)
     , m_paths(paths)
     , m_state(std::make_unique<EditorState>(m_bank, m_catalogue))
 {
@@ -171,6 +173,7 @@ void TMainForm::buildLayout()
     auto* client = new QWidget(this);
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize); // fixed border
 
     auto* headingFrame = new QFrame(client);
     headingFrame->setFrameShape(QFrame::Panel);

@@ -74,6 +74,8 @@ public:
     PickerSet& pickers() { return *m_pickers; }
     const EditorPaths& paths() const { return m_paths; }
     std::string programDirectory;
+    /// Start folder of the file dialogs: the program's folder, or the
+    /// autosave folder when the program's folder is read-only.
     std::string dialogDirectory;
 
     /// Called by the device settings dialog while it is created.
