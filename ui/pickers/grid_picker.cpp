@@ -3,12 +3,32 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace kestrow {
 
 QString hexByte(int value)
 {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+void keepOnScreen(QWidget& dialog)
+{
+    const QScreen* screen = dialog.screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = dialog.frameGeometry();
+    QPoint pos = dialog.pos();
+    if (frame.right() > area.right())
+        pos.rx() -= frame.right() - area.right();
+    if (frame.bottom() > area.bottom())
+        pos.ry() -= frame.bottom() - area.bottom();
+    pos.setX(std::max(pos.x(), area.left()));
+    pos.setY(std::max(pos.y(), area.top()));
+    dialog.move(pos);
 }
 
 GridPicker::GridPicker(EditorState& state, Layout layout, const QString& caption,
@@ -59,6 +79,7 @@ int GridPicker::openPicker(int marked, bool byKeyboard)
     setMarkedValue(marked);
     m_openedByKeyboard = byKeyboard;
     m_lastPointer = { -1, -1 };
+    keepOnScreen(*this);
     return exec();
 }
 

@@ -114,6 +114,10 @@ private:
     GridPicker& m_picker;
 };
 
+/// Moves a dialog that would stick out of its screen back inside it
+/// (the design positions assume a large screen).
+void keepOnScreen(QWidget& dialog);
+
 /// Upper-case hexadecimal with at least two digits.
 QString hexByte(int value);
 

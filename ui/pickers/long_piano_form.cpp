@@ -1,5 +1,6 @@
 #include "pickers/long_piano_form.h"
 
+#include "pickers/grid_picker.h"
 #include "text_codec.h"
 
 #include <QKeyEvent>
@@ -101,6 +102,7 @@ void TLongPianoForm::prepare(int note)
 int TLongPianoForm::openNotePicker(int note)
 {
     prepare(note);
+    keepOnScreen(*this);
     return exec();
 }
 
