@@ -13,9 +13,11 @@
 #include <cmath>
 #include <numbers>
 
-namespace kestrow {
+namespace kestrow
+{
 
-namespace {
+namespace
+{
 
     constexpr int kPictureWidth = 360;
     constexpr int kPictureHeight = 150;
@@ -35,10 +37,12 @@ namespace {
 
         const double pitch = body.width() / 8.5;
         const double radius = pitch * 0.32;
-        for (int row = 0; row < 2; ++row) {
-            for (int column = 0; column < 8; ++column) {
+        for (int row = 0; row < 2; ++row)
+        {
+            for (int column = 0; column < 8; ++column)
+            {
                 const QPointF centre(body.left() + pitch * (column + 0.75),
-                                     body.top() + body.height() * (row == 0 ? 0.36 : 0.74));
+                    body.top() + body.height() * (row == 0 ? 0.36 : 0.74));
                 QRadialGradient cap(centre - QPointF(radius / 3, radius / 3), radius * 1.4);
                 cap.setColorAt(0, QColor(235, 235, 240));
                 cap.setColorAt(1, QColor(120, 122, 130));
@@ -49,7 +53,7 @@ namespace {
                 const double angle
                     = (225.0 - (row * 8 + column) * 270.0 / 15.0) * std::numbers::pi / 180.0;
                 const QPointF tip(centre.x() + std::cos(angle) * radius * 0.85,
-                                  centre.y() - std::sin(angle) * radius * 0.85);
+                    centre.y() - std::sin(angle) * radius * 0.85);
                 painter.setPen(QPen(QColor(200, 60, 30), 2.2, Qt::SolidLine, Qt::RoundCap));
                 painter.drawLine(centre, tip);
             }
@@ -64,7 +68,7 @@ namespace {
         label.setBold(true);
         painter.setFont(label);
         painter.drawText(QRectF(body.left() + 12, body.top() + 4, body.width() / 2, 14),
-                         Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KESTROW"));
+            Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KESTROW"));
     }
 
 } // namespace

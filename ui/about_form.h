@@ -4,10 +4,12 @@
 
 class QLabel;
 
-namespace kestrow {
+namespace kestrow
+{
 
 /// The about box: a picture of a controller and the version of this build.
-class TAboutForm : public QDialog {
+class TAboutForm : public QDialog
+{
     Q_OBJECT
 
 public:

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 
-namespace kestrow {
+namespace kestrow
+{
 
-namespace {
+namespace
+{
 
     // The frame the window sizing rule allows for around the surface.
     constexpr int kFrameWidth = 10;
@@ -21,15 +23,9 @@ namespace {
     // One notch of an ordinary mouse wheel.
     constexpr int kWheelNotch = 120;
 
-    int validPresetCount(int presetCount)
-    {
-        return std::clamp(presetCount, 1, kPresetCount);
-    }
+    int validPresetCount(int presetCount) { return std::clamp(presetCount, 1, kPresetCount); }
 
-    int validPresetIndex(int presetIndex)
-    {
-        return knobTableBlockPreset(presetIndex, 0);
-    }
+    int validPresetIndex(int presetIndex) { return knobTableBlockPreset(presetIndex, 0); }
 
 } // namespace
 
@@ -88,7 +84,8 @@ void TDescriptionForm::moveTo(int firstPreset)
 
 void TDescriptionForm::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
+    switch (event->key())
+    {
     case Qt::Key_PageUp:
         moveTo(std::max(m_firstPreset - m_presetCount, 0));
         break;
@@ -122,11 +119,13 @@ void TDescriptionForm::wheelEvent(QWheelEvent* event)
     // Fine-grained wheels and touchpads send fractions of a notch; one preset
     // per whole notch keeps them at the pace of an ordinary wheel.
     m_wheelRemainder += event->angleDelta().y();
-    while (m_wheelRemainder >= kWheelNotch) {
+    while (m_wheelRemainder >= kWheelNotch)
+    {
         m_wheelRemainder -= kWheelNotch;
         moveTo(std::max(m_firstPreset - 1, 0));
     }
-    while (m_wheelRemainder <= -kWheelNotch) {
+    while (m_wheelRemainder <= -kWheelNotch)
+    {
         m_wheelRemainder += kWheelNotch;
         moveTo(std::min(m_firstPreset + 1, lastFirstPreset()));
     }
@@ -141,10 +140,7 @@ void TDescriptionForm::paintEvent(QPaintEvent*)
         painter.drawImage(0, 0, m_surface);
 }
 
-void TDescriptionForm::setPrinterSetup(PrinterSetup setup)
-{
-    m_printerSetup = std::move(setup);
-}
+void TDescriptionForm::setPrinterSetup(PrinterSetup setup) { m_printerSetup = std::move(setup); }
 
 bool TDescriptionForm::runPrinterSetup(QPrinter& printer)
 {
@@ -156,7 +152,8 @@ bool TDescriptionForm::runPrinterSetup(QPrinter& printer)
 
 bool TDescriptionForm::printKnobTable(const PresetBank& bank, int firstPreset, int presetCount)
 {
-    if (!m_printer) {
+    if (!m_printer)
+    {
         // Kept for the run, so the printer and its options chosen once stay
         // chosen. The table is 238.7 mm wide: it only fits across a page.
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -172,8 +169,8 @@ bool TDescriptionForm::printKnobTable(const PresetBank& bank, int firstPreset, i
         return false;
     const int dpiX = painter.device()->logicalDpiX();
     const int dpiY = painter.device()->logicalDpiY();
-    drawKnobTable(painter, bank, validPresetIndex(firstPreset), validPresetCount(presetCount), dpiX,
-                  dpiY);
+    drawKnobTable(
+        painter, bank, validPresetIndex(firstPreset), validPresetCount(presetCount), dpiX, dpiY);
     return painter.end();
 }
 

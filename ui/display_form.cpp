@@ -7,9 +7,11 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-namespace kestrow {
+namespace kestrow
+{
 
-namespace {
+namespace
+{
 
     int validPresetIndex(int presetIndex)
     {
@@ -48,7 +50,8 @@ void TDisplayForm::appendLines(const std::vector<std::string>& lines)
     // One block of text per listing: far quicker than a call per line when
     // all 128 presets are listed.
     QString block;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+    {
         if (i > 0)
             block += QLatin1Char('\n');
         block += QString::fromStdString(cp1252ToUtf8(lines[i]));
@@ -57,8 +60,8 @@ void TDisplayForm::appendLines(const std::vector<std::string>& lines)
         m_text->appendPlainText(block);
 }
 
-void TDisplayForm::appendParameters(const Catalogue& catalogue, const PresetBank& bank,
-                                    int presetIndex)
+void TDisplayForm::appendParameters(
+    const Catalogue& catalogue, const PresetBank& bank, int presetIndex)
 {
     const int index = validPresetIndex(presetIndex);
     appendLines(parameterListing(catalogue, bank.presets[static_cast<std::size_t>(index)], index));
@@ -86,8 +89,8 @@ void TDisplayForm::showAllKnobNames(const PresetBank& bank)
     bringToFront();
 }
 
-void TDisplayForm::showPresetParameters(const Catalogue& catalogue, const PresetBank& bank,
-                                        int presetIndex)
+void TDisplayForm::showPresetParameters(
+    const Catalogue& catalogue, const PresetBank& bank, int presetIndex)
 {
     appendParameters(catalogue, bank, presetIndex);
     bringToFront();
@@ -99,15 +102,9 @@ void TDisplayForm::showPresetKnobNames(const PresetBank& bank, int presetIndex)
     bringToFront();
 }
 
-void TDisplayForm::clear()
-{
-    m_text->clear();
-}
+void TDisplayForm::clear() { m_text->clear(); }
 
-QString TDisplayForm::text() const
-{
-    return m_text->toPlainText();
-}
+QString TDisplayForm::text() const { return m_text->toPlainText(); }
 
 void TDisplayForm::showContextMenu(const QPoint& position)
 {

@@ -11,11 +11,13 @@
 class QMenu;
 class QPlainTextEdit;
 
-namespace kestrow {
+namespace kestrow
+{
 
 /// The text window for parameter and knob-name listings. Its text accumulates
 /// across commands until "Clear" or one of the "all presets" commands.
-class TDisplayForm : public QWidget {
+class TDisplayForm : public QWidget
+{
     Q_OBJECT
 
 public:

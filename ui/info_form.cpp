@@ -10,9 +10,11 @@
 #include <QStringDecoder>
 #include <QVBoxLayout>
 
-namespace kestrow {
+namespace kestrow
+{
 
-namespace {
+namespace
+{
 
     const QString kInfoFileName = QStringLiteral("Info.txt");
 
@@ -56,18 +58,15 @@ void TInfoForm::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-QString TInfoForm::text() const
-{
-    return m_text->toPlainText();
-}
+QString TInfoForm::text() const { return m_text->toPlainText(); }
 
 QString TInfoForm::decodeText(const QByteArray& bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
     if (utf8.hasError())
-        text = QString::fromStdString(cp1252ToUtf8(std::string_view(bytes.constData(),
-                                                                    static_cast<std::size_t>(bytes.size()))));
+        text = QString::fromStdString(cp1252ToUtf8(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return text;
@@ -76,7 +75,8 @@ QString TInfoForm::decodeText(const QByteArray& bytes)
 void TInfoForm::reload()
 {
     QFile file(m_path);
-    if (m_path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    if (m_path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    {
         const QString shown = m_path.isEmpty() ? kInfoFileName : QDir::toNativeSeparators(m_path);
         m_text->setPlainText(
             QStringLiteral("The help text could not be read.\n\n"

@@ -4,16 +4,15 @@
 
 #include <QPainter>
 
-namespace kestrow {
+namespace kestrow
+{
 
 using namespace knob_table;
 
-int pointsToPixels(int points, int dpi)
-{
-    return (points * dpi + 36) / 72;
-}
+int pointsToPixels(int points, int dpi) { return (points * dpi + 36) / 72; }
 
-namespace {
+namespace
+{
 
     // The metric-compatible families come first where they are installed, so
     // the layout measures the same on every system that has either.
@@ -31,8 +30,7 @@ namespace {
         painter.save();
         painter.setClipRect(box);
         painter.drawText(box.adjusted(1, 1, 0, 0),
-                         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-                         text);
+            Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
         painter.restore();
     }
 
@@ -41,7 +39,7 @@ namespace {
 QFont knobTableTitleFont(int dpi)
 {
     QFont font = tableFont({ QStringLiteral("Liberation Sans"), QStringLiteral("Arial") },
-                           QFont::SansSerif, kTitlePoints, dpi);
+        QFont::SansSerif, kTitlePoints, dpi);
     font.setBold(true);
     font.setUnderline(true);
     return font;
@@ -50,7 +48,7 @@ QFont knobTableTitleFont(int dpi)
 QFont knobTableNameFont(int dpi)
 {
     QFont font = tableFont({ QStringLiteral("Liberation Mono"), QStringLiteral("Courier New") },
-                           QFont::TypeWriter, kKnobNamePoints, dpi);
+        QFont::TypeWriter, kKnobNamePoints, dpi);
     font.setFixedPitch(true);
     return font;
 }
@@ -81,7 +79,7 @@ QRect knobTableTitleRect(int block, int dpiX, int dpiY)
 {
     const int top = block * kBlockHeight + kMarginTop + kTitleInsetY;
     return { tenthsToDots(kMarginLeft + kTitleInsetX, dpiX), tenthsToDots(top, dpiY),
-             tenthsToDots(kTitleWidth, dpiX), tenthsToDots(kTitleHeight, dpiY) };
+        tenthsToDots(kTitleWidth, dpiX), tenthsToDots(kTitleHeight, dpiY) };
 }
 
 QRect knobTableBoxRect(int block, int knob, int dpiX, int dpiY)
@@ -89,13 +87,14 @@ QRect knobTableBoxRect(int block, int knob, int dpiX, int dpiY)
     const int row = knob / 8;
     const int column = knob % 8;
     const int left = kMarginLeft + kBoxInsetX + column * (kBoxWidth + kBoxGapX);
-    const int top = block * kBlockHeight + kMarginTop + kRowsOffsetY + row * (kBoxHeight + kBoxGapY);
+    const int top
+        = block * kBlockHeight + kMarginTop + kRowsOffsetY + row * (kBoxHeight + kBoxGapY);
     return { tenthsToDots(left, dpiX), tenthsToDots(top, dpiY), tenthsToDots(kBoxWidth, dpiX),
-             tenthsToDots(kBoxHeight, dpiY) };
+        tenthsToDots(kBoxHeight, dpiY) };
 }
 
-void drawKnobTable(QPainter& painter, const PresetBank& bank, int firstPreset, int presetCount,
-                   int dpiX, int dpiY)
+void drawKnobTable(
+    QPainter& painter, const PresetBank& bank, int firstPreset, int presetCount, int dpiX, int dpiY)
 {
     painter.save();
     const QFont titleFont = knobTableTitleFont(dpiY);
@@ -106,7 +105,8 @@ void drawKnobTable(QPainter& painter, const PresetBank& bank, int firstPreset, i
     painter.setPen(framePen);
     painter.setBrush(Qt::NoBrush);
 
-    for (int block = 0; block < presetCount; ++block) {
+    for (int block = 0; block < presetCount; ++block)
+    {
         const int presetIndex = knobTableBlockPreset(firstPreset, block);
         const Preset& preset = bank.presets[static_cast<std::size_t>(presetIndex)];
 
@@ -116,12 +116,13 @@ void drawKnobTable(QPainter& painter, const PresetBank& bank, int firstPreset, i
         drawClippedText(painter, title, knobTableTitle(preset, presetIndex));
 
         painter.setFont(nameFont);
-        for (int knob = 0; knob < kKnobCount; ++knob) {
+        for (int knob = 0; knob < kKnobCount; ++knob)
+        {
             const QRect box = knobTableBoxRect(block, knob, dpiX, dpiY);
             painter.fillRect(box, Qt::white);
-            drawClippedText(
-                painter, box,
-                QString::fromStdString(cp1252ToUtf8(preset.knobName[static_cast<std::size_t>(knob)])));
+            drawClippedText(painter, box,
+                QString::fromStdString(
+                    cp1252ToUtf8(preset.knobName[static_cast<std::size_t>(knob)])));
             // QPainter outlines one pixel beyond the rectangle; keep the frame inside the box.
             painter.drawRect(box.adjusted(0, 0, -1, -1));
         }

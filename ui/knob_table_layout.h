@@ -9,11 +9,13 @@
 
 class QPainter;
 
-namespace kestrow {
+namespace kestrow
+{
 
 /// Physical layout of the printed and displayed knob table, in tenths of a
 /// millimetre, so that a print matches the device's knob rows.
-namespace knob_table {
+namespace knob_table
+{
     constexpr int kMarginLeft = 2;
     constexpr int kBoxInsetX = 1;
     constexpr int kBoxGapX = 3;
@@ -41,10 +43,7 @@ namespace knob_table {
 
 /// Tenths of a millimetre to device pixels: product first, then the division,
 /// truncated toward zero (so every length converts the same way on any device).
-constexpr int tenthsToDots(int tenths, int dpi)
-{
-    return tenths * dpi / 254;
-}
+constexpr int tenthsToDots(int tenths, int dpi) { return tenths * dpi / 254; }
 
 /// Pixel height of a font of the given point size at dpi, rounded to nearest.
 int pointsToPixels(int points, int dpi);
@@ -75,6 +74,6 @@ QRect knobTableBoxRect(int block, int knob, int dpiX, int dpiY);
 /// at the painter's origin. Only the boxes are painted; the background is left
 /// to the caller, so paper stays white and the screen can use its own colour.
 void drawKnobTable(QPainter& painter, const PresetBank& bank, int firstPreset, int presetCount,
-                   int dpiX, int dpiY);
+    int dpiX, int dpiY);
 
 } // namespace kestrow

@@ -18,12 +18,14 @@
 
 using namespace kestrow;
 
-namespace {
+namespace
+{
 
 PresetBank namedBank()
 {
     PresetBank bank;
-    for (int p = 0; p < kPresetCount; ++p) {
+    for (int p = 0; p < kPresetCount; ++p)
+    {
         auto& preset = bank.presets[static_cast<std::size_t>(p)];
         preset.name = "Preset " + std::to_string(p + 1);
         for (int k = 0; k < kKnobCount; ++k)
@@ -50,15 +52,12 @@ QImage shownSurface(const QWidget& form, const PresetBank& bank, int firstPreset
     return image;
 }
 
-bool isDark(QRgb pixel)
-{
-    return qGray(pixel) < 128;
-}
+bool isDark(QRgb pixel) { return qGray(pixel) < 128; }
 
 void sendWheel(QWidget& widget, int deltaY)
 {
     QWheelEvent event(QPointF(10, 10), widget.mapToGlobal(QPointF(10, 10)), QPoint(),
-                      QPoint(0, deltaY), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QPoint(0, deltaY), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(&widget, &event);
 }
 
@@ -67,8 +66,10 @@ std::pair<int, int> darkExtent(const QImage& image, int y)
 {
     int first = -1;
     int last = -1;
-    for (int x = 0; x < image.width(); ++x) {
-        if (isDark(image.pixel(x, y))) {
+    for (int x = 0; x < image.width(); ++x)
+    {
+        if (isDark(image.pixel(x, y)))
+        {
             if (first < 0)
                 first = x;
             last = x;
@@ -79,7 +80,8 @@ std::pair<int, int> darkExtent(const QImage& image, int y)
 
 } // namespace
 
-class KnobTableTest : public QObject {
+class KnobTableTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -260,12 +262,14 @@ void KnobTableTest::namesAreClippedAtTheBoxEdge()
     QVERIFY(next.left() - box.right() > 2);
 
     int inkInBox = 0;
-    for (int y = box.top() + 1; y < box.bottom(); ++y) {
+    for (int y = box.top() + 1; y < box.bottom(); ++y)
+    {
         for (int x = box.left() + 1; x < box.right(); ++x)
             inkInBox += isDark(image.pixel(x, y)) ? 1 : 0;
         // Nothing between this box and the next.
         for (int x = box.right() + 1; x < next.left(); ++x)
-            QVERIFY2(!isDark(image.pixel(x, y)), qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+            QVERIFY2(!isDark(image.pixel(x, y)),
+                qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
         // The next box is empty inside.
         QVERIFY(!isDark(image.pixel(next.left() + next.width() / 2, y)));
     }
@@ -298,14 +302,16 @@ void KnobTableTest::printsToPdfAtPhysicalSize()
 
     TDescriptionForm form;
     int setups = 0;
-    form.setPrinterSetup([&](QPrinter& printer) {
-        ++setups;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        printer.setResolution(600);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        return true;
-    });
+    form.setPrinterSetup(
+        [&](QPrinter& printer)
+        {
+            ++setups;
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            printer.setResolution(600);
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            return true;
+        });
     QVERIFY(form.printKnobTable(bank, 124, 8));
     QCOMPARE(setups, 1);
     // The page is landscape unless the user turns it: the table is 238.7 mm wide.
@@ -316,8 +322,9 @@ void KnobTableTest::printsToPdfAtPhysicalSize()
 
     const int renderDpi = 150;
     QProcess render;
-    render.start(pdftoppm, { QStringLiteral("-r"), QString::number(renderDpi), QStringLiteral("-png"),
-                             QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("page")) });
+    render.start(pdftoppm,
+        { QStringLiteral("-r"), QString::number(renderDpi), QStringLiteral("-png"),
+            QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("page")) });
     QVERIFY(render.waitForFinished(60000));
     QCOMPARE(render.exitCode(), 0);
     const QImage page(dir.filePath(QStringLiteral("page.png")));
@@ -330,7 +337,8 @@ void KnobTableTest::printsToPdfAtPhysicalSize()
     // whose dark run spans most of the page width.
     const double pixelsPerMm = renderDpi / 25.4;
     int frameRow = -1;
-    for (int y = 0; y < page.height() && frameRow < 0; ++y) {
+    for (int y = 0; y < page.height() && frameRow < 0; ++y)
+    {
         const auto [first, last] = darkExtent(page, y);
         if (first >= 0 && last - first > 200 * pixelsPerMm)
             frameRow = y;
@@ -346,7 +354,8 @@ void KnobTableTest::printsToPdfAtPhysicalSize()
     // The next block's upper box row is 23.4 mm further down.
     int nextRow = -1;
     const int searchFrom = frameRow + static_cast<int>(20 * pixelsPerMm);
-    for (int y = searchFrom; y < page.height() && nextRow < 0; ++y) {
+    for (int y = searchFrom; y < page.height() && nextRow < 0; ++y)
+    {
         const auto [first, last] = darkExtent(page, y);
         if (first >= 0 && last - first > 200 * pixelsPerMm)
             nextRow = y;
@@ -362,11 +371,13 @@ void KnobTableTest::cancelledSetupPrintsNothing()
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("cancelled.pdf"));
     TDescriptionForm form;
-    form.setPrinterSetup([&](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return false;
-    });
+    form.setPrinterSetup(
+        [&](QPrinter& printer)
+        {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return false;
+        });
     QVERIFY(!form.printKnobTable(namedBank(), 0, 4));
     QVERIFY(!QFile::exists(pdf));
 }

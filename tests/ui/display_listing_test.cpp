@@ -19,12 +19,10 @@
 
 using namespace kestrow;
 
-namespace {
-
-QStringList shownLines(const TDisplayForm& form)
+namespace
 {
-    return form.text().split(QLatin1Char('\n'));
-}
+
+QStringList shownLines(const TDisplayForm& form) { return form.text().split(QLatin1Char('\n')); }
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -35,7 +33,8 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-class ListingTest : public QObject {
+class ListingTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -86,14 +85,15 @@ void ListingTest::namesAreCutAt24AndConverted()
     QVERIFY(form.isVisible());
     QStringList lines = shownLines(form);
     // Knob 1 named Cutoff beside knob 9 without a name.
-    QCOMPARE(lines.at(2), QStringLiteral("  1  Cutoff") + QString(18, QLatin1Char(' '))
-                 + QStringLiteral("    |    9  ") + QString(24, QLatin1Char(' '))
-                 + QStringLiteral("    |"));
+    QCOMPARE(lines.at(2),
+        QStringLiteral("  1  Cutoff") + QString(18, QLatin1Char(' '))
+            + QStringLiteral("    |    9  ") + QString(24, QLatin1Char(' '))
+            + QStringLiteral("    |"));
     QVERIFY(lines.at(3).startsWith(QStringLiteral("  2  ABCDEFGHIJKLMNOPQRSTUVWX    |")));
     // Windows-1252 bytes reach the screen as the characters they stand for,
     // and the padding counts characters, not UTF-8 bytes.
-    QVERIFY(lines.at(4).startsWith(QStringLiteral("  3  Caf\u00e9 cr\u00e8me") + QString(14, QLatin1Char(' '))
-                                   + QStringLiteral("    |")));
+    QVERIFY(lines.at(4).startsWith(QStringLiteral("  3  Caf\u00e9 cr\u00e8me")
+        + QString(14, QLatin1Char(' ')) + QStringLiteral("    |")));
 
     form.clear();
     form.showPresetParameters(catalogue, bank, 0);
@@ -213,7 +213,7 @@ void ListingTest::helpFileFoundInTheInstalledDataDirectory()
     writeFile(data + QStringLiteral("INFO.TXT"), "installed help");
     const QString found = TInfoForm::locateInfoFile(program);
     QCOMPARE(QFileInfo(found).canonicalFilePath(),
-             QFileInfo(data + QStringLiteral("INFO.TXT")).canonicalFilePath());
+        QFileInfo(data + QStringLiteral("INFO.TXT")).canonicalFilePath());
     TInfoForm form;
     form.showInfo(found);
     QCOMPARE(form.text(), QStringLiteral("installed help"));
