@@ -34,13 +34,13 @@ struct InitValueStore {
 /// What the main window does for the editing widgets. Every hook may be left
 /// empty; the widgets then skip that step.
 struct EditorHooks {
-    /// Rewrites heading, description box and tree item of preset 0..127 (the part of refreshKnobTable outside the table).
+    /// Rewrites heading, description box and tree item of preset 0..127 (refreshKnobTable's rest).
     std::function<void(int presetIndex)> refreshPresetView;
-    /// Selects preset 0..127 in the preset tree, running the selection-change steps; must not take the keyboard focus.
+    /// Selects preset 0..127 in the tree with the selection-change steps; keeps the keyboard focus.
     std::function<void(int presetIndex)> selectPreset;
-    /// Enables the four preset paste commands (Edit menu and tree popup) after a Ctrl+C on cell (0, 0).
+    /// Enables the four preset paste commands after a Ctrl+C on the table's cell (0, 0).
     std::function<void()> enablePresetPaste;
-    /// Asks the device for the selected preset's initial values ("get Init Values from zembraDial").
+    /// Asks the device for the selected preset's initial values ("get Init Values from ...").
     std::function<void()> requestInitValues;
     /// Sends the selected preset's initial values at once ("send Init Values to zembraDial").
     std::function<void()> sendInitValues;

@@ -68,8 +68,7 @@ int knobHitTest(DeviceVariant variant, int x, int y)
     case DeviceVariant::zembraDial:
         return gridHit(kDialRows, kDialColumns, x, y);
     case DeviceVariant::zembraFader:
-        return inside(kFaderRow, y) ? gridHit(std::array<Band, 1> { kFaderRow }, kFaderColumns, x, y)
-                                    : kNoKnob;
+        return gridHit(std::array<Band, 1> { kFaderRow }, kFaderColumns, x, y);
     }
     return kNoKnob;
 }

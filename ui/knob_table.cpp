@@ -39,7 +39,8 @@ public:
     {
         const CellPos cell { index.column(), index.row() };
         const bool highlighted = m_table.hasFocus() && m_table.controller().currentCell() == cell;
-        const CellLook look = knobCellLook(m_table.editorState(), cell, highlighted, m_table.palette());
+        const CellLook look
+            = knobCellLook(m_table.editorState(), cell, highlighted, m_table.palette());
         painter->save();
         painter->fillRect(option.rect, look.background);
         if (look.showsText) {
@@ -60,9 +61,10 @@ public:
         editor->setFrame(false);
         const int knob = index.row() - 1;
         KnobTable* table = &m_table;
-        QObject::connect(editor, &QLineEdit::textEdited, editor, [table, knob](const QString& text) {
-            table->controller().setKnobName(knob, text);
-        });
+        QObject::connect(editor, &QLineEdit::textEdited, editor,
+                         [table, knob](const QString& text) {
+                             table->controller().setKnobName(knob, text);
+                         });
         return editor;
     }
 
@@ -81,7 +83,8 @@ private:
 
 } // namespace
 
-CellLook knobCellLook(const EditorState& state, CellPos cell, bool highlighted, const QPalette& palette)
+CellLook knobCellLook(const EditorState& state, CellPos cell, bool highlighted,
+                      const QPalette& palette)
 {
     if (cell.row == 0 || cell.column == 0)
         return { palette.color(QPalette::Button), palette.color(QPalette::ButtonText), true };
@@ -92,9 +95,9 @@ CellLook knobCellLook(const EditorState& state, CellPos cell, bool highlighted, 
     const QColor background = highlighted ? palette.color(QPalette::Highlight) : QColor(Qt::white);
     if (!eventFitsVariant(state.variant, eventType))
         return { background, QColor(255, 0, 0), true };
-    return { background,
-             highlighted ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::WindowText),
-             true };
+    const QColor text
+        = palette.color(highlighted ? QPalette::HighlightedText : QPalette::WindowText);
+    return { background, text, true };
 }
 
 void execKnobDrag(QWidget* source, const EditorState& state, bool fromPicture)
@@ -159,7 +162,8 @@ KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
             setItem(r, c, item);
         }
     }
-    setMinimumSize(width + 2 * frameWidth() + 1, (kKnobCount + 1) * kRowHeight + 2 * frameWidth() + 1);
+    const int frame = 2 * frameWidth() + 1;
+    setMinimumSize(width + frame, (kKnobCount + 1) * kRowHeight + frame);
 
     m_controller.onCurrentCellChanged = [this](CellPos cell) {
         setCurrentCell(cell.row, cell.column);

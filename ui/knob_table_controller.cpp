@@ -117,7 +117,8 @@ void KnobTableController::actAsRightButton(CellPos cell, QPoint popupPos, bool b
 
     switch (cell.column) {
     case 1:
-        if (cell.row == 0 && m_host.popupMenu({ { QStringLiteral("Init Description") } }, popupPos) == 0)
+        if (cell.row == 0
+            && m_host.popupMenu({ { QStringLiteral("Init Description") } }, popupPos) == 0)
             initDescription();
         break;
     case 2:

@@ -132,8 +132,8 @@ void TPictureForm::drawKnob(QPainter& painter, int knob, const QRect& area, bool
                      centre + QPointF(std::cos(angle) * 11, -std::sin(angle) * 11));
     painter.setFont(pixelFont(10, true));
     painter.setPen(highlighted ? QColor(255, 120, 120) : QColor(230, 230, 230));
-    painter.drawText(QRect(area.left(), area.top() + 31, area.width(), area.bottom() - area.top() - 30),
-                     Qt::AlignHCenter | Qt::AlignBottom, QString::number(knob));
+    const QRect label(area.left(), area.top() + 31, area.width(), area.bottom() - area.top() - 30);
+    painter.drawText(label, Qt::AlignHCenter | Qt::AlignBottom, QString::number(knob));
 }
 
 TzembraFaderPictureForm::TzembraFaderPictureForm()
@@ -201,7 +201,8 @@ void TzembraDialPictureForm::drawBody(QPainter& painter) const
         painter.drawEllipse(centre, 4, 4);
         painter.setPen(QColor(225, 225, 225));
         painter.setFont(pixelFont(8, true));
-        painter.drawText(QRectF(centre.x() - 6, 27, 12, 10), Qt::AlignCenter, QString::number(lamp + 1));
+        painter.drawText(QRectF(centre.x() - 6, 27, 12, 10), Qt::AlignCenter,
+                         QString::number(lamp + 1));
     }
     painter.setPen(QColor(240, 240, 240));
     painter.setFont(pixelFont(17, true, true));
@@ -220,7 +221,8 @@ void TzembraDialPictureForm::drawKnob(QPainter& painter, int knob, const QRect& 
     for (int i = 0; i < 15; ++i) {
         const double angle = (240.0 - i * 21.4) * M_PI / 180.0;
         painter.setBrush(i <= lit ? QColor(255, 170, 40) : QColor(90, 70, 40));
-        painter.drawEllipse(centre + QPointF(std::cos(angle) * 16, -std::sin(angle) * 16), 1.3, 1.3);
+        const QPointF dot(std::cos(angle) * 16, -std::sin(angle) * 16);
+        painter.drawEllipse(centre + dot, 1.3, 1.3);
     }
     drawCap(painter, centre, 12, highlighted);
     // Grip ridges instead of a pointer: the dial has no end stop.

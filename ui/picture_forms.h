@@ -32,7 +32,8 @@ protected:
     /// Draws all 17 slots; called by the final class's constructor.
     void build();
     virtual void drawBody(QPainter& painter) const = 0;
-    virtual void drawKnob(QPainter& painter, int knob, const QRect& area, bool highlighted) const = 0;
+    virtual void drawKnob(QPainter& painter, int knob, const QRect& area,
+                          bool highlighted) const = 0;
 
 private:
     DeviceVariant m_variant;

@@ -60,7 +60,8 @@ private slots:
         QCOMPARE(rig.cellText(3, 1), QStringLiteral("No-Event"));
         QCOMPARE(rig.viewRefreshes, 1);
         for (int c = 0; c < 6; ++c)
-            QCOMPARE(rig.table->columnWidth(c), KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);
+            QCOMPARE(rig.table->columnWidth(c),
+                     KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);
         QCOMPARE(rig.table->rowHeight(7), 18);
     }
 
@@ -586,7 +587,8 @@ private slots:
         if (!dir.isEmpty())
             drawn.save(QString::fromLocal8Bit(dir) + QStringLiteral("/knob_table.png"));
         const QImage image = drawn.toImage();
-        const QRect cell = fader.table->cellRect({ 3, 3 }).translated(fader.table->viewport()->pos());
+        const QRect cell
+            = fader.table->cellRect({ 3, 3 }).translated(fader.table->viewport()->pos());
         bool red = false;
         for (int x = cell.left(); x <= cell.right() && !red; ++x) {
             for (int y = cell.top(); y <= cell.bottom() && !red; ++y)

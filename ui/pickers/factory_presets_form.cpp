@@ -19,7 +19,8 @@ QString TFactoryPresetsForm::cellText(int value) const
 
 bool TFactoryPresetsForm::greyed(int value) const
 {
-    return !fitsVariant(m_state.bank.factoryPresets[static_cast<std::size_t>(value)], m_state.variant);
+    const Preset& preset = m_state.bank.factoryPresets[static_cast<std::size_t>(value)];
+    return !fitsVariant(preset, m_state.variant);
 }
 
 void TFactoryPresetsForm::paintCell(QPainter& painter, int value, const QRect& rect) const

@@ -219,7 +219,8 @@ PickerGrid::PickerGrid(GridPicker& picker)
     , m_picker(picker)
 {
     const GridPicker::Layout& layout = picker.layout();
-    setFixedSize(layout.columns * (layout.cellWidth + 1) + 1, layout.rows * (layout.cellHeight + 1) + 1);
+    setFixedSize(layout.columns * (layout.cellWidth + 1) + 1,
+                 layout.rows * (layout.cellHeight + 1) + 1);
     setMouseTracking(true);
     // Small enough that underscores stay inside the 13-pixel rows.
     QFont cellFont(QStringLiteral("Liberation Sans"));

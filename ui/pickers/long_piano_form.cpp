@@ -56,7 +56,8 @@ int TLongPianoForm::noteAt(int x, int y)
         const int note = octave * 12 + semitone;
         if (note > kHighestNote)
             break;
-        const Span span = y > kUpperBottom ? kLower[static_cast<std::size_t>(semitone)] : upperSpan(note);
+        const Span span
+            = y > kUpperBottom ? kLower[static_cast<std::size_t>(semitone)] : upperSpan(note);
         if (span.first >= 0 && p >= span.first && p <= span.last)
             return note;
     }
@@ -193,7 +194,8 @@ void PianoKeys::paintEvent(QPaintEvent*)
             if (black) {
                 painter.setPen(QPen(QColor(90, 90, 90), 1));
                 painter.setBrush(Qt::NoBrush);
-                painter.drawRect(TLongPianoForm::keyShape(note).boundingRect().adjusted(0, 0, -1, -1));
+                const QRectF bounds = TLongPianoForm::keyShape(note).boundingRect();
+                painter.drawRect(bounds.adjusted(0, 0, -1, -1));
             }
         }
     }

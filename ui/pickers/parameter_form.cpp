@@ -40,7 +40,8 @@ void TParameter1Form::assign(int value)
 
 QString TParameter1Form::moveCaption(int value) const
 {
-    return QStringLiteral("%1  (0x%2)    %3").arg(QString::number(value), hexByte(value), cellText(value));
+    return QStringLiteral("%1  (0x%2)    %3")
+        .arg(QString::number(value), hexByte(value), cellText(value));
 }
 
 } // namespace kestrow
