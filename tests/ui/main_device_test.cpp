@@ -49,9 +49,13 @@ private slots:
             }
             const Preset sent = preset;
             form.selectPreset(20);
+            QStringList captions;
+            connect(&form, &QWidget::windowTitleChanged, this,
+                    [&](const QString& title) { captions << title; });
             form.SendButtonClick();
             QTRY_VERIFY_WITH_TIMEOUT(!form.timer(ProtocolTimer::Timer1)->isActive(), 3000);
             QCOMPARE(form.windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA CONTROL"));
+            QVERIFY(captions.contains(QStringLiteral("Sending Preset:21")));
 
             // Forget the knob data here, then ask the device for it.
             for (int k = 0; k < kKnobCount; ++k) {

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -110,6 +111,41 @@ private slots:
         QCOMPARE(item(11), QStringLiteral("12: ") + stored);
         QCOMPARE(form().headingLabel()->text(), QStringLiteral("12: ") + stored);
         QCOMPARE(bank().presets[11].name.size(), static_cast<std::size_t>(stored.size()));
+    }
+
+    void renamingThroughTheTreeEditor()
+    {
+        form().show();
+        QListWidget* tree = form().presetTree();
+        form().selectPreset(11);
+        tree->editItem(tree->item(11));
+        auto* editor = tree->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor != nullptr);
+        QCOMPARE(editor->text(), QStringLiteral("12: P11"));
+        editor->setText(QStringLiteral("12: Brass Section"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(bank().presets[11].name, std::string("Brass Section")); // committed queued
+        QCOMPARE(item(11), QStringLiteral("12: Brass Section"));
+        QCOMPARE(form().headingLabel()->text(), QStringLiteral("12: Brass Section"));
+    }
+
+    void mouseDownSelectsAndFixesTheOperation()
+    {
+        form().show();
+        QListWidget* tree = form().presetTree();
+        const QPoint third = tree->visualItemRect(tree->item(3)).center();
+        QTest::mousePress(tree->viewport(), Qt::RightButton,
+                          Qt::ShiftModifier | Qt::ControlModifier, third);
+        QCOMPARE(tree->currentRow(), 3);
+        QCOMPARE(bank().selectedPreset, 3);
+        QCOMPARE(form().editorState().dragOperation, DragOperation::none);
+        QCOMPARE(form().editorState().dragOrigin, 1);
+        QTest::mouseRelease(tree->viewport(), Qt::RightButton, {}, third);
+        const QPoint fifth = tree->visualItemRect(tree->item(5)).center();
+        QTest::mousePress(tree->viewport(), Qt::LeftButton, Qt::ShiftModifier, fifth);
+        QCOMPARE(tree->currentRow(), 5);
+        QCOMPARE(form().editorState().dragOperation, DragOperation::swap);
+        QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, fifth);
     }
 
     void renamingWithEnter()
