@@ -199,8 +199,11 @@ void PresetTree::mousePressEvent(QMouseEvent* event)
     const bool wasSelected = m_sourceRow >= 0 && currentRow() == m_sourceRow;
     if (m_sourceRow >= 0 && !wasSelected)
         setCurrentRow(m_sourceRow);
-    if (event->button() == Qt::LeftButton && wasSelected)
-        QListWidget::mousePressEvent(event); // a click on the selected item may start an edit
+    // Only a click on the item already selected may start an in-place edit;
+    // the view sees no other press, so its release cannot start one either.
+    m_viewHasPress = event->button() == Qt::LeftButton && wasSelected;
+    if (m_viewHasPress)
+        QListWidget::mousePressEvent(event);
     else
         event->accept();
     setFocus(Qt::MouseFocusReason);
@@ -214,12 +217,23 @@ void PresetTree::mouseMoveEvent(QMouseEvent* event)
         && (event->position().toPoint() - m_pressPos).manhattanLength()
             >= QApplication::startDragDistance()) {
         m_pressed = false;
+        m_viewHasPress = false;
         startPresetDrag();
         return;
     }
     if (!(event->buttons() & Qt::LeftButton))
         m_pressed = false;
     event->accept();
+}
+
+void PresetTree::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_pressed = false;
+    if (m_viewHasPress)
+        QListWidget::mouseReleaseEvent(event);
+    else
+        event->accept();
+    m_viewHasPress = false;
 }
 
 void PresetTree::startPresetDrag()

@@ -101,6 +101,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -115,6 +116,7 @@ private:
     int m_sourceRow = -1;
     QPoint m_pressPos;
     bool m_pressed = false;
+    bool m_viewHasPress = false; ///< the list view saw the press (edit on release)
     QCursor m_cursors[3];
     bool m_haveCursors = false;
 };

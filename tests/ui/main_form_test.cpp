@@ -7,6 +7,7 @@
 #include "switch_display.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -146,6 +147,19 @@ private slots:
         QCOMPARE(tree->currentRow(), 5);
         QCOMPARE(form().editorState().dragOperation, DragOperation::swap);
         QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, fifth);
+        // A second click on the selected item edits it ...
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, fifth);
+        QTRY_VERIFY(tree->viewport()->findChild<QLineEdit*>() != nullptr);
+        QTest::keyClick(tree->viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
+        QTRY_COMPARE(tree->viewport()->findChild<QLineEdit*>(), nullptr);
+        // ... but a single click on an item that is not selected never does,
+        // even on the item edited before.
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, third);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, fifth);
+        QCOMPARE(tree->currentRow(), 5);
+        QTest::qWait(QApplication::doubleClickInterval() + 200);
+        QCOMPARE(tree->viewport()->findChild<QLineEdit*>(), nullptr);
+        QCOMPARE(bank().presets[5].name, std::string("P5"));
     }
 
     void renamingWithEnter()
