@@ -109,7 +109,7 @@ for program in "${programs[@]}"; do
             > "$work/editor.out" 2>&1 &
         editor_pid=$!
         loaded=""
-        for _ in $(seq 1 100); do
+        for _ in $(seq 1 300); do
             if ! kill -0 "$editor_pid" 2>/dev/null; then break; fi
             init=$(grep -hs "calling init: .*/libmididrv.so$" "$work"/ld.* | head -n 1 | sed 's/.*calling init: //' || true)
             if [ -n "$init" ]; then
