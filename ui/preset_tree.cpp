@@ -142,9 +142,12 @@ void PresetItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->save();
     painter->fillRect(option.rect, background);
     painter->setPen(text);
-    painter->setFont(option.font);
+    QFont font = option.font;
+    // Hot tracking: the item under the pointer is underlined.
+    font.setUnderline(option.state.testFlag(QStyle::State_MouseOver));
+    painter->setFont(font);
     // Level is always 0, so the text starts at the row's left edge.
-    painter->drawText(option.rect.adjusted(0, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignVCenter,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
 }
@@ -167,6 +170,7 @@ PresetTree::PresetTree(QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::SelectedClicked);
     setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_Hover);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setUniformItemSizes(true);
