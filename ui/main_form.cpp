@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
@@ -299,10 +300,13 @@ void TMainForm::buildMenus()
     send->addSeparator();
     QMenu* single = send->addMenu(QStringLiteral("Send Single Preset"));
     dialOnly(single->menuAction());
-    item(single, QStringLiteral("Send All Data"), QKeySequence(Qt::Key_F3),
-         &TMainForm::SendAllData1Click);
-    item(single, QStringLiteral("Send Preset Data Only"), none, &TMainForm::SendPresetDataOnly1Click);
-    item(single, QStringLiteral("Send Init Values Only"), none, &TMainForm::SendInitValues1Click);
+    // Their F3 must not compete with the not-Dial item while the submenu is hidden.
+    dialOnly(item(single, QStringLiteral("Send All Data"), QKeySequence(Qt::Key_F3),
+                  &TMainForm::SendAllData1Click));
+    dialOnly(item(single, QStringLiteral("Send Preset Data Only"), none,
+                  &TMainForm::SendPresetDataOnly1Click));
+    dialOnly(item(single, QStringLiteral("Send Init Values Only"), none,
+                  &TMainForm::SendInitValues1Click));
     m_notDialOnly.push_back(item(send, QStringLiteral("Send Single Preset"),
                                  QKeySequence(Qt::Key_F3), &TMainForm::SendPreset1Click));
     dialOnly(send->addSeparator());
@@ -852,6 +856,14 @@ bool TMainForm::FormClose()
 {
     if (m_closed)
         return true;
+    // A signal may close the window while a dialog runs; that dialog goes first.
+    for (int i = 0; i < 8 && QApplication::activeModalWidget() != nullptr; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
     hide();
     if (m_files == nullptr)
         return true;

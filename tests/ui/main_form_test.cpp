@@ -374,6 +374,25 @@ private slots:
         QCOMPARE(tagOf(bank().presets[0]), 0);
     }
 
+    void f3SendsInEveryVariant()
+    {
+        form().show();
+        form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        m_run->config().chooseOutputEntry(0);
+        form().selectPreset(6);
+        QTest::keyClick(&form(), Qt::Key_F3);
+        QCOMPARE(form().protocol()->sendCount(), 68);
+        form().switchDeviceVariant(DeviceVariant::zembraDial);
+        form().selectPreset(7);
+        QTest::keyClick(&form(), Qt::Key_F3);
+        QCOMPARE(form().protocol()->sendCount(), 84); // init values and data
+        QCOMPARE(form().protocol()->sendBuffer()[7].data1, std::uint8_t { 7 });
+        QTest::keyClick(&form(), Qt::Key_F2);
+        QCOMPARE(form().protocol()->sendCount(), 4 * 84);
+        QVERIFY(m_run->warnings.isEmpty());
+    }
+
     void presetClipboard()
     {
         QVERIFY(!form().pasteEnabled());
