@@ -688,6 +688,7 @@ void TMainForm::applyDeviceVariant(DeviceVariant variant)
     }
     if (m_files != nullptr)
         m_files->variant = variant;
+    showPresetInPicture(m_state->hoverKnob); // the new variant's picture set
 }
 
 void TMainForm::switchDeviceVariant(DeviceVariant variant)

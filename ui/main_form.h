@@ -225,7 +225,6 @@ private:
     bool m_closed = false;
     bool m_factoryLoaded = false;
     bool m_refreshing = false;
-    int m_shownPreset = -1; ///< preset whose selection steps ran last
 
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;
