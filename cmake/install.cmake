@@ -3,33 +3,43 @@
 # Included from the root after every layer, so the targets exist; a program
 # that is not built yet is simply skipped.
 #
-#   bin/kestrow-editor, bin/kestrow-cli, bin/zembra-sim
-#   lib/kestrow-editor/libmididrv.so     private to the programs
+#   libexec/kestrow-editor/kestrow-editor, kestrow-cli, libmididrv.so
+#   bin/kestrow-editor, bin/kestrow-cli  symbolic links to the above
+#   bin/zembra-sim                       (needs no driver)
 #   share/kestrow-editor/                data files (installed by data/)
 #   share/applications, share/icons/hicolor, share/metainfo
+#
+# The programs and the driver stay side by side as in the build tree: the
+# toolkit and kestrow-cli look for libmididrv.so beside the program's real
+# path, which the links in bin/ lead to. ui/display_sources.cmake derives the
+# data directory relative to KESTROW_INSTALL_PROGRAMDIR; keep the two in step.
 
 set(KESTROW_APP_ID org.kestrow.KestrowEditor)
-set(KESTROW_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/kestrow-editor)
-
-# The toolkit opens libmididrv.so beside the program first, then through the
-# normal library search, which honours the program's RUNPATH. A relative
-# RUNPATH keeps the install relocatable to any prefix.
-file(RELATIVE_PATH _kestrow_lib_from_bin
-    /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${KESTROW_PRIVATE_LIBDIR})
+set(KESTROW_INSTALL_PROGRAMDIR ${CMAKE_INSTALL_LIBEXECDIR}/kestrow-editor)
 
 set(KESTROW_INSTALLED_PROGRAMS)
-foreach(program kestrow-editor kestrow-cli zembra-sim)
+foreach(program kestrow-editor kestrow-cli)
     if(TARGET ${program})
-        set_property(TARGET ${program} APPEND PROPERTY
-            INSTALL_RPATH "$ORIGIN/${_kestrow_lib_from_bin}")
-        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+        install(TARGETS ${program} RUNTIME DESTINATION ${KESTROW_INSTALL_PROGRAMDIR})
+        file(RELATIVE_PATH _kestrow_link
+            /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${KESTROW_INSTALL_PROGRAMDIR}/${program})
+        # CMAKE_INSTALL_PREFIX here is the one given at install time (--prefix).
+        install(CODE "
+            set(_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+            file(MAKE_DIRECTORY \"\${_bin}\")
+            message(STATUS \"Installing: \${_bin}/${program} -> ${_kestrow_link}\")
+            file(CREATE_LINK \"${_kestrow_link}\" \"\${_bin}/${program}\" SYMBOLIC)")
         list(APPEND KESTROW_INSTALLED_PROGRAMS ${program})
     endif()
 endforeach()
+if(TARGET zembra-sim)
+    install(TARGETS zembra-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    list(APPEND KESTROW_INSTALLED_PROGRAMS zembra-sim)
+endif()
 
 set(KESTROW_INSTALLED_DRIVER OFF)
 if(TARGET mididrv)
-    install(TARGETS mididrv LIBRARY DESTINATION ${KESTROW_PRIVATE_LIBDIR} NAMELINK_SKIP)
+    install(TARGETS mididrv LIBRARY DESTINATION ${KESTROW_INSTALL_PROGRAMDIR} NAMELINK_SKIP)
     set(KESTROW_INSTALLED_DRIVER ON)
 endif()
 

@@ -10,7 +10,7 @@ const char* buildVersion();
 
 /// Where `cmake --install` puts the shipped data files (factory set,
 /// Info.txt), relative to the installed program's directory, e.g.
-/// "../share/kestrow-editor/". Relative, so an install under any prefix finds them.
+/// "../../share/kestrow-editor/". Relative, so an install under any prefix finds them.
 const char* dataDirectoryFromProgram();
 
 /// programDirectory (ending with '/') followed by dataDirectoryFromProgram();

@@ -3,14 +3,14 @@
 # the programs, the driver library they must really load, the data files and
 # a valid menu entry, icon and AppStream metainfo.
 #   display_install_test.sh <build dir> <programs,comma,separated> <driver ON|OFF>
-#                           <bindir> <libdir> <datadir>
+#                           <bindir> <programdir> <datadir>
 set -euo pipefail
 
 build=$1
 IFS=',' read -r -a programs <<< "$2"
 driver=$3
 bindir=$4
-libdir=$5
+programdir=$5
 datadir=$6
 app=org.kestrow.KestrowEditor
 
@@ -73,10 +73,15 @@ grep -q "^Exec=kestrow-editor$" "$prefix/$datadir/applications/$app.desktop" \
 for program in "${programs[@]}"; do
     [ -n "$program" ] || continue
     if [ -x "$prefix/$bindir/$program" ]; then pass "$bindir/$program"; else fail "missing $bindir/$program"; fi
+    # The programs that bind the driver are links to their copy beside it.
+    if [ -f "$prefix/$programdir/$program" ]; then
+        [ "$(realpath "$prefix/$bindir/$program")" = "$(realpath "$prefix/$programdir/$program")" ] \
+            || fail "$bindir/$program does not lead to $programdir/$program"
+    fi
 done
-driver_path="$prefix/$libdir/kestrow-editor/libmididrv.so"
+driver_path="$prefix/$programdir/libmididrv.so"
 if [ "$driver" = "ON" ]; then
-    if [ -f "$driver_path" ]; then pass "$libdir/kestrow-editor/libmididrv.so"; else fail "missing driver library"; fi
+    if [ -f "$driver_path" ]; then pass "$programdir/libmididrv.so"; else fail "missing driver library"; fi
     if find "$prefix" -name 'libmididrv_*' | grep -q .; then fail "a test build of the driver was installed"; fi
 fi
 
@@ -94,7 +99,30 @@ mkdir -p "$HOME"
 cd "$work"
 for program in "${programs[@]}"; do
     case "$program" in
-    kestrow-cli | zembra-sim)
+    kestrow-cli)
+        # Listing the installed factory set binds the installed driver for its
+        # file reader: one header per preset.
+        factory="$prefix/$datadir/kestrow-editor/FactoryPresets.MID"
+        if [ -f "$factory" ]; then
+            if "$prefix/$bindir/kestrow-cli" list "$factory" > "$work/cli.out" 2>&1; then
+                headers=$(grep -cE '^[0-9 ]{3}: ' "$work/cli.out" || true)
+                if [ "$headers" -eq 128 ]; then
+                    pass "kestrow-cli lists the installed factory set"
+                else
+                    fail "kestrow-cli listed $headers presets instead of 128"
+                fi
+            else
+                cat "$work/cli.out"
+                fail "kestrow-cli list of the installed factory set"
+            fi
+        fi
+        if "$prefix/$bindir/kestrow-cli" --help > "$work/cli-help.out" 2>&1; then
+            pass "kestrow-cli --help"
+        else
+            fail "kestrow-cli --help"
+        fi
+        ;;
+    zembra-sim)
         if "$prefix/$bindir/$program" --help > "$work/$program.out" 2>&1; then
             pass "$program --help"
         else
@@ -135,7 +163,7 @@ for program in "${programs[@]}"; do
         editor_pid=""
         if [ "$driver" = "ON" ]; then
             if [ -n "$loaded" ] && [ "$loaded" = "$(realpath "$driver_path")" ]; then
-                pass "editor loaded $libdir/kestrow-editor/libmididrv.so"
+                pass "editor loaded $programdir/libmididrv.so"
             else
                 fail "editor did not load the installed driver (loaded: ${loaded:-nothing})"
             fi

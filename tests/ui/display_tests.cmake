@@ -9,5 +9,5 @@ string(REPLACE ";" "," _kestrow_programs "${KESTROW_INSTALLED_PROGRAMS}")
 add_test(NAME display_install_test
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/display_install_test.sh
             ${CMAKE_BINARY_DIR} "${_kestrow_programs}" ${KESTROW_INSTALLED_DRIVER}
-            ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_LIBDIR} ${CMAKE_INSTALL_DATADIR})
+            ${CMAKE_INSTALL_BINDIR} ${KESTROW_INSTALL_PROGRAMDIR} ${CMAKE_INSTALL_DATADIR})
 set_tests_properties(display_install_test PROPERTIES TIMEOUT 300)
