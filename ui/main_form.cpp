@@ -22,6 +22,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -785,6 +786,8 @@ void TMainForm::FormShow()
         guarded([&] { settings = m_files->loadAutosaveSet(m_paths.autosaveDirectory); });
         if (settings)
             applySettings(*settings);
+        else
+            keepUnreadableAutosave();
     }
     for (int i = 0; i < kPresetCount; ++i)
         setItemText(i);
@@ -798,6 +801,26 @@ void TMainForm::FormShow()
     selectPreset(saved, true);
     m_tree->setCurrentItem(m_tree->item(saved));
     m_tree->scrollToItem(m_tree->item(saved), QAbstractItemView::PositionAtCenter);
+}
+
+void TMainForm::keepUnreadableAutosave()
+{
+    // The close path would replace an autosave dump that exists but cannot be
+    // read; it may hold the user's only copy, so it moves aside first.
+    const QString path = QString::fromStdString(m_paths.autosaveDirectory) + QStringLiteral("Config.MID");
+    if (m_files->lastReadError().empty() || !QFileInfo(path).isFile())
+        return;
+    const QString kept = path + QStringLiteral(".damaged");
+    QFile::remove(kept);
+    const bool moved = QFile::rename(path, kept);
+    showWarning(QStringLiteral("Kestrow Editor"),
+                QStringLiteral("The autosaved presets could not be read:\n%1\n\n%2")
+                    .arg(QString::fromStdString(m_files->lastReadError()),
+                         moved ? QStringLiteral("The file is kept as %1. The editor starts with "
+                                                "the factory presets.")
+                                     .arg(kept)
+                               : QStringLiteral("The file could not be moved aside and will be "
+                                                "replaced when the editor closes.")));
 }
 
 EditorSettings TMainForm::currentSettings() const

@@ -204,6 +204,7 @@ private:
     bool portsMissing(const PortCheck& check);
     bool guarded(const std::function<void()>& work);
     void afterLoad();
+    void keepUnreadableAutosave();
     QString askSavePath(const std::string& title, const std::string& defaultName);
     QString askLoadPath(const std::string& title);
     void reportSave(const QString& what, bool ok, const std::string& message);

@@ -219,6 +219,35 @@ private slots:
         QVERIFY(!run.main().isVisible());
     }
 
+    void unreadableAutosaveDumpIsKeptAside()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        QFile damaged(fileIn(dir, "Config.MID"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("MThd this is not a standard MIDI file");
+        damaged.close();
+        {
+            Session run(dir.path());
+            run.main().FormShow();
+            QCOMPARE(run.warnings.size(), 1);
+            QVERIFY(run.warnings[0].contains(QStringLiteral("Config.MID.damaged")));
+            QVERIFY(run.bank().presets == run.bank().factoryPresets);
+            run.main().close();
+        }
+        QFile kept(fileIn(dir, "Config.MID.damaged"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("MThd this is not a standard MIDI file"));
+        QVERIFY(QFileInfo(fileIn(dir, "Config.MID")).size() > 1000); // the new autosave
+
+        // The new autosave set reads without complaint and moves nothing.
+        QFile::remove(fileIn(dir, "Config.MID.damaged"));
+        Session next(dir.path());
+        next.main().FormShow();
+        QVERIFY(next.warnings.isEmpty());
+        QVERIFY(!QFile::exists(fileIn(dir, "Config.MID.damaged")));
+    }
+
     void dragKeyDefaultsComeFromTheDialog()
     {
         QTemporaryDir dir;
