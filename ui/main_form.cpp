@@ -4,13 +4,13 @@
 #include "config_form.h"
 #include "device_picture.h"
 #include "drag_cursors.h"
+#include "description_form.h"
+#include "display_form.h"
+#include "info_form.h"
 #include "knob_table.h"
 #include "pickers/factory_presets_form.h"
 #include "pickers/name_edit_form.h"
 #include "pickers/picker_set.h"
-#include "description_form.h"
-#include "display_form.h"
-#include "info_form.h"
 #include "preset_files.h"
 #include "program_directory.h"
 #include "switch_display.h"
@@ -24,7 +24,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -32,7 +31,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -986,6 +984,8 @@ void TMainForm::GetPreset1Click()
 QString TMainForm::askSavePath(const std::string& title, const std::string& defaultName)
 {
     const QString start = QString::fromStdString(dialogDirectory) + fromModel(defaultName);
+    if (askFileName)
+        return askFileName(fromModel(title), start, true);
     QFileDialog dialog(this, fromModel(title), start, QStringLiteral("Midi File (*.MID *.mid)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QString::fromLatin1(kDefaultExtension));
@@ -996,8 +996,10 @@ QString TMainForm::askSavePath(const std::string& title, const std::string& defa
 
 QString TMainForm::askLoadPath(const std::string& title)
 {
-    return QFileDialog::getOpenFileName(this, fromModel(title),
-                                        QString::fromStdString(dialogDirectory),
+    const QString start = QString::fromStdString(dialogDirectory);
+    if (askFileName)
+        return askFileName(fromModel(title), start, false);
+    return QFileDialog::getOpenFileName(this, fromModel(title), start,
                                         QStringLiteral("Midi Files (*.MID *.mid)"));
 }
 

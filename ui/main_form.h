@@ -102,6 +102,9 @@ public:
     /// Asks for a preset name (Enter in the tree): the edited text, or
     /// "escape" when cancelled. Defaults to the name edit box.
     std::function<QString(const QString&)> editName;
+    /// Asks for a file to save (save = true) or load: the path, or empty when
+    /// cancelled. Defaults to the file dialogs.
+    std::function<QString(const QString& title, const QString& start, bool save)> askFileName;
     /// Whether the factory set was usable at first show.
     bool factorySetLoaded() const { return m_factoryLoaded; }
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -246,6 +247,55 @@ private slots:
         next.main().FormShow();
         QVERIFY(next.warnings.isEmpty());
         QVERIFY(!QFile::exists(fileIn(dir, "Config.MID.damaged")));
+    }
+
+    void fileCommandsSaveAndLoadThroughTheDialogs()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        Session run(dir.path());
+        run.main().FormShow();
+        QStringList asked;
+        QString answer;
+        run.main().askFileName = [&](const QString& title, const QString& start, bool save) {
+            asked << title + QStringLiteral("|") + QFileInfo(start).fileName()
+                    + (save ? QStringLiteral("|save") : QStringLiteral("|load"));
+            return answer;
+        };
+        run.main().selectPreset(11);
+        run.bank().presets[11].description = "twelve";
+        const Preset twelve = run.bank().presets[11];
+
+        answer = dir.filePath(QStringLiteral("single.MID"));
+        run.main().SaveSinglePreset1Click();
+        QCOMPARE(asked.last(), QStringLiteral("Save Preset   12:") + QString::fromStdString(twelve.name)
+                                   + QStringLiteral("|12_") + QString::fromStdString(twelve.name)
+                                   + QStringLiteral(".MID|save"));
+        QVERIFY(QFile::exists(answer));
+
+        run.main().selectPreset(39);
+        run.main().Load1Click();
+        QCOMPARE(asked.last(), QStringLiteral("Load Preset 40||load"));
+        QCOMPARE(run.bank().presets[39].name, twelve.name);
+        QCOMPARE(run.bank().presets[39].description, std::string("twelve"));
+        QVERIFY(run.bank().presets[39].fixedParameter == twelve.fixedParameter);
+        QCOMPARE(run.main().presetTree()->item(39)->text(),
+                 QStringLiteral("40: ") + QString::fromStdString(twelve.name));
+        QCOMPARE(run.main().descriptionBox()->toPlainText(), QStringLiteral("twelve"));
+
+        // Cancelling changes nothing; a file that is not a dump is reported.
+        const auto before = run.bank().presets;
+        answer.clear();
+        run.main().Open1Click();
+        QVERIFY(run.bank().presets == before);
+        answer = dir.filePath(QStringLiteral("FactoryPresets.CFG"));
+        run.main().Open1Click();
+        QVERIFY(run.bank().presets == before);
+        QCOMPARE(run.warnings.size(), 1);
+        // The banks commands belong to the zembraDial.
+        const auto count = asked.size();
+        run.main().Save4Presets1Click();
+        QCOMPARE(asked.size(), count);
     }
 
     void dragKeyDefaultsComeFromTheDialog()
