@@ -119,6 +119,9 @@ int run(EditorApplication& app)
         mainForm.close();
     });
 
+    // Closing the main window ends the run even with other windows open.
+    QObject::connect(&mainForm, &TMainForm::runEnded, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     mainForm.show();
     const int result = app.exec();
     mainForm.setPresetFiles(nullptr);

@@ -872,6 +872,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     }
     m_closed = true;
     event->accept();
+    emit runEnded();
 }
 
 bool TMainForm::FormClose()

@@ -189,6 +189,11 @@ public:
     /// Whether the four paste items are enabled.
     bool pasteEnabled() const;
 
+signals:
+    /// The close path ran and the window closed: the run ends, whatever
+    /// secondary windows are still open.
+    void runEnded();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
