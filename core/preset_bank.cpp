@@ -39,10 +39,7 @@ bool fitsVariant(const Preset& preset, DeviceVariant variant)
     return true;
 }
 
-PresetBank::PresetBank()
-{
-    initBank();
-}
+PresetBank::PresetBank() { initBank(); }
 
 void PresetBank::initBank()
 {
@@ -127,15 +124,9 @@ void PresetBank::assignSelectedFieldNumbering()
     }
 }
 
-void PresetBank::copyPresetToClipboard(int preset)
-{
-    clipboardPreset = presets[preset];
-}
+void PresetBank::copyPresetToClipboard(int preset) { clipboardPreset = presets[preset]; }
 
-void PresetBank::pastePresetFromClipboard(int preset)
-{
-    presets[preset] = clipboardPreset;
-}
+void PresetBank::pastePresetFromClipboard(int preset) { presets[preset] = clipboardPreset; }
 
 void PresetBank::swapPresetWithClipboard(int preset)
 {

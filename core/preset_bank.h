@@ -7,7 +7,7 @@
 namespace kestrow {
 
 constexpr int kPresetCount = 128; ///< presets are indexed 0..127, shown 1..128
-constexpr int kKnobCount = 16;    ///< knobs are indexed 0..15, shown 1..16
+constexpr int kKnobCount = 16; ///< knobs are indexed 0..15, shown 1..16
 
 /// The device model the editor works for; stored as the "Device Type" setting.
 enum class DeviceVariant : std::int32_t {
