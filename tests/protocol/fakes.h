@@ -4,63 +4,77 @@
 #include "dump_frame.h"
 #include "sim/zembra_device.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace kestrow::testing {
 
-/// Ports in memory: records every message put; optionally hands it to an
-/// emulated device whose replies come back through `deliver`.
+using Bytes = std::vector<std::uint8_t>;
+
+/// F0 00 20 20 14 00 followed by `tail`.
+inline Bytes frameBytes(std::initializer_list<std::uint8_t> tail)
+{
+    Bytes bytes(dump::kHeader.begin(), dump::kHeader.end());
+    bytes.insert(bytes.end(), tail);
+    return bytes;
+}
+
+/// Preset data (20) whose 48 payload bytes count up from `first`, 7 bits wide.
+inline Bytes presetData(std::uint8_t preset, std::uint8_t first = 0x11)
+{
+    Bytes bytes = frameBytes({ 0x20, preset, 0 });
+    for (int i = 0; i < 48; ++i)
+        bytes.push_back(static_cast<std::uint8_t>((first + i) & 0x7F));
+    bytes.push_back(0xF7);
+    return bytes;
+}
+
+/// Init values (21) with every knob at `value`.
+inline Bytes initValues(std::uint8_t preset, std::uint8_t value)
+{
+    Bytes bytes = frameBytes({ 0x21, preset, 0 });
+    bytes.insert(bytes.end(), 16, value);
+    bytes.push_back(0xF7);
+    return bytes;
+}
+
+/// Ports in memory: records every message put; with an emulator attached,
+/// the device's replies come back through `deliver`.
 class FakeLink : public DeviceLink {
 public:
     bool outputIsOpen(int device) const override { return openOutputs.count(device) > 0; }
-    bool openOutput(int device) override
-    {
-        ++outputOpens;
-        if (failOpen)
-            return false;
-        openOutputs.insert({ device, true });
-        return true;
-    }
+    bool openOutput(int device) override { return !failOpen && (openOutputs.insert(device), true); }
     void put(int device, std::span<const MidiEvent> events) override
     {
         messages.emplace_back(events.begin(), events.end());
         devices.push_back(device);
-        if (emulator) {
-            std::vector<std::uint8_t> bytes;
-            for (const MidiEvent& e : events) {
-                if (e.status == 0xF0) {
-                    bytes.push_back(e.data1);
-                } else {
-                    bytes.push_back(e.status);
-                    bytes.push_back(e.data1);
-                    if ((e.status & 0xF0) != 0xC0 && (e.status & 0xF0) != 0xD0)
-                        bytes.push_back(e.data2);
-                }
-            }
-            for (const auto& reply : emulator->receive(bytes))
-                if (deliver)
-                    for (const MidiEvent& e : sysExEvents(reply))
-                        deliver(e);
+        Bytes bytes; // as the wire carries it
+        for (const MidiEvent& e : events) {
+            if (e.status != 0xF0)
+                bytes.push_back(e.status);
+            bytes.push_back(e.data1);
+            if (e.status != 0xF0 && (e.status & 0xE0) != 0xC0)
+                bytes.push_back(e.data2);
         }
+        if (emulator)
+            for (const auto& reply : emulator->receive(bytes))
+                for (const MidiEvent& e : sysExEvents(reply))
+                    deliver(e);
     }
     void closeInput() override { ++inputCloses; }
-    bool openInput(int device) override
-    {
-        openedInputs.push_back(device);
-        return true;
-    }
+    bool openInput(int device) override { return openedInputs.push_back(device), true; }
 
-    std::vector<std::uint8_t> bytesOf(std::size_t message) const
-    {
-        return sysExBytes(messages.at(message));
-    }
+    Bytes bytesOf(std::size_t message) const { return sysExBytes(messages.at(message)); }
 
-    std::map<int, bool> openOutputs;
+    std::set<int> openOutputs;
     bool failOpen = false;
-    int outputOpens = 0;
     int inputCloses = 0;
     std::vector<int> openedInputs;
     std::vector<std::vector<MidiEvent>> messages;
@@ -85,14 +99,106 @@ public:
     int settingsChanges = 0;
 };
 
-/// A protocol over fakes with two outputs and two inputs in the lists.
-struct ProtocolRig {
+/// Every preset on the device holds the numeric columns it has in `bank`.
+inline void expectDeviceHolds(const sim::ZembraDevice& device, const PresetBank& bank, bool withInit)
+{
+    auto same = [](const auto& a, const auto& b) { return std::equal(a.begin(), a.end(), b.begin()); };
+    for (int p = 0; p < kPresetCount; ++p) {
+        const Preset& sent = bank.presets[static_cast<std::size_t>(p)];
+        const sim::DevicePreset& held = device.preset(p);
+        ASSERT_TRUE(same(held.channel, sent.channel) && same(held.eventType, sent.eventType)
+            && same(held.fixedParameter, sent.fixedParameter) && (!withInit || same(held.initValue, sent.initValue)))
+            << "preset " << p;
+    }
+}
+
+/// A protocol over `Link` and a recording host. `tick` runs after every
+/// Timer1 tick and `waitFor` waits for a reply; both do nothing special for
+/// links that answer at once.
+template <class Link>
+struct Rig {
     PresetBank bank;
     DeviceSettingsModel settings;
-    FakeLink link;
+    Link link;
     FakeHost host;
     DeviceProtocol protocol { bank, settings, link, host };
+    std::function<void()> tick = [] { };
+    std::function<bool(const std::function<bool()>&)> waitFor = [](const auto& done) { return done(); };
 
+    template <class... Args>
+    explicit Rig(Args&&... args)
+        : link(std::forward<Args>(args)...)
+    {
+    }
+
+    /// Runs Timer1 until it switches itself off; returns the ticks taken.
+    int runTransfer(int limit = 1000)
+    {
+        int ticks = 0;
+        for (; protocol.timerEnabled(ProtocolTimer::Timer1) && ticks < limit; ++ticks) {
+            protocol.Timer1Timer();
+            tick();
+        }
+        return ticks;
+    }
+
+    /// Against a device at power-on state: sends a random set paced, selects
+    /// index 42 by Program Change, reads some presets back after spoiling them in the editor,
+    /// and sends a thru configuration (SysEx off, master channel 10) and
+    /// reads it back. Returns the set sent.
+    PresetBank exerciseDevice(DeviceVariant variant)
+    {
+        std::mt19937 random(7);
+        for (Preset& p : bank.presets)
+            for (auto* column : { &p.channel, &p.eventType, &p.fixedParameter, &p.initValue })
+                for (auto& value : *column)
+                    value = static_cast<std::int32_t>(random() % (column == &p.channel ? 17 : 128));
+        const PresetBank sent = bank;
+        const bool dial = variant == DeviceVariant::zembraDial;
+        EXPECT_FALSE(protocol.sendAllPresets().abandon());
+        EXPECT_EQ(runTransfer(), 256);
+        EXPECT_EQ(protocol.lastSentPreset(), 127);
+        bank.selectedPreset = 42;
+        protocol.Timer4Timer(); // the closing Program Change
+
+        for (int p : { 0, 1, 63, 126, 127 }) {
+            Preset& preset = bank.presets[static_cast<std::size_t>(p)];
+            for (auto* column : { &preset.channel, &preset.eventType, &preset.fixedParameter, &preset.initValue })
+                column->fill(99);
+            bank.selectedPreset = p;
+            host.refreshed.clear();
+            EXPECT_FALSE(protocol.getPreset().abandon());
+            EXPECT_TRUE(waitFor([&] { return !host.refreshed.empty(); })) << "no reply for preset " << p;
+            EXPECT_EQ(host.timers[ProtocolTimer::Timer3], dial);
+            if (dial) {
+                protocol.Timer3Timer(); // 400 ms later in the window
+                EXPECT_TRUE(waitFor([&] { return host.refreshed.size() >= 3; })) << "no init values " << p;
+            }
+            const Preset& original = sent.presets[static_cast<std::size_t>(p)];
+            EXPECT_EQ(preset.channel, original.channel) << p;
+            EXPECT_EQ(preset.eventType, original.eventType) << p;
+            EXPECT_EQ(preset.fixedParameter, original.fixedParameter) << p;
+            EXPECT_TRUE(!dial || preset.initValue == original.initValue) << p;
+        }
+        EXPECT_EQ(host.captions.back(), variantTitle(variant));
+
+        settings.sysexEventsThru = false;
+        settings.masterChannelText = "10";
+        protocol.sendThruConfiguration();
+        settings.sysexEventsThru = true;
+        settings.masterChannelText = "1";
+        host.settingsChanges = 0;
+        protocol.reopenInputAndRequestConfiguration();
+        EXPECT_TRUE(waitFor([&] { return host.settingsChanges >= 2; })) << "no version/configuration";
+        EXPECT_EQ(settings.masterChannelText, "10");
+        EXPECT_FALSE(settings.sysexEventsThru);
+        EXPECT_TRUE(settings.channelEventsThru && settings.realtimeEventsThru);
+        return sent;
+    }
+};
+
+/// A protocol over fakes with two outputs and two inputs in the lists.
+struct ProtocolRig : Rig<FakeLink> {
     ProtocolRig() { settings.setPortNames({ "out A", "out B" }, { "in A", "in B" }); }
 
     void choosePorts()
@@ -102,28 +208,6 @@ struct ProtocolRig {
         link.messages.clear(); // the configuration queries
         link.devices.clear();
     }
-
-    /// Runs Timer1 until it switches itself off; returns the ticks taken.
-    int runTransfer(int limit = 1000)
-    {
-        int ticks = 0;
-        while (protocol.timerEnabled(ProtocolTimer::Timer1) && ticks < limit) {
-            protocol.Timer1Timer();
-            ++ticks;
-        }
-        return ticks;
-    }
 };
-
-inline std::vector<std::uint8_t> frameBytes(std::initializer_list<std::uint8_t> tail)
-{
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(6 + tail.size());
-    for (std::uint8_t b : { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00 })
-        bytes.push_back(b);
-    for (std::uint8_t b : tail)
-        bytes.push_back(b);
-    return bytes;
-}
 
 } // namespace kestrow::testing
