@@ -1,9 +1,8 @@
 // Main window gestures: tree labels, renaming, drops, shading, switches,
 // variant switch, preset clipboard and the description box.
 
-#include "main_test_support.h"
-
 #include "knob_drops.h"
+#include "main_test_support.h"
 #include "switch_display.h"
 
 #include <QAction>
@@ -36,10 +35,7 @@ void mark(Preset& preset, int tag)
     }
 }
 
-int tagOf(const Preset& preset)
-{
-    return std::stoi(preset.name.substr(1));
-}
+int tagOf(const Preset& preset) { return std::stoi(preset.name.substr(1)); }
 
 /// Every action of a menu with this caption (two "Send Single Preset" exist).
 QList<QAction*> actionsNamed(QMenu* menu, const QString& caption)
@@ -77,27 +73,13 @@ private slots:
     }
     void cleanup() { m_run.reset(); }
 
-    void labelsInTreeAndHeading()
-    {
-        for (int p : { 6, 11, 127 })
-            bank().presets[static_cast<std::size_t>(p)].name = "Strings";
-        for (int p : { 6, 11, 127 })
-            form().refreshKnobTable(p);
-        QCOMPARE(item(6), QStringLiteral(" 7: Strings"));
-        QCOMPARE(item(11), QStringLiteral("12: Strings"));
-        QCOMPARE(item(127), QStringLiteral("128: Strings"));
-        form().selectPreset(6);
-        QCOMPARE(form().headingLabel()->text(), QStringLiteral(" 7: Strings"));
-        QCOMPARE(form().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA CONTROL"));
-    }
-
     void renamingInPlace_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
         const QString forty = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn");
-        QTest::newRow("label kept, long name") << QStringLiteral("  12: ") + forty + QStringLiteral("  ")
-                                             << forty.left(31);
+        QTest::newRow("label kept, long name")
+            << QStringLiteral("  12: ") + forty + QStringLiteral("  ") << forty.left(31);
         QTest::newRow("label deleted") << QStringLiteral("Warm Pad") << QStringLiteral("Warm Pad");
         QTest::newRow("word colon word") << QStringLiteral("Lead: Solo") << QStringLiteral("Solo");
         QTest::newRow("blanks only") << QStringLiteral("   ") << QString();
@@ -114,29 +96,13 @@ private slots:
         QCOMPARE(bank().presets[11].name.size(), static_cast<std::size_t>(stored.size()));
     }
 
-    void renamingThroughTheTreeEditor()
-    {
-        form().show();
-        QListWidget* tree = form().presetTree();
-        form().selectPreset(11);
-        tree->editItem(tree->item(11));
-        auto* editor = tree->viewport()->findChild<QLineEdit*>();
-        QVERIFY(editor != nullptr);
-        QCOMPARE(editor->text(), QStringLiteral("12: P11"));
-        editor->setText(QStringLiteral("12: Brass Section"));
-        QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(bank().presets[11].name, std::string("Brass Section")); // committed queued
-        QCOMPARE(item(11), QStringLiteral("12: Brass Section"));
-        QCOMPARE(form().headingLabel()->text(), QStringLiteral("12: Brass Section"));
-    }
-
     void mouseDownSelectsAndFixesTheOperation()
     {
         form().show();
         QListWidget* tree = form().presetTree();
         const QPoint third = tree->visualItemRect(tree->item(3)).center();
-        QTest::mousePress(tree->viewport(), Qt::RightButton,
-                          Qt::ShiftModifier | Qt::ControlModifier, third);
+        QTest::mousePress(
+            tree->viewport(), Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier, third);
         QCOMPARE(tree->currentRow(), 3);
         QCOMPARE(bank().selectedPreset, 3);
         QCOMPARE(form().editorState().dragOperation, DragOperation::none);
@@ -147,10 +113,16 @@ private slots:
         QCOMPARE(tree->currentRow(), 5);
         QCOMPARE(form().editorState().dragOperation, DragOperation::swap);
         QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, fifth);
-        // A second click on the selected item edits it ...
+        // A second click on the selected item edits it in place ...
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, fifth);
         QTRY_VERIFY(tree->viewport()->findChild<QLineEdit*>() != nullptr);
-        QTest::keyClick(tree->viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
+        auto* editor = tree->viewport()->findChild<QLineEdit*>();
+        QCOMPARE(editor->text(), QStringLiteral(" 6: P5"));
+        editor->setText(QStringLiteral(" 6: Brass Section"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(bank().presets[5].name, std::string("Brass Section")); // committed queued
+        QCOMPARE(item(5), QStringLiteral(" 6: Brass Section"));
+        QCOMPARE(form().headingLabel()->text(), QStringLiteral(" 6: Brass Section"));
         QTRY_COMPARE(tree->viewport()->findChild<QLineEdit*>(), nullptr);
         // ... but a single click on an item that is not selected never does,
         // even on the item edited before.
@@ -159,7 +131,7 @@ private slots:
         QCOMPARE(tree->currentRow(), 5);
         QTest::qWait(QApplication::doubleClickInterval() + 200);
         QCOMPARE(tree->viewport()->findChild<QLineEdit*>(), nullptr);
-        QCOMPARE(bank().presets[5].name, std::string("P5"));
+        QCOMPARE(bank().presets[5].name, std::string("Brass Section"));
     }
 
     void renamingWithEnter()
@@ -180,43 +152,41 @@ private slots:
         QCOMPARE(bank().presets[3].name, std::string("A name that is far longer than thir"));
     }
 
+    void droppingPresets_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<QList<int>>("order"); // presets found in places 0..5 afterwards
+        QTest::addColumn<int>("selected");
+        const int copy = int(DragOperation::copy);
+        const int move = int(DragOperation::move);
+        QTest::newRow("move up") << 4 << 1 << move << QList<int> { 0, 4, 1, 2, 3, 5 } << 1;
+        QTest::newRow("move down") << 1 << 4 << move << QList<int> { 0, 2, 3, 4, 1, 5 } << 4;
+        QTest::newRow("copy") << 4 << 1 << copy << QList<int> { 0, 4, 2, 3, 4, 5 } << 1;
+        QTest::newRow("swap") << 4 << 1 << int(DragOperation::swap)
+                              << QList<int> { 0, 4, 2, 3, 1, 5 } << 1;
+        QTest::newRow("Shift+Ctrl")
+            << 4 << 1 << int(DragOperation::none) << QList<int> { 0, 1, 2, 3, 4, 5 } << 4;
+        QTest::newRow("no item") << 4 << -1 << copy << QList<int> { 0, 1, 2, 3, 4, 5 } << 4;
+        QTest::newRow("onto itself") << 4 << 4 << move << QList<int> { 0, 1, 2, 3, 4, 5 } << 4;
+    }
     void droppingPresets()
     {
-        form().selectPreset(4);
-        form().presetTreeDrop(4, 1, DragOperation::move);
-        QCOMPARE(tagOf(bank().presets[1]), 4);
-        QCOMPARE(tagOf(bank().presets[2]), 1);
-        QCOMPARE(tagOf(bank().presets[3]), 2);
-        QCOMPARE(tagOf(bank().presets[4]), 3);
-        QCOMPARE(form().presetTree()->currentRow(), 1);
-        QCOMPARE(item(2), QStringLiteral(" 3: P1"));
-        QCOMPARE(form().headingLabel()->text(), QStringLiteral(" 2: P4"));
-
-        init();
-        form().presetTreeDrop(1, 4, DragOperation::move);
-        QCOMPARE(tagOf(bank().presets[1]), 2);
-        QCOMPARE(tagOf(bank().presets[3]), 4);
-        QCOMPARE(tagOf(bank().presets[4]), 1);
-        QCOMPARE(form().presetTree()->currentRow(), 4);
-
-        init();
-        form().presetTreeDrop(4, 1, DragOperation::copy);
-        QCOMPARE(tagOf(bank().presets[1]), 4);
-        QCOMPARE(tagOf(bank().presets[4]), 4);
-        QVERIFY(bank().presets[1] == bank().presets[4]);
-
-        init();
-        form().presetTreeDrop(4, 1, DragOperation::swap);
-        QCOMPARE(tagOf(bank().presets[1]), 4);
-        QCOMPARE(tagOf(bank().presets[4]), 1);
-
-        init();
+        QFETCH(int, source);
+        QFETCH(int, target);
+        QFETCH(int, operation);
+        QFETCH(QList<int>, order);
+        QFETCH(int, selected);
         const auto before = bank().presets;
-        QCOMPARE(form().operationFor(Qt::ShiftModifier | Qt::ControlModifier), DragOperation::none);
-        form().presetTreeDrop(4, 1, DragOperation::none);
-        form().presetTreeDrop(4, -1, DragOperation::copy); // no item under the pointer
-        form().presetTreeDrop(4, 4, DragOperation::move);
-        QVERIFY(bank().presets == before);
+        form().selectPreset(source); // the mouse-down on the source selects it
+        form().presetTreeDrop(source, target, static_cast<DragOperation>(operation));
+        for (int place = 0; place < order.size(); ++place) {
+            QVERIFY(bank().presets[place] == before[order[place]]);
+            QCOMPARE(item(place), QStringLiteral("%1: P%2").arg(place + 1, 2).arg(order[place]));
+        }
+        QCOMPARE(form().presetTree()->currentRow(), selected);
+        QCOMPARE(form().headingLabel()->text(), item(selected));
     }
 
     void swapDropWithAutoSendSendsTargetSourceTarget()
@@ -225,9 +195,8 @@ private slots:
         form().autoSendBox()->setChecked(true);
         form().selectPreset(4); // mouse-down on the source selects it
         std::vector<std::pair<int, int>> sent; // (row, preset byte in sendBuffer)
-        connect(form().presetTree(), &QListWidget::currentRowChanged, this, [&](int row) {
-            sent.emplace_back(row, form().protocol()->sendBuffer()[7].data1);
-        });
+        connect(form().presetTree(), &QListWidget::currentRowChanged, this,
+            [&](int row) { sent.emplace_back(row, form().protocol()->sendBuffer()[7].data1); });
         form().presetTreeDrop(4, 1, DragOperation::swap);
         QCOMPARE(sent, (std::vector<std::pair<int, int>> { { 1, 1 }, { 4, 4 }, { 1, 1 } }));
         QVERIFY(form().timer(ProtocolTimer::Timer1)->isActive());
@@ -252,17 +221,20 @@ private slots:
         QTest::addColumn<bool>("groups");
         QTest::addColumn<bool>("variable");
         QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("expected"); // presets 1..20: H highlight, S silver, W white
-        QTest::newRow("control ignores groups") << 0 << true << false << 0
-                                                << QStringLiteral("HWWWWWWWWWWWWWWWWWWW");
-        QTest::newRow("fader ignores groups") << 1 << true << true << 0
-                                              << QStringLiteral("HWWWWWWWWWWWWWWWWWWW");
-        QTest::newRow("dial fixed") << 2 << true << false << 0
-                                    << QStringLiteral("HWWWSSSSWWWWSSSSWWWW");
-        QTest::newRow("dial variable at 10") << 2 << true << true << 9
-                                             << QStringLiteral("SWWWWSSSSHWWWSSSSWWW");
-        QTest::newRow("dial, groups off") << 2 << false << true << 9
-                                          << QStringLiteral("WWWWWWWWWHWWWWWWWWWW");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<QString>(
+            "expected"); // from preset first on: H highlight, S silver, W white
+        const QString plain = QStringLiteral("HWWWWWWWWWWWWWWWWWWW");
+        QTest::newRow("control ignores groups") << 0 << true << false << 0 << 0 << plain;
+        QTest::newRow("fader ignores groups") << 1 << true << true << 0 << 0 << plain;
+        QTest::newRow("dial fixed")
+            << 2 << true << false << 0 << 0 << QStringLiteral("HWWWSSSSWWWWSSSSWWWW");
+        QTest::newRow("dial variable at 10")
+            << 2 << true << true << 9 << 0 << QStringLiteral("SWWWWSSSSHWWWSSSSWWW");
+        QTest::newRow("dial variable wraps")
+            << 2 << true << true << 126 << 124 << QStringLiteral("SSHWWWSS");
+        QTest::newRow("dial, groups off")
+            << 2 << false << true << 9 << 0 << QStringLiteral("WWWWWWWWWHWWWWWWWWWW");
     }
     void bankGroupShading()
     {
@@ -270,52 +242,15 @@ private slots:
         QFETCH(bool, groups);
         QFETCH(bool, variable);
         QFETCH(int, selected);
+        QFETCH(int, first);
         QFETCH(QString, expected);
         BankGroupOptions options { static_cast<DeviceVariant>(variant), groups, variable };
         QString shades;
-        for (int i = 0; i < 20; ++i) {
-            switch (presetItemShade(i, selected, true, options)) {
-            case TreeShade::highlight:
-                shades += QLatin1Char('H');
-                break;
-            case TreeShade::silver:
-                shades += QLatin1Char('S');
-                break;
-            case TreeShade::white:
-                shades += QLatin1Char('W');
-                break;
-            case TreeShade::background:
-                shades += QLatin1Char('B');
-                break;
-            }
-        }
+        for (int i = 0; i < expected.size(); ++i)
+            shades += QStringLiteral(
+                "HBSW")[int(presetItemShade((first + i) % kPresetCount, selected, true, options))];
         QCOMPARE(shades, expected);
-    }
-
-    void variableGroupsWrapAroundPreset128()
-    {
-        const BankGroupOptions options { DeviceVariant::zembraDial, true, true };
-        // Preset 127 selected: its bank is 127, 128, 1, 2, all white; 3 starts a silver band.
-        QCOMPARE(presetItemShade(127, 126, true, options), TreeShade::white);
-        QCOMPARE(presetItemShade(0, 126, true, options), TreeShade::white);
-        QCOMPARE(presetItemShade(1, 126, true, options), TreeShade::white);
-        QCOMPARE(presetItemShade(2, 126, true, options), TreeShade::silver);
-        QCOMPARE(presetItemShade(125, 126, true, options), TreeShade::silver);
-        QCOMPARE(presetItemShade(5, 5, false, options), TreeShade::background);
-    }
-
-    void windowShadingFollowsTheDialog()
-    {
-        form().switchDeviceVariant(DeviceVariant::zembraDial);
-        QVERIFY(form().bankGroupOptions().showBankGroups);
-        m_run->config().setShowBankGroups(false);
-        QVERIFY(!form().bankGroupOptions().showBankGroups);
-        QVERIFY(!m_run->config().fixedRadio()->isEnabled());
-        QVERIFY(!m_run->config().variableRadio()->isEnabled());
-        m_run->config().setShowBankGroups(true);
-        m_run->config().setBankGroupsVariable(true);
-        QVERIFY(form().bankGroupOptions().variable);
-        QVERIFY(m_run->config().variableRadio()->isEnabled());
+        QCOMPARE(presetItemShade(selected, selected, false, options), TreeShade::background);
     }
 
     void presetNumberSwitches()
@@ -393,7 +328,7 @@ private slots:
         QVERIFY(m_run->warnings.isEmpty());
     }
 
-    void presetClipboard()
+    void presetClipboardAndKnobDrag()
     {
         QVERIFY(!form().pasteEnabled());
         form().selectPreset(2);
@@ -401,23 +336,20 @@ private slots:
         QVERIFY(form().pasteEnabled());
         form().selectPreset(7);
         form().pastePreset();
-        QCOMPARE(tagOf(bank().presets[7]), 2);
+        QVERIFY(bank().presets[7] == bank().presets[2]);
         QCOMPARE(item(7), QStringLiteral(" 8: P2"));
-
         form().selectPreset(9);
         form().swapPresetWithClipboard();
         QCOMPARE(tagOf(bank().presets[9]), 2);
         QCOMPARE(tagOf(bank().clipboardPreset), 9);
-    }
 
-    void knobDragThenPastePreset()
-    {
+        // A knob dragged from the picture fills the clipboard's knobs, not its texts.
         form().selectPreset(2);
         form().copyPreset();
         form().selectPreset(5);
         bank().presets[5].knobName[2] = "Dragged";
         form().editorState().dragOperation = DragOperation::copy;
-        startKnobDrag(form().editorState(), 3, 0); // a knob dragged from the picture
+        startKnobDrag(form().editorState(), 3, 0);
         form().selectPreset(8);
         form().pastePreset();
         const Preset& p = bank().presets[8];
@@ -445,7 +377,8 @@ private slots:
     {
         form().SendPreset1Click();
         QCOMPARE(m_run->warnings.size(), 1);
-        QVERIFY(m_run->warnings[0].startsWith(QStringLiteral("Warning !!!: You need to select the \"PC -> zembraControl\" port")));
+        QVERIFY(m_run->warnings[0].startsWith(
+            QStringLiteral("Warning !!!: You need to select the \"PC -> zembraControl\" port")));
         form().SendButtonClick(); // no warning from the button
         QCOMPARE(m_run->warnings.size(), 1);
         form().GetPreset1Click();
