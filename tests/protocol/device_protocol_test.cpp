@@ -5,215 +5,205 @@
 namespace kestrow {
 namespace {
 
-using testing::frameBytes;
+    using testing::frameBytes;
 
-class DeviceProtocolTest : public ::testing::Test, protected testing::ProtocolRig {
-protected:
-    void feed(const testing::Bytes& bytes)
+    class DeviceProtocolTest : public ::testing::Test, protected testing::ProtocolRig {
+    protected:
+        void feed(const testing::Bytes& bytes)
+        {
+            for (const MidiEvent& e : sysExEvents(bytes))
+                protocol.replyCollector(e);
+        }
+        /// Status and first data byte of the last message, which must be one event.
+        std::pair<int, int> lastEvent() const
+        {
+            EXPECT_EQ(link.messages.back().size(), 1u);
+            return { link.messages.back().at(0).status, link.messages.back().at(0).data1 };
+        }
+    };
+
+    TEST_F(DeviceProtocolTest, SendBanksFrom126WrapsAndCountsInTheCaption)
     {
-        for (const MidiEvent& e : sysExEvents(bytes))
-            protocol.replyCollector(e);
+        choosePorts();
+        bank.selectedPreset = 126;
+        ASSERT_FALSE(protocol.sendBanks().abandon());
+        EXPECT_EQ(protocol.sendCount(), 4 * 68);
+        EXPECT_EQ(runTransfer(), 8);
+        std::vector<int> presets;
+        for (std::size_t i = 0; i < link.messages.size(); ++i)
+            presets.push_back(link.bytesOf(i)[7]);
+        EXPECT_EQ(presets, (std::vector<int> { 0, 0, 1, 1, 126, 126, 127, 127 }));
+        std::vector<std::string> captions;
+        for (int preset : presets)
+            captions.push_back("Sending Preset:" + std::to_string(preset + 1));
+        captions.push_back("Kestrow Editor:   ZEMBRA CONTROL");
+        EXPECT_EQ(host.captions, captions);
+        EXPECT_EQ(link.devices, std::vector<int>(8, 1));
+
+        // One Program Change for the selected preset, then nothing more.
+        EXPECT_FALSE(host.timers[ProtocolTimer::Timer1]);
+        EXPECT_TRUE(host.timers[ProtocolTimer::Timer4]);
+        protocol.Timer4Timer();
+        EXPECT_FALSE(host.timers[ProtocolTimer::Timer4]);
+        ASSERT_EQ(link.messages.size(), 9u);
+        EXPECT_EQ(lastEvent(), std::pair(0xC0, 126));
     }
-};
 
-TEST_F(DeviceProtocolTest, SendBanksFrom126WrapsAndCountsInTheCaption)
-{
-    choosePorts();
-    bank.selectedPreset = 126;
-    ASSERT_FALSE(protocol.sendBanks().abandon());
-    EXPECT_EQ(protocol.sendCount(), 4 * 68);
-    EXPECT_EQ(runTransfer(), 8);
-    std::vector<int> presets;
-    for (std::size_t i = 0; i < link.messages.size(); ++i)
-        presets.push_back(link.bytesOf(i)[7]);
-    EXPECT_EQ(presets, (std::vector<int> { 0, 0, 1, 1, 126, 126, 127, 127 }));
-    EXPECT_EQ(host.captions, (std::vector<std::string> { "Sending Preset:1", "Sending Preset:1",
-                                 "Sending Preset:2", "Sending Preset:2", "Sending Preset:127",
-                                 "Sending Preset:127", "Sending Preset:128", "Sending Preset:128",
-                                 "Kestrow Editor:   ZEMBRA CONTROL" }));
-    EXPECT_EQ(link.devices, std::vector<int>(8, 1));
+    TEST_F(DeviceProtocolTest, InitValuesOnlyQueuesNothingOnControlAndFader)
+    {
+        choosePorts();
+        for (DeviceVariant variant : { DeviceVariant::zembraControl, DeviceVariant::zembraFader }) {
+            protocol.setDeviceVariant(variant);
+            host.captions.clear(); // the new title
+            ASSERT_FALSE(protocol.sendSelectedPreset(false, true).abandon());
+            EXPECT_EQ(protocol.sendCount(), 0);
+            EXPECT_EQ(runTransfer(5), 5); // ticks that send nothing
+            protocol.sendInitValuesNow(); // Dial only
+            EXPECT_TRUE(link.messages.empty());
+            EXPECT_TRUE(host.captions.empty());
+        }
 
-    // One Program Change for the selected preset, then nothing more.
-    EXPECT_TRUE(host.timers[ProtocolTimer::Timer4]);
-    EXPECT_FALSE(host.timers[ProtocolTimer::Timer1]);
-    protocol.Timer4Timer();
-    ASSERT_EQ(link.messages.size(), 9u);
-    ASSERT_EQ(link.messages.back().size(), 1u);
-    EXPECT_EQ(link.messages.back()[0].status, 0xC0);
-    EXPECT_EQ(link.messages.back()[0].data1, 126);
-    EXPECT_FALSE(host.timers[ProtocolTimer::Timer4]);
-}
+        // On a Dial it goes out at once and leaves a queued transfer alone.
+        protocol.setDeviceVariant(DeviceVariant::zembraDial);
+        bank.selectedPreset = 4;
+        bank.presets[4].initValue.fill(99);
+        protocol.sendPreset(0, true, false);
+        const int count = protocol.sendCount();
+        protocol.sendInitValuesNow();
+        ASSERT_EQ(link.messages.size(), 1u);
+        EXPECT_EQ(link.bytesOf(0), testing::initValues(4, 99));
+        EXPECT_EQ(protocol.sendCount(), count);
+        EXPECT_EQ(protocol.sendPosition(), 0);
+    }
 
-TEST_F(DeviceProtocolTest, InitValuesOnlyQueuesNothingOnControlAndFader)
-{
-    choosePorts();
-    for (DeviceVariant variant : { DeviceVariant::zembraControl, DeviceVariant::zembraFader }) {
-        protocol.setDeviceVariant(variant);
-        host.captions.clear();
-        ASSERT_FALSE(protocol.sendSelectedPreset(false, true).abandon());
-        EXPECT_EQ(protocol.sendCount(), 0);
-        EXPECT_TRUE(protocol.timerEnabled(ProtocolTimer::Timer1));
-        EXPECT_EQ(runTransfer(5), 5); // ticks that send nothing
-        protocol.sendInitValuesNow(); // Dial only
+    TEST_F(DeviceProtocolTest, PortChecksAndPortChoices)
+    {
+        const std::string tail
+            = " port corresponding to your zembraDevice in the Device Settings Menu.";
+        const std::string both = "You need to select the MidiIn/Out ports corresponding to your "
+                                 "zembraDevice in the Device Settings Menu.";
+        auto check = protocol.sendSelectedPreset(true, true);
+        EXPECT_EQ(std::tie(check.code, check.text),
+            std::tuple(1, "You need to select the \"PC -> zembraControl\"" + tail));
+        check = protocol.getPreset();
+        EXPECT_EQ(std::tie(check.code, check.text), std::tuple(3, both));
+        protocol.chooseInput(1);
+        EXPECT_FALSE(settings.getConfigurationEnabled());
+        EXPECT_EQ(link.openedInputs, std::vector<int> { 1 });
+        protocol.chooseOutput(0);
+        EXPECT_TRUE(link.outputIsOpen(0));
+        EXPECT_TRUE(settings.getConfigurationEnabled());
+        protocol.chooseInput(2); // "no device"; the device is asked all the same
+        EXPECT_EQ(settings.selectedInput, -1);
+        EXPECT_FALSE(settings.getConfigurationEnabled());
+        ASSERT_EQ(link.messages.size(), 2u);
+        EXPECT_EQ(link.bytesOf(0), frameBytes({ 0x06, 0, 0, 0xF7 }));
+        EXPECT_EQ(link.bytesOf(1), frameBytes({ 0x56, 0, 0, 0xF7 }));
+        link.messages.clear();
+        check = protocol.getPreset();
+        EXPECT_EQ(std::tie(check.code, check.text),
+            std::tuple(2, "You need to select the \"zembraControl -> PC\"" + tail));
+
+        // Send button / auto send with "no device", or an output that will not
+        // open: nothing sent, nothing shown.
+        protocol.chooseOutput(2);
+        protocol.sendPreset(0, true, true);
+        EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer1));
+        link.failOpen = true;
+        link.openOutputs.clear();
+        protocol.chooseOutput(1);
+        EXPECT_FALSE(protocol.sendAllPresets().abandon());
+        EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer1));
         EXPECT_TRUE(link.messages.empty());
-        EXPECT_TRUE(host.captions.empty());
     }
 
-    // On a Dial it goes out at once and leaves a queued transfer alone.
-    protocol.setDeviceVariant(DeviceVariant::zembraDial);
-    bank.selectedPreset = 4;
-    bank.presets[4].initValue.fill(99);
-    protocol.sendPreset(0, true, false);
-    const int count = protocol.sendCount();
-    protocol.sendInitValuesNow();
-    ASSERT_EQ(link.messages.size(), 1u);
-    EXPECT_EQ(link.bytesOf(0), testing::initValues(4, 99));
-    EXPECT_EQ(protocol.sendCount(), count);
-    EXPECT_EQ(protocol.sendPosition(), 0);
-}
-
-TEST_F(DeviceProtocolTest, PortChecksGiveCodeAndTextAndSilentCasesSendNothing)
-{
-    const std::string tail = " port corresponding to your zembraDevice in the Device Settings Menu.";
-    auto check = protocol.sendSelectedPreset(true, true);
-    EXPECT_EQ(check.code, 1);
-    EXPECT_EQ(check.text, "You need to select the \"PC -> zembraControl\"" + tail);
-    check = protocol.getPreset();
-    EXPECT_EQ(check.code, 3);
-    EXPECT_EQ(check.text, "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the "
-                          "Device Settings Menu.");
-    protocol.chooseOutput(0);
-    check = protocol.getPreset();
-    EXPECT_EQ(check.code, 2);
-    EXPECT_EQ(check.text, "You need to select the \"zembraControl -> PC\"" + tail);
-
-    // Send button / auto send with "no device", or an output that will not
-    // open: nothing sent, nothing shown.
-    protocol.chooseOutput(2);
-    protocol.sendPreset(0, true, true);
-    EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer1));
-    link.failOpen = true;
-    link.openOutputs.clear();
-    protocol.chooseOutput(1);
-    EXPECT_FALSE(protocol.sendAllPresets().abandon());
-    EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer1));
-    EXPECT_TRUE(link.messages.empty());
-}
-
-TEST_F(DeviceProtocolTest, MasterChannelTextDecidesProgramChangeAndThruMessage)
-{
-    choosePorts();
-    const std::vector<std::pair<std::string, int>> cases { { "16", 15 }, { "1", 0 }, { "10", 9 },
-        { "abc", 0 }, { "", 0 }, { "0", 0 }, { "17", 15 }, { "-3", 0 } };
-    for (const auto& [text, channel] : cases) {
-        settings.masterChannelText = text;
-        protocol.sendProgramChange(5);
-        ASSERT_EQ(link.messages.back().size(), 1u);
-        EXPECT_EQ(link.messages.back()[0].status, 0xC0 + channel) << text;
-        EXPECT_EQ(link.messages.back()[0].data1, 5);
-        settings.channelEventsThru = settings.realtimeEventsThru = channel == 9;
-        settings.sysexEventsThru = false;
-        protocol.sendThruConfiguration();
-        const std::uint8_t flags = channel == 9 ? 0x05 : 0x00;
-        EXPECT_EQ(link.bytesOf(link.messages.size() - 1),
-            frameBytes({ 0x50, flags, static_cast<std::uint8_t>(channel), 0xF7 }))
-            << text;
+    TEST_F(DeviceProtocolTest, MasterChannelTextDecidesProgramChangeAndThruMessage)
+    {
+        choosePorts();
+        const std::vector<std::pair<std::string, int>> cases { { "16", 15 }, { "1", 0 },
+            { "10", 9 }, { "abc", 0 }, { "", 0 }, { "0", 0 }, { "17", 15 }, { "-3", 0 } };
+        for (const auto& [text, channel] : cases) {
+            settings.masterChannelText = text;
+            protocol.sendProgramChange(5);
+            EXPECT_EQ(lastEvent(), std::pair(0xC0 + channel, 5)) << text;
+            settings.channelEventsThru = settings.realtimeEventsThru = channel == 9;
+            settings.sysexEventsThru = false;
+            protocol.sendThruConfiguration();
+            const std::uint8_t flags = channel == 9 ? 0x05 : 0x00; // 50 05 09 for "10"
+            EXPECT_EQ(link.bytesOf(link.messages.size() - 1),
+                frameBytes({ 0x50, flags, static_cast<std::uint8_t>(channel), 0xF7 }))
+                << text;
+        }
     }
-}
 
-TEST_F(DeviceProtocolTest, RepliesFillTheSettingsAndOnlyTheNumericColumnsOfAPreset)
-{
-    feed(frameBytes({ 0x50, 0x05, 0x09, 0xF7 }));
-    EXPECT_TRUE(settings.channelEventsThru && settings.realtimeEventsThru);
-    EXPECT_FALSE(settings.sysexEventsThru);
-    EXPECT_EQ(settings.masterChannelText, "10");
-    feed(frameBytes({ 0x00, 1, 12, 0xF7 }));
-    EXPECT_EQ(settings.versionText, "1.12");
-    EXPECT_EQ(host.settingsChanges, 2);
+    TEST_F(DeviceProtocolTest, RepliesFillTheSettingsAndOnlyTheNumericColumnsOfAPreset)
+    {
+        feed(frameBytes({ 0x50, 0x05, 0x09, 0xF7 }));
+        EXPECT_TRUE(
+            settings.channelEventsThru && !settings.sysexEventsThru && settings.realtimeEventsThru);
+        EXPECT_EQ(settings.masterChannelText, "10");
+        feed(frameBytes({ 0x00, 1, 12, 0xF7 }));
+        EXPECT_EQ(settings.versionText, "1.12");
+        EXPECT_EQ(host.settingsChanges, 2);
 
-    bank.presets[3].name = "Strings";
-    bank.presets[3].knobName[0] = "Cutoff";
-    bank.presets[3].initValue[2] = 77;
-    const Preset otherBefore = bank.presets[2];
-    testing::Bytes reply = testing::presetData(3, 0);
-    reply[9 + 17] = 0xE5;
-    feed(reply);
-    const Preset& p = bank.presets[3];
-    EXPECT_EQ(p.channel[1], 1);
-    EXPECT_EQ(p.eventType[0], 16);
-    EXPECT_EQ(p.eventType[1], 0x65); // 0xE5 masked
-    EXPECT_EQ(p.fixedParameter[15], 47);
-    EXPECT_EQ(p.initValue[2], 77);
-    EXPECT_EQ(p.name, "Strings");
-    EXPECT_EQ(p.knobName[0], "Cutoff");
-    EXPECT_EQ(bank.presets[2], otherBefore);
-    EXPECT_EQ(host.refreshed, std::vector<int> { 3 });
-    EXPECT_EQ(host.captions.back(), "Getting Preset:4");
-    reply[7] = 127; // preset 128 brings the title back
-    feed(reply);
-    EXPECT_EQ(host.captions.back(), "Kestrow Editor:   ZEMBRA CONTROL");
-}
-
-TEST_F(DeviceProtocolTest, DelayRuleRewritesTheTextAndSetsBothTimers)
-{
-    const std::vector<std::pair<std::string, int>> cases { { "0350", 350 }, { "", 200 },
-        { "abc", 200 }, { "12x", 200 }, { "500", 500 }, { "99999999999", 200 }, { "0", 1 } };
-    for (const auto& [text, delay] : cases) {
-        DelayEntry entry = protocol.setDelayText(text);
-        EXPECT_EQ(entry.delay, delay) << text;
-        EXPECT_EQ(entry.text, std::to_string(delay)) << text;
-        EXPECT_EQ(settings.delay, delay);
-        EXPECT_EQ(host.intervals[ProtocolTimer::Timer1], delay);
-        EXPECT_EQ(host.intervals[ProtocolTimer::Timer4], delay);
+        bank.presets[3].name = "Strings";
+        bank.presets[3].knobName[0] = "Cutoff";
+        bank.presets[3].initValue[2] = 77;
+        PresetBank expected = bank;
+        testing::Bytes reply = testing::presetData(3, 0);
+        reply[9 + 17] = 0xE5; // masked to 0x65
+        feed(reply);
+        Preset& p = expected.presets[3];
+        for (int k = 0; k < kKnobCount; ++k)
+            std::tie(p.channel[k], p.eventType[k], p.fixedParameter[k])
+                = std::tuple(k, 16 + k, 32 + k);
+        p.eventType[1] = 0x65;
+        EXPECT_EQ(bank.presets, expected.presets);
+        EXPECT_EQ(host.refreshed, std::vector<int> { 3 });
+        EXPECT_EQ(host.captions.back(), "Getting Preset:4");
+        reply[7] = 127; // preset 128 brings the title back
+        feed(reply);
+        EXPECT_EQ(host.captions.back(), "Kestrow Editor:   ZEMBRA CONTROL");
     }
-}
 
-TEST_F(DeviceProtocolTest, RunningTransferLosingItsDeviceOrReplacedByANewSend)
-{
-    choosePorts();
-    bank.selectedPreset = 10;
-    protocol.sendBanks();
-    protocol.Timer1Timer();
-    protocol.Timer1Timer();
-    protocol.chooseOutput(2); // "no device": silent, but the caption still counts through
-    EXPECT_EQ(runTransfer(), 6);
-    EXPECT_EQ(link.messages.size(), 2u);
-    EXPECT_EQ(host.captions.size(), 9u);
-    EXPECT_EQ(host.captions[7], "Sending Preset:14");
+    TEST_F(DeviceProtocolTest, DelayRuleRewritesTheTextAndSetsBothTimers)
+    {
+        const std::vector<std::pair<std::string, int>> cases { { "0350", 350 }, { "", 200 },
+            { "abc", 200 }, { "12x", 200 }, { "500", 500 }, { "99999999999", 200 }, { "0", 1 } };
+        for (const auto& [text, delay] : cases) {
+            DelayEntry entry = protocol.setDelayText(text);
+            EXPECT_EQ(std::tie(entry.delay, entry.text), std::tuple(delay, std::to_string(delay)))
+                << text;
+            EXPECT_EQ(settings.delay, delay);
+            EXPECT_EQ(host.intervals[ProtocolTimer::Timer1], delay);
+            EXPECT_EQ(host.intervals[ProtocolTimer::Timer4], delay);
+        }
+    }
 
-    protocol.chooseOutput(1);
-    const std::size_t before = link.messages.size();
-    protocol.sendAllPresets();
-    for (int i = 0; i < 10; ++i)
+    TEST_F(DeviceProtocolTest, RunningTransferLosingItsDeviceOrReplacedByANewSend)
+    {
+        choosePorts();
+        bank.selectedPreset = 10;
+        protocol.sendBanks();
         protocol.Timer1Timer();
-    protocol.sendPreset(42, true, true);
-    EXPECT_EQ(protocol.sendPosition(), 0);
-    EXPECT_EQ(runTransfer(), 2);
-    EXPECT_EQ(link.bytesOf(before + 10)[7], 42);
-    EXPECT_EQ(link.bytesOf(before + 11)[6], 0x30);
-}
+        protocol.Timer1Timer();
+        protocol.chooseOutput(2); // "no device": silent, but the caption still counts through
+        EXPECT_EQ(runTransfer(), 6);
+        EXPECT_EQ(link.messages.size(), 2u);
+        EXPECT_EQ(host.captions.size(), 9u);
+        EXPECT_EQ(host.captions[7], "Sending Preset:14");
 
-TEST_F(DeviceProtocolTest, PortChoicesEnableTheDialogButtonsAndAskTheDevice)
-{
-    protocol.chooseInput(1);
-    EXPECT_FALSE(settings.getConfigurationEnabled());
-    EXPECT_FALSE(settings.configureEnabled());
-    EXPECT_TRUE(link.messages.empty()); // no output: no queries
-    EXPECT_EQ(link.openedInputs, std::vector<int> { 1 });
-
-    protocol.chooseOutput(0);
-    EXPECT_TRUE(settings.getConfigurationEnabled());
-    EXPECT_TRUE(link.outputIsOpen(0));
-    protocol.reopenInputAndRequestConfiguration();
-    ASSERT_EQ(link.messages.size(), 2u);
-    EXPECT_EQ(link.bytesOf(0), frameBytes({ 0x06, 0, 0, 0xF7 }));
-    EXPECT_EQ(link.bytesOf(1), frameBytes({ 0x56, 0, 0, 0xF7 }));
-
-    protocol.chooseInput(2); // "no device"
-    EXPECT_EQ(settings.selectedInput, -1);
-    EXPECT_FALSE(settings.getConfigurationEnabled());
-    EXPECT_EQ(settings.inputList().back(), "no device");
-}
+        protocol.chooseOutput(1);
+        const std::size_t before = link.messages.size();
+        protocol.sendAllPresets();
+        for (int i = 0; i < 10; ++i)
+            protocol.Timer1Timer();
+        protocol.sendPreset(42, true, true);
+        EXPECT_EQ(protocol.sendPosition(), 0);
+        EXPECT_EQ(runTransfer(), 2);
+        EXPECT_EQ(link.bytesOf(before + 10)[7], 42);
+        EXPECT_EQ(link.bytesOf(before + 11)[6], 0x30);
+    }
 
 } // namespace
 } // namespace kestrow

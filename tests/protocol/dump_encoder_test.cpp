@@ -6,115 +6,108 @@
 namespace kestrow {
 namespace {
 
-class DumpEncoderTest : public ::testing::Test {
-protected:
-    DumpEncoderTest()
-    {
-        // Distinct values per column and knob so a swapped column shows.
-        for (int p = 0; p < kPresetCount; ++p)
-            for (int k = 0; k < kKnobCount; ++k) {
-                Preset& preset = bank.presets[static_cast<std::size_t>(p)];
-                preset.channel[k] = k;
-                preset.eventType[k] = (p + k) % 128;
-                preset.fixedParameter[k] = 100 + k;
-                preset.initValue[k] = 50 + k;
-            }
-    }
-    const MidiEvent& at(int i) const { return buffer.at(static_cast<std::size_t>(i)); }
-    testing::Bytes bytes(int count) const
-    {
-        return sysExBytes(std::span<const MidiEvent>(buffer).first(static_cast<std::size_t>(count)));
-    }
+    class DumpEncoderTest : public ::testing::Test {
+    protected:
+        DumpEncoderTest()
+        {
+            // Distinct values per column and knob so a swapped column shows.
+            for (int p = 0; p < kPresetCount; ++p)
+                for (int k = 0; k < kKnobCount; ++k) {
+                    Preset& preset = bank.presets[static_cast<std::size_t>(p)];
+                    preset.channel[k] = k;
+                    preset.eventType[k] = (p + k) % 128;
+                    preset.fixedParameter[k] = 100 + k;
+                    preset.initValue[k] = 50 + k;
+                }
+        }
+        const MidiEvent& at(int i) const { return buffer.at(static_cast<std::size_t>(i)); }
 
-    PresetBank bank;
-    std::vector<MidiEvent> buffer = std::vector<MidiEvent>(kSendBufferSize);
-};
-
-TEST_F(DumpEncoderTest, LastPresetOfAControlIsDataThenTrailerAllAtTimeZero)
-{
-    const int count = encodePreset(bank, DeviceVariant::zembraControl, 127, {}, 0, buffer, 0);
-    ASSERT_EQ(count, 68);
-    testing::Bytes expected = testing::frameBytes({ 0x20, 0x7F, 0x00 });
-    for (int k = 0; k < 48; ++k)
-        expected.push_back(static_cast<std::uint8_t>(k < 16 ? k : k < 32 ? (127 + k - 16) % 128 : 100 + k - 32));
-    expected.push_back(0xF7);
-    const testing::Bytes trailer = testing::frameBytes({ 0x30, 0x7F, 0x00, 0xF7 });
-    expected.insert(expected.end(), trailer.begin(), trailer.end());
-    EXPECT_EQ(bytes(count), expected);
-    for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(at(i).status, 0xF0) << i;
-        EXPECT_EQ(at(i).time, 0u) << i;
-    }
-}
-
-TEST_F(DumpEncoderTest, LiveSendMessagesPerVariantAndMode)
-{
-    struct Case {
-        DeviceVariant variant;
-        bool withData, withInit;
-        std::vector<int> commands; ///< command byte of each message, in order
+        PresetBank bank;
+        std::vector<MidiEvent> buffer = std::vector<MidiEvent>(kSendBufferSize);
     };
-    const Case cases[] { { DeviceVariant::zembraControl, true, true, { 0x20, 0x30 } },
-        { DeviceVariant::zembraFader, true, false, { 0x20, 0x30 } },
-        { DeviceVariant::zembraControl, false, true, {} }, { DeviceVariant::zembraFader, false, true, {} },
-        { DeviceVariant::zembraDial, true, true, { 0x21, 0x20 } },
-        { DeviceVariant::zembraDial, true, false, { 0x20 } }, { DeviceVariant::zembraDial, false, true, { 0x21 } } };
-    for (const Case& c : cases) {
-        const int count = encodePreset(bank, c.variant, 9, { c.withInit, c.withData, true }, 0, buffer, 0);
-        std::vector<int> commands;
-        for (int i = 0; i < count; ++i)
-            if (at(i).data1 == 0xF0) {
-                commands.push_back(at(i + 6).data1);
-                EXPECT_EQ(at(i + 7).data1, 9);
-            }
-        EXPECT_EQ(commands, c.commands) << variantTitle(c.variant) << c.withData << c.withInit;
+
+    TEST_F(DumpEncoderTest, LastPresetOfAControlIsDataThenTrailerAllAtTimeZero)
+    {
+        const int count = encodePreset(bank, DeviceVariant::zembraControl, 127, {}, 0, buffer, 0);
+        ASSERT_EQ(count, 68);
+        testing::Bytes expected = testing::frameBytes({ 0x20, 0x7F, 0x00 });
+        for (int k = 0; k < 48; ++k) // channels, event types (127 + knob) % 128, fixed parameters
+            expected.push_back(static_cast<std::uint8_t>(k < 16 ? k
+                    : k < 32                                    ? (111 + k) % 128
+                                                                : 68 + k));
+        expected.push_back(0xF7);
+        const testing::Bytes trailer = testing::frameBytes({ 0x30, 0x7F, 0x00, 0xF7 });
+        expected.insert(expected.end(), trailer.begin(), trailer.end());
+        EXPECT_EQ(sysExBytes(std::span(buffer).first(68)), expected);
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(at(i).status, 0xF0) << i;
+            EXPECT_EQ(at(i).time, 0u) << i;
+        }
     }
-}
 
-TEST_F(DumpEncoderTest, DialDumpOfAllPresetsCarriesTrailersAndTimes)
-{
-    ASSERT_EQ(encodeAllPresets(bank, DeviceVariant::zembraDial, { true, true, false }, buffer), 12032);
-    for (int p = 0; p < kPresetCount; ++p) {
-        const int base = p * 94;
-        for (int i = 0; i < 94; ++i)
-            ASSERT_EQ(at(base + i).time, p > 0 && i < 84 ? 1280u : 0u) << p << ":" << i;
-        EXPECT_EQ(at(base + 6).data1, 0x21);
-        EXPECT_EQ(at(base + 9 + 15).data1, 65); // init value of knob 16
-        EXPECT_EQ(at(base + 26 + 6).data1, 0x20);
-        EXPECT_EQ(at(base + 84 + 6).data1, 0x30);
-        EXPECT_EQ(at(base + 84 + 7).data1, p);
+    TEST_F(DumpEncoderTest, LiveSendMessagesPerVariantAndMode)
+    {
+        struct Case {
+            DeviceVariant variant;
+            bool withData, withInit;
+            std::vector<int> commands; ///< command byte of each message, in order
+        };
+        const Case cases[] { { DeviceVariant::zembraControl, true, true, { 0x20, 0x30 } },
+            { DeviceVariant::zembraFader, true, false, { 0x20, 0x30 } },
+            { DeviceVariant::zembraDial, true, true, { 0x21, 0x20 } },
+            { DeviceVariant::zembraDial, true, false, { 0x20 } },
+            { DeviceVariant::zembraDial, false, true, { 0x21 } } };
+        for (const Case& c : cases) {
+            const int count
+                = encodePreset(bank, c.variant, 9, { c.withInit, c.withData, true }, 0, buffer, 0);
+            std::vector<int> commands;
+            for (int i = 0; i < count; ++i)
+                if (at(i).data1 == 0xF0) {
+                    commands.push_back(at(i + 6).data1);
+                    EXPECT_EQ(at(i + 7).data1, 9);
+                }
+            EXPECT_EQ(commands, c.commands) << variantTitle(c.variant) << c.withData << c.withInit;
+        }
     }
-}
 
-TEST_F(DumpEncoderTest, MaskedDumpGivesTheFirstEncodedPresetTime1280UnlessItIsPresetZero)
-{
-    bank.presetMask.fill(0);
-    bank.presetMask[5] = bank.presetMask[7] = 1;
-    ASSERT_EQ(encodeMaskedPresets(bank, DeviceVariant::zembraFader, {}, buffer), 2 * 68);
-    EXPECT_EQ(at(0).time, 1280u);
-    EXPECT_EQ(at(7).data1, 5);
-    EXPECT_EQ(at(68 + 7).data1, 7);
+    TEST_F(DumpEncoderTest, DialDumpOfAllPresetsCarriesTrailersAndTimes)
+    {
+        ASSERT_EQ(encodeAllPresets(bank, DeviceVariant::zembraDial, { true, true, false }, buffer),
+            12032);
+        for (int p = 0; p < kPresetCount; ++p) {
+            const int base = p * 94;
+            for (int i = 0; i < 94; ++i)
+                ASSERT_EQ(at(base + i).time, p > 0 && i < 84 ? 1280u : 0u) << p << ":" << i;
+            EXPECT_EQ(at(base + 6).data1, 0x21);
+            EXPECT_EQ(at(base + 9 + 15).data1, 65); // init value of knob 16
+            EXPECT_EQ(at(base + 26 + 6).data1, 0x20);
+            EXPECT_EQ(at(base + 84 + 6).data1, 0x30);
+            EXPECT_EQ(at(base + 84 + 7).data1, p);
+        }
+    }
 
-    bank.presetMask.fill(0);
-    bank.presetMask[0] = 1;
-    ASSERT_EQ(encodeMaskedPresets(bank, DeviceVariant::zembraFader, {}, buffer), 68);
-    EXPECT_EQ(at(0).time, 0u);
-}
+    TEST_F(DumpEncoderTest, MaskedDumpGivesTheFirstEncodedPresetTime1280UnlessItIsPresetZero)
+    {
+        bank.presetMask.fill(0);
+        bank.presetMask[5] = bank.presetMask[7] = 1;
+        ASSERT_EQ(encodeMaskedPresets(bank, DeviceVariant::zembraFader, {}, buffer), 2 * 68);
+        EXPECT_EQ(at(0).time, 1280u);
+        EXPECT_EQ(at(7).data1, 5);
+        EXPECT_EQ(at(68 + 7).data1, 7);
 
-TEST_F(DumpEncoderTest, SeparateBuffersStayApartAndAPresetThatDoesNotFitAppendsNothing)
-{
-    std::vector<MidiEvent> own(kSendBufferSize);
-    const int live = encodePreset(bank, DeviceVariant::zembraDial, 3, {}, 0, buffer, 0);
-    const testing::Bytes before = bytes(live);
-    bank.presetMask.fill(1);
-    encodeMaskedPresets(bank, DeviceVariant::zembraDial, { true, true, false }, own);
-    EXPECT_EQ(bytes(live), before);
+        bank.presetMask.fill(0);
+        bank.presetMask[0] = 1;
+        ASSERT_EQ(encodeMaskedPresets(bank, DeviceVariant::zembraFader, {}, buffer), 68);
+        EXPECT_EQ(at(0).time, 0u);
+    }
 
-    std::vector<MidiEvent> small(100);
-    EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraControl, 0, {}, 0, small, 0), 68);
-    EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraControl, 1, {}, 0, small, 68), 68);
-    EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraControl, 1, { false, false, true }, 0, small, 0), 0);
-}
+    TEST_F(DumpEncoderTest, PresetThatDoesNotFitAppendsNothing) // the returned end stays put
+    {
+        std::vector<MidiEvent> small(100);
+        EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraControl, 0, {}, 0, small, 0), 68);
+        EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraControl, 1, {}, 0, small, 68), 68);
+        EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraDial, 1, {}, 0, small, 20), 20);
+    }
 
 } // namespace
 } // namespace kestrow

@@ -12,266 +12,261 @@
 #include <jack/jack.h>
 #endif
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <filesystem>
-#include <memory>
-#include <string>
-#include <thread>
-#include <vector>
-
+#include <fstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrow {
 namespace {
 
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
 
-const std::string kSim = std::string("'") + KESTROW_ZEMBRA_SIM + "'";
+    const std::string kSim = std::string("'") + KESTROW_ZEMBRA_SIM + "'";
 
-/// Runs `command` through the shell to its end: its exit code and output.
-std::pair<int, std::string> run(const std::string& command)
-{
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    std::string output;
-    char buffer[256];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
-        output += buffer;
-    const int status = pipe ? ::pclose(pipe) : -1;
-    return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
-}
-
-/// A program running in the background with its output in `log`; stopped
-/// when this goes.
-class Background {
-public:
-    Background(const std::string& command, std::filesystem::path log)
-        : m_log(std::move(log))
+    /// Runs `command` through the shell to its end: its exit code and output.
+    std::pair<int, std::string> run(const std::string& command)
     {
-        const std::string line = "exec " + command + " >'" + m_log.string() + "' 2>&1";
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
-            ::_exit(127);
+        std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+        std::string output;
+        for (int c; pipe && (c = std::fgetc(pipe)) != EOF;)
+            output += static_cast<char>(c);
+        const int status = pipe ? ::pclose(pipe) : -1;
+        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
+    }
+
+    /// A program running in the background with its output in `log`; stopped
+    /// when this goes.
+    class Background {
+    public:
+        Background(const std::string& command, std::filesystem::path log)
+            : m_log(std::move(log))
+        {
+            const std::string line = "exec " + command + " >'" + m_log.string() + "' 2>&1";
+            m_pid = ::fork();
+            if (m_pid == 0) {
+                ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
+                ::_exit(127);
+            }
         }
-    }
-    ~Background()
-    {
-        stop();
-        std::filesystem::remove(m_log);
-    }
-    Background(const Background&) = delete;
-    Background& operator=(const Background&) = delete;
-
-    bool running()
-    {
-        int status = 0;
-        if (m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            m_pid = -1;
+        ~Background()
+        {
+            stop();
+            std::filesystem::remove(m_log);
         }
-        return m_pid > 0;
-    }
-    /// SIGTERM, up to 5 s to end, then SIGKILL; the exit code, -1 if killed.
-    int stop()
-    {
-        if (m_pid > 0)
-            ::kill(m_pid, SIGTERM);
-        for (const auto end = Clock::now() + 5s; running() && Clock::now() < end;)
-            std::this_thread::sleep_for(10ms);
-        if (running()) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
+        bool running()
+        {
+            int status = 0;
+            if (m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                m_pid = -1;
+            }
+            return m_pid > 0;
         }
-        return m_exit;
-    }
-    std::string output() const
-    {
-        std::ifstream in(m_log);
-        return { std::istreambuf_iterator<char>(in), {} };
-    }
-    bool waitForOutput(const std::string& text, milliseconds cap)
-    {
-        for (const auto end = Clock::now() + cap; output().find(text) == std::string::npos;
-             std::this_thread::sleep_for(20ms))
-            if (Clock::now() > end)
-                return false;
-        return true;
-    }
+        /// SIGTERM, up to 5 s to end, then SIGKILL; the exit code, -1 if killed.
+        int stop()
+        {
+            if (m_pid > 0)
+                ::kill(m_pid, SIGTERM);
+            for (const auto end = Clock::now() + 5s; running() && Clock::now() < end;)
+                std::this_thread::sleep_for(10ms);
+            if (running()) {
+                ::kill(m_pid, SIGKILL);
+                ::waitpid(m_pid, nullptr, 0);
+                m_pid = -1;
+            }
+            return m_exit;
+        }
+        std::string output() const
+        {
+            std::ifstream in(m_log);
+            return { std::istreambuf_iterator<char>(in), {} };
+        }
+        bool waitForOutput(const std::string& text, milliseconds cap)
+        {
+            for (const auto end = Clock::now() + cap; output().find(text) == std::string::npos;
+                 std::this_thread::sleep_for(20ms))
+                if (Clock::now() > end)
+                    return false;
+            return true;
+        }
 
-private:
-    std::filesystem::path m_log;
-    pid_t m_pid = -1;
-    int m_exit = -1;
-};
+    private:
+        std::filesystem::path m_log;
+        pid_t m_pid = -1;
+        int m_exit = -1;
+    };
 
+    bool jackAnswers()
+    {
 #if defined(KESTROW_HAVE_JACK)
-void quietJack(const char*) { }
-#endif
-
-bool jackAnswers()
-{
-#if defined(KESTROW_HAVE_JACK)
-    jack_set_error_function(quietJack);
-    jack_set_info_function(quietJack);
-    jack_status_t status {};
-    jack_client_t* client = jack_client_open("kestrow-e2e-probe", JackNoStartServer, &status);
-    if (client)
-        jack_client_close(client);
-    return client != nullptr;
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+        jack_status_t status {};
+        jack_client_t* client = jack_client_open("kestrow-e2e-probe", JackNoStartServer, &status);
+        return client && jack_client_close(client) == 0;
 #else
-    return false;
+        return false;
 #endif
-}
+    }
 
-/// The emulator's ports through the toolkit, as the main window adapts its own.
-class ToolkitLink : public DeviceLink {
-public:
-    explicit ToolkitLink(TMidiDriver& driver)
-        : out(&driver)
-        , in(&driver)
+    /// The emulator's ports through the toolkit, as the main window adapts its own.
+    class ToolkitLink : public DeviceLink {
+    public:
+        explicit ToolkitLink(TMidiDriver& driver)
+            : out(&driver)
+            , in(&driver)
+        {
+        }
+        bool outputIsOpen(int) const override { return out.IsOpen(); }
+        bool openOutput(int device) override
+        {
+            return out.Open(static_cast<std::uint16_t>(device), 78624);
+        }
+        void put(int, std::span<const MidiEvent> events) override
+        {
+            for (const MidiEvent& e : events)
+                out.Put(&e);
+        }
+        void closeInput() override
+        {
+            if (in.IsOpen()) {
+                in.Stop();
+                in.Close();
+            }
+        }
+        bool openInput(int device) override
+        {
+            const bool opened = in.Open(static_cast<std::uint16_t>(device), 78624);
+            if (opened)
+                in.Start();
+            return opened;
+        }
+
+        TMidiOut out;
+        TMidiIn in;
+    };
+
+    std::vector<std::string> deviceNames(TMidiDriver& driver, bool output)
     {
+        std::vector<std::string> names;
+        const auto& api = driver.api();
+        for (int id = 0; id < (output ? api.GetNumOutDevices() : api.GetNumInDevices()); ++id) {
+            char text[MIDIDRV_DESCRIPTION_SIZE] = {};
+            (output ? api.GetMidiOutDescription : api.GetMidiInDescription)(
+                static_cast<std::uint16_t>(id), text);
+            text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
+            names.emplace_back(text);
+        }
+        return names;
     }
-    bool outputIsOpen(int) const override { return out.IsOpen(); }
-    bool openOutput(int device) override { return out.Open(static_cast<std::uint16_t>(device), 78624); }
-    void put(int, std::span<const MidiEvent> events) override
+
+    TEST(ZembraSimProgram, BadOptionsOrNoMidiSystemGiveOneLineAndExitCode2)
     {
-        for (const MidiEvent& e : events)
-            out.Put(&e);
-    }
-    void closeInput() override
-    {
-        if (in.IsOpen()) {
-            in.Stop();
-            in.Close();
+        ::setenv(
+            "JACK_DEFAULT_SERVER", ("kestrow-absent-" + std::to_string(::getpid())).c_str(), 1);
+        ::setenv("JACK_NO_START_SERVER", "1", 1);
+        std::vector<std::pair<std::string, std::string>> cases {
+            { "--bogus", "unknown option '--bogus'" }, { "--variant piano", "not 'piano'" },
+            { "--variant", "needs a value" }, { "--version 1.200", "MAJOR.MINOR" },
+            { "--version 112", "MAJOR.MINOR" }, { "--name ''", "must not be empty" }
+        };
+        if (::access("/dev/snd/seq", R_OK | W_OK) != 0) // no JACK server and no ALSA sequencer
+            cases.emplace_back("--variant fader", "no MIDI system");
+        for (const auto& [arguments, reason] : cases) {
+            const auto [code, text] = run(kSim + " " + arguments);
+            EXPECT_EQ(code, 2) << arguments;
+            EXPECT_EQ(text.rfind("zembra-sim: ", 0), 0u) << text;
+            EXPECT_NE(text.find(reason), std::string::npos) << text;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
         }
     }
-    bool openInput(int device) override
+
+    TEST(TransportEndToEnd, DialSetThroughJackToTheEmulatorProcessAndBack)
     {
-        const bool opened = in.Open(static_cast<std::uint16_t>(device), 78624);
-        if (opened)
-            in.Start();
-        return opened;
-    }
-
-    TMidiOut out;
-    TMidiIn in;
-};
-
-std::vector<std::string> deviceNames(TMidiDriver& driver, bool output)
-{
-    std::vector<std::string> names;
-    const auto& api = driver.api();
-    for (int id = 0; id < (output ? api.GetNumOutDevices() : api.GetNumInDevices()); ++id) {
-        char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-        (output ? api.GetMidiOutDescription : api.GetMidiInDescription)(static_cast<std::uint16_t>(id), text);
-        text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
-        names.emplace_back(text);
-    }
-    return names;
-}
-
-TEST(ZembraSimProgram, BadOptionsOrNoMidiSystemGiveOneLineAndExitCode2)
-{
-    ::setenv("JACK_DEFAULT_SERVER", ("kestrow-absent-" + std::to_string(::getpid())).c_str(), 1);
-    ::setenv("JACK_NO_START_SERVER", "1", 1);
-    std::vector<std::pair<std::string, std::string>> cases { { "--bogus", "unknown option '--bogus'" },
-        { "--variant piano", "not 'piano'" }, { "--variant", "needs a value" },
-        { "--version 1.200", "MAJOR.MINOR" }, { "--version 112", "MAJOR.MINOR" },
-        { "--name ''", "must not be empty" } };
-    if (::access("/dev/snd/seq", R_OK | W_OK) != 0) // no JACK server and no ALSA sequencer
-        cases.emplace_back("--variant fader", "no MIDI system");
-    for (const auto& [arguments, reason] : cases) {
-        const auto [code, text] = run(kSim + " " + arguments);
-        EXPECT_EQ(code, 2) << arguments;
-        EXPECT_EQ(text.rfind("zembra-sim: ", 0), 0u) << text;
-        EXPECT_NE(text.find(reason), std::string::npos) << text;
-        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
-    }
-}
-
-TEST(TransportEndToEnd, DialSetThroughJackToTheEmulatorProcessAndBack)
-{
 #if !defined(KESTROW_HAVE_JACK)
-    GTEST_SKIP() << "built without the JACK client library";
+        GTEST_SKIP() << "built without the JACK client library";
 #endif
-    if (std::system("command -v jackd >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "jackd is not installed";
-    const std::string tag = std::to_string(::getpid());
-    const std::string server = "kestrow-e2e-" + tag;
-    ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-    ::setenv("JACK_NO_START_SERVER", "1", 1);
+        if (std::system("command -v jackd >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "jackd is not installed";
+        const std::string tag = std::to_string(::getpid());
+        const std::string server = "kestrow-e2e-" + tag;
+        ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+        ::setenv("JACK_NO_START_SERVER", "1", 1);
 
-    // -S: in JACK's default asynchronous mode a client that misses a cycle on
-    // a busy machine loses that cycle's MIDI, about one message in a few
-    // hundred here; synchronous mode waits for every client instead.
-    const auto temp = std::filesystem::temp_directory_path();
-    Background jack("jackd -S -r -n " + server + " -d dummy -r 48000 -p 64", temp / (server + ".log"));
-    bool up = false;
-    for (const auto end = Clock::now() + 10s; !up && Clock::now() < end && jack.running();)
-        if (!(up = jackAnswers()))
-            std::this_thread::sleep_for(100ms);
-    if (!up)
-        GTEST_SKIP() << "the JACK dummy server did not start";
+        // -S: in JACK's default asynchronous mode a client that misses a cycle on
+        // a busy machine loses that cycle's MIDI, about one message in a few
+        // hundred here; synchronous mode waits for every client instead.
+        const auto temp = std::filesystem::temp_directory_path();
+        Background jack(
+            "jackd -S -r -n " + server + " -d dummy -r 48000 -p 64", temp / (server + ".log"));
+        bool up = false;
+        for (const auto end = Clock::now() + 10s; !up && Clock::now() < end && jack.running();)
+            if (!(up = jackAnswers()))
+                std::this_thread::sleep_for(100ms);
+        if (!up)
+            GTEST_SKIP() << "the JACK dummy server did not start";
 
-    const std::string name = "zE2E-" + tag;
-    const auto state = temp / (server + ".state");
-    std::filesystem::remove(state);
-    auto sim = std::make_unique<Background>(
-        kSim + " --variant dial --name " + name + " --version 1.12 --state '" + state.string() + "'",
-        temp / (server + ".sim.log"));
-    ASSERT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
+        const std::string name = "zE2E-" + tag;
+        const auto state = temp / (server + ".state");
+        auto sim = std::make_unique<Background>(kSim + " --variant dial --name " + name
+                + " --version 1.12 --state '" + state.string() + "'",
+            temp / (server + ".sim.log"));
+        ASSERT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
 
-    // The driver lists devices once, so it is loaded only now.
-    ManualDispatcher dispatcher;
-    setDefaultMidiDispatcher(&dispatcher);
-    TMidiDriver driver;
-    const auto outputs = deviceNames(driver, true);
-    const auto inputs = deviceNames(driver, false);
-    auto indexOf = [&](const std::vector<std::string>& names) {
-        return std::find_if(names.begin(), names.end(), [&](const std::string& n) { return n.find(name) != n.npos; })
-            - names.begin();
-    };
-    const auto outputId = indexOf(outputs), inputId = indexOf(inputs);
-    ASSERT_TRUE(outputId < std::ssize(outputs) && inputId < std::ssize(inputs)) << "emulator ports not listed";
+        // The driver lists devices once, so it is loaded only now.
+        ManualDispatcher dispatcher;
+        setDefaultMidiDispatcher(&dispatcher);
+        TMidiDriver driver;
+        const auto outputs = deviceNames(driver, true);
+        const auto inputs = deviceNames(driver, false);
+        auto indexOf = [&](const std::vector<std::string>& names) {
+            return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
+                return n.find(name) != n.npos;
+            }) - names.begin());
+        };
+        const int outputId = indexOf(outputs), inputId = indexOf(inputs);
+        ASSERT_TRUE(outputId < std::ssize(outputs) && inputId < std::ssize(inputs))
+            << "emulator ports not listed";
 
-    testing::Rig<ToolkitLink> rig(driver);
-    rig.settings.setPortNames(outputs, inputs);
-    rig.link.in.OnMidiData = [&rig](MidiEvent* e, bool&) { rig.protocol.replyCollector(*e); };
-    rig.tick = [&] { // as the window's Timer1 would, at a short delay
-        dispatcher.pump();
-        std::this_thread::sleep_for(4ms);
-    };
-    rig.waitFor = [&](const std::function<bool()>& done) { return dispatcher.pumpUntil(done, 5000ms); };
-    rig.protocol.setDeviceVariant(DeviceVariant::zembraDial);
-    rig.protocol.chooseOutput(static_cast<int>(outputId));
-    rig.protocol.chooseInput(static_cast<int>(inputId)); // also asks for version and configuration
-    ASSERT_TRUE(rig.waitFor([&] { return rig.host.settingsChanges >= 2; })) << "no version/configuration reply";
+        testing::Rig<ToolkitLink> rig(driver);
+        rig.settings.setPortNames(outputs, inputs);
+        rig.link.in.OnMidiData = [&rig](MidiEvent* e, bool&) { rig.protocol.replyCollector(*e); };
+        rig.tick = [&] { // as the window's Timer1 would, at a short delay
+            dispatcher.pump();
+            std::this_thread::sleep_for(4ms);
+        };
+        rig.waitFor
+            = [&](const std::function<bool()>& done) { return dispatcher.pumpUntil(done, 5000ms); };
+        rig.protocol.setDeviceVariant(DeviceVariant::zembraDial);
+        rig.protocol.chooseOutput(outputId);
+        rig.protocol.chooseInput(inputId); // also asks for version and configuration
+        ASSERT_TRUE(rig.waitFor([&] { return rig.host.settingsChanges >= 2; }))
+            << "no version/configuration reply";
 
-    const PresetBank sent = rig.exerciseDevice(DeviceVariant::zembraDial);
-    EXPECT_EQ(rig.settings.versionText, "1.12");
-    rig.link.closeInput();
-    EXPECT_TRUE(sim->waitForOutput("in  C0 2A", 2000ms)) << "Program Change not seen by the device";
+        const PresetBank sent = rig.exerciseDevice(DeviceVariant::zembraDial);
+        EXPECT_EQ(rig.settings.versionText, "1.12");
+        rig.link.closeInput();
+        EXPECT_TRUE(sim->waitForOutput("in  C0 2A", 2000ms))
+            << "Program Change not seen by the device";
 
-    // Every preset byte-exact on the device side, read from its saved state.
-    EXPECT_EQ(sim->stop(), 0);
-    sim.reset();
-    sim::ZembraDevice device(sim::Variant::dial);
-    ASSERT_TRUE(device.loadState(state));
-    testing::expectDeviceHolds(device, sent, true);
-    EXPECT_EQ(device.currentProgram(), 42);
-    EXPECT_EQ(device.masterChannel(), 10);
-    std::filesystem::remove(state);
-    setDefaultMidiDispatcher(nullptr);
-}
+        // Every preset byte-exact on the device side, read from its saved state.
+        EXPECT_EQ(sim->stop(), 0);
+        sim.reset();
+        sim::ZembraDevice device(sim::Variant::dial);
+        ASSERT_TRUE(device.loadState(state));
+        testing::expectDeviceHolds(device, sent, true);
+        EXPECT_EQ(device.currentProgram(), 42);
+        EXPECT_EQ(device.masterChannel(), 10);
+        std::filesystem::remove(state);
+        setDefaultMidiDispatcher(nullptr);
+    }
 
 } // namespace
 } // namespace kestrow
