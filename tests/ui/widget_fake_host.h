@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor_state.h"
 #include "picker_host.h"
 
 #include <QStringList>
@@ -8,6 +9,16 @@
 #include <vector>
 
 namespace kestrow {
+
+/// The editing setup every widget test starts from: bank, catalogue, state.
+struct EditorRig {
+    PresetBank bank;
+    Catalogue catalogue;
+    EditorState state { bank, catalogue };
+
+    explicit EditorRig(DeviceVariant variant) { state.variant = variant; }
+    Preset& preset() { return bank.presets[static_cast<std::size_t>(bank.selectedPreset)]; }
+};
 
 /// A PickerHost that records what the knob table opens and answers popups
 /// and the number entry box from a script.
@@ -24,22 +35,15 @@ public:
     std::vector<Opened> opened;
     std::vector<QStringList> popups; ///< entry texts of each popup shown
     std::vector<QPoint> popupPositions;
-    std::deque<int> popupChoices;     ///< index chosen per popup; -1 when empty
+    std::deque<int> popupChoices; ///< index chosen per popup; -1 when empty
     std::deque<QString> numberAnswers; ///< editNumber results; "escape" when empty
     QStringList numberPrompts;
 
     void record(const QString& picker, int value, bool byKeyboard,
-                ParameterList list = ParameterList::xgDrum, const QString& text = {})
+        ParameterList list = ParameterList::xgDrum, const QString& text = {})
     {
-        Opened o;
-        o.picker = picker;
-        o.value = value;
-        o.byKeyboard = byKeyboard;
-        o.list = list;
-        o.text = text;
-        opened.push_back(o);
+        opened.push_back({ picker, value, byKeyboard, list, text });
     }
-
     int popupMenu(const std::vector<PopupEntry>& entries, QPoint screenPos) override
     {
         QStringList texts;
@@ -47,45 +51,40 @@ public:
             texts << (e.enabled ? e.text : e.text + QStringLiteral(" [off]"));
         popups.push_back(texts);
         popupPositions.push_back(screenPos);
-        if (popupChoices.empty())
-            return -1;
-        const int choice = popupChoices.front();
-        popupChoices.pop_front();
+        const int choice = popupChoices.empty() ? -1 : popupChoices.front();
+        if (!popupChoices.empty())
+            popupChoices.pop_front();
         return choice;
     }
     void openEventPicker(int marked, bool byKeyboard) override
     {
-        record(QStringLiteral("event"), marked, byKeyboard);
+        record("event", marked, byKeyboard);
     }
     void openControllerPicker(int value, bool byKeyboard) override
     {
-        record(QStringLiteral("controller"), value, byKeyboard);
+        record("controller", value, byKeyboard);
     }
     void openValuePicker(int marked, bool byKeyboard) override
     {
-        record(QStringLiteral("value"), marked, byKeyboard);
+        record("value", marked, byKeyboard);
     }
     void openParameterPicker(ParameterList list, int value, bool byKeyboard) override
     {
-        record(QStringLiteral("parameter"), value, byKeyboard, list);
+        record("parameter", value, byKeyboard, list);
     }
-    void openNotePicker(int note) override
-    {
-        record(QStringLiteral("note"), note, false);
-    }
+    void openNotePicker(int note) override { record("note", note, false); }
     QString editNumber(const QString& text) override
     {
         numberPrompts << text;
         if (numberAnswers.empty())
             return QStringLiteral("escape");
-        QString answer = numberAnswers.front();
+        const QString answer = numberAnswers.front();
         numberAnswers.pop_front();
         return answer;
     }
     void warning(const QString& title, const QString& text) override
     {
-        record(QStringLiteral("warning"), -1, false, ParameterList::xgDrum,
-               title + QLatin1Char('|') + text);
+        record("warning", -1, false, ParameterList::xgDrum, title + '|' + text);
     }
 };
 
