@@ -2,24 +2,20 @@
 #include "drag_cursors.h"
 #include "knob_drops.h"
 #include "knob_hit_areas.h"
+#include "widget_fake_host.h"
 
 #include <QTest>
-
-#include <cstdlib>
 
 using namespace kestrow;
 
 namespace {
 
-struct Rig {
-    PresetBank bank;
-    Catalogue catalogue;
-    EditorState state { bank, catalogue };
+struct Rig : EditorRig {
     int refreshes = 0;
 
     explicit Rig(DeviceVariant variant = DeviceVariant::zembraControl)
+        : EditorRig(variant)
     {
-        state.variant = variant;
         state.hooks.refreshPresetView = [this](int) { ++refreshes; };
         // Knob k carries fixed parameter k and name "Kk", so moves are easy to read.
         for (int k = 0; k < kKnobCount; ++k) {
@@ -27,7 +23,6 @@ struct Rig {
             preset().knobName[k] = "K" + std::to_string(k + 1);
         }
     }
-    Preset& preset() { return bank.presets[static_cast<std::size_t>(bank.selectedPreset)]; }
     std::vector<int> order()
     {
         return { preset().fixedParameter.begin(), preset().fixedParameter.end() };
@@ -39,9 +34,10 @@ struct Rig {
     }
 };
 
-std::vector<int> places(std::initializer_list<int> firstPlaces)
+/// Knob numbers in places 1..16: the given ones first, then each knob in its own place.
+std::vector<int> places(const QList<int>& firstPlaces)
 {
-    std::vector<int> result(firstPlaces);
+    std::vector<int> result(firstPlaces.begin(), firstPlaces.end());
     for (int k = static_cast<int>(result.size()) + 1; k <= kKnobCount; ++k)
         result.push_back(k);
     return result;
@@ -58,14 +54,6 @@ bool redInside(const QImage& image, const KnobArea& area)
         }
     }
     return false;
-}
-
-void saveIfAsked(const QPixmap& pixmap, const QString& name)
-{
-    // KESTROW_RENDER_DIR=/tmp/x keeps the drawings for a look by eye.
-    const QByteArray dir = qgetenv("KESTROW_RENDER_DIR");
-    if (!dir.isEmpty())
-        pixmap.save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
 }
 
 } // namespace
@@ -118,7 +106,7 @@ private slots:
     void everyAreaHitsItsOwnKnob()
     {
         for (auto v : { DeviceVariant::zembraControl, DeviceVariant::zembraFader,
-                        DeviceVariant::zembraDial }) {
+                 DeviceVariant::zembraDial }) {
             for (int k = 1; k <= kKnobCount; ++k) {
                 const KnobArea a = knobArea(v, k);
                 QCOMPARE(knobHitTest(v, a.left, a.top), k);
@@ -132,13 +120,11 @@ private slots:
     {
         PictureSets sets;
         for (auto v : { DeviceVariant::zembraControl, DeviceVariant::zembraFader,
-                        DeviceVariant::zembraDial }) {
+                 DeviceVariant::zembraDial }) {
             const KnobPictureSet& set = sets.forVariant(v);
             QCOMPARE(set.variant(), v);
             const QImage plain = set.picture(KnobPictureSet::kPlainSlot).toImage();
             QCOMPARE(plain.size(), QSize(369, 147));
-            saveIfAsked(set.picture(KnobPictureSet::kPlainSlot),
-                        QStringLiteral("picture_%1_plain.png").arg(int(v)));
             for (int k = 1; k <= kKnobCount; ++k) {
                 const QImage lit = set.pictureForKnob(k).toImage();
                 QVERIFY2(redInside(lit, knobArea(v, k)), qPrintable(QString::number(k)));
@@ -146,7 +132,6 @@ private slots:
                 const int other = k % kKnobCount + 1;
                 QVERIFY(!redInside(lit, knobArea(v, other)));
             }
-            saveIfAsked(set.pictureForKnob(6), QStringLiteral("picture_%1_knob6.png").arg(int(v)));
             // Anything but a knob number gives the plain picture.
             QCOMPARE(set.pictureForKnob(0).toImage(), plain);
             QCOMPARE(set.pictureForKnob(-1).toImage(), plain);
@@ -155,32 +140,19 @@ private slots:
 
     void dragCursorsDifferPerOperation()
     {
+        // Drags from the picture show C2, S2, M2; from the table the plain cursors.
         DragCursor cursor {};
-        QVERIFY(dragCursorFor(DragOperation::copy, true, cursor));
-        QCOMPARE(cursor, DragCursor::c2);
-        QVERIFY(dragCursorFor(DragOperation::swap, true, cursor));
-        QCOMPARE(cursor, DragCursor::s2);
-        QVERIFY(dragCursorFor(DragOperation::move, true, cursor));
-        QCOMPARE(cursor, DragCursor::m2);
-        QVERIFY(dragCursorFor(DragOperation::move, false, cursor));
-        QCOMPARE(cursor, DragCursor::move);
-        QVERIFY(!dragCursorFor(DragOperation::none, false, cursor));
-        QImage c2 = dragCursorPixmap(DragCursor::c2).toImage();
-        QCOMPARE(c2.size(), QSize(32, 32));
+        const auto shown = [&](DragOperation operation, bool fromPicture) {
+            return dragCursorFor(operation, fromPicture, cursor) ? int(cursor) : 0;
+        };
+        QCOMPARE(shown(DragOperation::copy, true), int(DragCursor::c2));
+        QCOMPARE(shown(DragOperation::swap, true), int(DragCursor::s2));
+        QCOMPARE(shown(DragOperation::move, true), int(DragCursor::m2));
+        QCOMPARE(shown(DragOperation::move, false), int(DragCursor::move));
+        QCOMPARE(shown(DragOperation::none, false), 0);
+        const QImage c2 = dragCursorPixmap(DragCursor::c2).toImage();
         QVERIFY(c2 != dragCursorPixmap(DragCursor::m2).toImage());
-        QVERIFY(dragCursorPixmap(DragCursor::copy).toImage() != c2);
-    }
-
-    void operationFromModifiers()
-    {
-        Rig rig;
-        QCOMPARE(rig.state.operationFor(false, false), DragOperation::copy);
-        QCOMPARE(rig.state.operationFor(true, false), DragOperation::swap);
-        QCOMPARE(rig.state.operationFor(false, true), DragOperation::move);
-        QCOMPARE(rig.state.operationFor(true, true), DragOperation::none);
-        rig.state.dragKeyMap = { DragOperation::copy, DragOperation::swap, DragOperation::move };
-        QCOMPARE(rig.state.operationFor(false, false), DragOperation::move);
-        QCOMPARE(rig.state.operationFor(true, true), DragOperation::none);
+        QVERIFY(c2 != dragCursorPixmap(DragCursor::copy).toImage());
     }
 
     void hoverKeepsTheLastKnob()
@@ -202,45 +174,6 @@ private slots:
         QCOMPARE(picture.shownKnob(), 4);
         rig.state.showKnob(0);
         QCOMPARE(picture.shownKnob(), 0);
-        saveIfAsked(picture.grab(), QStringLiteral("device_picture.png"));
-    }
-
-    void pictureDrops()
-    {
-        {
-            Rig rig;
-            rig.drag(2, 0, DragOperation::move);
-            QVERIFY(dropOnPicture(rig.state, 6));
-            QCOMPARE(rig.order(), places({ 1, 3, 4, 5, 6, 2 }));
-            QCOMPARE(rig.preset().knobName[5], std::string("K2"));
-            QCOMPARE(rig.state.dropTargetKnob, 6);
-            QCOMPARE(rig.refreshes, 1);
-        }
-        {
-            Rig rig;
-            rig.drag(6, 0, DragOperation::move);
-            QVERIFY(dropOnPicture(rig.state, 2));
-            QCOMPARE(rig.order(), places({ 1, 6, 2, 3, 4, 5 }));
-            rig.drag(4, 0, DragOperation::move);
-            QVERIFY(!dropOnPicture(rig.state, 4)); // onto itself: nothing, no redraw
-            QCOMPARE(rig.refreshes, 1);
-        }
-        for (auto operation : { DragOperation::swap, DragOperation::none }) {
-            Rig rig;
-            rig.drag(2, 0, operation);
-            QVERIFY(dropOnPicture(rig.state, 6));
-            QCOMPARE(rig.order(), places({ 1, 6, 3, 4, 5, 2 }));
-        }
-        {
-            Rig rig;
-            rig.drag(2, 0, DragOperation::copy);
-            QVERIFY(dropOnPicture(rig.state, 6));
-            QCOMPARE(rig.order(), places({ 1, 2, 3, 4, 5, 2 }));
-            QVERIFY(!dropOnPicture(rig.state, kNoKnob));
-            rig.state.dragOrigin = 1; // a preset drag from the tree
-            QVERIFY(!dropOnPicture(rig.state, 7));
-            QCOMPARE(rig.order(), places({ 1, 2, 3, 4, 5, 2 }));
-        }
     }
 
     void faderDropsByPoint()
@@ -282,42 +215,62 @@ private slots:
         QCOMPARE(rig.refreshes, refreshes + 1);
     }
 
-    void tableDropsOfWholeKnobs()
+    void wholeKnobDrops_data()
     {
-        {
-            Rig rig;
-            rig.drag(3, 0, DragOperation::copy);
-            QVERIFY(tableAcceptsDrag(rig.state, { 0, 0 }));
-            QVERIFY(!tableAcceptsDrag(rig.state, { 2, 5 }));
-            QVERIFY(dropOnTable(rig.state, { 0, 9 }));
-            QCOMPARE(rig.order(), places({ 1, 2, 3, 4, 5, 6, 7, 8, 3 }));
-            QVERIFY(dropOnTable(rig.state, { 0, 0 }));
-            QCOMPARE(rig.order(), std::vector<int>(16, 3));
-            QCOMPARE(rig.state.dropTargetKnob, 0);
-        }
-        {
-            Rig rig;
-            rig.drag(2, 0, DragOperation::swap);
-            QVERIFY(!tableAcceptsDrag(rig.state, { 0, 0 }));
-            QVERIFY(!dropOnTable(rig.state, { 0, 0 }));
-            QVERIFY(dropOnTable(rig.state, { 0, 6 }));
-            QCOMPARE(rig.order(), places({ 1, 6, 3, 4, 5, 2 }));
-        }
-        {
-            Rig rig;
-            rig.drag(2, 0, DragOperation::move);
-            QVERIFY(dropOnTable(rig.state, { 0, 6 }));
-            QCOMPARE(rig.order(), places({ 1, 3, 4, 5, 6, 2 }));
-        }
-        {
-            // Shift and Ctrl together: the picture exchanges, the table refuses.
-            Rig rig;
-            rig.drag(2, 0, DragOperation::none);
-            QVERIFY(tableAcceptsDrag(rig.state, { 0, 6 }));
-            QVERIFY(!dropOnTable(rig.state, { 0, 6 }));
-            QCOMPARE(rig.order(), places({}));
-            QCOMPARE(rig.refreshes, 0);
-        }
+        QTest::addColumn<int>("knob");
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<bool>("onPicture"); // else on the table's number column
+        QTest::addColumn<int>("target"); // knob, or table row (0: heading)
+        QTest::addColumn<int>("accepts"); // over the table: -1 not asked
+        QTest::addColumn<QList<int>>("result"); // first places; empty: nothing dropped
+        const int copy = int(DragOperation::copy);
+        const int swap = int(DragOperation::swap);
+        const int move = int(DragOperation::move);
+        const int none = int(DragOperation::none);
+        QTest::newRow("picture move 2 to 6")
+            << 2 << move << true << 6 << -1 << QList<int> { 1, 3, 4, 5, 6, 2 };
+        QTest::newRow("picture move 6 to 2")
+            << 6 << move << true << 2 << -1 << QList<int> { 1, 6, 2, 3, 4, 5 };
+        QTest::newRow("picture move onto itself") << 4 << move << true << 4 << -1 << QList<int> {};
+        QTest::newRow("picture swap")
+            << 2 << swap << true << 6 << -1 << QList<int> { 1, 6, 3, 4, 5, 2 };
+        QTest::newRow("picture Shift+Ctrl swaps")
+            << 2 << none << true << 6 << -1 << QList<int> { 1, 6, 3, 4, 5, 2 };
+        QTest::newRow("picture copy")
+            << 2 << copy << true << 6 << -1 << QList<int> { 1, 2, 3, 4, 5, 2 };
+        QTest::newRow("picture, no knob") << 2 << copy << true << kNoKnob << -1 << QList<int> {};
+        QTest::newRow("table copy")
+            << 3 << copy << false << 9 << 1 << QList<int> { 1, 2, 3, 4, 5, 6, 7, 8, 3 };
+        QTest::newRow("table copy on heading") << 3 << copy << false << 0 << 1 << QList<int>(16, 3);
+        QTest::newRow("table swap on heading") << 2 << swap << false << 0 << 0 << QList<int> {};
+        QTest::newRow("table swap")
+            << 2 << swap << false << 6 << 1 << QList<int> { 1, 6, 3, 4, 5, 2 };
+        QTest::newRow("table move")
+            << 2 << move << false << 6 << 1 << QList<int> { 1, 3, 4, 5, 6, 2 };
+        QTest::newRow("table Shift+Ctrl") << 2 << none << false << 6 << 1 << QList<int> {};
+    }
+    void wholeKnobDrops()
+    {
+        QFETCH(int, knob);
+        QFETCH(int, operation);
+        QFETCH(bool, onPicture);
+        QFETCH(int, target);
+        QFETCH(int, accepts);
+        QFETCH(QList<int>, result);
+        Rig rig;
+        rig.drag(knob, 0, static_cast<DragOperation>(operation));
+        if (accepts >= 0)
+            QCOMPARE(tableAcceptsDrag(rig.state, { 0, target }), accepts == 1);
+        const bool dropped
+            = onPicture ? dropOnPicture(rig.state, target) : dropOnTable(rig.state, { 0, target });
+        QCOMPARE(dropped, !result.isEmpty());
+        const std::vector<int> expected = places(result);
+        QCOMPARE(rig.order(), expected);
+        for (int k = 0; k < kKnobCount; ++k)
+            QCOMPARE(rig.preset().knobName[k], "K" + std::to_string(expected[k]));
+        QCOMPARE(rig.refreshes, dropped ? 1 : 0);
+        if (dropped)
+            QCOMPARE(rig.state.dropTargetKnob, target);
     }
 
     void tableDropsOfSingleCells()
@@ -350,6 +303,14 @@ private slots:
         QVERIFY(dropOnPicture(rig.state, 1));
         QCOMPARE(rig.preset().fixedParameter[0], 4);
         QCOMPARE(rig.preset().knobName[0], std::string("K4"));
+
+        // A whole knob fits only the number column; a preset drag from the tree fits nowhere.
+        rig.drag(3, 0, DragOperation::copy);
+        QVERIFY(!tableAcceptsDrag(rig.state, { 2, 5 }));
+        rig.state.dragOrigin = 1;
+        QVERIFY(!tableAcceptsDrag(rig.state, { 0, 5 }));
+        QVERIFY(!dropOnPicture(rig.state, 7));
+        QCOMPARE(rig.preset().fixedParameter[6], 7);
     }
 };
 
