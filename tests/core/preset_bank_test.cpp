@@ -2,9 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace kestrow;
 
 namespace {
+
+/// The five fields of one knob, to compare knobs whole.
+auto knob(Preset& p, int k)
+{
+    return std::tie(
+        p.knobName[k], p.channel[k], p.eventType[k], p.fixedParameter[k], p.initValue[k]);
+}
 
 class PresetBankTest : public ::testing::Test {
 protected:
@@ -12,29 +21,20 @@ protected:
 
     void nameKnobs(int preset, const std::string& prefix)
     {
-        for (int k = 0; k < kKnobCount; ++k) {
-            bank.presets[preset].knobName[k] = prefix + std::to_string(k);
-            bank.presets[preset].channel[k] = k % 3;
-            bank.presets[preset].eventType[k] = 10 + k;
-            bank.presets[preset].fixedParameter[k] = 20 + k;
-            bank.presets[preset].initValue[k] = 30 + k;
-        }
+        for (int k = 0; k < kKnobCount; ++k)
+            knob(bank.presets[preset], k)
+                = std::tuple(prefix + std::to_string(k), k % 3, 10 + k, 20 + k, 30 + k);
     }
 };
 
 TEST_F(PresetBankTest, CreationValues)
 {
-    for (const Preset& p : bank.presets) {
-        EXPECT_TRUE(p.name.empty());
-        EXPECT_TRUE(p.description.empty());
-        for (int k = 0; k < kKnobCount; ++k) {
-            EXPECT_EQ(p.channel[k], k + 1);
-            EXPECT_EQ(p.eventType[k], 127);
-            EXPECT_EQ(p.fixedParameter[k], 0);
-            EXPECT_EQ(p.initValue[k], 0);
-            EXPECT_TRUE(p.knobName[k].empty());
-        }
-    }
+    Preset fresh;
+    fresh.eventType.fill(kNoEvent);
+    for (int k = 0; k < kKnobCount; ++k)
+        fresh.channel[k] = k + 1;
+    for (const Preset& p : bank.presets)
+        EXPECT_EQ(p, fresh);
     EXPECT_EQ(bank.selectedPreset, 0);
     EXPECT_FALSE(bank.allKnobsPending);
 }
@@ -46,22 +46,19 @@ TEST_F(PresetBankTest, AssignWithPendingHeadingAppliesOnceToAllKnobs)
     bank.selectedKnob = 6;
     bank.allKnobsPending = true;
     bank.assignSelectedField(0); // "Master"
-    for (int k = 0; k < kKnobCount; ++k)
-        EXPECT_EQ(bank.presets[4].channel[k], 0);
+    EXPECT_EQ(bank.presets[4].channel, Preset {}.channel);
     EXPECT_FALSE(bank.allKnobsPending);
 
     bank.allKnobsPending = true;
     bank.assignSelectedFieldNumbering(); // "1 - 16"
-    for (int k = 0; k < kKnobCount; ++k)
-        EXPECT_EQ(bank.presets[4].channel[k], k + 1);
+    EXPECT_EQ(bank.presets[4].channel, PresetBank().presets[0].channel);
 
     bank.assignSelectedField(9); // a later assignment hits only the selected knob
     EXPECT_EQ(bank.presets[4].channel[6], 9);
-    EXPECT_EQ(bank.presets[4].channel[5], 6);
     EXPECT_EQ(bank.presets[4].channel[7], 8);
 }
 
-TEST_F(PresetBankTest, PresetCopyPasteCarriesEveryField)
+TEST_F(PresetBankTest, PresetClipboardCarriesEveryFieldAndSwapsBack)
 {
     nameKnobs(4, "k");
     bank.presets[4].name = "Strings";
@@ -69,13 +66,7 @@ TEST_F(PresetBankTest, PresetCopyPasteCarriesEveryField)
     bank.copyPresetToClipboard(4);
     bank.pastePresetFromClipboard(8);
     EXPECT_EQ(bank.presets[8], bank.presets[4]);
-}
 
-TEST_F(PresetBankTest, SwapTwiceRestoresPresetAndClipboard)
-{
-    nameKnobs(1, "a");
-    bank.presets[1].name = "A";
-    bank.clipboardPreset = bank.presets[3];
     bank.clipboardPreset.name = "Clip";
     const Preset preset = bank.presets[1];
     const Preset clip = bank.clipboardPreset;
@@ -87,67 +78,46 @@ TEST_F(PresetBankTest, SwapTwiceRestoresPresetAndClipboard)
     EXPECT_EQ(bank.clipboardPreset, clip);
 }
 
-TEST_F(PresetBankTest, KnobCopyFillsEverySlotAndKeepsClipboardTexts)
+TEST_F(PresetBankTest, KnobClipboardFillsEverySlotAndKeepsClipboardTexts)
 {
     nameKnobs(0, "src");
     bank.clipboardPreset.name = "Clip name";
     bank.clipboardPreset.description = "Clip text";
     bank.copyKnobToClipboard(0, 2);
     bank.pasteKnobFromClipboard(1, 11);
-    EXPECT_EQ(bank.presets[1].knobName[11], "src2");
-    EXPECT_EQ(bank.presets[1].channel[11], 2);
-    EXPECT_EQ(bank.presets[1].eventType[11], 12);
-    EXPECT_EQ(bank.presets[1].fixedParameter[11], 22);
-    EXPECT_EQ(bank.presets[1].initValue[11], 32);
+    EXPECT_EQ(knob(bank.presets[1], 11), knob(bank.presets[0], 2));
+    for (int k = 0; k < kKnobCount; ++k)
+        EXPECT_EQ(knob(bank.clipboardPreset, k), knob(bank.presets[0], 2)) << k;
     EXPECT_EQ(bank.clipboardPreset.name, "Clip name");
     EXPECT_EQ(bank.clipboardPreset.description, "Clip text");
-    // A later preset paste brings sixteen equal knobs.
-    bank.pastePresetFromClipboard(2);
+    // Swapping knob 5 with it: knob 5 takes knob 2, every clipboard slot takes the former knob 5.
+    bank.swapKnobWithClipboard(0, 5);
+    EXPECT_EQ(bank.presets[0].knobName[5], "src2");
     for (int k = 0; k < kKnobCount; ++k)
-        EXPECT_EQ(bank.presets[2].eventType[k], 12);
+        EXPECT_EQ(knob(bank.clipboardPreset, k), std::make_tuple("src5", 2, 15, 25, 35)) << k;
 }
 
-TEST_F(PresetBankTest, KnobSwapSpreadsFormerKnobOverAllSlots)
-{
-    nameKnobs(0, "a");
-    bank.copyKnobToClipboard(0, 1);       // clipboard: knob "a1"
-    bank.swapKnobWithClipboard(0, 5);     // knob 5 takes "a1", clipboard takes "a5"
-    EXPECT_EQ(bank.presets[0].knobName[5], "a1");
-    for (int j = 0; j < kKnobCount; ++j) {
-        EXPECT_EQ(bank.clipboardPreset.knobName[j], "a5");
-        EXPECT_EQ(bank.clipboardPreset.eventType[j], 15);
-    }
-}
-
-TEST_F(PresetBankTest, LabelWidths)
+TEST(PresetTexts, LabelWidthsAndCaption)
 {
     EXPECT_EQ(presetLabel(9), " 9: ");
     EXPECT_EQ(presetLabel(10), "10: ");
-    EXPECT_EQ(presetLabel(128).size(), 5u);
-    EXPECT_EQ(presetLabel(7) + "Strings", " 7: Strings");
-}
-
-TEST_F(PresetBankTest, FitsVariant)
-{
-    Preset p = bank.presets[0];
-    EXPECT_TRUE(fitsVariant(p, DeviceVariant::zembraControl));
-    p.eventType[3] = 7;
-    EXPECT_TRUE(fitsVariant(p, DeviceVariant::zembraDial));
-    EXPECT_FALSE(fitsVariant(p, DeviceVariant::zembraControl));
-    EXPECT_FALSE(fitsVariant(p, DeviceVariant::zembraFader));
-    p.eventType[3] = 125;
-    EXPECT_FALSE(fitsVariant(p, DeviceVariant::zembraDial));
-    EXPECT_FALSE(fitsVariant(p, DeviceVariant::zembraControl));
-    p.eventType[3] = 124; // last increment/decrement code: Dial only
-    EXPECT_TRUE(fitsVariant(p, DeviceVariant::zembraDial));
-    EXPECT_FALSE(fitsVariant(p, DeviceVariant::zembraFader));
-}
-
-TEST(VariantTitle, ThreeBlanksAfterTheColon)
-{
+    EXPECT_EQ(presetLabel(128), "128: ");
+    // The other two captions are checked where the window shows them.
     EXPECT_EQ(variantTitle(DeviceVariant::zembraControl), "Kestrow Editor:   ZEMBRA CONTROL");
-    EXPECT_EQ(variantTitle(DeviceVariant::zembraFader), "Kestrow Editor:   ZEMBRA FADER");
-    EXPECT_EQ(variantTitle(DeviceVariant::zembraDial), "Kestrow Editor:   ZEMBRA DIAL");
+}
+
+TEST_F(PresetBankTest, FitsVariantWhenEveryKnobFits)
+{
+    // code, fits zembraControl and zembraFader, fits zembraDial
+    const std::tuple<int, bool, bool> cases[]
+        = { { 127, true, true }, { 7, false, true }, { 124, false, true }, { 125, false, false } };
+    Preset p = bank.presets[0];
+    for (const auto& [code, controlAndFader, dial] : cases) {
+        p.eventType[3] = code;
+        EXPECT_EQ(fitsVariant(p, DeviceVariant::zembraControl), controlAndFader) << code;
+        EXPECT_EQ(fitsVariant(p, DeviceVariant::zembraFader), controlAndFader) << code;
+        EXPECT_EQ(fitsVariant(p, DeviceVariant::zembraDial), dial) << code;
+    }
 }
 
 } // namespace
