@@ -3,7 +3,6 @@
 #include "midi_driver.h"
 #include "midi_exception.h"
 #include "midi_out.h"
-#include "midi_sync.h"
 #include "midi_track.h"
 
 #include <iostream>
@@ -11,15 +10,14 @@
 namespace kestrow {
 
 TMidiIn::TMidiIn(TMidiDriver* driver)
-    : Driver(driver)
-    , m_notifier([this](std::uint32_t message) { handle(message); })
+    : TMidiPort(driver, false, [this](std::uint32_t message) { handle(message); })
 {
 }
 
 TMidiIn::~TMidiIn()
 {
     try {
-        if (m_isOpen)
+        if (IsOpen())
             Close();
     } catch (const EMidiException& e) {
         std::cerr << "kestrow: " << e.what() << '\n';
@@ -31,49 +29,25 @@ TMidiIn::~TMidiIn()
     }
 }
 
-void TMidiIn::requireDriver() const
-{
-    if (!Driver)
-        throw EMidiException("No MidiDriver");
-}
-
 bool TMidiIn::Open(std::uint16_t id, std::uint32_t param)
 {
-    requireDriver();
-    if (m_isOpen)
-        throw EMidiException("already open");
+    const bool opened = openDevice(id, param);
     m_timeCarry = 0;
-    std::uint32_t sync = m_sync ? m_sync->GetHandle() : 0;
-    char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-    Driver->api().GetMidiInDescription(id, text);
-    text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
-    m_description = text;
-    m_deviceId = id;
-    m_param = param;
-    m_handle = Driver->api().OpenMidiIn(m_notifier.notify(), id, sync, param);
-    if (m_handle > 32) {
-        m_isOpen = true;
-    } else {
-        m_handle = 0;
-        m_description.clear();
-    }
-    return m_isOpen;
+    return opened;
 }
 
 void TMidiIn::Close()
 {
-    if (!m_isOpen)
+    if (!IsOpen())
         throw EMidiException("midiIn not open");
     Stop();
     Driver->api().CloseMidiIn(m_handle);
-    m_handle = 0;
-    m_description.clear();
-    m_isOpen = false;
+    forgetDevice();
 }
 
 void TMidiIn::Start()
 {
-    if (!m_isOpen || m_started)
+    if (!IsOpen() || m_started)
         throw EMidiException("cant start midiIn");
     m_started = true;
     m_timeCarry = 0;
@@ -82,7 +56,7 @@ void TMidiIn::Start()
 
 void TMidiIn::Stop()
 {
-    if (!m_isOpen)
+    if (!IsOpen())
         throw EMidiException("midiIn not open");
     m_started = false;
     Driver->api().StopMidiIn(m_handle);
@@ -90,37 +64,17 @@ void TMidiIn::Stop()
 
 void TMidiIn::Reset()
 {
-    if (!m_isOpen || !m_started)
+    if (!IsOpen() || !m_started)
         throw EMidiException("midiIn cant reset");
     m_timeCarry = 0;
     Driver->api().StopMidiIn(m_handle);
     Driver->api().StartMidiIn(m_handle);
 }
 
-std::uint16_t TMidiIn::GetNumDevices() const
-{
-    requireDriver();
-    return Driver->api().GetNumInDevices();
-}
-
-std::uint16_t TMidiIn::GetIDFromName(const std::string& name) const
-{
-    requireDriver();
-    std::uint16_t count = Driver->api().GetNumInDevices();
-    for (std::uint16_t id = 0; id < count; ++id) {
-        char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-        Driver->api().GetMidiInDescription(id, text);
-        text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
-        if (name == text)
-            return id;
-    }
-    return kNoDevice;
-}
-
 MidiEvent* TMidiIn::Get()
 {
     // A notification may still be queued after Close.
-    if (!m_isOpen || !Driver)
+    if (!IsOpen() || !Driver)
         return nullptr;
     MidiDrvEvent* received = Driver->api().GetMidiIn(m_handle);
     if (!received)
@@ -151,7 +105,7 @@ void TMidiIn::handle(std::uint32_t message)
 
 void TMidiIn::reopen()
 {
-    if (!m_isOpen)
+    if (!IsOpen())
         return;
     bool started = m_started;
     std::uint16_t id = m_deviceId;
@@ -159,20 +113,6 @@ void TMidiIn::reopen()
     Close();
     if (Open(id, param) && started)
         Start();
-}
-
-void TMidiIn::Attach(TMidiSync* sync)
-{
-    m_sync = sync;
-    reopen();
-}
-
-void TMidiIn::Detach(TMidiSync* sync)
-{
-    if (sync != m_sync)
-        throw EMidiException("sync not found");
-    m_sync = nullptr;
-    reopen();
 }
 
 void TMidiIn::Attach(TMidiTrack* track)

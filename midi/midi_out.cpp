@@ -3,7 +3,6 @@
 #include "midi_driver.h"
 #include "midi_exception.h"
 #include "midi_score.h"
-#include "midi_sync.h"
 
 #include <cstddef>
 #include <iostream>
@@ -34,77 +33,51 @@ MidiEvent fromDriverEvent(const MidiDrvEvent& event)
 }
 
 TMidiOut::TMidiOut(TMidiDriver* driver)
-    : Driver(driver)
-    , m_notifier([this](std::uint32_t message) { handle(message); })
+    : TMidiPort(driver, true, [this](std::uint32_t message) { handle(message); })
 {
 }
 
 TMidiOut::~TMidiOut()
 {
     try {
-        if (m_isOpen)
+        if (IsOpen())
             Close();
     } catch (const EMidiException& e) {
         std::cerr << "kestrow: " << e.what() << '\n';
     }
 }
 
-void TMidiOut::requireDriver() const
-{
-    if (!Driver)
-        throw EMidiException("No MidiDriver");
-}
-
 bool TMidiOut::Open(std::uint16_t id, std::uint32_t param)
 {
-    requireDriver();
-    if (m_isOpen)
-        throw EMidiException("already open");
-    std::uint32_t sync = m_sync ? m_sync->GetHandle() : 0;
-    char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-    Driver->api().GetMidiOutDescription(id, text);
-    text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
-    m_description = text;
-    m_deviceId = id;
-    m_param = param;
-    m_handle = Driver->api().OpenMidiOut(m_notifier.notify(), id, sync, param);
-    if (m_handle > 32) {
-        m_isOpen = true;
-    } else {
-        m_handle = 0;
-        m_description.clear();
-    }
-    return m_isOpen;
+    return openDevice(id, param);
 }
 
 void TMidiOut::Close()
 {
-    if (!m_isOpen)
+    if (!IsOpen())
         throw EMidiException("midiOut not open");
-    m_description.clear();
     Reset();
     Driver->api().CloseMidiOut(m_handle);
-    m_handle = 0;
-    m_isOpen = false;
+    forgetDevice();
 }
 
 void TMidiOut::Reset()
 {
-    if (!m_isOpen)
+    if (!IsOpen())
         throw EMidiException("midiOut not open");
     Driver->api().ResetMidiOut(m_handle);
 }
 
 void TMidiOut::Flush()
 {
-    if (!m_isOpen)
+    if (!IsOpen())
         throw EMidiException("midiOut not open");
     Driver->api().FlushMidiOut(m_handle);
 }
 
 bool TMidiOut::Put(const MidiEvent* event)
 {
-    if (!m_isOpen)
+    if (!IsOpen())
         return true;
     if (!event)
         return false;
@@ -112,48 +85,14 @@ bool TMidiOut::Put(const MidiEvent* event)
     return Driver->api().PutMidiOut(m_handle, &e) == 0;
 }
 
-std::uint16_t TMidiOut::GetNumDevices() const
-{
-    requireDriver();
-    return Driver->api().GetNumOutDevices();
-}
-
-std::uint16_t TMidiOut::GetIDFromName(const std::string& name) const
-{
-    requireDriver();
-    std::uint16_t count = Driver->api().GetNumOutDevices();
-    for (std::uint16_t id = 0; id < count; ++id) {
-        char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-        Driver->api().GetMidiOutDescription(id, text);
-        text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
-        if (name == text)
-            return id;
-    }
-    return kNoDevice;
-}
-
 void TMidiOut::reopen()
 {
-    if (!m_isOpen)
+    if (!IsOpen())
         return;
     std::uint16_t id = m_deviceId;
     std::uint32_t param = m_param;
     Close();
     Open(id, param);
-}
-
-void TMidiOut::Attach(TMidiSync* sync)
-{
-    m_sync = sync;
-    reopen(); // the library learns of the clock at open
-}
-
-void TMidiOut::Detach(TMidiSync* sync)
-{
-    if (sync != m_sync)
-        throw EMidiException("sync not found");
-    m_sync = nullptr;
-    reopen();
 }
 
 void TMidiOut::Attach(TMidiScore* score)
