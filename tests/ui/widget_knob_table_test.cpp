@@ -414,14 +414,10 @@ private slots:
         rig.key(Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(rig.bank.presets[7].initValue, rig.bank.presets[0].initValue);
         QCOMPARE(rig.bank.presets[7].eventType[1], kNoEvent);
-    }
 
-    void leftClickReloadsTheClipboard()
-    {
-        Rig rig;
-        for (int k = 0; k < 16; ++k)
-            rig.preset().fixedParameter[k] = k;
-        rig.preset().knobName[1] = "Two";
+        // Copy (0, 0), left click on knob 2's row, paste on (0, 0): the click reloaded
+        // the clipboard, so all 16 knobs become knob 2.
+        rig.bank.selectedPreset = 0;
         rig.at(0, 0);
         rig.key(Qt::Key_C, Qt::ControlModifier);
         const QPoint knob2 = rig.table->cellRect({ 3, 2 }).center();
@@ -432,8 +428,8 @@ private slots:
         rig.at(0, 0);
         rig.key(Qt::Key_V, Qt::ControlModifier);
         for (int k = 0; k < 16; ++k) {
-            QCOMPARE(rig.preset().fixedParameter[k], 1);
-            QCOMPARE(rig.preset().knobName[k], std::string("Two"));
+            QCOMPARE(rig.preset().fixedParameter[k], 101);
+            QCOMPARE(rig.preset().knobName[k], std::string("N1"));
         }
     }
 
