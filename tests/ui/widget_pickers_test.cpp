@@ -173,7 +173,6 @@ private slots:
         QCOMPARE(parameters.cellText(parameters.valueAt(3, 6)), QStringLiteral("EG Release"));
         QCOMPARE(parameters.cellText(51), QStringLiteral("EQ NID-TREBLE"));
         QCOMPARE(parameters.cellText(11), QStringLiteral("11"));
-        QCOMPARE(parameters.cellText(0), QStringLiteral("0"));
         parameters.setList(ParameterList::resetGrid);
         QCOMPARE(parameters.cellText(2), QStringLiteral("XG-Reset"));
         QCOMPARE(parameters.cellText(3), QStringLiteral("3"));
