@@ -37,17 +37,6 @@ void mark(Preset& preset, int tag)
 
 int tagOf(const Preset& preset) { return std::stoi(preset.name.substr(1)); }
 
-/// Every action of a menu with this caption (two "Send Single Preset" exist).
-QList<QAction*> actionsNamed(QMenu* menu, const QString& caption)
-{
-    QList<QAction*> found;
-    for (QAction* a : menu->actions()) {
-        if (a->text().section(QLatin1Char('\t'), 0, 0) == caption)
-            found << a;
-    }
-    return found;
-}
-
 } // namespace
 
 class MainFormTest : public QObject {
@@ -278,11 +267,12 @@ private slots:
 
     void variantSwitchCaptionAndMenus()
     {
-        QMenu* send = form().findAction({ "&File", "Send" })->menu();
-        QAction* singleItem = nullptr;
+        QAction* singleItem = nullptr; // two "Send Single Preset": an item and a submenu
         QAction* singleMenu = nullptr;
-        for (QAction* a : actionsNamed(send, QStringLiteral("Send Single Preset")))
-            (a->menu() != nullptr ? singleMenu : singleItem) = a;
+        for (QAction* a : form().findAction({ "&File", "Send" })->menu()->actions()) {
+            if (a->text().section(QLatin1Char('\t'), 0, 0) == QStringLiteral("Send Single Preset"))
+                (a->menu() != nullptr ? singleMenu : singleItem) = a;
+        }
         QVERIFY(singleItem && singleMenu);
         QAction* loadBanks = form().findAction({ "&File", "Load", "Load Banks 1-4" });
         QAction* popupSendBanks = form().findAction({ "PresetPopupMenu", "Send Banks 1-4" });
