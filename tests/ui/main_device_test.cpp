@@ -2,7 +2,6 @@
 // through the paced sender and comes back with "Get Preset".
 
 #include "main_test_support.h"
-
 #include "toolkit_ports.h"
 
 #include <QTemporaryDir>
@@ -22,7 +21,8 @@ private slots:
         QTemporaryDir dir;
         EditorPaths paths;
         paths.programDirectory = dir.path().toStdString() + "/";
-        paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory = paths.programDirectory;
+        paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory
+            = paths.programDirectory;
         TMidiDriver driver;
         {
             EditorWindows windows(paths, std::make_unique<ToolkitMidiPorts>(driver));
@@ -51,19 +51,16 @@ private slots:
             form.selectPreset(20);
             QStringList captions;
             connect(&form, &QWidget::windowTitleChanged, this,
-                    [&](const QString& title) { captions << title; });
+                [&](const QString& title) { captions << title; });
             form.SendButtonClick();
             QTRY_VERIFY_WITH_TIMEOUT(!form.timer(ProtocolTimer::Timer1)->isActive(), 3000);
             QCOMPARE(form.windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA CONTROL"));
             QVERIFY(captions.contains(QStringLiteral("Sending Preset:21")));
 
             // Forget the knob data here, then ask the device for it.
-            for (int k = 0; k < kKnobCount; ++k) {
-                const auto i = static_cast<std::size_t>(k);
-                preset.channel[i] = 1;
-                preset.eventType[i] = kNoEvent;
-                preset.fixedParameter[i] = 0;
-            }
+            preset.channel.fill(1);
+            preset.eventType.fill(kNoEvent);
+            preset.fixedParameter.fill(0);
             form.GetPreset1Click();
             QTRY_VERIFY_WITH_TIMEOUT(preset.eventType == sent.eventType, 3000);
             QVERIFY(preset.channel == sent.channel);
