@@ -20,6 +20,14 @@ uint16_t describe(const std::vector<std::string>& names, uint16_t id, char* text
     return 0;
 }
 
+uint32_t open(const char* name, MidiDrvNotify& slot, const MidiDrvNotify* notify, uint32_t sync)
+{
+    called(name);
+    slot = *notify;
+    g_state.lastSync = sync;
+    return g_state.openResult;
+}
+
 } // namespace
 
 extern "C" {
@@ -29,13 +37,7 @@ MIDIDRV_API FakeDrvState* FakeDrvState_get() { return &g_state; }
 uint16_t GetDriverVersion(void) { called("GetDriverVersion"); return 0x0203; }
 uint16_t GetNumOutDevices(void) { called("GetNumOutDevices"); return static_cast<uint16_t>(g_state.outNames.size()); }
 uint16_t GetMidiOutDescription(uint16_t id, char* text) { called("GetMidiOutDescription"); return describe(g_state.outNames, id, text); }
-uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t)
-{
-    called("OpenMidiOut");
-    g_state.outNotify = *notify;
-    g_state.lastSync = sync;
-    return g_state.openResult;
-}
+uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t) { return open("OpenMidiOut", g_state.outNotify, notify, sync); }
 void ResetMidiOut(uint32_t) { called("ResetMidiOut"); }
 void FlushMidiOut(uint32_t) { called("FlushMidiOut"); }
 void CloseMidiOut(uint32_t) { called("CloseMidiOut"); }
@@ -48,13 +50,7 @@ uint16_t PutMidiOut(uint32_t, const MidiDrvEvent* event)
 }
 uint16_t GetNumInDevices(void) { called("GetNumInDevices"); return static_cast<uint16_t>(g_state.inNames.size()); }
 uint16_t GetMidiInDescription(uint16_t id, char* text) { called("GetMidiInDescription"); return describe(g_state.inNames, id, text); }
-uint32_t OpenMidiIn(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t)
-{
-    called("OpenMidiIn");
-    g_state.inNotify = *notify;
-    g_state.lastSync = sync;
-    return g_state.openResult;
-}
+uint32_t OpenMidiIn(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t) { return open("OpenMidiIn", g_state.inNotify, notify, sync); }
 void StartMidiIn(uint32_t) { called("StartMidiIn"); }
 void StopMidiIn(uint32_t) { called("StopMidiIn"); }
 void CloseMidiIn(uint32_t) { called("CloseMidiIn"); }

@@ -1,9 +1,6 @@
 // Our standard MIDI files against an independent reader and writer:
 // Python's mido.
-#include "midi_driver.h"
-#include "midi_score.h"
-#include "midi_smf.h"
-#include "midi_track.h"
+#include "toolkit_support.h"
 
 #include <gtest/gtest.h>
 
@@ -86,28 +83,12 @@ TEST_F(MidoTest, MidoReadsTheSysExWeWrite)
         m.push_back(0xF7);
         messages.push_back(m);
     }
-    std::string path = (dir / "ours.mid").string();
-    {
-        TMidiScore score(0);
-        score.Add(nullptr);
-        TMidiSMF smf(driver.get());
-        ASSERT_TRUE(smf.Open(path, 'w', 1));
-        smf.Attach(&score);
-        TMidiTrack* track = score.Get(0);
-        track->SetTrackName("zembra dump");
-        track->IsRecording(true);
-        MidiEvent note { 0, 0x90, 60, 100, 0 };
-        track->Write(note);
-        std::uint32_t time = 0;
-        for (const Bytes& m : messages) {
-            for (std::size_t i = 0; i < m.size(); ++i)
-                track->Write(MidiEvent { i == 0 ? time : 0u, 0xF0, m[i], 0, 0 });
-            time = 1;
-        }
-        track->IsRecording(false);
-        ASSERT_TRUE(smf.Save(nullptr));
-        smf.Close();
-    }
+    const std::string path = (dir / "ours.mid").string();
+    std::vector<MidiEvent> events { miditest::ev(0, 0x90, 60, 100) };
+    for (const Bytes& m : messages)
+        for (std::size_t i = 0; i < m.size(); ++i)
+            events.push_back(miditest::ev(i == 0 && &m != &messages[0] ? 1 : 0, 0xF0, m[i]));
+    ASSERT_TRUE(miditest::saveTrack(*driver, path, "zembra dump", events));
     std::string reader = script("read.py",
         "import sys, mido\n"
         "f = mido.MidiFile(sys.argv[1])\n"
@@ -163,13 +144,9 @@ TEST_F(MidoTest, WeReadTheSysExMidoWrites)
 
     TMidiScore score(0);
     TMidiSMF smf(driver.get());
-    ASSERT_TRUE(smf.Open(path, 'r', 1));
-    ASSERT_EQ(smf.NumTracks(), 1);
-    score.Add(nullptr);
-    smf.Attach(&score);
-    ASSERT_TRUE(smf.Load(nullptr));
+    TMidiTrack* track = miditest::loadTrack(smf, score, path);
+    ASSERT_TRUE(track);
     EXPECT_EQ(smf.Resolution(), 96);
-    TMidiTrack* track = score.Get(0);
     EXPECT_EQ(track->GetTrackName(), "from mido");
 
     std::vector<Bytes> got;

@@ -34,6 +34,17 @@ std::vector<std::uint8_t> presetMessage(std::uint8_t program)
 
 const std::vector<std::uint8_t> kRequest { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x26, 0x05, 0x00, 0xF7 };
 
+/// The data bytes of received SysEx events.
+std::vector<std::uint8_t> sysExBytes(const std::vector<MidiEvent>& received)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const auto& e : received) {
+        EXPECT_EQ(e.status, 0xF0);
+        bytes.push_back(e.data1);
+    }
+    return bytes;
+}
+
 void putMessage(TMidiOut& out, const std::vector<std::uint8_t>& message)
 {
     for (std::uint8_t b : message) {
@@ -65,16 +76,6 @@ protected:
     bool waitFor(std::size_t events, std::chrono::milliseconds cap)
     {
         return dispatcher.pumpUntil([&] { return received.size() >= events; }, cap);
-    }
-
-    std::vector<std::uint8_t> sysExBytes() const
-    {
-        std::vector<std::uint8_t> bytes;
-        for (const auto& e : received) {
-            EXPECT_EQ(e.status, 0xF0);
-            bytes.push_back(e.data1);
-        }
-        return bytes;
     }
 
     ManualDispatcher dispatcher;
@@ -117,7 +118,7 @@ TEST_F(PortTest, EmulatorAnswersARequestByteForByteInOrder)
     in->Start();
     putMessage(*out, kRequest);
     ASSERT_TRUE(waitFor(58, 2000ms)) << received.size();
-    auto bytes = sysExBytes();
+    auto bytes = sysExBytes(received);
     ASSERT_EQ(bytes.size(), 58u);
     EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 9),
         (std::vector<std::uint8_t> { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x20, 0x05, 0x00 }));
@@ -143,43 +144,37 @@ TEST_F(PortTest, ActiveSensingThroughTheEmulatorNeverReachesTheHandler)
 
 namespace {
 
-/// A JACK server of its own, with the dummy backend.
+/// A JACK server of its own, with the dummy backend; stopped when this goes.
 class JackServer {
 public:
-    bool start(const std::string& name)
+    explicit JackServer(const std::string& name)
     {
-        if (::access("/usr/bin/jackd", X_OK) != 0)
-            return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         std::vector<std::string> args { "jackd", "-r", "-n", name, "-d", "dummy", "-r", "48000", "-p", "64" };
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        int rc = posix_spawn(&m_pid, "/usr/bin/jackd", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (::access("/usr/bin/jackd", X_OK) != 0
+            || posix_spawn(&m_pid, "/usr/bin/jackd", &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
-        return rc == 0;
-    }
-    bool running()
-    {
-        return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0;
     }
     ~JackServer()
     {
         if (m_pid <= 0)
             return;
         ::kill(m_pid, SIGTERM);
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(50ms))
             if (::waitpid(m_pid, nullptr, WNOHANG) != 0)
                 return;
-            std::this_thread::sleep_for(50ms);
-        }
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
     }
+    bool running() { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
 
 private:
     pid_t m_pid = -1;
@@ -192,8 +187,8 @@ TEST(JackTransport, PresetAndRequestCrossARealServerIntactAndInOrder)
     std::string name = "kestrow-test-" + std::to_string(::getpid());
     ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     ::setenv("JACK_NO_START_SERVER", "1", 1);
-    JackServer server;
-    if (!server.start(name))
+    JackServer server(name);
+    if (!server.running())
         GTEST_SKIP() << "jackd cannot be started here";
 
     ManualDispatcher dispatcher;
@@ -246,12 +241,7 @@ TEST(JackTransport, PresetAndRequestCrossARealServerIntactAndInOrder)
     in.Close();
     setDefaultMidiDispatcher(nullptr);
     ASSERT_TRUE(all) << "received " << received.size() << " of " << expected.size();
-    std::vector<std::uint8_t> bytes;
-    for (const auto& e : received) {
-        EXPECT_EQ(e.status, 0xF0);
-        bytes.push_back(e.data1);
-    }
-    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(sysExBytes(received), expected);
 }
 
 TEST(SyncClock, BeatsArriveAndAOneShotRunEnds)

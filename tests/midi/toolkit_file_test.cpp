@@ -1,47 +1,15 @@
-#include "fake_mididrv.h"
-#include "midi_driver.h"
-#include "midi_exception.h"
 #include "midi_out.h"
-#include "midi_score.h"
-#include "midi_smf.h"
-#include "midi_track.h"
+#include "toolkit_support.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
 using namespace kestrow;
-
-namespace {
-
-MidiEvent ev(std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
-{
-    return { time, status, d1, d2, 0 };
-}
-
-void expectMidiError(const std::function<void()>& action, const std::string& text)
-{
-    try {
-        action();
-        ADD_FAILURE() << "no EMidiException, expected \"" << text << "\"";
-    } catch (const EMidiException& e) {
-        EXPECT_EQ(std::string(e.what()), text);
-    }
-}
-
-void appendSysEx(TMidiTrack& track, std::uint32_t time, std::initializer_list<std::uint8_t> bytes)
-{
-    bool first = true;
-    for (std::uint8_t b : bytes) {
-        track.InsertEvent(ev(first ? time : 0, 0xF0, b), -1);
-        first = false;
-    }
-}
-
-} // namespace
+using miditest::ev;
+using miditest::expectMidiError;
 
 TEST(MidiTrack, GrowsBy8192AndKeepsOrder)
 {
@@ -109,7 +77,7 @@ TEST(MidiScore, MergeOrdersByTimeAndKeepsASysExRunTogether)
         notes->InsertEvent(ev(1, 0x90, static_cast<std::uint8_t>(i)), -1); // times 1..6
     // A dump whose bytes are spread over time 2..6: left alone, the notes
     // at 3..6 would land inside it.
-    appendSysEx(*dump, 2, { 0xF0 });
+    dump->InsertEvent(ev(2, 0xF0, 0xF0), -1);
     for (std::uint8_t b : { 0x01, 0x02, 0x03, 0xF7 })
         dump->InsertEvent(ev(1, 0xF0, b), -1);
     dump->InsertEvent(ev(1, 0x80, 50), -1); // time 7
@@ -167,16 +135,13 @@ TEST(MidiScore, OwnershipFindRemoveAndPlayback)
 
     // Playback into the fake driver's port.
     TMidiDriver driver(KESTROW_FAKE_MIDIDRV);
-    void* self = ::dlopen(KESTROW_FAKE_MIDIDRV, RTLD_NOW | RTLD_NOLOAD);
-    auto* state = reinterpret_cast<FakeDrvStateFn>(::dlsym(self, "FakeDrvState_get"))();
-    ::dlclose(self);
-    state->reset();
+    FakeDrvState& state = miditest::fakeDriverState();
     TMidiOut out(&driver);
     ASSERT_TRUE(out.Open(0, 0));
     score.StartOut(&out);
-    ASSERT_EQ(state->put.size(), 2u);
-    EXPECT_EQ(state->put[1].status, 0x80);
-    EXPECT_EQ(state->put[1].time, 5u);
+    ASSERT_EQ(state.put.size(), 2u);
+    EXPECT_EQ(state.put[1].status, 0x80);
+    EXPECT_EQ(state.put[1].time, 5u);
     score.Clear();
     EXPECT_EQ(score.getCount(), 0);
 }
@@ -188,10 +153,7 @@ protected:
     void SetUp() override
     {
         driver = std::make_unique<TMidiDriver>(KESTROW_FAKE_MIDIDRV);
-        void* self = ::dlopen(KESTROW_FAKE_MIDIDRV, RTLD_NOW | RTLD_NOLOAD);
-        state = reinterpret_cast<FakeDrvStateFn>(::dlsym(self, "FakeDrvState_get"))();
-        ::dlclose(self);
-        state->reset();
+        state = &miditest::fakeDriverState();
     }
     std::unique_ptr<TMidiDriver> driver;
     FakeDrvState* state = nullptr;
@@ -261,44 +223,26 @@ protected:
 
 TEST_F(RealSmfTest, EditorWriteAndReadSequencesRoundTrip)
 {
-    std::string path = (dir / "Preset.MID").string();
-    {
-        TMidiScore score(0);
-        score.Add(nullptr);
-        TMidiSMF smf(driver.get());
-        ASSERT_TRUE(smf.Open(path, 'w', 1));
-        smf.Attach(&score);
-        TMidiTrack* track = score.Get(0);
-        track->SetTrackName("Bank \xE4"); // Windows-1252 bytes stay bytes
-        track->IsRecording(true);
-        for (int m = 0; m < 3; ++m) {
-            track->Write(ev(0, 0xF0, 0xF0));
-            for (int b = 0; b < 56; ++b)
-                track->Write(ev(0, 0xF0, static_cast<std::uint8_t>((m * 7 + b) & 0x7F)));
-            track->Write(ev(0, 0xF0, 0xF7));
-        }
-        track->Write(ev(10, 0xC0, 5));
-        track->IsRecording(false);
-        EXPECT_TRUE(smf.Save(nullptr));
-        smf.Close();
+    const std::string path = (dir / "Preset.MID").string();
+    std::vector<MidiEvent> events;
+    for (int m = 0; m < 3; ++m) {
+        events.push_back(ev(0, 0xF0, 0xF0));
+        for (int b = 0; b < 56; ++b)
+            events.push_back(ev(0, 0xF0, static_cast<std::uint8_t>((m * 7 + b) & 0x7F)));
+        events.push_back(ev(0, 0xF0, 0xF7));
     }
+    events.push_back(ev(10, 0xC0, 5));
+    ASSERT_TRUE(miditest::saveTrack(*driver, path, "Bank \xE4", events)); // Windows-1252 bytes stay bytes
     TMidiScore score(0);
     TMidiSMF smf(driver.get());
-    ASSERT_TRUE(smf.Open(path, 'r', 1));
-    ASSERT_EQ(smf.NumTracks(), 1);
-    score.Add(nullptr);
-    smf.Attach(&score);
-    ASSERT_TRUE(smf.Load(nullptr));
-    TMidiTrack* track = score.Get(0);
+    TMidiTrack* track = miditest::loadTrack(smf, score, path);
+    ASSERT_TRUE(track);
     ASSERT_EQ(track->GetNumEvents(), 3 * 58 + 1);
-    for (int m = 0; m < 3; ++m) {
-        EXPECT_EQ(track->GetEvent(m * 58)->data1, 0xF0);
-        for (int b = 0; b < 56; ++b)
-            ASSERT_EQ(track->GetEvent(m * 58 + 1 + b)->data1, (m * 7 + b) & 0x7F);
-        EXPECT_EQ(track->GetEvent(m * 58 + 57)->data1, 0xF7);
+    for (int i = 0; i < track->GetNumEvents(); ++i) {
+        const MidiEvent& e = events[static_cast<std::size_t>(i)];
+        ASSERT_EQ(std::tie(track->GetEvent(i)->status, track->GetEvent(i)->data1, track->GetEvent(i)->time),
+            std::tie(e.status, e.data1, e.time)) << i;
     }
-    EXPECT_EQ(track->GetEvent(174)->status, 0xC0);
-    EXPECT_EQ(track->GetEvent(174)->time, 10u);
     EXPECT_EQ(track->GetTrackName(), "Bank \xE4");
     EXPECT_EQ(smf.Resolution(), 480);
     smf.Detach(&score);

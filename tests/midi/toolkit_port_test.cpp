@@ -1,11 +1,8 @@
-#include "fake_mididrv.h"
 #include "midi_dispatcher.h"
-#include "midi_driver.h"
-#include "midi_exception.h"
 #include "midi_in.h"
 #include "midi_out.h"
 #include "midi_sync.h"
-#include "midi_track.h"
+#include "toolkit_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +10,9 @@
 #include <string>
 
 using namespace kestrow;
+using miditest::expectMidiError;
 
 namespace {
-
-void expectMidiError(const std::function<void()>& action, const std::string& text)
-{
-    try {
-        action();
-        ADD_FAILURE() << "no EMidiException, expected \"" << text << "\"";
-    } catch (const EMidiException& e) {
-        EXPECT_EQ(std::string(e.what()), text);
-    }
-}
 
 bool isLoaded(const char* path)
 {
@@ -41,11 +29,7 @@ protected:
     void SetUp() override
     {
         m_driver = std::make_unique<TMidiDriver>(KESTROW_FAKE_MIDIDRV);
-        void* self = ::dlopen(KESTROW_FAKE_MIDIDRV, RTLD_NOW | RTLD_NOLOAD);
-        ASSERT_NE(self, nullptr);
-        state = reinterpret_cast<FakeDrvStateFn>(::dlsym(self, "FakeDrvState_get"))();
-        ::dlclose(self);
-        state->reset();
+        state = &miditest::fakeDriverState();
         setDefaultMidiDispatcher(&dispatcher);
     }
     void TearDown() override { setDefaultMidiDispatcher(nullptr); }

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "fake_mididrv.h"
+#include "midi_driver.h"
+#include "midi_exception.h"
+#include "midi_score.h"
+#include "midi_smf.h"
+#include "midi_track.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrow::miditest {
+
+inline MidiEvent ev(std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
+{
+    return { time, status, d1, d2, 0 };
+}
+
+inline void expectMidiError(const std::function<void()>& action, const std::string& text)
+{
+    try {
+        action();
+        ADD_FAILURE() << "no EMidiException, expected \"" << text << "\"";
+    } catch (const EMidiException& e) {
+        EXPECT_EQ(std::string(e.what()), text);
+    }
+}
+
+/// The scripted driver's state, fresh; the driver must be loaded.
+inline FakeDrvState& fakeDriverState()
+{
+    void* self = ::dlopen(KESTROW_FAKE_MIDIDRV, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(self, nullptr);
+    FakeDrvState* state = reinterpret_cast<FakeDrvStateFn>(::dlsym(self, "FakeDrvState_get"))();
+    ::dlclose(self);
+    state->reset();
+    return *state;
+}
+
+/// One named track recorded from `events` into a new standard MIDI file.
+inline bool saveTrack(TMidiDriver& driver, const std::string& path, const std::string& name,
+    const std::vector<MidiEvent>& events)
+{
+    TMidiScore score(0);
+    score.Add(nullptr);
+    TMidiSMF smf(&driver);
+    if (!smf.Open(path, 'w', 1))
+        return false;
+    smf.Attach(&score);
+    TMidiTrack* track = score.Get(0);
+    track->SetTrackName(name);
+    track->IsRecording(true);
+    for (const MidiEvent& e : events)
+        track->Write(e);
+    track->IsRecording(false);
+    const bool saved = smf.Save(nullptr);
+    smf.Close();
+    return saved;
+}
+
+/// Track 0 of a one-track file read into `score` through `smf` (left open).
+inline TMidiTrack* loadTrack(TMidiSMF& smf, TMidiScore& score, const std::string& path)
+{
+    if (!smf.Open(path, 'r', 1) || smf.NumTracks() != 1)
+        return nullptr;
+    score.Add(nullptr);
+    smf.Attach(&score);
+    return smf.Load(nullptr) ? score.Get(0) : nullptr;
+}
+
+} // namespace kestrow::miditest
