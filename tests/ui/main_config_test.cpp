@@ -183,20 +183,19 @@ private slots:
 
     void dragKeyRows()
     {
-        const std::array<std::array<DragOperation, 3>, 6> rows { {
-            { DragOperation::move, DragOperation::copy, DragOperation::swap },
-            { DragOperation::move, DragOperation::swap, DragOperation::copy },
-            { DragOperation::copy, DragOperation::move, DragOperation::swap },
-            { DragOperation::copy, DragOperation::swap, DragOperation::move },
-            { DragOperation::swap, DragOperation::move, DragOperation::copy },
-            { DragOperation::swap, DragOperation::copy, DragOperation::move },
-        } };
+        // Per row the operation with no key, Shift and Ctrl: Copy, Move or Swap.
+        const std::array<const char*, 6> rows { "MCS", "MSC", "CMS", "CSM", "SMC", "SCM" };
+        const auto op = [](char c) {
+            return c == 'C' ? DragOperation::copy
+                : c == 'M'  ? DragOperation::move
+                            : DragOperation::swap;
+        };
         for (int row = 1; row <= 6; ++row) {
             config().chooseDragKeyRow(row);
-            const auto& want = rows[static_cast<std::size_t>(row - 1)];
-            QCOMPARE(m_run->main().operationFor(Qt::NoModifier), want[0]);
-            QCOMPARE(m_run->main().operationFor(Qt::ShiftModifier), want[1]);
-            QCOMPARE(m_run->main().operationFor(Qt::ControlModifier), want[2]);
+            const char* want = rows[static_cast<std::size_t>(row - 1)];
+            QCOMPARE(m_run->main().operationFor(Qt::NoModifier), op(want[0]));
+            QCOMPARE(m_run->main().operationFor(Qt::ShiftModifier), op(want[1]));
+            QCOMPARE(m_run->main().operationFor(Qt::ControlModifier), op(want[2]));
         }
     }
 
