@@ -96,10 +96,8 @@ private slots:
         QCOMPARE(knobTableTitleFont(96).pixelSize(), 13);
         QCOMPARE(knobTableNameFont(96).pixelSize(), 9);
         QCOMPARE(knobTableNameFont(600).pixelSize(), 58);
-    }
 
-    void titlesAndWrapAround()
-    {
+        // Titles, and blocks wrapping from preset 128 to preset 1.
         Preset pad;
         pad.name = "Pad";
         QCOMPARE(knobTableTitle(pad, 6), QStringLiteral("7:  Pad"));
