@@ -2,53 +2,40 @@
 // written by an independent MIDI library, hand-made side files, a corpus of
 // damaged files that must load without crashing or changing what they must not.
 
-#include "preset_files.h"
-
-#include "temp_dir.h"
-
-#include "midi_driver.h"
 #include "midi_score.h"
-#include "midi_smf.h"
 #include "midi_track.h"
-
-#include <gtest/gtest.h>
+#include "preset_files_fixture.h"
 
 #include <cstdlib>
 #include <random>
 
-namespace kestrow {
+using namespace kestrow;
+
 namespace {
 
-namespace fs = std::filesystem;
+using test::notesFile;
 
-std::vector<std::int32_t> dataMessage(int preset, int base)
+const std::vector<std::int32_t> kHead { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00 };
+
+/// A message with command 20 (with its trailer) or 21, payload bytes base, base + 1, ...
+std::vector<std::int32_t> message(int command, int preset, int base)
 {
-    std::vector<std::int32_t> m { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x20, preset, 0x00 };
-    for (int i = 0; i < 48; ++i)
+    std::vector<std::int32_t> m = kHead;
+    m.insert(m.end(), { command, preset, 0x00 });
+    for (int i = 0; i < (command == 0x20 ? 48 : 16); ++i)
         m.push_back((base + i) % 128);
     m.push_back(0xF7);
-    for (std::int32_t b : { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x30, preset, 0x00, 0xF7 })
-        m.push_back(b);
+    if (command == 0x20) {
+        m.insert(m.end(), kHead.begin(), kHead.end());
+        m.insert(m.end(), { 0x30, preset, 0x00, 0xF7 });
+    }
     return m;
 }
+std::vector<std::int32_t> dataMessage(int preset, int base) { return message(0x20, preset, base); }
+std::vector<std::int32_t> initMessage(int preset, int base) { return message(0x21, preset, base); }
 
-std::vector<std::int32_t> initMessage(int preset, int base)
-{
-    std::vector<std::int32_t> m { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x21, preset, 0x00 };
-    for (int i = 0; i < 16; ++i)
-        m.push_back((base + i) % 128);
-    m.push_back(0xF7);
-    return m;
-}
-
-class DumpDecodingTest : public ::testing::Test {
+class DumpDecodingTest : public test::PresetFilesTest {
 protected:
-    test::TempDir dir;
-    TMidiDriver driver;
-    TMidiSMF smf { &driver };
-    PresetBank bank;
-    PresetFiles files { bank, smf };
-
     int load(const std::vector<std::vector<std::int32_t>>& messages)
     {
         int count = 0;
@@ -73,7 +60,7 @@ TEST_F(DumpDecodingTest, MessagesGoToThePresetTheyNameOrToTheTarget)
     EXPECT_EQ(bank.presets[5].fixedParameter[15], 57);
     EXPECT_EQ(bank.presets[9].channel[0], 20);
 
-    PresetBank fresh;
+    const PresetBank fresh;
     bank = fresh;
     files.applyDump(count, 40);
     EXPECT_EQ(bank.presets[40].channel[0], 20); // the last message wins
@@ -81,28 +68,17 @@ TEST_F(DumpDecodingTest, MessagesGoToThePresetTheyNameOrToTheTarget)
     EXPECT_EQ(bank.presets[5], fresh.presets[5]);
 }
 
-TEST_F(DumpDecodingTest, PresetNumberAbove127IsSkippedAndDecodingGoesOn)
-{
-    const int count = load({ dataMessage(200, 30), initMessage(0x80, 3), dataMessage(3, 40) });
-    const PresetBank before = bank;
-    files.applyDump(count, -1);
-    EXPECT_EQ(bank.presets[3].channel[0], 40);
-    for (int p = 0; p < kPresetCount; ++p) {
-        if (p == 3)
-            continue;
-        EXPECT_EQ(bank.presets[static_cast<std::size_t>(p)], before.presets[static_cast<std::size_t>(p)]) << p;
-    }
-}
-
-TEST_F(DumpDecodingTest, UnknownHeaderEndsDecodingButKeepsWhatCameBefore)
+TEST_F(DumpDecodingTest, PresetAbove127IsSkippedAndAForeignHeaderEndsDecoding)
 {
     auto foreign = dataMessage(7, 50);
     foreign[4] = 0x15;
-    const int count = load({ dataMessage(1, 60), foreign, dataMessage(2, 70) });
+    const int count = load({ dataMessage(200, 30), initMessage(0x80, 3), dataMessage(3, 40),
+        foreign, dataMessage(2, 70) });
+    const PresetBank before = bank;
     files.applyDump(count, -1);
-    EXPECT_EQ(bank.presets[1].channel[0], 60);
-    EXPECT_EQ(bank.presets[7], PresetBank().presets[7]);
-    EXPECT_EQ(bank.presets[2], PresetBank().presets[2]);
+    EXPECT_EQ(bank.presets[3].channel[0], 40);
+    bank.presets[3] = before.presets[3];
+    EXPECT_EQ(bank.presets, before.presets); // nothing else, neither 7 nor 2 after the foreign one
 }
 
 TEST_F(DumpDecodingTest, MessageCutShortByTheCountIsNotTaken)
@@ -111,17 +87,14 @@ TEST_F(DumpDecodingTest, MessageCutShortByTheCountIsNotTaken)
     files.applyDump(count - 20, -1); // the second message's payload runs past the count
     EXPECT_EQ(bank.presets[1].channel[0], 60);
     EXPECT_EQ(bank.presets[2], PresetBank().presets[2]);
-    // A data message without its trailer is still whole.
-    PresetBank fresh;
-    bank = fresh;
-    files.applyDump(68 + 58, -1);
+    files.applyDump(68 + 58, -1); // a data message without its trailer is still whole
     EXPECT_EQ(bank.presets[2].channel[0], 70);
 }
 
 TEST_F(DumpDecodingTest, RunTakesInitValuesWithTheFollowingDataMessage)
 {
-    const int count = load({ initMessage(0, 1), dataMessage(0, 10), initMessage(1, 2), dataMessage(1, 20),
-                             dataMessage(2, 30), dataMessage(3, 40), dataMessage(4, 50) });
+    const int count = load({ initMessage(0, 1), dataMessage(0, 10), initMessage(1, 2),
+        dataMessage(1, 20), dataMessage(2, 30), dataMessage(3, 40), dataMessage(4, 50) });
     files.applyDumpToRun(count, 126, 4);
     EXPECT_EQ(bank.presets[126].initValue[0], 1);
     EXPECT_EQ(bank.presets[126].channel[0], 10);
@@ -169,31 +142,20 @@ mid.save(sys.argv[1])
         GTEST_SKIP() << "python3 with mido is not available";
 
     // Hand-made side files: CRLF, Windows-1252, spelled in lower case.
-    test::writeFile(dir.file("indie.cfg"), "; written by hand\r\n[1]\r\nN = Caf\xE9 Strings \r\n1=Cutoff\r\n"
-                                           "[128]\r\nn=Last\r\n16=End \x96 knob\r\n");
-    std::string notes;
-    const auto int32 = [&notes](std::int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            notes += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-    };
-    int32(1);
-    int32(14);
-    notes += "zembraC Editor";
-    int32(128);
-    for (int p = 0; p < 128; ++p) {
-        const std::string text = p == 0 ? "Warm pad\r\nslow attack \x80" : "";
-        int32(static_cast<std::int32_t>(text.size()));
-        notes += text;
-    }
-    test::writeFile(dir.file("Indie.nts"), notes);
+    test::writeFile(dir.file("indie.cfg"),
+        "; written by hand\r\n[1]\r\nN = Caf\xE9 Strings \r\n1=Cutoff\r\n"
+        "[128]\r\nn=Last\r\n16=End \x96 knob\r\n");
+    std::vector<std::pair<std::int32_t, std::string>> records(128, { 0, "" });
+    const std::string notes = "Warm pad\r\nslow attack \x80";
+    records[0] = { static_cast<std::int32_t>(notes.size()), notes };
+    test::writeFile(dir.file("Indie.nts"), notesFile(14, "zembraC Editor", 128, records));
 
     ASSERT_TRUE(files.loadAllPresets(path)) << files.lastReadError();
     EXPECT_EQ(files.readDumpFile(path), 64 * 68 + 64 * 94);
-    const Preset& first = bank.presets[0];
-    EXPECT_EQ(first.name, "Caf\xE9 Strings");
-    EXPECT_EQ(first.knobName[0], "Cutoff");
-    EXPECT_EQ(first.knobName[1], "Knob 2");
-    EXPECT_EQ(first.description, "Warm pad\r\nslow attack \x80");
+    EXPECT_EQ(bank.presets[0].name, "Caf\xE9 Strings");
+    EXPECT_EQ(bank.presets[0].knobName[0], "Cutoff");
+    EXPECT_EQ(bank.presets[0].knobName[1], "Knob 2");
+    EXPECT_EQ(bank.presets[0].description, notes);
     EXPECT_EQ(bank.presets[127].name, "Last");
     EXPECT_EQ(bank.presets[127].knobName[15], "End \x96 knob");
     EXPECT_EQ(bank.presets[5].name, "Preset 6");
@@ -206,52 +168,7 @@ mid.save(sys.argv[1])
     }
 }
 
-TEST_F(DumpDecodingTest, OurFilesReadBackInAnIndependentTool)
-{
-    for (int p = 0; p < kPresetCount; ++p)
-        bank.presets[static_cast<std::size_t>(p)].fixedParameter[0] = p;
-    files.variant = DeviceVariant::zembraDial;
-    ASSERT_TRUE(files.saveAllPresets(dir.file("Ours.MID")).ok());
-    const std::string script = R"(
-import mido, sys
-mid = mido.MidiFile(sys.argv[1][:-3] + 'MID')
-assert mid.type == 1 and len(mid.tracks) == 1, (mid.type, len(mid.tracks))
-track = mid.tracks[0]
-assert track.name == 'All Presets.MID', track.name
-sysex = [m for m in track if m.type == 'sysex']
-assert len(sysex) == 384, len(sysex)
-for p in range(128):
-    init, data, trailer = sysex[3 * p: 3 * p + 3]
-    assert init.data[5] == 0x21 and init.data[6] == p
-    assert data.data[5] == 0x20 and data.data[6] == p and data.data[8 + 32] == p
-    assert trailer.data[5] == 0x30 and len(trailer.data) == 8
-# (How the per-byte times become message times is the driver's business.)
-)";
-    if (std::system("/usr/bin/python3 -c 'import mido' >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "python3 with mido is not available";
-    EXPECT_TRUE(runPython(script, dir.file("Ours.chk")));
-}
-
 // --- Damaged files ----------------------------------------------------------------
-
-std::string notesFile(std::int32_t headerLength, const std::string& header, std::int32_t records,
-                      const std::vector<std::pair<std::int32_t, std::string>>& entries)
-{
-    std::string out;
-    const auto int32 = [&out](std::int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-    };
-    int32(1);
-    int32(headerLength);
-    out += header;
-    int32(records);
-    for (const auto& [length, text] : entries) {
-        int32(length);
-        out += text;
-    }
-    return out;
-}
 
 TEST_F(DumpDecodingTest, DamagedNotesFilesChangeNothingOrClearAsTheyShould)
 {
@@ -266,9 +183,12 @@ TEST_F(DumpDecodingTest, DamagedNotesFilesChangeNothingOrClearAsTheyShould)
         bool cleared;
     };
     const std::vector<Case> cases {
-        { "negative length", notesFile(14, "zembraC Editor", 2, { { 3, "abc" }, { -5, "" } }), false },
-        { "length past the end", notesFile(14, "zembraC Editor", 2, { { 3, "abc" }, { 9999, "xy" } }), false },
-        { "huge record count", notesFile(14, "zembraC Editor", 0x7FFFFFFF, { { 3, "abc" }, { 2, "de" } }), false },
+        { "negative length", notesFile(14, "zembraC Editor", 2, { { 3, "abc" }, { -5, "" } }),
+            false },
+        { "length past the end",
+            notesFile(14, "zembraC Editor", 2, { { 3, "abc" }, { 9999, "xy" } }), false },
+        { "huge record count",
+            notesFile(14, "zembraC Editor", 0x7FFFFFFF, { { 3, "abc" }, { 2, "de" } }), false },
         { "negative record count", notesFile(14, "zembraC Editor", -1, {}), false },
         { "cut in a length", notesFile(14, "zembraC Editor", 2, { { 3, "abc" } }) + "\x02", false },
         { "foreign header", notesFile(14, "zembraX Editor", 2, { { 1, "a" }, { 1, "b" } }), true },
@@ -286,7 +206,8 @@ TEST_F(DumpDecodingTest, DamagedNotesFilesChangeNothingOrClearAsTheyShould)
         EXPECT_EQ(bank.presets[1].description, "kept") << c.what;
     }
     withDescriptions();
-    test::writeFile(path, notesFile(14, "zembraC Editor", 3, { { 3, "abc" }, { 0, "" }, { 2, "zz" } }));
+    test::writeFile(
+        path, notesFile(14, "zembraC Editor", 3, { { 3, "abc" }, { 0, "" }, { 2, "zz" } }));
     EXPECT_TRUE(files.loadDescriptions(path, 2, 127));
     EXPECT_EQ(bank.presets[127].description, "abc");
     EXPECT_EQ(bank.presets[0].description, "");
@@ -295,81 +216,68 @@ TEST_F(DumpDecodingTest, DamagedNotesFilesChangeNothingOrClearAsTheyShould)
 
 TEST_F(DumpDecodingTest, DamagedDumpFilesAreRefusedWithoutHarm)
 {
-    // A good file to cut and spoil.
-    for (int p = 0; p < kPresetCount; ++p)
-        bank.presets[static_cast<std::size_t>(p)].name = "Good " + std::to_string(p);
     ASSERT_TRUE(files.saveAllPresets(dir.file("Good.MID")).ok());
     const std::string good = test::readFile(dir.file("Good.MID"));
     ASSERT_GT(good.size(), 100u);
+    // 186 data messages: 12648 SysEx bytes, more than a dump may hold. Written
+    // through the toolkit directly, since the editor never writes such a file.
+    TMidiScore score(1);
+    ASSERT_TRUE(smf.Open(dir.file("Big.MID"), 'w', 1));
+    smf.Attach(&score);
+    score.Get(0)->IsRecording(true);
+    for (int m = 0; m < 186; ++m) {
+        for (std::int32_t b : dataMessage(m % 128, m))
+            score.Get(0)->Write({ 0, 0xF0, static_cast<std::uint8_t>(b), 0, 0 });
+    }
+    score.Get(0)->IsRecording(false);
+    smf.Save(nullptr);
+    smf.Close();
 
-    std::vector<std::pair<std::string, std::string>> corpus {
-        { "empty", "" },
-        { "text", "this is not a MIDI file at all\r\n" },
-        { "header only", good.substr(0, 14) },
-        { "cut in the track", good.substr(0, good.size() / 2) },
-        { "cut at the last byte", good.substr(0, good.size() - 1) },
+    struct Case {
+        std::string what;
+        std::string bytes;
+        bool refused; ///< false: either outcome, but never harm
     };
-    std::string badLength = good;
-    badLength[18] = '\x7F'; // track chunk length far beyond the file
-    corpus.emplace_back("track length too long", badLength);
-    std::string badTracks = good;
-    badTracks[11] = '\x40'; // 64 tracks announced, one present
-    corpus.emplace_back("too many tracks announced", badTracks);
-    badTracks[10] = '\xFF';
-    badTracks[11] = '\xFF';
-    corpus.emplace_back("65535 tracks announced", badTracks);
+    std::vector<Case> corpus { { "empty", "", true },
+        { "text", "this is not a MIDI file at all\r\n", true },
+        { "too many SysEx bytes", test::readFile(dir.file("Big.MID")), true },
+        { "header only", good.substr(0, 14), false },
+        { "cut in the track", good.substr(0, good.size() / 2), false },
+        { "cut at the last byte", good.substr(0, good.size() - 1), false } };
+    std::string bad = good;
+    bad[18] = '\x7F'; // track chunk length far beyond the file
+    corpus.push_back({ "track length too long", bad, false });
+    bad = good;
+    bad[11] = '\x40'; // 64 tracks announced, one present
+    corpus.push_back({ "too many tracks announced", bad, false });
+    bad[10] = bad[11] = '\xFF';
+    corpus.push_back({ "65535 tracks announced", bad, false });
     std::mt19937 random(1234);
     for (int n = 0; n < 20; ++n) {
         std::string noisy = good;
         for (int i = 0; i < 12; ++i)
             noisy[random() % noisy.size()] = static_cast<char>(random() & 0xFF);
-        corpus.emplace_back("noise " + std::to_string(n), noisy);
+        corpus.push_back({ "noise " + std::to_string(n), noisy, false });
     }
     std::string garbage(5000, '\0');
     for (char& c : garbage)
         c = static_cast<char>(random() & 0xFF);
-    corpus.emplace_back("random bytes", "MThd" + garbage);
+    corpus.push_back({ "random bytes", "MThd" + garbage, false });
 
-    for (const auto& [what, bytes] : corpus) {
-        const std::string path = dir.file("Bad.MID");
-        test::writeFile(path, bytes);
-        PresetBank target;
-        TMidiSMF ownSmf(&driver);
-        PresetFiles loader(target, ownSmf);
-        const LoadResult result = loader.loadAllPresets(path);
-        if (!result) {
-            EXPECT_FALSE(result.reason.empty()) << what;
-            EXPECT_EQ(target.presets, PresetBank().presets) << what;
+    for (const Case& c : corpus) {
+        test::writeFile(dir.file("Bad.MID"), c.bytes);
+        Reader r(driver);
+        const LoadResult result = r.files.loadAllPresets(dir.file("Bad.MID"));
+        if (c.refused) {
+            EXPECT_FALSE(result) << c.what;
+            EXPECT_TRUE(r.files.lastFileBase.empty()) << c.what;
         }
-        EXPECT_FALSE(ownSmf.IsOpen()) << what;
+        if (!result) {
+            EXPECT_FALSE(result.reason.empty()) << c.what;
+            EXPECT_EQ(r.bank.presets, PresetBank().presets) << c.what;
+        }
+        EXPECT_FALSE(r.smf.IsOpen()) << c.what;
     }
-}
-
-TEST_F(DumpDecodingTest, DumpWithTooManySysExBytesIsRefused)
-{
-    // 186 data messages with trailers: 12648 bytes, more than the 12500 room.
-    std::vector<MidiEvent> events;
-    for (int m = 0; m < 186; ++m) {
-        for (std::int32_t b : dataMessage(m % 128, m))
-            events.push_back({ 0, 0xF0, static_cast<std::uint8_t>(b), 0, 0 });
-    }
-    // Written through the toolkit directly, since the editor never writes such a file.
-    TMidiScore score(1);
-    ASSERT_TRUE(smf.Open(dir.file("Big.MID"), 'w', 1));
-    smf.Attach(&score);
-    score.Get(0)->IsRecording(true);
-    for (const MidiEvent& e : events)
-        score.Get(0)->Write(e);
-    score.Get(0)->IsRecording(false);
-    smf.Save(nullptr);
-    smf.Close();
-
-    const PresetBank before = bank;
-    EXPECT_EQ(files.readDumpFile(dir.file("Big.MID")), -1);
-    EXPECT_FALSE(files.lastReadError().empty());
-    EXPECT_FALSE(files.loadAllPresets(dir.file("Big.MID")));
-    EXPECT_EQ(bank.presets, before.presets);
-    EXPECT_TRUE(files.lastFileBase.empty());
 }
 
 TEST_F(DumpDecodingTest, MissingOrGarbledNamesFileGivesDefaults)
@@ -387,4 +295,3 @@ TEST_F(DumpDecodingTest, MissingOrGarbledNamesFileGivesDefaults)
 }
 
 } // namespace
-} // namespace kestrow
