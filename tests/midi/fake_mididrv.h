@@ -2,6 +2,7 @@
 
 #include "mididrv.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -27,13 +28,7 @@ struct FakeDrvState {
     std::int32_t smfTracks = 1;
 
     void reset() { *this = FakeDrvState {}; }
-    int count(const std::string& name) const
-    {
-        int n = 0;
-        for (const auto& c : calls)
-            n += c == name;
-        return n;
-    }
+    int count(const std::string& name) const { return static_cast<int>(std::count(calls.begin(), calls.end(), name)); }
 };
 
 using FakeDrvStateFn = FakeDrvState* (*)();
