@@ -20,37 +20,27 @@ struct EditorRig {
     Preset& preset() { return bank.presets[static_cast<std::size_t>(bank.selectedPreset)]; }
 };
 
-/// A PickerHost that records what the knob table opens and answers popups
-/// and the number entry box from a script.
+/// A PickerHost that logs what the knob table opens ("event 94", "value -1 by
+/// keyboard", "popup 1 - 16 at 200,200", "warning <title>|<text>") and answers
+/// popups and the number entry box from a script.
 class FakePickerHost : public PickerHost {
 public:
-    struct Opened {
-        QString picker; ///< "event", "controller", "value", "parameter", "note", "warning"
-        int value = -1;
-        bool byKeyboard = false;
-        ParameterList list = ParameterList::xgDrum;
-        QString text;
-    };
-
-    std::vector<Opened> opened;
+    QStringList log;
     std::vector<QStringList> popups; ///< entry texts of each popup shown
-    std::vector<QPoint> popupPositions;
     std::deque<int> popupChoices; ///< index chosen per popup; -1 when empty
     std::deque<QString> numberAnswers; ///< editNumber results; "escape" when empty
     QStringList numberPrompts;
 
-    void record(const QString& picker, int value, bool byKeyboard,
-        ParameterList list = ParameterList::xgDrum, const QString& text = {})
-    {
-        opened.push_back({ picker, value, byKeyboard, list, text });
-    }
     int popupMenu(const std::vector<PopupEntry>& entries, QPoint screenPos) override
     {
         QStringList texts;
         for (const PopupEntry& e : entries)
             texts << (e.enabled ? e.text : e.text + QStringLiteral(" [off]"));
         popups.push_back(texts);
-        popupPositions.push_back(screenPos);
+        log << QStringLiteral("popup ") + texts.value(0)
+                + (screenPos.isNull()
+                        ? QString()
+                        : QStringLiteral(" at %1,%2").arg(screenPos.x()).arg(screenPos.y()));
         const int choice = popupChoices.empty() ? -1 : popupChoices.front();
         if (!popupChoices.empty())
             popupChoices.pop_front();
@@ -58,21 +48,22 @@ public:
     }
     void openEventPicker(int marked, bool byKeyboard) override
     {
-        record("event", marked, byKeyboard);
+        opened(QStringLiteral("event %1"), marked, byKeyboard);
     }
     void openControllerPicker(int value, bool byKeyboard) override
     {
-        record("controller", value, byKeyboard);
+        opened(QStringLiteral("controller %1"), value, byKeyboard);
     }
     void openValuePicker(int marked, bool byKeyboard) override
     {
-        record("value", marked, byKeyboard);
+        opened(QStringLiteral("value %1"), marked, byKeyboard);
     }
     void openParameterPicker(ParameterList list, int value, bool byKeyboard) override
     {
-        record("parameter", value, byKeyboard, list);
+        opened(
+            QStringLiteral("parameter %1 list ") + QString::number(int(list)), value, byKeyboard);
     }
-    void openNotePicker(int note) override { record("note", note, false); }
+    void openNotePicker(int note) override { opened(QStringLiteral("note %1"), note, false); }
     QString editNumber(const QString& text) override
     {
         numberPrompts << text;
@@ -84,7 +75,13 @@ public:
     }
     void warning(const QString& title, const QString& text) override
     {
-        record("warning", -1, false, ParameterList::xgDrum, title + '|' + text);
+        log << QStringLiteral("warning ") + title + '|' + text;
+    }
+
+private:
+    void opened(const QString& what, int value, bool byKeyboard)
+    {
+        log << what.arg(value) + (byKeyboard ? QStringLiteral(" by keyboard") : QString());
     }
 };
 
