@@ -8,16 +8,16 @@ namespace kestrow {
 
 namespace {
 
-std::string deviceName(const MidiDriverApi& api, bool output, std::uint16_t id)
-{
-    char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-    if (output)
-        api.GetMidiOutDescription(id, text);
-    else
-        api.GetMidiInDescription(id, text);
-    text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
-    return text;
-}
+    std::string deviceName(const MidiDriverApi& api, bool output, std::uint16_t id)
+    {
+        char text[MIDIDRV_DESCRIPTION_SIZE] = {};
+        if (output)
+            api.GetMidiOutDescription(id, text);
+        else
+            api.GetMidiInDescription(id, text);
+        text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
+        return text;
+    }
 
 } // namespace
 

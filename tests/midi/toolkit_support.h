@@ -16,7 +16,8 @@
 
 namespace kestrow::miditest {
 
-inline MidiEvent ev(std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
+inline MidiEvent ev(
+    std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
 {
     return { time, status, d1, d2, 0 };
 }

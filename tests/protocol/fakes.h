@@ -68,14 +68,13 @@ public:
                 for (const MidiEvent& e : sysExEvents(reply))
                     deliver(e);
     }
-    void closeInput() override { ++inputCloses; }
+    void closeInput() override { }
     bool openInput(int device) override { return openedInputs.push_back(device), true; }
 
     Bytes bytesOf(std::size_t message) const { return sysExBytes(messages.at(message)); }
 
     std::set<int> openOutputs;
     bool failOpen = false;
-    int inputCloses = 0;
     std::vector<int> openedInputs;
     std::vector<std::vector<MidiEvent>> messages;
     std::vector<int> devices;
