@@ -22,13 +22,13 @@ protected:
 
     /// A second working set on the same files, as after a restart.
     struct Reader {
-        TMidiSMF smf;
-        PresetBank bank;
-        PresetFiles files { bank, smf };
         explicit Reader(TMidiDriver& d)
             : smf(&d)
         {
         }
+        TMidiSMF smf;
+        PresetBank bank;
+        PresetFiles files { bank, smf };
     };
 
     std::set<std::string> folderContents() const
@@ -40,9 +40,10 @@ protected:
     }
 };
 
-/// A description file: format 1, the header, the record count, then the records.
-inline std::string notesFile(std::int32_t headerLength, const std::string& header,
-    std::int32_t records, const std::vector<std::pair<std::int32_t, std::string>>& entries)
+/// A description file: format 1, a header, a record count (-1: as many as given), the records.
+inline std::string notesFile(const std::vector<std::pair<std::int32_t, std::string>>& records,
+    std::int32_t count = -1, const std::string& header = "zembraC Editor",
+    std::int32_t headerLength = 14)
 {
     std::string out;
     const auto int32 = [&out](std::int32_t v) {
@@ -52,8 +53,8 @@ inline std::string notesFile(std::int32_t headerLength, const std::string& heade
     int32(1);
     int32(headerLength);
     out += header;
-    int32(records);
-    for (const auto& [length, text] : entries) {
+    int32(count == -1 ? static_cast<std::int32_t>(records.size()) : count);
+    for (const auto& [length, text] : records) {
         int32(length);
         out += text;
     }
