@@ -42,13 +42,6 @@ struct Rig : EditorRig {
             host.popupChoices.push_back(choice);
         ctl().rightClick({ column, row }, QPoint());
     }
-    void copyPaste(CellPos from, CellPos to)
-    {
-        at(from.column, from.row);
-        key(Qt::Key_C, Qt::ControlModifier);
-        at(to.column, to.row);
-        key(Qt::Key_V, Qt::ControlModifier);
-    }
 };
 
 } // namespace
@@ -344,78 +337,72 @@ private slots:
         QCOMPARE(rig.state.hoverKnob, 9);
     }
 
+    void ctrlCopyAndPaste_data()
+    {
+        QTest::addColumn<QPoint>("copy"); // (column, row) in preset 1; (-1, -1): no copy
+        QTest::addColumn<int>("clickRow"); // a left click on this row before pasting; -1: none
+        QTest::addColumn<QPoint>("paste"); // (column, row) in preset 4
+        QTest::addColumn<QString>("fields"); // what the pasted knobs take: Name Ch Event Fixed Init
+        QTest::addColumn<int>("fromKnob"); // the source knob; -1: each knob its own
+        const QPoint whole(0, 0);
+        QTest::newRow("before any copy") << QPoint(-1, -1) << -1 << whole << "" << -1;
+        QTest::newRow("event onto another column")
+            << QPoint(3, 4) << -1 << QPoint(4, 9) << "" << -1;
+        QTest::newRow("event onto its heading") << QPoint(3, 4) << -1 << QPoint(3, 0) << "E" << 3;
+        QTest::newRow("knob row to knob row") << QPoint(4, 2) << -1 << QPoint(4, 12) << "F" << 1;
+        QTest::newRow("whole preset") << whole << -1 << whole << "NCEFI" << -1;
+        QTest::newRow("whole preset onto a row") << whole << -1 << QPoint(0, 5) << "" << -1;
+        QTest::newRow("init values heading") << QPoint(5, 0) << -1 << QPoint(5, 0) << "I" << -1;
+        QTest::newRow("left click reloads") << whole << 2 << whole << "NCEFI" << 1;
+    }
     void ctrlCopyAndPaste()
     {
+        QFETCH(QPoint, copy);
+        QFETCH(int, clickRow);
+        QFETCH(QPoint, paste);
+        QFETCH(QString, fields);
+        QFETCH(int, fromKnob);
         Rig rig;
         int pasteEnabled = 0;
         rig.state.hooks.enablePresetPaste = [&] { ++pasteEnabled; };
-        const Preset fresh = rig.preset();
-        rig.at(0, 0);
-        rig.key(Qt::Key_V, Qt::ControlModifier); // paste before any copy
-        QCOMPARE(rig.preset(), fresh);
-        QCOMPARE(rig.state.copySource, (CellPos { -1, -1 }));
         for (int k = 0; k < 16; ++k) {
+            rig.bank.presets[0].channel[k] = 16 - k;
             rig.bank.presets[0].eventType[k] = k;
             rig.bank.presets[0].fixedParameter[k] = 100 + k;
             rig.bank.presets[0].initValue[k] = k * 2;
             rig.bank.presets[0].knobName[k] = "N" + std::to_string(k);
         }
         rig.bank.presets[0].name = "Source";
-
-        rig.copyPaste({ 3, 4 }, { 4, 9 }); // knob 4's event onto another column: nothing
-        QCOMPARE(rig.preset().fixedParameter[8], 108);
-        QCOMPARE(pasteEnabled, 0);
-        rig.copyPaste({ 3, 4 }, { 3, 0 }); // onto the Event heading: all 16 knobs
-        for (int e : rig.preset().eventType)
-            QCOMPARE(e, 3);
-        QCOMPARE(rig.preset().fixedParameter[8], 108);
-        rig.copyPaste({ 4, 2 }, { 4, 12 }); // knob row to knob row, same column
-        QCOMPARE(rig.preset().fixedParameter[11], 101);
-        QCOMPARE(rig.preset().fixedParameter[10], 110);
-
-        // Whole preset from (0, 0) onto another preset's (0, 0): knobs, not name or text.
-        rig.at(0, 0);
-        rig.key(Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(pasteEnabled, 1);
-        const Preset copied = rig.bank.presets[0];
-        rig.bank.selectedPreset = 3;
-        rig.bank.presets[3].name = "Target";
         rig.bank.presets[3].description = "target text";
-        rig.at(0, 5); // heading source, knob-row target: nothing
-        rig.key(Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(rig.bank.presets[3].eventType[4], kNoEvent);
-        rig.at(0, 0);
-        rig.key(Qt::Key_V, Qt::ControlModifier);
-        Preset expected = copied;
-        expected.name = "Target";
-        expected.description = "target text";
-        QCOMPARE(rig.bank.presets[3], expected);
-
-        // Init Val heading to Init Val heading of another preset.
-        rig.bank.selectedPreset = 0;
-        rig.at(5, 0);
-        rig.key(Qt::Key_C, Qt::ControlModifier);
-        rig.bank.selectedPreset = 7;
-        rig.key(Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(rig.bank.presets[7].initValue, rig.bank.presets[0].initValue);
-        QCOMPARE(rig.bank.presets[7].eventType[1], kNoEvent);
-
-        // Copy (0, 0), left click on knob 2's row, paste on (0, 0): the click reloaded
-        // the clipboard, so all 16 knobs become knob 2.
-        rig.bank.selectedPreset = 0;
-        rig.at(0, 0);
-        rig.key(Qt::Key_C, Qt::ControlModifier);
-        const QPoint knob2 = rig.table->cellRect({ 3, 2 }).center();
-        QTest::mouseClick(rig.table->viewport(), Qt::LeftButton, Qt::NoModifier, knob2);
-        QCOMPARE(rig.state.dragSourceKnob, 2);
-        QCOMPARE(rig.state.dragColumn, 3);
-        QCOMPARE(rig.state.dragOrigin, 2);
-        rig.at(0, 0);
+        PresetBank want = rig.bank; // preset 4 as it should end
+        if (copy.x() >= 0) {
+            rig.at(copy.x(), copy.y());
+            rig.key(Qt::Key_C, Qt::ControlModifier);
+        }
+        if (clickRow >= 0) {
+            const QPoint cell = rig.table->cellRect({ 3, clickRow }).center();
+            QTest::mouseClick(rig.table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+            QCOMPARE(rig.state.dragSourceKnob, clickRow);
+            QCOMPARE(rig.state.dragColumn, 3);
+        }
+        rig.bank.selectedPreset = 3;
+        rig.at(paste.x(), paste.y());
         rig.key(Qt::Key_V, Qt::ControlModifier);
         for (int k = 0; k < 16; ++k) {
-            QCOMPARE(rig.preset().fixedParameter[k], 101);
-            QCOMPARE(rig.preset().knobName[k], std::string("N1"));
+            if (paste.y() != 0 && k != paste.y() - 1)
+                continue;
+            const int from = fromKnob < 0 ? k : fromKnob;
+            if (fields.contains(QLatin1Char('N')))
+                want.presets[3].knobName[k] = want.presets[0].knobName[from];
+            for (int field = 1; field <= 4; ++field) {
+                if (fields.contains(QLatin1Char("NCEFI"[field])))
+                    want.setKnobField(3, k, field, want.getKnobField(0, from, field));
+            }
         }
+        QCOMPARE(rig.bank.presets[3], want.presets[3]);
+        QCOMPARE(rig.bank.presets[0], want.presets[0]);
+        QCOMPARE(
+            pasteEnabled, copy == QPoint(0, 0) ? 1 : 0); // a whole-preset copy enables the menu
     }
 
     void knobNamesKeepTwentyFourCharacters()
