@@ -32,12 +32,9 @@ TEST(EditorSettings, LoadingFallsBackToTheDefaults)
             } },
         { "clamped low", "[Settings]\r\nSelected Preset=-4\r\nDevice Type=-1\r\nAuto Send=0\r\n",
             [](EditorSettings& s) { s.autoSend = false; } } };
-    const EditorSettings defaults;
-    EXPECT_TRUE(defaults.autoSend && defaults.optionsFixed && defaults.optionsShowBankGroups);
-    EXPECT_EQ(defaults.deviceType, DeviceVariant::zembraControl);
-    EXPECT_EQ(defaults.delay, 200);
-    EXPECT_EQ(defaults.midiDevice, "no device");
-    EXPECT_EQ(defaults.midiInDevice, "no device");
+    EXPECT_EQ(EditorSettings {},
+        (EditorSettings { DeviceVariant::zembraControl, true, true, true, 200, "no device", false,
+            "no device", 0 }));
     for (const LoadCase& c : cases) {
         test::TempDir dir;
         if (c.text)

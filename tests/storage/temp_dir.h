@@ -14,14 +14,11 @@ class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrow-test-XXXXXX").string();
+        std::string pattern
+            = (std::filesystem::temp_directory_path() / "kestrow-test-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
     }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
+    ~TempDir() { std::filesystem::remove_all(m_path, m_error); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -32,6 +29,7 @@ public:
 
 private:
     std::filesystem::path m_path;
+    std::error_code m_error;
 };
 
 inline std::string readFile(const std::filesystem::path& path)
@@ -42,8 +40,7 @@ inline std::string readFile(const std::filesystem::path& path)
 
 inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 } // namespace kestrow::test
