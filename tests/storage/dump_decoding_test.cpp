@@ -46,25 +46,19 @@ protected:
     }
 };
 
-TEST_F(DumpDecodingTest, MessagesGoToThePresetTheyNameOrToTheTarget)
+// (Loading whole files covers each message going to the preset it names.)
+TEST_F(DumpDecodingTest, WithATargetEveryMessageGoesToIt)
 {
     const int count = load({ initMessage(5, 1), dataMessage(5, 10), dataMessage(9, 20) });
-    files.applyDump(count, -1);
-    EXPECT_EQ(files.parseDumpMessage(0, -1), 26);
-    EXPECT_EQ(files.parseDumpMessage(26, -1), 68);
-    EXPECT_EQ(files.parseDumpMessage(1, -1), -1);
-    EXPECT_EQ(bank.presets[5].initValue[0], 1);
-    EXPECT_EQ(bank.presets[5].channel[0], 10);
-    EXPECT_EQ(bank.presets[5].eventType[0], 26);
-    EXPECT_EQ(bank.presets[5].fixedParameter[15], 57);
-    EXPECT_EQ(bank.presets[9].channel[0], 20);
-
-    const PresetBank fresh;
-    bank = fresh;
+    const PresetBank before = bank;
     files.applyDump(count, 40);
     EXPECT_EQ(bank.presets[40].channel[0], 20); // the last message wins
-    EXPECT_EQ(bank.presets[40].initValue[0], 1);
-    EXPECT_EQ(bank.presets[5], fresh.presets[5]);
+    EXPECT_EQ(bank.presets[40].initValue[15], 16);
+    bank.presets[40] = before.presets[40];
+    EXPECT_EQ(bank.presets, before.presets);
+    EXPECT_EQ(files.parseDumpMessage(0, 40), 26);
+    EXPECT_EQ(files.parseDumpMessage(26, 40), 68);
+    EXPECT_EQ(files.parseDumpMessage(1, 40), -1);
 }
 
 TEST_F(DumpDecodingTest, PresetAbove127IsSkippedAndAForeignHeaderEndsDecoding)
@@ -88,20 +82,6 @@ TEST_F(DumpDecodingTest, MessageCutShortByTheCountIsNotTaken)
     EXPECT_EQ(bank.presets[2], PresetBank().presets[2]);
     files.applyDump(68 + 58, -1); // a data message without its trailer is still whole
     EXPECT_EQ(bank.presets[2].channel[0], 70);
-}
-
-TEST_F(DumpDecodingTest, RunTakesInitValuesWithTheFollowingDataMessage)
-{
-    const int count = load({ initMessage(0, 1), dataMessage(0, 10), initMessage(1, 2),
-        dataMessage(1, 20), dataMessage(2, 30), dataMessage(3, 40), dataMessage(4, 50) });
-    files.applyDumpToRun(count, 126, 4);
-    EXPECT_EQ(bank.presets[126].initValue[0], 1);
-    EXPECT_EQ(bank.presets[126].channel[0], 10);
-    EXPECT_EQ(bank.presets[127].initValue[0], 2);
-    EXPECT_EQ(bank.presets[127].channel[0], 20);
-    EXPECT_EQ(bank.presets[0].channel[0], 30);
-    EXPECT_EQ(bank.presets[1].channel[0], 40);
-    EXPECT_EQ(bank.presets[2], PresetBank().presets[2]); // only four taken
 }
 
 // --- Files from elsewhere ---------------------------------------------------------
