@@ -63,81 +63,63 @@ TEST_F(PresetFilesTest, DialSetsHold94BytesPerPresetOthers68AndBothLoadOnAnyVari
     }
 }
 
-TEST_F(PresetFilesTest, EmptyDescriptionsWriteNoNotesFileAndRetireTheOldOne)
+TEST_F(PresetFilesTest, BackupsAreMadeOnceAndEmptyDescriptionsWriteNoNotesFile)
 {
-    fillBank(bank, 3);
-    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
-    const std::string oldNotes = readFile(dir.file("Set.NTS"));
-    for (Preset& p : bank.presets)
-        p.description.clear();
-    const SaveResult second = files.saveAllPresets(dir.file("Set.MID"));
-    ASSERT_TRUE(second.ok()) << second.message();
-    EXPECT_FALSE(second.wroteDescriptions);
-    EXPECT_FALSE(fs::exists(dir.file("Set.NTS")));
-    EXPECT_EQ(readFile(dir.file("Set.NTS.BAK")), oldNotes);
-
+    const auto contents = [this](const std::string& suffix) {
+        return std::vector<std::string> { readFile(dir.file("Set.MID" + suffix)),
+            readFile(dir.file("Set.CFG" + suffix)), readFile(dir.file("Set.NTS" + suffix)) };
+    };
+    const auto save = [this](int seed, bool descriptions) {
+        fillBank(bank, seed);
+        for (Preset& p : bank.presets)
+            p.description = descriptions ? p.description : "";
+        const SaveResult result = files.saveAllPresets(dir.file("Set.MID"));
+        EXPECT_TRUE(result.ok()) << result.message();
+        EXPECT_EQ(result.wroteDescriptions, descriptions);
+    };
+    save(10, true);
+    EXPECT_EQ(folderContents(), (Names { "Set.MID", "Set.CFG", "Set.NTS" }));
+    const auto first = contents("");
+    // No notes to write: the old notes file goes to its backup like the others.
+    save(20, false);
+    EXPECT_EQ(folderContents(),
+        (Names { "Set.MID", "Set.CFG", "Set.MID.BAK", "Set.CFG.BAK", "Set.NTS.BAK" }));
+    EXPECT_EQ(contents(".BAK"), first);
     Reader r(driver);
     for (Preset& p : r.bank.presets)
         p.description = "stale";
     ASSERT_TRUE(r.files.loadAllPresets(dir.file("Set.MID")));
     for (const Preset& p : r.bank.presets)
         EXPECT_EQ(p.description, "");
-
-    // With the backup name taken, old notes still must not outlive their set.
-    bank.presets[4].description = "new";
-    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
-    bank.presets[4].description.clear();
-    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
-    EXPECT_FALSE(fs::exists(dir.file("Set.NTS")));
-    EXPECT_EQ(readFile(dir.file("Set.NTS.BAK")), oldNotes);
-}
-
-TEST_F(PresetFilesTest, ThreeSavesKeepTheFirstBackupOnly)
-{
-    const auto contents = [this](const std::string& suffix) {
-        return std::vector<std::string> { readFile(dir.file("Set.MID" + suffix)),
-            readFile(dir.file("Set.CFG" + suffix)), readFile(dir.file("Set.NTS" + suffix)) };
-    };
-    fillBank(bank, 10);
-    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
-    EXPECT_EQ(folderContents(), (Names { "Set.MID", "Set.CFG", "Set.NTS" }));
-    const auto first = contents("");
-    fillBank(bank, 20);
-    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
-    EXPECT_EQ(folderContents(),
-        (Names { "Set.MID", "Set.CFG", "Set.NTS", "Set.MID.BAK", "Set.CFG.BAK", "Set.NTS.BAK" }));
-    EXPECT_EQ(contents(".BAK"), first);
+    // Later saves leave the backups as they are.
     const auto second = contents("");
-    EXPECT_NE(second, first);
-    fillBank(bank, 30);
-    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
+    save(30, true);
     EXPECT_EQ(folderContents().size(), 6u); // no temporary file left behind
     EXPECT_EQ(contents(".BAK"), first);
     EXPECT_NE(contents(""), second);
+    // With the backup name taken, old notes still must not outlive their set.
+    save(40, false);
+    EXPECT_FALSE(fs::exists(dir.file("Set.NTS")));
+    EXPECT_EQ(contents(".BAK"), first);
 }
 
-TEST_F(PresetFilesTest, SinglePresetTwelveLoadsIntoForty)
+TEST_F(PresetFilesTest, SinglePresetFile)
 {
     fillBank(bank, 4);
-    bank.presets[11].description = "Twelve's notes";
     ASSERT_TRUE(files.saveSinglePreset(dir.file("One.MID"), 11).ok());
     // The "/" of the name cannot go into a file name.
     EXPECT_EQ(saveSinglePresetText(bank, 11).defaultName, "12_Caf\xE9 12_4.MID");
-    Reader r(driver);
-    ASSERT_TRUE(r.files.loadSinglePreset(dir.file("One.MID"), 39));
-    EXPECT_EQ(r.bank.presets[39], withoutInitValues(bank.presets[11]));
-    EXPECT_EQ(r.bank.presets[11], PresetBank().presets[11]); // its number in the file is ignored
-}
+    // Loaded into preset 40: the preset's number in the file is ignored.
+    Reader single(driver);
+    ASSERT_TRUE(single.files.loadSinglePreset(dir.file("One.MID"), 39));
+    EXPECT_EQ(single.bank.presets[39], withoutInitValues(bank.presets[11]));
+    EXPECT_EQ(single.bank.presets[11], PresetBank().presets[11]);
 
-TEST_F(PresetFilesTest, LoadAllWithASinglePresetFile)
-{
-    fillBank(bank, 5);
-    ASSERT_TRUE(files.saveSinglePreset(dir.file("One.MID"), 11).ok());
+    // "Load All": knob data into preset 12; section "1" names preset 1, the rest get defaults.
     Reader r(driver);
     fillBank(r.bank, 6);
     const PresetBank before = r.bank;
     ASSERT_TRUE(r.files.loadAllPresets(dir.file("One.MID")));
-    // Knob data into preset 12; section "1" names preset 1, the rest get default names.
     EXPECT_EQ(r.bank.presets[11].fixedParameter, bank.presets[11].fixedParameter);
     EXPECT_EQ(r.bank.presets[0].name, bank.presets[11].name);
     EXPECT_EQ(r.bank.presets[5].name, "Preset 6");
