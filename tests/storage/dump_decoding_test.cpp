@@ -61,25 +61,22 @@ TEST_F(DumpDecodingTest, WithATargetEveryMessageGoesToIt)
     EXPECT_EQ(files.parseDumpMessage(1, 40), -1);
 }
 
-TEST_F(DumpDecodingTest, PresetAbove127IsSkippedAndAForeignHeaderEndsDecoding)
+TEST_F(DumpDecodingTest, DamagedBytesNeverReachAWrongPreset)
 {
     auto foreign = dataMessage(7, 50);
     foreign[4] = 0x15;
     const int count = load({ dataMessage(200, 30), initMessage(0x80, 3), dataMessage(3, 40),
         foreign, dataMessage(2, 70) });
     const PresetBank before = bank;
-    files.applyDump(count, -1);
+    files.applyDump(count, -1); // above 127 skipped, decoding goes on up to the foreign header
     EXPECT_EQ(bank.presets[3].channel[0], 40);
     bank.presets[3] = before.presets[3];
-    EXPECT_EQ(bank.presets, before.presets); // nothing else, neither 7 nor 2 after the foreign one
-}
+    EXPECT_EQ(bank.presets, before.presets);
 
-TEST_F(DumpDecodingTest, MessageCutShortByTheCountIsNotTaken)
-{
-    const int count = load({ dataMessage(1, 60), dataMessage(2, 70) });
-    files.applyDump(count - 20, -1); // the second message's payload runs past the count
+    const int cut = load({ dataMessage(1, 60), dataMessage(2, 70) });
+    files.applyDump(cut - 20, -1); // the second message's payload runs past the count
     EXPECT_EQ(bank.presets[1].channel[0], 60);
-    EXPECT_EQ(bank.presets[2], PresetBank().presets[2]);
+    EXPECT_EQ(bank.presets[2], before.presets[2]);
     files.applyDump(68 + 58, -1); // a data message without its trailer is still whole
     EXPECT_EQ(bank.presets[2].channel[0], 70);
 }
@@ -148,7 +145,7 @@ mid.save(sys.argv[1])
 
 // --- Damaged files ----------------------------------------------------------------
 
-TEST_F(DumpDecodingTest, DamagedNotesFilesChangeNothingOrClearAsTheyShould)
+TEST_F(DumpDecodingTest, DamagedOrMissingSideFiles)
 {
     const std::string path = dir.file("Bad.NTS");
     // A damaged file changes nothing; one that is not ours at all clears the targets.
@@ -172,6 +169,17 @@ TEST_F(DumpDecodingTest, DamagedNotesFilesChangeNothingOrClearAsTheyShould)
         EXPECT_EQ(bank.presets[0].description, cleared ? "" : "kept") << what;
         EXPECT_EQ(bank.presets[1].description, "kept") << what;
     }
+    // A garbled or missing names file gives the default names of each load.
+    test::writeFile(dir.file("Odd.CFG"), std::string("\x00\xFF[1\r\nN\r\n=\r\n[2]\nN=Two\n[", 24));
+    files.loadKnobNames(dir.file("Odd.cfg"));
+    EXPECT_EQ(bank.presets[0].name, "Preset 1");
+    EXPECT_EQ(bank.presets[1].name, "Two");
+    EXPECT_EQ(bank.presets[1].knobName[0], "Knob 1");
+    files.loadKnobNames(dir.file("Nothing.cfg"), 40);
+    EXPECT_EQ(bank.presets[40].name, "Preset 41");
+    files.loadKnobNames(dir.file("Nothing.cfg"), 126, 4);
+    EXPECT_EQ(bank.presets[126].name, "Preset 1");
+    EXPECT_EQ(bank.presets[1].name, "Preset 4");
 }
 
 TEST_F(DumpDecodingTest, DamagedDumpFilesAreRefusedWithoutHarm)
@@ -233,20 +241,6 @@ TEST_F(DumpDecodingTest, DamagedDumpFilesAreRefusedWithoutHarm)
         }
         EXPECT_FALSE(r.smf.IsOpen()) << what;
     }
-}
-
-TEST_F(DumpDecodingTest, MissingOrGarbledNamesFileGivesDefaults)
-{
-    test::writeFile(dir.file("Odd.CFG"), std::string("\x00\xFF[1\r\nN\r\n=\r\n[2]\nN=Two\n[", 24));
-    files.loadKnobNames(dir.file("Odd.cfg"));
-    EXPECT_EQ(bank.presets[0].name, "Preset 1");
-    EXPECT_EQ(bank.presets[1].name, "Two");
-    EXPECT_EQ(bank.presets[1].knobName[0], "Knob 1");
-    files.loadKnobNames(dir.file("Nothing.cfg"), 40);
-    EXPECT_EQ(bank.presets[40].name, "Preset 41");
-    files.loadKnobNames(dir.file("Nothing.cfg"), 126, 4);
-    EXPECT_EQ(bank.presets[126].name, "Preset 1");
-    EXPECT_EQ(bank.presets[1].name, "Preset 4");
 }
 
 } // namespace
