@@ -1,5 +1,6 @@
 // kestrow-editor: the editor window and its fifteen secondary windows.
 
+#include "build_info.h"
 #include "editor_windows.h"
 #include "main_form.h"
 #include "midi_driver.h"
@@ -67,14 +68,24 @@ void installSignalHandlers()
     ::sigaction(SIGINT, &action, nullptr);
 }
 
+/// The program's folder (build tree), else the data folder relative to the
+/// installed program (any --prefix), else the data folder of the configured prefix.
+std::string dataDirectoryFor(const char* fileName, const std::string& programDirectory)
+{
+    const std::string found
+        = dataFileDirectory(fileName, programDirectory, installedDataDirectory(programDirectory));
+    if (found != programDirectory)
+        return found;
+    return dataFileDirectory(fileName, programDirectory, KESTROW_DATA_DIR);
+}
+
 EditorPaths editorPaths()
 {
     EditorPaths paths;
     paths.programDirectory = programDirectoryFromCommandLine(currentCommandLine());
     paths.autosaveDirectory = autosaveDirectory(paths.programDirectory);
-    paths.factoryDirectory
-        = dataFileDirectory("FactoryPresets.MID", paths.programDirectory, KESTROW_DATA_DIR);
-    paths.infoDirectory = dataFileDirectory("Info.txt", paths.programDirectory, KESTROW_DATA_DIR);
+    paths.factoryDirectory = dataDirectoryFor("FactoryPresets.MID", paths.programDirectory);
+    paths.infoDirectory = dataDirectoryFor("Info.txt", paths.programDirectory);
     return paths;
 }
 
