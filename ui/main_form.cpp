@@ -206,6 +206,12 @@ void TMainForm::buildLayout()
     sendLabel->setFont(small);
     m_autoSend->setChecked(false);
     connect(m_sendButton, &QPushButton::clicked, this, &TMainForm::SendButtonClick);
+    // Never shown: a hidden widget takes no room and no focus.
+    m_button1 = new QPushButton(QStringLiteral("Button1"), sendPanel);
+    m_button1->setObjectName(QStringLiteral("Button1"));
+    m_button1->setGeometry(6, 12, 44, 40);
+    m_button1->hide();
+    connect(m_button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
     connect(m_switches, &SwitchDisplay::switchClicked, this, &TMainForm::switchClicked);
 
     m_tree = new PresetTree(client);
@@ -939,6 +945,12 @@ void TMainForm::SendButtonClick()
 {
     if (m_protocol)
         m_protocol->sendPreset(m_bank.selectedPreset, true, true);
+}
+
+void TMainForm::Button1Click()
+{
+    if (m_protocol)
+        m_protocol->sendProgramChange(m_bank.selectedPreset);
 }
 
 void TMainForm::SendPreset1Click()

@@ -146,6 +146,8 @@ public:
 
     // --- commands ---
     void SendButtonClick();
+    /// The hidden button: a Program Change for the selected preset, nothing else.
+    void Button1Click();
     void SendPreset1Click();
     void SendAllData1Click();
     void SendPresetDataOnly1Click();
@@ -241,6 +243,7 @@ private:
 
     QLabel* m_heading = nullptr;
     QPushButton* m_sendButton = nullptr;
+    QPushButton* m_button1 = nullptr; ///< hidden
     QCheckBox* m_autoSend = nullptr;
     SwitchDisplay* m_switches = nullptr;
     PresetTree* m_tree = nullptr;

@@ -100,6 +100,23 @@ private slots:
         QVERIFY(QFile::exists(fileIn(dir, "Config.NTS"))); // the factory set has descriptions
     }
 
+    void hiddenButtonSendsOnlyTheProgramChange()
+    {
+        QTemporaryDir dir;
+        Session run(dir.path(), false);
+        run.main().FormShow();
+        run.config().chooseOutputEntry(1);
+        run.main().selectPreset(9);
+        run.ports->puts.clear();
+        auto* button = run.main().findChild<QPushButton*>(QStringLiteral("Button1"));
+        QVERIFY(button != nullptr);
+        QVERIFY(button->isHidden());
+        button->click();
+        QCOMPARE(run.ports->puts.size(), std::size_t { 1 });
+        QCOMPARE(run.ports->puts[0].device, 1);
+        QCOMPARE(run.ports->puts[0].bytes, (std::vector<std::uint8_t> { 0xC0, 9 }));
+    }
+
     void savedPresetIsSelectedWithoutSendingIt()
     {
         QTemporaryDir dir;
