@@ -3,9 +3,6 @@
 #include "build_info.h"
 #include "editor_windows.h"
 #include "main_form.h"
-#include "midi_driver.h"
-#include "midi_smf.h"
-#include "preset_files.h"
 #include "program_directory.h"
 #include "toolkit_ports.h"
 
@@ -94,33 +91,12 @@ int run(EditorApplication& app)
     QtMidiDispatcher dispatcher(&app);
     setDefaultMidiDispatcher(&dispatcher);
 
-    std::unique_ptr<TMidiDriver> driver;
-    QString driverError;
-    try {
-        driver = std::make_unique<TMidiDriver>();
-    } catch (const std::exception& error) {
-        driverError = QString::fromLocal8Bit(error.what());
-    }
-    std::unique_ptr<MidiPorts> ports;
-    if (driver)
-        ports = std::make_unique<ToolkitMidiPorts>(*driver);
-    else
-        ports = std::make_unique<NoMidiPorts>();
-
-    EditorWindows windows(editorPaths(), std::move(ports));
-    TMainForm& mainForm = windows.mainForm();
-    TMidiSMF smf;
-    std::unique_ptr<PresetFiles> files;
-    if (driver) {
-        smf.Driver = driver.get();
-        files = std::make_unique<PresetFiles>(mainForm.bank(), smf);
-        mainForm.setPresetFiles(files.get());
-    } else {
-        EditorApplication::showError(
-            QStringLiteral("%1\n\nWithout the MIDI driver library no ports are available and "
-                           "presets are neither loaded nor saved.")
-                .arg(driverError));
-    }
+    // Without the driver library the editor still runs, without ports and
+    // without dump files; the user is told why.
+    EditorRun editorRun(editorPaths());
+    TMainForm& mainForm = editorRun.mainForm();
+    if (!editorRun.hasDriver())
+        EditorApplication::showError(editorRun.driverErrorMessage());
 
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
     signalNotifier.setEnabled(g_signalPipe[0] >= 0);
@@ -135,7 +111,6 @@ int run(EditorApplication& app)
                      Qt::QueuedConnection);
     mainForm.show();
     const int result = app.exec();
-    mainForm.setPresetFiles(nullptr);
     setDefaultMidiDispatcher(nullptr);
     return result;
 }

@@ -5,6 +5,8 @@
 #include "description_form.h"
 #include "display_form.h"
 #include "info_form.h"
+#include "midi_driver.h"
+#include "preset_files.h"
 #include "pickers/controller_form.h"
 #include "pickers/events_form.h"
 #include "pickers/factory_presets_form.h"
@@ -13,6 +15,9 @@
 #include "pickers/parameter_form.h"
 #include "pickers/picker_set.h"
 #include "pickers/values_form.h"
+#include "toolkit_ports.h"
+
+#include <exception>
 
 namespace kestrow {
 
@@ -85,6 +90,42 @@ QWidget* EditorWindows::window(const QString& objectName) const
             return window.get();
     }
     return m_main->findChild<QWidget*>(objectName);
+}
+
+EditorRun::EditorRun(const EditorPaths& paths)
+{
+    try {
+        m_driver = std::make_unique<TMidiDriver>();
+    } catch (const std::exception& error) {
+        m_driverError = QString::fromLocal8Bit(error.what());
+    }
+    std::unique_ptr<MidiPorts> ports;
+    if (m_driver)
+        ports = std::make_unique<ToolkitMidiPorts>(*m_driver);
+    else
+        ports = std::make_unique<NoMidiPorts>();
+    m_windows = std::make_unique<EditorWindows>(paths, std::move(ports));
+    m_smf.Driver = m_driver.get();
+    m_files = std::make_unique<PresetFiles>(mainForm().bank(), m_smf);
+    mainForm().setPresetFiles(m_files.get());
+    if (!m_driver)
+        mainForm().setDumpFilesUnavailable(m_driverError);
+}
+
+EditorRun::~EditorRun()
+{
+    mainForm().setPresetFiles(nullptr);
+    m_windows.reset();
+    m_files.reset();
+}
+
+QString EditorRun::driverErrorMessage() const
+{
+    if (m_driver)
+        return {};
+    return QStringLiteral("%1\n\nThe editor runs without MIDI ports. Preset files need the MIDI "
+                          "driver library too: in this run they can be neither loaded nor saved.")
+        .arg(m_driverError);
 }
 
 } // namespace kestrow

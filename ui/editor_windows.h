@@ -3,6 +3,8 @@
 #include "main_form.h"
 #include "midi_ports.h"
 
+#include "midi_smf.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -32,6 +34,37 @@ private:
     std::unique_ptr<TMainForm> m_main;
     TConfigForm* m_config = nullptr;
     std::vector<std::unique_ptr<QWidget>> m_windows; ///< windows 2..16 in order
+};
+
+class PresetFiles;
+class TMidiDriver;
+
+/// One run of the editor: the driver library, the windows over its ports and
+/// the preset files. Without the driver library the run goes on with no ports;
+/// the dump files, which the library reads and writes, are then unavailable
+/// and the main window says so instead of losing work.
+class EditorRun {
+public:
+    /// Loads the driver library (KESTROW_MIDIDRV, else beside the program).
+    explicit EditorRun(const EditorPaths& paths);
+    ~EditorRun();
+    EditorRun(const EditorRun&) = delete;
+    EditorRun& operator=(const EditorRun&) = delete;
+
+    EditorWindows& windows() { return *m_windows; }
+    TMainForm& mainForm() { return m_windows->mainForm(); }
+    bool hasDriver() const { return m_driver != nullptr; }
+    /// The toolkit's text when the driver library could not be loaded.
+    const QString& driverError() const { return m_driverError; }
+    /// What the user is told at start when the driver library is missing.
+    QString driverErrorMessage() const;
+
+private:
+    std::unique_ptr<TMidiDriver> m_driver;
+    QString m_driverError;
+    TMidiSMF m_smf;
+    std::unique_ptr<EditorWindows> m_windows;
+    std::unique_ptr<PresetFiles> m_files;
 };
 
 } // namespace kestrow

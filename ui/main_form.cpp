@@ -775,7 +775,10 @@ void TMainForm::FormShow()
     for (int c = 0; c < static_cast<int>(KnobTable::kColumnWidths.size()); ++c)
         m_knobTable->setColumnWidth(c, KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);
 
-    if (m_files != nullptr) {
+    // Without the driver library nothing can be read; the autosave dump is
+    // not damaged for that and stays where it is.
+    const bool canLoad = m_files != nullptr && m_dumpFilesUnavailable.isEmpty();
+    if (canLoad) {
         m_files->variant = deviceVariant();
         guarded([this] { m_factoryLoaded = m_files->loadFactorySet(m_paths.factoryDirectory); });
     }
@@ -785,7 +788,7 @@ void TMainForm::FormShow()
         m_factoryAction->setEnabled(false);
         m_factoryPopupAction->setEnabled(false);
     }
-    if (m_files != nullptr) {
+    if (canLoad) {
         std::optional<EditorSettings> settings;
         guarded([&] { settings = m_files->loadAutosaveSet(m_paths.autosaveDirectory); });
         if (settings)
@@ -900,7 +903,15 @@ bool TMainForm::FormClose()
     m_files->variant = deviceVariant();
     for (;;) {
         SaveResult result;
-        if (!ensureDirectory(m_paths.autosaveDirectory)) {
+        if (!m_dumpFilesUnavailable.isEmpty()) {
+            // Writing only the settings would put this run's defaults over the
+            // saved ones; the previous autosave files stay as they are.
+            result.problems.push_back(FileResult::failure(
+                m_paths.autosaveDirectory + "Config.MID",
+                m_dumpFilesUnavailable.toStdString()
+                    + "; without the MIDI driver library the presets and settings of this "
+                      "run cannot be saved"));
+        } else if (!ensureDirectory(m_paths.autosaveDirectory)) {
             result.problems.push_back(FileResult::failure(
                 m_paths.autosaveDirectory, "the folder for the autosave files cannot be created"));
         } else {
@@ -931,6 +942,18 @@ bool TMainForm::guarded(const std::function<void()>& work)
         showWarning(QStringLiteral("Kestrow Editor"), QString::fromLocal8Bit(error.what()));
     }
     return false;
+}
+
+bool TMainForm::dumpFilesMissing(const QString& title)
+{
+    if (m_files == nullptr)
+        return true;
+    if (m_dumpFilesUnavailable.isEmpty())
+        return false;
+    showWarning(title, QStringLiteral("%1\n\nPreset files are read and written through the MIDI "
+                                      "driver library, which is not loaded.")
+                           .arg(m_dumpFilesUnavailable));
+    return true;
 }
 
 bool TMainForm::portsMissing(const PortCheck& check)
@@ -1031,7 +1054,7 @@ void TMainForm::afterLoad()
 
 void TMainForm::Open1Click()
 {
-    if (m_files == nullptr)
+    if (dumpFilesMissing(QStringLiteral("Load All Presets")))
         return;
     const QString path = askLoadPath(loadAllPresetsTitle());
     if (path.isEmpty())
@@ -1047,7 +1070,7 @@ void TMainForm::Open1Click()
 
 void TMainForm::Load1Click()
 {
-    if (m_files == nullptr)
+    if (dumpFilesMissing(QStringLiteral("Load Single Preset")))
         return;
     const QString path = askLoadPath(loadSinglePresetTitle(m_bank.selectedPreset));
     if (path.isEmpty())
@@ -1063,7 +1086,7 @@ void TMainForm::Load1Click()
 
 void TMainForm::Load4Presets1Click()
 {
-    if (m_files == nullptr || deviceVariant() != DeviceVariant::zembraDial)
+    if (deviceVariant() != DeviceVariant::zembraDial || dumpFilesMissing(QStringLiteral("Load Banks 1-4")))
         return;
     const QString path = askLoadPath(loadBanksTitle(m_bank.selectedPreset));
     if (path.isEmpty())
@@ -1079,7 +1102,7 @@ void TMainForm::Load4Presets1Click()
 
 void TMainForm::Save1Click()
 {
-    if (m_files == nullptr)
+    if (dumpFilesMissing(QStringLiteral("Save All Presets")))
         return;
     maskAllPresets(m_bank);
     const SaveDialogText text = saveAllPresetsText();
@@ -1095,7 +1118,7 @@ void TMainForm::Save1Click()
 
 void TMainForm::SaveSinglePreset1Click()
 {
-    if (m_files == nullptr)
+    if (dumpFilesMissing(QStringLiteral("Save Single Preset")))
         return;
     maskSinglePreset(m_bank, m_bank.selectedPreset);
     const SaveDialogText text = saveSinglePresetText(m_bank, m_bank.selectedPreset);
@@ -1111,7 +1134,7 @@ void TMainForm::SaveSinglePreset1Click()
 
 void TMainForm::Save4Presets1Click()
 {
-    if (m_files == nullptr || deviceVariant() != DeviceVariant::zembraDial)
+    if (deviceVariant() != DeviceVariant::zembraDial || dumpFilesMissing(QStringLiteral("Save Banks 1-4")))
         return;
     maskBanks(m_bank, m_bank.selectedPreset);
     const SaveDialogText text = saveBanksText(m_bank.selectedPreset);

@@ -84,6 +84,10 @@ public:
     void detachConfigForm();
     void setSecondaryWindows(SecondaryWindows windows);
     void setPresetFiles(PresetFiles* files) { m_files = files; }
+    /// Why the dump files cannot be read or written in this run (the driver
+    /// library is missing); empty when they can. Start-up then loads nothing,
+    /// the file commands refuse, and the close path reports that nothing is saved.
+    void setDumpFilesUnavailable(const QString& reason) { m_dumpFilesUnavailable = reason; }
     TConfigForm* configForm() const { return m_config; }
     /// Exists from the moment the device settings dialog is attached.
     DeviceProtocol* protocol() const { return m_protocol.get(); }
@@ -213,6 +217,8 @@ private:
     void setPasteEnabled(bool enabled);
     bool portsMissing(const PortCheck& check);
     bool guarded(const std::function<void()>& work);
+    /// Shows why the file command `title` cannot run; false when it can.
+    bool dumpFilesMissing(const QString& title);
     void afterLoad();
     void keepUnreadableAutosave();
     QString askSavePath(const std::string& title, const std::string& defaultName);
@@ -231,6 +237,7 @@ private:
     std::unique_ptr<DeviceProtocol> m_protocol;
     TConfigForm* m_config = nullptr;
     PresetFiles* m_files = nullptr;
+    QString m_dumpFilesUnavailable;
     SecondaryWindows m_windows;
     bool m_shown = false;
     bool m_closed = false;

@@ -100,6 +100,73 @@ private slots:
         QVERIFY(QFile::exists(fileIn(dir, "Config.NTS"))); // the factory set has descriptions
     }
 
+    void runWithoutTheDriverLibraryKeepsTheAutosaveSet()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        QVERIFY(QFile::copy(fileIn(dir, "FactoryPresets.MID"), fileIn(dir, "Config.MID")));
+        QVERIFY(QFile::copy(fileIn(dir, "FactoryPresets.CFG"), fileIn(dir, "Config.CFG")));
+        const auto contents = [&dir](const char* name) {
+            QFile file(fileIn(dir, name));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray savedDump = contents("Config.MID");
+        const QByteArray savedNames = contents("Config.CFG");
+        EditorPaths paths;
+        paths.programDirectory = QDir(dir.path()).absolutePath().toStdString() + "/";
+        paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory
+            = paths.programDirectory;
+
+        const QByteArray previous = qgetenv("KESTROW_MIDIDRV");
+        qputenv("KESTROW_MIDIDRV", dir.filePath(QStringLiteral("missing/libmididrv.so")).toLocal8Bit());
+        QStringList warnings;
+        QStringList failures;
+        {
+            EditorRun run(paths);
+            QVERIFY(!run.hasDriver());
+            QCOMPARE(run.driverError(), QStringLiteral("Load of libmididrv.so failed"));
+            QVERIFY(run.driverErrorMessage().startsWith(run.driverError()));
+            TMainForm& main = run.mainForm();
+            main.showWarning = [&warnings](const QString& title, const QString& text) {
+                warnings << title + QStringLiteral(": ") + text;
+            };
+            main.askFileName = [&dir](const QString&, const QString&, bool) {
+                return dir.filePath(QStringLiteral("Mine.MID"));
+            };
+            main.askSaveFailure = [&failures](const QString& message) {
+                failures << message;
+                return failures.size() == 1 ? SaveFailureChoice::retry
+                                            : SaveFailureChoice::closeAnyway;
+            };
+            main.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&main));
+            QVERIFY(!main.factorySetLoaded());
+            TConfigForm& config = run.windows().configForm();
+            QCOMPARE(config.outputList()->count(), 1);
+            QCOMPARE(config.outputList()->currentText(), QStringLiteral("no device"));
+            QCOMPARE(config.inputList()->count(), 1);
+            QCOMPARE(config.inputList()->currentText(), QStringLiteral("no device"));
+            // Editing goes on; the file commands say why they cannot run.
+            main.renameConfirmed(3, QStringLiteral("Bass"));
+            QCOMPARE(main.bank().presets[3].name, std::string("Bass"));
+            main.Save1Click();
+            QCOMPARE(warnings.size(), 1);
+            QVERIFY(warnings[0].startsWith(QStringLiteral("Save All Presets: Load of libmididrv.so failed")));
+            QVERIFY(!QFile::exists(fileIn(dir, "Mine.MID")));
+            QVERIFY(main.close());
+        }
+        qputenv("KESTROW_MIDIDRV", previous);
+        // The close path said that nothing was saved, also on retrying.
+        QCOMPARE(failures.size(), 2);
+        QVERIFY(failures[0].contains(QStringLiteral("Config.MID")));
+        QVERIFY(failures[0].contains(QStringLiteral("cannot be saved")));
+        // The autosave set is neither moved aside nor overwritten.
+        QCOMPARE(contents("Config.MID"), savedDump);
+        QCOMPARE(contents("Config.CFG"), savedNames);
+        QVERIFY(!QFile::exists(fileIn(dir, "Config.MID.damaged")));
+        QCOMPARE(warnings.size(), 1);
+    }
+
     void hiddenButtonSendsOnlyTheProgramChange()
     {
         QTemporaryDir dir;
