@@ -20,6 +20,23 @@ namespace kestrow {
 
 namespace {
 
+/// Shows, without a change signal, the port entry named `name` among the first
+/// `devices` entries of `list`, else the last entry ("no device"); returns it.
+int showEntryNamed(QComboBox& box, const std::vector<std::string>& list, int devices,
+                   const std::string& name)
+{
+    int entry = static_cast<int>(list.size()) - 1;
+    for (int i = 0; i < devices; ++i) {
+        if (list[static_cast<std::size_t>(i)] == name) {
+            entry = i;
+            break;
+        }
+    }
+    const QSignalBlocker block(&box);
+    box.setCurrentIndex(entry);
+    return entry;
+}
+
 QStringList toQt(const std::vector<std::string>& names)
 {
     QStringList list;
@@ -333,18 +350,8 @@ void TConfigForm::chooseDragKeyRow(int row)
 
 bool TConfigForm::selectOutputByName(const std::string& name)
 {
-    const std::vector<std::string> list = m_model.outputList();
-    int entry = static_cast<int>(list.size()) - 1;
-    for (int i = 0; i < m_model.outputDeviceCount(); ++i) {
-        if (list[static_cast<std::size_t>(i)] == name) {
-            entry = i;
-            break;
-        }
-    }
-    {
-        const QSignalBlocker block(m_outputList);
-        m_outputList->setCurrentIndex(entry);
-    }
+    const int entry
+        = showEntryNamed(*m_outputList, m_model.outputList(), m_model.outputDeviceCount(), name);
     protocol().chooseOutput(entry);
     updateButtons();
     return entry < m_model.outputDeviceCount();
@@ -352,18 +359,8 @@ bool TConfigForm::selectOutputByName(const std::string& name)
 
 bool TConfigForm::selectInputByName(const std::string& name)
 {
-    const std::vector<std::string> list = m_model.inputList();
-    int entry = static_cast<int>(list.size()) - 1;
-    for (int i = 0; i < m_model.inputDeviceCount(); ++i) {
-        if (list[static_cast<std::size_t>(i)] == name) {
-            entry = i;
-            break;
-        }
-    }
-    {
-        const QSignalBlocker block(m_inputList);
-        m_inputList->setCurrentIndex(entry);
-    }
+    const int entry
+        = showEntryNamed(*m_inputList, m_model.inputList(), m_model.inputDeviceCount(), name);
     m_model.selectedInput = entry < m_model.inputDeviceCount() ? entry : -1;
     updateButtons();
     return m_model.selectedInput >= 0;

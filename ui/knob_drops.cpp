@@ -9,14 +9,18 @@ bool isKnob(int knob)
     return knob >= 1 && knob <= kKnobCount;
 }
 
-/// Copies one field (table column 1..5) of clipboard slot `from` into knob `to`.
-void pasteCell(PresetBank& bank, int column, int from, int to)
+} // namespace
+
+void pasteClipboardColumn(PresetBank& bank, int column, int from, int to)
 {
     Preset& p = bank.presets[static_cast<std::size_t>(bank.selectedPreset)];
     const Preset& clip = bank.clipboardPreset;
     const auto f = static_cast<std::size_t>(from);
     const auto t = static_cast<std::size_t>(to);
     switch (column) {
+    case 0:
+        copyKnob(clip, from, p, to);
+        break;
     case 1:
         p.knobName[t] = clip.knobName[f];
         break;
@@ -36,8 +40,6 @@ void pasteCell(PresetBank& bank, int column, int from, int to)
         break;
     }
 }
-
-} // namespace
 
 void startKnobDrag(EditorState& state, int knob, int column)
 {
@@ -81,9 +83,9 @@ bool dropOnTable(EditorState& state, CellPos cell)
         // Every clipboard slot holds the dragged knob, so slot 0 serves any target.
         if (r == 0) {
             for (int k = 0; k < kKnobCount; ++k)
-                pasteCell(bank, state.dragColumn, k, k);
+                pasteClipboardColumn(bank, state.dragColumn, k, k);
         } else {
-            pasteCell(bank, state.dragColumn, r - 1, r - 1);
+            pasteClipboardColumn(bank, state.dragColumn, r - 1, r - 1);
         }
     } else {
         switch (state.dragOperation) {

@@ -4,6 +4,10 @@
 
 namespace kestrow {
 
+/// Copies table column `column` of clipboard slot `from` into knob `to` of the
+/// selected preset: 0 the whole knob, 1..5 name, channel, event, parameter, init value.
+void pasteClipboardColumn(PresetBank& bank, int column, int from, int to);
+
 /// Starts a knob drag from knob 1..16 of the selected preset: fixes dragSourceKnob,
 /// dragColumn (0 = whole knob) and dragOrigin = 2 and loads the knob into all 16
 /// clipboard slots. dragOperation must already be set.

@@ -24,37 +24,6 @@ bool channelIsFixedByEvent(std::int32_t eventType)
         || eventType == 91 || eventType == kNoEvent;
 }
 
-/// Copies table column `column` (0 = whole knob) of clipboard slot `from` into knob `to`.
-void pasteColumn(PresetBank& bank, int column, int from, int to)
-{
-    Preset& p = bank.presets[static_cast<std::size_t>(bank.selectedPreset)];
-    const Preset& clip = bank.clipboardPreset;
-    const auto f = static_cast<std::size_t>(from);
-    const auto t = static_cast<std::size_t>(to);
-    switch (column) {
-    case 0:
-        copyKnob(clip, from, p, to);
-        break;
-    case 1:
-        p.knobName[t] = clip.knobName[f];
-        break;
-    case 2:
-        p.channel[t] = clip.channel[f];
-        break;
-    case 3:
-        p.eventType[t] = clip.eventType[f];
-        break;
-    case 4:
-        p.fixedParameter[t] = clip.fixedParameter[f];
-        break;
-    case 5:
-        p.initValue[t] = clip.initValue[f];
-        break;
-    default:
-        break;
-    }
-}
-
 } // namespace
 
 std::string knobNameFromText(const QString& text)
@@ -354,13 +323,13 @@ void KnobTableController::paste()
     if (source.row != 0) {
         if (target.row == 0) {
             for (int k = 0; k < kKnobCount; ++k)
-                pasteColumn(bank, column, source.row - 1, k);
+                pasteClipboardColumn(bank, column, source.row - 1, k);
         } else {
-            pasteColumn(bank, column, source.row - 1, target.row - 1);
+            pasteClipboardColumn(bank, column, source.row - 1, target.row - 1);
         }
     } else if (target.row == 0) {
         for (int k = 0; k < kKnobCount; ++k)
-            pasteColumn(bank, column, k, k);
+            pasteClipboardColumn(bank, column, k, k);
     } else {
         return;
     }

@@ -1052,100 +1052,89 @@ void TMainForm::afterLoad()
     refreshKnobTable(m_bank.selectedPreset);
 }
 
-void TMainForm::Open1Click()
+void TMainForm::loadPresetFile(const QString& command, const std::string& title,
+                               const std::function<LoadResult(const std::string&)>& load)
 {
-    if (dumpFilesMissing(QStringLiteral("Load All Presets")))
+    if (dumpFilesMissing(command))
         return;
-    const QString path = askLoadPath(loadAllPresetsTitle());
+    const QString path = askLoadPath(title);
     if (path.isEmpty())
         return;
     LoadResult result;
-    if (!guarded([&] { result = m_files->loadAllPresets(path.toStdString()); }))
+    if (!guarded([&] { result = load(path.toStdString()); }))
         return;
     if (result)
         afterLoad();
     else if (!result.reason.empty())
-        showWarning(QStringLiteral("Load All Presets"), QString::fromStdString(result.reason));
+        showWarning(command, QString::fromStdString(result.reason));
+}
+
+void TMainForm::savePresetFile(const QString& command, const std::function<void()>& mask,
+                               const SaveDialogText& text,
+                               const std::function<SaveResult(const std::string&)>& save)
+{
+    if (dumpFilesMissing(command))
+        return;
+    mask();
+    const QString path = askSavePath(text.title, text.defaultName);
+    if (path.isEmpty())
+        return;
+    m_files->variant = deviceVariant();
+    SaveResult result;
+    if (!guarded([&] { result = save(path.toStdString()); }))
+        return;
+    reportSave(command, result.ok(), result.message());
+}
+
+void TMainForm::Open1Click()
+{
+    loadPresetFile(QStringLiteral("Load All Presets"), loadAllPresetsTitle(),
+                   [this](const std::string& path) { return m_files->loadAllPresets(path); });
 }
 
 void TMainForm::Load1Click()
 {
-    if (dumpFilesMissing(QStringLiteral("Load Single Preset")))
-        return;
-    const QString path = askLoadPath(loadSinglePresetTitle(m_bank.selectedPreset));
-    if (path.isEmpty())
-        return;
-    LoadResult result;
-    if (!guarded([&] { result = m_files->loadSinglePreset(path.toStdString(), m_bank.selectedPreset); }))
-        return;
-    if (result)
-        afterLoad();
-    else if (!result.reason.empty())
-        showWarning(QStringLiteral("Load Single Preset"), QString::fromStdString(result.reason));
+    const int target = m_bank.selectedPreset;
+    loadPresetFile(QStringLiteral("Load Single Preset"), loadSinglePresetTitle(target),
+                   [this, target](const std::string& path) {
+                       return m_files->loadSinglePreset(path, target);
+                   });
 }
 
 void TMainForm::Load4Presets1Click()
 {
-    if (deviceVariant() != DeviceVariant::zembraDial || dumpFilesMissing(QStringLiteral("Load Banks 1-4")))
+    if (deviceVariant() != DeviceVariant::zembraDial)
         return;
-    const QString path = askLoadPath(loadBanksTitle(m_bank.selectedPreset));
-    if (path.isEmpty())
-        return;
-    LoadResult result;
-    if (!guarded([&] { result = m_files->loadBanks(path.toStdString(), m_bank.selectedPreset); }))
-        return;
-    if (result)
-        afterLoad();
-    else if (!result.reason.empty())
-        showWarning(QStringLiteral("Load Banks 1-4"), QString::fromStdString(result.reason));
+    const int start = m_bank.selectedPreset;
+    loadPresetFile(QStringLiteral("Load Banks 1-4"), loadBanksTitle(start),
+                   [this, start](const std::string& path) { return m_files->loadBanks(path, start); });
 }
 
 void TMainForm::Save1Click()
 {
-    if (dumpFilesMissing(QStringLiteral("Save All Presets")))
-        return;
-    maskAllPresets(m_bank);
-    const SaveDialogText text = saveAllPresetsText();
-    const QString path = askSavePath(text.title, text.defaultName);
-    if (path.isEmpty())
-        return;
-    m_files->variant = deviceVariant();
-    SaveResult result;
-    if (!guarded([&] { result = m_files->saveAllPresets(path.toStdString()); }))
-        return;
-    reportSave(QStringLiteral("Save All Presets"), result.ok(), result.message());
+    savePresetFile(
+        QStringLiteral("Save All Presets"), [this] { maskAllPresets(m_bank); }, saveAllPresetsText(),
+        [this](const std::string& path) { return m_files->saveAllPresets(path); });
 }
 
 void TMainForm::SaveSinglePreset1Click()
 {
-    if (dumpFilesMissing(QStringLiteral("Save Single Preset")))
-        return;
-    maskSinglePreset(m_bank, m_bank.selectedPreset);
-    const SaveDialogText text = saveSinglePresetText(m_bank, m_bank.selectedPreset);
-    const QString path = askSavePath(text.title, text.defaultName);
-    if (path.isEmpty())
-        return;
-    m_files->variant = deviceVariant();
-    SaveResult result;
-    if (!guarded([&] { result = m_files->saveSinglePreset(path.toStdString(), m_bank.selectedPreset); }))
-        return;
-    reportSave(QStringLiteral("Save Single Preset"), result.ok(), result.message());
+    const int preset = m_bank.selectedPreset;
+    savePresetFile(
+        QStringLiteral("Save Single Preset"), [this, preset] { maskSinglePreset(m_bank, preset); },
+        saveSinglePresetText(m_bank, preset),
+        [this, preset](const std::string& path) { return m_files->saveSinglePreset(path, preset); });
 }
 
 void TMainForm::Save4Presets1Click()
 {
-    if (deviceVariant() != DeviceVariant::zembraDial || dumpFilesMissing(QStringLiteral("Save Banks 1-4")))
+    if (deviceVariant() != DeviceVariant::zembraDial)
         return;
-    maskBanks(m_bank, m_bank.selectedPreset);
-    const SaveDialogText text = saveBanksText(m_bank.selectedPreset);
-    const QString path = askSavePath(text.title, text.defaultName);
-    if (path.isEmpty())
-        return;
-    m_files->variant = deviceVariant();
-    SaveResult result;
-    if (!guarded([&] { result = m_files->saveBanks(path.toStdString(), m_bank.selectedPreset); }))
-        return;
-    reportSave(QStringLiteral("Save Banks 1-4"), result.ok(), result.message());
+    const int start = m_bank.selectedPreset;
+    savePresetFile(
+        QStringLiteral("Save Banks 1-4"), [this, start] { maskBanks(m_bank, start); },
+        saveBanksText(start),
+        [this, start](const std::string& path) { return m_files->saveBanks(path, start); });
 }
 
 void TMainForm::DeviceSettings1Click()

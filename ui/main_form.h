@@ -31,6 +31,9 @@ class DevicePicture;
 class KnobTable;
 class PickerSet;
 class PresetFiles;
+struct LoadResult;
+struct SaveDialogText;
+struct SaveResult;
 class SwitchDisplay;
 class TConfigForm;
 class TDescriptionForm;
@@ -220,6 +223,13 @@ private:
     /// Shows why the file command `title` cannot run; false when it can.
     bool dumpFilesMissing(const QString& title);
     void afterLoad();
+    /// A load command: asks for the file, loads it and shows the result.
+    void loadPresetFile(const QString& command, const std::string& title,
+                        const std::function<LoadResult(const std::string&)>& load);
+    /// A save command: marks the presets to save, asks for the file, saves, reports.
+    void savePresetFile(const QString& command, const std::function<void()>& mask,
+                        const SaveDialogText& text,
+                        const std::function<SaveResult(const std::string&)>& save);
     void keepUnreadableAutosave();
     QString askSavePath(const std::string& title, const std::string& defaultName);
     QString askLoadPath(const std::string& title);
