@@ -2,8 +2,6 @@
 
 #include "text_codec.h"
 
-#include <QPainter>
-
 namespace kestrow {
 
 TEventsForm::TEventsForm(EditorState& state, QWidget* parent)
@@ -22,16 +20,6 @@ QString TEventsForm::cellText(int value) const
 bool TEventsForm::greyed(int value) const
 {
     return !eventFitsVariant(m_state.variant, value);
-}
-
-void TEventsForm::paintCell(QPainter& painter, int value, const QRect& rect) const
-{
-    if (!greyed(value)) {
-        GridPicker::paintCell(painter, value, rect);
-        return;
-    }
-    painter.fillRect(rect, value == keyboardValue() ? palette().color(QPalette::Highlight)
-                                                    : QColor(128, 128, 128));
 }
 
 void TEventsForm::assign(int value)

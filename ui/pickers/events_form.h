@@ -16,7 +16,6 @@ public:
 
     QString cellText(int value) const override;
     bool greyed(int value) const override;
-    void paintCell(QPainter& painter, int value, const QRect& rect) const override;
     /// Refused unless the variant offers the code; else to all 16 knobs (heading)
     /// or the selected knob, whose channel, event and fixed-parameter cells are rewritten.
     void assign(int value) override;

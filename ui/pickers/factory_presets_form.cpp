@@ -2,8 +2,6 @@
 
 #include "text_codec.h"
 
-#include <QPainter>
-
 namespace kestrow {
 
 TFactoryPresetsForm::TFactoryPresetsForm(EditorState& state, QWidget* parent)
@@ -21,16 +19,6 @@ bool TFactoryPresetsForm::greyed(int value) const
 {
     const Preset& preset = m_state.bank.factoryPresets[static_cast<std::size_t>(value)];
     return !fitsVariant(preset, m_state.variant);
-}
-
-void TFactoryPresetsForm::paintCell(QPainter& painter, int value, const QRect& rect) const
-{
-    if (!greyed(value)) {
-        GridPicker::paintCell(painter, value, rect);
-        return;
-    }
-    painter.fillRect(rect, value == keyboardValue() ? palette().color(QPalette::Highlight)
-                                                    : QColor(128, 128, 128));
 }
 
 void TFactoryPresetsForm::assign(int value)

@@ -16,7 +16,6 @@ public:
 
     QString cellText(int value) const override;
     bool greyed(int value) const override;
-    void paintCell(QPainter& painter, int value, const QRect& rect) const override;
     /// Copies factory preset 0..127 over the selected preset if it fits the variant.
     void assign(int value) override;
 

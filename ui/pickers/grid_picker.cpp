@@ -155,6 +155,12 @@ bool GridPicker::greyed(int) const
 void GridPicker::paintCell(QPainter& painter, int value, const QRect& rect) const
 {
     const QPalette& pal = palette();
+    if (greyed(value)) {
+        // An entry that cannot be taken: a grey cell without text, unless the keyboard is on it.
+        painter.fillRect(rect, value == m_keyboard ? pal.color(QPalette::Highlight)
+                                                   : QColor(128, 128, 128));
+        return;
+    }
     QString text = cellText(value);
     if (showsMark() && value == m_marked) {
         painter.fillRect(rect, QColor(255, 0, 0));

@@ -67,7 +67,7 @@ public:
     virtual QString cellText(int value) const = 0;
     /// Whether the value's cell is drawn grey without text and refuses a choice.
     virtual bool greyed(int value) const;
-    /// Draws one cell; the base draws marked, keyboard and plain cells.
+    /// Draws one cell; the base draws greyed, marked, keyboard and plain cells.
     virtual void paintCell(QPainter& painter, int value, const QRect& rect) const;
     /// Chooses a value: writes it into the working set.
     virtual void assign(int value) = 0;
