@@ -46,6 +46,16 @@ QStringList sectionKeys(const QString& path, const QString& section)
     return keys;
 }
 
+/// A plain file where the autosave folder belongs: nothing can be written there.
+QString blockedFolder(const QTemporaryDir& dir)
+{
+    const QString folder = dir.filePath(QStringLiteral("autosave"));
+    QFile blocker(folder);
+    if (blocker.open(QIODevice::WriteOnly))
+        blocker.close();
+    return folder;
+}
+
 } // namespace
 
 class MainStartupTest : public QObject {
@@ -260,11 +270,8 @@ private slots:
     void unwritableAutosaveFolderCanBeRetried()
     {
         QTemporaryDir dir;
-        // A plain file where the autosave folder belongs: nothing can be written there.
-        const QString folder = dir.filePath(QStringLiteral("autosave"));
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        const QString folder = blockedFolder(dir);
+        QVERIFY(QFileInfo(folder).isFile());
         {
             Session run(dir.path(), true, folder);
             run.main().FormShow();
@@ -288,10 +295,8 @@ private slots:
     void closingAnywayEndsTheRun()
     {
         QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("autosave"));
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        const QString folder = blockedFolder(dir);
+        QVERIFY(QFileInfo(folder).isFile());
         Session run(dir.path(), true, folder);
         run.main().FormShow();
         int asked = 0;
