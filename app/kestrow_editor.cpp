@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <exception>
@@ -95,8 +96,6 @@ int run(EditorApplication& app)
     // without dump files; the user is told why.
     EditorRun editorRun(editorPaths());
     TMainForm& mainForm = editorRun.mainForm();
-    if (!editorRun.hasDriver())
-        EditorApplication::showError(editorRun.driverErrorMessage());
 
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
     signalNotifier.setEnabled(g_signalPipe[0] >= 0);
@@ -110,6 +109,13 @@ int run(EditorApplication& app)
     QObject::connect(&mainForm, &TMainForm::runEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     mainForm.show();
+    if (!editorRun.hasDriver()) {
+        // Shown once the loop runs, over the window, so that a signal during
+        // the box still ends the run through the close path.
+        QTimer::singleShot(0, &mainForm, [message = editorRun.driverErrorMessage()] {
+            EditorApplication::showError(message);
+        });
+    }
     const int result = app.exec();
     setDefaultMidiDispatcher(nullptr);
     return result;
