@@ -112,9 +112,8 @@ int run(EditorApplication& app)
     if (!editorRun.hasDriver()) {
         // Shown once the loop runs, over the window, so that a signal during
         // the box still ends the run through the close path.
-        QTimer::singleShot(0, &mainForm, [message = editorRun.driverErrorMessage()] {
-            EditorApplication::showError(message);
-        });
+        QTimer::singleShot(0, &mainForm,
+            [message = editorRun.driverErrorMessage()] { EditorApplication::showError(message); });
     }
     const int result = app.exec();
     setDefaultMidiDispatcher(nullptr);

@@ -6,7 +6,6 @@
 #include "display_form.h"
 #include "info_form.h"
 #include "midi_driver.h"
-#include "preset_files.h"
 #include "pickers/controller_form.h"
 #include "pickers/events_form.h"
 #include "pickers/factory_presets_form.h"
@@ -15,6 +14,7 @@
 #include "pickers/parameter_form.h"
 #include "pickers/picker_set.h"
 #include "pickers/values_form.h"
+#include "preset_files.h"
 #include "toolkit_ports.h"
 
 #include <exception>

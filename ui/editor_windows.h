@@ -2,7 +2,6 @@
 
 #include "main_form.h"
 #include "midi_ports.h"
-
 #include "midi_smf.h"
 
 #include <QWidget>

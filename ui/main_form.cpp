@@ -906,8 +906,7 @@ bool TMainForm::FormClose()
         if (!m_dumpFilesUnavailable.isEmpty()) {
             // Writing only the settings would put this run's defaults over the
             // saved ones; the previous autosave files stay as they are.
-            result.problems.push_back(FileResult::failure(
-                m_paths.autosaveDirectory + "Config.MID",
+            result.problems.push_back(FileResult::failure(m_paths.autosaveDirectory + "Config.MID",
                 m_dumpFilesUnavailable.toStdString()
                     + "; without the MIDI driver library the presets and settings of this "
                       "run cannot be saved"));
@@ -950,9 +949,10 @@ bool TMainForm::dumpFilesMissing(const QString& title)
         return true;
     if (m_dumpFilesUnavailable.isEmpty())
         return false;
-    showWarning(title, QStringLiteral("%1\n\nPreset files are read and written through the MIDI "
-                                      "driver library, which is not loaded.")
-                           .arg(m_dumpFilesUnavailable));
+    showWarning(title,
+        QStringLiteral("%1\n\nPreset files are read and written through the MIDI "
+                       "driver library, which is not loaded.")
+            .arg(m_dumpFilesUnavailable));
     return true;
 }
 
@@ -1053,7 +1053,7 @@ void TMainForm::afterLoad()
 }
 
 void TMainForm::loadPresetFile(const QString& command, const std::string& title,
-                               const std::function<LoadResult(const std::string&)>& load)
+    const std::function<LoadResult(const std::string&)>& load)
 {
     if (dumpFilesMissing(command))
         return;
@@ -1070,8 +1070,7 @@ void TMainForm::loadPresetFile(const QString& command, const std::string& title,
 }
 
 void TMainForm::savePresetFile(const QString& command, const std::function<void()>& mask,
-                               const SaveDialogText& text,
-                               const std::function<SaveResult(const std::string&)>& save)
+    const SaveDialogText& text, const std::function<SaveResult(const std::string&)>& save)
 {
     if (dumpFilesMissing(command))
         return;
@@ -1089,16 +1088,15 @@ void TMainForm::savePresetFile(const QString& command, const std::function<void(
 void TMainForm::Open1Click()
 {
     loadPresetFile(QStringLiteral("Load All Presets"), loadAllPresetsTitle(),
-                   [this](const std::string& path) { return m_files->loadAllPresets(path); });
+        [this](const std::string& path) { return m_files->loadAllPresets(path); });
 }
 
 void TMainForm::Load1Click()
 {
     const int target = m_bank.selectedPreset;
     loadPresetFile(QStringLiteral("Load Single Preset"), loadSinglePresetTitle(target),
-                   [this, target](const std::string& path) {
-                       return m_files->loadSinglePreset(path, target);
-                   });
+        [this, target](
+            const std::string& path) { return m_files->loadSinglePreset(path, target); });
 }
 
 void TMainForm::Load4Presets1Click()
@@ -1107,13 +1105,14 @@ void TMainForm::Load4Presets1Click()
         return;
     const int start = m_bank.selectedPreset;
     loadPresetFile(QStringLiteral("Load Banks 1-4"), loadBanksTitle(start),
-                   [this, start](const std::string& path) { return m_files->loadBanks(path, start); });
+        [this, start](const std::string& path) { return m_files->loadBanks(path, start); });
 }
 
 void TMainForm::Save1Click()
 {
     savePresetFile(
-        QStringLiteral("Save All Presets"), [this] { maskAllPresets(m_bank); }, saveAllPresetsText(),
+        QStringLiteral("Save All Presets"), [this] { maskAllPresets(m_bank); },
+        saveAllPresetsText(),
         [this](const std::string& path) { return m_files->saveAllPresets(path); });
 }
 
@@ -1123,7 +1122,8 @@ void TMainForm::SaveSinglePreset1Click()
     savePresetFile(
         QStringLiteral("Save Single Preset"), [this, preset] { maskSinglePreset(m_bank, preset); },
         saveSinglePresetText(m_bank, preset),
-        [this, preset](const std::string& path) { return m_files->saveSinglePreset(path, preset); });
+        [this, preset](
+            const std::string& path) { return m_files->saveSinglePreset(path, preset); });
 }
 
 void TMainForm::Save4Presets1Click()

@@ -225,11 +225,10 @@ private:
     void afterLoad();
     /// A load command: asks for the file, loads it and shows the result.
     void loadPresetFile(const QString& command, const std::string& title,
-                        const std::function<LoadResult(const std::string&)>& load);
+        const std::function<LoadResult(const std::string&)>& load);
     /// A save command: marks the presets to save, asks for the file, saves, reports.
     void savePresetFile(const QString& command, const std::function<void()>& mask,
-                        const SaveDialogText& text,
-                        const std::function<SaveResult(const std::string&)>& save);
+        const SaveDialogText& text, const std::function<SaveResult(const std::string&)>& save);
     void keepUnreadableAutosave();
     QString askSavePath(const std::string& title, const std::string& defaultName);
     QString askLoadPath(const std::string& title);

@@ -128,7 +128,8 @@ private slots:
             = paths.programDirectory;
 
         const QByteArray previous = qgetenv("KESTROW_MIDIDRV");
-        qputenv("KESTROW_MIDIDRV", dir.filePath(QStringLiteral("missing/libmididrv.so")).toLocal8Bit());
+        qputenv(
+            "KESTROW_MIDIDRV", dir.filePath(QStringLiteral("missing/libmididrv.so")).toLocal8Bit());
         QStringList warnings;
         QStringList failures;
         {
@@ -161,7 +162,8 @@ private slots:
             QCOMPARE(main.bank().presets[3].name, std::string("Bass"));
             main.Save1Click();
             QCOMPARE(warnings.size(), 1);
-            QVERIFY(warnings[0].startsWith(QStringLiteral("Save All Presets: Load of libmididrv.so failed")));
+            QVERIFY(warnings[0].startsWith(
+                QStringLiteral("Save All Presets: Load of libmididrv.so failed")));
             QVERIFY(!QFile::exists(fileIn(dir, "Mine.MID")));
             QVERIFY(main.close());
         }

@@ -157,8 +157,8 @@ void GridPicker::paintCell(QPainter& painter, int value, const QRect& rect) cons
     const QPalette& pal = palette();
     if (greyed(value)) {
         // An entry that cannot be taken: a grey cell without text, unless the keyboard is on it.
-        painter.fillRect(rect, value == m_keyboard ? pal.color(QPalette::Highlight)
-                                                   : QColor(128, 128, 128));
+        painter.fillRect(
+            rect, value == m_keyboard ? pal.color(QPalette::Highlight) : QColor(128, 128, 128));
         return;
     }
     QString text = cellText(value);
