@@ -1,5 +1,6 @@
 #include "ini_file.h"
 #include "preset_files_fixture.h"
+#include "device_protocol.h"
 
 using namespace kestrow;
 namespace fs = std::filesystem;
@@ -227,3 +228,55 @@ TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
 }
 
 } // namespace
+
+namespace {
+
+/// An output that is always open and records what the paced sender puts.
+struct RecordingLink : kestrow::DeviceLink {
+    std::vector<std::uint8_t> sent;
+    bool outputIsOpen(int) const override { return true; }
+    bool openOutput(int) override { return true; }
+    void put(int, std::span<const MidiEvent> events) override
+    {
+        for (const MidiEvent& e : events)
+            sent.push_back(e.data1);
+    }
+    void closeInput() override { }
+    bool openInput(int) override { return true; }
+};
+
+struct QuietHost : kestrow::ProtocolHost {
+    void setTimerEnabled(kestrow::ProtocolTimer, bool) override { }
+    void setTimerInterval(kestrow::ProtocolTimer, int) override { }
+    void setCaption(const std::string&) override { }
+    void refreshKnobTable(int) override { }
+    void deviceSettingsChanged() override { }
+};
+
+} // namespace
+
+TEST_F(PresetFilesTest, SaveDuringTransferLeavesTheRemainingMessagesAlone)
+{
+    DeviceSettingsModel settings;
+    settings.setPortNames({ "zembra Emulator" }, { "zembra Emulator" });
+    RecordingLink link;
+    QuietHost host;
+    DeviceProtocol protocol(bank, settings, link, host);
+    protocol.chooseOutput(0);
+    for (int p = 0; p < kPresetCount; ++p)
+        bank.presets[p].fixedParameter[0] = p % 100;
+    ASSERT_FALSE(protocol.sendAllPresets().abandon());
+    for (int tick = 0; tick < 10; ++tick)
+        protocol.Timer1Timer();
+
+    std::vector<std::uint8_t> expected = link.sent;
+    for (int i = protocol.sendPosition(); i < protocol.sendCount(); ++i)
+        expected.push_back(protocol.sendBuffer()[static_cast<std::size_t>(i)].data1);
+
+    // The user edits and saves a single preset half way through the transfer.
+    bank.presets[3].fixedParameter[0] = 77;
+    ASSERT_TRUE(files.saveSinglePreset(dir.file("one.MID"), 3).ok());
+    while (protocol.sendPosition() < protocol.sendCount())
+        protocol.Timer1Timer();
+    EXPECT_EQ(link.sent, expected);
+}
