@@ -35,7 +35,10 @@ kestrow_install_packages() {
 }
 
 kestrow_build() {
-    local werror="${KESTROW_WERROR:-OFF}"
-    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DKESTROW_WERROR="$werror" >/dev/null
+    # Only an explicit KESTROW_WERROR changes the cached choice, so running
+    # the editor after the tests does not rebuild everything with other flags.
+    local args=()
+    if [ -n "${KESTROW_WERROR:-}" ]; then args+=("-DKESTROW_WERROR=$KESTROW_WERROR"); fi
+    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja "${args[@]}" >/dev/null
     cmake --build "$BUILD_DIR" -j "$(nproc)"
 }
