@@ -149,7 +149,7 @@ class JackServer {
 public:
     explicit JackServer(const std::string& name)
     {
-        std::vector<std::string> args { "jackd", "-r", "-n", name, "-d", "dummy", "-r", "48000", "-p", "64" };
+        std::vector<std::string> args { "jackd", "-r", "-S", "-n", name, "-d", "dummy", "-r", "48000", "-p", "64" };
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
