@@ -1,6 +1,22 @@
 # One place for warnings and sanitizers; every target of ours calls it.
+
+# Folders (relative to the source root, with their subfolders) whose targets
+# build without -Wconversion for now. Empty it to hold every layer to it.
+set(KESTROW_CONVERSION_EXEMPT ui app tests/ui)
+
 function(kestrow_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
+    get_target_property(_dir ${target} SOURCE_DIR)
+    file(RELATIVE_PATH _dir ${PROJECT_SOURCE_DIR} ${_dir})
+    set(_conversion ON)
+    foreach(_exempt ${KESTROW_CONVERSION_EXEMPT})
+        if(_dir STREQUAL _exempt OR _dir MATCHES "^${_exempt}/")
+            set(_conversion OFF)
+        endif()
+    endforeach()
+    if(_conversion)
+        target_compile_options(${target} PRIVATE -Wconversion)
+    endif()
     if(KESTROW_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
