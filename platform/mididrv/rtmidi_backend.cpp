@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <iostream>
 #include <unistd.h>
 
@@ -59,6 +60,13 @@ std::string withoutAddress(const std::string& raw)
 }
 
 #if defined(KESTROW_HAVE_JACK)
+/// libjack allocates when it is loaded and frees none of it when unloaded
+/// with this library. Kept loaded from the first load on, it is set up once
+/// per process however often the driver comes and goes, and its memory stays
+/// reachable instead of leaking.
+[[maybe_unused]] const bool kJackPinned
+    = ::dlopen("libjack.so.0", RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+
 void quietJack(const char* text)
 {
     if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
