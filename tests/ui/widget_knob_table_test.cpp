@@ -397,13 +397,7 @@ private slots:
 
     void knobNamesKeepTwentyFourCharacters()
     {
-        Rig rig;
-        rig.ctl().setKnobName(3, QStringLiteral("abcdefghijklmnopqrstuvwxyz0123"));
-        QCOMPARE(rig.preset().knobName[3], std::string("abcdefghijklmnopqrstuvwx"));
-        rig.ctl().setKnobName(4, QString::fromUtf8("Gr\u00fc\u00dfe \u20ac \u4e2d"));
-        QCOMPARE(rig.preset().knobName[4],
-            std::string("Gr\xfc\xdf"
-                        "e \x80 ?"));
+        Rig rig; // the name rule itself (24 characters, Windows-1252) is core's
         rig.ctl().setKnobName(16, QStringLiteral("out of range")); // ignored, no crash
 
         // Typing, digits included, into a Description cell edits the name in place.
