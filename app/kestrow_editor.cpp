@@ -83,9 +83,14 @@ EditorPaths editorPaths()
 {
     EditorPaths paths;
     paths.programDirectory = programDirectoryFromCommandLine(currentCommandLine());
-    paths.autosaveDirectory = autosaveDirectory(paths.programDirectory);
     paths.factoryDirectory = dataDirectoryFor("FactoryPresets.MID", paths.programDirectory);
     paths.infoDirectory = dataDirectoryFor("Info.txt", paths.programDirectory);
+    // An installed editor, whose factory set lies in the shared data folder,
+    // keeps the autosave set in the user's folder even when run by root, so
+    // the installed tree stays as the package left it.
+    const bool installed = paths.factoryDirectory != paths.programDirectory;
+    paths.autosaveDirectory
+        = installed ? userDataDirectory() : autosaveDirectory(paths.programDirectory);
     return paths;
 }
 

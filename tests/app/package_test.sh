@@ -131,5 +131,24 @@ else
     fail "kestrow-cli list of the packed factory set"
 fi
 
+# The unpacked editor comes up, binds the unpacked driver, and on SIGTERM saves
+# its working set in the user's folder: never into the installed tree, even
+# when the test runs as root and could write there.
+find "$root" -type f | sort > "$work/files-before"
+"$root/usr/bin/kestrow-editor" > "$work/editor.out" 2>&1 &
+editor=$!
+for _ in $(seq 1 300); do
+    grep -qs "$programdir/libmididrv.so" "/proc/$editor/maps" && break
+    kill -0 "$editor" 2>/dev/null || break
+    sleep 0.1
+done
+grep -qs "$programdir/libmididrv.so" "/proc/$editor/maps" || fail "the editor did not load the packed driver"
+kill -TERM "$editor" 2>/dev/null || true
+wait "$editor" || fail "the editor ended with status $? ($(head -c 300 "$work/editor.out"))"
+find "$root" -type f | sort | diff "$work/files-before" - > "$work/files-diff" \
+    || fail "the editor changed the unpacked tree: $(grep '^>' "$work/files-diff" | tr '\n' ' ')"
+[ -s "$XDG_DATA_HOME/kestrow-editor/Config.MID" ] || fail "no autosave set in \$XDG_DATA_HOME/kestrow-editor"
+pass "the editor runs and saves in the user's folder"
+
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
