@@ -45,6 +45,7 @@ void usage(std::ostream& out)
            "[--text WORD]\n"
            "       kestrow-cli check FILE.MID [--master N]\n"
            "       kestrow-cli diff A.MID B.MID\n"
+           "       kestrow-cli --help | --version\n"
            "find exits with 1 when nothing matches, check when knobs send the same event,\n"
            "diff when the sets differ; 2 means bad input.\n";
 }
@@ -381,6 +382,10 @@ int run(int argc, char** argv)
     if (argc < 2)
         throw Failure { "no command given (" + std::string(kCommands) + "; --help shows how)" };
     const std::string command = args[1];
+    if (command == "--version") {
+        std::cout << "kestrow-cli " KESTROW_VERSION "\n";
+        return 0;
+    }
     const auto rest = args.subspan(2);
     if (command == "list")
         return list(rest);
