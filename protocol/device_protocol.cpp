@@ -2,8 +2,6 @@
 
 #include "dump_frame.h"
 
-#include <type_traits>
-
 namespace kestrow {
 
 namespace {
@@ -117,9 +115,7 @@ PortCheck DeviceProtocol::sendBanks()
     PortCheck check = checkPorts(true, false);
     if (check.abandon())
         return check;
-    m_bank.presetMask.fill(0);
-    for (int k = 0; k < 4; ++k)
-        m_bank.presetMask[static_cast<std::size_t>((m_bank.selectedPreset + k) % kPresetCount)] = 1;
+    maskBanks(m_bank, m_bank.selectedPreset);
     m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
     m_sendPosition = 0;
     startPacedSend();
@@ -137,10 +133,7 @@ void DeviceProtocol::sendInitValuesNow()
     if (m_settings.deviceVariant != DeviceVariant::zembraDial)
         return;
     const Preset& preset = m_bank.presets[static_cast<std::size_t>(m_bank.selectedPreset)];
-    DumpFrame message { dump::kInitValues, static_cast<std::uint8_t>(m_bank.selectedPreset), 0, {} };
-    for (std::int32_t value : preset.initValue)
-        message.payload.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    putMessage(message.events(0));
+    putMessage(initValuesFrame(preset, m_bank.selectedPreset).events(0));
 }
 
 void DeviceProtocol::sendProgramChange(int presetIndex)
@@ -229,37 +222,31 @@ void DeviceProtocol::getInitValues()
 
 void DeviceProtocol::replyCollector(const MidiEvent& event)
 {
-    if (std::optional<DeviceReply> reply = m_collector.feed(event))
+    if (std::optional<DecodedFrame> reply = m_collector.feed(event))
         applyReply(*reply);
 }
 
-void DeviceProtocol::applyReply(const DeviceReply& reply)
+void DeviceProtocol::applyReply(const DecodedFrame& reply)
 {
-    std::visit(
-        [this](const auto& r) {
-            using Reply = std::decay_t<decltype(r)>;
-            if constexpr (std::is_same_v<Reply, VersionReply>) {
-                m_settings.versionText = std::to_string(r.first) + "." + std::to_string(r.second);
-                m_host.deviceSettingsChanged();
-            } else if constexpr (std::is_same_v<Reply, ConfigurationReply>) {
-                m_settings.applyConfiguration(r.thruFlags, r.channelByte);
-                m_host.deviceSettingsChanged();
-            } else if constexpr (std::is_same_v<Reply, PresetDataReply>) {
-                Preset& p = m_bank.presets[static_cast<std::size_t>(r.presetIndex)];
-                for (std::size_t k = 0; k < kKnobCount; ++k) {
-                    p.channel[k] = r.payload[k];
-                    p.eventType[k] = r.payload[16 + k];
-                    p.fixedParameter[k] = r.payload[32 + k];
-                }
-                presetReplyStored(r.presetIndex);
-            } else {
-                Preset& p = m_bank.presets[static_cast<std::size_t>(r.presetIndex)];
-                for (std::size_t k = 0; k < kKnobCount; ++k)
-                    p.initValue[k] = r.payload[k];
-                presetReplyStored(r.presetIndex);
-            }
-        },
-        reply);
+    const DumpFrame& frame = reply.frame;
+    switch (reply.kind) {
+    case FrameKind::versionReply:
+        m_settings.versionText
+            = std::to_string(frame.firstParam) + "." + std::to_string(frame.secondParam);
+        m_host.deviceSettingsChanged();
+        break;
+    case FrameKind::configuration:
+        m_settings.applyConfiguration(frame.firstParam, frame.secondParam);
+        m_host.deviceSettingsChanged();
+        break;
+    case FrameKind::presetData:
+    case FrameKind::initValues:
+        if (reply.carriesPreset() && storeFrame(reply, m_bank.presets[frame.firstParam]))
+            presetReplyStored(frame.firstParam);
+        break;
+    default:
+        break;
+    }
 }
 
 void DeviceProtocol::presetReplyStored(int presetIndex)

@@ -143,7 +143,7 @@ private:
     bool outputUsable() const;
     void putMessage(std::span<const MidiEvent> events);
     void setTimer(ProtocolTimer timer, bool enabled);
-    void applyReply(const DeviceReply& reply);
+    void applyReply(const DecodedFrame& reply);
     void presetReplyStored(int presetIndex);
 
     PresetBank& m_bank;

@@ -2,6 +2,9 @@
 
 #include "dump_frame.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace kestrow {
 
 void ReplyCollector::reset()
@@ -10,7 +13,7 @@ void ReplyCollector::reset()
     m_collecting = false;
 }
 
-std::optional<DeviceReply> ReplyCollector::feed(const MidiEvent& event)
+std::optional<DecodedFrame> ReplyCollector::feed(const MidiEvent& event)
 {
     if (event.status != dump::kSysExStart)
         return std::nullopt; // channel or realtime message let through by the device
@@ -31,14 +34,14 @@ std::optional<DeviceReply> ReplyCollector::feed(const MidiEvent& event)
     if (byte != dump::kSysExEnd)
         return std::nullopt;
 
-    std::optional<DeviceReply> reply = dispatch();
+    std::optional<DecodedFrame> reply = dispatch();
     reset();
     return reply;
 }
 
-std::optional<DeviceReply> ReplyCollector::feedBytes(std::span<const std::uint8_t> bytes)
+std::optional<DecodedFrame> ReplyCollector::feedBytes(std::span<const std::uint8_t> bytes)
 {
-    std::optional<DeviceReply> last;
+    std::optional<DecodedFrame> last;
     for (std::uint8_t b : bytes) {
         MidiEvent e;
         e.status = dump::kSysExStart;
@@ -49,41 +52,27 @@ std::optional<DeviceReply> ReplyCollector::feedBytes(std::span<const std::uint8_
     return last;
 }
 
-std::optional<DeviceReply> ReplyCollector::dispatch() const
+std::optional<DecodedFrame> ReplyCollector::dispatch() const
 {
-    // The header bytes are not examined: the command byte alone decides.
-    if (m_count < dump::kBareLength)
-        return std::nullopt;
-    const std::uint8_t command = m_buffer[dump::kCommandOffset];
-    const std::uint8_t first = m_buffer[dump::kFirstParamOffset];
-    const std::uint8_t second = m_buffer[dump::kSecondParamOffset];
-    const auto payload = [this](std::size_t i) {
-        return static_cast<std::uint8_t>(m_buffer[dump::kPayloadOffset + i] & 0x7F);
-    };
-
-    switch (command) {
-    case dump::kVersionReply:
-        return VersionReply { first, second };
-    case dump::kThruSettings:
-        return ConfigurationReply { first, second };
-    case dump::kPresetData:
-        if (m_count == dump::kPresetDataLength && first <= 0x7F) {
-            PresetDataReply r;
-            r.presetIndex = first;
-            for (std::size_t i = 0; i < r.payload.size(); ++i)
-                r.payload[i] = payload(i);
-            return r;
-        }
-        return std::nullopt;
-    case dump::kInitValues:
-        if (m_count == dump::kInitValuesLength && first <= 0x7F) {
-            InitValuesReply r;
-            r.presetIndex = first;
-            for (std::size_t i = 0; i < r.payload.size(); ++i)
-                r.payload[i] = payload(i);
-            return r;
-        }
-        return std::nullopt;
+    const std::span<const std::uint8_t> message(m_buffer.data(), static_cast<std::size_t>(m_count));
+    DecodedFrame decoded = decodeFrame(message, FrameBounds::wholeMessage);
+    if (decoded.kind == FrameKind::foreign && m_count >= dump::kBareLength) {
+        // The header bytes are not examined: the command byte alone decides.
+        std::vector<std::uint8_t> patched(message.begin(), message.end());
+        std::copy(dump::kHeader.begin(), dump::kHeader.end(), patched.begin());
+        decoded = decodeFrame(patched, FrameBounds::wholeMessage);
+    }
+    switch (decoded.kind) {
+    case FrameKind::versionReply:
+    case FrameKind::configuration:
+        return decoded;
+    case FrameKind::presetData:
+    case FrameKind::initValues:
+        if (!decoded.carriesPreset())
+            return std::nullopt;
+        for (std::uint8_t& b : decoded.frame.payload)
+            b &= 0x7F; // values above 7F in a reply are taken as 7 bits
+        return decoded;
     default:
         return std::nullopt;
     }

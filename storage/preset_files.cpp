@@ -1,9 +1,13 @@
 #include "preset_files.h"
 
+#include "dump_frame.h"
 #include "ini_file.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstring>
+#include <span>
 
 namespace kestrow {
 
@@ -115,36 +119,25 @@ std::vector<int> PresetFiles::storedPresets() const
 
 int PresetFiles::parseDumpMessage(int i, int target)
 {
-    if (i < 0)
+    if (i < 0 || i >= m_dumpLimit)
         return -1;
-    const auto byteAt = [this, i](int offset) { return dumpBytes[static_cast<std::size_t>(i + offset)]; };
-    const auto fits = [this, i](int length) { return i + length <= m_dumpLimit; };
-    if (!fits(7))
+    // At most the longest message, and never past the bytes that were read.
+    std::array<std::uint8_t, dump::kPresetDataLength> window {};
+    const int available = std::min(dump::kPresetDataLength, m_dumpLimit - i);
+    for (int k = 0; k < available; ++k)
+        window[static_cast<std::size_t>(k)]
+            = static_cast<std::uint8_t>(dumpBytes[static_cast<std::size_t>(i + k)] & 0xFF);
+    const DecodedFrame decoded = decodeFrame(
+        std::span(window).first(static_cast<std::size_t>(available)), FrameBounds::stream);
+    if (decoded.kind != FrameKind::presetData && decoded.kind != FrameKind::initValues)
         return -1;
-    static constexpr std::int32_t kHeader[] = { 0x00, 0x20, 0x20, 0x14, 0x00 };
-    for (int k = 0; k < 5; ++k) {
-        if (byteAt(1 + k) != kHeader[k])
-            return -1;
-    }
-    const std::int32_t command = byteAt(6);
-    const int length = command == 0x20 ? 58 : command == 0x21 ? 26 : 0;
-    if (length == 0 || !fits(length))
-        return -1;
-    const int consumed = command == 0x20 ? 68 : 26;
-    const std::int32_t q = target == -1 ? byteAt(7) : target;
+    // Preset data takes the trailer after it along; the trailer is not examined.
+    const int consumed
+        = decoded.length + (decoded.kind == FrameKind::presetData ? dump::kBareLength : 0);
+    const int q = target == -1 ? decoded.frame.firstParam : target;
     // A damaged file can name a preset that does not exist; step over it.
-    if (q < 0 || q >= kPresetCount)
-        return consumed;
-    Preset& preset = m_bank.presets[static_cast<std::size_t>(q)];
-    for (int k = 0; k < kKnobCount; ++k) {
-        if (command == 0x20) {
-            preset.channel[k] = byteAt(9 + k);
-            preset.eventType[k] = byteAt(9 + 16 + k);
-            preset.fixedParameter[k] = byteAt(9 + 32 + k);
-        } else {
-            preset.initValue[k] = byteAt(9 + k);
-        }
-    }
+    if (q >= 0 && q < kPresetCount)
+        storeFrame(decoded, m_bank.presets[static_cast<std::size_t>(q)]);
     return consumed;
 }
 
@@ -470,24 +463,6 @@ std::string loadSinglePresetTitle(int presetIndex)
 std::string loadBanksTitle(int start)
 {
     return "Load Presets " + numberList(start, ",");
-}
-
-void maskAllPresets(PresetBank& bank)
-{
-    bank.presetMask.fill(1);
-}
-
-void maskSinglePreset(PresetBank& bank, int presetIndex)
-{
-    bank.presetMask.fill(0);
-    bank.presetMask[static_cast<std::size_t>(wrapPreset(presetIndex))] = 1;
-}
-
-void maskBanks(PresetBank& bank, int start)
-{
-    bank.presetMask.fill(0);
-    for (int i = 0; i < 4; ++i)
-        bank.presetMask[static_cast<std::size_t>(wrapPreset(start + i))] = 1;
 }
 
 } // namespace kestrow

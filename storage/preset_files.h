@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dump_encoder.h"
 #include "editor_settings.h"
 #include "file_replace.h"
 #include "preset_bank.h"
@@ -138,10 +139,5 @@ SaveDialogText saveBanksText(int start);
 std::string loadAllPresetsTitle();
 std::string loadSinglePresetTitle(int presetIndex);
 std::string loadBanksTitle(int start);
-
-/// presetMask for the save commands: all 0, then 1 for the covered presets.
-void maskAllPresets(PresetBank& bank);
-void maskSinglePreset(PresetBank& bank, int presetIndex);
-void maskBanks(PresetBank& bank, int start);
 
 } // namespace kestrow
