@@ -34,13 +34,12 @@ DeviceProtocol::DeviceProtocol(
 
 PortCheck DeviceProtocol::checkPorts(bool needOutput, bool needInput) const
 {
-    PortCheck check;
+    int code = 0;
     if (needOutput && !m_settings.outputChosen())
-        check.code += 1;
+        code += static_cast<int>(MissingPorts::output);
     if (needInput && !m_settings.inputChosen())
-        check.code += 2;
-    check.text = kPortWarnings[check.code];
-    return check;
+        code += static_cast<int>(MissingPorts::input);
+    return PortCheck { static_cast<MissingPorts>(code), kPortWarnings[code] };
 }
 
 bool DeviceProtocol::outputUsable() const
@@ -51,7 +50,13 @@ bool DeviceProtocol::outputUsable() const
 void DeviceProtocol::putMessage(std::span<const MidiEvent> events)
 {
     if (outputUsable())
-        m_link.put(m_settings.selectedOutput, events);
+        report(m_link.put(m_settings.selectedOutput, events));
+}
+
+void DeviceProtocol::report(const PortResult& result)
+{
+    if (!result)
+        m_host.portFailed(result);
 }
 
 void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
@@ -196,9 +201,9 @@ void DeviceProtocol::portRefresh()
 {
     m_link.closeInput();
     if (m_settings.inputChosen())
-        m_link.openInput(m_settings.selectedInput);
+        report(m_link.openInput(m_settings.selectedInput));
     if (m_settings.outputChosen() && !m_link.outputIsOpen(m_settings.selectedOutput))
-        m_link.openOutput(m_settings.selectedOutput);
+        report(m_link.openOutput(m_settings.selectedOutput));
     m_collector.reset();
 }
 
@@ -264,7 +269,7 @@ void DeviceProtocol::chooseOutput(int index)
 {
     m_settings.selectedOutput = index;
     if (m_settings.outputChosen() && !m_link.outputIsOpen(index))
-        m_link.openOutput(index);
+        report(m_link.openOutput(index));
 }
 
 void DeviceProtocol::chooseInput(int index)

@@ -18,7 +18,7 @@ class TMidiSMF;
 constexpr int kDumpCapacity = 12500;
 
 /// What a save wrote, and every file that failed with the reason.
-struct SaveResult {
+struct [[nodiscard]] SaveResult {
     std::vector<FileResult> problems;
     bool wroteDump = false;
     bool wroteKnobNames = false;
@@ -30,7 +30,7 @@ struct SaveResult {
 };
 
 /// Outcome of a load command.
-struct LoadResult {
+struct [[nodiscard]] LoadResult {
     bool loaded = false; ///< false: nothing was changed
     std::string reason;  ///< why not, for the user
     explicit operator bool() const { return loaded; }

@@ -235,14 +235,15 @@ namespace {
 struct RecordingLink : kestrow::DeviceLink {
     std::vector<std::uint8_t> sent;
     bool outputIsOpen(int) const override { return true; }
-    bool openOutput(int) override { return true; }
-    void put(int, std::span<const MidiEvent> events) override
+    kestrow::PortResult openOutput(int) override { return {}; }
+    kestrow::PortResult put(int, std::span<const MidiEvent> events) override
     {
         for (const MidiEvent& e : events)
             sent.push_back(e.data1);
+        return {};
     }
     void closeInput() override { }
-    bool openInput(int) override { return true; }
+    kestrow::PortResult openInput(int) override { return {}; }
 };
 
 struct QuietHost : kestrow::ProtocolHost {
@@ -251,6 +252,10 @@ struct QuietHost : kestrow::ProtocolHost {
     void setCaption(const std::string&) override { }
     void refreshKnobTable(int) override { }
     void deviceSettingsChanged() override { }
+    void portFailed(const kestrow::PortResult& failure) override
+    {
+        ADD_FAILURE() << failure.reason;
+    }
 };
 
 } // namespace
