@@ -68,11 +68,22 @@ void applyKnobNames(const IniFile& file, int section, Preset& preset, int defaul
         preset.knobName[k] = file.readString(name, std::to_string(k + 1), "Knob " + std::to_string(k + 1));
 }
 
-IniFile loadSideFile(const std::string& path)
+/// A side file as the saver names it (".CFG", ".NTS"), whatever letter case
+/// it is asked for in: an existing file of that name in any case, the
+/// saver's own spelling first; else that spelling. Loaders and the saver
+/// agree on the file even when two spellings lie side by side.
+std::filesystem::path sideFile(const std::string& path)
 {
-    const auto found = findIgnoringCase(path);
-    return found ? IniFile::load(*found) : IniFile();
+    std::string wanted = path;
+    const std::size_t dot = wanted.rfind('.');
+    if (dot != std::string::npos && wanted.find('/', dot) == std::string::npos) {
+        for (std::size_t i = dot; i < wanted.size(); ++i)
+            wanted[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(wanted[i])));
+    }
+    return findIgnoringCase(wanted).value_or(std::filesystem::path(wanted));
 }
+
+IniFile loadSideFile(const std::string& path) { return IniFile::load(sideFile(path)); }
 
 std::string numberList(int start, const char* separator)
 {
@@ -251,8 +262,7 @@ bool PresetFiles::loadDescriptions(const std::string& path, int n, int start)
         for (int i = 0; i < n; ++i)
             m_bank.presets[static_cast<std::size_t>(wrapPreset(start + i))].description.clear();
     };
-    const auto found = findIgnoringCase(path);
-    const auto content = found ? readWholeFile(*found) : std::nullopt;
+    const auto content = readWholeFile(sideFile(path));
     if (!content) {
         clearTargets();
         return false;
@@ -308,16 +318,12 @@ SaveResult PresetFiles::savePresetFiles(const std::string& path, const std::stri
 
     // A side file that exists under another letter case is the same file to
     // the loaders; write that one rather than a second beside it.
-    const auto sideFile = [&base](const char* extension) {
-        const auto found = findIgnoringCase(base + extension);
-        return found ? found->string() : base + extension;
-    };
-    FileResult names = saveKnobNames(sideFile(".CFG"));
+    FileResult names = saveKnobNames(sideFile(base + ".CFG").string());
     result.wroteKnobNames = names.ok;
     if (!names)
         result.problems.push_back(std::move(names));
 
-    DescriptionsSaved notes = saveDescriptions(sideFile(".NTS"));
+    DescriptionsSaved notes = saveDescriptions(sideFile(base + ".NTS").string());
     result.wroteDescriptions = notes.written;
     if (!notes.result)
         result.problems.push_back(std::move(notes.result));
