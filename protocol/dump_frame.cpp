@@ -8,12 +8,16 @@ namespace kestrow {
 
 std::vector<std::uint8_t> DumpFrame::bytes() const
 {
+    // Data bytes are 7 bits wide: a value above 7F would be a status byte in
+    // the middle of the message.
+    const auto data = [](std::uint8_t b) { return static_cast<std::uint8_t>(b & 0x7F); };
     std::vector<std::uint8_t> out(dump::kHeader.begin(), dump::kHeader.end());
     out.reserve(dump::kBareLength + payload.size());
-    out.push_back(command);
-    out.push_back(firstParam);
-    out.push_back(secondParam);
-    out.insert(out.end(), payload.begin(), payload.end());
+    out.push_back(data(command));
+    out.push_back(data(firstParam));
+    out.push_back(data(secondParam));
+    for (std::uint8_t b : payload)
+        out.push_back(data(b));
     out.push_back(dump::kSysExEnd);
     return out;
 }
@@ -32,12 +36,13 @@ namespace {
         return static_cast<std::uint8_t>(presetIndex & 0x7F);
     }
 
-    // Low 8 bits of each field, unchanged: the bank keeps them within 0..127.
+    // Low 7 bits of each field: the bank keeps them within 0..127, and a value
+    // out of range must not leave as a status byte.
     template <typename Column>
     void appendColumn(std::vector<std::uint8_t>& payload, const Column& column)
     {
         for (std::int32_t value : column)
-            payload.push_back(static_cast<std::uint8_t>(value & 0xFF));
+            payload.push_back(static_cast<std::uint8_t>(value & 0x7F));
     }
 
 } // namespace
@@ -168,8 +173,11 @@ DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes, FrameBounds bounds
     out.frame.command = command;
     out.frame.firstParam = bytes[dump::kFirstParamOffset];
     out.frame.secondParam = bytes[dump::kSecondParamOffset];
-    if (out.kind == FrameKind::presetData || out.kind == FrameKind::initValues)
-        out.frame.payload.assign(bytes.begin() + dump::kPayloadOffset, bytes.begin() + length - 1);
+    if (out.kind == FrameKind::presetData || out.kind == FrameKind::initValues) {
+        // Values are 7-bit, whether from the device or a damaged file.
+        for (auto b = bytes.begin() + dump::kPayloadOffset; b != bytes.begin() + length - 1; ++b)
+            out.frame.payload.push_back(static_cast<std::uint8_t>(*b & 0x7F));
+    }
     return out;
 }
 

@@ -96,7 +96,8 @@ constexpr int messageLength(std::uint8_t command)
 // --- Encoding ------------------------------------------------------------------
 
 /// A message of the frame above, built from its parts. The one encoder:
-/// every message the editor sends or writes is laid out by bytes().
+/// every message the editor sends or writes is laid out by bytes(), which
+/// never emits a data byte above 7F (each is taken to its low 7 bits).
 struct DumpFrame {
     std::uint8_t command = 0;
     std::uint8_t firstParam = 0;
@@ -154,8 +155,8 @@ enum class FrameBounds {
 
 struct DecodedFrame {
     FrameKind kind = FrameKind::malformed;
-    /// Command, parameters and (for preset data and init values) the payload
-    /// as read; empty for foreign and malformed bytes.
+    /// Command, parameters and (for preset data and init values) the payload;
+    /// empty for foreign and malformed bytes.
     DumpFrame frame;
     /// Bytes the message takes; 0 for foreign and malformed bytes and, in a
     /// stream, for a command whose length the table does not give.
@@ -167,7 +168,9 @@ struct DecodedFrame {
 
 /// The one decoder, for replies, dump files and .syx files. A message is the
 /// device's only with all six header bytes; its length must be the command's
-/// (for wholeMessage: the whole span) and its last byte F7.
+/// (for wholeMessage: the whole span) and its last byte F7. Payload values
+/// come out masked to 7 bits; the preset number as read (above 7F in a
+/// damaged message, which carriesPreset() then refuses).
 [[nodiscard]] DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes, FrameBounds bounds);
 
 /// Stores the payload of preset data (the three numeric columns) or init

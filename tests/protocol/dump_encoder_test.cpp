@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace kestrow {
 namespace {
 
@@ -164,6 +166,18 @@ namespace {
         Preset expected = bank.presets[9];
         expected.name = "kept";
         EXPECT_EQ(copy, expected);
+
+        // Values out of range never leave as status bytes: each keeps its low 7 bits.
+        Preset wild = bank.presets[9];
+        wild.channel[0] = 0x85;
+        wild.initValue[3] = 200;
+        const Bytes wildData = presetDataFrame(wild, 9).bytes();
+        const Bytes wildInit = initValuesFrame(wild, 0x89).bytes();
+        EXPECT_EQ(
+            std::tuple(wildData[9], wildInit[7], wildInit[12]), std::tuple(0x05, 0x09, 200 & 0x7F));
+        for (const Bytes& b : { wildData, wildInit })
+            EXPECT_TRUE(
+                std::all_of(b.begin() + 1, b.end() - 1, [](std::uint8_t x) { return x < 0x80; }));
     }
 
 } // namespace

@@ -65,11 +65,14 @@ TEST_F(DumpDecodingTest, DamagedBytesNeverReachAWrongPreset)
 {
     auto foreign = dataMessage(7, 50);
     foreign[4] = 0x15;
-    const int count = load({ dataMessage(200, 30), initMessage(0x80, 3), dataMessage(3, 40),
-        foreign, dataMessage(2, 70) });
+    auto high = dataMessage(3, 40);
+    high[9] = 0x85; // a status byte where a value belongs
+    const int count
+        = load({ dataMessage(200, 30), initMessage(0x80, 3), high, foreign, dataMessage(2, 70) });
     const PresetBank before = bank;
     files.applyDump(count, -1); // above 127 skipped, decoding goes on up to the foreign header
-    EXPECT_EQ(bank.presets[3].channel[0], 40);
+    EXPECT_EQ(bank.presets[3].channel[0], 0x05);
+    EXPECT_EQ(bank.presets[3].channel[1], 41);
     bank.presets[3] = before.presets[3];
     EXPECT_EQ(bank.presets, before.presets);
 
