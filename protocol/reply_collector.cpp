@@ -2,9 +2,6 @@
 
 #include "dump_frame.h"
 
-#include <algorithm>
-#include <vector>
-
 namespace kestrow {
 
 void ReplyCollector::reset()
@@ -55,24 +52,18 @@ std::optional<DecodedFrame> ReplyCollector::feedBytes(std::span<const std::uint8
 std::optional<DecodedFrame> ReplyCollector::dispatch() const
 {
     const std::span<const std::uint8_t> message(m_buffer.data(), static_cast<std::size_t>(m_count));
-    DecodedFrame decoded = decodeFrame(message, FrameBounds::wholeMessage);
-    if (decoded.kind == FrameKind::foreign && m_count >= dump::kBareLength) {
-        // The header bytes are not examined: the command byte alone decides.
-        std::vector<std::uint8_t> patched(message.begin(), message.end());
-        std::copy(dump::kHeader.begin(), dump::kHeader.end(), patched.begin());
-        decoded = decodeFrame(patched, FrameBounds::wholeMessage);
-    }
+    // Only the device's own messages count: another device's SysEx that
+    // happens to carry 20 at byte 6 must not overwrite a preset.
+    const DecodedFrame decoded = decodeFrame(message, FrameBounds::wholeMessage);
     switch (decoded.kind) {
     case FrameKind::versionReply:
     case FrameKind::configuration:
         return decoded;
     case FrameKind::presetData:
     case FrameKind::initValues:
-        if (!decoded.carriesPreset())
-            return std::nullopt;
-        for (std::uint8_t& b : decoded.frame.payload)
-            b &= 0x7F; // values above 7F in a reply are taken as 7 bits
-        return decoded;
+        if (decoded.carriesPreset())
+            return decoded;
+        return std::nullopt;
     default:
         return std::nullopt;
     }

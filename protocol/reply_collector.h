@@ -23,8 +23,9 @@ public:
 
     /// Takes one event; returns the decoded message when it completed a reply
     /// the editor takes in: a version or configuration reply, or preset data
-    /// or init values for preset 0..127. Other complete messages (unknown
-    /// command, wrong length, preset number above 127) return nothing.
+    /// or init values for preset 0..127, each with the device's header.
+    /// Other complete messages (another header, unknown command, wrong
+    /// length, preset number above 127) return nothing.
     [[nodiscard]] std::optional<DecodedFrame> feed(const MidiEvent& event);
     /// Raw bytes of a SysEx stream, as if each came as an F0-status event;
     /// returns the last reply completed in them.

@@ -173,6 +173,12 @@ namespace {
         EXPECT_EQ(bank.presets, expected.presets);
         EXPECT_EQ(host.refreshed, std::vector<int> { 3 });
         EXPECT_EQ(host.captions.back(), "Getting Preset:4");
+        testing::Bytes foreign = reply; // another maker's message, 20 at byte 6
+        foreign[1] = 0x43;
+        foreign[9] = 0x55;
+        feed(foreign);
+        EXPECT_EQ(bank.presets, expected.presets);
+        EXPECT_EQ(host.refreshed.size(), 1u);
         reply[7] = 127; // preset 128 brings the title back
         feed(reply);
         EXPECT_EQ(host.captions.back(), "Kestrow Editor:   ZEMBRA CONTROL");
