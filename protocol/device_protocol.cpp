@@ -179,7 +179,9 @@ void DeviceProtocol::Timer1Timer()
 
 void DeviceProtocol::Timer3Timer()
 {
-    putRequest(dump::kInitValuesRequest, m_bank.selectedPreset);
+    // The preset "Get Preset" asked for, even if another is selected by now:
+    // the reply carries that preset's number and goes into that preset.
+    putRequest(dump::kInitValuesRequest, m_initValuesPreset);
     setTimer(ProtocolTimer::Timer3, false);
     m_host.refreshKnobTable(m_bank.selectedPreset);
 }
@@ -214,8 +216,10 @@ PortCheck DeviceProtocol::getPreset()
         return check;
     portRefresh();
     putRequest(dump::kPresetRequest, m_bank.selectedPreset);
-    if (m_settings.deviceVariant == DeviceVariant::zembraDial)
+    if (m_settings.deviceVariant == DeviceVariant::zembraDial) {
+        m_initValuesPreset = m_bank.selectedPreset;
         setTimer(ProtocolTimer::Timer3, true);
+    }
     return check;
 }
 

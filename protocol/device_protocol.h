@@ -105,7 +105,8 @@ public:
     /// Timer1 tick: one whole message of sendBuffer; at the end the title
     /// comes back and Timer4 is armed.
     void Timer1Timer();
-    /// Timer3 tick: the init values request for selectedPreset.
+    /// Timer3 tick: the init values request for the preset of the last
+    /// "Get Preset", whichever preset is selected now.
     void Timer3Timer();
     /// Timer4 tick: Program Change of selectedPreset, then Timer4 off.
     void Timer4Timer();
@@ -116,7 +117,8 @@ public:
     void putRequest(std::uint8_t command, int presetIndex);
     /// Reopens the input, opens the chosen output if needed, clears the collector.
     void portRefresh();
-    /// "Get Preset": checkPorts(both), portRefresh, request; Dial: Timer3 on.
+    /// "Get Preset": checkPorts(both), portRefresh, request; Dial: Timer3 on
+    /// for the init values of the same preset.
     PortCheck getPreset();
     /// "get Init Values from zembraDial": portRefresh, init values request.
     void getInitValues();
@@ -171,6 +173,7 @@ private:
     bool m_timer1 = false;
     bool m_timer3 = false;
     bool m_timer4 = true;
+    int m_initValuesPreset = 0; ///< preset 0..127 whose init values Timer3 asks for
 };
 
 } // namespace kestrow

@@ -184,6 +184,23 @@ namespace {
         EXPECT_EQ(host.captions.back(), "Kestrow Editor:   ZEMBRA CONTROL");
     }
 
+    TEST_F(DeviceProtocolTest, DelayedInitValuesRequestKeepsToThePresetAskedFor)
+    {
+        choosePorts();
+        protocol.setDeviceVariant(DeviceVariant::zembraDial);
+        bank.selectedPreset = 5;
+        ASSERT_FALSE(protocol.getPreset().abandon());
+        bank.selectedPreset = 9; // the user moves on within the 400 ms
+        protocol.Timer3Timer();
+        ASSERT_EQ(link.messages.size(), 2u);
+        EXPECT_EQ(link.bytesOf(0), frameBytes({ 0x26, 5, 0, 0xF7 }));
+        EXPECT_EQ(link.bytesOf(1), frameBytes({ 0x27, 5, 0, 0xF7 }));
+        PresetBank expected = bank;
+        expected.presets[5].initValue.fill(33);
+        feed(testing::initValues(5, 33));
+        EXPECT_EQ(bank.presets, expected.presets);
+    }
+
     TEST_F(DeviceProtocolTest, DelayRuleRewritesTheTextAndSetsBothTimers)
     {
         const std::vector<std::pair<std::string, int>> cases { { "0350", 350 }, { "", 200 },
