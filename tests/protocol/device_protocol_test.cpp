@@ -204,7 +204,8 @@ namespace {
     TEST_F(DeviceProtocolTest, DelayRuleRewritesTheTextAndSetsBothTimers)
     {
         const std::vector<std::pair<std::string, int>> cases { { "0350", 350 }, { "", 200 },
-            { "abc", 200 }, { "12x", 200 }, { "500", 500 }, { "99999999999", 200 }, { "0", 1 } };
+            { "abc", 200 }, { "12x", 200 }, { "500", 500 }, { "99999999999", 200 }, { "0", 1 },
+            { " 300", 300 }, { "300\t ", 300 }, { " ", 200 }, { "3 00", 200 } };
         for (const auto& [text, delay] : cases) {
             DelayEntry entry = protocol.setDelayText(text);
             EXPECT_EQ(std::tie(entry.delay, entry.text), std::tuple(delay, std::to_string(delay)))
