@@ -202,11 +202,16 @@ int importSysEx(std::span<char* const> rest)
     const std::string& out = args.positional[1];
     if (!hasMidExtension(out))
         throw Failure { out + ": a preset file name must end in .MID" };
+    // A .syx file is SysEx and nothing else: its size says whether it fits.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(in, error);
+    if (!error && size >= static_cast<std::uintmax_t>(kDumpCapacity))
+        throw Failure { tooMuchSysEx(in, size, kDumpCapacity - 1) };
     const auto raw = readWholeFile(in);
     if (!raw)
         throw Failure { in + ": cannot read the file" };
-    if (raw->size() >= static_cast<std::size_t>(kDumpCapacity))
-        throw Failure { in + ": more SysEx data than 128 presets" };
+    if (raw->size() >= static_cast<std::size_t>(kDumpCapacity)) // grown since
+        throw Failure { tooMuchSysEx(in, raw->size(), kDumpCapacity - 1) };
 
     Session session;
     PresetBank& bank = session.bank();

@@ -9,6 +9,7 @@
 #include "midi_smf.h"
 #include "midi_track.h"
 
+#include <filesystem>
 #include <memory>
 
 namespace kestrow {
@@ -78,6 +79,13 @@ int PresetFiles::readDumpFile(const std::string& path)
     m_readError.clear();
     if (!hasMidExtension(path)) {
         m_readError = path + ": the name does not end in \".MID\"";
+        return -1;
+    }
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > kMaxDumpFileSize) {
+        // Read, it would take seconds and a gigabyte before being refused.
+        m_readError = tooMuchSysEx(path, size, kMaxDumpFileSize);
         return -1;
     }
     int count = 0;

@@ -98,6 +98,12 @@ std::string numberList(int start, const char* separator)
 
 } // namespace
 
+std::string tooMuchSysEx(const std::string& path, std::uintmax_t size, std::uintmax_t limit)
+{
+    return path + " is not a preset file: " + std::to_string(size) + " bytes of SysEx, at most "
+        + std::to_string(limit);
+}
+
 std::string SaveResult::message() const
 {
     std::string out;

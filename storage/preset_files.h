@@ -17,6 +17,15 @@ class TMidiSMF;
 /// Entries of dumpBytes; a dump file with this many SysEx bytes or more is refused.
 constexpr int kDumpCapacity = 12500;
 
+/// Largest dump file read, in bytes: 128 presets with init values (12032
+/// SysEx bytes) even with every byte an event of its own (at most 5 bytes
+/// each), plus the headers and a track name. A larger file is refused from
+/// its size, before anything of it is read.
+constexpr std::uintmax_t kMaxDumpFileSize = 65536;
+
+/// Why a file of `size` bytes is no preset file when at most `limit` are taken.
+std::string tooMuchSysEx(const std::string& path, std::uintmax_t size, std::uintmax_t limit);
+
 /// What a save wrote, and every file that failed with the reason.
 struct [[nodiscard]] SaveResult {
     std::vector<FileResult> problems;

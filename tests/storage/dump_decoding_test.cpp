@@ -230,6 +230,14 @@ TEST_F(DumpDecodingTest, DamagedDumpFilesAreRefusedWithoutHarm)
         c = static_cast<char>(random() & 0xFF);
     corpus.push_back({ "random bytes", "MThd" + garbage, false });
 
+    // One byte over the largest dump file: refused from its size, unread.
+    const std::string huge = dir.file("Huge.MID");
+    test::writeFile(huge, good + std::string(kMaxDumpFileSize + 1 - good.size(), '\xF0'));
+    EXPECT_EQ(files.readDumpFile(huge), -1);
+    EXPECT_EQ(files.lastReadError(),
+        huge + " is not a preset file: " + std::to_string(kMaxDumpFileSize + 1)
+            + " bytes of SysEx, at most " + std::to_string(kMaxDumpFileSize));
+
     for (const auto& [what, bytes, refused] : corpus) {
         test::writeFile(dir.file("Bad.MID"), bytes);
         Reader r(driver);
