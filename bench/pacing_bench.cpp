@@ -31,9 +31,9 @@ public:
     {
         const auto now = Clock::now();
         const std::vector<std::uint8_t> bytes = kestrow::sysExBytes(events);
+        // The closing Program Change is not part of the transfer.
         if (bytes.empty() || bytes[0] != 0xF0)
-            return kestrow::PortResult::success(); // the closing Program Change is not part of the
-                                                   // transfer
+            return kestrow::PortResult::success();
         device.receive(bytes);
         arrivals.push_back(now);
         return kestrow::PortResult::success();

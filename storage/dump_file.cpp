@@ -4,6 +4,7 @@
 #include "preset_files.h"
 
 #include "dump_encoder.h"
+#include "dump_frame.h"
 #include "midi_exception.h"
 #include "midi_score.h"
 #include "midi_smf.h"
@@ -106,7 +107,7 @@ int PresetFiles::readDumpFile(const std::string& path)
             const int events = track->GetNumEvents();
             for (int i = 0; i < events; ++i) {
                 const MidiEvent* event = track->GetEvent(i);
-                if (!event || event->status != 0xF0)
+                if (!event || event->status != dump::kSysExStart)
                     continue;
                 dumpBytes[static_cast<std::size_t>(count++)] = event->data1;
                 if (count >= kDumpCapacity) {
