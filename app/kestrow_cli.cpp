@@ -38,7 +38,8 @@ void usage(std::ostream& out)
 {
     out << "usage: kestrow-cli list FILE.MID [--names] [--notes-c2]\n"
            "       kestrow-cli export FILE.MID OUT.syx\n"
-           "       kestrow-cli import IN.syx OUT.MID [--dial]\n";
+           "       kestrow-cli import IN.syx OUT.MID [--dial]\n"
+           "exit status: 0 done, 1 failed (output not written), 2 bad input\n";
 }
 
 /// Splits arguments into positional ones and the allowed options.
