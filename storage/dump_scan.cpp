@@ -21,6 +21,11 @@ namespace {
         return bytes.size();
     }
 
+    bool isPresetMessage(const DecodedFrame& m)
+    {
+        return m.kind == FrameKind::presetData || m.kind == FrameKind::initValues;
+    }
+
     std::string counted(int n, const char* what)
     {
         return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
@@ -56,8 +61,8 @@ DumpScan scanDump(std::span<const std::uint8_t> bytes)
         case FrameKind::versionReply:
         case FrameKind::configuration:
             position += static_cast<std::size_t>(decoded.length);
-            if (decoded.kind == FrameKind::presetData || decoded.kind == FrameKind::initValues)
-                scan.presetMessages.push_back(std::move(decoded));
+            if (decoded.kind != FrameKind::versionReply && decoded.kind != FrameKind::configuration)
+                scan.messages.push_back(std::move(decoded));
             break;
         case FrameKind::foreign:
             ++scan.foreign;
@@ -77,11 +82,18 @@ DumpScan scanDump(std::span<const std::uint8_t> bytes)
     return scan;
 }
 
+bool holdsPresets(const DumpScan& scan)
+{
+    return std::any_of(scan.messages.begin(), scan.messages.end(), isPresetMessage);
+}
+
 std::vector<DumpAssignment> assignDump(const DumpScan& scan, int target)
 {
     std::vector<DumpAssignment> out;
-    for (std::size_t m = 0; m < scan.presetMessages.size(); ++m) {
-        const int q = target == -1 ? scan.presetMessages[m].frame.firstParam : wrapPreset(target);
+    for (std::size_t m = 0; m < scan.messages.size(); ++m) {
+        if (!isPresetMessage(scan.messages[m]))
+            continue;
+        const int q = target == -1 ? scan.messages[m].frame.firstParam : wrapPreset(target);
         // A damaged file can name a preset that does not exist; step over it.
         if (q < kPresetCount)
             out.push_back({ m, q });
@@ -94,9 +106,11 @@ std::vector<DumpAssignment> assignDumpToRun(const DumpScan& scan, int start, int
     std::vector<DumpAssignment> out;
     int taken = 0;
     int q = wrapPreset(start);
-    for (std::size_t m = 0; m < scan.presetMessages.size() && taken < n; ++m) {
+    for (std::size_t m = 0; m < scan.messages.size() && taken < n; ++m) {
+        if (!isPresetMessage(scan.messages[m]))
+            continue;
         out.push_back({ m, q });
-        if (scan.presetMessages[m].kind == FrameKind::presetData) {
+        if (scan.messages[m].kind == FrameKind::presetData) {
             ++taken;
             q = wrapPreset(q + 1);
         }
@@ -108,7 +122,7 @@ void applyDumpAssignments(
     const DumpScan& scan, const std::vector<DumpAssignment>& assignments, PresetSet& presets)
 {
     for (const DumpAssignment& a : assignments)
-        storeFrame(scan.presetMessages[a.message], presets[static_cast<std::size_t>(a.preset)]);
+        storeFrame(scan.messages[a.message], presets[static_cast<std::size_t>(a.preset)]);
 }
 
 } // namespace kestrow

@@ -13,7 +13,8 @@ namespace kestrow {
 /// What the SysEx bytes of a dump file hold, read to their end before any of
 /// it is applied.
 struct DumpScan {
-    std::vector<DecodedFrame> presetMessages; ///< preset data and init values, in file order
+    /// This device's dump messages (preset data, init values, trailers), in file order.
+    std::vector<DecodedFrame> messages;
     int foreign = 0; ///< messages of other devices (and stray bytes), skipped
     int damaged = 0; ///< this device's messages cut short or not ended by F7, skipped
 
@@ -21,10 +22,13 @@ struct DumpScan {
     std::string skippedText() const;
 };
 
-/// Reads message after message. A message that is not this device's preset
-/// data or init values is stepped over up to its F7 (or the next F0, for one
-/// cut short); trailers and other messages of this device are passed quietly.
+/// Reads message after message. A message that is not one of this device's
+/// dump messages is stepped over up to its F7 (or the next F0, for one cut
+/// short); its replies are passed quietly, anything else is counted.
 DumpScan scanDump(std::span<const std::uint8_t> bytes);
+
+/// Whether the scan holds preset data or init values at all.
+bool holdsPresets(const DumpScan& scan);
 
 /// One message of a scan and the preset (0..127) it goes to.
 struct DumpAssignment {
@@ -32,8 +36,8 @@ struct DumpAssignment {
     int preset = 0;
 };
 
-/// target -1: each message into the preset it names (a number above 127 is
-/// skipped); any other target: every message into that preset.
+/// target -1: each preset data and init-values message into the preset it names (a number above 127
+/// is skipped); any other target: every message into that preset.
 std::vector<DumpAssignment> assignDump(const DumpScan& scan, int target);
 /// Into n presets from start, wrapping from 127 to 0: each preset data message
 /// takes the next one, an init-values message the one its data message will.

@@ -50,9 +50,9 @@ namespace {
     {
         std::size_t start = 0;
         while (start < text.size()) {
-            std::size_t end = text.find_first_of(kLineEnd, start);
-            if (end == std::string_view::npos)
-                end = text.size();
+            std::size_t end = start;
+            while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+                ++end;
             const std::string_view content = text.substr(start, end - start);
             const std::size_t next = text.substr(end).starts_with(kLineEnd) ? end + 2
                 : end < text.size()                                         ? end + 1
@@ -89,6 +89,13 @@ namespace {
 
     bool isKeyLine(std::string_view line, std::string_view wanted)
     {
+        // Most lines differ in their first character: check it before anything else.
+        std::size_t first = 0;
+        while (first < line.size() && isBlank(line[first]))
+            ++first;
+        if (wanted.empty() || first == line.size()
+            || lowerAscii(line[first]) != lowerAscii(wanted[0]))
+            return false;
         const std::string_view key = keyOf(line);
         return !key.empty() && compareIgnoringCase(key, wanted) == 0;
     }
@@ -151,13 +158,16 @@ IniFile IniFile::fromText(std::string text)
     });
     file.m_sections.back().body = all.substr(bodyStart);
 
+    std::vector<std::string_view> names(file.m_sections.size());
     file.m_byName.reserve(file.m_sections.size() - 1);
-    for (std::size_t i = 1; i < file.m_sections.size(); ++i)
+    for (std::size_t i = 1; i < file.m_sections.size(); ++i) {
+        names[i] = file.nameOf(i);
         file.m_byName.push_back(static_cast<std::uint32_t>(i));
+    }
     // Stable: of two equally named sections the first is the one that counts.
     std::stable_sort(
-        file.m_byName.begin(), file.m_byName.end(), [&file](std::uint32_t a, std::uint32_t b) {
-            return compareIgnoringCase(file.nameOf(a), file.nameOf(b)) < 0;
+        file.m_byName.begin(), file.m_byName.end(), [&names](std::uint32_t a, std::uint32_t b) {
+            return compareIgnoringCase(names[a], names[b]) < 0;
         });
     return file;
 }
