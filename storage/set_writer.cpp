@@ -1,7 +1,7 @@
 #include "set_writer.h"
 
 #include "ini_file.h"
-#include "side_files.h"
+#include "save_marker.h"
 
 #include <algorithm>
 #include <array>
@@ -27,7 +27,6 @@ namespace {
     }
 
     constexpr std::string_view kMarkerSuffix = ".saving";
-    constexpr std::string_view kMarkerMagic = "kestrow set save 1";
     constexpr std::uintmax_t kMaxMarkerSize = 64 * 1024;
     constexpr std::array<std::string_view, 3> kSetExtensions { ".mid", ".cfg", ".nts" };
 
@@ -58,16 +57,6 @@ namespace {
         }
     }
 
-    std::uint64_t fnv1a(std::string_view bytes)
-    {
-        std::uint64_t hash = 0xcbf29ce484222325ULL;
-        for (char c : bytes) {
-            hash ^= static_cast<unsigned char>(c);
-            hash *= 0x100000001b3ULL;
-        }
-        return hash;
-    }
-
     /// Whether file holds exactly the contents of the given size and hash.
     bool holds(const fs::path& file, std::uintmax_t size, std::uint64_t hash)
     {
@@ -75,7 +64,7 @@ namespace {
         if (fs::file_size(file, ec) != size || ec)
             return false;
         const auto bytes = readWholeFile(file);
-        return bytes && bytes->size() == size && fnv1a(*bytes) == hash;
+        return bytes && bytes->size() == size && contentHash(*bytes) == hash;
     }
 
     bool isAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
@@ -187,125 +176,13 @@ namespace {
         return std::nullopt;
     }
 
-    // --- The marker ------------------------------------------------------------------
-    //
-    //   kestrow set save 1
-    //   <number of files>
-    //   w|r 0|1 <size> <hash> <length>:<target><length>:<temporary><length>:<old>
-    //   ... (one such line per file)
-    //   end <hash of everything above>
-    //
-    // Names are file names in the set's folder; a length prefix keeps any byte a
-    // name may hold. "r" retires the target (no temporary); 1 when the save
-    // creates the target's ".BAK".
-
-    void appendField(std::string& out, const fs::path& file)
-    {
-        const std::string name = file.empty() ? std::string() : file.filename().string();
-        out += std::to_string(name.size()) + ":" + name;
-    }
-
-    std::string encodeMarker(const std::vector<SetWriter::Entry>& entries)
-    {
-        std::string out = std::string(kMarkerMagic) + "\n" + std::to_string(entries.size()) + "\n";
-        for (const SetWriter::Entry& e : entries) {
-            out += e.temp.empty() ? "r " : "w ";
-            out += e.makesBackup ? "1 " : "0 ";
-            out += std::to_string(e.size) + " " + std::to_string(e.hash) + " ";
-            appendField(out, e.target);
-            appendField(out, e.temp);
-            appendField(out, e.old);
-            out += "\n";
-        }
-        out += "end " + std::to_string(fnv1a(out)) + "\n";
-        return out;
-    }
-
-    class MarkerReader {
-    public:
-        explicit MarkerReader(std::string_view text)
-            : m_text(text)
-        {
-        }
-        bool literal(std::string_view expected)
-        {
-            if (!m_text.substr(m_pos).starts_with(expected))
-                return false;
-            m_pos += expected.size();
-            return true;
-        }
-        std::optional<std::uint64_t> number()
-        {
-            std::uint64_t value = 0;
-            const std::size_t start = m_pos;
-            while (m_pos < m_text.size() && m_pos - start < 20 && m_text[m_pos] >= '0'
-                && m_text[m_pos] <= '9')
-                value = value * 10 + static_cast<std::uint64_t>(m_text[m_pos++] - '0');
-            return m_pos == start ? std::nullopt : std::optional(value);
-        }
-        /// A name of the folder: no slash, not "." or "..".
-        std::optional<std::string> name()
-        {
-            const auto length = number();
-            if (!length || !literal(":") || *length > m_text.size() - m_pos)
-                return std::nullopt;
-            std::string out(m_text.substr(m_pos, static_cast<std::size_t>(*length)));
-            m_pos += static_cast<std::size_t>(*length);
-            if (out.find('/') != std::string::npos || out.find('\0') != std::string::npos
-                || out == "." || out == "..")
-                return std::nullopt;
-            return out;
-        }
-        std::size_t position() const { return m_pos; }
-        bool atEnd() const { return m_pos == m_text.size(); }
-
-    private:
-        std::string_view m_text;
-        std::size_t m_pos = 0;
-    };
-
-    std::optional<std::vector<SetWriter::Entry>> decodeMarker(
-        std::string_view text, const fs::path& folder)
-    {
-        MarkerReader in(text);
-        const auto count
-            = in.literal(kMarkerMagic) && in.literal("\n") ? in.number() : std::nullopt;
-        if (!count || !in.literal("\n") || *count > 16)
-            return std::nullopt;
-        std::vector<SetWriter::Entry> entries;
-        for (std::uint64_t i = 0; i < *count; ++i) {
-            const bool write = in.literal("w ");
-            if (!write && !in.literal("r "))
-                return std::nullopt;
-            const bool makesBackup = in.literal("1 ");
-            if (!makesBackup && !in.literal("0 "))
-                return std::nullopt;
-            const auto size = in.number();
-            const auto hash = size && in.literal(" ") ? in.number() : std::nullopt;
-            const auto target = hash && in.literal(" ") ? in.name() : std::nullopt;
-            const auto temp = target ? in.name() : std::nullopt;
-            const auto old = temp ? in.name() : std::nullopt;
-            if (!old || !in.literal("\n") || target->empty() || write == temp->empty())
-                return std::nullopt;
-            const auto inFolder
-                = [&folder](const std::string& n) { return n.empty() ? fs::path() : folder / n; };
-            entries.push_back(
-                { folder / *target, inFolder(*temp), inFolder(*old), *size, *hash, makesBackup });
-        }
-        const std::size_t checked = in.position();
-        const auto hash = in.literal("end ") ? in.number() : std::nullopt;
-        if (!hash || !in.literal("\n") || !in.atEnd() || *hash != fnv1a(text.substr(0, checked)))
-            return std::nullopt;
-        return entries;
-    }
-
     // --- Finishing and rolling back ------------------------------------------------
 
     /// The renames of the entries in their order; each step can be repeated, so
     /// an interrupted run is finished by running it again. The first failure.
-    FileResult finishEntries(const std::vector<SetWriter::Entry>& entries)
+    FileResult finishEntries(const std::vector<SetEntry>& entries)
     {
-        for (const SetWriter::Entry& e : entries) {
+        for (const SetEntry& e : entries) {
             if (e.temp.empty()) {
                 FileResult retired = retireFile(e.target);
                 if (!retired)
@@ -331,15 +208,15 @@ namespace {
         return FileResult::success();
     }
 
-    bool canFinish(const std::vector<SetWriter::Entry>& entries)
+    bool canFinish(const std::vector<SetEntry>& entries)
     {
-        return std::all_of(entries.begin(), entries.end(), [](const SetWriter::Entry& e) {
+        return std::all_of(entries.begin(), entries.end(), [](const SetEntry& e) {
             return e.temp.empty() || isPresent(e.temp) || holds(e.target, e.size, e.hash);
         });
     }
 
     /// Puts every target back as it was before the save; the first failure.
-    FileResult rollBackEntries(const std::vector<SetWriter::Entry>& entries)
+    FileResult rollBackEntries(const std::vector<SetEntry>& entries)
     {
         FileResult result;
         for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
@@ -364,9 +241,9 @@ namespace {
         return result;
     }
 
-    void removeOldFiles(const std::vector<SetWriter::Entry>& entries)
+    void removeOldFiles(const std::vector<SetEntry>& entries)
     {
-        for (const SetWriter::Entry& e : entries) {
+        for (const SetEntry& e : entries) {
             if (!e.old.empty() && ::unlink(e.old.c_str()) == 0)
                 step("remove old");
         }
@@ -379,7 +256,7 @@ namespace {
         std::error_code ec;
         const std::uintmax_t size = fs::file_size(marker, ec);
         const auto bytes = !ec && size <= kMaxMarkerSize ? readWholeFile(marker) : std::nullopt;
-        const auto entries = bytes ? decodeMarker(*bytes, folder) : std::nullopt;
+        const auto entries = bytes ? decodeSaveMarker(*bytes, folder) : std::nullopt;
         if (!entries) {
             // Written whole or not at all, so only damage on the disk gets here;
             // the set stays as it is found.
@@ -512,7 +389,7 @@ SetWriter::~SetWriter()
 {
     if (m_committed || isPresent(markerOf(m_midPath)))
         return; // done, or left for the next start to put right
-    for (const Entry& e : m_entries) {
+    for (const SetEntry& e : m_entries) {
         if (!e.temp.empty())
             ::unlink(e.temp.c_str());
         if (!e.old.empty())
@@ -554,7 +431,7 @@ FileResult SetWriter::commit()
     if (!m_readiness)
         return m_readiness;
     constexpr const char* kUnchanged = "; no file of the set was changed";
-    for (Entry& e : m_entries) {
+    for (SetEntry& e : m_entries) {
         struct ::stat info { };
         const bool present = ::lstat(e.target.c_str(), &info) == 0;
         if (present && S_ISDIR(info.st_mode))
@@ -578,9 +455,9 @@ FileResult SetWriter::commit()
         if (!bytes)
             return FileResult::failure(e.target, "cannot flush to disk: " + errnoText(error));
         e.size = bytes->size();
-        e.hash = fnv1a(*bytes);
+        e.hash = contentHash(*bytes);
     }
-    for (Entry& e : m_entries) {
+    for (SetEntry& e : m_entries) {
         if (!isPresent(e.target))
             continue;
         std::string problem;
@@ -598,7 +475,7 @@ FileResult SetWriter::commit()
     const fs::path marker = markerOf(m_midPath);
     int error = 0;
     const auto markerTemp = createScratch(m_midPath, kMarkerSuffix, error);
-    std::string problem = markerTemp ? writeAndSync(*markerTemp, encodeMarker(m_entries))
+    std::string problem = markerTemp ? writeAndSync(*markerTemp, encodeSaveMarker(m_entries))
                                      : "cannot create a file in its folder: " + errnoText(error);
     if (problem.empty() && ::rename(markerTemp->c_str(), marker.c_str()) != 0)
         problem = errnoText(errno);

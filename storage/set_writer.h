@@ -1,6 +1,7 @@
 #pragma once
 
 #include "file_replace.h"
+#include "save_marker.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -65,18 +66,9 @@ public:
     /// anything is renamed; a replaced file keeps its permissions.
     FileResult commit();
 
-    struct Entry {
-        std::filesystem::path target;
-        std::filesystem::path temp; ///< empty: the target is retired
-        std::filesystem::path old; ///< the previous target kept for a roll-back; empty when none
-        std::uintmax_t size = 0; ///< of the new contents
-        std::uint64_t hash = 0;
-        bool makesBackup = false; ///< the target goes to a ".BAK" that this save creates
-    };
-
 private:
     std::filesystem::path m_midPath;
-    std::vector<Entry> m_entries;
+    std::vector<SetEntry> m_entries;
     FileResult m_readiness;
     bool m_committed = false;
 };
