@@ -27,14 +27,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <poll.h>
+#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
-
-#include <poll.h>
-#include <pthread.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -143,6 +142,9 @@ std::string hexLine(const char* direction, std::span<const std::uint8_t> bytes)
     }
     return line;
 }
+
+/// MIDI errors reported so far; any of them makes the exit status 1.
+std::atomic<int> g_midiErrors { 0 };
 
 #if defined(KESTROW_HAVE_JACK)
 void quietJack(const char*) { }
@@ -291,8 +293,11 @@ struct Emulator {
             std::lock_guard lock(mutex);
             for (const auto& reply : device.receive(message)) {
                 try {
+                    // RtMidi reports a failed send through reportError, not by throwing.
+                    const int errors = g_midiErrors;
                     out->sendMessage(reply.data(), reply.size());
-                    log.print(LineLog::Stream::out, hexLine("out", reply));
+                    if (g_midiErrors == errors)
+                        log.print(LineLog::Stream::out, hexLine("out", reply));
                 } catch (const RtMidiError& e) {
                     log.print(LineLog::Stream::err, "zembra-sim: " + e.getMessage());
                 }
@@ -301,8 +306,10 @@ struct Emulator {
     }
 };
 
-void reportError(RtMidiError::Type, const std::string& text, void* lineLog)
+void reportError(RtMidiError::Type type, const std::string& text, void* lineLog)
 {
+    if (type != RtMidiError::DEBUG_WARNING)
+        ++g_midiErrors;
     static_cast<LineLog*>(lineLog)->print(LineLog::Stream::err, "zembra-sim: " + text);
 }
 
@@ -399,7 +406,7 @@ int main(int argc, char** argv)
             jackIn = kestrow::mididrv::JackMidiInput::open(options.name, options.name, "",
                 [&emulator](std::span<const std::uint8_t> message) { emulator.take(message); });
             if (!jackIn)
-                failure = "the input port cannot be made";
+                failure = ": the input port cannot be made";
         }
 #endif
         if (api == RtMidi::LINUX_ALSA) {
@@ -411,11 +418,12 @@ int main(int argc, char** argv)
             alsaIn->openVirtualPort(options.name);
         }
     } catch (const RtMidiError& e) {
-        failure = e.getMessage();
+        failure = ": " + e.getMessage();
     }
-    if (!failure.empty()) {
+    if (!failure.empty() || g_midiErrors > 0) {
+        // With an error callback set, RtMidi reports there instead of throwing.
         log.print(LineLog::Stream::err,
-            std::string("zembra-sim: cannot open ") + apiName + " ports: " + failure);
+            std::string("zembra-sim: cannot open ") + apiName + " ports" + failure);
         emulator.stop();
         log.stop(kLogGrace);
         return kUsageExit;
@@ -454,7 +462,14 @@ int main(int argc, char** argv)
     if (alsaIn)
         alsaIn->closePort(); // before the callback goes: this stops RtMidi's thread
     out->closePort();
+    if (g_midiErrors > 0) {
+        log.print(LineLog::Stream::err,
+            "zembra-sim: " + std::to_string(g_midiErrors.load()) + " MIDI errors during the run");
+        status = 1;
+    }
     log.print(LineLog::Stream::out, "zembra-sim: stopped");
     log.stop(kLogGrace);
+    if (log.failed())
+        status = 1;
     return status;
 }

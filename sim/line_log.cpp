@@ -129,6 +129,12 @@ std::uint64_t LineLog::dropped() const
     return m_state->dropped;
 }
 
+bool LineLog::failed() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->gone[0] || m_state->gone[1];
+}
+
 void LineLog::run(const std::shared_ptr<State>& state)
 {
     State& s = *state;

@@ -34,6 +34,9 @@ public:
 
     /// Lines dropped so far, both streams.
     std::uint64_t dropped() const;
+    /// Whether writing to either stream failed (a full disk, a closed pipe);
+    /// that stream's later lines are dropped.
+    bool failed() const;
 
 private:
     struct State;
