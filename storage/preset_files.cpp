@@ -66,7 +66,7 @@ namespace {
             problem = path.string() + ": " + read.reason;
             return std::nullopt;
         }
-        return read.status == SideFileRead::Status::read ? IniFile::fromText(std::move(read.bytes))
+        return read.status == SideFileRead::Status::read ? IniFile::adoptText(std::move(read.bytes))
                                                          : IniFile();
     }
 
@@ -238,7 +238,7 @@ std::optional<std::string> PresetFiles::knobNamesText(
             return std::nullopt;
         }
         if (old.status == SideFileRead::Status::read)
-            file = IniFile::fromText(std::move(old.bytes));
+            file = IniFile::adoptText(std::move(old.bytes));
     }
     int s = 1;
     for (int p : storedPresets()) {

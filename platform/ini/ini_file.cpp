@@ -135,7 +135,9 @@ std::optional<std::int32_t> parseIniInteger(std::string_view text)
     return value;
 }
 
-IniFile IniFile::fromText(std::string text)
+IniFile IniFile::fromText(std::string_view text) { return adoptText(std::string(text)); }
+
+IniFile IniFile::adoptText(std::string text)
 {
     IniFile file;
     // Editors that save UTF-8 may put a byte order mark in front of the first
@@ -180,7 +182,7 @@ IniFile IniFile::load(const std::filesystem::path& path)
     std::string text { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
     if (in.bad())
         return {};
-    IniFile file = fromText(std::move(text));
+    IniFile file = adoptText(std::move(text));
     file.m_readable = true;
     return file;
 }

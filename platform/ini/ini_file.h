@@ -28,7 +28,9 @@ public:
     IniFile() = default;
 
     /// Parses file text; every line is kept.
-    static IniFile fromText(std::string text);
+    static IniFile fromText(std::string_view text);
+    /// The same, taking the text over instead of copying it.
+    static IniFile adoptText(std::string text);
     /// Reads a whole file; a missing or unreadable file gives an empty
     /// document (readable() tells which). Callers that take files from
     /// elsewhere check the size first.
