@@ -96,14 +96,14 @@ IniFile IniFile::fromText(std::string_view text)
     }
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        // A lone CR ends a line too, as it does for the writer, which keeps
+        // values on one line: otherwise a name read with a CR in it would
+        // come back from a save changed, and a section behind a CR be lost.
+        std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        start = next;
+        const std::string_view line = text.substr(start, end - start);
+        start = text.substr(end).starts_with("\r\n") ? end + 2 : end + 1;
 
         if (const auto name = headerName(line)) {
             Section section;

@@ -17,7 +17,7 @@ namespace kestrow {
 /// without surrounding blanks. Writing a key replaces only that key's line in
 /// place, a new key goes after the last line of its section and a new section
 /// at the end; comments and lines the format does not know are kept as they
-/// stand. Files are read with CRLF or LF line ends and written with CRLF.
+/// stand. Files are read with CRLF, LF or CR line ends and written with CRLF.
 /// Text is handled as 8-bit bytes (the files are Windows-1252).
 class IniFile {
 public:
