@@ -18,14 +18,6 @@ namespace {
 
 constexpr std::int32_t kDataMask = 0x7F;
 
-/// The 7 bits a data byte has, of every value.
-void maskNumbers(Preset& p)
-{
-    for (auto* column : { &p.channel, &p.eventType, &p.fixedParameter, &p.initValue })
-        for (std::int32_t& value : *column)
-            value &= kDataMask;
-}
-
 bool sameNumbers(const Preset& x, const Preset& y)
 {
     return x.channel == y.channel && x.eventType == y.eventType
@@ -85,14 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Only the presets the dump changed are encoded: the others are the same
-    // either way. Today's decoder keeps file bytes of 0x80 and above as they
-    // are; that is being fixed elsewhere, so the check takes the 7 bits a
-    // data byte has.
-    for (std::size_t p = 0; p < kPresetCount; ++p) {
+    // either way.
+    for (std::size_t p = 0; p < kPresetCount; ++p)
         bank.presetMask[p] = !sameNumbers(bank.presets[p], fresh.presets[p]);
-        if (bank.presetMask[p])
-            maskNumbers(bank.presets[p]);
-    }
     const int encoded
         = encodeMaskedPresets(bank, DeviceVariant::zembraDial, { true, true, false }, buffer);
     const auto events = std::span<const MidiEvent>(buffer).first(static_cast<std::size_t>(encoded));

@@ -18,10 +18,14 @@ namespace {
 class QuietLink : public DeviceLink {
 public:
     bool outputIsOpen(int) const override { return true; }
-    bool openOutput(int) override { return true; }
-    void put(int, std::span<const MidiEvent> events) override { sent += events.size(); }
+    PortResult openOutput(int) override { return PortResult::success(); }
+    PortResult put(int, std::span<const MidiEvent> events) override
+    {
+        sent += events.size();
+        return PortResult::success();
+    }
     void closeInput() override { }
-    bool openInput(int) override { return true; }
+    PortResult openInput(int) override { return PortResult::success(); }
 
     std::size_t sent = 0;
 };
@@ -34,6 +38,7 @@ public:
     void setCaption(const std::string& caption) override { log += caption + '\n'; }
     void refreshKnobTable(int preset) override { note('r', preset); }
     void deviceSettingsChanged() override { note('s', 0); }
+    void portFailed(const PortResult& failure) override { log += failure.reason + '\n'; }
 
     std::string log;
 
@@ -62,7 +67,7 @@ struct Editor {
         bank.selectedPreset = static_cast<std::int32_t>(r >> 8) % kPresetCount;
         switch (r % 4) {
         case 0:
-            protocol.getPreset();
+            static_cast<void>(protocol.getPreset());
             break;
         case 1:
             protocol.getInitValues();
