@@ -5,15 +5,16 @@
 #include "bank_diff.h"
 #include "bank_search.h"
 #include "catalogue.h"
+#include "dump_frame.h"
+#include "dump_scan.h"
 #include "duplicate_assignments.h"
 #include "file_replace.h"
 #include "listings.h"
+#include "midi_driver.h"
+#include "midi_smf.h"
 #include "preset_bank.h"
 #include "preset_files.h"
 #include "text_codec.h"
-
-#include "midi_driver.h"
-#include "midi_smf.h"
 
 #include <charconv>
 #include <cstdio>
@@ -139,22 +140,31 @@ std::string programDirectory()
     return ec ? std::string() : self.parent_path().string() + "/";
 }
 
-enum class SysExKind { presetData, initValues, trailer, foreign };
-
-/// Which of the dump's messages a whole F0..F7 message is.
-SysExKind classify(std::string_view message)
+/// A dump's messages; other devices' messages and damaged ones are skipped
+/// with a note on stderr, as the editor's loads skip them.
+DumpScan checkedScan(const std::string& path, std::span<const std::uint8_t> bytes)
 {
-    static constexpr std::string_view kHeader { "\xF0\x00\x20\x20\x14\x00", 6 };
-    if (message.size() < 10 || message.substr(0, 6) != kHeader)
-        return SysExKind::foreign;
-    const auto command = static_cast<unsigned char>(message[6]);
-    if (command == 0x20 && message.size() == 58)
-        return SysExKind::presetData;
-    if (command == 0x21 && message.size() == 26)
-        return SysExKind::initValues;
-    if (command == 0x30 && message.size() == 10)
-        return SysExKind::trailer;
-    return SysExKind::foreign;
+    DumpScan scan = scanDump(bytes);
+    if (!holdsPresets(scan))
+        throw Failure { path + " holds no presets for this device" };
+    if (const std::string skipped = scan.skippedText(); !skipped.empty())
+        std::cerr << path << ": " << skipped << "\n";
+    return scan;
+}
+
+void checkName(const std::string& path)
+{
+    if (!hasMidExtension(path))
+        throw Failure { path + ": not a preset file (the name must end in .MID)" };
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw Failure { path + ": no such file" };
+}
+
+/// A file's bytes as the codec reads them.
+std::span<const std::uint8_t> bytesOf(std::string_view text)
+{
+    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
 }
 
 /// A working set with its creation values and the file toolkit beside it.
@@ -171,20 +181,29 @@ public:
     PresetBank& bank() { return m_bank; }
     PresetFiles& files() { return m_files; }
 
-    /// Reads a dump file; a file without preset data is bad input too.
-    int readDump(const std::string& path)
+    /// Loads a preset file as "Load All Presets" does, side files included.
+    void load(const std::string& path)
     {
-        if (!hasMidExtension(path))
-            throw Failure { path + ": not a preset file (the name must end in .MID)" };
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec))
-            throw Failure { path + ": no such file" };
+        checkName(path);
+        const LoadResult loaded = m_files.loadAllPresets(path);
+        if (!loaded)
+            throw Failure { loaded.reason };
+        if (!loaded.note.empty())
+            std::cerr << loaded.note << "\n";
+    }
+
+    /// This device's messages of a dump file; one without presets is bad input too.
+    DumpScan readDump(const std::string& path)
+    {
+        checkName(path);
         const int count = m_files.readDumpFile(path);
         if (count < 0)
             throw Failure { m_files.lastReadError() };
-        if (count == 0)
-            throw Failure { path + ": the file holds no preset data" };
-        return count;
+        std::vector<std::uint8_t> bytes;
+        for (int i = 0; i < count; ++i)
+            bytes.push_back(
+                static_cast<std::uint8_t>(m_files.dumpBytes[static_cast<std::size_t>(i)] & 0xFF));
+        return checkedScan(path, bytes);
     }
 
 private:
@@ -198,10 +217,7 @@ private:
 PresetSet loadSet(const std::string& path)
 {
     Session session;
-    session.readDump(path);
-    const LoadResult loaded = session.files().loadAllPresets(path);
-    if (!loaded)
-        throw Failure { loaded.reason };
+    session.load(path);
     return session.bank().presets;
 }
 
@@ -211,8 +227,8 @@ void printLines(const std::vector<std::string>& lines)
     std::string out;
     for (const std::string& line : lines)
         out += cp1252ToUtf8(line) + "\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         throw Failure { "cannot write the output" };
 }
 
@@ -280,37 +296,35 @@ int list(std::span<char* const> rest)
     expectCount(args, 1, "list");
     const std::string& path = args.positional[0];
     Session session;
-    session.readDump(path);
-    // Load as "Load All Presets" does, side files included.
-    const LoadResult loaded = session.files().loadAllPresets(path);
-    if (!loaded)
-        throw Failure { loaded.reason };
+    session.load(path);
 
     Catalogue catalogue;
     catalogue.notesRangeLow = hasOption(args, "--notes-c2") ? 1 : 0;
     const bool names = hasOption(args, "--names");
-    std::string out;
+    std::vector<std::string> lines;
     for (int p = 0; p < kPresetCount; ++p) {
         const Preset& preset = session.bank().presets[static_cast<std::size_t>(p)];
-        const std::vector<std::string> lines
-            = names ? knobNameListing(preset, p) : parameterListing(catalogue, preset, p);
-        for (const std::string& line : lines)
-            out += cp1252ToUtf8(line) + "\n";
+        for (std::string& line :
+            names ? knobNameListing(preset, p) : parameterListing(catalogue, preset, p))
+            lines.push_back(std::move(line));
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    printLines(lines);
+    return 0;
 }
 
 int exportSysEx(std::span<char* const> rest)
 {
     const Arguments args = splitArguments(rest, {});
     expectCount(args, 2, "export");
+    const std::string& path = args.positional[0];
     Session session;
-    const int count = session.readDump(args.positional[0]);
+    // Each message is decoded and encoded again, so what leaves is what the
+    // editor would read from the file and send.
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        bytes += static_cast<char>(session.files().dumpBytes[static_cast<std::size_t>(i)] & 0xFF);
+    for (const DecodedFrame& message : session.readDump(path).messages) {
+        for (std::uint8_t b : message.frame.bytes())
+            bytes += static_cast<char>(b);
+    }
     const FileResult written = writeFileAtomically(args.positional[1], bytes, false);
     if (!written)
         throw Failure { written.file + ": " + written.reason };
@@ -325,42 +339,29 @@ int importSysEx(std::span<char* const> rest)
     const std::string& out = args.positional[1];
     if (!hasMidExtension(out))
         throw Failure { out + ": a preset file name must end in .MID" };
+    // A .syx file is SysEx and nothing else: its size says whether it fits.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(in, error);
+    if (!error && size >= static_cast<std::uintmax_t>(kDumpCapacity))
+        throw Failure { tooMuchSysEx(in, size, kDumpCapacity - 1) };
     const auto raw = readWholeFile(in);
     if (!raw)
         throw Failure { in + ": cannot read the file" };
-    if (raw->size() >= static_cast<std::size_t>(kDumpCapacity))
-        throw Failure { in + ": more SysEx data than 128 presets" };
+    if (raw->size() >= static_cast<std::size_t>(kDumpCapacity)) // grown since
+        throw Failure { tooMuchSysEx(in, raw->size(), kDumpCapacity - 1) };
 
     Session session;
-    PresetFiles& files = session.files();
     PresetBank& bank = session.bank();
     // Message by message, so that a capture of a live send (no trailers)
     // imports as well as an exported file.
+    const DumpScan scan = checkedScan(in, bytesOf(*raw));
+    const std::vector<DumpAssignment> assignments = assignDump(scan, -1);
+    if (assignments.empty()) // only preset numbers above 128
+        throw Failure { in + " holds no presets for this device" };
     bank.presetMask.fill(0);
-    bool any = false;
-    std::size_t position = 0;
-    while (position < raw->size()) {
-        const std::size_t end = raw->find('\xF7', position);
-        if ((*raw)[position] != '\xF0' || end == std::string::npos)
-            throw Failure { in + ": damaged SysEx at byte " + std::to_string(position) };
-        const std::string_view message = std::string_view(*raw).substr(position, end + 1 - position);
-        const SysExKind kind = classify(message);
-        if (kind == SysExKind::foreign)
-            throw Failure { in + ": not a zembra preset message at byte " + std::to_string(position) };
-        if (kind != SysExKind::trailer) {
-            for (std::size_t i = 0; i < message.size(); ++i)
-                files.dumpBytes[i] = static_cast<unsigned char>(message[i]);
-            files.applyDump(static_cast<int>(message.size()), -1);
-            const auto number = static_cast<unsigned char>(message[7]);
-            if (number < kPresetCount) {
-                bank.presetMask[number] = 1;
-                any = true;
-            }
-        }
-        position = end + 1;
-    }
-    if (!any)
-        throw Failure { in + ": holds no zembra preset messages" };
+    applyDumpAssignments(scan, assignments, bank.presets);
+    for (const DumpAssignment& a : assignments)
+        bank.presetMask[static_cast<std::size_t>(a.preset)] = 1;
 
     // The side files get the names a loader gives presets without any.
     for (int p = 0; p < kPresetCount; ++p) {
@@ -369,6 +370,7 @@ int importSysEx(std::span<char* const> rest)
         for (int k = 0; k < kKnobCount; ++k)
             preset.knobName[k] = "Knob " + std::to_string(k + 1);
     }
+    PresetFiles& files = session.files();
     files.variant = hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl;
     const SaveResult saved = files.savePresetFiles(out, saveAllPresetsText().defaultName);
     if (!saved.ok())
@@ -401,7 +403,7 @@ int run(int argc, char** argv)
         return diff(rest);
     if (command == "--help" || command == "-h") {
         usage(std::cout);
-        return 0;
+        return std::cout.flush() ? 0 : kBadInput;
     }
     throw Failure { "unknown command " + command + " (" + std::string(kCommands)
         + "; --help shows how)" };

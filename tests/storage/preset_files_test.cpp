@@ -1,6 +1,6 @@
+#include "device_protocol.h"
 #include "ini_file.h"
 #include "preset_files_fixture.h"
-#include "device_protocol.h"
 
 using namespace kestrow;
 namespace fs = std::filesystem;
@@ -168,26 +168,24 @@ TEST_F(PresetFilesTest, NameWithoutMidExtensionWritesAndMovesNothing)
     EXPECT_TRUE(files.saveAllPresets(dir.file("Lower.mid")).ok()); // any letter case
 }
 
-TEST_F(PresetFilesTest, AFailedWriteNamesTheFileAndKeepsTheOldOneWhole)
+TEST_F(PresetFilesTest, AFailedWriteNamesTheFileAndKeepsTheOldSetWhole)
 {
     fillBank(bank, 9);
     ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
-    const std::string oldNames = readFile(dir.file("Set.CFG"));
     // A folder where the notes file should go cannot be replaced.
     fs::remove(dir.file("Set.NTS"));
     fs::create_directory(dir.file("Set.NTS"));
-    writeFile(dir.file("Set.NTS") + "/inside", "x");
-    writeFile(dir.file("Set.NTS.BAK"), "older");
-    fs::remove(dir.file("Set.CFG.BAK"));
+    const std::vector<std::string> before { readFile(dir.file("Set.MID")),
+        readFile(dir.file("Set.CFG")) };
+    const Names names = folderContents();
     fillBank(bank, 11);
     const SaveResult result = files.saveAllPresets(dir.file("Set.MID"));
     ASSERT_EQ(result.problems.size(), 1u);
     EXPECT_EQ(result.problems[0].file, dir.file("Set.NTS"));
-    EXPECT_FALSE(result.message().empty());
-    EXPECT_TRUE(result.wroteDump && result.wroteKnobNames);
-    EXPECT_EQ(readFile(dir.file("Set.CFG.BAK")), oldNames);
-    for (const std::string& name : folderContents())
-        EXPECT_NE(name.front(), '.') << "temporary file left: " << name;
+    EXPECT_FALSE(result.wroteDump || result.wroteKnobNames);
+    EXPECT_EQ(folderContents(), names); // no temporary file left, no backup made
+    EXPECT_EQ(
+        (std::vector { readFile(dir.file("Set.MID")), readFile(dir.file("Set.CFG")) }), before);
 }
 
 TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlace)
@@ -205,6 +203,30 @@ TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlace)
     const IniFile names = IniFile::load(dir.file("song.cfg"));
     EXPECT_EQ(names.value("Settings", "Delay"), "99");
     EXPECT_EQ(names.value("1", "N"), bank.presets[0].name);
+}
+
+TEST_F(PresetFilesTest, WithBothLetterCasesPresentTheSavedSideFilesAreTheOnesLoaded)
+{
+    const std::string stale = "[1]\r\nN=stale\r\n";
+    const std::string staleNotes = test::notesFile({ { 5, "stale" }, { 5, "stale" } });
+    writeFile(dir.file("Set.cfg"), stale);
+    writeFile(dir.file("Set.nts"), staleNotes);
+    writeFile(dir.file("Set.CFG"), "[1]\r\nN=older\r\n");
+    writeFile(dir.file("Set.NTS"), "");
+    fillBank(bank, 16);
+    bank.presets[0].description = "saved";
+    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
+    EXPECT_EQ(readFile(dir.file("Set.cfg")), stale);
+    EXPECT_EQ(readFile(dir.file("Set.nts")), staleNotes);
+
+    for (const char* loaded : { "Set.MID", "set.mid" }) {
+        if (!fs::exists(dir.file(loaded)))
+            fs::rename(dir.file("Set.MID"), dir.file(loaded));
+        Reader r(driver);
+        ASSERT_TRUE(r.files.loadAllPresets(dir.file(loaded))) << loaded;
+        EXPECT_EQ(r.bank.presets[0].name, bank.presets[0].name) << loaded;
+        EXPECT_EQ(r.bank.presets[0].description, "saved") << loaded;
+    }
 }
 
 TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
@@ -235,14 +257,15 @@ namespace {
 struct RecordingLink : kestrow::DeviceLink {
     std::vector<std::uint8_t> sent;
     bool outputIsOpen(int) const override { return true; }
-    bool openOutput(int) override { return true; }
-    void put(int, std::span<const MidiEvent> events) override
+    kestrow::PortResult openOutput(int) override { return {}; }
+    kestrow::PortResult put(int, std::span<const MidiEvent> events) override
     {
         for (const MidiEvent& e : events)
             sent.push_back(e.data1);
+        return {};
     }
     void closeInput() override { }
-    bool openInput(int) override { return true; }
+    kestrow::PortResult openInput(int) override { return {}; }
 };
 
 struct QuietHost : kestrow::ProtocolHost {
@@ -251,6 +274,10 @@ struct QuietHost : kestrow::ProtocolHost {
     void setCaption(const std::string&) override { }
     void refreshKnobTable(int) override { }
     void deviceSettingsChanged() override { }
+    void portFailed(const kestrow::PortResult& failure) override
+    {
+        ADD_FAILURE() << failure.reason;
+    }
 };
 
 } // namespace
