@@ -110,12 +110,14 @@ public:
     Session()
         : m_driver(programDirectory() + "libmididrv.so")
         , m_smf(&m_driver)
-        , m_files(m_bank, m_smf)
+        , m_files(m_bank, m_smf, m_variant)
     {
     }
 
     PresetBank& bank() { return m_bank; }
     PresetFiles& files() { return m_files; }
+    /// The variant the dump files are written for.
+    void setVariant(DeviceVariant variant) { m_variant = variant; }
 
     /// Reads a dump file; a file without preset data is bad input too.
     int readDump(const std::string& path)
@@ -137,6 +139,7 @@ private:
     TMidiDriver m_driver;
     TMidiSMF m_smf;
     PresetBank m_bank;
+    DeviceVariant m_variant = DeviceVariant::zembraControl;
     PresetFiles m_files;
 };
 
@@ -235,7 +238,8 @@ int importSysEx(std::span<char* const> rest)
         for (int k = 0; k < kKnobCount; ++k)
             preset.knobName[k] = "Knob " + std::to_string(k + 1);
     }
-    files.variant = hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl;
+    session.setVariant(
+        hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl);
     const SaveResult saved = files.savePresetFiles(out, saveAllPresetsText().defaultName);
     if (!saved.ok())
         throw Failure { saved.message() };

@@ -94,8 +94,9 @@ std::string SaveResult::message() const
     return out;
 }
 
-PresetFiles::PresetFiles(PresetBank& bank, TMidiSMF& smf)
-    : dumpBytes(kDumpCapacity, 0)
+PresetFiles::PresetFiles(PresetBank& bank, TMidiSMF& smf, const DeviceVariant& deviceVariant)
+    : variant(deviceVariant)
+    , dumpBytes(kDumpCapacity, 0)
     , m_bank(bank)
     , m_smf(smf)
 {

@@ -25,7 +25,8 @@ private slots:
             = paths.programDirectory;
         TMidiDriver driver;
         {
-            EditorWindows windows(paths, std::make_unique<ToolkitMidiPorts>(driver));
+            EditorSession session(paths, std::make_unique<ToolkitMidiPorts>(driver), &driver);
+            EditorWindows windows(session);
             TMainForm& form = windows.mainForm();
             TConfigForm& config = windows.configForm();
             form.showWarning = [](const QString& title, const QString& text) {
@@ -66,7 +67,6 @@ private slots:
             QVERIFY(preset.channel == sent.channel);
             QVERIFY(preset.fixedParameter == sent.fixedParameter);
             QCOMPARE(form.windowTitle(), QStringLiteral("Getting Preset:21"));
-            form.setPresetFiles(nullptr);
         }
         setDefaultMidiDispatcher(nullptr);
     }
