@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <sys/socket.h>
@@ -117,6 +118,9 @@ int run(EditorApplication& app)
     }
     const int result = app.exec();
     setDefaultMidiDispatcher(nullptr);
+    // A run that could not save its working set at close did not end well.
+    if (result == EXIT_SUCCESS && !mainForm.savedAtClose())
+        return EXIT_FAILURE;
     return result;
 }
 
@@ -128,9 +132,9 @@ int main(int argc, char* argv[])
     EditorApplication app(argc, argv);
     EditorApplication::setApplicationName(QStringLiteral("Kestrow Editor"));
     try {
-        run(app);
+        return run(app);
     } catch (const std::exception& error) {
         EditorApplication::showError(QString::fromLocal8Bit(error.what()));
     }
-    return 0;
+    return EXIT_FAILURE;
 }

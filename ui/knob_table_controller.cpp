@@ -342,9 +342,9 @@ void KnobTableController::numberEntry(const QString& firstDigit)
     if (cell.column < 2 || cell.column > 5)
         return;
     classify(cell);
-    const QString text = m_host.editNumber(firstDigit);
+    const std::optional<QString> text = m_host.editNumber(firstDigit);
     bool ok = false;
-    const int value = text == QLatin1String("escape") ? -1 : text.trimmed().toInt(&ok, 10);
+    const int value = text ? text->trimmed().toInt(&ok, 10) : -1;
     const int highest = cell.column == 2 ? 16 : 127;
     if (!ok || value < 0 || value > highest) {
         m_state.bank.allKnobsPending = false;

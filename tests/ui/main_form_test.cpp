@@ -156,9 +156,13 @@ private slots:
         QCOMPARE(bank().presets[3].name, std::string("A name that is far longer than thir"));
         QCOMPARE(item(3), QStringLiteral(" 4: A name that is far longer than thir"));
 
-        form().editName = [](const QString&) { return QStringLiteral("escape"); };
+        // Cancel keeps the name; a typed "escape" is a name like any other.
+        form().editName = [](const QString&) { return std::nullopt; };
         form().renameWithEditor(3);
         QCOMPARE(bank().presets[3].name, std::string("A name that is far longer than thir"));
+        form().editName = [](const QString&) { return QStringLiteral("escape"); };
+        form().renameWithEditor(3);
+        QCOMPARE(bank().presets[3].name, std::string("escape"));
     }
 
     void droppingPresets_data()
