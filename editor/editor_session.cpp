@@ -197,6 +197,11 @@ void EditorSession::presetSelected(int presetIndex)
     m_suppressAutoSend = false;
 }
 
+std::vector<int> EditorSession::dropPreset(int source, int target, DragOperation operation)
+{
+    return applyPresetDrop(m_bank, source, target, operation);
+}
+
 void EditorSession::copyPreset() { m_bank.copyPresetToClipboard(m_bank.selectedPreset); }
 
 void EditorSession::pastePreset() { m_bank.pastePresetFromClipboard(m_bank.selectedPreset); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bank_operations.h"
 #include "catalogue.h"
 #include "device_protocol.h"
 #include "device_settings_model.h"
@@ -104,6 +105,9 @@ public:
     void presetSelected(int presetIndex);
     /// The next presetSelected sends nothing (the start-up selection).
     void suppressNextAutoSend() { m_suppressAutoSend = true; }
+    /// A tree drop of preset `source` on `target` (0..127); returns the presets
+    /// to select afterwards, in order (empty when nothing changed).
+    std::vector<int> dropPreset(int source, int target, DragOperation operation);
     void copyPreset();
     void pastePreset();
     void swapPresetWithClipboard();

@@ -284,7 +284,7 @@ void TMainForm::setDragKeyMap(const std::array<DragOperation, 3>& noKeyShiftCtrl
 
 void TMainForm::presetTreeDrop(int source, int target, DragOperation operation)
 {
-    const std::vector<int> selections = applyPresetDrop(bank(), source, target, operation);
+    const std::vector<int> selections = m_session.dropPreset(source, target, operation);
     if (!selections.empty()) {
         for (int i = std::min(source, target); i <= std::max(source, target); ++i)
             setItemText(i);
