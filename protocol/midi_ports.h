@@ -9,8 +9,8 @@
 
 namespace kestrow {
 
-/// The MIDI ports the device settings dialog owns: the device names for its
-/// lists and the port operations the protocol needs. Input events arrive on
+/// The MIDI ports of a run, owned by the editor session: the device names for the
+/// settings lists and the port operations the protocol needs. Input events arrive on
 /// the user-interface thread through onInput.
 class MidiPorts : public DeviceLink {
 public:
