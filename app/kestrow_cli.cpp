@@ -34,7 +34,8 @@ void usage(std::ostream& out)
 {
     out << "usage: kestrow-cli list FILE.MID [--names] [--notes-c2]\n"
            "       kestrow-cli export FILE.MID OUT.syx\n"
-           "       kestrow-cli import IN.syx OUT.MID [--dial]\n";
+           "       kestrow-cli import IN.syx OUT.MID [--dial]\n"
+           "       kestrow-cli --help | --version\n";
 }
 
 /// Splits arguments into positional ones and the allowed options.
@@ -252,6 +253,10 @@ int run(int argc, char** argv)
     if (argc < 2)
         throw Failure { "no command given (list, export or import; --help shows how)" };
     const std::string command = args[1];
+    if (command == "--version") {
+        std::cout << "kestrow-cli " KESTROW_VERSION "\n";
+        return 0;
+    }
     const auto rest = args.subspan(2);
     if (command == "list")
         return list(rest);

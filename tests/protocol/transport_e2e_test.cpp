@@ -216,7 +216,7 @@ namespace {
         const std::string name = "zE2E-" + tag;
         const auto state = temp / (server + ".state");
         auto sim = std::make_unique<Background>(kSim + " --variant dial --name " + name
-                + " --version 1.12 --state '" + state.string() + "'",
+                + " --device-version 1.12 --state '" + state.string() + "'",
             temp / (server + ".sim.log"));
         ASSERT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
 
