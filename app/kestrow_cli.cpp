@@ -2,7 +2,10 @@
 // the editor's own storage code, so what it prints and writes is what the
 // editor would show and save.
 
+#include "bank_diff.h"
+#include "bank_search.h"
 #include "catalogue.h"
+#include "duplicate_assignments.h"
 #include "file_replace.h"
 #include "listings.h"
 #include "preset_bank.h"
@@ -12,6 +15,7 @@
 #include "midi_driver.h"
 #include "midi_smf.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -19,12 +23,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kestrow {
 namespace {
 
 constexpr int kBadInput = 2;
+constexpr const char* kCommands = "list, export, import, find, check or diff";
 
 struct Failure {
     std::string message;
@@ -35,21 +41,42 @@ void usage(std::ostream& out)
     out << "usage: kestrow-cli list FILE.MID [--names] [--notes-c2]\n"
            "       kestrow-cli export FILE.MID OUT.syx\n"
            "       kestrow-cli import IN.syx OUT.MID [--dial]\n"
-           "       kestrow-cli --help | --version\n";
+           "       kestrow-cli find FILE.MID [--event NAME|CODE] [--param N] [--channel N] "
+           "[--text WORD]\n"
+           "       kestrow-cli check FILE.MID [--master N]\n"
+           "       kestrow-cli diff A.MID B.MID\n"
+           "       kestrow-cli --help | --version\n"
+           "find exits with 1 when nothing matches, check when knobs send the same event,\n"
+           "diff when the sets differ; 2 means bad input.\n";
 }
 
-/// Splits arguments into positional ones and the allowed options.
+/// Splits arguments into positional ones, the allowed flags and the allowed
+/// options that take the next argument as their value ("--param 7").
 struct Arguments {
     std::vector<std::string> positional;
     std::vector<std::string> options;
+    std::vector<std::pair<std::string, std::string>> values;
 };
 
-Arguments splitArguments(std::span<char* const> args, std::initializer_list<std::string_view> allowed)
+Arguments splitArguments(std::span<char* const> args,
+    std::initializer_list<std::string_view> allowed,
+    std::initializer_list<std::string_view> valued = {})
 {
     Arguments out;
-    for (const char* arg : args) {
-        const std::string text(arg);
-        if (text.size() > 2 && text.starts_with("--")) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string text(args[i]);
+        bool takesValue = false;
+        for (std::string_view v : valued)
+            takesValue = takesValue || v == text;
+        if (takesValue) {
+            if (i + 1 == args.size())
+                throw Failure { text + " needs a value" };
+            for (const auto& [option, value] : out.values) {
+                if (option == text)
+                    throw Failure { text + " given twice" };
+            }
+            out.values.emplace_back(text, args[++i]);
+        } else if (text.size() > 2 && text.starts_with("--")) {
             bool known = false;
             for (std::string_view a : allowed)
                 known = known || a == text;
@@ -70,6 +97,32 @@ bool hasOption(const Arguments& args, std::string_view option)
             return true;
     }
     return false;
+}
+
+/// The value of an option that takes one, if it was given.
+std::optional<std::string> optionValue(const Arguments& args, std::string_view option)
+{
+    for (const auto& [name, value] : args.values) {
+        if (name == option)
+            return value;
+    }
+    return std::nullopt;
+}
+
+/// The option's value as a whole number in lowest..highest; anything else is bad input.
+std::optional<std::int32_t> numberOption(
+    const Arguments& args, std::string_view option, std::int32_t lowest, std::int32_t highest)
+{
+    const std::optional<std::string> text = optionValue(args, option);
+    if (!text)
+        return std::nullopt;
+    std::int32_t number = 0;
+    const char* end = text->data() + text->size();
+    const auto [stop, error] = std::from_chars(text->data(), end, number);
+    if (text->empty() || error != std::errc() || stop != end || number < lowest || number > highest)
+        throw Failure { std::string(option) + " takes a number " + std::to_string(lowest) + ".."
+            + std::to_string(highest) + ", not " + *text };
+    return number;
 }
 
 void expectCount(const Arguments& args, std::size_t count, const char* command)
@@ -143,6 +196,86 @@ private:
     DeviceVariant m_variant = DeviceVariant::zembraControl;
     PresetFiles m_files;
 };
+
+/// The 128 presets of a preset file with its side files, as "Load All Presets" reads them.
+PresetSet loadSet(const std::string& path)
+{
+    Session session;
+    session.readDump(path);
+    const LoadResult loaded = session.files().loadAllPresets(path);
+    if (!loaded)
+        throw Failure { loaded.reason };
+    return session.bank().presets;
+}
+
+/// Prints Windows-1252 lines as UTF-8; a failed write is a failure of its own.
+void printLines(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const std::string& line : lines)
+        out += cp1252ToUtf8(line) + "\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+        throw Failure { "cannot write the output" };
+}
+
+int find(std::span<char* const> rest)
+{
+    const Arguments args
+        = splitArguments(rest, {}, { "--event", "--param", "--channel", "--text" });
+    expectCount(args, 1, "find");
+    Catalogue catalogue;
+    SearchCriteria criteria;
+    if (const std::optional<std::string> event = optionValue(args, "--event")) {
+        criteria.eventTypes = eventTypesNamed(catalogue, utf8ToCp1252(*event));
+        if (criteria.eventTypes.empty())
+            throw Failure { "--event: no event type is named " + *event };
+    }
+    criteria.parameter = numberOption(args, "--param", 0, 127);
+    criteria.channel = numberOption(args, "--channel", 0, 16);
+    if (const std::optional<std::string> text = optionValue(args, "--text")) {
+        if (text->empty())
+            throw Failure { "--text needs a word to look for" };
+        criteria.text = utf8ToCp1252(*text);
+    }
+    if (criteria.empty())
+        throw Failure { "find: give --event, --param, --channel or --text" };
+
+    const PresetSet presets = loadSet(args.positional[0]);
+    std::vector<std::string> lines;
+    for (const SearchMatch& match : findAssignments(presets, criteria))
+        lines.push_back(matchText(catalogue, presets, match));
+    printLines(lines);
+    return lines.empty() ? 1 : 0;
+}
+
+int check(std::span<char* const> rest)
+{
+    const Arguments args = splitArguments(rest, {}, { "--master" });
+    expectCount(args, 1, "check");
+    const int master = numberOption(args, "--master", 1, 16).value_or(kMasterChannelUnknown);
+    const PresetSet presets = loadSet(args.positional[0]);
+    Catalogue catalogue;
+    std::vector<std::string> lines;
+    for (const PresetDuplicates& found : duplicateAssignments(presets, master)) {
+        const Preset& preset = presets[static_cast<std::size_t>(found.presetIndex)];
+        for (const KnobGroup& group : found.groups)
+            lines.push_back(duplicateText(catalogue, preset, found.presetIndex, group));
+    }
+    printLines(lines);
+    return lines.empty() ? 0 : 1;
+}
+
+int diff(std::span<char* const> rest)
+{
+    const Arguments args = splitArguments(rest, {});
+    expectCount(args, 2, "diff");
+    const PresetSet ours = loadSet(args.positional[0]);
+    const PresetSet theirs = loadSet(args.positional[1]);
+    const std::vector<PresetDifference> differences = compareSets(ours, theirs);
+    printLines(differenceListing(Catalogue(), ours, theirs, differences));
+    return differences.empty() ? 0 : 1;
+}
 
 int list(std::span<char* const> rest)
 {
@@ -251,7 +384,7 @@ int run(int argc, char** argv)
 {
     const std::span<char* const> args(argv, static_cast<std::size_t>(argc));
     if (argc < 2)
-        throw Failure { "no command given (list, export or import; --help shows how)" };
+        throw Failure { "no command given (" + std::string(kCommands) + "; --help shows how)" };
     const std::string command = args[1];
     if (command == "--version") {
         std::cout << "kestrow-cli " KESTROW_VERSION "\n";
@@ -264,11 +397,18 @@ int run(int argc, char** argv)
         return exportSysEx(rest);
     if (command == "import")
         return importSysEx(rest);
+    if (command == "find")
+        return find(rest);
+    if (command == "check")
+        return check(rest);
+    if (command == "diff")
+        return diff(rest);
     if (command == "--help" || command == "-h") {
         usage(std::cout);
         return 0;
     }
-    throw Failure { "unknown command " + command + " (list, export or import; --help shows how)" };
+    throw Failure { "unknown command " + command + " (" + std::string(kCommands)
+        + "; --help shows how)" };
 }
 
 } // namespace
