@@ -5,15 +5,15 @@
 #include "bank_diff.h"
 #include "bank_search.h"
 #include "catalogue.h"
+#include "dump_frame.h"
 #include "duplicate_assignments.h"
 #include "file_replace.h"
 #include "listings.h"
+#include "midi_driver.h"
+#include "midi_smf.h"
 #include "preset_bank.h"
 #include "preset_files.h"
 #include "text_codec.h"
-
-#include "midi_driver.h"
-#include "midi_smf.h"
 
 #include <charconv>
 #include <cstdio>
@@ -139,22 +139,10 @@ std::string programDirectory()
     return ec ? std::string() : self.parent_path().string() + "/";
 }
 
-enum class SysExKind { presetData, initValues, trailer, foreign };
-
-/// Which of the dump's messages a whole F0..F7 message is.
-SysExKind classify(std::string_view message)
+/// A file's bytes as the codec reads them.
+std::span<const std::uint8_t> bytesOf(std::string_view text)
 {
-    static constexpr std::string_view kHeader { "\xF0\x00\x20\x20\x14\x00", 6 };
-    if (message.size() < 10 || message.substr(0, 6) != kHeader)
-        return SysExKind::foreign;
-    const auto command = static_cast<unsigned char>(message[6]);
-    if (command == 0x20 && message.size() == 58)
-        return SysExKind::presetData;
-    if (command == 0x21 && message.size() == 26)
-        return SysExKind::initValues;
-    if (command == 0x30 && message.size() == 10)
-        return SysExKind::trailer;
-    return SysExKind::foreign;
+    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
 }
 
 /// A working set with its creation values and the file toolkit beside it.
@@ -214,8 +202,8 @@ void printLines(const std::vector<std::string>& lines)
     std::string out;
     for (const std::string& line : lines)
         out += cp1252ToUtf8(line) + "\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         throw Failure { "cannot write the output" };
 }
 
@@ -292,28 +280,44 @@ int list(std::span<char* const> rest)
     Catalogue catalogue;
     catalogue.notesRangeLow = hasOption(args, "--notes-c2") ? 1 : 0;
     const bool names = hasOption(args, "--names");
-    std::string out;
+    std::vector<std::string> lines;
     for (int p = 0; p < kPresetCount; ++p) {
         const Preset& preset = session.bank().presets[static_cast<std::size_t>(p)];
-        const std::vector<std::string> lines
-            = names ? knobNameListing(preset, p) : parameterListing(catalogue, preset, p);
-        for (const std::string& line : lines)
-            out += cp1252ToUtf8(line) + "\n";
+        for (std::string& line :
+            names ? knobNameListing(preset, p) : parameterListing(catalogue, preset, p))
+            lines.push_back(std::move(line));
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    printLines(lines);
+    return 0;
 }
 
 int exportSysEx(std::span<char* const> rest)
 {
     const Arguments args = splitArguments(rest, {});
     expectCount(args, 2, "export");
+    const std::string& path = args.positional[0];
     Session session;
-    const int count = session.readDump(args.positional[0]);
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(count));
+    const int count = session.readDump(path);
+    std::vector<std::uint8_t> dump;
+    dump.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
-        bytes += static_cast<char>(session.files().dumpBytes[static_cast<std::size_t>(i)] & 0xFF);
+        dump.push_back(static_cast<std::uint8_t>(
+            session.files().dumpBytes[static_cast<std::size_t>(i)] & 0xFF));
+    // Each message is decoded and encoded again, so what leaves is what the
+    // editor would read from the file and send.
+    std::string bytes;
+    bytes.reserve(dump.size());
+    for (std::size_t position = 0; position < dump.size();) {
+        const DecodedFrame decoded
+            = decodeFrame(std::span(dump).subspan(position), FrameBounds::stream);
+        if (decoded.kind != FrameKind::presetData && decoded.kind != FrameKind::initValues
+            && decoded.kind != FrameKind::trailer)
+            throw Failure { path + ": not a zembra preset message at SysEx byte "
+                + std::to_string(position) };
+        for (std::uint8_t b : decoded.frame.bytes())
+            bytes += static_cast<char>(b);
+        position += static_cast<std::size_t>(decoded.length);
+    }
     const FileResult written = writeFileAtomically(args.positional[1], bytes, false);
     if (!written)
         throw Failure { written.file + ": " + written.reason };
@@ -328,14 +332,18 @@ int importSysEx(std::span<char* const> rest)
     const std::string& out = args.positional[1];
     if (!hasMidExtension(out))
         throw Failure { out + ": a preset file name must end in .MID" };
+    // A .syx file is SysEx and nothing else: its size says whether it fits.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(in, error);
+    if (!error && size >= static_cast<std::uintmax_t>(kDumpCapacity))
+        throw Failure { tooMuchSysEx(in, size, kDumpCapacity - 1) };
     const auto raw = readWholeFile(in);
     if (!raw)
         throw Failure { in + ": cannot read the file" };
-    if (raw->size() >= static_cast<std::size_t>(kDumpCapacity))
-        throw Failure { in + ": more SysEx data than 128 presets" };
+    if (raw->size() >= static_cast<std::size_t>(kDumpCapacity)) // grown since
+        throw Failure { tooMuchSysEx(in, raw->size(), kDumpCapacity - 1) };
 
     Session session;
-    PresetFiles& files = session.files();
     PresetBank& bank = session.bank();
     // Message by message, so that a capture of a live send (no trailers)
     // imports as well as an exported file.
@@ -346,19 +354,16 @@ int importSysEx(std::span<char* const> rest)
         const std::size_t end = raw->find('\xF7', position);
         if ((*raw)[position] != '\xF0' || end == std::string::npos)
             throw Failure { in + ": damaged SysEx at byte " + std::to_string(position) };
-        const std::string_view message = std::string_view(*raw).substr(position, end + 1 - position);
-        const SysExKind kind = classify(message);
-        if (kind == SysExKind::foreign)
-            throw Failure { in + ": not a zembra preset message at byte " + std::to_string(position) };
-        if (kind != SysExKind::trailer) {
-            for (std::size_t i = 0; i < message.size(); ++i)
-                files.dumpBytes[i] = static_cast<unsigned char>(message[i]);
-            files.applyDump(static_cast<int>(message.size()), -1);
-            const auto number = static_cast<unsigned char>(message[7]);
-            if (number < kPresetCount) {
-                bank.presetMask[number] = 1;
-                any = true;
-            }
+        const DecodedFrame decoded
+            = decodeFrame(bytesOf(std::string_view(*raw).substr(position, end + 1 - position)),
+                FrameBounds::wholeMessage);
+        if (decoded.carriesPreset()) {
+            storeFrame(decoded, bank.presets[decoded.frame.firstParam]);
+            bank.presetMask[decoded.frame.firstParam] = 1;
+            any = true;
+        } else if (decoded.kind != FrameKind::trailer) {
+            throw Failure { in + ": not a zembra preset message at byte "
+                + std::to_string(position) };
         }
         position = end + 1;
     }
@@ -374,6 +379,7 @@ int importSysEx(std::span<char* const> rest)
     }
     session.setVariant(
         hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl);
+    PresetFiles& files = session.files();
     const SaveResult saved = files.savePresetFiles(out, saveAllPresetsText().defaultName);
     if (!saved.ok())
         throw Failure { saved.message() };
@@ -405,7 +411,7 @@ int run(int argc, char** argv)
         return diff(rest);
     if (command == "--help" || command == "-h") {
         usage(std::cout);
-        return 0;
+        return std::cout.flush() ? 0 : kBadInput;
     }
     throw Failure { "unknown command " + command + " (" + std::string(kCommands)
         + "; --help shows how)" };

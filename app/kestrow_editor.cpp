@@ -4,7 +4,7 @@
 #include "editor_windows.h"
 #include "main_form.h"
 #include "program_directory.h"
-#include "toolkit_ports.h"
+#include "qt_midi_dispatcher.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -10,6 +10,7 @@
 #include <jack/jack.h>
 #endif
 
+#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -19,13 +20,12 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
-
-#include <pthread.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -138,8 +138,13 @@ void logLine(const char* direction, std::span<const std::uint8_t> bytes)
     std::fflush(stdout);
 }
 
-void reportError(RtMidiError::Type, const std::string& text, void*)
+/// MIDI errors reported so far; any of them makes the exit status 1.
+std::atomic<int> g_midiErrors { 0 };
+
+void reportError(RtMidiError::Type type, const std::string& text, void*)
 {
+    if (type != RtMidiError::DEBUG_WARNING)
+        ++g_midiErrors;
     std::lock_guard lock(g_logMutex);
     std::fprintf(stderr, "zembra-sim: %s\n", text.c_str());
 }
@@ -231,8 +236,11 @@ struct Emulator {
             std::lock_guard lock(mutex);
             for (const auto& reply : device.receive(message)) {
                 try {
+                    // RtMidi reports a failed send through reportError, not by throwing.
+                    const int errors = g_midiErrors;
                     out->sendMessage(reply.data(), reply.size());
-                    logLine("out", reply);
+                    if (g_midiErrors == errors)
+                        logLine("out", reply);
                 } catch (const RtMidiError& e) {
                     reportError(e.getType(), e.getMessage(), nullptr);
                 }
@@ -309,6 +317,12 @@ int main(int argc, char** argv)
         emulator.stop();
         return kUsageExit;
     }
+    if (g_midiErrors > 0) {
+        // RtMidi reported through the callback instead of throwing.
+        std::fprintf(stderr, "zembra-sim: cannot open %s ports\n", apiName);
+        emulator.stop();
+        return kUsageExit;
+    }
 
     {
         std::lock_guard lock(g_logMutex);
@@ -341,10 +355,15 @@ int main(int argc, char** argv)
             status = 1;
         }
     }
+    if (g_midiErrors > 0) {
+        std::fprintf(stderr, "zembra-sim: %d MIDI errors during the run\n", g_midiErrors.load());
+        status = 1;
+    }
     {
         std::lock_guard lock(g_logMutex);
         std::printf("zembra-sim: stopped\n");
-        std::fflush(stdout);
+        if (std::fflush(stdout) != 0)
+            status = 1;
     }
     return status;
 }

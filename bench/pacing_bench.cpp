@@ -26,18 +26,20 @@ using Clock = std::chrono::steady_clock;
 class EmulatorLink : public kestrow::DeviceLink {
 public:
     bool outputIsOpen(int) const override { return true; }
-    bool openOutput(int) override { return true; }
-    void put(int, std::span<const MidiEvent> events) override
+    kestrow::PortResult openOutput(int) override { return kestrow::PortResult::success(); }
+    kestrow::PortResult put(int, std::span<const MidiEvent> events) override
     {
         const auto now = Clock::now();
         const std::vector<std::uint8_t> bytes = kestrow::sysExBytes(events);
+        // The closing Program Change is not part of the transfer.
         if (bytes.empty() || bytes[0] != 0xF0)
-            return; // the closing Program Change is not part of the transfer
+            return kestrow::PortResult::success();
         device.receive(bytes);
         arrivals.push_back(now);
+        return kestrow::PortResult::success();
     }
     void closeInput() override { }
-    bool openInput(int) override { return true; }
+    kestrow::PortResult openInput(int) override { return kestrow::PortResult::success(); }
 
     kestrow::sim::ZembraDevice device { kestrow::sim::Variant::dial };
     std::vector<Clock::time_point> arrivals;
@@ -66,6 +68,10 @@ public:
     void setCaption(const std::string&) override { }
     void refreshKnobTable(int) override { }
     void deviceSettingsChanged() override { }
+    void portFailed(const kestrow::PortResult& failure) override
+    {
+        std::fprintf(stderr, "pacing_bench: %s\n", failure.reason.c_str());
+    }
 
     QObject owner;
     std::map<kestrow::ProtocolTimer, QTimer*> timers;

@@ -254,4 +254,10 @@ void EditorSession::HostRelay::deviceSettingsChanged()
         target->deviceSettingsChanged();
 }
 
+void EditorSession::HostRelay::portFailed(const PortResult& failure)
+{
+    if (target != nullptr)
+        target->portFailed(failure);
+}
+
 } // namespace kestrow

@@ -100,7 +100,7 @@ EditorRun::EditorRun(const EditorPaths& paths)
     }
     std::unique_ptr<MidiPorts> ports;
     if (m_driver)
-        ports = std::make_unique<ToolkitMidiPorts>(*m_driver);
+        ports = std::make_unique<ToolkitMidiPorts>(*m_driver, defaultMidiDispatcher());
     else
         ports = std::make_unique<NoMidiPorts>();
     m_session = std::make_unique<EditorSession>(

@@ -23,15 +23,24 @@ public:
     std::vector<std::string> outputNames() const override { return { "Out" }; }
     std::vector<std::string> inputNames() const override { return { "In" }; }
     bool outputIsOpen(int device) const override { return openOutputs.count(device) > 0; }
-    bool openOutput(int device) override { return openOutputs.insert(device), true; }
-    void put(int, std::span<const MidiEvent> events) override
+    PortResult openOutput(int device) override
+    {
+        openOutputs.insert(device);
+        return PortResult::success();
+    }
+    PortResult put(int, std::span<const MidiEvent> events) override
     {
         std::vector<std::uint8_t>& bytes = puts.emplace_back();
         for (const MidiEvent& e : events)
             bytes.push_back(e.status == 0xF0 ? e.data1 : e.status);
+        return PortResult::success();
     }
     void closeInput() override { openInputDevice = -1; }
-    bool openInput(int device) override { return openInputDevice = device, true; }
+    PortResult openInput(int device) override
+    {
+        openInputDevice = device;
+        return PortResult::success();
+    }
 
     /// The device replying, byte by byte, on the open input.
     void reply(const std::vector<std::uint8_t>& bytes)

@@ -2,6 +2,7 @@
 // through the paced sender and comes back with "Get Preset".
 
 #include "main_test_support.h"
+#include "qt_midi_dispatcher.h"
 #include "toolkit_ports.h"
 
 #include <QTemporaryDir>
@@ -25,7 +26,8 @@ private slots:
             = paths.programDirectory;
         TMidiDriver driver;
         {
-            EditorSession session(paths, std::make_unique<ToolkitMidiPorts>(driver), &driver);
+            EditorSession session(
+                paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher), &driver);
             EditorWindows windows(session);
             TMainForm& form = windows.mainForm();
             TConfigForm& config = windows.configForm();
