@@ -12,9 +12,9 @@ namespace {
         for (const MidiEvent& e : frame.events(time))
             buffer[static_cast<std::size_t>(at++)] = e;
         return at;
-    }
+}
 
-    int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
+int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
 
 } // namespace
 

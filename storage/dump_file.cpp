@@ -1,13 +1,14 @@
 // The .MID dump goes through the toolkit's standard MIDI file classes, in the
 // call order the editor has always used; the driver library does the coding.
 
+#include "preset_files.h"
+
 #include "dump_encoder.h"
 #include "dump_frame.h"
 #include "midi_exception.h"
 #include "midi_score.h"
 #include "midi_smf.h"
 #include "midi_track.h"
-#include "preset_files.h"
 
 #include <filesystem>
 #include <memory>
