@@ -19,6 +19,7 @@ namespace {
 EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports,
     TMidiDriver* driver, std::string driverError)
     : m_paths(std::move(paths))
+    , m_editorState(m_bank, m_catalogue, m_model.deviceVariant)
     , m_ports(ports ? std::move(ports) : std::make_unique<NoMidiPorts>())
     , m_protocol(m_bank, m_model, *m_ports, m_relay)
     , m_smf(driver)

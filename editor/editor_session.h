@@ -6,6 +6,7 @@
 #include "device_settings_model.h"
 #include "editor_paths.h"
 #include "editor_settings.h"
+#include "editor_state.h"
 #include "midi_ports.h"
 #include "midi_smf.h"
 #include "preset_bank.h"
@@ -57,6 +58,8 @@ public:
     DeviceProtocol& protocol() { return m_protocol; }
     PresetFiles& files() { return m_files; }
     MidiPorts& ports() { return *m_ports; }
+    /// The editing state the views share (drags, hover, knob-table clipboard).
+    EditorState& editorState() { return m_editorState; }
     /// The one device variant of the run; views and files refer to it.
     const DeviceVariant& variant() const { return m_model.deviceVariant; }
 
@@ -135,6 +138,7 @@ private:
     PresetBank m_bank;
     Catalogue m_catalogue;
     DeviceSettingsModel m_model;
+    EditorState m_editorState;
     std::unique_ptr<MidiPorts> m_ports;
     HostRelay m_relay;
     DeviceProtocol m_protocol;

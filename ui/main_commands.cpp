@@ -56,7 +56,7 @@ void TMainForm::FormShow()
     PresetTree* tree = presetTree();
     tree->setDragCursors(
         dragCursor(DragCursor::copy), dragCursor(DragCursor::swap), dragCursor(DragCursor::move));
-    m_state->showKnob(-1);
+    m_state.showKnob(-1);
     for (int c = 0; c < static_cast<int>(KnobTable::kColumnWidths.size()); ++c)
         knobTable()->setColumnWidth(c, KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);
 

@@ -54,15 +54,15 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     , dialogDirectory(session.paths().autosaveDirectory.empty() ? session.paths().programDirectory
                                                                 : session.paths().autosaveDirectory)
     , m_session(session)
-    , m_state(std::make_unique<EditorState>(session.bank(), session.catalogue(), session.variant()))
+    , m_state(session.editorState())
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromStdString(variantTitle(deviceVariant())));
 
     // 1. Controls.
-    m_pickers = std::make_unique<PickerSet>(*m_state, this);
+    m_pickers = std::make_unique<PickerSet>(m_state, this);
     auto* client = new QWidget(this);
-    m_layout = std::make_unique<MainLayout>(*client, *m_state, *m_pickers);
+    m_layout = std::make_unique<MainLayout>(*client, m_state, *m_pickers);
     setCentralWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize); // fixed border
     m_menus = std::make_unique<MainMenus>(
@@ -74,9 +74,9 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     fillTree();
     bank().selectedField = 0;
     bank().selectedKnob = 0;
-    m_state->hoverKnob = -1;
+    m_state.hoverKnob = -1;
 
-    EditorHooks& hooks = m_state->hooks;
+    EditorHooks& hooks = m_state.hooks;
     hooks.refreshPresetView = [this](int presetIndex) { refreshPresetView(presetIndex); };
     hooks.selectPreset = [this](int presetIndex) { selectPreset(presetIndex, false); };
     hooks.enablePresetPaste = [this] { m_menus->setPasteEnabled(true); };
@@ -104,6 +104,7 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
 TMainForm::~TMainForm()
 {
     m_session.setHost(nullptr);
+    m_state.hooks = {};
     // The knob table, picture and pickers hold the editing state; they go first.
     const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     qDeleteAll(children);
@@ -119,9 +120,9 @@ void TMainForm::connectLayout()
 
     PresetTree* tree = l.tree;
     tree->operationForModifiers = [this](Qt::KeyboardModifiers m) {
-        m_state->dragOperation = operationFor(m);
-        m_state->dragOrigin = 1;
-        return m_state->dragOperation;
+        m_state.dragOperation = operationFor(m);
+        m_state.dragOrigin = 1;
+        return m_state.dragOperation;
     };
     tree->itemDelegateForPresets()->setShadeFunction([this](int row, bool drawnSelected) {
         return presetItemShade(row, bank().selectedPreset, drawnSelected, bankGroupOptions());
@@ -192,7 +193,7 @@ void TMainForm::refreshKnobTable(int presetIndex)
 {
     if (presetIndex < 0 || presetIndex >= kPresetCount)
         return;
-    m_state->refreshKnobTable(presetIndex);
+    m_state.refreshKnobTable(presetIndex);
 }
 
 void TMainForm::refreshPresetView(int presetIndex)
@@ -267,19 +268,19 @@ void TMainForm::renameWithEditor(int presetIndex)
 
 DragOperation TMainForm::operationFor(Qt::KeyboardModifiers modifiers) const
 {
-    return m_state->operationFor(
+    return m_state.operationFor(
         modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::ControlModifier));
 }
 
 std::array<DragOperation, 3> TMainForm::dragKeyMap() const
 {
-    const auto& map = m_state->dragKeyMap; // Shift, Ctrl, no key
+    const auto& map = m_state.dragKeyMap; // Shift, Ctrl, no key
     return { map[2], map[0], map[1] };
 }
 
 void TMainForm::setDragKeyMap(const std::array<DragOperation, 3>& noKeyShiftCtrl)
 {
-    m_state->dragKeyMap = { noKeyShiftCtrl[1], noKeyShiftCtrl[2], noKeyShiftCtrl[0] };
+    m_state.dragKeyMap = { noKeyShiftCtrl[1], noKeyShiftCtrl[2], noKeyShiftCtrl[0] };
 }
 
 void TMainForm::presetTreeDrop(int source, int target, DragOperation operation)
@@ -292,7 +293,7 @@ void TMainForm::presetTreeDrop(int source, int target, DragOperation operation)
             selectPreset(index, false);
         refreshKnobTable(bank().selectedPreset);
     }
-    m_state->dragOperation = DragOperation::copy;
+    m_state.dragOperation = DragOperation::copy;
 }
 
 void TMainForm::switchClicked(int switchNumber)
@@ -313,7 +314,7 @@ void TMainForm::showDeviceVariant()
     if (m_config != nullptr)
         m_config->showDeviceVariant(variant);
     m_menus->showVariant(variant == DeviceVariant::zembraDial);
-    m_state->showKnob(m_state->hoverKnob); // the new variant's picture set
+    m_state.showKnob(m_state.hoverKnob); // the new variant's picture set
 }
 
 void TMainForm::switchDeviceVariant(DeviceVariant variant)
@@ -321,7 +322,7 @@ void TMainForm::switchDeviceVariant(DeviceVariant variant)
     applyDeviceVariant(variant);
     refreshKnobTable(bank().selectedPreset);
     redrawTree();
-    m_state->showKnob(m_state->hoverKnob);
+    m_state.showKnob(m_state.hoverKnob);
 }
 
 void TMainForm::applySettings(const EditorSettings& settings)

@@ -62,7 +62,7 @@ public:
     EditorSession& session() { return m_session; }
     PresetBank& bank() { return m_session.bank(); }
     Catalogue& catalogue() { return m_session.catalogue(); }
-    EditorState& editorState() { return *m_state; }
+    EditorState& editorState() { return m_state; }
     PickerSet& pickers() { return *m_pickers; }
     const EditorPaths& paths() const { return m_session.paths(); }
     std::string programDirectory;
@@ -227,7 +227,7 @@ private:
     void printKnobTable(int presetCount);
 
     EditorSession& m_session;
-    std::unique_ptr<EditorState> m_state;
+    EditorState& m_state; ///< the session's
     std::unique_ptr<PickerSet> m_pickers;
     std::unique_ptr<MainLayout> m_layout;
     std::unique_ptr<MainMenus> m_menus;
