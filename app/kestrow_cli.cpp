@@ -6,6 +6,7 @@
 #include "bank_search.h"
 #include "catalogue.h"
 #include "dump_frame.h"
+#include "dump_scan.h"
 #include "duplicate_assignments.h"
 #include "file_replace.h"
 #include "listings.h"
@@ -139,6 +140,27 @@ std::string programDirectory()
     return ec ? std::string() : self.parent_path().string() + "/";
 }
 
+/// A dump's messages; other devices' messages and damaged ones are skipped
+/// with a note on stderr, as the editor's loads skip them.
+DumpScan checkedScan(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    DumpScan scan = scanDump(bytes);
+    if (!holdsPresets(scan))
+        throw Failure { path + " holds no presets for this device" };
+    if (const std::string skipped = scan.skippedText(); !skipped.empty())
+        std::cerr << path << ": " << skipped << "\n";
+    return scan;
+}
+
+void checkName(const std::string& path)
+{
+    if (!hasMidExtension(path))
+        throw Failure { path + ": not a preset file (the name must end in .MID)" };
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw Failure { path + ": no such file" };
+}
+
 /// A file's bytes as the codec reads them.
 std::span<const std::uint8_t> bytesOf(std::string_view text)
 {
@@ -161,20 +183,29 @@ public:
     /// The variant the dump files are written for.
     void setVariant(DeviceVariant variant) { m_variant = variant; }
 
-    /// Reads a dump file; a file without preset data is bad input too.
-    int readDump(const std::string& path)
+    /// Loads a preset file as "Load All Presets" does, side files included.
+    void load(const std::string& path)
     {
-        if (!hasMidExtension(path))
-            throw Failure { path + ": not a preset file (the name must end in .MID)" };
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec))
-            throw Failure { path + ": no such file" };
+        checkName(path);
+        const LoadResult loaded = m_files.loadAllPresets(path);
+        if (!loaded)
+            throw Failure { loaded.reason };
+        if (!loaded.note.empty())
+            std::cerr << loaded.note << "\n";
+    }
+
+    /// This device's messages of a dump file; one without presets is bad input too.
+    DumpScan readDump(const std::string& path)
+    {
+        checkName(path);
         const int count = m_files.readDumpFile(path);
         if (count < 0)
             throw Failure { m_files.lastReadError() };
-        if (count == 0)
-            throw Failure { path + ": the file holds no preset data" };
-        return count;
+        std::vector<std::uint8_t> bytes;
+        for (int i = 0; i < count; ++i)
+            bytes.push_back(
+                static_cast<std::uint8_t>(m_files.dumpBytes[static_cast<std::size_t>(i)] & 0xFF));
+        return checkedScan(path, bytes);
     }
 
 private:
@@ -189,10 +220,7 @@ private:
 PresetSet loadSet(const std::string& path)
 {
     Session session;
-    session.readDump(path);
-    const LoadResult loaded = session.files().loadAllPresets(path);
-    if (!loaded)
-        throw Failure { loaded.reason };
+    session.load(path);
     return session.bank().presets;
 }
 
@@ -271,11 +299,7 @@ int list(std::span<char* const> rest)
     expectCount(args, 1, "list");
     const std::string& path = args.positional[0];
     Session session;
-    session.readDump(path);
-    // Load as "Load All Presets" does, side files included.
-    const LoadResult loaded = session.files().loadAllPresets(path);
-    if (!loaded)
-        throw Failure { loaded.reason };
+    session.load(path);
 
     Catalogue catalogue;
     catalogue.notesRangeLow = hasOption(args, "--notes-c2") ? 1 : 0;
@@ -297,26 +321,12 @@ int exportSysEx(std::span<char* const> rest)
     expectCount(args, 2, "export");
     const std::string& path = args.positional[0];
     Session session;
-    const int count = session.readDump(path);
-    std::vector<std::uint8_t> dump;
-    dump.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        dump.push_back(static_cast<std::uint8_t>(
-            session.files().dumpBytes[static_cast<std::size_t>(i)] & 0xFF));
     // Each message is decoded and encoded again, so what leaves is what the
     // editor would read from the file and send.
     std::string bytes;
-    bytes.reserve(dump.size());
-    for (std::size_t position = 0; position < dump.size();) {
-        const DecodedFrame decoded
-            = decodeFrame(std::span(dump).subspan(position), FrameBounds::stream);
-        if (decoded.kind != FrameKind::presetData && decoded.kind != FrameKind::initValues
-            && decoded.kind != FrameKind::trailer)
-            throw Failure { path + ": not a zembra preset message at SysEx byte "
-                + std::to_string(position) };
-        for (std::uint8_t b : decoded.frame.bytes())
+    for (const DecodedFrame& message : session.readDump(path).messages) {
+        for (std::uint8_t b : message.frame.bytes())
             bytes += static_cast<char>(b);
-        position += static_cast<std::size_t>(decoded.length);
     }
     const FileResult written = writeFileAtomically(args.positional[1], bytes, false);
     if (!written)
@@ -347,28 +357,14 @@ int importSysEx(std::span<char* const> rest)
     PresetBank& bank = session.bank();
     // Message by message, so that a capture of a live send (no trailers)
     // imports as well as an exported file.
+    const DumpScan scan = checkedScan(in, bytesOf(*raw));
+    const std::vector<DumpAssignment> assignments = assignDump(scan, -1);
+    if (assignments.empty()) // only preset numbers above 128
+        throw Failure { in + " holds no presets for this device" };
     bank.presetMask.fill(0);
-    bool any = false;
-    std::size_t position = 0;
-    while (position < raw->size()) {
-        const std::size_t end = raw->find('\xF7', position);
-        if ((*raw)[position] != '\xF0' || end == std::string::npos)
-            throw Failure { in + ": damaged SysEx at byte " + std::to_string(position) };
-        const DecodedFrame decoded
-            = decodeFrame(bytesOf(std::string_view(*raw).substr(position, end + 1 - position)),
-                FrameBounds::wholeMessage);
-        if (decoded.carriesPreset()) {
-            storeFrame(decoded, bank.presets[decoded.frame.firstParam]);
-            bank.presetMask[decoded.frame.firstParam] = 1;
-            any = true;
-        } else if (decoded.kind != FrameKind::trailer) {
-            throw Failure { in + ": not a zembra preset message at byte "
-                + std::to_string(position) };
-        }
-        position = end + 1;
-    }
-    if (!any)
-        throw Failure { in + ": holds no zembra preset messages" };
+    applyDumpAssignments(scan, assignments, bank.presets);
+    for (const DumpAssignment& a : assignments)
+        bank.presetMask[static_cast<std::size_t>(a.preset)] = 1;
 
     // The side files get the names a loader gives presets without any.
     for (int p = 0; p < kPresetCount; ++p) {

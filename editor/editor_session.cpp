@@ -1,6 +1,7 @@
 #include "editor_session.h"
 
 #include "program_directory.h"
+#include "set_writer.h"
 #include "settings_keys.h"
 
 #include <algorithm>
@@ -46,6 +47,11 @@ StartupReport EditorSession::startUp()
     if (m_started)
         return report;
     m_started = true;
+    // A save cut short by a crash is finished (or undone) before any set of
+    // the folder is read, and its temporary files go.
+    const SaveRecovery recovered = recoverInterruptedSaves(m_paths.autosaveDirectory);
+    for (const FileResult& problem : recovered.problems)
+        report.warnings.push_back(problem.file + ": " + problem.reason);
     // Without the driver library nothing can be read; the autosave dump is
     // not damaged for that and stays where it is.
     if (!m_dumpFilesUnavailable.empty())

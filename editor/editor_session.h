@@ -68,9 +68,10 @@ public:
 
     // --- start and end of a run ---
 
-    /// Factory set, then the autosave set with its settings. Runs once; a
-    /// second call reports nothing. An autosave dump that exists but cannot be
-    /// read is moved aside as "Config.MID.damaged" so that closing cannot replace it.
+    /// Finishes or rolls back a save of the autosave folder that a crash cut
+    /// short, then reads the factory set, then the autosave set with its
+    /// settings. Runs once; a second call reports nothing. An autosave dump that exists but cannot
+    /// be read is moved aside as "Config.MID.damaged" so that closing cannot replace it.
     StartupReport startUp();
     bool factorySetLoaded() const { return m_factoryLoaded; }
     /// The close sequence: all 128 presets as the autosave set, then the
