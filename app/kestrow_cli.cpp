@@ -117,14 +117,20 @@ public:
     PresetBank& bank() { return m_bank; }
     PresetFiles& files() { return m_files; }
 
-    /// Reads a dump file; a file without preset data is bad input too.
-    int readDump(const std::string& path)
+    /// What can be told of a dump file before it is read.
+    static void checkDumpPath(const std::string& path)
     {
         if (!hasMidExtension(path))
             throw Failure { path + ": not a preset file (the name must end in .MID)" };
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec))
             throw Failure { path + ": no such file" };
+    }
+
+    /// Reads a dump file; a file without preset data is bad input too.
+    int readDump(const std::string& path)
+    {
+        checkDumpPath(path);
         const int count = m_files.readDumpFile(path);
         if (count < 0)
             throw Failure { m_files.lastReadError() };
@@ -145,9 +151,10 @@ int list(std::span<char* const> rest)
     const Arguments args = splitArguments(rest, { "--names", "--notes-c2" });
     expectCount(args, 1, "list");
     const std::string& path = args.positional[0];
+    Session::checkDumpPath(path);
     Session session;
-    session.readDump(path);
-    // Load as "Load All Presets" does, side files included.
+    // Load as "Load All Presets" does, side files included: the file is read
+    // and decoded once, and refused with the same reasons as by readDump.
     const LoadResult loaded = session.files().loadAllPresets(path);
     if (!loaded)
         throw Failure { loaded.reason };
@@ -155,14 +162,18 @@ int list(std::span<char* const> rest)
     Catalogue catalogue;
     catalogue.notesRangeLow = hasOption(args, "--notes-c2") ? 1 : 0;
     const bool names = hasOption(args, "--names");
-    std::string out;
+    // Collected in the code page, converted once.
+    std::string text;
     for (int p = 0; p < kPresetCount; ++p) {
         const Preset& preset = session.bank().presets[static_cast<std::size_t>(p)];
         const std::vector<std::string> lines
             = names ? knobNameListing(preset, p) : parameterListing(catalogue, preset, p);
-        for (const std::string& line : lines)
-            out += cp1252ToUtf8(line) + "\n";
+        for (const std::string& line : lines) {
+            text += line;
+            text += '\n';
+        }
     }
+    const std::string out = cp1252ToUtf8(text);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
