@@ -73,7 +73,8 @@ def scratch_program_folder(bin_dir, scratch):
             shutil.copy2(source, target)
     editor = os.path.join(scratch, "kestrow-editor")
     # One run closed by SIGTERM writes Config.*, as the user's last exit did.
-    process = start_reporting([editor], dict(os.environ, KESTROW_FIRST_PAINT="report"))[0]
+    env = dict(os.environ, KESTROW_FIRST_PAINT="report", QT_QPA_PLATFORM="offscreen")
+    process = start_reporting([editor], env)[0]
     process.send_signal(signal.SIGTERM)
     process.wait(timeout=20)
     return editor
