@@ -2,6 +2,7 @@
 add_executable(kestrow-cli kestrow_cli.cpp)
 target_link_libraries(kestrow-cli PRIVATE kestrow::storage kestrow::midi)
 set_target_properties(kestrow-cli PROPERTIES AUTOMOC OFF)
+target_compile_definitions(kestrow-cli PRIVATE KESTROW_VERSION="${PROJECT_VERSION}")
 # The toolkit loads the driver library from beside the program.
 add_dependencies(kestrow-cli mididrv)
 kestrow_warnings(kestrow-cli)

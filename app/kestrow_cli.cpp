@@ -2,16 +2,20 @@
 // the editor's own storage code, so what it prints and writes is what the
 // editor would show and save.
 
+#include "bank_diff.h"
+#include "bank_search.h"
 #include "catalogue.h"
+#include "dump_frame.h"
+#include "duplicate_assignments.h"
 #include "file_replace.h"
 #include "listings.h"
+#include "midi_driver.h"
+#include "midi_smf.h"
 #include "preset_bank.h"
 #include "preset_files.h"
 #include "text_codec.h"
 
-#include "midi_driver.h"
-#include "midi_smf.h"
-
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -19,12 +23,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kestrow {
 namespace {
 
 constexpr int kBadInput = 2;
+constexpr const char* kCommands = "list, export, import, find, check or diff";
 
 struct Failure {
     std::string message;
@@ -34,21 +40,43 @@ void usage(std::ostream& out)
 {
     out << "usage: kestrow-cli list FILE.MID [--names] [--notes-c2]\n"
            "       kestrow-cli export FILE.MID OUT.syx\n"
-           "       kestrow-cli import IN.syx OUT.MID [--dial]\n";
+           "       kestrow-cli import IN.syx OUT.MID [--dial]\n"
+           "       kestrow-cli find FILE.MID [--event NAME|CODE] [--param N] [--channel N] "
+           "[--text WORD]\n"
+           "       kestrow-cli check FILE.MID [--master N]\n"
+           "       kestrow-cli diff A.MID B.MID\n"
+           "       kestrow-cli --help | --version\n"
+           "find exits with 1 when nothing matches, check when knobs send the same event,\n"
+           "diff when the sets differ; 2 means bad input.\n";
 }
 
-/// Splits arguments into positional ones and the allowed options.
+/// Splits arguments into positional ones, the allowed flags and the allowed
+/// options that take the next argument as their value ("--param 7").
 struct Arguments {
     std::vector<std::string> positional;
     std::vector<std::string> options;
+    std::vector<std::pair<std::string, std::string>> values;
 };
 
-Arguments splitArguments(std::span<char* const> args, std::initializer_list<std::string_view> allowed)
+Arguments splitArguments(std::span<char* const> args,
+    std::initializer_list<std::string_view> allowed,
+    std::initializer_list<std::string_view> valued = {})
 {
     Arguments out;
-    for (const char* arg : args) {
-        const std::string text(arg);
-        if (text.size() > 2 && text.starts_with("--")) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string text(args[i]);
+        bool takesValue = false;
+        for (std::string_view v : valued)
+            takesValue = takesValue || v == text;
+        if (takesValue) {
+            if (i + 1 == args.size())
+                throw Failure { text + " needs a value" };
+            for (const auto& [option, value] : out.values) {
+                if (option == text)
+                    throw Failure { text + " given twice" };
+            }
+            out.values.emplace_back(text, args[++i]);
+        } else if (text.size() > 2 && text.starts_with("--")) {
             bool known = false;
             for (std::string_view a : allowed)
                 known = known || a == text;
@@ -71,6 +99,32 @@ bool hasOption(const Arguments& args, std::string_view option)
     return false;
 }
 
+/// The value of an option that takes one, if it was given.
+std::optional<std::string> optionValue(const Arguments& args, std::string_view option)
+{
+    for (const auto& [name, value] : args.values) {
+        if (name == option)
+            return value;
+    }
+    return std::nullopt;
+}
+
+/// The option's value as a whole number in lowest..highest; anything else is bad input.
+std::optional<std::int32_t> numberOption(
+    const Arguments& args, std::string_view option, std::int32_t lowest, std::int32_t highest)
+{
+    const std::optional<std::string> text = optionValue(args, option);
+    if (!text)
+        return std::nullopt;
+    std::int32_t number = 0;
+    const char* end = text->data() + text->size();
+    const auto [stop, error] = std::from_chars(text->data(), end, number);
+    if (text->empty() || error != std::errc() || stop != end || number < lowest || number > highest)
+        throw Failure { std::string(option) + " takes a number " + std::to_string(lowest) + ".."
+            + std::to_string(highest) + ", not " + *text };
+    return number;
+}
+
 void expectCount(const Arguments& args, std::size_t count, const char* command)
 {
     if (args.positional.size() != count)
@@ -85,22 +139,10 @@ std::string programDirectory()
     return ec ? std::string() : self.parent_path().string() + "/";
 }
 
-enum class SysExKind { presetData, initValues, trailer, foreign };
-
-/// Which of the dump's messages a whole F0..F7 message is.
-SysExKind classify(std::string_view message)
+/// A file's bytes as the codec reads them.
+std::span<const std::uint8_t> bytesOf(std::string_view text)
 {
-    static constexpr std::string_view kHeader { "\xF0\x00\x20\x20\x14\x00", 6 };
-    if (message.size() < 10 || message.substr(0, 6) != kHeader)
-        return SysExKind::foreign;
-    const auto command = static_cast<unsigned char>(message[6]);
-    if (command == 0x20 && message.size() == 58)
-        return SysExKind::presetData;
-    if (command == 0x21 && message.size() == 26)
-        return SysExKind::initValues;
-    if (command == 0x30 && message.size() == 10)
-        return SysExKind::trailer;
-    return SysExKind::foreign;
+    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
 }
 
 /// A working set with its creation values and the file toolkit beside it.
@@ -146,6 +188,91 @@ private:
     PresetFiles m_files;
 };
 
+/// The 128 presets of a preset file with its side files, as "Load All Presets" reads them.
+PresetSet loadSet(const std::string& path)
+{
+    Session::checkDumpPath(path);
+    Session session;
+    // Read and decoded once, refused with the same reasons as by readDump.
+    const LoadResult loaded = session.files().loadAllPresets(path);
+    if (!loaded)
+        throw Failure { loaded.reason };
+    return session.bank().presets;
+}
+
+/// Prints Windows-1252 lines as UTF-8; a failed write is a failure of its own.
+void printLines(const std::vector<std::string>& lines)
+{
+    // Collected in the code page, converted in one pass.
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    const std::string out = cp1252ToUtf8(text);
+    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+        throw Failure { "cannot write the output" };
+}
+
+int find(std::span<char* const> rest)
+{
+    const Arguments args
+        = splitArguments(rest, {}, { "--event", "--param", "--channel", "--text" });
+    expectCount(args, 1, "find");
+    Catalogue catalogue;
+    SearchCriteria criteria;
+    if (const std::optional<std::string> event = optionValue(args, "--event")) {
+        criteria.eventTypes = eventTypesNamed(catalogue, utf8ToCp1252(*event));
+        if (criteria.eventTypes.empty())
+            throw Failure { "--event: no event type is named " + *event };
+    }
+    criteria.parameter = numberOption(args, "--param", 0, 127);
+    criteria.channel = numberOption(args, "--channel", 0, 16);
+    if (const std::optional<std::string> text = optionValue(args, "--text")) {
+        if (text->empty())
+            throw Failure { "--text needs a word to look for" };
+        criteria.text = utf8ToCp1252(*text);
+    }
+    if (criteria.empty())
+        throw Failure { "find: give --event, --param, --channel or --text" };
+
+    const PresetSet presets = loadSet(args.positional[0]);
+    std::vector<std::string> lines;
+    for (const SearchMatch& match : findAssignments(presets, criteria))
+        lines.push_back(matchText(catalogue, presets, match));
+    printLines(lines);
+    return lines.empty() ? 1 : 0;
+}
+
+int check(std::span<char* const> rest)
+{
+    const Arguments args = splitArguments(rest, {}, { "--master" });
+    expectCount(args, 1, "check");
+    const int master = numberOption(args, "--master", 1, 16).value_or(kMasterChannelUnknown);
+    const PresetSet presets = loadSet(args.positional[0]);
+    Catalogue catalogue;
+    std::vector<std::string> lines;
+    for (const PresetDuplicates& found : duplicateAssignments(presets, master)) {
+        const Preset& preset = presets[static_cast<std::size_t>(found.presetIndex)];
+        for (const KnobGroup& group : found.groups)
+            lines.push_back(duplicateText(catalogue, preset, found.presetIndex, group));
+    }
+    printLines(lines);
+    return lines.empty() ? 0 : 1;
+}
+
+int diff(std::span<char* const> rest)
+{
+    const Arguments args = splitArguments(rest, {});
+    expectCount(args, 2, "diff");
+    const PresetSet ours = loadSet(args.positional[0]);
+    const PresetSet theirs = loadSet(args.positional[1]);
+    const std::vector<PresetDifference> differences = compareSets(ours, theirs);
+    printLines(differenceListing(Catalogue(), ours, theirs, differences));
+    return differences.empty() ? 0 : 1;
+}
+
 int list(std::span<char* const> rest)
 {
     const Arguments args = splitArguments(rest, { "--names", "--notes-c2" });
@@ -162,32 +289,44 @@ int list(std::span<char* const> rest)
     Catalogue catalogue;
     catalogue.notesRangeLow = hasOption(args, "--notes-c2") ? 1 : 0;
     const bool names = hasOption(args, "--names");
-    // Collected in the code page, converted once.
-    std::string text;
+    std::vector<std::string> lines;
     for (int p = 0; p < kPresetCount; ++p) {
         const Preset& preset = session.bank().presets[static_cast<std::size_t>(p)];
-        const std::vector<std::string> lines
-            = names ? knobNameListing(preset, p) : parameterListing(catalogue, preset, p);
-        for (const std::string& line : lines) {
-            text += line;
-            text += '\n';
-        }
+        for (std::string& line :
+            names ? knobNameListing(preset, p) : parameterListing(catalogue, preset, p))
+            lines.push_back(std::move(line));
     }
-    const std::string out = cp1252ToUtf8(text);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    printLines(lines);
+    return 0;
 }
 
 int exportSysEx(std::span<char* const> rest)
 {
     const Arguments args = splitArguments(rest, {});
     expectCount(args, 2, "export");
+    const std::string& path = args.positional[0];
     Session session;
-    const int count = session.readDump(args.positional[0]);
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(count));
+    const int count = session.readDump(path);
+    std::vector<std::uint8_t> dump;
+    dump.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
-        bytes += static_cast<char>(session.files().dumpBytes[static_cast<std::size_t>(i)] & 0xFF);
+        dump.push_back(static_cast<std::uint8_t>(
+            session.files().dumpBytes[static_cast<std::size_t>(i)] & 0xFF));
+    // Each message is decoded and encoded again, so what leaves is what the
+    // editor would read from the file and send.
+    std::string bytes;
+    bytes.reserve(dump.size());
+    for (std::size_t position = 0; position < dump.size();) {
+        const DecodedFrame decoded
+            = decodeFrame(std::span(dump).subspan(position), FrameBounds::stream);
+        if (decoded.kind != FrameKind::presetData && decoded.kind != FrameKind::initValues
+            && decoded.kind != FrameKind::trailer)
+            throw Failure { path + ": not a zembra preset message at SysEx byte "
+                + std::to_string(position) };
+        for (std::uint8_t b : decoded.frame.bytes())
+            bytes += static_cast<char>(b);
+        position += static_cast<std::size_t>(decoded.length);
+    }
     const FileResult written = writeFileAtomically(args.positional[1], bytes, false);
     if (!written)
         throw Failure { written.file + ": " + written.reason };
@@ -202,14 +341,18 @@ int importSysEx(std::span<char* const> rest)
     const std::string& out = args.positional[1];
     if (!hasMidExtension(out))
         throw Failure { out + ": a preset file name must end in .MID" };
+    // A .syx file is SysEx and nothing else: its size says whether it fits.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(in, error);
+    if (!error && size >= static_cast<std::uintmax_t>(kDumpCapacity))
+        throw Failure { tooMuchSysEx(in, size, kDumpCapacity - 1) };
     const auto raw = readWholeFile(in);
     if (!raw)
         throw Failure { in + ": cannot read the file" };
-    if (raw->size() >= static_cast<std::size_t>(kDumpCapacity))
-        throw Failure { in + ": more SysEx data than 128 presets" };
+    if (raw->size() >= static_cast<std::size_t>(kDumpCapacity)) // grown since
+        throw Failure { tooMuchSysEx(in, raw->size(), kDumpCapacity - 1) };
 
     Session session;
-    PresetFiles& files = session.files();
     PresetBank& bank = session.bank();
     // Message by message, so that a capture of a live send (no trailers)
     // imports as well as an exported file.
@@ -220,19 +363,16 @@ int importSysEx(std::span<char* const> rest)
         const std::size_t end = raw->find('\xF7', position);
         if ((*raw)[position] != '\xF0' || end == std::string::npos)
             throw Failure { in + ": damaged SysEx at byte " + std::to_string(position) };
-        const std::string_view message = std::string_view(*raw).substr(position, end + 1 - position);
-        const SysExKind kind = classify(message);
-        if (kind == SysExKind::foreign)
-            throw Failure { in + ": not a zembra preset message at byte " + std::to_string(position) };
-        if (kind != SysExKind::trailer) {
-            for (std::size_t i = 0; i < message.size(); ++i)
-                files.dumpBytes[i] = static_cast<unsigned char>(message[i]);
-            files.applyDump(static_cast<int>(message.size()), -1);
-            const auto number = static_cast<unsigned char>(message[7]);
-            if (number < kPresetCount) {
-                bank.presetMask[number] = 1;
-                any = true;
-            }
+        const DecodedFrame decoded
+            = decodeFrame(bytesOf(std::string_view(*raw).substr(position, end + 1 - position)),
+                FrameBounds::wholeMessage);
+        if (decoded.carriesPreset()) {
+            storeFrame(decoded, bank.presets[decoded.frame.firstParam]);
+            bank.presetMask[decoded.frame.firstParam] = 1;
+            any = true;
+        } else if (decoded.kind != FrameKind::trailer) {
+            throw Failure { in + ": not a zembra preset message at byte "
+                + std::to_string(position) };
         }
         position = end + 1;
     }
@@ -246,6 +386,7 @@ int importSysEx(std::span<char* const> rest)
         for (int k = 0; k < kKnobCount; ++k)
             preset.knobName[k] = "Knob " + std::to_string(k + 1);
     }
+    PresetFiles& files = session.files();
     files.variant = hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl;
     const SaveResult saved = files.savePresetFiles(out, saveAllPresetsText().defaultName);
     if (!saved.ok())
@@ -257,8 +398,12 @@ int run(int argc, char** argv)
 {
     const std::span<char* const> args(argv, static_cast<std::size_t>(argc));
     if (argc < 2)
-        throw Failure { "no command given (list, export or import; --help shows how)" };
+        throw Failure { "no command given (" + std::string(kCommands) + "; --help shows how)" };
     const std::string command = args[1];
+    if (command == "--version") {
+        std::cout << "kestrow-cli " KESTROW_VERSION "\n";
+        return 0;
+    }
     const auto rest = args.subspan(2);
     if (command == "list")
         return list(rest);
@@ -266,11 +411,18 @@ int run(int argc, char** argv)
         return exportSysEx(rest);
     if (command == "import")
         return importSysEx(rest);
+    if (command == "find")
+        return find(rest);
+    if (command == "check")
+        return check(rest);
+    if (command == "diff")
+        return diff(rest);
     if (command == "--help" || command == "-h") {
         usage(std::cout);
-        return 0;
+        return std::cout.flush() ? 0 : kBadInput;
     }
-    throw Failure { "unknown command " + command + " (list, export or import; --help shows how)" };
+    throw Failure { "unknown command " + command + " (" + std::string(kCommands)
+        + "; --help shows how)" };
 }
 
 } // namespace

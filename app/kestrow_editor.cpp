@@ -5,7 +5,7 @@
 #include "first_paint_probe.h"
 #include "main_form.h"
 #include "program_directory.h"
-#include "toolkit_ports.h"
+#include "qt_midi_dispatcher.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -13,6 +13,8 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <sys/socket.h>
@@ -82,9 +84,14 @@ EditorPaths editorPaths()
 {
     EditorPaths paths;
     paths.programDirectory = programDirectoryFromCommandLine(currentCommandLine());
-    paths.autosaveDirectory = autosaveDirectory(paths.programDirectory);
     paths.factoryDirectory = dataDirectoryFor("FactoryPresets.MID", paths.programDirectory);
     paths.infoDirectory = dataDirectoryFor("Info.txt", paths.programDirectory);
+    // An installed editor, whose factory set lies in the shared data folder,
+    // keeps the autosave set in the user's folder even when run by root, so
+    // the installed tree stays as the package left it.
+    const bool installed = paths.factoryDirectory != paths.programDirectory;
+    paths.autosaveDirectory
+        = installed ? userDataDirectory() : autosaveDirectory(paths.programDirectory);
     return paths;
 }
 
@@ -122,10 +129,37 @@ int run(EditorApplication& app)
     return result;
 }
 
+/// --help and --version are answered before QApplication exists, so they
+/// work without a display; true when one was answered.
+bool answeredInfoOption(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("usage: kestrow-editor [--help] [--version] [Qt options]\n"
+                        "\n"
+                        "Edits the 128 presets of a zembra MIDI controller, sends them to the\n"
+                        "device, reads them back, keeps them in preset files and prints knob\n"
+                        "tables. Other arguments are ignored, except Qt's own options such as\n"
+                        "-platform NAME. See kestrow-editor(1).\n"
+                        "\n"
+                        "  -h, --help  show this help and exit\n"
+                        "  --version   show the version and exit\n");
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kestrow-editor %s\n", buildVersion());
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (answeredInfoOption(argc, argv))
+        return 0;
     installSignalHandlers();
     EditorApplication app(argc, argv);
     EditorApplication::setApplicationName(QStringLiteral("Kestrow Editor"));

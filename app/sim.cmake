@@ -2,6 +2,7 @@
 add_executable(zembra-sim zembra_sim.cpp)
 target_link_libraries(zembra-sim PRIVATE kestrow::sim PkgConfig::RTMIDI Threads::Threads)
 set_target_properties(zembra-sim PROPERTIES AUTOMOC OFF)
+target_compile_definitions(zembra-sim PRIVATE KESTROW_VERSION="${PROJECT_VERSION}")
 pkg_check_modules(ZEMBRA_SIM_JACK IMPORTED_TARGET jack)
 if(ZEMBRA_SIM_JACK_FOUND)
     # Only to ask, quietly, whether a JACK server runs before RtMidi tries.

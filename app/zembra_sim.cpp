@@ -10,6 +10,7 @@
 #include <jack/jack.h>
 #endif
 
+#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -19,13 +20,12 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
-
-#include <pthread.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -35,7 +35,17 @@ using kestrow::sim::ZembraDevice;
 
 constexpr int kUsageExit = 2;
 constexpr char kUsage[] = "usage: zembra-sim [--variant control|fader|dial] [--name NAME] "
-                          "[--state FILE] [--version MAJOR.MINOR]";
+                          "[--state FILE] [--device-version MAJOR.MINOR]";
+constexpr char kHelp[]
+    = "Emulates a zembra controller on MIDI ports of its own (JACK when a server\n"
+      "runs, else ALSA) and logs every message in hex. See zembra-sim(1).\n"
+      "\n"
+      "  --variant VARIANT               control (default), fader or dial\n"
+      "  --name NAME                     port and client name (\"zembra Emulator\")\n"
+      "  --state FILE                    load the presets from FILE, save them on exit\n"
+      "  --device-version MAJOR.MINOR    version the device reports (1.0)\n"
+      "  -h, --help                      show this help and exit\n"
+      "  --version                       show the program's version and exit\n";
 
 struct Options {
     Variant variant = Variant::control;
@@ -70,10 +80,17 @@ Options parseOptions(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::printf("%s\n", kUsage);
+            std::printf("%s\n\n%s", kUsage, kHelp);
             std::exit(0);
         }
-        if (arg != "--variant" && arg != "--name" && arg != "--state" && arg != "--version")
+        // "--version MAJOR.MINOR" is the older spelling of --device-version;
+        // without a value it asks for the program's version.
+        if (arg == "--version" && (i + 1 >= argc || argv[i + 1][0] == '-')) {
+            std::printf("zembra-sim %s\n", KESTROW_VERSION);
+            std::exit(0);
+        }
+        if (arg != "--variant" && arg != "--name" && arg != "--state" && arg != "--version"
+            && arg != "--device-version")
             fail("unknown option '" + std::string(arg) + "'; " + kUsage);
         if (i + 1 >= argc)
             fail("option " + std::string(arg) + " needs a value");
@@ -96,7 +113,8 @@ Options parseOptions(int argc, char** argv)
             std::optional<int> major = dot == std::string_view::npos ? std::nullopt : parseSmall(value.substr(0, dot));
             std::optional<int> minor = dot == std::string_view::npos ? std::nullopt : parseSmall(value.substr(dot + 1));
             if (!major || !minor)
-                fail("--version must be MAJOR.MINOR with numbers 0..127, not '" + std::string(value) + "'");
+                fail(std::string(arg) + " must be MAJOR.MINOR with numbers 0..127, not '"
+                    + std::string(value) + "'");
             options.version = { static_cast<std::uint8_t>(*major), static_cast<std::uint8_t>(*minor) };
         }
     }
@@ -120,8 +138,13 @@ void logLine(const char* direction, std::span<const std::uint8_t> bytes)
     std::fflush(stdout);
 }
 
-void reportError(RtMidiError::Type, const std::string& text, void*)
+/// MIDI errors reported so far; any of them makes the exit status 1.
+std::atomic<int> g_midiErrors { 0 };
+
+void reportError(RtMidiError::Type type, const std::string& text, void*)
 {
+    if (type != RtMidiError::DEBUG_WARNING)
+        ++g_midiErrors;
     std::lock_guard lock(g_logMutex);
     std::fprintf(stderr, "zembra-sim: %s\n", text.c_str());
 }
@@ -213,8 +236,11 @@ struct Emulator {
             std::lock_guard lock(mutex);
             for (const auto& reply : device.receive(message)) {
                 try {
+                    // RtMidi reports a failed send through reportError, not by throwing.
+                    const int errors = g_midiErrors;
                     out->sendMessage(reply.data(), reply.size());
-                    logLine("out", reply);
+                    if (g_midiErrors == errors)
+                        logLine("out", reply);
                 } catch (const RtMidiError& e) {
                     reportError(e.getType(), e.getMessage(), nullptr);
                 }
@@ -291,6 +317,12 @@ int main(int argc, char** argv)
         emulator.stop();
         return kUsageExit;
     }
+    if (g_midiErrors > 0) {
+        // RtMidi reported through the callback instead of throwing.
+        std::fprintf(stderr, "zembra-sim: cannot open %s ports\n", apiName);
+        emulator.stop();
+        return kUsageExit;
+    }
 
     {
         std::lock_guard lock(g_logMutex);
@@ -323,10 +355,15 @@ int main(int argc, char** argv)
             status = 1;
         }
     }
+    if (g_midiErrors > 0) {
+        std::fprintf(stderr, "zembra-sim: %d MIDI errors during the run\n", g_midiErrors.load());
+        status = 1;
+    }
     {
         std::lock_guard lock(g_logMutex);
         std::printf("zembra-sim: stopped\n");
-        std::fflush(stdout);
+        if (std::fflush(stdout) != 0)
+            status = 1;
     }
     return status;
 }

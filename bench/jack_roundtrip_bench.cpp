@@ -199,7 +199,7 @@ int editor(int argc, char** argv, const std::string& device, int count)
         kestrow::ToolkitMidiPorts ports(driver);
         const int out = portWith(ports.outputNames(), device);
         const int in = portWith(ports.inputNames(), device);
-        if (out < 0 || in < 0 || !ports.openOutput(out) || !ports.openInput(in)) {
+        if (out < 0 || in < 0 || !ports.openOutput(out).ok || !ports.openInput(in).ok) {
             std::fprintf(
                 stderr, "jack_roundtrip_bench: the ports of %s did not open\n", device.c_str());
         } else {
@@ -221,7 +221,8 @@ int editor(int argc, char** argv, const std::string& device, int count)
                 replyBytes = 0;
                 timeout.start(1000);
                 start = Clock::now();
-                ports.put(out, request);
+                if (const kestrow::PortResult sent = ports.put(out, request); !sent)
+                    std::fprintf(stderr, "jack_roundtrip_bench: %s\n", sent.reason.c_str());
             };
             ports.onInput = [&](const MidiEvent& event) {
                 if (event.status != 0xF0)

@@ -43,8 +43,12 @@ public:
     std::vector<std::string> outputNames() const override { return { kPortName }; }
     std::vector<std::string> inputNames() const override { return {}; }
     bool outputIsOpen(int device) const override { return device == 0; }
-    bool openOutput(int device) override { return device == 0; }
-    void put(int, std::span<const MidiEvent> events) override
+    kestrow::PortResult openOutput(int device) override
+    {
+        return device == 0 ? kestrow::PortResult::success()
+                           : kestrow::PortResult::failure("no such bench port");
+    }
+    kestrow::PortResult put(int, std::span<const MidiEvent> events) override
     {
         const auto now = Clock::now();
         std::lock_guard lock(m_mutex);
@@ -60,9 +64,13 @@ public:
                 QMetaObject::invokeMethod(qApp, "quit", Qt::QueuedConnection);
             }
         }
+        return kestrow::PortResult::success();
     }
     void closeInput() override { }
-    bool openInput(int) override { return false; }
+    kestrow::PortResult openInput(int) override
+    {
+        return kestrow::PortResult::failure("the bench port has no input");
+    }
 
     kestrow::sim::ZembraDevice emulator { kestrow::sim::Variant::control };
     std::vector<Clock::time_point> arrivals;

@@ -8,6 +8,7 @@
 #   bin/zembra-sim                       (needs no driver)
 #   share/kestrow-editor/                data files (installed by data/)
 #   share/applications, share/icons/hicolor, share/metainfo
+#   share/man/man1                       manual pages (data/man/)
 #
 # The programs and the driver stay side by side as in the build tree: the
 # toolkit and kestrow-cli look for libmididrv.so beside the program's real
@@ -54,3 +55,5 @@ install(FILES ${_kestrow_desktop}/${KESTROW_APP_ID}.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 install(FILES ${CMAKE_BINARY_DIR}/data/${KESTROW_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+include(${CMAKE_CURRENT_LIST_DIR}/../data/man/man_pages.cmake)

@@ -314,13 +314,19 @@ NameList buildNrpn1ParameterNames()
     });
 }
 
-bool channelHidden(std::int32_t code)
+} // namespace
+
+bool eventShowsChannel(std::int32_t code)
 {
-    return code == 12 || code == 13 || (code >= 82 && code <= 93) || code == 100
-        || (code >= 125 && code <= 127);
+    return !(code == 12 || code == 13 || (code >= 82 && code <= 93) || code == 100
+        || (code >= 125 && code <= 127));
 }
 
-} // namespace
+bool eventUsesFixedParameter(std::int32_t code)
+{
+    return !(code == 2 || code == 3 || (code >= 8 && code <= 13) || (code >= 84 && code <= 86)
+        || (code >= 90 && code <= 93) || (code >= 125 && code <= 127));
+}
 
 Catalogue::Catalogue()
     : channelNames(buildChannelNames())
@@ -366,7 +372,7 @@ std::string Catalogue::cellText(const Preset& preset, int knob, int field) const
 
 std::string Catalogue::channelText(std::int32_t eventType, std::int32_t channel) const
 {
-    if (channelHidden(eventType))
+    if (!eventShowsChannel(eventType))
         return kChannelNotShown;
     return entry(channelNames, channel);
 }
@@ -412,7 +418,9 @@ std::string Catalogue::fixedParameterText(std::int32_t eventType, std::int32_t v
         return name.empty() ? name : name + suffix;
     };
 
-    if (eventType == 0) {
+    if (inList(eventType, kListSize) && !eventUsesFixedParameter(eventType)) {
+        text = kFixedParameterUnused;
+    } else if (eventType == 0) {
         text = entry(controllerNames, value);
     } else if (eventType == 1 || (eventType >= 14 && eventType <= 17)
                || (eventType >= 20 && eventType <= 25) || (eventType >= 48 && eventType <= 57)
@@ -449,9 +457,6 @@ std::string Catalogue::fixedParameterText(std::int32_t eventType, std::int32_t v
         text = entry(xgInsertionNames, value);
     } else if (eventType == 100) {
         text = entry(resetStringNames, value);
-    } else if (inList(eventType, kListSize)) {
-        // 2, 3, 8..13, 84..86, 90..93, 125..127: the event has no fixed parameter.
-        text = kFixedParameterUnused;
     }
     return text.empty() ? unnamedValueText(value) : text;
 }

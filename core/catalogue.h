@@ -81,6 +81,13 @@ public:
 /// Whether the variant offers the event code (0..127; anything else: false).
 bool eventFitsVariant(DeviceVariant variant, std::int32_t code);
 
+/// Whether the event's channel takes part (otherwise its cell shows "*****"); any int.
+bool eventShowsChannel(std::int32_t code);
+
+/// Whether the event takes a fixed parameter (false for 2, 3, 8..13, 84..86,
+/// 90..93, 125..127, whose cell shows 36 asterisks); any int.
+bool eventUsesFixedParameter(std::int32_t code);
+
 /// The picker a right-click on a knob's "Fixed Par" cell opens.
 FixedParameterPicker fixedParameterPickerFor(std::int32_t eventType);
 

@@ -43,6 +43,9 @@ struct Preset {
     bool operator==(const Preset&) const = default;
 };
 
+/// The 128 presets of one set, indexed 0..127.
+using PresetSet = std::array<Preset, kPresetCount>;
+
 /// The window caption for a variant, e.g. "Kestrow Editor:   ZEMBRA DIAL".
 std::string variantTitle(DeviceVariant variant);
 

@@ -124,4 +124,19 @@ std::string utf8ToCp1252(std::string_view utf8)
     return out;
 }
 
+std::string lowerCase1252(std::string_view bytes)
+{
+    std::string out(bytes);
+    for (char& b : out) {
+        const auto c = static_cast<unsigned char>(b);
+        if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+            b = static_cast<char>(c + 0x20);
+        else if (c == 0x8A || c == 0x8C || c == 0x8E)
+            b = static_cast<char>(c + 0x10);
+        else if (c == 0x9F)
+            b = static_cast<char>(0xFF);
+    }
+    return out;
+}
+
 } // namespace kestrow

@@ -14,4 +14,8 @@ std::string cp1252ToUtf8(std::string_view bytes);
 /// as does a malformed UTF-8 sequence.
 std::string utf8ToCp1252(std::string_view utf8);
 
+/// Windows-1252 text in lower case: A-Z, the accented capitals and the
+/// capitals at 8A, 8C, 8E and 9F take their small forms; other bytes stay.
+std::string lowerCase1252(std::string_view bytes);
+
 } // namespace kestrow

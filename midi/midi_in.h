@@ -24,7 +24,7 @@ public:
 
     /// False, without raising, when the library refuses the device. Does not
     /// start the port. Raises "No MidiDriver", "already open".
-    bool Open(std::uint16_t id, std::uint32_t param);
+    [[nodiscard]] bool Open(std::uint16_t id, std::uint32_t param);
     void Close();
     void Start();
     void Stop();

@@ -75,14 +75,41 @@ void TMidiOut::Flush()
     Driver->api().FlushMidiOut(m_handle);
 }
 
+std::string putStatusText(PutStatus status)
+{
+    switch (status) {
+    case PutStatus::taken:
+        return "sent";
+    case PutStatus::portClosed:
+        return "the port is not open";
+    case PutStatus::notMidi:
+        return "the driver dropped a byte that is not part of a MIDI message";
+    case PutStatus::notSent:
+        return "the MIDI system did not take the message";
+    }
+    return "unknown failure";
+}
+
 bool TMidiOut::Put(const MidiEvent* event)
 {
+    return event != nullptr && PutEvent(*event) == PutStatus::taken;
+}
+
+PutStatus TMidiOut::PutEvent(const MidiEvent& event)
+{
     if (!IsOpen())
-        return true;
-    if (!event)
-        return false;
-    MidiDrvEvent e = toDriverEvent(*event);
-    return Driver->api().PutMidiOut(m_handle, &e) == 0;
+        return PutStatus::portClosed;
+    MidiDrvEvent e = toDriverEvent(event);
+    switch (Driver->api().PutMidiOut(m_handle, &e)) {
+    case MIDIDRV_PUT_TAKEN:
+        return PutStatus::taken;
+    case MIDIDRV_PUT_NO_PORT:
+        return PutStatus::portClosed; // the library knows no such port
+    case MIDIDRV_PUT_NOT_MIDI:
+        return PutStatus::notMidi;
+    default:
+        return PutStatus::notSent;
+    }
 }
 
 void TMidiOut::reopen()
@@ -92,7 +119,8 @@ void TMidiOut::reopen()
     std::uint16_t id = m_deviceId;
     std::uint32_t param = m_param;
     Close();
-    Open(id, param);
+    // A port the library will not open again stays closed; IsOpen says so.
+    static_cast<void>(Open(id, param));
 }
 
 void TMidiOut::Attach(TMidiScore* score)

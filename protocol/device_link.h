@@ -3,27 +3,39 @@
 #include "midi/midi_event.h"
 
 #include <span>
+#include <string>
 
 namespace kestrow {
 
+/// Outcome of opening a port or sending to it: done, or what failed and why.
+struct [[nodiscard]] PortResult {
+    bool ok = true;
+    std::string reason; ///< names the port and the cause, for the user; empty when ok
+
+    static PortResult success() { return {}; }
+    static PortResult failure(std::string reason) { return { false, std::move(reason) }; }
+    explicit operator bool() const { return ok; }
+};
+
 /// The ports as the protocol needs them. Device indices are those of the
 /// settings model's port lists (0-based, "no device" never reaches here).
-/// The window adapts its TMidiOut/TMidiIn objects to this; tests use fakes.
+/// The toolkit's TMidiOut/TMidiIn objects are adapted to this; tests use fakes.
 class DeviceLink {
 public:
     virtual ~DeviceLink() = default;
 
     /// TMidiOut::IsOpen of output device `device`.
     virtual bool outputIsOpen(int device) const = 0;
-    /// TMidiOut::Open(device, 78624); false when it failed.
-    virtual bool openOutput(int device) = 0;
+    /// TMidiOut::Open(device, 78624); an open port stays open and succeeds.
+    virtual PortResult openOutput(int device) = 0;
     /// TMidiOut::Put of each event in order; one call carries one whole
-    /// message (a SysEx run F0..F7, or one channel message).
-    virtual void put(int device, std::span<const MidiEvent> events) = 0;
+    /// message (a SysEx run F0..F7, or one channel message). Fails on a port
+    /// that is not open and stops at the first event the port does not take.
+    virtual PortResult put(int device, std::span<const MidiEvent> events) = 0;
     /// TMidiIn::Stop and TMidiIn::Close when the input component is open.
     virtual void closeInput() = 0;
-    /// TMidiIn::Open(device, 78624) and TMidiIn::Start; false when it failed.
-    virtual bool openInput(int device) = 0;
+    /// TMidiIn::Open(device, 78624) and TMidiIn::Start.
+    virtual PortResult openInput(int device) = 0;
 };
 
 } // namespace kestrow

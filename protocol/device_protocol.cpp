@@ -2,8 +2,6 @@
 
 #include "dump_frame.h"
 
-#include <type_traits>
-
 namespace kestrow {
 
 namespace {
@@ -36,13 +34,12 @@ DeviceProtocol::DeviceProtocol(
 
 PortCheck DeviceProtocol::checkPorts(bool needOutput, bool needInput) const
 {
-    PortCheck check;
+    int code = 0;
     if (needOutput && !m_settings.outputChosen())
-        check.code += 1;
+        code += static_cast<int>(MissingPorts::output);
     if (needInput && !m_settings.inputChosen())
-        check.code += 2;
-    check.text = kPortWarnings[check.code];
-    return check;
+        code += static_cast<int>(MissingPorts::input);
+    return PortCheck { static_cast<MissingPorts>(code), kPortWarnings[code] };
 }
 
 bool DeviceProtocol::outputUsable() const
@@ -53,7 +50,13 @@ bool DeviceProtocol::outputUsable() const
 void DeviceProtocol::putMessage(std::span<const MidiEvent> events)
 {
     if (outputUsable())
-        m_link.put(m_settings.selectedOutput, events);
+        report(m_link.put(m_settings.selectedOutput, events));
+}
+
+void DeviceProtocol::report(const PortResult& result)
+{
+    if (!result)
+        m_host.portFailed(result);
 }
 
 void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
@@ -117,9 +120,7 @@ PortCheck DeviceProtocol::sendBanks()
     PortCheck check = checkPorts(true, false);
     if (check.abandon())
         return check;
-    m_bank.presetMask.fill(0);
-    for (int k = 0; k < 4; ++k)
-        m_bank.presetMask[static_cast<std::size_t>((m_bank.selectedPreset + k) % kPresetCount)] = 1;
+    maskBanks(m_bank, m_bank.selectedPreset);
     m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
     m_sendPosition = 0;
     startPacedSend();
@@ -137,10 +138,7 @@ void DeviceProtocol::sendInitValuesNow()
     if (m_settings.deviceVariant != DeviceVariant::zembraDial)
         return;
     const Preset& preset = m_bank.presets[static_cast<std::size_t>(m_bank.selectedPreset)];
-    DumpFrame message { dump::kInitValues, static_cast<std::uint8_t>(m_bank.selectedPreset), 0, {} };
-    for (std::int32_t value : preset.initValue)
-        message.payload.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    putMessage(message.events(0));
+    putMessage(initValuesFrame(preset, m_bank.selectedPreset).events(0));
 }
 
 void DeviceProtocol::sendProgramChange(int presetIndex)
@@ -181,7 +179,9 @@ void DeviceProtocol::Timer1Timer()
 
 void DeviceProtocol::Timer3Timer()
 {
-    putRequest(dump::kInitValuesRequest, m_bank.selectedPreset);
+    // The preset "Get Preset" asked for, even if another is selected by now:
+    // the reply carries that preset's number and goes into that preset.
+    putRequest(dump::kInitValuesRequest, m_initValuesPreset);
     setTimer(ProtocolTimer::Timer3, false);
     m_host.refreshKnobTable(m_bank.selectedPreset);
 }
@@ -203,9 +203,9 @@ void DeviceProtocol::portRefresh()
 {
     m_link.closeInput();
     if (m_settings.inputChosen())
-        m_link.openInput(m_settings.selectedInput);
+        report(m_link.openInput(m_settings.selectedInput));
     if (m_settings.outputChosen() && !m_link.outputIsOpen(m_settings.selectedOutput))
-        m_link.openOutput(m_settings.selectedOutput);
+        report(m_link.openOutput(m_settings.selectedOutput));
     m_collector.reset();
 }
 
@@ -216,8 +216,10 @@ PortCheck DeviceProtocol::getPreset()
         return check;
     portRefresh();
     putRequest(dump::kPresetRequest, m_bank.selectedPreset);
-    if (m_settings.deviceVariant == DeviceVariant::zembraDial)
+    if (m_settings.deviceVariant == DeviceVariant::zembraDial) {
+        m_initValuesPreset = m_bank.selectedPreset;
         setTimer(ProtocolTimer::Timer3, true);
+    }
     return check;
 }
 
@@ -229,37 +231,31 @@ void DeviceProtocol::getInitValues()
 
 void DeviceProtocol::replyCollector(const MidiEvent& event)
 {
-    if (std::optional<DeviceReply> reply = m_collector.feed(event))
+    if (std::optional<DecodedFrame> reply = m_collector.feed(event))
         applyReply(*reply);
 }
 
-void DeviceProtocol::applyReply(const DeviceReply& reply)
+void DeviceProtocol::applyReply(const DecodedFrame& reply)
 {
-    std::visit(
-        [this](const auto& r) {
-            using Reply = std::decay_t<decltype(r)>;
-            if constexpr (std::is_same_v<Reply, VersionReply>) {
-                m_settings.versionText = std::to_string(r.first) + "." + std::to_string(r.second);
-                m_host.deviceSettingsChanged();
-            } else if constexpr (std::is_same_v<Reply, ConfigurationReply>) {
-                m_settings.applyConfiguration(r.thruFlags, r.channelByte);
-                m_host.deviceSettingsChanged();
-            } else if constexpr (std::is_same_v<Reply, PresetDataReply>) {
-                Preset& p = m_bank.presets[static_cast<std::size_t>(r.presetIndex)];
-                for (std::size_t k = 0; k < kKnobCount; ++k) {
-                    p.channel[k] = r.payload[k];
-                    p.eventType[k] = r.payload[16 + k];
-                    p.fixedParameter[k] = r.payload[32 + k];
-                }
-                presetReplyStored(r.presetIndex);
-            } else {
-                Preset& p = m_bank.presets[static_cast<std::size_t>(r.presetIndex)];
-                for (std::size_t k = 0; k < kKnobCount; ++k)
-                    p.initValue[k] = r.payload[k];
-                presetReplyStored(r.presetIndex);
-            }
-        },
-        reply);
+    const DumpFrame& frame = reply.frame;
+    switch (reply.kind) {
+    case FrameKind::versionReply:
+        m_settings.versionText
+            = std::to_string(frame.firstParam) + "." + std::to_string(frame.secondParam);
+        m_host.deviceSettingsChanged();
+        break;
+    case FrameKind::configuration:
+        m_settings.applyConfiguration(frame.firstParam, frame.secondParam);
+        m_host.deviceSettingsChanged();
+        break;
+    case FrameKind::presetData:
+    case FrameKind::initValues:
+        if (reply.carriesPreset() && storeFrame(reply, m_bank.presets[frame.firstParam]))
+            presetReplyStored(frame.firstParam);
+        break;
+    default:
+        break;
+    }
 }
 
 void DeviceProtocol::presetReplyStored(int presetIndex)
@@ -277,7 +273,7 @@ void DeviceProtocol::chooseOutput(int index)
 {
     m_settings.selectedOutput = index;
     if (m_settings.outputChosen() && !m_link.outputIsOpen(index))
-        m_link.openOutput(index);
+        report(m_link.openOutput(index));
 }
 
 void DeviceProtocol::chooseInput(int index)

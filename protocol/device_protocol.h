@@ -33,12 +33,20 @@ inline constexpr char kConfigureWarningText[]
       "The master channel can be reconfigured on the zembraC itself (see the manual)\n"
       "The Thru settings can only be changed in the editor !";
 
-/// Result of checkPorts: code 0 = go on; 1, 2, 3 = show `text` in a box
-/// titled "Warning !!!" with an OK button and abandon the command.
-struct PortCheck {
-    int code = 0;
+/// Which ports a command found missing; the values are the warning's codes.
+enum class MissingPorts {
+    none = 0,
+    output = 1,
+    input = 2,
+    both = 3,
+};
+
+/// Result of checkPorts: with a port missing, show `text` in a box titled
+/// "Warning !!!" with an OK button and abandon the command.
+struct [[nodiscard]] PortCheck {
+    MissingPorts missing = MissingPorts::none;
     std::string text;
-    bool abandon() const { return code > 0; }
+    bool abandon() const { return missing != MissingPorts::none; }
 };
 
 /// What the protocol asks of the main window. All calls come on the thread
@@ -54,6 +62,9 @@ public:
     /// The settings model's thru flags, master channel text or version text
     /// changed from a device reply; the dialog re-reads them.
     virtual void deviceSettingsChanged() = 0;
+    /// A port did not open or did not take a message; the reason names the
+    /// port. A transfer goes on (the device may still take the next message).
+    virtual void portFailed(const PortResult& failure) = 0;
 };
 
 /// Sending, pacing, requests and replies, and the settings dialog's device
@@ -94,7 +105,8 @@ public:
     /// Timer1 tick: one whole message of sendBuffer; at the end the title
     /// comes back and Timer4 is armed.
     void Timer1Timer();
-    /// Timer3 tick: the init values request for selectedPreset.
+    /// Timer3 tick: the init values request for the preset of the last
+    /// "Get Preset", whichever preset is selected now.
     void Timer3Timer();
     /// Timer4 tick: Program Change of selectedPreset, then Timer4 off.
     void Timer4Timer();
@@ -105,7 +117,8 @@ public:
     void putRequest(std::uint8_t command, int presetIndex);
     /// Reopens the input, opens the chosen output if needed, clears the collector.
     void portRefresh();
-    /// "Get Preset": checkPorts(both), portRefresh, request; Dial: Timer3 on.
+    /// "Get Preset": checkPorts(both), portRefresh, request; Dial: Timer3 on
+    /// for the init values of the same preset.
     PortCheck getPreset();
     /// "get Init Values from zembraDial": portRefresh, init values request.
     void getInitValues();
@@ -142,8 +155,9 @@ public:
 private:
     bool outputUsable() const;
     void putMessage(std::span<const MidiEvent> events);
+    void report(const PortResult& result);
     void setTimer(ProtocolTimer timer, bool enabled);
-    void applyReply(const DeviceReply& reply);
+    void applyReply(const DecodedFrame& reply);
     void presetReplyStored(int presetIndex);
 
     PresetBank& m_bank;
@@ -159,6 +173,7 @@ private:
     bool m_timer1 = false;
     bool m_timer3 = false;
     bool m_timer4 = true;
+    int m_initValuesPreset = 0; ///< preset 0..127 whose init values Timer3 asks for
 };
 
 } // namespace kestrow

@@ -18,13 +18,22 @@ bool parseInteger(std::string_view text, long long& value)
     return error == std::errc() && ptr == end;
 }
 
+/// Without the blanks and tabs around it.
+std::string_view trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 } // namespace
 
 DelayEntry interpretDelayText(std::string_view text)
 {
     long long value = 0;
     DelayEntry entry;
-    if (!parseInteger(text, value) || value > 2147483647LL || value < -2147483647LL)
+    if (!parseInteger(trimmed(text), value) || value > 2147483647LL || value < -2147483647LL)
         entry.delay = kDefaultDelay;
     else
         entry.delay = value < 1 ? 1 : static_cast<int>(value);

@@ -21,9 +21,9 @@ struct DelayEntry {
     std::string text;
 };
 
-/// The delay rule: the text as a decimal integer ("0350" gives 350); anything
-/// else gives 200. Below 1 becomes 1, because an interval of 0 would stream
-/// the dump with no pacing at all.
+/// The delay rule: the text as a decimal integer, blanks around it allowed
+/// ("0350" and " 350 " give 350); anything else gives 200. Below 1 becomes
+/// 1, because an interval of 0 would stream the dump with no pacing at all.
 DelayEntry interpretDelayText(std::string_view text);
 
 /// The "Masterchannel" field as a channel 1..16: a non-number is 1, a typed

@@ -6,25 +6,15 @@ namespace kestrow {
 
 namespace {
 
-// Low 8 bits of each field, unchanged: the bank keeps them within 0..127.
-template <typename Column>
-void appendColumn(std::vector<std::uint8_t>& payload, const Column& column)
-{
-    for (std::int32_t value : column)
-        payload.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    int appendMessage(
+        const DumpFrame& frame, std::uint32_t time, std::span<MidiEvent> buffer, int at)
+    {
+        for (const MidiEvent& e : frame.events(time))
+            buffer[static_cast<std::size_t>(at++)] = e;
+        return at;
 }
 
-int appendMessage(const DumpFrame& frame, std::uint32_t time, std::span<MidiEvent> buffer, int at)
-{
-    for (std::uint8_t byte : frame.bytes()) {
-        MidiEvent& e = buffer[static_cast<std::size_t>(at++)];
-        e = MidiEvent {};
-        e.time = time;
-        e.status = dump::kSysExStart;
-        e.data1 = byte;
-    }
-    return at;
-}
+int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
 
 } // namespace
 
@@ -37,7 +27,6 @@ int encodePreset(const PresetBank& bank, DeviceVariant variant, int presetIndex,
         return start;
 
     const Preset& preset = bank.presets[static_cast<std::size_t>(presetIndex)];
-    const auto number = static_cast<std::uint8_t>(presetIndex);
     const bool dial = variant == DeviceVariant::zembraDial;
     const bool withInit = dial && options.withInitValues;
     const bool withTrailer = !(options.forTransmission && (dial || !options.withPresetData));
@@ -49,20 +38,12 @@ int encodePreset(const PresetBank& bank, DeviceVariant variant, int presetIndex,
         return start;
 
     int at = start;
-    if (withInit) {
-        DumpFrame init { dump::kInitValues, number, 0, {} };
-        appendColumn(init.payload, preset.initValue);
-        at = appendMessage(init, time, buffer, at);
-    }
-    if (options.withPresetData) {
-        DumpFrame data { dump::kPresetData, number, 0, {} };
-        appendColumn(data.payload, preset.channel);
-        appendColumn(data.payload, preset.eventType);
-        appendColumn(data.payload, preset.fixedParameter);
-        at = appendMessage(data, time, buffer, at);
-    }
+    if (withInit)
+        at = appendMessage(initValuesFrame(preset, presetIndex), time, buffer, at);
+    if (options.withPresetData)
+        at = appendMessage(presetDataFrame(preset, presetIndex), time, buffer, at);
     if (withTrailer)
-        at = appendMessage(DumpFrame { dump::kPresetTrailer, number, 0, {} }, 0, buffer, at);
+        at = appendMessage(trailerFrame(presetIndex), 0, buffer, at);
     return at;
 }
 
@@ -83,6 +64,21 @@ int encodeMaskedPresets(const PresetBank& bank, DeviceVariant variant, EncodeOpt
         if (bank.presetMask[static_cast<std::size_t>(p)] == 1)
             count = encodePreset(bank, variant, p, options, p == 0 ? 0 : kDumpPresetTime, buffer, count);
     return count;
+}
+
+void maskAllPresets(PresetBank& bank) { bank.presetMask.fill(1); }
+
+void maskSinglePreset(PresetBank& bank, int presetIndex)
+{
+    bank.presetMask.fill(0);
+    bank.presetMask[static_cast<std::size_t>(wrapPreset(presetIndex))] = 1;
+}
+
+void maskBanks(PresetBank& bank, int start)
+{
+    bank.presetMask.fill(0);
+    for (int i = 0; i < 4; ++i)
+        bank.presetMask[static_cast<std::size_t>(wrapPreset(start + i))] = 1;
 }
 
 } // namespace kestrow

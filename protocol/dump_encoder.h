@@ -41,4 +41,10 @@ int encodeAllPresets(const PresetBank& bank, DeviceVariant variant, EncodeOption
 int encodeMaskedPresets(const PresetBank& bank, DeviceVariant variant, EncodeOptions options,
     std::span<MidiEvent> buffer);
 
+/// presetMask for the save and send commands: all 0, then 1 for the covered
+/// presets. Banks 1-4 are `start` and the three after it, 127 wrapping to 0.
+void maskAllPresets(PresetBank& bank);
+void maskSinglePreset(PresetBank& bank, int presetIndex);
+void maskBanks(PresetBank& bank, int start);
+
 } // namespace kestrow

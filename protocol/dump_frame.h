@@ -1,6 +1,7 @@
 #pragma once
 
 #include "midi/midi_event.h"
+#include "preset_bank.h"
 
 #include <array>
 #include <cstdint>
@@ -9,7 +10,8 @@
 
 namespace kestrow {
 
-// Every message between the editor and a zembra device, both directions:
+// Every message between the editor and a zembra device, both directions, and
+// every message of a dump file:
 //
 //   offset | 0  | 1  2  3  | 4  | 5  | 6       | 7           | 8           | 9 .. n-2 | n-1
 //   byte   | F0 | 00 20 20 | 14 | 00 | command | first param | second par. | payload  | F7
@@ -32,6 +34,8 @@ namespace kestrow {
 // fixedParameter of knobs 1..16. Init values payload: initValue of knobs 1..16.
 // Preset numbers are 0-based (the user's preset 1 is 00, preset 128 is 7F).
 // Thru flags: bit 0 channel events, bit 1 SysEx events, bit 2 realtime events.
+// A dump file holds, per preset: init values (zembraDial only), preset data,
+// trailer.
 
 namespace dump {
 
@@ -54,9 +58,11 @@ constexpr std::uint8_t kConfigurationQuery = 0x56;
 constexpr std::uint8_t kVersionReply = 0x00;
 constexpr std::uint8_t kThruSettings = 0x50; ///< also the configuration reply
 
-constexpr int kBareLength = 10;
+constexpr int kBareLength = 10; ///< every message without payload
 constexpr int kPresetDataLength = 58;
 constexpr int kInitValuesLength = 26;
+constexpr int kPresetDataPayload = 3 * kKnobCount; ///< channel, eventType, fixedParameter
+constexpr int kInitValuesPayload = kKnobCount;
 
 constexpr std::uint8_t kThruChannelEvents = 0x01;
 constexpr std::uint8_t kThruSysExEvents = 0x02;
@@ -64,9 +70,34 @@ constexpr std::uint8_t kThruRealtimeEvents = 0x04;
 
 constexpr std::uint8_t kProgramChange = 0xC0;
 
+/// Length of the message a command starts, 0 for a command not in the table.
+constexpr int messageLength(std::uint8_t command)
+{
+    switch (command) {
+    case kPresetData:
+        return kPresetDataLength;
+    case kInitValues:
+        return kInitValuesLength;
+    case kPresetTrailer:
+    case kPresetRequest:
+    case kInitValuesRequest:
+    case kVersionQuery:
+    case kConfigurationQuery:
+    case kVersionReply:
+    case kThruSettings:
+        return kBareLength;
+    default:
+        return 0;
+    }
+}
+
 } // namespace dump
 
-/// A message of the frame above, built from its parts.
+// --- Encoding ------------------------------------------------------------------
+
+/// A message of the frame above, built from its parts. The one encoder:
+/// every message the editor sends or writes is laid out by bytes(), which
+/// never emits a data byte above 7F (each is taken to its low 7 bits).
 struct DumpFrame {
     std::uint8_t command = 0;
     std::uint8_t firstParam = 0;
@@ -74,27 +105,77 @@ struct DumpFrame {
     std::vector<std::uint8_t> payload;
 
     /// F0 00 20 20 14 00, command, params, payload, F7.
-    std::vector<std::uint8_t> bytes() const;
+    [[nodiscard]] std::vector<std::uint8_t> bytes() const;
     /// One event per byte: status F0, the byte in data1, the given time.
-    std::vector<MidiEvent> events(std::uint32_t time = 0) const;
+    [[nodiscard]] std::vector<MidiEvent> events(std::uint32_t time = 0) const;
+
+    bool operator==(const DumpFrame&) const = default;
 };
 
-/// The message as the toolkit carries SysEx: one F0-status event per byte.
-std::vector<MidiEvent> sysExEvents(std::span<const std::uint8_t> bytes, std::uint32_t time = 0);
-/// Inverse of sysExEvents: data1 of every event.
-std::vector<std::uint8_t> sysExBytes(std::span<const MidiEvent> events);
-
-} // namespace kestrow
-
-namespace kestrow {
-
+/// Preset data (20) of preset 0..127: its channel, eventType and fixedParameter columns.
+[[nodiscard]] DumpFrame presetDataFrame(const Preset& preset, int presetIndex);
+/// Init values (21) of preset 0..127.
+[[nodiscard]] DumpFrame initValuesFrame(const Preset& preset, int presetIndex);
+/// Preset trailer (30) of preset 0..127.
+[[nodiscard]] DumpFrame trailerFrame(int presetIndex);
 /// 10-byte request for one preset: command 26 (preset) or 27 (init values).
-DumpFrame requestMessage(std::uint8_t command, int presetIndex);
+[[nodiscard]] DumpFrame requestMessage(std::uint8_t command, int presetIndex);
 /// Device query 06 (version) or 56 (configuration).
-DumpFrame deviceQuery(std::uint8_t command);
+[[nodiscard]] DumpFrame deviceQuery(std::uint8_t command);
 /// Thru settings: flags (bits 0..2) and the master channel, kept within 1..16.
-DumpFrame thruSettingsMessage(std::uint8_t thruFlags, int masterChannel);
+[[nodiscard]] DumpFrame thruSettingsMessage(std::uint8_t thruFlags, int masterChannel);
 /// Program Change for preset 0..127 on master channel 1..16 (kept within range).
-MidiEvent programChangeEvent(int masterChannel, int presetIndex);
+[[nodiscard]] MidiEvent programChangeEvent(int masterChannel, int presetIndex);
+
+/// The message as the toolkit carries SysEx: one F0-status event per byte.
+[[nodiscard]] std::vector<MidiEvent> sysExEvents(
+    std::span<const std::uint8_t> bytes, std::uint32_t time = 0);
+/// Inverse of sysExEvents: data1 of every event.
+[[nodiscard]] std::vector<std::uint8_t> sysExBytes(std::span<const MidiEvent> events);
+
+// --- Decoding ------------------------------------------------------------------
+
+/// What decodeFrame found at the start of the bytes, graded.
+enum class FrameKind {
+    presetData, ///< command 20, whole
+    initValues, ///< command 21, whole
+    trailer, ///< command 30
+    versionReply, ///< command 00
+    configuration, ///< command 50 (configuration reply, or thru settings)
+    otherCommand, ///< the device's frame with a command the editor never takes in
+    foreign, ///< not the device's header: another device's or a damaged message
+    malformed, ///< the device's header, but cut short, too long or not ended by F7
+};
+
+/// How far the bytes handed to decodeFrame belong to the message.
+enum class FrameBounds {
+    wholeMessage, ///< exactly one message, F0 to F7 (a reply, one message of a .syx file)
+    stream, ///< the message starts here and more may follow (a dump file's bytes)
+};
+
+struct DecodedFrame {
+    FrameKind kind = FrameKind::malformed;
+    /// Command, parameters and (for preset data and init values) the payload;
+    /// empty for foreign and malformed bytes.
+    DumpFrame frame;
+    /// Bytes the message takes; 0 for foreign and malformed bytes and, in a
+    /// stream, for a command whose length the table does not give.
+    int length = 0;
+
+    /// Preset data or init values for preset 0..127.
+    bool carriesPreset() const;
+};
+
+/// The one decoder, for replies, dump files and .syx files. A message is the
+/// device's only with all six header bytes; its length must be the command's
+/// (for wholeMessage: the whole span) and its last byte F7. Payload values
+/// come out masked to 7 bits; the preset number as read (above 7F in a
+/// damaged message, which carriesPreset() then refuses).
+[[nodiscard]] DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes, FrameBounds bounds);
+
+/// Stores the payload of preset data (the three numeric columns) or init
+/// values into `preset`; names and description stay. False, with nothing
+/// changed, for any other frame.
+bool storeFrame(const DecodedFrame& decoded, Preset& preset);
 
 } // namespace kestrow

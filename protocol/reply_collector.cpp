@@ -10,7 +10,7 @@ void ReplyCollector::reset()
     m_collecting = false;
 }
 
-std::optional<DeviceReply> ReplyCollector::feed(const MidiEvent& event)
+std::optional<DecodedFrame> ReplyCollector::feed(const MidiEvent& event)
 {
     if (event.status != dump::kSysExStart)
         return std::nullopt; // channel or realtime message let through by the device
@@ -31,14 +31,14 @@ std::optional<DeviceReply> ReplyCollector::feed(const MidiEvent& event)
     if (byte != dump::kSysExEnd)
         return std::nullopt;
 
-    std::optional<DeviceReply> reply = dispatch();
+    std::optional<DecodedFrame> reply = dispatch();
     reset();
     return reply;
 }
 
-std::optional<DeviceReply> ReplyCollector::feedBytes(std::span<const std::uint8_t> bytes)
+std::optional<DecodedFrame> ReplyCollector::feedBytes(std::span<const std::uint8_t> bytes)
 {
-    std::optional<DeviceReply> last;
+    std::optional<DecodedFrame> last;
     for (std::uint8_t b : bytes) {
         MidiEvent e;
         e.status = dump::kSysExStart;
@@ -49,40 +49,20 @@ std::optional<DeviceReply> ReplyCollector::feedBytes(std::span<const std::uint8_
     return last;
 }
 
-std::optional<DeviceReply> ReplyCollector::dispatch() const
+std::optional<DecodedFrame> ReplyCollector::dispatch() const
 {
-    // The header bytes are not examined: the command byte alone decides.
-    if (m_count < dump::kBareLength)
-        return std::nullopt;
-    const std::uint8_t command = m_buffer[dump::kCommandOffset];
-    const std::uint8_t first = m_buffer[dump::kFirstParamOffset];
-    const std::uint8_t second = m_buffer[dump::kSecondParamOffset];
-    const auto payload = [this](std::size_t i) {
-        return static_cast<std::uint8_t>(m_buffer[dump::kPayloadOffset + i] & 0x7F);
-    };
-
-    switch (command) {
-    case dump::kVersionReply:
-        return VersionReply { first, second };
-    case dump::kThruSettings:
-        return ConfigurationReply { first, second };
-    case dump::kPresetData:
-        if (m_count == dump::kPresetDataLength && first <= 0x7F) {
-            PresetDataReply r;
-            r.presetIndex = first;
-            for (std::size_t i = 0; i < r.payload.size(); ++i)
-                r.payload[i] = payload(i);
-            return r;
-        }
-        return std::nullopt;
-    case dump::kInitValues:
-        if (m_count == dump::kInitValuesLength && first <= 0x7F) {
-            InitValuesReply r;
-            r.presetIndex = first;
-            for (std::size_t i = 0; i < r.payload.size(); ++i)
-                r.payload[i] = payload(i);
-            return r;
-        }
+    const std::span<const std::uint8_t> message(m_buffer.data(), static_cast<std::size_t>(m_count));
+    // Only the device's own messages count: another device's SysEx that
+    // happens to carry 20 at byte 6 must not overwrite a preset.
+    const DecodedFrame decoded = decodeFrame(message, FrameBounds::wholeMessage);
+    switch (decoded.kind) {
+    case FrameKind::versionReply:
+    case FrameKind::configuration:
+        return decoded;
+    case FrameKind::presetData:
+    case FrameKind::initValues:
+        if (decoded.carriesPreset())
+            return decoded;
         return std::nullopt;
     default:
         return std::nullopt;

@@ -7,7 +7,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${KESTROW_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(
-    build-essential cmake pkg-config ninja-build
+    build-essential dpkg-dev cmake pkg-config ninja-build
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     librtmidi-dev libgtest-dev libgmock-dev
     jackd2 libjack-jackd2-dev python3-mido

@@ -4,11 +4,13 @@
 #include "preset_files.h"
 
 #include "dump_encoder.h"
+#include "dump_frame.h"
 #include "midi_exception.h"
 #include "midi_score.h"
 #include "midi_smf.h"
 #include "midi_track.h"
 
+#include <filesystem>
 #include <memory>
 
 namespace kestrow {
@@ -80,6 +82,13 @@ int PresetFiles::readDumpFile(const std::string& path)
         m_readError = path + ": the name does not end in \".MID\"";
         return -1;
     }
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > kMaxDumpFileSize) {
+        // Read, it would take seconds and a gigabyte before being refused.
+        m_readError = tooMuchSysEx(path, size, kMaxDumpFileSize);
+        return -1;
+    }
     int count = 0;
     auto score = std::make_unique<TMidiScore>(0);
     try {
@@ -98,7 +107,7 @@ int PresetFiles::readDumpFile(const std::string& path)
             const int events = track->GetNumEvents();
             for (int i = 0; i < events; ++i) {
                 const MidiEvent* event = track->GetEvent(i);
-                if (!event || event->status != 0xF0)
+                if (!event || event->status != dump::kSysExStart)
                     continue;
                 dumpBytes[static_cast<std::size_t>(count++)] = event->data1;
                 if (count >= kDumpCapacity) {

@@ -8,7 +8,7 @@
 namespace kestrow {
 
 /// Outcome of writing one file: success, or the file and the reason it failed.
-struct FileResult {
+struct [[nodiscard]] FileResult {
     bool ok = true;
     std::string file;
     std::string reason;

@@ -1,9 +1,13 @@
 #include "preset_files.h"
 
+#include "dump_frame.h"
 #include "ini_file.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstring>
+#include <span>
 
 namespace kestrow {
 
@@ -64,11 +68,22 @@ void applyKnobNames(const IniFile& file, int section, Preset& preset, int defaul
         preset.knobName[k] = file.readString(name, std::to_string(k + 1), "Knob " + std::to_string(k + 1));
 }
 
-IniFile loadSideFile(const std::string& path)
+/// A side file as the saver names it (".CFG", ".NTS"), whatever letter case
+/// it is asked for in: an existing file of that name in any case, the
+/// saver's own spelling first; else that spelling. Loaders and the saver
+/// agree on the file even when two spellings lie side by side.
+std::filesystem::path sideFile(const std::string& path)
 {
-    const auto found = findIgnoringCase(path);
-    return found ? IniFile::load(*found) : IniFile();
+    std::string wanted = path;
+    const std::size_t dot = wanted.rfind('.');
+    if (dot != std::string::npos && wanted.find('/', dot) == std::string::npos) {
+        for (std::size_t i = dot; i < wanted.size(); ++i)
+            wanted[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(wanted[i])));
+    }
+    return findIgnoringCase(wanted).value_or(std::filesystem::path(wanted));
 }
+
+IniFile loadSideFile(const std::string& path) { return IniFile::load(sideFile(path)); }
 
 std::string numberList(int start, const char* separator)
 {
@@ -82,6 +97,12 @@ std::string numberList(int start, const char* separator)
 }
 
 } // namespace
+
+std::string tooMuchSysEx(const std::string& path, std::uintmax_t size, std::uintmax_t limit)
+{
+    return path + " is not a preset file: " + std::to_string(size) + " bytes of SysEx, at most "
+        + std::to_string(limit);
+}
 
 std::string SaveResult::message() const
 {
@@ -115,36 +136,25 @@ std::vector<int> PresetFiles::storedPresets() const
 
 int PresetFiles::parseDumpMessage(int i, int target)
 {
-    if (i < 0)
+    if (i < 0 || i >= m_dumpLimit)
         return -1;
-    const auto byteAt = [this, i](int offset) { return dumpBytes[static_cast<std::size_t>(i + offset)]; };
-    const auto fits = [this, i](int length) { return i + length <= m_dumpLimit; };
-    if (!fits(7))
+    // At most the longest message, and never past the bytes that were read.
+    std::array<std::uint8_t, dump::kPresetDataLength> window {};
+    const int available = std::min(dump::kPresetDataLength, m_dumpLimit - i);
+    for (int k = 0; k < available; ++k)
+        window[static_cast<std::size_t>(k)]
+            = static_cast<std::uint8_t>(dumpBytes[static_cast<std::size_t>(i + k)] & 0xFF);
+    const DecodedFrame decoded = decodeFrame(
+        std::span(window).first(static_cast<std::size_t>(available)), FrameBounds::stream);
+    if (decoded.kind != FrameKind::presetData && decoded.kind != FrameKind::initValues)
         return -1;
-    static constexpr std::int32_t kHeader[] = { 0x00, 0x20, 0x20, 0x14, 0x00 };
-    for (int k = 0; k < 5; ++k) {
-        if (byteAt(1 + k) != kHeader[k])
-            return -1;
-    }
-    const std::int32_t command = byteAt(6);
-    const int length = command == 0x20 ? 58 : command == 0x21 ? 26 : 0;
-    if (length == 0 || !fits(length))
-        return -1;
-    const int consumed = command == 0x20 ? 68 : 26;
-    const std::int32_t q = target == -1 ? byteAt(7) : target;
+    // Preset data takes the trailer after it along; the trailer is not examined.
+    const int consumed
+        = decoded.length + (decoded.kind == FrameKind::presetData ? dump::kBareLength : 0);
+    const int q = target == -1 ? decoded.frame.firstParam : target;
     // A damaged file can name a preset that does not exist; step over it.
-    if (q < 0 || q >= kPresetCount)
-        return consumed;
-    Preset& preset = m_bank.presets[static_cast<std::size_t>(q)];
-    for (int k = 0; k < kKnobCount; ++k) {
-        if (command == 0x20) {
-            preset.channel[k] = byteAt(9 + k);
-            preset.eventType[k] = byteAt(9 + 16 + k);
-            preset.fixedParameter[k] = byteAt(9 + 32 + k);
-        } else {
-            preset.initValue[k] = byteAt(9 + k);
-        }
-    }
+    if (q >= 0 && q < kPresetCount)
+        storeFrame(decoded, m_bank.presets[static_cast<std::size_t>(q)]);
     return consumed;
 }
 
@@ -258,8 +268,7 @@ bool PresetFiles::loadDescriptions(const std::string& path, int n, int start)
         for (int i = 0; i < n; ++i)
             m_bank.presets[static_cast<std::size_t>(wrapPreset(start + i))].description.clear();
     };
-    const auto found = findIgnoringCase(path);
-    const auto content = found ? readWholeFile(*found) : std::nullopt;
+    const auto content = readWholeFile(sideFile(path));
     if (!content) {
         clearTargets();
         return false;
@@ -315,16 +324,12 @@ SaveResult PresetFiles::savePresetFiles(const std::string& path, const std::stri
 
     // A side file that exists under another letter case is the same file to
     // the loaders; write that one rather than a second beside it.
-    const auto sideFile = [&base](const char* extension) {
-        const auto found = findIgnoringCase(base + extension);
-        return found ? found->string() : base + extension;
-    };
-    FileResult names = saveKnobNames(sideFile(".CFG"));
+    FileResult names = saveKnobNames(sideFile(base + ".CFG").string());
     result.wroteKnobNames = names.ok;
     if (!names)
         result.problems.push_back(std::move(names));
 
-    DescriptionsSaved notes = saveDescriptions(sideFile(".NTS"));
+    DescriptionsSaved notes = saveDescriptions(sideFile(base + ".NTS").string());
     result.wroteDescriptions = notes.written;
     if (!notes.result)
         result.problems.push_back(std::move(notes.result));
@@ -470,24 +475,6 @@ std::string loadSinglePresetTitle(int presetIndex)
 std::string loadBanksTitle(int start)
 {
     return "Load Presets " + numberList(start, ",");
-}
-
-void maskAllPresets(PresetBank& bank)
-{
-    bank.presetMask.fill(1);
-}
-
-void maskSinglePreset(PresetBank& bank, int presetIndex)
-{
-    bank.presetMask.fill(0);
-    bank.presetMask[static_cast<std::size_t>(wrapPreset(presetIndex))] = 1;
-}
-
-void maskBanks(PresetBank& bank, int start)
-{
-    bank.presetMask.fill(0);
-    for (int i = 0; i < 4; ++i)
-        bank.presetMask[static_cast<std::size_t>(wrapPreset(start + i))] = 1;
 }
 
 } // namespace kestrow

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dump_encoder.h"
 #include "editor_settings.h"
 #include "file_replace.h"
 #include "preset_bank.h"
@@ -16,8 +17,17 @@ class TMidiSMF;
 /// Entries of dumpBytes; a dump file with this many SysEx bytes or more is refused.
 constexpr int kDumpCapacity = 12500;
 
+/// Largest dump file read, in bytes: 128 presets with init values (12032
+/// SysEx bytes) even with every byte an event of its own (at most 5 bytes
+/// each), plus the headers and a track name. A larger file is refused from
+/// its size, before anything of it is read.
+constexpr std::uintmax_t kMaxDumpFileSize = 65536;
+
+/// Why a file of `size` bytes is no preset file when at most `limit` are taken.
+std::string tooMuchSysEx(const std::string& path, std::uintmax_t size, std::uintmax_t limit);
+
 /// What a save wrote, and every file that failed with the reason.
-struct SaveResult {
+struct [[nodiscard]] SaveResult {
     std::vector<FileResult> problems;
     bool wroteDump = false;
     bool wroteKnobNames = false;
@@ -29,7 +39,7 @@ struct SaveResult {
 };
 
 /// Outcome of a load command.
-struct LoadResult {
+struct [[nodiscard]] LoadResult {
     bool loaded = false; ///< false: nothing was changed
     std::string reason;  ///< why not, for the user
     explicit operator bool() const { return loaded; }
@@ -138,10 +148,5 @@ SaveDialogText saveBanksText(int start);
 std::string loadAllPresetsTitle();
 std::string loadSinglePresetTitle(int presetIndex);
 std::string loadBanksTitle(int start);
-
-/// presetMask for the save commands: all 0, then 1 for the covered presets.
-void maskAllPresets(PresetBank& bank);
-void maskSinglePreset(PresetBank& bank, int presetIndex);
-void maskBanks(PresetBank& bank, int start);
 
 } // namespace kestrow

@@ -12,10 +12,7 @@ namespace kestrow {
 
 namespace {
 
-bool isKnob(int knob)
-{
-    return knob >= 1 && knob <= kKnobCount;
-}
+    bool isKnob(int knob) { return knob >= 1 && knob <= kKnobCount; }
 
 } // namespace
 
@@ -30,10 +27,7 @@ DevicePicture::DevicePicture(EditorState& state, QWidget* parent)
     m_state.addView(this, { {}, {}, [this](int knob) { showKnob(knob); } });
 }
 
-DevicePicture::~DevicePicture()
-{
-    m_state.removeView(this);
-}
+DevicePicture::~DevicePicture() { m_state.removeView(this); }
 
 void DevicePicture::showKnob(int knob)
 {
@@ -71,10 +65,8 @@ void DevicePicture::releaseAt(QPoint pos)
     const int knob = knobHitTest(m_state.variant, pos.x(), pos.y());
     if (!isKnob(knob))
         return;
-    m_state.dropTargetKnob = knob;
     unsetCursor();
-    m_state.bank.pasteKnobFromClipboard(m_state.bank.selectedPreset, knob - 1);
-    m_state.refreshKnobTable(m_state.bank.selectedPreset);
+    releaseOnPicture(m_state, knob);
 }
 
 bool DevicePicture::dropAt(QPoint pos)

@@ -101,7 +101,7 @@ EditorRun::EditorRun(const EditorPaths& paths)
     }
     std::unique_ptr<MidiPorts> ports;
     if (m_driver)
-        ports = std::make_unique<ToolkitMidiPorts>(*m_driver);
+        ports = std::make_unique<ToolkitMidiPorts>(*m_driver, defaultMidiDispatcher());
     else
         ports = std::make_unique<NoMidiPorts>();
     m_windows = std::make_unique<EditorWindows>(paths, std::move(ports));

@@ -2,6 +2,7 @@
 
 #include "drag_cursors.h"
 #include "knob_drops.h"
+#include "preset_names.h"
 #include "text_codec.h"
 
 #include <QDrag>
@@ -17,74 +18,75 @@ namespace kestrow {
 
 namespace {
 
-const char* const kHeadings[6] = { "#", "Description", "  Ch", "Event", "Fixed Par", "Init Val" };
-constexpr int kMaxKnobName = 24;
+    const char* const kHeadings[6]
+        = { "#", "Description", "  Ch", "Event", "Fixed Par", "Init Val" };
 
-QString fromModel(const std::string& text)
-{
-    return QString::fromStdString(cp1252ToUtf8(text));
-}
-
-/// Paints every cell itself and edits knob names in place.
-class KnobCellDelegate : public QStyledItemDelegate {
-public:
-    explicit KnobCellDelegate(KnobTable& table)
-        : QStyledItemDelegate(&table)
-        , m_table(table)
+    QString fromModel(const std::string& text)
     {
+        return QString::fromStdString(cp1252ToUtf8(text));
     }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
-        const CellPos cell { index.column(), index.row() };
-        const bool highlighted = m_table.hasFocus() && m_table.controller().currentCell() == cell;
-        const CellLook look
-            = knobCellLook(m_table.editorState(), cell, highlighted, m_table.palette());
-        painter->save();
-        painter->fillRect(option.rect, look.background);
-        if (look.showsText) {
-            painter->setPen(look.text);
-            painter->drawText(option.rect.adjusted(2, 2, -1, 0), Qt::AlignLeft | Qt::AlignTop,
-                              index.data(Qt::DisplayRole).toString());
+    /// Paints every cell itself and edits knob names in place.
+    class KnobCellDelegate : public QStyledItemDelegate {
+    public:
+        explicit KnobCellDelegate(KnobTable& table)
+            : QStyledItemDelegate(&table)
+            , m_table(table)
+        {
         }
-        painter->restore();
-    }
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                          const QModelIndex& index) const override
-    {
-        if (index.column() != 1 || index.row() < 1)
-            return nullptr;
-        auto* editor = new QLineEdit(parent);
-        editor->setMaxLength(kMaxKnobName);
-        editor->setFrame(false);
-        const int knob = index.row() - 1;
-        KnobTable* table = &m_table;
-        QObject::connect(editor, &QLineEdit::textEdited, editor,
-                         [table, knob](const QString& text) {
-                             table->controller().setKnobName(knob, text);
-                         });
-        return editor;
-    }
+        void paint(QPainter* painter, const QStyleOptionViewItem& option,
+            const QModelIndex& index) const override
+        {
+            const CellPos cell { index.column(), index.row() };
+            const bool highlighted
+                = m_table.hasFocus() && m_table.controller().currentCell() == cell;
+            const CellLook look
+                = knobCellLook(m_table.editorState(), cell, highlighted, m_table.palette());
+            painter->save();
+            painter->fillRect(option.rect, look.background);
+            if (look.showsText) {
+                painter->setPen(look.text);
+                painter->drawText(option.rect.adjusted(2, 2, -1, 0), Qt::AlignLeft | Qt::AlignTop,
+                    index.data(Qt::DisplayRole).toString());
+            }
+            painter->restore();
+        }
 
-    void setModelData(QWidget* editor, QAbstractItemModel* model,
-                      const QModelIndex& index) const override
-    {
-        auto* line = static_cast<QLineEdit*>(editor);
-        m_table.controller().setKnobName(index.row() - 1, line->text());
-        const Preset& p = m_table.editorState().preset();
-        model->setData(index, fromModel(p.knobName[static_cast<std::size_t>(index.row() - 1)]));
-    }
+        QWidget* createEditor(
+            QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
+        {
+            if (index.column() != 1 || index.row() < 1)
+                return nullptr;
+            auto* editor = new QLineEdit(parent);
+            editor->setMaxLength(static_cast<int>(kKnobNameLength));
+            editor->setFrame(false);
+            const int knob = index.row() - 1;
+            KnobTable* table = &m_table;
+            QObject::connect(
+                editor, &QLineEdit::textEdited, editor, [table, knob](const QString& text) {
+                    table->controller().setKnobName(knob, text);
+                });
+            return editor;
+        }
 
-private:
-    KnobTable& m_table;
-};
+        void setModelData(
+            QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+        {
+            auto* line = static_cast<QLineEdit*>(editor);
+            m_table.controller().setKnobName(index.row() - 1, line->text());
+            const Preset& p = m_table.editorState().preset();
+            model->setData(index, fromModel(p.knobName[static_cast<std::size_t>(index.row() - 1)]));
+        }
+
+    private:
+        KnobTable& m_table;
+    };
 
 } // namespace
 
-CellLook knobCellLook(const EditorState& state, CellPos cell, bool highlighted,
-                      const QPalette& palette)
+CellLook knobCellLook(
+    const EditorState& state, CellPos cell, bool highlighted, const QPalette& palette)
 {
     if (cell.row == 0 || cell.column == 0)
         return { palette.color(QPalette::Button), palette.color(QPalette::ButtonText), true };
@@ -128,7 +130,7 @@ KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed
-                    | QAbstractItemView::DoubleClicked);
+        | QAbstractItemView::DoubleClicked);
     setItemDelegate(new KnobCellDelegate(*this));
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
@@ -175,15 +177,13 @@ KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
     });
     setCurrentCell(1, 1);
 
-    m_state.addView(this, { [this](int preset) { refreshCells(preset); },
-                            [this](CellPos cell) { refreshCell(cell); }, {} });
+    m_state.addView(this,
+        { [this](int preset) { refreshCells(preset); }, [this](CellPos cell) { refreshCell(cell); },
+            {} });
     refreshCells(m_state.bank.selectedPreset);
 }
 
-KnobTable::~KnobTable()
-{
-    m_state.removeView(this);
-}
+KnobTable::~KnobTable() { m_state.removeView(this); }
 
 void KnobTable::refreshCells(int presetIndex)
 {
@@ -259,8 +259,8 @@ void KnobTable::mouseReleaseEvent(QMouseEvent* event)
 {
     m_dragArmed = false;
     if (event->button() == Qt::RightButton) {
-        m_controller.rightClick(cellAtPos(event->position().toPoint()),
-                                event->globalPosition().toPoint());
+        m_controller.rightClick(
+            cellAtPos(event->position().toPoint()), event->globalPosition().toPoint());
         event->accept();
         return;
     }

@@ -1,38 +1,13 @@
 #include "knob_table_controller.h"
 
 #include "knob_drops.h"
-#include "text_codec.h"
-
-#include <QCursor>
+#include "knob_edits.h"
+#include "preset_names.h"
+#include "screen_pointer.h"
 
 #include <algorithm>
 
 namespace kestrow {
-
-namespace {
-
-constexpr int kMaxKnobName = 24;
-
-bool validCell(CellPos cell)
-{
-    return cell.column >= 0 && cell.column <= 5 && cell.row >= 0 && cell.row <= kKnobCount;
-}
-
-bool channelIsFixedByEvent(std::int32_t eventType)
-{
-    return eventType == 84 || eventType == 85 || eventType == 86 || eventType == 90
-        || eventType == 91 || eventType == kNoEvent;
-}
-
-} // namespace
-
-std::string knobNameFromText(const QString& text)
-{
-    std::string name = utf8ToCp1252(text.toStdString());
-    if (name.size() > kMaxKnobName)
-        name.resize(kMaxKnobName);
-    return name;
-}
 
 KnobTableController::KnobTableController(EditorState& state, PickerHost& host)
     : m_state(state)
@@ -42,7 +17,7 @@ KnobTableController::KnobTableController(EditorState& state, PickerHost& host)
 
 void KnobTableController::setCurrentCell(CellPos cell)
 {
-    if (!validCell(cell) || cell == m_current)
+    if (!isTableCell(cell) || cell == m_current)
         return;
     m_current = cell;
     if (onCurrentCellChanged)
@@ -51,7 +26,7 @@ void KnobTableController::setCurrentCell(CellPos cell)
 
 bool KnobTableController::hover(CellPos cell)
 {
-    if (!validCell(cell) || cell == m_hover)
+    if (!isTableCell(cell) || cell == m_hover)
         return false;
     m_hover = cell;
     setCurrentCell(cell);
@@ -61,13 +36,7 @@ bool KnobTableController::hover(CellPos cell)
     return true;
 }
 
-void KnobTableController::classify(CellPos cell)
-{
-    PresetBank& bank = m_state.bank;
-    bank.allKnobsPending = cell.row == 0 && cell.column != 0;
-    bank.selectedKnob = cell.row - 1;
-    bank.selectedField = cell.column - 1;
-}
+void KnobTableController::classify(CellPos cell) { classifyGesture(m_state.bank, cell); }
 
 void KnobTableController::rightClick(CellPos cell, QPoint screenPos)
 {
@@ -76,10 +45,10 @@ void KnobTableController::rightClick(CellPos cell, QPoint screenPos)
 
 void KnobTableController::actAsRightButton(CellPos cell, QPoint popupPos, bool byKeyboard)
 {
-    if (!validCell(cell))
+    if (!isTableCell(cell))
         return;
     classify(cell);
-    m_state.savedPointer = QCursor::pos();
+    savePointer(m_state);
     const Preset& p = m_state.preset();
     const int knob = cell.row - 1;
     const auto k = static_cast<std::size_t>(std::max(knob, 0));
@@ -110,11 +79,14 @@ void KnobTableController::actAsRightButton(CellPos cell, QPoint popupPos, bool b
         }
         break;
     case 5:
-        if (m_state.variant != DeviceVariant::zembraDial)
-            break;
-        if (m_state.bank.selectedPreset == kPresetCount - 1) {
+        switch (initValueAccess(m_state.variant, m_state.bank.selectedPreset)) {
+        case InitValueAccess::none:
+            return;
+        case InitValueAccess::notForLast:
             m_host.warning(QStringLiteral("Warning !"),
-                           QStringLiteral("Init Values are not available for Preset 128"));
+                QStringLiteral("Init Values are not available for Preset 128"));
+            return;
+        case InitValueAccess::available:
             break;
         }
         if (cell.row == 0)
@@ -140,7 +112,7 @@ void KnobTableController::channelPopup(CellPos cell, QPoint popupPos)
     int choice = m_host.popupMenu(entries, popupPos);
     if (choice < 0 || choice >= static_cast<int>(entries.size()))
         return;
-    m_state.restorePointer();
+    restorePointer(m_state);
     if (numbering) {
         if (choice == 0) {
             m_state.bank.assignSelectedFieldNumbering();
@@ -227,7 +199,7 @@ void KnobTableController::fixedParameterPicker(int knob, bool byKeyboard)
 
 bool KnobTableController::leftPress(CellPos cell, bool shift, bool ctrl)
 {
-    if (!validCell(cell) || cell.row == 0)
+    if (!isTableCell(cell) || cell.row == 0)
         return false;
     m_state.dragOperation = m_state.operationFor(shift, ctrl);
     startKnobDrag(m_state, cell.row, cell.column);
@@ -314,26 +286,8 @@ void KnobTableController::copy()
 
 void KnobTableController::paste()
 {
-    const CellPos source = m_state.copySource;
-    const CellPos target = m_current;
-    if (source.column != target.column || !validCell(source) || !validCell(target))
-        return;
-    PresetBank& bank = m_state.bank;
-    const int column = target.column;
-    if (source.row != 0) {
-        if (target.row == 0) {
-            for (int k = 0; k < kKnobCount; ++k)
-                pasteClipboardColumn(bank, column, source.row - 1, k);
-        } else {
-            pasteClipboardColumn(bank, column, source.row - 1, target.row - 1);
-        }
-    } else if (target.row == 0) {
-        for (int k = 0; k < kKnobCount; ++k)
-            pasteClipboardColumn(bank, column, k, k);
-    } else {
-        return;
-    }
-    refresh();
+    if (pasteCells(m_state.bank, m_state.copySource, m_current))
+        refresh();
 }
 
 void KnobTableController::numberEntry(const QString& firstDigit)
@@ -345,59 +299,46 @@ void KnobTableController::numberEntry(const QString& firstDigit)
     const QString text = m_host.editNumber(firstDigit);
     bool ok = false;
     const int value = text == QLatin1String("escape") ? -1 : text.trimmed().toInt(&ok, 10);
-    const int highest = cell.column == 2 ? 16 : 127;
-    if (!ok || value < 0 || value > highest) {
-        m_state.bank.allKnobsPending = false;
-        return;
-    }
-    m_state.bank.assignSelectedField(value);
-    refresh();
+    if (enterNumber(
+            m_state.bank, cell.column, ok ? std::optional<std::int32_t>(value) : std::nullopt))
+        refresh();
 }
 
 void KnobTableController::setKnobName(int knob, const QString& text)
 {
     if (knob < 0 || knob >= kKnobCount)
         return;
-    m_state.bank.setKnobFieldText(m_state.bank.selectedPreset, knob, knobNameFromText(text));
+    m_state.bank.setKnobFieldText(
+        m_state.bank.selectedPreset, knob, knobNameFromText(text.toStdString()));
 }
 
 void KnobTableController::initDescription()
 {
-    for (int k = 0; k < kKnobCount; ++k)
-        m_state.preset().knobName[static_cast<std::size_t>(k)] = "Knob " + std::to_string(k + 1);
+    kestrow::initDescription(m_state.preset());
     refresh();
 }
 
 void KnobTableController::incValues()
 {
-    Preset& p = m_state.preset();
-    const std::int32_t first = p.fixedParameter[0];
-    for (int k = 0; k < kKnobCount; ++k)
-        p.fixedParameter[static_cast<std::size_t>(k)] = std::clamp(first + k, 0, 127);
+    kestrow::incValues(m_state.preset());
     refresh();
 }
 
 void KnobTableController::decValues()
 {
-    Preset& p = m_state.preset();
-    const std::int32_t first = p.fixedParameter[0];
-    for (int k = 0; k < kKnobCount; ++k)
-        p.fixedParameter[static_cast<std::size_t>(k)] = std::clamp(first - k, 0, 127);
+    kestrow::decValues(m_state.preset());
     refresh();
 }
 
 void KnobTableController::copyInitValues()
 {
-    m_state.initValues.values = m_state.preset().initValue;
-    m_state.initValues.filled = true;
+    kestrow::copyInitValues(m_state.initValues, m_state.preset());
 }
 
 void KnobTableController::pasteInitValues()
 {
-    if (!m_state.initValues.filled)
-        return;
-    m_state.preset().initValue = m_state.initValues.values;
-    refresh();
+    if (kestrow::pasteInitValues(m_state.initValues, m_state.preset()))
+        refresh();
 }
 
 void KnobTableController::setAllInitValues(std::int32_t value)
@@ -406,9 +347,6 @@ void KnobTableController::setAllInitValues(std::int32_t value)
     refresh();
 }
 
-void KnobTableController::refresh()
-{
-    m_state.refreshKnobTable(m_state.bank.selectedPreset);
-}
+void KnobTableController::refresh() { m_state.refreshKnobTable(m_state.bank.selectedPreset); }
 
 } // namespace kestrow

@@ -82,7 +82,4 @@ private:
     bool m_strokeStarted = false;
 };
 
-/// Knob name as stored: UTF-8 text to Windows-1252, cut to 24 characters.
-std::string knobNameFromText(const QString& text);
-
 } // namespace kestrow

@@ -181,6 +181,7 @@ public:
     void setTimerInterval(ProtocolTimer timer, int milliseconds) override;
     void setCaption(const std::string& caption) override;
     void deviceSettingsChanged() override;
+    void portFailed(const PortResult&) override { } ///< this window has no status line yet
 
     // --- state and widgets, for the dialog and for tests ---
     bool suppressAutoSend = false;

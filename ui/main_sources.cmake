@@ -5,5 +5,5 @@ list(APPEND KESTROW_UI_SOURCES
     switch_display.cpp
     config_form.cpp
     editor_windows.cpp
-    toolkit_ports.cpp
+    qt_midi_dispatcher.cpp
 )

@@ -1,7 +1,5 @@
 #include "preset_tree.h"
 
-#include "text_codec.h"
-
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -10,105 +8,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <utility>
-
 namespace kestrow {
 
 namespace {
 
-constexpr char kPresetMime[] = "application/x-kestrow-preset";
-
-std::string trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-bool validPreset(int index)
-{
-    return index >= 0 && index < kPresetCount;
-}
+    constexpr char kPresetMime[] = "application/x-kestrow-preset";
 
 } // namespace
-
-TreeShade presetItemShade(int index, int selectedPreset, bool drawnSelected,
-                          const BankGroupOptions& options)
-{
-    if (index == selectedPreset)
-        return drawnSelected ? TreeShade::highlight : TreeShade::background;
-    if (options.variant != DeviceVariant::zembraDial || !options.showBankGroups)
-        return TreeShade::white;
-    int group = index / 4;
-    if (options.variable) {
-        const int s = selectedPreset;
-        group = index >= s ? (index - s) / 4 : (s - index + 3) / 4;
-    }
-    return group % 2 == 1 ? TreeShade::silver : TreeShade::white;
-}
-
-std::string presetNameFromEdit(const std::string& text)
-{
-    std::string name = trimmed(text).substr(0, kPresetNameLength);
-    const auto colon = name.find(':');
-    if (colon != std::string::npos)
-        name.erase(0, std::min(name.size(), colon + 2));
-    return name;
-}
-
-std::string presetNameFromItemText(const std::string& itemText)
-{
-    const auto separator = itemText.find(": ");
-    return separator == std::string::npos ? itemText : itemText.substr(separator + 2);
-}
-
-std::string presetNameFromEditor(const std::string& text)
-{
-    return trimmed(text).substr(0, kPresetNameLength);
-}
-
-std::vector<int> applyPresetDrop(PresetBank& bank, int source, int target, DragOperation operation)
-{
-    if (!validPreset(source) || !validPreset(target) || operation == DragOperation::none)
-        return {};
-    auto& presets = bank.presets;
-    const auto at = [](int i) { return static_cast<std::size_t>(i); };
-    std::vector<int> selections;
-    switch (operation) {
-    case DragOperation::copy:
-        presets[at(target)] = presets[at(source)];
-        break;
-    case DragOperation::swap:
-        std::swap(presets[at(source)], presets[at(target)]);
-        break;
-    case DragOperation::move: {
-        if (source == target)
-            break;
-        const Preset held = presets[at(source)];
-        if (source > target) {
-            for (int i = source; i > target; --i) {
-                presets[at(i)] = presets[at(i - 1)];
-                selections.push_back(i);
-            }
-        } else {
-            for (int i = source; i < target; ++i) {
-                presets[at(i)] = presets[at(i + 1)];
-                selections.push_back(i);
-            }
-        }
-        presets[at(target)] = held;
-        if (source < target)
-            selections.push_back(target);
-        break;
-    }
-    case DragOperation::none:
-        break;
-    }
-    selections.insert(selections.end(), { target, source, target });
-    return selections;
-}
 
 // ---------------------------------------------------------------------------
 
@@ -117,8 +23,8 @@ PresetItemDelegate::PresetItemDelegate(QObject* parent)
 {
 }
 
-void PresetItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                               const QModelIndex& index) const
+void PresetItemDelegate::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const bool drawnSelected = option.state.testFlag(QStyle::State_Selected);
     const TreeShade shade = m_shade ? m_shade(index.row(), drawnSelected) : TreeShade::white;
@@ -147,13 +53,13 @@ void PresetItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     font.setUnderline(option.state.testFlag(QStyle::State_MouseOver));
     painter->setFont(font);
     // Level is always 0, so the text starts at the row's left edge.
-    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignVCenter,
-                      index.data(Qt::DisplayRole).toString());
+    painter->drawText(
+        option.rect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
     painter->restore();
 }
 
-void PresetItemDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
-                                      const QModelIndex& index) const
+void PresetItemDelegate::setModelData(
+    QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const
 {
     // The window stores the name and rewrites the item; the raw text never lands.
     if (auto* line = qobject_cast<QLineEdit*>(editor))
@@ -194,8 +100,8 @@ int PresetTree::rowAt(const QPoint& viewportPos) const
 
 void PresetTree::mousePressEvent(QMouseEvent* event)
 {
-    m_operation = operationForModifiers ? operationForModifiers(event->modifiers())
-                                        : DragOperation::copy;
+    m_operation
+        = operationForModifiers ? operationForModifiers(event->modifiers()) : DragOperation::copy;
     m_sourceRow = rowAt(event->position().toPoint());
     m_pressPos = event->position().toPoint();
     m_pressed = event->button() == Qt::LeftButton;

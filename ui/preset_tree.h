@@ -1,52 +1,16 @@
 #pragma once
 
+#include "bank_operations.h"
 #include "editor_state.h"
 #include "preset_bank.h"
+#include "preset_names.h"
 
 #include <QListWidget>
 #include <QStyledItemDelegate>
 
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace kestrow {
-
-/// Longest preset name the tree keeps.
-constexpr std::size_t kPresetNameLength = 35;
-
-/// How a tree item's background is painted.
-enum class TreeShade { highlight, background, silver, white };
-
-/// What decides the bank-group shading of the preset tree.
-struct BankGroupOptions {
-    DeviceVariant variant = DeviceVariant::zembraControl;
-    bool showBankGroups = true;
-    bool variable = false; ///< "&variable" rather than "fi&xed"
-};
-
-/// Background of item 0..127: the selected preset is highlighted (or shows
-/// the desktop colour when not drawn selected); on a zembraDial with groups
-/// shown the others alternate white/silver in groups of four, fixed from
-/// preset 1 or moving with the selection; otherwise white.
-TreeShade presetItemShade(int index, int selectedPreset, bool drawnSelected,
-                          const BankGroupOptions& options);
-
-/// The name an in-place edit stores (Windows-1252): trimmed, cut to 35, and
-/// with a kept label ("12: ") removed up to the first colon and one more character.
-std::string presetNameFromEdit(const std::string& text);
-
-/// The name part of an item text: everything after the first ": ".
-std::string presetNameFromItemText(const std::string& itemText);
-
-/// A name returned by the name editor: trimmed and cut to 35 characters.
-std::string presetNameFromEditor(const std::string& text);
-
-/// Applies a tree drop of preset `source` on preset `target` (0..127) and
-/// returns the presets to select afterwards, in order (selecting an item that
-/// is already selected does nothing): for Move each preset that moved, then
-/// target, source, target.
-std::vector<int> applyPresetDrop(PresetBank& bank, int source, int target, DragOperation operation);
 
 /// Item delegate that paints every row itself and reports confirmed edits.
 class PresetItemDelegate : public QStyledItemDelegate {
@@ -58,9 +22,9 @@ public:
     void setShadeFunction(ShadeFunction shade) { m_shade = std::move(shade); }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override;
-    void setModelData(QWidget* editor, QAbstractItemModel* model,
-                      const QModelIndex& index) const override;
+        const QModelIndex& index) const override;
+    void setModelData(
+        QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 
 signals:
     /// The in-place editor was confirmed with this text (UTF-8).

@@ -7,36 +7,28 @@ namespace kestrow {
 
 namespace {
 
-constexpr int kSwitchWidth = 12;
-constexpr int kSwitchHeight = 25;
+    constexpr int kSwitchWidth = 12;
+    constexpr int kSwitchHeight = 25;
 
-/// One DIP switch: a dark slot with a light lever at the top (up) or bottom (down).
-QPixmap drawSwitch(bool down)
-{
-    QPixmap pixmap(kSwitchWidth, kSwitchHeight);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QColor(0x20, 0x20, 0x20));
-    p.setBrush(QColor(0x40, 0x40, 0x48));
-    p.drawRoundedRect(QRectF(1.5, 1.5, kSwitchWidth - 3, kSwitchHeight - 3), 2, 2);
-    const QRectF lever(3, down ? kSwitchHeight / 2.0 : 3.0, kSwitchWidth - 6,
-                       kSwitchHeight / 2.0 - 3);
-    p.setPen(Qt::NoPen);
-    p.setBrush(down ? QColor(0xF0, 0xC0, 0x30) : QColor(0xE8, 0xE8, 0xE8));
-    p.drawRect(lever);
-    return pixmap;
-}
+    /// One DIP switch: a dark slot with a light lever at the top (up) or bottom (down).
+    QPixmap drawSwitch(bool down)
+    {
+        QPixmap pixmap(kSwitchWidth, kSwitchHeight);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QColor(0x20, 0x20, 0x20));
+        p.setBrush(QColor(0x40, 0x40, 0x48));
+        p.drawRoundedRect(QRectF(1.5, 1.5, kSwitchWidth - 3, kSwitchHeight - 3), 2, 2);
+        const QRectF lever(
+            3, down ? kSwitchHeight / 2.0 : 3.0, kSwitchWidth - 6, kSwitchHeight / 2.0 - 3);
+        p.setPen(Qt::NoPen);
+        p.setBrush(down ? QColor(0xF0, 0xC0, 0x30) : QColor(0xE8, 0xE8, 0xE8));
+        p.drawRect(lever);
+        return pixmap;
+    }
 
 } // namespace
-
-int presetAfterSwitchClick(int selectedPreset, int switchNumber)
-{
-    if (switchNumber < 1 || switchNumber > 7)
-        return selectedPreset;
-    const int bit = 1 << (switchNumber - 1);
-    return (selectedPreset & bit) != 0 ? selectedPreset - bit : selectedPreset + bit;
-}
 
 SwitchDisplay::SwitchDisplay(QWidget* parent)
     : QWidget(parent)

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "bank_operations.h" // presetAfterSwitchClick, what a click does
+
 #include <QPixmap>
 #include <QWidget>
 
 namespace kestrow {
-
-/// The preset number after clicking switch 1..7 (bit k-1 toggled); any
-/// other switch leaves it as it is.
-int presetAfterSwitchClick(int selectedPreset, int switchNumber);
 
 /// Seven switches showing the bits of the selected preset index (switch 1 =
 /// value 1 ... switch 7 = value 64) and an eighth without a bit.

@@ -1,8 +1,7 @@
 # Knob table, device picture, pickers (helper list of ui/CMakeLists.txt).
 list(APPEND KESTROW_UI_SOURCES
-    editor_state.h editor_state.cpp
+    screen_pointer.h screen_pointer.cpp
     picker_host.h
-    knob_drops.h knob_drops.cpp
     knob_table_controller.h knob_table_controller.cpp
     knob_table.h knob_table.cpp
     knob_hit_areas.h knob_hit_areas.cpp

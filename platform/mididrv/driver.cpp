@@ -2,6 +2,7 @@
 
 #include "device_names.h"
 #include "input_port.h"
+#include "output_port.h"
 #include "port_backend.h"
 #include "smf_codec.h"
 #include "sync_clock.h"
@@ -29,49 +30,6 @@ struct Device {
     PortBackend* backend = nullptr;
     std::string portName;
     std::string description;
-};
-
-class OutputPort {
-public:
-    explicit OutputPort(std::unique_ptr<OutputConnection> connection)
-        : m_connection(std::move(connection))
-    {
-    }
-
-    /// SysEx bytes are collected from F0 to F7 and leave as one message;
-    /// everything else leaves at once.
-    std::uint16_t put(const MidiDrvEvent& e)
-    {
-        if (e.status == 0xF0) {
-            if (e.data1 == 0xF0)
-                m_sysEx.assign(1, 0xF0);
-            else if (m_sysEx.empty())
-                return 0; // a stray byte outside a message goes nowhere
-            else
-                m_sysEx.push_back(e.data1);
-            if (e.data1 == 0xF7) {
-                m_connection->send(m_sysEx);
-                m_sysEx.clear();
-            } else if (m_sysEx.size() > kMaxSysEx) {
-                m_sysEx.clear();
-            }
-            return 0;
-        }
-        if (e.status < 0x80)
-            return 1;
-        std::uint8_t bytes[3] = { e.status, static_cast<std::uint8_t>(e.data1 & 0x7F), static_cast<std::uint8_t>(e.data2 & 0x7F) };
-        m_connection->send(std::span<const std::uint8_t>(bytes, 1 + static_cast<std::size_t>(smf::dataLength(e.status))));
-        return 0;
-    }
-
-    void reset() { m_sysEx.clear(); }
-
-    MidiDrvNotify notify {};
-
-private:
-    static constexpr std::size_t kMaxSysEx = 1 << 20;
-    std::unique_ptr<OutputConnection> m_connection;
-    std::vector<std::uint8_t> m_sysEx;
 };
 
 struct SmfFile {
@@ -265,10 +223,10 @@ void closeOut(std::uint32_t handle)
 std::uint16_t putOut(std::uint32_t handle, const MidiDrvEvent* event)
 {
     if (!event)
-        return 1;
+        return MIDIDRV_PUT_NO_PORT;
     std::lock_guard lock(driver().mutex);
     auto* port = find(driver().m_outputs, handle);
-    return port ? port->put(*event) : 1;
+    return port ? port->put(*event) : MIDIDRV_PUT_NO_PORT;
 }
 
 std::uint32_t openIn(const MidiDrvNotify* notify, std::uint16_t id, std::uint32_t sync)

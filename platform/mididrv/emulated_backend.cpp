@@ -44,7 +44,11 @@ private:
             : m_owner(owner)
         {
         }
-        void send(std::span<const std::uint8_t> message) override { m_owner.deliver(message); }
+        bool send(std::span<const std::uint8_t> message) override
+        {
+            m_owner.deliver(message);
+            return true;
+        }
 
     private:
         EmulatedBackend& m_owner;

@@ -45,6 +45,17 @@ typedef struct MidiDrvNotify {
     void* context;
 } MidiDrvNotify;
 
+/* Results of PutMidiOut:
+ * TAKEN    sent, or kept as a byte of the SysEx message under way;
+ * NO_PORT  no open port with that handle, or no event;
+ * NOT_MIDI dropped: a byte outside F0..F7, a status below 80 hex, or a
+ *          SysEx message too long to be real;
+ * NOT_SENT the MIDI system did not take the message. */
+#define MIDIDRV_PUT_TAKEN 0u
+#define MIDIDRV_PUT_NO_PORT 1u
+#define MIDIDRV_PUT_NOT_MIDI 2u
+#define MIDIDRV_PUT_NOT_SENT 3u
+
 /* Length of a device description buffer, terminator included. */
 #define MIDIDRV_DESCRIPTION_SIZE 32
 
@@ -57,7 +68,7 @@ MIDIDRV_API uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t id, uint3
 MIDIDRV_API void ResetMidiOut(uint32_t port);
 MIDIDRV_API void FlushMidiOut(uint32_t port);
 MIDIDRV_API void CloseMidiOut(uint32_t port);
-/* 0 when the event was taken. */
+/* One of the MIDIDRV_PUT_ results; 0 when the event was taken. */
 MIDIDRV_API uint16_t PutMidiOut(uint32_t port, const MidiDrvEvent* event);
 
 MIDIDRV_API uint16_t GetNumInDevices(void);

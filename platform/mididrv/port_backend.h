@@ -22,8 +22,9 @@ public:
 class OutputConnection {
 public:
     virtual ~OutputConnection() = default;
-    /// One complete message (a whole SysEx F0..F7 or a short message).
-    virtual void send(std::span<const std::uint8_t> message) = 0;
+    /// One complete message (a whole SysEx F0..F7 or a short message); false
+    /// when the MIDI system did not take it.
+    [[nodiscard]] virtual bool send(std::span<const std::uint8_t> message) = 0;
 };
 
 class InputConnection {

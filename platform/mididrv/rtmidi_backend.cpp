@@ -1,4 +1,5 @@
 #include "port_backend.h"
+#include "rtmidi_connections.h"
 
 #include <RtMidi.h>
 
@@ -21,13 +22,7 @@ namespace {
 /// user wires up in a JACK patchbay.
 constexpr const char* kJackOwnPort = "Kestrow (JACK)";
 
-void quietError(RtMidiError::Type type, const std::string& text, void*)
-{
-    // Missing servers and devices only make the lists shorter; say more only
-    // when asked to.
-    if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
-        std::cerr << "mididrv: RtMidi " << static_cast<int>(type) << ": " << text << '\n';
-}
+void quietError(RtMidiError::Type, const std::string& text, void*) { rtmidi::debugLog(text); }
 
 /// Every RtMidi object is a client of its own; JACK would rename a second
 /// client of the same name, so each port gets a number. Numbers count opens
@@ -102,56 +97,6 @@ bool apiAvailable(RtMidi::Api api)
     return false;
 }
 
-void inputCallback(double, std::vector<unsigned char>* message, void* userData)
-{
-    if (message && !message->empty())
-        static_cast<InputSink*>(userData)->received(std::span<const std::uint8_t>(message->data(), message->size()));
-}
-
-class RtOutput : public OutputConnection {
-public:
-    explicit RtOutput(std::unique_ptr<RtMidiOut> out)
-        : m_out(std::move(out))
-    {
-    }
-    ~RtOutput() override
-    {
-        try {
-            m_out->closePort();
-        } catch (const RtMidiError&) {
-        }
-    }
-    void send(std::span<const std::uint8_t> message) override
-    {
-        try {
-            m_out->sendMessage(message.data(), message.size());
-        } catch (const RtMidiError&) {
-        }
-    }
-
-private:
-    std::unique_ptr<RtMidiOut> m_out;
-};
-
-class RtInput : public InputConnection {
-public:
-    explicit RtInput(std::unique_ptr<RtMidiIn> in)
-        : m_in(std::move(in))
-    {
-    }
-    ~RtInput() override
-    {
-        try {
-            m_in->cancelCallback();
-            m_in->closePort();
-        } catch (const RtMidiError&) {
-        }
-    }
-
-private:
-    std::unique_ptr<RtMidiIn> m_in;
-};
-
 class RtBackend : public PortBackend {
 public:
     explicit RtBackend(RtMidi::Api api)
@@ -165,13 +110,10 @@ public:
     std::unique_ptr<OutputConnection> openOutput(const std::string& name) override
     {
         try {
-            auto out = create<RtMidiOut>("out");
-            if (!out)
-                return nullptr;
-            if (!openNamed(*out, name, "out"))
-                return nullptr;
-            return std::make_unique<RtOutput>(std::move(out));
-        } catch (const RtMidiError&) {
+            return rtmidi::openOutput<RtMidiOut>(create<RtMidiOut>("out"),
+                [&](RtMidiOut& out) { return openNamed(out, name, "out"); });
+        } catch (const RtMidiError& error) {
+            rtmidi::debugLog(error.getMessage());
             return nullptr;
         }
     }
@@ -179,17 +121,11 @@ public:
     std::unique_ptr<InputConnection> openInput(const std::string& name, InputSink& sink) override
     {
         try {
-            auto in = create<RtMidiIn>("in");
-            if (!in)
-                return nullptr;
-            // Everything on: SysEx for the device replies, realtime and
-            // active sensing for whoever listens (the toolkit drops FE).
-            in->ignoreTypes(false, false, false);
-            in->setCallback(inputCallback, &sink);
-            if (!openNamed(*in, name, "in"))
-                return nullptr;
-            return std::make_unique<RtInput>(std::move(in));
-        } catch (const RtMidiError&) {
+            return rtmidi::openInput<RtMidiIn>(
+                create<RtMidiIn>("in"), [&](RtMidiIn& in) { return openNamed(in, name, "in"); },
+                sink);
+        } catch (const RtMidiError& error) {
+            rtmidi::debugLog(error.getMessage());
             return nullptr;
         }
     }

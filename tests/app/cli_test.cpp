@@ -1,5 +1,8 @@
 #include "catalogue.h"
 #include "listings.h"
+#include "midi_driver.h"
+#include "midi_smf.h"
+#include "preset_files.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -155,11 +158,16 @@ TEST_F(CliTest, ExportGivesBackTheImportedSysEx)
     ASSERT_EQ(cli({ "export", dir.file("Live.MID"), dir.file("live-out.syx") }).exitCode, 0);
     EXPECT_EQ(test::readFile(dir.file("live-out.syx")), sysex({ 3, 64 }, true));
 
-    // Without --dial the init values are not part of the preset file.
-    test::writeFile(dir.file("in.syx"), sysex({ 3 }, true));
+    // Without --dial the init values are not part of the preset file; a value
+    // byte above 7F comes back as its low 7 bits, never as a status byte.
+    std::string damaged = sysex({ 3 }, true);
+    damaged[26 + 9] = '\x85';
+    test::writeFile(dir.file("in.syx"), damaged);
     ASSERT_EQ(cli({ "import", dir.file("in.syx"), dir.file("Plain.MID") }).exitCode, 0);
     ASSERT_EQ(cli({ "export", dir.file("Plain.MID"), dir.file("plain.syx") }).exitCode, 0);
-    EXPECT_EQ(test::readFile(dir.file("plain.syx")), sysex({ 3 }, false));
+    std::string expected = sysex({ 3 }, false);
+    expected[9] = '\x05';
+    EXPECT_EQ(test::readFile(dir.file("plain.syx")), expected);
 }
 
 TEST_F(CliTest, FactorySetListsAllPresetsWithNames)
@@ -198,6 +206,18 @@ TEST_F(CliTest, BadInputGetsOneLineAndExitCodeTwo)
         { "import", dir.file("cut.syx"), dir.file("Out.MID") },
         { "import", dir.file("tail.syx"), dir.file("Out.MID") },
         { "import", dir.file("good.syx"), dir.file("Out.MID"), "--dail" },
+        { "find", KESTROW_FACTORY_SET },
+        { "find", KESTROW_FACTORY_SET, "--param", "128" },
+        { "find", KESTROW_FACTORY_SET, "--param", "7x" },
+        { "find", KESTROW_FACTORY_SET, "--param", "3", "--param", "4" },
+        { "find", KESTROW_FACTORY_SET, "--channel", "17" },
+        { "find", KESTROW_FACTORY_SET, "--event", "Tuba" },
+        { "find", KESTROW_FACTORY_SET, "--text", "" },
+        { "find", KESTROW_FACTORY_SET, "--text" },
+        { "find", dir.file("missing.MID"), "--param", "7" },
+        { "check", KESTROW_FACTORY_SET, "--master", "0" },
+        { "diff", KESTROW_FACTORY_SET },
+        { "diff", KESTROW_FACTORY_SET, dir.file("junk.MID") },
     };
     for (const auto& args : cases) {
         std::string shown;
@@ -213,6 +233,79 @@ TEST_F(CliTest, BadInputGetsOneLineAndExitCodeTwo)
     const CliRun unknown = cli({ "list", dir.file("junk.MID"), "--verbose" });
     EXPECT_EQ(lines(unknown.err).size(), 1u);
     EXPECT_NE(unknown.err.find("--verbose"), std::string::npos);
+}
+
+/// The factory set with a few changes, saved by the editor's storage code as Changed.MID.
+std::string changedFactoryCopy(const test::TempDir& dir)
+{
+    TMidiDriver driver;
+    TMidiSMF smf(&driver);
+    PresetBank bank;
+    PresetFiles files(bank, smf);
+    EXPECT_TRUE(files.loadAllPresets(KESTROW_FACTORY_SET));
+    bank.presets[0].name += " (mine)";
+    bank.presets[0].knobName[2] = "Lautst\xE4rke 3";
+    // Knob 16 of preset 16 sends channel 5's volume, as its knob 2 does on master channel 5.
+    bank.presets[15].channel[15] = 5;
+    bank.presets[15].fixedParameter[15] = 7;
+    for (std::size_t k : { 9, 10, 13, 14, 15 })
+        bank.presets[46].channel[k] = 2; // no chord note twice on one channel
+    files.variant = DeviceVariant::zembraDial;
+    const std::string path = dir.file("Changed.MID");
+    EXPECT_TRUE(files.saveAllPresets(path).ok());
+    return path;
+}
+
+TEST_F(CliTest, FindCheckAndDiffOnTheFactorySetAndAChangedCopy)
+{
+    const std::string factory = KESTROW_FACTORY_SET;
+    const std::string changed = changedFactoryCopy(dir);
+    const std::string volume = " / Controller, 7:Volume, channel 3";
+    const std::string mine = "preset 1 \"GM Volume 1-16 (mine)\" / knob 3 \"Lautst\u00E4rke 3\"";
+    const std::string chord = "preset 47 \"Chord Notes C F G Am\" / knobs ";
+    std::vector<std::string> diff {
+        "preset 1 / name: \"GM Volume 1-16\" | \"GM Volume 1-16 (mine)\"",
+        "preset 1 / knob 3 name: \"Volume Ch 3\" | \"Lautst\u00E4rke 3\"",
+        "preset 16 / knob 16 channel: \"Master\" | \" 5\"",
+        "preset 16 / knob 16 fixed parameter: \"  2:Breath Control\" | \"  7:Volume\"",
+    };
+    for (int knob : { 10, 11, 14, 15, 16 })
+        diff.push_back("preset 47 / knob " + std::to_string(knob) + " channel: \" 1\" | \" 2\"");
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::vector<std::string> out;
+    };
+    const Case cases[] = {
+        { { "find", changed, "--text", "LAUTST\u00C4RKE" }, 0, { mine + volume } },
+        { { "find", changed, "--event", "controller", "--param", "7", "--channel", "3" }, 0,
+            { mine + volume, "preset 7 \"Mixer Ch 1-4\" / knob 9 \"Volume 3\"" + volume,
+                "preset 19 \"Synth Ch 3\" / knob 13 \"Volume\"" + volume,
+                "preset 89 \"Performance Ch 1-4\" / knob 9 \"Volume 3\"" + volume } },
+        { { "find", factory, "--text", "cc 91" }, 0,
+            { "preset 3 \"GM Reverb Send 1-16\" / description",
+                "preset 82 \"Effect Depths Ch 1-4\" / description",
+                "preset 116 \"Effect Depths Ch 5-8\" / description",
+                "preset 126 \"Relative Sends Ch 1-8\" / description" } },
+        { { "find", factory, "--event", "No-Event" }, 1, {} },
+        { { "check", factory }, 1,
+            { chord + "1, 14 / NoteOn, 60:  C  4, channel 1",
+                chord + "2, 15 / NoteOn, 64:  E  4, channel 1",
+                chord + "3, 11 / NoteOn, 67:  G  4, channel 1",
+                chord + "5, 10 / NoteOn, 62:  D  4, channel 1",
+                chord + "7, 16 / NoteOn, 69:  A  4, channel 1" } },
+        { { "check", changed }, 0, {} },
+        { { "check", changed, "--master", "5" }, 1,
+            { "preset 16 \"Master Channel Controls\" / knobs 2, 16 / Controller, 7:Volume, "
+              "channel Master" } },
+        { { "diff", factory, factory }, 0, {} },
+        { { "diff", factory, changed }, 1, diff },
+    };
+    for (const Case& c : cases) {
+        const CliRun run = cli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << " " << c.args.back() << run.err;
+        EXPECT_EQ(lines(run.out), c.out) << c.args[0] << " " << c.args.back();
+    }
 }
 
 } // namespace

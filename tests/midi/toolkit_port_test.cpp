@@ -74,7 +74,7 @@ TEST(MidiDriverLoad, EnvironmentChoosesTheLibraryAndUnloadFreesIt)
 TEST_F(FakeDriverTest, OutputOpenCloseAndTheirFailures)
 {
     TMidiOut out;
-    expectMidiError([&] { out.Open(0, 78624); }, "No MidiDriver");
+    expectMidiError([&] { static_cast<void>(out.Open(0, 78624)); }, "No MidiDriver");
     out.Driver = m_driver.get();
 
     state->openResult = 32; // the highest failure value
@@ -82,7 +82,8 @@ TEST_F(FakeDriverTest, OutputOpenCloseAndTheirFailures)
     EXPECT_FALSE(out.IsOpen());
     EXPECT_EQ(out.GetDescription(), "");
     MidiEvent note { 0, 0x90, 60, 100, 0 };
-    EXPECT_TRUE(out.Put(&note)); // closed: nothing reaches the library
+    EXPECT_FALSE(out.Put(&note)); // closed: nothing reaches the library
+    EXPECT_EQ(out.PutEvent(note), PutStatus::portClosed);
     EXPECT_EQ(state->count("PutMidiOut"), 0);
     expectMidiError([&] { out.Close(); }, "midiOut not open");
     expectMidiError([&] { out.Reset(); }, "midiOut not open");
@@ -91,11 +92,18 @@ TEST_F(FakeDriverTest, OutputOpenCloseAndTheirFailures)
     state->openResult = 33;
     EXPECT_TRUE(out.Open(1, 78624));
     EXPECT_EQ(out.GetDescription(), "Fake Out B");
-    expectMidiError([&] { out.Open(1, 78624); }, "already open");
-    EXPECT_TRUE(out.Put(&note));
-    state->putResult = 7;
-    EXPECT_FALSE(out.Put(&note));
-    ASSERT_EQ(state->put.size(), 1u);
+    expectMidiError([&] { static_cast<void>(out.Open(1, 78624)); }, "already open");
+    // The library's answer, as the toolkit tells it.
+    const std::pair<std::uint16_t, PutStatus> answers[] { { 0, PutStatus::taken },
+        { 1, PutStatus::portClosed }, { 2, PutStatus::notMidi }, { 3, PutStatus::notSent },
+        { 7, PutStatus::notSent } };
+    for (const auto& [result, status] : answers) {
+        state->putResult = result;
+        EXPECT_EQ(out.PutEvent(note), status) << result;
+        EXPECT_EQ(out.Put(&note), result == 0) << result;
+    }
+    EXPECT_FALSE(out.Put(nullptr));
+    ASSERT_EQ(state->put.size(), 2u);
     EXPECT_EQ(state->put[0].data1, 60);
 
     state->calls.clear();
@@ -235,5 +243,5 @@ TEST_F(FakeDriverTest, SyncAttachReopensAndDetachChecksTheSync)
     expectMidiError([&] { sync.ReStart(); }, "sync not open");
     expectMidiError([&] { sync.Mode(1); }, "sync not open");
     TMidiSync unbound;
-    expectMidiError([&] { unbound.Open(0, 0); }, "No MidiDriver");
+    expectMidiError([&] { static_cast<void>(unbound.Open(0, 0)); }, "No MidiDriver");
 }

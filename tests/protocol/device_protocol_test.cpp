@@ -83,10 +83,11 @@ namespace {
         const std::string both = "You need to select the MidiIn/Out ports corresponding to your "
                                  "zembraDevice in the Device Settings Menu.";
         auto check = protocol.sendSelectedPreset(true, true);
-        EXPECT_EQ(std::tie(check.code, check.text),
-            std::tuple(1, "You need to select the \"PC -> zembraControl\"" + tail));
+        EXPECT_EQ(std::tie(check.missing, check.text),
+            std::tuple(
+                MissingPorts::output, "You need to select the \"PC -> zembraControl\"" + tail));
         check = protocol.getPreset();
-        EXPECT_EQ(std::tie(check.code, check.text), std::tuple(3, both));
+        EXPECT_EQ(std::tie(check.missing, check.text), std::tuple(MissingPorts::both, both));
         protocol.chooseInput(1);
         EXPECT_FALSE(settings.getConfigurationEnabled());
         EXPECT_EQ(link.openedInputs, std::vector<int> { 1 });
@@ -101,8 +102,9 @@ namespace {
         EXPECT_EQ(link.bytesOf(1), frameBytes({ 0x56, 0, 0, 0xF7 }));
         link.messages.clear();
         check = protocol.getPreset();
-        EXPECT_EQ(std::tie(check.code, check.text),
-            std::tuple(2, "You need to select the \"zembraControl -> PC\"" + tail));
+        EXPECT_EQ(std::tie(check.missing, check.text),
+            std::tuple(
+                MissingPorts::input, "You need to select the \"zembraControl -> PC\"" + tail));
 
         // Send button / auto send with "no device", or an output that will not
         // open: nothing sent, nothing shown.
@@ -115,6 +117,16 @@ namespace {
         EXPECT_FALSE(protocol.sendAllPresets().abandon());
         EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer1));
         EXPECT_TRUE(link.messages.empty());
+
+        // A port that will not open or will not take a message is reported, with its reason.
+        protocol.chooseInput(0);
+        link.failOpen = false;
+        protocol.chooseOutput(1);
+        link.failPut = true;
+        protocol.sendProgramChange(3);
+        EXPECT_EQ(host.failures,
+            (std::vector<std::string> { "out 1 will not open", "in will not open",
+                "out 1 will not open", "out 1 takes nothing" }));
     }
 
     TEST_F(DeviceProtocolTest, MasterChannelTextDecidesProgramChangeAndThruMessage)
@@ -161,15 +173,39 @@ namespace {
         EXPECT_EQ(bank.presets, expected.presets);
         EXPECT_EQ(host.refreshed, std::vector<int> { 3 });
         EXPECT_EQ(host.captions.back(), "Getting Preset:4");
+        testing::Bytes foreign = reply; // another maker's message, 20 at byte 6
+        foreign[1] = 0x43;
+        foreign[9] = 0x55;
+        feed(foreign);
+        EXPECT_EQ(bank.presets, expected.presets);
+        EXPECT_EQ(host.refreshed.size(), 1u);
         reply[7] = 127; // preset 128 brings the title back
         feed(reply);
         EXPECT_EQ(host.captions.back(), "Kestrow Editor:   ZEMBRA CONTROL");
     }
 
+    TEST_F(DeviceProtocolTest, DelayedInitValuesRequestKeepsToThePresetAskedFor)
+    {
+        choosePorts();
+        protocol.setDeviceVariant(DeviceVariant::zembraDial);
+        bank.selectedPreset = 5;
+        ASSERT_FALSE(protocol.getPreset().abandon());
+        bank.selectedPreset = 9; // the user moves on within the 400 ms
+        protocol.Timer3Timer();
+        ASSERT_EQ(link.messages.size(), 2u);
+        EXPECT_EQ(link.bytesOf(0), frameBytes({ 0x26, 5, 0, 0xF7 }));
+        EXPECT_EQ(link.bytesOf(1), frameBytes({ 0x27, 5, 0, 0xF7 }));
+        PresetBank expected = bank;
+        expected.presets[5].initValue.fill(33);
+        feed(testing::initValues(5, 33));
+        EXPECT_EQ(bank.presets, expected.presets);
+    }
+
     TEST_F(DeviceProtocolTest, DelayRuleRewritesTheTextAndSetsBothTimers)
     {
         const std::vector<std::pair<std::string, int>> cases { { "0350", 350 }, { "", 200 },
-            { "abc", 200 }, { "12x", 200 }, { "500", 500 }, { "99999999999", 200 }, { "0", 1 } };
+            { "abc", 200 }, { "12x", 200 }, { "500", 500 }, { "99999999999", 200 }, { "0", 1 },
+            { " 300", 300 }, { "300\t ", 300 }, { " ", 200 }, { "3 00", 200 } };
         for (const auto& [text, delay] : cases) {
             DelayEntry entry = protocol.setDelayText(text);
             EXPECT_EQ(std::tie(entry.delay, entry.text), std::tuple(delay, std::to_string(delay)))
@@ -184,7 +220,7 @@ namespace {
     {
         choosePorts();
         bank.selectedPreset = 10;
-        protocol.sendBanks();
+        ASSERT_FALSE(protocol.sendBanks().abandon());
         protocol.Timer1Timer();
         protocol.Timer1Timer();
         protocol.chooseOutput(2); // "no device": silent, but the caption still counts through
@@ -195,7 +231,7 @@ namespace {
 
         protocol.chooseOutput(1);
         const std::size_t before = link.messages.size();
-        protocol.sendAllPresets();
+        ASSERT_FALSE(protocol.sendAllPresets().abandon());
         for (int i = 0; i < 10; ++i)
             protocol.Timer1Timer();
         protocol.sendPreset(42, true, true);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace kestrow {
 namespace {
 
@@ -107,6 +109,75 @@ namespace {
         EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraControl, 0, {}, 0, small, 0), 68);
         EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraControl, 1, {}, 0, small, 68), 68);
         EXPECT_EQ(encodePreset(bank, DeviceVariant::zembraDial, 1, {}, 0, small, 20), 20);
+    }
+
+    TEST_F(DumpEncoderTest, DecoderGradesWhatItIsGivenAndGivesBackWhatWasEncoded)
+    {
+        using testing::Bytes;
+        const Bytes data = presetDataFrame(bank.presets[9], 9).bytes();
+        Bytes foreign = data;
+        foreign[3] = 0x21;
+        Bytes unended = data;
+        unended.back() = 0x00;
+        const Bytes request = requestMessage(dump::kPresetRequest, 3).bytes();
+        Bytes followed = data;
+        followed.insert(followed.end(), request.begin(), request.end());
+        struct Case {
+            const char* what;
+            Bytes bytes;
+            FrameKind whole, stream;
+            int length; ///< as a stream
+        };
+        const Case cases[] {
+            { "preset data", data, FrameKind::presetData, FrameKind::presetData, 58 },
+            { "init values", initValuesFrame(bank.presets[9], 9).bytes(), FrameKind::initValues,
+                FrameKind::initValues, 26 },
+            { "trailer", trailerFrame(9).bytes(), FrameKind::trailer, FrameKind::trailer, 10 },
+            { "version", testing::frameBytes({ 0x00, 1, 12, 0xF7 }), FrameKind::versionReply,
+                FrameKind::versionReply, 10 },
+            { "configuration", thruSettingsMessage(5, 10).bytes(), FrameKind::configuration,
+                FrameKind::configuration, 10 },
+            { "request", request, FrameKind::otherCommand, FrameKind::otherCommand, 10 },
+            { "unknown command", testing::frameBytes({ 0x7E, 0, 0, 1, 0xF7 }),
+                FrameKind::otherCommand, FrameKind::otherCommand, 0 },
+            { "another maker", foreign, FrameKind::foreign, FrameKind::foreign, 0 },
+            { "cut short", Bytes(data.begin(), data.begin() + 40), FrameKind::malformed,
+                FrameKind::malformed, 0 },
+            { "no F7", unended, FrameKind::malformed, FrameKind::malformed, 0 },
+            { "header only", Bytes(data.begin(), data.begin() + 8), FrameKind::malformed,
+                FrameKind::malformed, 0 },
+            { "more follows", followed, FrameKind::malformed, FrameKind::presetData, 58 },
+        };
+        for (const Case& c : cases) {
+            EXPECT_EQ(decodeFrame(c.bytes, FrameBounds::wholeMessage).kind, c.whole) << c.what;
+            const DecodedFrame streamed = decodeFrame(c.bytes, FrameBounds::stream);
+            EXPECT_EQ(std::pair(streamed.kind, streamed.length), std::pair(c.stream, c.length))
+                << c.what;
+        }
+
+        // Decoding and storing gives back the encoded columns, names untouched.
+        Preset copy;
+        copy.name = "kept";
+        EXPECT_TRUE(storeFrame(decodeFrame(data, FrameBounds::wholeMessage), copy));
+        EXPECT_TRUE(storeFrame(
+            decodeFrame(initValuesFrame(bank.presets[9], 9).bytes(), FrameBounds::wholeMessage),
+            copy));
+        EXPECT_FALSE(storeFrame(decodeFrame(request, FrameBounds::wholeMessage), copy));
+        Preset expected = bank.presets[9];
+        expected.name = "kept";
+        EXPECT_EQ(copy, expected);
+
+        // Values out of range never leave as status bytes: each keeps its low 7 bits.
+        Preset wild = bank.presets[9];
+        wild.channel[0] = 0x85;
+        wild.initValue[3] = 200;
+        const Bytes wildData = presetDataFrame(wild, 9).bytes();
+        const Bytes wildInit = initValuesFrame(wild, 0x89).bytes();
+        EXPECT_EQ(
+            std::tuple(wildData[9], wildInit[7], wildInit[12]), std::tuple(0x05, 0x09, 200 & 0x7F));
+        for (const Bytes& b : { wildData, wildInit })
+            EXPECT_TRUE(
+                std::all_of(b.begin() + 1, b.end() - 1, [](std::uint8_t x) { return x < 0x80; }));
     }
 
 } // namespace

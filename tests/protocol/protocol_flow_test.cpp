@@ -41,7 +41,7 @@ namespace {
             protocol.replyCollector(MidiEvent { 0, 0xF8, 0, 0, 0 });
         bank.presets[9].eventType.fill(1);
         bank.selectedPreset = 9;
-        protocol.getPreset();
+        EXPECT_FALSE(protocol.getPreset().abandon());
         EXPECT_EQ(bank.presets[9].eventType[0], sent.presets[9].eventType[0]);
     }
 

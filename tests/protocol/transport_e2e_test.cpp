@@ -3,8 +3,7 @@
 
 #include "fakes.h"
 #include "midi_driver.h"
-#include "midi_in.h"
-#include "midi_out.h"
+#include "toolkit_ports.h"
 
 #include <gtest/gtest.h>
 
@@ -116,57 +115,6 @@ namespace {
 #endif
     }
 
-    /// The emulator's ports through the toolkit, as the main window adapts its own.
-    class ToolkitLink : public DeviceLink {
-    public:
-        explicit ToolkitLink(TMidiDriver& driver)
-            : out(&driver)
-            , in(&driver)
-        {
-        }
-        bool outputIsOpen(int) const override { return out.IsOpen(); }
-        bool openOutput(int device) override
-        {
-            return out.Open(static_cast<std::uint16_t>(device), 78624);
-        }
-        void put(int, std::span<const MidiEvent> events) override
-        {
-            for (const MidiEvent& e : events)
-                out.Put(&e);
-        }
-        void closeInput() override
-        {
-            if (in.IsOpen()) {
-                in.Stop();
-                in.Close();
-            }
-        }
-        bool openInput(int device) override
-        {
-            const bool opened = in.Open(static_cast<std::uint16_t>(device), 78624);
-            if (opened)
-                in.Start();
-            return opened;
-        }
-
-        TMidiOut out;
-        TMidiIn in;
-    };
-
-    std::vector<std::string> deviceNames(TMidiDriver& driver, bool output)
-    {
-        std::vector<std::string> names;
-        const auto& api = driver.api();
-        for (int id = 0; id < (output ? api.GetNumOutDevices() : api.GetNumInDevices()); ++id) {
-            char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-            (output ? api.GetMidiOutDescription : api.GetMidiInDescription)(
-                static_cast<std::uint16_t>(id), text);
-            text[MIDIDRV_DESCRIPTION_SIZE - 1] = '\0';
-            names.emplace_back(text);
-        }
-        return names;
-    }
-
     TEST(ZembraSimProgram, BadOptionsOrNoMidiSystemGiveOneLineAndExitCode2)
     {
         ::setenv(
@@ -216,7 +164,7 @@ namespace {
         const std::string name = "zE2E-" + tag;
         const auto state = temp / (server + ".state");
         auto sim = std::make_unique<Background>(kSim + " --variant dial --name " + name
-                + " --version 1.12 --state '" + state.string() + "'",
+                + " --device-version 1.12 --state '" + state.string() + "'",
             temp / (server + ".sim.log"));
         ASSERT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
 
@@ -224,8 +172,9 @@ namespace {
         ManualDispatcher dispatcher;
         setDefaultMidiDispatcher(&dispatcher);
         TMidiDriver driver;
-        const auto outputs = deviceNames(driver, true);
-        const auto inputs = deviceNames(driver, false);
+        testing::Rig<ToolkitMidiPorts> rig(driver, dispatcher);
+        const auto outputs = rig.link.outputNames();
+        const auto inputs = rig.link.inputNames();
         auto indexOf = [&](const std::vector<std::string>& names) {
             return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
                 return n.find(name) != n.npos;
@@ -235,9 +184,8 @@ namespace {
         ASSERT_TRUE(outputId < std::ssize(outputs) && inputId < std::ssize(inputs))
             << "emulator ports not listed";
 
-        testing::Rig<ToolkitLink> rig(driver);
         rig.settings.setPortNames(outputs, inputs);
-        rig.link.in.OnMidiData = [&rig](MidiEvent* e, bool&) { rig.protocol.replyCollector(*e); };
+        rig.link.onInput = [&rig](const MidiEvent& e) { rig.protocol.replyCollector(e); };
         rig.tick = [&] { // as the window's Timer1 would, at a short delay
             dispatcher.pump();
             std::this_thread::sleep_for(4ms);

@@ -65,11 +65,14 @@ TEST_F(DumpDecodingTest, DamagedBytesNeverReachAWrongPreset)
 {
     auto foreign = dataMessage(7, 50);
     foreign[4] = 0x15;
-    const int count = load({ dataMessage(200, 30), initMessage(0x80, 3), dataMessage(3, 40),
-        foreign, dataMessage(2, 70) });
+    auto high = dataMessage(3, 40);
+    high[9] = 0x85; // a status byte where a value belongs
+    const int count
+        = load({ dataMessage(200, 30), initMessage(0x80, 3), high, foreign, dataMessage(2, 70) });
     const PresetBank before = bank;
     files.applyDump(count, -1); // above 127 skipped, decoding goes on up to the foreign header
-    EXPECT_EQ(bank.presets[3].channel[0], 40);
+    EXPECT_EQ(bank.presets[3].channel[0], 0x05);
+    EXPECT_EQ(bank.presets[3].channel[1], 41);
     bank.presets[3] = before.presets[3];
     EXPECT_EQ(bank.presets, before.presets);
 
@@ -226,6 +229,14 @@ TEST_F(DumpDecodingTest, DamagedDumpFilesAreRefusedWithoutHarm)
     for (char& c : garbage)
         c = static_cast<char>(random() & 0xFF);
     corpus.push_back({ "random bytes", "MThd" + garbage, false });
+
+    // One byte over the largest dump file: refused from its size, unread.
+    const std::string huge = dir.file("Huge.MID");
+    test::writeFile(huge, good + std::string(kMaxDumpFileSize + 1 - good.size(), '\xF0'));
+    EXPECT_EQ(files.readDumpFile(huge), -1);
+    EXPECT_EQ(files.lastReadError(),
+        huge + " is not a preset file: " + std::to_string(kMaxDumpFileSize + 1)
+            + " bytes of SysEx, at most " + std::to_string(kMaxDumpFileSize));
 
     for (const auto& [what, bytes, refused] : corpus) {
         test::writeFile(dir.file("Bad.MID"), bytes);

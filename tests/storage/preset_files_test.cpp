@@ -207,6 +207,30 @@ TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlace)
     EXPECT_EQ(names.value("1", "N"), bank.presets[0].name);
 }
 
+TEST_F(PresetFilesTest, WithBothLetterCasesPresentTheSavedSideFilesAreTheOnesLoaded)
+{
+    const std::string stale = "[1]\r\nN=stale\r\n";
+    const std::string staleNotes = test::notesFile({ { 5, "stale" }, { 5, "stale" } });
+    writeFile(dir.file("Set.cfg"), stale);
+    writeFile(dir.file("Set.nts"), staleNotes);
+    writeFile(dir.file("Set.CFG"), "[1]\r\nN=older\r\n");
+    writeFile(dir.file("Set.NTS"), "");
+    fillBank(bank, 16);
+    bank.presets[0].description = "saved";
+    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
+    EXPECT_EQ(readFile(dir.file("Set.cfg")), stale);
+    EXPECT_EQ(readFile(dir.file("Set.nts")), staleNotes);
+
+    for (const char* loaded : { "Set.MID", "set.mid" }) {
+        if (!fs::exists(dir.file(loaded)))
+            fs::rename(dir.file("Set.MID"), dir.file(loaded));
+        Reader r(driver);
+        ASSERT_TRUE(r.files.loadAllPresets(dir.file(loaded))) << loaded;
+        EXPECT_EQ(r.bank.presets[0].name, bank.presets[0].name) << loaded;
+        EXPECT_EQ(r.bank.presets[0].description, "saved") << loaded;
+    }
+}
+
 TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
 {
     EXPECT_EQ(saveAllPresetsText().title, "Save All Presets");
@@ -235,14 +259,15 @@ namespace {
 struct RecordingLink : kestrow::DeviceLink {
     std::vector<std::uint8_t> sent;
     bool outputIsOpen(int) const override { return true; }
-    bool openOutput(int) override { return true; }
-    void put(int, std::span<const MidiEvent> events) override
+    kestrow::PortResult openOutput(int) override { return {}; }
+    kestrow::PortResult put(int, std::span<const MidiEvent> events) override
     {
         for (const MidiEvent& e : events)
             sent.push_back(e.data1);
+        return {};
     }
     void closeInput() override { }
-    bool openInput(int) override { return true; }
+    kestrow::PortResult openInput(int) override { return {}; }
 };
 
 struct QuietHost : kestrow::ProtocolHost {
@@ -251,6 +276,10 @@ struct QuietHost : kestrow::ProtocolHost {
     void setCaption(const std::string&) override { }
     void refreshKnobTable(int) override { }
     void deviceSettingsChanged() override { }
+    void portFailed(const kestrow::PortResult& failure) override
+    {
+        ADD_FAILURE() << failure.reason;
+    }
 };
 
 } // namespace

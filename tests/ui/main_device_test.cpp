@@ -2,6 +2,7 @@
 // through the paced sender and comes back with "Get Preset".
 
 #include "main_test_support.h"
+#include "qt_midi_dispatcher.h"
 #include "toolkit_ports.h"
 
 #include <QTemporaryDir>
@@ -25,7 +26,7 @@ private slots:
             = paths.programDirectory;
         TMidiDriver driver;
         {
-            EditorWindows windows(paths, std::make_unique<ToolkitMidiPorts>(driver));
+            EditorWindows windows(paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher));
             TMainForm& form = windows.mainForm();
             TConfigForm& config = windows.configForm();
             form.showWarning = [](const QString& title, const QString& text) {

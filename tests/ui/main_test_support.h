@@ -41,12 +41,12 @@ public:
     std::vector<std::string> outputNames() const override { return outputs; }
     std::vector<std::string> inputNames() const override { return inputs; }
     bool outputIsOpen(int device) const override { return openedOutputs.count(device) > 0; }
-    bool openOutput(int device) override
+    PortResult openOutput(int device) override
     {
         openedOutputs.insert(device);
-        return true;
+        return PortResult::success();
     }
-    void put(int device, std::span<const MidiEvent> events) override
+    PortResult put(int device, std::span<const MidiEvent> events) override
     {
         PutMessage message { device, {} };
         for (const MidiEvent& e : events) {
@@ -58,16 +58,17 @@ public:
             }
         }
         puts.push_back(message);
+        return PortResult::success();
     }
     void closeInput() override
     {
         ++inputCloses;
         inputOpened = -1;
     }
-    bool openInput(int device) override
+    PortResult openInput(int device) override
     {
         inputOpened = device;
-        return true;
+        return PortResult::success();
     }
 
     /// Messages of a given length (10 = requests and queries, 58/26/10 = dump parts).

@@ -208,7 +208,7 @@ private slots:
         TController1Form controllers(rig.state);
         rig.preset().eventType[5] = 0;
         rig.select(5, kFieldFixedParameter);
-        rig.state.savedPointer = QPoint(123, 45);
+        rig.state.savedPointer = ScreenPoint { 123, 45 };
         whileOpen([&] {
             QTest::mouseMove(controllers.grid(), controllers.cellRect(7).center());
             QCOMPARE(controllers.windowTitle(), QStringLiteral("(Ctrl: 7)    7:Volume"));

@@ -7,7 +7,7 @@ namespace kestrow {
 TEventsForm::TEventsForm(EditorState& state, QWidget* parent)
     // Event names are long: wider columns than the other 4 x 32 pickers.
     : GridPicker(state, Layout { 4, 32, 154, 13, false }, QStringLiteral("EventsForm"),
-                 QSize(622, 451), parent)
+        QSize(622, 451), parent)
 {
 }
 
@@ -17,23 +17,19 @@ QString TEventsForm::cellText(int value) const
         cp1252ToUtf8(m_state.catalogue.eventTypeNames[static_cast<std::size_t>(value)]));
 }
 
-bool TEventsForm::greyed(int value) const
-{
-    return !eventFitsVariant(m_state.variant, value);
-}
+bool TEventsForm::greyed(int value) const { return !eventFitsVariant(m_state.variant, value); }
 
 void TEventsForm::assign(int value)
 {
     if (greyed(value))
         return;
     PresetBank& bank = m_state.bank;
-    if (bank.allKnobsPending) {
-        bank.allKnobsPending = false;
-        m_state.preset().eventType.fill(value);
+    const bool allKnobs = bank.allKnobsPending;
+    bank.assignSelectedField(value);
+    if (allKnobs) {
         m_state.refreshKnobTable(bank.selectedPreset);
         return;
     }
-    bank.assignSelectedField(value);
     // The channel and fixed-parameter texts depend on the event type.
     const int row = bank.selectedKnob + 1;
     m_state.refreshCell({ 3, row });

@@ -1,5 +1,6 @@
 #include "pickers/factory_presets_form.h"
 
+#include "bank_operations.h"
 #include "text_codec.h"
 
 namespace kestrow {
@@ -23,12 +24,8 @@ bool TFactoryPresetsForm::greyed(int value) const
 
 void TFactoryPresetsForm::assign(int value)
 {
-    if (value < 0 || value >= kPresetCount || greyed(value))
-        return;
-    PresetBank& bank = m_state.bank;
-    bank.presets[static_cast<std::size_t>(bank.selectedPreset)]
-        = bank.factoryPresets[static_cast<std::size_t>(value)];
-    m_state.refreshKnobTable(bank.selectedPreset);
+    if (takeFactoryPreset(m_state.bank, value, m_state.variant))
+        m_state.refreshKnobTable(m_state.bank.selectedPreset);
 }
 
 void TFactoryPresetsForm::buttonPressed(QPoint gridPos, Qt::MouseButton button)
@@ -38,10 +35,7 @@ void TFactoryPresetsForm::buttonPressed(QPoint gridPos, Qt::MouseButton button)
         assign(value);
 }
 
-void TFactoryPresetsForm::buttonReleased(QPoint, Qt::MouseButton)
-{
-    accept();
-}
+void TFactoryPresetsForm::buttonReleased(QPoint, Qt::MouseButton) { accept(); }
 
 QString TFactoryPresetsForm::moveCaption(int value) const
 {

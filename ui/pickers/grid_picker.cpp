@@ -1,5 +1,7 @@
 #include "grid_picker.h"
 
+#include "screen_pointer.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -31,8 +33,8 @@ void keepOnScreen(QWidget& dialog)
     dialog.move(pos);
 }
 
-GridPicker::GridPicker(EditorState& state, Layout layout, const QString& caption,
-                       QSize clientSize, QWidget* parent)
+GridPicker::GridPicker(
+    EditorState& state, Layout layout, const QString& caption, QSize clientSize, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_layout(layout)
@@ -94,7 +96,7 @@ QRect GridPicker::cellRect(int value) const
 {
     const QPoint cell = cellOf(value);
     return { cell.x() * (m_layout.cellWidth + 1) + 1, cell.y() * (m_layout.cellHeight + 1) + 1,
-             m_layout.cellWidth, m_layout.cellHeight };
+        m_layout.cellWidth, m_layout.cellHeight };
 }
 
 void GridPicker::pointerMoved(QPoint gridPos)
@@ -110,9 +112,7 @@ void GridPicker::pointerMoved(QPoint gridPos)
     m_grid->update();
 }
 
-void GridPicker::buttonPressed(QPoint, Qt::MouseButton)
-{
-}
+void GridPicker::buttonPressed(QPoint, Qt::MouseButton) { }
 
 void GridPicker::buttonReleased(QPoint gridPos, Qt::MouseButton button)
 {
@@ -147,10 +147,7 @@ void GridPicker::keyReleased(int key)
     }
 }
 
-bool GridPicker::greyed(int) const
-{
-    return false;
-}
+bool GridPicker::greyed(int) const { return false; }
 
 void GridPicker::paintCell(QPainter& painter, int value, const QRect& rect) const
 {
@@ -216,7 +213,7 @@ void GridPicker::keyReleaseEvent(QKeyEvent* event)
 void GridPicker::done(int result)
 {
     if (restoresPointer())
-        m_state.restorePointer();
+        restorePointer(m_state);
     QDialog::done(result);
 }
 
@@ -225,8 +222,8 @@ PickerGrid::PickerGrid(GridPicker& picker)
     , m_picker(picker)
 {
     const GridPicker::Layout& layout = picker.layout();
-    setFixedSize(layout.columns * (layout.cellWidth + 1) + 1,
-                 layout.rows * (layout.cellHeight + 1) + 1);
+    setFixedSize(
+        layout.columns * (layout.cellWidth + 1) + 1, layout.rows * (layout.cellHeight + 1) + 1);
     setMouseTracking(true);
     // Small enough that underscores stay inside the 13-pixel rows.
     QFont cellFont(QStringLiteral("Liberation Sans"));

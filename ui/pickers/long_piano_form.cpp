@@ -1,6 +1,7 @@
 #include "pickers/long_piano_form.h"
 
 #include "pickers/grid_picker.h"
+#include "screen_pointer.h"
 #include "text_codec.h"
 
 #include <QKeyEvent>
@@ -13,31 +14,31 @@ namespace kestrow {
 
 namespace {
 
-constexpr int kOctaveWidth = 70;
-constexpr int kUpperBottom = 36; ///< last row of the upper (black key) part
-constexpr int kHighestNote = 127;
+    constexpr int kOctaveWidth = 70;
+    constexpr int kUpperBottom = 36; ///< last row of the upper (black key) part
+    constexpr int kHighestNote = 127;
 
-struct Span {
-    int first;
-    int last;
-};
+    struct Span {
+        int first;
+        int last;
+    };
 
-// Horizontal extent inside an octave, upper part, semitones C .. B.
-constexpr std::array<Span, 12> kUpper { { { 1, 6 }, { 7, 13 }, { 14, 16 }, { 17, 23 }, { 24, 29 },
-                                          { 31, 36 }, { 37, 43 }, { 44, 46 }, { 47, 53 },
-                                          { 54, 56 }, { 57, 63 }, { 64, 69 } } };
-// Lower part, white keys only; first = -1 marks a black key.
-constexpr std::array<Span, 12> kLower { { { 1, 9 }, { -1, -1 }, { 11, 19 }, { -1, -1 }, { 21, 29 },
-                                          { 31, 39 }, { -1, -1 }, { 41, 49 }, { -1, -1 },
-                                          { 51, 59 }, { -1, -1 }, { 61, 69 } } };
+    // Horizontal extent inside an octave, upper part, semitones C .. B.
+    constexpr std::array<Span, 12> kUpper { { { 1, 6 }, { 7, 13 }, { 14, 16 }, { 17, 23 },
+        { 24, 29 }, { 31, 36 }, { 37, 43 }, { 44, 46 }, { 47, 53 }, { 54, 56 }, { 57, 63 },
+        { 64, 69 } } };
+    // Lower part, white keys only; first = -1 marks a black key.
+    constexpr std::array<Span, 12> kLower { { { 1, 9 }, { -1, -1 }, { 11, 19 }, { -1, -1 },
+        { 21, 29 }, { 31, 39 }, { -1, -1 }, { 41, 49 }, { -1, -1 }, { 51, 59 }, { -1, -1 },
+        { 61, 69 } } };
 
-Span upperSpan(int note)
-{
-    // The top G is the last key and takes the rest of the octave's G area.
-    if (note == kHighestNote)
-        return { 44, 49 };
-    return kUpper[static_cast<std::size_t>(note % 12)];
-}
+    Span upperSpan(int note)
+    {
+        // The top G is the last key and takes the rest of the octave's G area.
+        if (note == kHighestNote)
+            return { 44, 49 };
+        return kUpper[static_cast<std::size_t>(note % 12)];
+    }
 
 } // namespace
 
@@ -75,7 +76,7 @@ QPainterPath TLongPianoForm::keyShape(int note)
     const Span lower = kLower[static_cast<std::size_t>(note % 12)];
     if (lower.first >= 0) {
         path.addRect(left + lower.first, kUpperBottom + 1, lower.last - lower.first + 1,
-                     kHeight - kUpperBottom - 2);
+            kHeight - kUpperBottom - 2);
         path = path.simplified();
     }
     return path;
@@ -159,7 +160,7 @@ void TLongPianoForm::keyPressEvent(QKeyEvent* event)
 
 void TLongPianoForm::done(int result)
 {
-    m_state.restorePointer();
+    restorePointer(m_state);
     QDialog::done(result);
     m_keys->update();
 }
@@ -206,9 +207,6 @@ void PianoKeys::mouseMoveEvent(QMouseEvent* event)
     m_form.pointerMoved(event->position().toPoint());
 }
 
-void PianoKeys::mouseReleaseEvent(QMouseEvent* event)
-{
-    m_form.buttonReleased(event->button());
-}
+void PianoKeys::mouseReleaseEvent(QMouseEvent* event) { m_form.buttonReleased(event->button()); }
 
 } // namespace kestrow

@@ -4,32 +4,24 @@ namespace kestrow {
 
 TValuesForm::TValuesForm(EditorState& state, QWidget* parent)
     : GridPicker(state, Layout { 16, 8, 30, 20, true }, QStringLiteral("ValuesForm"),
-                 QSize(502, 173), parent)
+        QSize(502, 173), parent)
 {
 }
 
-QString TValuesForm::cellText(int value) const
-{
-    return QString::number(value);
-}
+QString TValuesForm::cellText(int value) const { return QString::number(value); }
 
 void TValuesForm::assign(int value)
 {
     PresetBank& bank = m_state.bank;
-    if (bank.allKnobsPending) {
-        bank.allKnobsPending = false;
-        m_state.preset().initValue.fill(value);
-        m_state.refreshKnobTable(bank.selectedPreset);
-        return;
-    }
+    const bool allKnobs = bank.allKnobsPending;
     bank.assignSelectedField(value);
-    m_state.refreshKnobCell();
+    if (allKnobs)
+        m_state.refreshKnobTable(bank.selectedPreset);
+    else
+        m_state.refreshKnobCell();
 }
 
-QString TValuesForm::moveCaption(int value) const
-{
-    return QStringLiteral("Value:%1").arg(value);
-}
+QString TValuesForm::moveCaption(int value) const { return QStringLiteral("Value:%1").arg(value); }
 
 QString TValuesForm::keyCaption(int value) const
 {

@@ -14,7 +14,8 @@ public:
     int openValuePicker(int marked, bool byKeyboard) { return openPicker(marked, byKeyboard); }
 
     QString cellText(int value) const override;
-    /// With allKnobsPending all 16 initial values, else assignSelectedField; clears the flag.
+    /// assignSelectedField: all 16 knobs after a heading gesture (the "Init Val"
+    /// heading's "select Value"), else the selected knob.
     void assign(int value) override;
 
 protected:

@@ -4,10 +4,7 @@ namespace kestrow {
 
 namespace {
 
-bool isKnob(int knob)
-{
-    return knob >= 1 && knob <= kKnobCount;
-}
+    bool isKnob(int knob) { return knob >= 1 && knob <= kKnobCount; }
 
 } // namespace
 
@@ -116,10 +113,7 @@ bool dropOnTable(EditorState& state, CellPos cell)
     return true;
 }
 
-bool pictureAcceptsDrag(const EditorState& state)
-{
-    return state.dragOrigin == 2;
-}
+bool pictureAcceptsDrag(const EditorState& state) { return state.dragOrigin == 2; }
 
 bool dropOnPicture(EditorState& state, int targetKnob)
 {
@@ -147,6 +141,16 @@ bool dropOnPicture(EditorState& state, int targetKnob)
         break;
     }
     state.refreshKnobTable(p);
+    return true;
+}
+
+bool releaseOnPicture(EditorState& state, int knob)
+{
+    if (!isKnob(knob))
+        return false;
+    state.dropTargetKnob = knob;
+    state.bank.pasteKnobFromClipboard(state.bank.selectedPreset, knob - 1);
+    state.refreshKnobTable(state.bank.selectedPreset);
     return true;
 }
 

@@ -3,8 +3,6 @@
 #include "catalogue.h"
 #include "preset_bank.h"
 
-#include <QPoint>
-
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -23,6 +21,13 @@ struct CellPos {
     int column = -1;
     int row = -1;
     bool operator==(const CellPos&) const = default;
+};
+
+/// A position on the screen in pixels, as the windowing system reports it.
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+    bool operator==(const ScreenPoint&) const = default;
 };
 
 /// Buffer of "Copy Init Values" / "Paste Init Values".
@@ -59,17 +64,18 @@ public:
     DragOperation dragOperation = DragOperation::copy;
     /// Operations for a drag started with Shift alone, Ctrl alone, neither key.
     std::array<DragOperation, 3> dragKeyMap { DragOperation::swap, DragOperation::move,
-                                              DragOperation::copy };
-    int dragOrigin = 0;     ///< 1 = preset tree, 2 = device picture or knob table
-    int dragColumn = 0;     ///< knob-table column of a knob drag; 0 = whole knob
+        DragOperation::copy };
+    int dragOrigin = 0; ///< 1 = preset tree, 2 = device picture or knob table
+    int dragColumn = 0; ///< knob-table column of a knob drag; 0 = whole knob
     int dragSourceKnob = 0; ///< 1-based knob where a knob drag started
     int dropTargetKnob = 0; ///< 1-based knob of the last drop; 0 = table heading row
-    int hoverKnob = -1;     ///< 1-based knob the picture highlights; 0 and -1 highlight none
+    int hoverKnob = -1; ///< 1-based knob the picture highlights; 0 and -1 highlight none
 
     InitValueStore initValues;
     CellPos copySource; ///< current cell at the last Ctrl+C; (-1, -1) until then
-    /// Screen position of the pointer when the knob table opened a popup or picker.
-    std::optional<QPoint> savedPointer;
+    /// Screen position of the pointer when the knob table opened a popup or
+    /// picker; the window moves the pointer back there when the choice is made.
+    std::optional<ScreenPoint> savedPointer;
 
     EditorHooks hooks;
 
@@ -88,8 +94,6 @@ public:
     void refreshCell(CellPos cell);
     /// Shows knob 1..16 highlighted in the device picture; any other value shows none.
     void showKnob(int knob);
-    /// Moves the pointer back to where it was when a picker or popup was opened.
-    void restorePointer() const;
 
     /// How a view follows the redraw calls; any member may be empty.
     struct View {

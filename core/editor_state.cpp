@@ -1,6 +1,6 @@
 #include "editor_state.h"
 
-#include <QCursor>
+#include "knob_edits.h"
 
 namespace kestrow {
 
@@ -23,7 +23,7 @@ DragOperation EditorState::operationFor(bool shift, bool ctrl) const
 
 bool EditorState::initValuesAvailable() const
 {
-    return variant == DeviceVariant::zembraDial && bank.selectedPreset != kPresetCount - 1;
+    return initValueAccess(variant, bank.selectedPreset) == InitValueAccess::available;
 }
 
 void EditorState::refreshKnobTable(int presetIndex)
@@ -55,12 +55,6 @@ void EditorState::showKnob(int knob)
         if (view.knob)
             view.knob(knob);
     }
-}
-
-void EditorState::restorePointer() const
-{
-    if (savedPointer)
-        QCursor::setPos(*savedPointer);
 }
 
 } // namespace kestrow

@@ -2,6 +2,10 @@
 
 #include "editor_state.h"
 
+// Knob drags: the dragged knob travels in the clipboard's 16 knob slots; a drop
+// on the knob table or the device picture copies, swaps or moves knobs of the
+// selected preset. Knobs are 1-based here, as the table rows and picture show them.
+
 namespace kestrow {
 
 /// Copies table column `column` of clipboard slot `from` into knob `to` of the
@@ -26,6 +30,11 @@ bool pictureAcceptsDrag(const EditorState& state);
 /// Drops the drag in progress on knob 1..16 of the picture (whole knobs only);
 /// anything else changes nothing. Returns whether the preset changed.
 bool dropOnPicture(EditorState& state, int targetKnob);
+
+/// A button release over knob 1..16 of the picture that ends no drag: the
+/// knob takes clipboard slot `knob` and becomes dropTargetKnob. Anything else
+/// changes nothing. Returns whether the preset changed.
+bool releaseOnPicture(EditorState& state, int knob);
 
 /// Moves knob `from` (1-based) to place `to` through the clipboard, the knobs
 /// between shifting one place toward `from`; the clipboard must hold `from`.

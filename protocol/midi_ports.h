@@ -9,9 +9,9 @@
 
 namespace kestrow {
 
-/// The MIDI ports the device settings dialog owns: the device names for its
-/// lists and the port operations the protocol needs. Input events arrive on
-/// the user-interface thread through onInput.
+/// The MIDI ports of a run: the device names for the settings lists and the
+/// port operations the protocol needs. Input events arrive on the
+/// user-interface thread through onInput.
 class MidiPorts : public DeviceLink {
 public:
     /// Output device names in device order (at most 50).
@@ -23,16 +23,22 @@ public:
     std::function<void(const MidiEvent&)> onInput;
 };
 
-/// No driver: empty lists, nothing opens, nothing is sent.
+/// Why nothing opens or sends when the driver library is missing.
+inline constexpr char kNoDriverReason[] = "the MIDI driver library is not loaded";
+
+/// No driver: empty lists, nothing opens, nothing is sent; each says why.
 class NoMidiPorts : public MidiPorts {
 public:
     std::vector<std::string> outputNames() const override { return {}; }
     std::vector<std::string> inputNames() const override { return {}; }
     bool outputIsOpen(int) const override { return false; }
-    bool openOutput(int) override { return false; }
-    void put(int, std::span<const MidiEvent>) override { }
+    PortResult openOutput(int) override { return PortResult::failure(kNoDriverReason); }
+    PortResult put(int, std::span<const MidiEvent>) override
+    {
+        return PortResult::failure(kNoDriverReason);
+    }
     void closeInput() override { }
-    bool openInput(int) override { return false; }
+    PortResult openInput(int) override { return PortResult::failure(kNoDriverReason); }
 };
 
 } // namespace kestrow

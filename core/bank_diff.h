@@ -1,0 +1,40 @@
+#pragma once
+
+#include "catalogue.h"
+#include "preset_bank.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace kestrow {
+
+/// What differs in one preset between our set and theirs, stored values compared.
+struct PresetDifference {
+    int presetIndex = 0; ///< 0..127
+    bool name = false;
+    std::array<std::array<bool, 5>, kKnobCount> knobFields {}; ///< [knob 0..15][KnobField]
+    bool description = false;
+
+    bool knobDiffers(int knob) const;
+    bool any() const;
+    bool operator==(const PresetDifference&) const = default;
+};
+
+/// The differences of one pair of presets; any() is false when they are equal.
+PresetDifference comparePresets(const Preset& ours, const Preset& theirs, int presetIndex);
+
+/// The presets that differ, ascending; empty when the sets are equal.
+std::vector<PresetDifference> compareSets(const PresetSet& ours, const PresetSet& theirs);
+
+/// "Take theirs": our preset 0..127 becomes theirs, whole. False, and nothing
+/// changed, for an index out of range or presets already equal.
+bool takeTheirs(PresetSet& ours, const PresetSet& theirs, int presetIndex);
+
+/// One Windows-1252 line per differing part, ours left and theirs right:
+/// `preset 7 / knob 3 event: "Controller" | "NoteOn"`. Knob fields show the
+/// catalogue's cell texts, followed by the stored numbers where those texts agree.
+std::vector<std::string> differenceListing(const Catalogue& catalogue, const PresetSet& ours,
+    const PresetSet& theirs, const std::vector<PresetDifference>& differences);
+
+} // namespace kestrow
