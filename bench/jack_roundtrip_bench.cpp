@@ -17,6 +17,7 @@
 
 #include "dump_frame.h"
 #include "midi_driver.h"
+#include "qt_midi_dispatcher.h"
 #include "toolkit_ports.h"
 
 #include <QCoreApplication>
@@ -196,7 +197,7 @@ int editor(int argc, char** argv, const std::string& device, int count)
     {
         kestrow::TMidiDriver driver(
             QCoreApplication::applicationDirPath().toStdString() + "/libmididrv.so");
-        kestrow::ToolkitMidiPorts ports(driver);
+        kestrow::ToolkitMidiPorts ports(driver, dispatcher);
         const int out = portWith(ports.outputNames(), device);
         const int in = portWith(ports.inputNames(), device);
         if (out < 0 || in < 0 || !ports.openOutput(out).ok || !ports.openInput(in).ok) {

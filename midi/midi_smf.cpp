@@ -73,6 +73,7 @@ void TMidiSMF::Close()
     Driver->api().CloseSMF(m_handle);
     if (m_score)
         Detach(m_score);
+    m_chunk.reset(); // only needed while reading
     m_handle = 0;
     m_numTracks = 0;
     m_isOpen = false;
