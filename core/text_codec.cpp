@@ -27,11 +27,12 @@ constexpr Utf8Form utf8FormOf(char32_t c)
 {
     Utf8Form form;
     if (c < 0x800) {
-        form.bytes = { static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0 };
+        form.bytes
+            = { static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0 };
         form.length = 2;
     } else {
-        form.bytes = { static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-            static_cast<char>(0x80 | (c & 0x3F)) };
+        form.bytes = { static_cast<char>(0xE0 | (c >> 12)),
+            static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F)) };
         form.length = 3;
     }
     return form;
@@ -62,7 +63,8 @@ std::string cp1252ToUtf8(std::string_view bytes)
 {
     const auto isHigh = [](char b) { return static_cast<unsigned char>(b) >= 0x80; };
     std::string out;
-    out.reserve(bytes.size() + 2 * static_cast<std::size_t>(std::count_if(bytes.begin(), bytes.end(), isHigh)));
+    out.reserve(bytes.size()
+        + 2 * static_cast<std::size_t>(std::count_if(bytes.begin(), bytes.end(), isHigh)));
     auto from = bytes.begin();
     while (from != bytes.end()) {
         // Plain ASCII goes over a run at a time.

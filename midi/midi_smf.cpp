@@ -45,7 +45,8 @@ bool TMidiSMF::Open(const std::string& fileName, char mode, std::int32_t format)
     // between them, so that reading never reserves more than the file warrants.
     std::error_code error;
     const auto bytes = mode == 'r' && m_isOpen ? std::filesystem::file_size(fileName, error) : 0;
-    m_reserveLeft = error ? 0 : static_cast<std::int32_t>(std::min<std::uintmax_t>(bytes, kMaxReserve));
+    m_reserveLeft
+        = error ? 0 : static_cast<std::int32_t>(std::min<std::uintmax_t>(bytes, kMaxReserve));
     return m_isOpen;
 }
 
@@ -73,7 +74,6 @@ void TMidiSMF::Close()
     Driver->api().CloseSMF(m_handle);
     if (m_score)
         Detach(m_score);
-    m_chunk.reset(); // only needed while reading
     m_handle = 0;
     m_numTracks = 0;
     m_isOpen = false;
@@ -131,7 +131,8 @@ bool TMidiSMF::Read(TMidiTrack* track)
                 std::numeric_limits<std::int32_t>::max())));
         // The library writes records of the same layout (checked in midi_out.cpp).
         auto* room = reinterpret_cast<MidiDrvEvent*>(m_chunk.get());
-        const std::int32_t got = std::min(Driver->api().ReadSMF(m_handle, index, room, kChunk), kChunk);
+        const std::int32_t got
+            = std::min(Driver->api().ReadSMF(m_handle, index, room, kChunk), kChunk);
         if (got <= 0)
             break;
         if (n == 0 && got == kChunk && m_reserveLeft > kChunk) {
@@ -163,7 +164,8 @@ bool TMidiSMF::Write(TMidiTrack* track)
     std::int32_t count = track->GetNumEvents();
     std::int32_t first = track->GetEventCount() - count;
     const TMidiTrack& held = *track; // the events only, not the whole capacity
-    const auto* events = count > 0 ? reinterpret_cast<const MidiDrvEvent*>(held.GetBuffer() + first) : nullptr;
+    const auto* events
+        = count > 0 ? reinterpret_cast<const MidiDrvEvent*>(held.GetBuffer() + first) : nullptr;
     return Driver->api().WriteSMF(m_handle, index, events, count) == count;
 }
 

@@ -75,7 +75,7 @@ private:
     std::int32_t m_numTracks = 0;
     TMidiScore* m_score = nullptr;
     std::unique_ptr<MidiEvent[]> m_chunk; ///< what the library reads into
-    std::int32_t m_reserveLeft = 0;       ///< events tracks may still reserve (from the file's size)
+    std::int32_t m_reserveLeft = 0; ///< events tracks may still reserve (from the file's size)
 };
 
 } // namespace kestrow

@@ -123,8 +123,8 @@ private:
     TMidiSMF* m_smf = nullptr;
     TMidiIn* m_midiIn = nullptr;
     std::unique_ptr<MidiEvent, FreeStore> m_store;
-    std::int32_t m_room = 0;     ///< events the store has memory for
-    std::int32_t m_filled = 0;   ///< places [0, m_filled) hold values; the rest read as 0
+    std::int32_t m_room = 0; ///< events the store has memory for
+    std::int32_t m_filled = 0; ///< places [0, m_filled) hold values; the rest read as 0
     std::int32_t m_capacity = 0; ///< bufferSize as callers see it
     std::int32_t m_fileIndex = -1; ///< index in the attached file's score, when it is still right
     std::int32_t m_numEvents = 0;

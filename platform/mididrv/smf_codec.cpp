@@ -177,14 +177,19 @@ private:
             return;
         // Up to and including the first F7: bytes after the end of a
         // message belong to none.
-        const auto* end = static_cast<const std::uint8_t*>(std::memchr(data.data(), 0xF7, data.size()));
-        const std::size_t count = end ? static_cast<std::size_t>(end - data.data()) + 1 : data.size();
+        const auto* end
+            = static_cast<const std::uint8_t*>(std::memchr(data.data(), 0xF7, data.size()));
+        const std::size_t count
+            = end ? static_cast<std::size_t>(end - data.data()) + 1 : data.size();
         emitSysExByte(data[0]); // takes the delta time; the rest follow at once
         auto& events = m_track.events;
         const std::size_t at = events.size();
-        events.resize(at + count - 1, makeEvent(0, 0xF0));
-        for (std::size_t i = 1; i < count; ++i)
-            events[at + i - 1].data1 = data[i];
+        events.resize(at + count - 1); // zeros: time 0, data2 0
+        for (std::size_t i = 1; i < count; ++i) {
+            MidiDrvEvent& e = events[at + i - 1];
+            e.status = 0xF0;
+            e.data1 = data[i];
+        }
         if (end)
             m_inSysEx = false;
     }

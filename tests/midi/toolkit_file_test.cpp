@@ -283,7 +283,7 @@ TEST_F(RealSmfTest, ManyEmptyTracksCostNoMemoryAndLinearTime)
         const TMidiTrack* track = score.Get(t);
         ASSERT_EQ(track->GetNumEvents(), 0);
         ASSERT_EQ(track->GetBufferSize(), TMidiTrack::kGrowth); // as callers have always seen it
-        ASSERT_EQ(track->GetBuffer(), nullptr) << t;               // but no memory behind it
+        ASSERT_EQ(track->GetBuffer(), nullptr) << t; // but no memory behind it
     }
     smf.Close();
 }
