@@ -6,6 +6,7 @@
 #include "bank_search.h"
 #include "catalogue.h"
 #include "dump_frame.h"
+#include "dump_scan.h"
 #include "duplicate_assignments.h"
 #include "file_replace.h"
 #include "listings.h"
@@ -139,6 +140,27 @@ std::string programDirectory()
     return ec ? std::string() : self.parent_path().string() + "/";
 }
 
+/// A dump's messages; other devices' messages and damaged ones are skipped
+/// with a note on stderr, as the editor's loads skip them.
+DumpScan checkedScan(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    DumpScan scan = scanDump(bytes);
+    if (!holdsPresets(scan))
+        throw Failure { path + " holds no presets for this device" };
+    if (const std::string skipped = scan.skippedText(); !skipped.empty())
+        std::cerr << path << ": " << skipped << "\n";
+    return scan;
+}
+
+void checkName(const std::string& path)
+{
+    if (!hasMidExtension(path))
+        throw Failure { path + ": not a preset file (the name must end in .MID)" };
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw Failure { path + ": no such file" };
+}
+
 /// A file's bytes as the codec reads them.
 std::span<const std::uint8_t> bytesOf(std::string_view text)
 {
@@ -159,26 +181,29 @@ public:
     PresetBank& bank() { return m_bank; }
     PresetFiles& files() { return m_files; }
 
-    /// What can be told of a dump file before it is read.
-    static void checkDumpPath(const std::string& path)
+    /// Loads a preset file as "Load All Presets" does, side files included.
+    void load(const std::string& path)
     {
-        if (!hasMidExtension(path))
-            throw Failure { path + ": not a preset file (the name must end in .MID)" };
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec))
-            throw Failure { path + ": no such file" };
+        checkName(path);
+        const LoadResult loaded = m_files.loadAllPresets(path);
+        if (!loaded)
+            throw Failure { loaded.reason };
+        if (!loaded.note.empty())
+            std::cerr << loaded.note << "\n";
     }
 
-    /// Reads a dump file; a file without preset data is bad input too.
-    int readDump(const std::string& path)
+    /// This device's messages of a dump file; one without presets is bad input too.
+    DumpScan readDump(const std::string& path)
     {
-        checkDumpPath(path);
+        checkName(path);
         const int count = m_files.readDumpFile(path);
         if (count < 0)
             throw Failure { m_files.lastReadError() };
-        if (count == 0)
-            throw Failure { path + ": the file holds no preset data" };
-        return count;
+        std::vector<std::uint8_t> bytes;
+        for (int i = 0; i < count; ++i)
+            bytes.push_back(
+                static_cast<std::uint8_t>(m_files.dumpBytes[static_cast<std::size_t>(i)] & 0xFF));
+        return checkedScan(path, bytes);
     }
 
 private:
@@ -191,12 +216,8 @@ private:
 /// The 128 presets of a preset file with its side files, as "Load All Presets" reads them.
 PresetSet loadSet(const std::string& path)
 {
-    Session::checkDumpPath(path);
     Session session;
-    // Read and decoded once, refused with the same reasons as by readDump.
-    const LoadResult loaded = session.files().loadAllPresets(path);
-    if (!loaded)
-        throw Failure { loaded.reason };
+    session.load(path);
     return session.bank().presets;
 }
 
@@ -278,13 +299,8 @@ int list(std::span<char* const> rest)
     const Arguments args = splitArguments(rest, { "--names", "--notes-c2" });
     expectCount(args, 1, "list");
     const std::string& path = args.positional[0];
-    Session::checkDumpPath(path);
     Session session;
-    // Load as "Load All Presets" does, side files included: the file is read
-    // and decoded once, and refused with the same reasons as by readDump.
-    const LoadResult loaded = session.files().loadAllPresets(path);
-    if (!loaded)
-        throw Failure { loaded.reason };
+    session.load(path);
 
     Catalogue catalogue;
     catalogue.notesRangeLow = hasOption(args, "--notes-c2") ? 1 : 0;
@@ -306,26 +322,12 @@ int exportSysEx(std::span<char* const> rest)
     expectCount(args, 2, "export");
     const std::string& path = args.positional[0];
     Session session;
-    const int count = session.readDump(path);
-    std::vector<std::uint8_t> dump;
-    dump.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        dump.push_back(static_cast<std::uint8_t>(
-            session.files().dumpBytes[static_cast<std::size_t>(i)] & 0xFF));
     // Each message is decoded and encoded again, so what leaves is what the
     // editor would read from the file and send.
     std::string bytes;
-    bytes.reserve(dump.size());
-    for (std::size_t position = 0; position < dump.size();) {
-        const DecodedFrame decoded
-            = decodeFrame(std::span(dump).subspan(position), FrameBounds::stream);
-        if (decoded.kind != FrameKind::presetData && decoded.kind != FrameKind::initValues
-            && decoded.kind != FrameKind::trailer)
-            throw Failure { path + ": not a zembra preset message at SysEx byte "
-                + std::to_string(position) };
-        for (std::uint8_t b : decoded.frame.bytes())
+    for (const DecodedFrame& message : session.readDump(path).messages) {
+        for (std::uint8_t b : message.frame.bytes())
             bytes += static_cast<char>(b);
-        position += static_cast<std::size_t>(decoded.length);
     }
     const FileResult written = writeFileAtomically(args.positional[1], bytes, false);
     if (!written)
@@ -356,28 +358,14 @@ int importSysEx(std::span<char* const> rest)
     PresetBank& bank = session.bank();
     // Message by message, so that a capture of a live send (no trailers)
     // imports as well as an exported file.
+    const DumpScan scan = checkedScan(in, bytesOf(*raw));
+    const std::vector<DumpAssignment> assignments = assignDump(scan, -1);
+    if (assignments.empty()) // only preset numbers above 128
+        throw Failure { in + " holds no presets for this device" };
     bank.presetMask.fill(0);
-    bool any = false;
-    std::size_t position = 0;
-    while (position < raw->size()) {
-        const std::size_t end = raw->find('\xF7', position);
-        if ((*raw)[position] != '\xF0' || end == std::string::npos)
-            throw Failure { in + ": damaged SysEx at byte " + std::to_string(position) };
-        const DecodedFrame decoded
-            = decodeFrame(bytesOf(std::string_view(*raw).substr(position, end + 1 - position)),
-                FrameBounds::wholeMessage);
-        if (decoded.carriesPreset()) {
-            storeFrame(decoded, bank.presets[decoded.frame.firstParam]);
-            bank.presetMask[decoded.frame.firstParam] = 1;
-            any = true;
-        } else if (decoded.kind != FrameKind::trailer) {
-            throw Failure { in + ": not a zembra preset message at byte "
-                + std::to_string(position) };
-        }
-        position = end + 1;
-    }
-    if (!any)
-        throw Failure { in + ": holds no zembra preset messages" };
+    applyDumpAssignments(scan, assignments, bank.presets);
+    for (const DumpAssignment& a : assignments)
+        bank.presetMask[static_cast<std::size_t>(a.preset)] = 1;
 
     // The side files get the names a loader gives presets without any.
     for (int p = 0; p < kPresetCount; ++p) {

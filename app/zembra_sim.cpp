@@ -2,7 +2,12 @@
 // output port (JACK when a server runs, otherwise the ALSA sequencer), answers
 // like the hardware and logs every message in hex, one line each.
 
+#include "sim/line_log.h"
 #include "sim/zembra_device.h"
+
+#if defined(KESTROW_HAVE_JACK)
+#include "jack_midi_input.h"
+#endif
 
 #include <RtMidi.h>
 
@@ -11,15 +16,18 @@
 #endif
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <poll.h>
 #include <pthread.h>
 #include <string>
 #include <string_view>
@@ -30,6 +38,7 @@
 namespace {
 
 using kestrow::sim::DeviceVersion;
+using kestrow::sim::LineLog;
 using kestrow::sim::Variant;
 using kestrow::sim::ZembraDevice;
 
@@ -121,9 +130,8 @@ Options parseOptions(int argc, char** argv)
     return options;
 }
 
-std::mutex g_logMutex;
-
-void logLine(const char* direction, std::span<const std::uint8_t> bytes)
+/// "in " or "out" and the bytes in hex.
+std::string hexLine(const char* direction, std::span<const std::uint8_t> bytes)
 {
     std::string line = direction;
     static const char digits[] = "0123456789ABCDEF";
@@ -132,22 +140,11 @@ void logLine(const char* direction, std::span<const std::uint8_t> bytes)
         line += digits[b >> 4];
         line += digits[b & 0x0F];
     }
-    line += '\n';
-    std::lock_guard lock(g_logMutex);
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    return line;
 }
 
 /// MIDI errors reported so far; any of them makes the exit status 1.
 std::atomic<int> g_midiErrors { 0 };
-
-void reportError(RtMidiError::Type type, const std::string& text, void*)
-{
-    if (type != RtMidiError::DEBUG_WARNING)
-        ++g_midiErrors;
-    std::lock_guard lock(g_logMutex);
-    std::fprintf(stderr, "zembra-sim: %s\n", text.c_str());
-}
 
 #if defined(KESTROW_HAVE_JACK)
 void quietJack(const char*) { }
@@ -185,54 +182,114 @@ bool apiCompiled(RtMidi::Api api)
     return false;
 }
 
-/// The device and its ports. Incoming messages are only queued on the MIDI
-/// system's thread (under JACK its real-time process thread, which must not
-/// wait on a terminal or a pipe); a worker of ours logs and answers them.
+constexpr std::size_t kQueueLimit = 1 << 20; ///< bytes of memory for incoming messages waiting
+/// What a queued message costs besides its bytes.
+constexpr std::size_t kQueueEntryCost = sizeof(std::vector<std::uint8_t>) + 16;
+constexpr auto kAnswerBudget = std::chrono::milliseconds(1000); ///< at a stop, for what is queued
+constexpr auto kLogGrace = std::chrono::milliseconds(500); ///< at a stop, for the log
+/// From the stop signal to the end, whatever the MIDI system does meanwhile.
+constexpr auto kShutdownLimit = std::chrono::milliseconds(4000);
+
+/// The device and its ports. Incoming messages wait in a bounded queue; a
+/// worker of ours answers them and hands the log lines to a LineLog, so
+/// neither a flood nor a reader who stops reading our output makes anything
+/// grow or wait without end.
 struct Emulator {
+    Emulator(const Options& o, LineLog& lineLog)
+        : device(o.variant, o.version)
+        , log(lineLog)
+    {
+    }
+
     std::mutex mutex; ///< guards device
     ZembraDevice device;
+    LineLog& log;
     RtMidiOut* out = nullptr;
 
     std::mutex queueMutex;
     std::condition_variable queued;
     std::deque<std::vector<std::uint8_t>> queue;
+    std::size_t queuedBytes = 0;
+    std::uint64_t dropped = 0;
+    std::uint64_t reportedDrops = 0; ///< worker side, then the stopping thread's
+    std::size_t unanswered = 0; ///< left in the queue at the stop
     bool quit = false;
+    std::chrono::steady_clock::time_point answerUntil;
     std::thread worker;
-
-    explicit Emulator(const Options& o)
-        : device(o.variant, o.version)
-    {
-    }
 
     void start()
     {
         worker = std::thread([this] { run(); });
     }
 
+    /// On the MIDI system's thread: queues a copy, or counts it as dropped
+    /// when the queue is full.
+    void take(std::span<const std::uint8_t> message)
+    {
+        if (message.empty())
+            return;
+        {
+            std::lock_guard lock(queueMutex);
+            if (quit)
+                return;
+            if (queuedBytes + kQueueEntryCost + message.size() > kQueueLimit) {
+                ++dropped;
+                return;
+            }
+            queue.emplace_back(message.begin(), message.end());
+            queuedBytes += kQueueEntryCost + message.size();
+        }
+        queued.notify_one();
+    }
+
+    /// Answers what is queued for up to kAnswerBudget, then ends the worker;
+    /// later messages are ignored.
     void stop()
     {
         {
             std::lock_guard lock(queueMutex);
             quit = true;
+            answerUntil = std::chrono::steady_clock::now() + kAnswerBudget;
         }
         queued.notify_one();
         if (worker.joinable())
             worker.join();
+        if (dropped > reportedDrops)
+            reportDrops(dropped);
+        if (unanswered > 0)
+            log.print(LineLog::Stream::err,
+                "zembra-sim: " + std::to_string(unanswered)
+                    + " messages left unanswered at the stop");
+    }
+
+    void reportDrops(std::uint64_t total)
+    {
+        log.print(LineLog::Stream::err,
+            "zembra-sim: " + std::to_string(total - reportedDrops) + " incoming messages dropped");
+        reportedDrops = total;
     }
 
     void run()
     {
         for (;;) {
             std::vector<std::uint8_t> message;
+            std::uint64_t drops = 0;
             {
                 std::unique_lock lock(queueMutex);
                 queued.wait(lock, [this] { return quit || !queue.empty(); });
-                if (queue.empty())
-                    return; // quit, and everything received has been answered
+                if (quit && (queue.empty() || std::chrono::steady_clock::now() >= answerUntil)) {
+                    unanswered = queue.size();
+                    queue.clear();
+                    return;
+                }
                 message = std::move(queue.front());
                 queue.pop_front();
+                queuedBytes -= kQueueEntryCost + message.size();
+                drops = dropped;
             }
-            logLine("in ", message);
+            if (drops > reportedDrops)
+                reportDrops(drops);
+            log.print(LineLog::Stream::out, hexLine("in ", message));
             std::lock_guard lock(mutex);
             for (const auto& reply : device.receive(message)) {
                 try {
@@ -240,25 +297,50 @@ struct Emulator {
                     const int errors = g_midiErrors;
                     out->sendMessage(reply.data(), reply.size());
                     if (g_midiErrors == errors)
-                        logLine("out", reply);
+                        log.print(LineLog::Stream::out, hexLine("out", reply));
                 } catch (const RtMidiError& e) {
-                    reportError(e.getType(), e.getMessage(), nullptr);
+                    log.print(LineLog::Stream::err, "zembra-sim: " + e.getMessage());
                 }
             }
         }
     }
 };
 
-void onMessage(double, std::vector<unsigned char>* message, void* userData)
+void reportError(RtMidiError::Type type, const std::string& text, void* lineLog)
 {
-    if (!message || message->empty())
-        return;
-    auto& emulator = *static_cast<Emulator*>(userData);
-    {
-        std::lock_guard lock(emulator.queueMutex);
-        emulator.queue.emplace_back(message->begin(), message->end());
-    }
-    emulator.queued.notify_one();
+    if (type != RtMidiError::DEBUG_WARNING)
+        ++g_midiErrors;
+    static_cast<LineLog*>(lineLog)->print(LineLog::Stream::err, "zembra-sim: " + text);
+}
+
+void onMessage(double, std::vector<unsigned char>* message, void* emulator)
+{
+    if (message)
+        static_cast<Emulator*>(emulator)->take(*message);
+}
+
+std::atomic<int> g_exitStatus { 1 }; ///< for an end forced by the time limit
+
+/// Waits for SIGINT or SIGTERM (blocked in every thread) on a thread of its
+/// own, so a stop is noticed even while opening the ports hangs in libjack.
+/// From the signal on, the process ends within kShutdownLimit whatever the
+/// MIDI system does; the caller hears of it through the returned future.
+std::future<void> watchStopSignals(const sigset_t& stopSignals)
+{
+    static std::promise<void> stopRequested;
+    std::thread([signals = stopSignals] {
+        int signal = 0;
+        while (sigwait(&signals, &signal) != 0) { }
+        stopRequested.set_value();
+        std::this_thread::sleep_for(kShutdownLimit);
+        static const char line[] = "zembra-sim: the MIDI system did not let go in time\n";
+        pollfd err { 2, POLLOUT, 0 };
+        if (::poll(&err, 1, 0) == 1 && (err.revents & POLLOUT)) {
+            [[maybe_unused]] const ssize_t written = ::write(2, line, sizeof line - 1);
+        }
+        std::_Exit(g_exitStatus.load());
+    }).detach();
+    return stopRequested.get_future();
 }
 
 } // namespace
@@ -267,21 +349,25 @@ int main(int argc, char** argv)
 {
     const Options options = parseOptions(argc, argv);
 
-    // SIGINT and SIGTERM are taken by sigwait below; block them before RtMidi
-    // starts its threads so none of those receives them.
+    // SIGINT and SIGTERM are blocked before any thread starts, so only the
+    // watcher takes them. A reader that goes away ends our log, not the program.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::future<void> stopped = watchStopSignals(stopSignals);
 
-    Emulator emulator(options);
+    LineLog log(1, 2);
+    Emulator emulator(options, log);
     bool damagedState = false;
     if (options.state && std::filesystem::exists(*options.state)) {
         if (!emulator.device.loadState(*options.state)) {
             damagedState = true;
-            std::fprintf(stderr, "zembra-sim: cannot read state file %s; starting afresh\n",
-                options.state->c_str());
+            log.print(LineLog::Stream::err,
+                "zembra-sim: cannot read state file " + options.state->string()
+                    + "; starting afresh");
         }
     }
 
@@ -294,52 +380,64 @@ int main(int argc, char** argv)
         api = RtMidi::LINUX_ALSA;
         apiName = "ALSA";
     } else {
-        std::fprintf(stderr, "zembra-sim: no MIDI system: no JACK server runs and there is no ALSA sequencer\n");
+        log.print(LineLog::Stream::err,
+            "zembra-sim: no MIDI system: no JACK server runs and there is no ALSA sequencer");
+        log.stop(kLogGrace);
         return kUsageExit;
     }
 
-    std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
+    std::unique_ptr<RtMidiIn> alsaIn;
+#if defined(KESTROW_HAVE_JACK)
+    // RtMidi's JACK input may call a cleared callback while it closes; ours
+    // stops JACK's thread first.
+    std::unique_ptr<kestrow::mididrv::JackMidiInput> jackIn;
+#endif
     emulator.start();
+    std::string failure;
     try {
         out = std::make_unique<RtMidiOut>(api, options.name);
-        out->setErrorCallback(reportError, nullptr);
+        out->setErrorCallback(reportError, &log);
         out->openVirtualPort(options.name);
         emulator.out = out.get();
 
-        in = std::make_unique<RtMidiIn>(api, options.name);
-        in->setErrorCallback(reportError, nullptr);
-        in->ignoreTypes(false, false, false); // SysEx, timing and sensing all reach the device
-        in->setCallback(onMessage, &emulator);
-        in->openVirtualPort(options.name);
+#if defined(KESTROW_HAVE_JACK)
+        if (api == RtMidi::UNIX_JACK) {
+            jackIn = kestrow::mididrv::JackMidiInput::open(options.name, options.name, "",
+                [&emulator](std::span<const std::uint8_t> message) { emulator.take(message); });
+            if (!jackIn)
+                failure = ": the input port cannot be made";
+        }
+#endif
+        if (api == RtMidi::LINUX_ALSA) {
+            alsaIn = std::make_unique<RtMidiIn>(api, options.name);
+            alsaIn->setErrorCallback(reportError, &log);
+            // SysEx, timing and sensing all reach the device.
+            alsaIn->ignoreTypes(false, false, false);
+            alsaIn->setCallback(onMessage, &emulator);
+            alsaIn->openVirtualPort(options.name);
+        }
     } catch (const RtMidiError& e) {
-        std::fprintf(stderr, "zembra-sim: cannot open %s ports: %s\n", apiName, e.getMessage().c_str());
+        failure = ": " + e.getMessage();
+    }
+    if (!failure.empty() || g_midiErrors > 0) {
+        // With an error callback set, RtMidi reports there instead of throwing.
+        log.print(LineLog::Stream::err,
+            std::string("zembra-sim: cannot open ") + apiName + " ports" + failure);
         emulator.stop();
+        log.stop(kLogGrace);
         return kUsageExit;
     }
-    if (g_midiErrors > 0) {
-        // RtMidi reported through the callback instead of throwing.
-        std::fprintf(stderr, "zembra-sim: cannot open %s ports\n", apiName);
-        emulator.stop();
-        return kUsageExit;
-    }
 
-    {
-        std::lock_guard lock(g_logMutex);
-        std::printf("zembra-sim: %s %d.%d on %s, ports \"%s\"\n",
-            std::string(kestrow::sim::variantName(options.variant)).c_str(), options.version.major,
-            options.version.minor, apiName, options.name.c_str());
-        std::fflush(stdout);
-    }
+    log.print(LineLog::Stream::out,
+        "zembra-sim: " + std::string(kestrow::sim::variantName(options.variant)) + " "
+            + std::to_string(options.version.major) + "." + std::to_string(options.version.minor)
+            + " on " + apiName + ", ports \"" + options.name + "\"");
 
-    int signal = 0;
-    while (sigwait(&stopSignals, &signal) != 0) { }
-
-    in->cancelCallback();
-    in->closePort();
+    stopped.wait();
+    // The state is saved before the ports close: closing waits on the MIDI
+    // system, which a flood may keep busy.
     emulator.stop();
-    out->closePort();
-
     int status = 0;
     if (options.state) {
         std::lock_guard lock(emulator.mutex);
@@ -351,19 +449,27 @@ int main(int argc, char** argv)
             std::filesystem::rename(*options.state, aside, error);
         }
         if (!emulator.device.saveState(*options.state)) {
-            std::fprintf(stderr, "zembra-sim: cannot write state file %s\n", options.state->c_str());
+            log.print(LineLog::Stream::err,
+                "zembra-sim: cannot write state file " + options.state->string());
             status = 1;
         }
     }
+    g_exitStatus.store(status);
+
+#if defined(KESTROW_HAVE_JACK)
+    jackIn.reset();
+#endif
+    if (alsaIn)
+        alsaIn->closePort(); // before the callback goes: this stops RtMidi's thread
+    out->closePort();
     if (g_midiErrors > 0) {
-        std::fprintf(stderr, "zembra-sim: %d MIDI errors during the run\n", g_midiErrors.load());
+        log.print(LineLog::Stream::err,
+            "zembra-sim: " + std::to_string(g_midiErrors.load()) + " MIDI errors during the run");
         status = 1;
     }
-    {
-        std::lock_guard lock(g_logMutex);
-        std::printf("zembra-sim: stopped\n");
-        if (std::fflush(stdout) != 0)
-            status = 1;
-    }
+    log.print(LineLog::Stream::out, "zembra-sim: stopped");
+    log.stop(kLogGrace);
+    if (log.failed())
+        status = 1;
     return status;
 }

@@ -1,56 +1,83 @@
 // The .MID dump goes through the toolkit's standard MIDI file classes, in the
 // call order the editor has always used; the driver library does the coding.
 
-#include "preset_files.h"
-
 #include "dump_encoder.h"
 #include "dump_frame.h"
 #include "midi_exception.h"
 #include "midi_score.h"
 #include "midi_smf.h"
 #include "midi_track.h"
+#include "preset_files.h"
 
+#include <array>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrow {
 
 namespace {
 
-/// Leaves the shared SMF object closed and without the score, however the
-/// sequence ends: the score must not outlive its attachment.
-class SmfSession {
-public:
-    SmfSession(TMidiSMF& smf, TMidiScore& score)
-        : m_smf(smf)
-        , m_score(score)
-    {
-    }
-    ~SmfSession()
-    {
-        m_smf.Detach(&m_score);
-        if (m_smf.IsOpen())
-            m_smf.Close();
-    }
-    SmfSession(const SmfSession&) = delete;
-    SmfSession& operator=(const SmfSession&) = delete;
+    /// Leaves the shared SMF object closed and without the score, however the
+    /// sequence ends: the score must not outlive its attachment.
+    class SmfSession {
+    public:
+        SmfSession(TMidiSMF& smf, TMidiScore& score)
+            : m_smf(smf)
+            , m_score(score)
+        {
+        }
+        ~SmfSession()
+        {
+            m_smf.Detach(&m_score);
+            if (m_smf.IsOpen())
+                m_smf.Close();
+        }
+        SmfSession(const SmfSession&) = delete;
+        SmfSession& operator=(const SmfSession&) = delete;
 
-private:
-    TMidiSMF& m_smf;
-    TMidiScore& m_score;
-};
+    private:
+        TMidiSMF& m_smf;
+        TMidiScore& m_score;
+    };
+
+    /// Whether the file can be read and starts as a standard MIDI file does: an
+    /// "MThd" chunk of at least six bytes with format 0, 1 or 2. Only a file that
+    /// cannot be read at all is one that "cannot be opened".
+    bool looksLikeStandardMidiFile(const std::string& path)
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return true;
+        struct ::stat info { };
+        std::array<unsigned char, 10> head {};
+        const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+        const ssize_t n = regular ? ::read(fd, head.data(), head.size()) : -1;
+        ::close(fd);
+        if (n < 0)
+            return true;
+        const auto be = [&head](std::size_t at, int count) {
+            std::uint32_t value = 0;
+            for (int i = 0; i < count; ++i)
+                value = (value << 8) | head[at + static_cast<std::size_t>(i)];
+            return value;
+        };
+        return n == static_cast<ssize_t>(head.size()) && std::memcmp(head.data(), "MThd", 4) == 0
+            && be(4, 4) >= 6 && be(8, 2) <= 2;
+    }
 
 } // namespace
 
-FileResult PresetFiles::writeDumpFile(const std::string& path, const std::string& trackName)
+FileResult PresetFiles::writeDumpFile(
+    const std::filesystem::path& temp, const std::string& path, const std::string& trackName)
 {
     // A buffer of our own: a paced transfer may still be reading sendBuffer.
     std::vector<MidiEvent> events(kSendBufferSize);
     const int count = encodeMaskedPresets(m_bank, variant, { true, true, false }, events);
 
-    PendingFile pending(path);
-    if (pending.tempPath().empty())
-        return FileResult::failure(path, pending.error());
     auto score = std::make_unique<TMidiScore>(0);
     try {
         SmfSession session(m_smf, *score);
@@ -58,7 +85,7 @@ FileResult PresetFiles::writeDumpFile(const std::string& path, const std::string
         TMidiTrack* track = score->Get(0);
         if (m_smf.IsOpen())
             m_smf.Close();
-        if (!m_smf.Open(pending.tempPath().string(), 'w', 1))
+        if (!m_smf.Open(temp.string(), 'w', 1))
             return FileResult::failure(path, "cannot create the file");
         m_smf.Attach(score.get());
         track->SetTrackName(trackName);
@@ -72,7 +99,7 @@ FileResult PresetFiles::writeDumpFile(const std::string& path, const std::string
     } catch (const EMidiException& e) {
         return FileResult::failure(path, e.what());
     }
-    return pending.commit(true);
+    return FileResult::success();
 }
 
 int PresetFiles::readDumpFile(const std::string& path)
@@ -94,7 +121,8 @@ int PresetFiles::readDumpFile(const std::string& path)
     try {
         SmfSession session(m_smf, *score);
         if (!m_smf.Open(path, 'r', 1)) {
-            m_readError = path + ": cannot open the file";
+            m_readError = looksLikeStandardMidiFile(path) ? path + ": cannot open the file"
+                                                          : path + " is not a standard MIDI file";
             return -1;
         }
         for (int t = 0; t < m_smf.NumTracks(); ++t)

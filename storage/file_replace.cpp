@@ -15,73 +15,55 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string errnoText(int error)
-{
-    return std::strerror(error);
-}
+    std::string errnoText(int error) { return std::strerror(error); }
 
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
+    char lowerAscii(char c)
+    {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    return true;
-}
 
-mode_t creationMode()
+    bool equalIgnoringCase(std::string_view a, std::string_view b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (lowerAscii(a[i]) != lowerAscii(b[i]))
+                return false;
+        }
+        return true;
+    }
+
+} // namespace
+
+unsigned newFileMode()
 {
     // umask can only be read by setting it; put it straight back.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
+    return static_cast<unsigned>(0666 & ~mask);
 }
 
-bool syncFile(const fs::path& file)
-{
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
+namespace {
 
-void syncDirectoryOf(const fs::path& file)
-{
-    const fs::path dir = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
+    bool syncFile(const fs::path& file)
+    {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = ::fsync(fd) == 0;
         ::close(fd);
+        return ok;
     }
-}
 
-/// Keeps target once as its backup. The link leaves target in place, so the
-/// following rename replaces it without a moment in which neither exists.
-/// Returns an error text, empty on success or when there is nothing to keep.
-std::string keepBackup(const fs::path& target)
-{
-    const fs::path backup = backupPathOf(target);
-    if (::link(target.c_str(), backup.c_str()) == 0)
-        return {};
-    const int error = errno;
-    if (error == ENOENT || error == EEXIST)
-        return {}; // no earlier file, or the backup of an earlier save stays
-    // File systems without hard links: move the file, never over a backup.
-    if (::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0)
-        return {};
-    if (errno == EEXIST || errno == ENOENT)
-        return {};
-    return "cannot keep the backup " + backup.filename().string() + ": " + errnoText(errno);
-}
+    void syncDirectoryOf(const fs::path& file)
+    {
+        const fs::path dir = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
 
 } // namespace
 
@@ -100,6 +82,24 @@ fs::path backupPathOf(const fs::path& file)
     fs::path backup = file;
     backup += ".BAK";
     return backup;
+}
+
+// The link leaves target in place, so the following rename replaces it
+// without a moment in which neither exists.
+std::string keepBackup(const fs::path& target)
+{
+    const fs::path backup = backupPathOf(target);
+    if (::link(target.c_str(), backup.c_str()) == 0)
+        return {};
+    const int error = errno;
+    if (error == ENOENT || error == EEXIST)
+        return {}; // no earlier file, or the backup of an earlier save stays
+    // File systems without hard links: move the file, never over a backup.
+    if (::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (errno == EEXIST || errno == ENOENT)
+        return {};
+    return "cannot keep the backup " + backup.filename().string() + ": " + errnoText(errno);
 }
 
 std::optional<fs::path> findIgnoringCase(const fs::path& path)
@@ -132,7 +132,7 @@ PendingFile::PendingFile(fs::path target)
         m_error = "cannot create a file in its folder: " + errnoText(errno);
         return;
     }
-    ::fchmod(fd, creationMode());
+    ::fchmod(fd, static_cast<mode_t>(newFileMode()));
     ::close(fd);
     m_temp = pattern;
 }
@@ -198,7 +198,8 @@ FileResult writeFileAtomically(const fs::path& target, std::string_view bytes, b
 {
     PendingFile pending(target);
     if (!pending.write(bytes))
-        return FileResult::failure(target, pending.error().empty() ? "cannot write" : pending.error());
+        return FileResult::failure(
+            target, pending.error().empty() ? "cannot write" : pending.error());
     return pending.commit(withBackup);
 }
 

@@ -30,6 +30,13 @@ std::string baseNameOf(std::string_view midPath);
 /// The backup name of a file: the whole name followed by ".BAK".
 std::filesystem::path backupPathOf(const std::filesystem::path& file);
 
+/// Keeps target once as its ".BAK" (an existing backup stays, a missing
+/// target has nothing to keep). Returns an error text, empty on success.
+std::string keepBackup(const std::filesystem::path& target);
+
+/// Permissions a new file gets: 0666 less the umask.
+unsigned newFileMode();
+
 /// The existing file whose name equals path's name without regard to ASCII
 /// case (an exact match wins); nothing when there is none. Side files are
 /// asked for as ".cfg" but written as ".CFG".
@@ -65,8 +72,8 @@ private:
 
 /// Writes bytes to target through a temporary file in the same folder; with
 /// withBackup the previous file stays once as its ".BAK".
-FileResult writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                               bool withBackup);
+FileResult writeFileAtomically(
+    const std::filesystem::path& target, std::string_view bytes, bool withBackup);
 
 /// The backup rule for a file of the set that is not written this time: it
 /// moves to its ".BAK"; when that name is taken the file is removed, so that

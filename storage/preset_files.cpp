@@ -1,100 +1,97 @@
 #include "preset_files.h"
 
 #include "dump_frame.h"
+#include "dump_scan.h"
 #include "ini_file.h"
+#include "set_writer.h"
+#include "side_files.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <cstring>
 #include <span>
 
 namespace kestrow {
 
 namespace {
 
-constexpr const char* kNotesHeader = "zembraC Editor";
-constexpr std::int32_t kNotesFormat = 1;
+    constexpr const char* kKnobNameFile = "knob-name file";
+    constexpr const char* kDescriptionFile = "description file";
 
-int wrapPreset(int index)
-{
-    return ((index % kPresetCount) + kPresetCount) % kPresetCount;
-}
+    int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
 
-void appendInt32(std::string& out, std::int32_t value)
-{
-    const auto u = static_cast<std::uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8)
-        out += static_cast<char>((u >> shift) & 0xFF);
-}
-
-/// Reads little-endian 32-bit integers and byte runs from a file held in
-/// memory; every read is checked against the end.
-class ByteReader {
-public:
-    explicit ByteReader(std::string_view bytes)
-        : m_bytes(bytes)
+    void applyKnobNames(const IniFile& file, int section, Preset& preset, int defaultNumber)
     {
+        const std::string name = std::to_string(section);
+        preset.name = file.readString(name, "N", "Preset " + std::to_string(defaultNumber));
+        for (int k = 0; k < kKnobCount; ++k)
+            preset.knobName[k]
+                = file.readString(name, std::to_string(k + 1), "Knob " + std::to_string(k + 1));
     }
-    std::optional<std::int32_t> int32()
+
+    /// The names of a load: all 128 (target -1), one preset, or a run of n from target.
+    void applyNames(const IniFile& file, PresetSet& presets, int target, int runLength)
     {
-        if (m_bytes.size() - m_pos < 4)
-            return std::nullopt;
-        std::uint32_t u = 0;
-        for (int i = 0; i < 4; ++i)
-            u |= static_cast<std::uint32_t>(static_cast<unsigned char>(m_bytes[m_pos + static_cast<std::size_t>(i)])) << (8 * i);
-        m_pos += 4;
-        return static_cast<std::int32_t>(u);
+        if (runLength > 0) {
+            for (int i = 1; i <= runLength; ++i)
+                applyKnobNames(
+                    file, i, presets[static_cast<std::size_t>(wrapPreset(target + i - 1))], i);
+        } else if (target >= 0) {
+            const int t = wrapPreset(target);
+            applyKnobNames(file, 1, presets[static_cast<std::size_t>(t)], t + 1);
+        } else {
+            for (int i = 1; i <= kPresetCount; ++i)
+                applyKnobNames(file, i, presets[static_cast<std::size_t>(i - 1)], i);
+        }
     }
-    std::optional<std::string_view> bytes(std::int32_t length)
+
+    void applyDescriptions(const DescriptionRecords& records, PresetSet& presets, int n, int start)
     {
-        if (length < 0 || static_cast<std::size_t>(length) > m_bytes.size() - m_pos)
+        if (records.outcome == DescriptionRecords::Outcome::keep)
+            return;
+        for (int i = 0; i < n; ++i) {
+            std::string& description
+                = presets[static_cast<std::size_t>(wrapPreset(start + i))].description;
+            if (records.outcome == DescriptionRecords::Outcome::texts)
+                description = records.texts[static_cast<std::size_t>(i)];
+            else
+                description.clear();
+        }
+    }
+
+    /// The knob names of a side file; nothing when it exists but cannot be used.
+    std::optional<IniFile> readKnobNames(const std::filesystem::path& path, std::string& problem)
+    {
+        SideFileRead read = readSideFile(path, kMaxKnobNameFileSize, kKnobNameFile);
+        if (read.status == SideFileRead::Status::refused) {
+            problem = path.string() + ": " + read.reason;
             return std::nullopt;
-        const std::string_view out = m_bytes.substr(m_pos, static_cast<std::size_t>(length));
-        m_pos += static_cast<std::size_t>(length);
+        }
+        return read.status == SideFileRead::Status::read ? IniFile::adoptText(std::move(read.bytes))
+                                                         : IniFile();
+    }
+
+    std::optional<DescriptionRecords> readDescriptions(
+        const std::filesystem::path& path, int n, std::string& problem)
+    {
+        const SideFileRead read = readSideFile(path, kMaxDescriptionFileSize, kDescriptionFile);
+        if (read.status == SideFileRead::Status::refused) {
+            problem = path.string() + ": " + read.reason;
+            return std::nullopt;
+        }
+        return read.status == SideFileRead::Status::read ? decodeDescriptions(read.bytes, n)
+                                                         : DescriptionRecords {};
+    }
+
+    std::string numberList(int start, const char* separator)
+    {
+        std::string out;
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0)
+                out += separator;
+            out += std::to_string(wrapPreset(start + i) + 1);
+        }
         return out;
     }
-
-private:
-    std::string_view m_bytes;
-    std::size_t m_pos = 0;
-};
-
-void applyKnobNames(const IniFile& file, int section, Preset& preset, int defaultNumber)
-{
-    const std::string name = std::to_string(section);
-    preset.name = file.readString(name, "N", "Preset " + std::to_string(defaultNumber));
-    for (int k = 0; k < kKnobCount; ++k)
-        preset.knobName[k] = file.readString(name, std::to_string(k + 1), "Knob " + std::to_string(k + 1));
-}
-
-/// A side file as the saver names it (".CFG", ".NTS"), whatever letter case
-/// it is asked for in: an existing file of that name in any case, the
-/// saver's own spelling first; else that spelling. Loaders and the saver
-/// agree on the file even when two spellings lie side by side.
-std::filesystem::path sideFile(const std::string& path)
-{
-    std::string wanted = path;
-    const std::size_t dot = wanted.rfind('.');
-    if (dot != std::string::npos && wanted.find('/', dot) == std::string::npos) {
-        for (std::size_t i = dot; i < wanted.size(); ++i)
-            wanted[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(wanted[i])));
-    }
-    return findIgnoringCase(wanted).value_or(std::filesystem::path(wanted));
-}
-
-IniFile loadSideFile(const std::string& path) { return IniFile::load(sideFile(path)); }
-
-std::string numberList(int start, const char* separator)
-{
-    std::string out;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0)
-            out += separator;
-        out += std::to_string(wrapPreset(start + i) + 1);
-    }
-    return out;
-}
 
 } // namespace
 
@@ -114,6 +111,14 @@ std::string SaveResult::message() const
     }
     return out;
 }
+
+/// A set read and checked whole, waiting to be applied.
+struct PresetFiles::StagedSet {
+    DumpScan scan;
+    std::vector<DumpAssignment> assignments;
+    IniFile names;
+    DescriptionRecords descriptions;
+};
 
 PresetFiles::PresetFiles(PresetBank& bank, TMidiSMF& smf)
     : dumpBytes(kDumpCapacity, 0)
@@ -158,71 +163,82 @@ int PresetFiles::parseDumpMessage(int i, int target)
     return consumed;
 }
 
+namespace {
+
+    DumpScan scanDumpBytes(const std::vector<std::int32_t>& dumpBytes, int count)
+    {
+        std::vector<std::uint8_t> bytes(
+            static_cast<std::size_t>(std::clamp(count, 0, kDumpCapacity)));
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<std::uint8_t>(dumpBytes[i] & 0xFF);
+        return scanDump(bytes);
+    }
+
+} // namespace
+
 void PresetFiles::applyDump(int count, int target)
 {
     m_dumpLimit = std::clamp(count, 0, kDumpCapacity);
-    int position = 0;
-    while (position < m_dumpLimit) {
-        const int r = parseDumpMessage(position, target);
-        if (r == -1)
-            break;
-        position += r;
-    }
+    const DumpScan scan = scanDumpBytes(dumpBytes, m_dumpLimit);
+    applyDumpAssignments(scan, assignDump(scan, target), m_bank.presets);
 }
 
 void PresetFiles::applyDumpToRun(int count, int start, int n)
 {
     m_dumpLimit = std::clamp(count, 0, kDumpCapacity);
-    int position = 0;
-    int taken = 0;
-    int q = wrapPreset(start);
-    while (taken < n && position < m_dumpLimit) {
-        const int r = parseDumpMessage(position, q);
-        if (r == -1)
-            break;
-        position += r;
-        if (r == 68) {
-            ++taken;
-            q = wrapPreset(q + 1);
-        }
-    }
+    const DumpScan scan = scanDumpBytes(dumpBytes, m_dumpLimit);
+    applyDumpAssignments(scan, assignDumpToRun(scan, start, n), m_bank.presets);
 }
 
-// --- Knob names ------------------------------------------------------------
+// --- Side files --------------------------------------------------------------
 
 void PresetFiles::loadKnobNames(const std::string& path)
 {
-    const IniFile file = loadSideFile(path);
-    for (int i = 1; i <= kPresetCount; ++i)
-        applyKnobNames(file, i, m_bank.presets[static_cast<std::size_t>(i - 1)], i);
+    std::string problem;
+    if (const auto file = readKnobNames(sideFile(path), problem))
+        applyNames(*file, m_bank.presets, -1, 0);
 }
 
 void PresetFiles::loadKnobNames(const std::string& path, int target)
 {
-    const IniFile file = loadSideFile(path);
-    const int t = wrapPreset(target);
-    applyKnobNames(file, 1, m_bank.presets[static_cast<std::size_t>(t)], t + 1);
+    std::string problem;
+    if (const auto file = readKnobNames(sideFile(path), problem))
+        applyNames(*file, m_bank.presets, wrapPreset(target), 0);
 }
 
 void PresetFiles::loadKnobNames(const std::string& path, int start, int n)
 {
-    const IniFile file = loadSideFile(path);
-    for (int i = 1; i <= n; ++i)
-        applyKnobNames(file, i, m_bank.presets[static_cast<std::size_t>(wrapPreset(start + i - 1))], i);
+    std::string problem;
+    if (const auto file = readKnobNames(sideFile(path), problem))
+        applyNames(*file, m_bank.presets, start, n);
 }
 
-FileResult PresetFiles::saveKnobNames(const std::string& path)
+bool PresetFiles::loadDescriptions(const std::string& path, int n, int start)
+{
+    std::string problem;
+    const auto records = readDescriptions(sideFile(path), n, problem);
+    if (!records)
+        return false;
+    applyDescriptions(*records, m_bank.presets, n, start);
+    return records->outcome == DescriptionRecords::Outcome::texts;
+}
+
+std::optional<std::string> PresetFiles::knobNamesText(
+    const std::filesystem::path& path, const EditorSettings* settings, FileResult& problem) const
 {
     // The previous file moves to its backup unless an earlier backup holds
     // that name; only then are its other sections and keys kept, as the
     // file functions would do when writing into it.
-    std::error_code ec;
-    const bool backupTaken = std::filesystem::exists(backupPathOf(path), ec);
     IniFile file;
-    if (backupTaken) {
-        file = IniFile::load(path);
-        if (!file.readable() && std::filesystem::exists(path, ec))
-            return FileResult::failure(path, "cannot read the file to update it");
+    std::error_code ec;
+    if (std::filesystem::exists(backupPathOf(path), ec)) {
+        SideFileRead old = readSideFile(path, kMaxKnobNameFileSize, kKnobNameFile);
+        if (old.status == SideFileRead::Status::refused) {
+            problem = FileResult::failure(path, "cannot be updated: " + old.reason);
+            return std::nullopt;
+        }
+        if (old.status == SideFileRead::Status::read)
+            file = IniFile::adoptText(std::move(old.bytes));
     }
     int s = 1;
     for (int p : storedPresets()) {
@@ -232,79 +248,28 @@ FileResult PresetFiles::saveKnobNames(const std::string& path)
         for (int k = 0; k < kKnobCount; ++k)
             file.writeString(section, std::to_string(k + 1), preset.knobName[k]);
     }
-    return writeFileAtomically(path, file.text(), true);
-}
-
-// --- Descriptions ------------------------------------------------------------
-
-DescriptionsSaved PresetFiles::saveDescriptions(const std::string& path)
-{
-    const std::vector<int> stored = storedPresets();
-    bool anyText = false;
-    for (int p : stored)
-        anyText = anyText || !m_bank.presets[static_cast<std::size_t>(p)].description.empty();
-    if (!anyText) {
-        // No file for this set; an old one must not pass for its descriptions.
-        return { false, retireFile(path) };
+    if (settings != nullptr)
+        writeSettings(file, *settings);
+    std::string text = file.text();
+    if (text.size() > kMaxKnobNameFileSize) {
+        // Written, it could not be read back.
+        problem = FileResult::failure(path,
+            std::to_string(text.size()) + " bytes, more than a " + kKnobNameFile
+                + " may hold (at most " + std::to_string(kMaxKnobNameFileSize) + ")");
+        return std::nullopt;
     }
-    std::string bytes;
-    appendInt32(bytes, kNotesFormat);
-    appendInt32(bytes, static_cast<std::int32_t>(std::strlen(kNotesHeader)));
-    bytes += kNotesHeader;
-    appendInt32(bytes, static_cast<std::int32_t>(stored.size()));
-    for (int p : stored) {
-        const std::string& text = m_bank.presets[static_cast<std::size_t>(p)].description;
-        appendInt32(bytes, static_cast<std::int32_t>(text.size()));
-        bytes += text;
-    }
-    FileResult result = writeFileAtomically(path, bytes, true);
-    const bool written = result.ok;
-    return { written, std::move(result) };
-}
-
-bool PresetFiles::loadDescriptions(const std::string& path, int n, int start)
-{
-    const auto clearTargets = [this, n, start] {
-        for (int i = 0; i < n; ++i)
-            m_bank.presets[static_cast<std::size_t>(wrapPreset(start + i))].description.clear();
-    };
-    const auto content = readWholeFile(sideFile(path));
-    if (!content) {
-        clearTargets();
-        return false;
-    }
-    ByteReader in(*content);
-    const auto format = in.int32();
-    const auto headerLength = format ? in.int32() : std::nullopt;
-    const auto header = headerLength ? in.bytes(*headerLength) : std::nullopt;
-    if (!header || *header != kNotesHeader) {
-        clearTargets();
-        return false;
-    }
-    const auto records = in.int32();
-    if (!records || *records < n)
-        return false;
-    // Check every record before taking any: a damaged file changes nothing.
-    std::vector<std::string_view> texts;
-    // Every record takes at least its 4-byte length: a count beyond that is damage.
-    if (static_cast<std::size_t>(*records) > content->size() / 4)
-        return false;
-    texts.reserve(static_cast<std::size_t>(*records));
-    for (std::int32_t r = 0; r < *records; ++r) {
-        const auto length = in.int32();
-        const auto text = length ? in.bytes(*length) : std::nullopt;
-        if (!text)
-            return false;
-        texts.push_back(*text);
-    }
-    for (int i = 0; i < n; ++i)
-        m_bank.presets[static_cast<std::size_t>(wrapPreset(start + i))].description = std::string(texts[static_cast<std::size_t>(i)]);
-    return true;
+    return text;
 }
 
 // --- Save and load -------------------------------------------------------------
 
 SaveResult PresetFiles::savePresetFiles(const std::string& path, const std::string& trackName)
+{
+    return saveSet(path, trackName, nullptr);
+}
+
+SaveResult PresetFiles::saveSet(
+    const std::string& path, const std::string& trackName, const EditorSettings* settings)
 {
     SaveResult result;
     if (!hasMidExtension(path)) {
@@ -313,73 +278,130 @@ SaveResult PresetFiles::savePresetFiles(const std::string& path, const std::stri
         return result;
     }
     const std::string base = baseNameOf(path);
-
-    FileResult dump = writeDumpFile(path, trackName);
-    if (!dump) {
-        // Side files without their dump would describe presets that are not there.
-        result.problems.push_back(std::move(dump));
-        return result;
-    }
-    result.wroteDump = true;
-
     // A side file that exists under another letter case is the same file to
     // the loaders; write that one rather than a second beside it.
-    FileResult names = saveKnobNames(sideFile(base + ".CFG").string());
-    result.wroteKnobNames = names.ok;
-    if (!names)
-        result.problems.push_back(std::move(names));
-
-    DescriptionsSaved notes = saveDescriptions(sideFile(base + ".NTS").string());
-    result.wroteDescriptions = notes.written;
-    if (!notes.result)
-        result.problems.push_back(std::move(notes.result));
-    return result;
-}
-
-LoadResult PresetFiles::readForLoad(const std::string& path, int& count)
-{
-    count = readDumpFile(path);
-    if (count > 0)
-        return { true, {} };
-    if (count == 0)
-        return { false, path + ": the file holds no preset data" };
-    return { false, m_readError };
-}
-
-LoadResult PresetFiles::loadAllPresets(const std::string& path)
-{
-    int count = 0;
-    LoadResult result = readForLoad(path, count);
-    if (!result)
+    const std::filesystem::path namesPath = sideFile(base + ".CFG");
+    const std::filesystem::path notesPath = sideFile(base + ".NTS");
+    const auto fail = [&result](FileResult problem) {
+        result.problems.push_back(std::move(problem));
         return result;
-    applyDump(count, -1);
-    loadKnobNames(lastFileBase + ".cfg");
-    loadDescriptions(lastFileBase + ".NTS", kPresetCount, 0);
+    };
+
+    SetWriter writer(path);
+    if (!writer.readiness())
+        return fail(writer.readiness());
+    FileResult staged;
+    const auto dumpTemp = writer.stageFile(path, staged);
+    if (dumpTemp)
+        staged = writeDumpFile(*dumpTemp, path, trackName);
+    if (!staged)
+        return fail(std::move(staged));
+
+    const auto names = knobNamesText(namesPath, settings, staged);
+    if (!names)
+        return fail(std::move(staged));
+    staged = writer.stageBytes(namesPath, *names);
+    if (!staged)
+        return fail(std::move(staged));
+
+    std::vector<const std::string*> descriptions;
+    bool anyText = false;
+    for (int p : storedPresets()) {
+        descriptions.push_back(&m_bank.presets[static_cast<std::size_t>(p)].description);
+        anyText = anyText || !descriptions.back()->empty();
+    }
+    if (anyText) {
+        const std::string bytes = encodeDescriptions(descriptions);
+        if (bytes.size() > kMaxDescriptionFileSize)
+            return fail(FileResult::failure(notesPath,
+                "the descriptions take " + std::to_string(bytes.size()) + " bytes, more than a "
+                    + kDescriptionFile + " may hold (at most "
+                    + std::to_string(kMaxDescriptionFileSize) + ")"));
+        staged = writer.stageBytes(notesPath, bytes);
+        if (!staged)
+            return fail(std::move(staged));
+    } else {
+        // No file for this set; an old one must not pass for its descriptions.
+        writer.retire(notesPath);
+    }
+
+    FileResult committed = writer.commit();
+    if (!committed)
+        return fail(std::move(committed));
+    result.wroteDump = result.wroteKnobNames = true;
+    result.wroteDescriptions = anyText;
     return result;
 }
+
+std::optional<PresetFiles::StagedSet> PresetFiles::stageSet(
+    const std::string& path, int target, int runLength)
+{
+    const std::string previousBase = lastFileBase;
+    const auto refuse = [&](std::string reason) -> std::optional<StagedSet> {
+        lastFileBase = previousBase;
+        m_readError = std::move(reason);
+        return std::nullopt;
+    };
+    // A set whose save was cut short is finished first: read now, it could
+    // mix old files with new ones.
+    if (hasInterruptedSave(path)) {
+        const SaveRecovery recovered = recoverInterruptedSave(path);
+        if (hasInterruptedSave(path))
+            return refuse(path + ": an interrupted save of this set cannot be finished"
+                + (recovered.problems.empty() ? "" : ": " + recovered.problems.front().reason));
+    }
+    const int count = readDumpFile(path);
+    if (count < 0)
+        return refuse(m_readError);
+    StagedSet set;
+    set.scan = scanDumpBytes(dumpBytes, count);
+    set.assignments = runLength > 0 ? assignDumpToRun(set.scan, target, runLength)
+                                    : assignDump(set.scan, target);
+    if (set.assignments.empty())
+        return refuse(path + " holds no presets for this device");
+
+    std::string problem;
+    auto names = readKnobNames(sideFile(lastFileBase + ".cfg"), problem);
+    if (!names)
+        return refuse(problem);
+    set.names = std::move(*names);
+    const int n = runLength > 0 ? runLength : (target >= 0 ? 1 : kPresetCount);
+    auto descriptions = readDescriptions(sideFile(lastFileBase + ".NTS"), n, problem);
+    if (!descriptions)
+        return refuse(problem);
+    set.descriptions = std::move(*descriptions);
+    m_readError.clear();
+    return set;
+}
+
+void PresetFiles::applySet(const StagedSet& set, int target, int runLength)
+{
+    applyDumpAssignments(set.scan, set.assignments, m_bank.presets);
+    applyNames(set.names, m_bank.presets, target, runLength);
+    const int n = runLength > 0 ? runLength : (target >= 0 ? 1 : kPresetCount);
+    applyDescriptions(set.descriptions, m_bank.presets, n, target >= 0 ? wrapPreset(target) : 0);
+}
+
+LoadResult PresetFiles::loadSet(const std::string& path, int target, int runLength)
+{
+    const auto set = stageSet(path, target, runLength);
+    if (!set)
+        return { false, m_readError, {} };
+    applySet(*set, target, runLength);
+    const std::string skipped = set->scan.skippedText();
+    return { true, {}, skipped.empty() ? std::string() : path + ": " + skipped };
+}
+
+LoadResult PresetFiles::loadAllPresets(const std::string& path) { return loadSet(path, -1, 0); }
 
 LoadResult PresetFiles::loadSinglePreset(const std::string& path, int target)
 {
-    int count = 0;
-    LoadResult result = readForLoad(path, count);
-    if (!result)
-        return result;
-    applyDump(count, target);
-    loadKnobNames(lastFileBase + ".cfg", target);
-    loadDescriptions(lastFileBase + ".NTS", 1, target);
-    return result;
+    return loadSet(path, wrapPreset(target), 0);
 }
 
 LoadResult PresetFiles::loadBanks(const std::string& path, int start)
 {
-    int count = 0;
-    LoadResult result = readForLoad(path, count);
-    if (!result)
-        return result;
-    applyDumpToRun(count, start, 4);
-    loadKnobNames(lastFileBase + ".cfg", start, 4);
-    loadDescriptions(lastFileBase + ".NTS", 4, start);
-    return result;
+    return loadSet(path, wrapPreset(start), 4);
 }
 
 SaveResult PresetFiles::saveAllPresets(const std::string& path)
@@ -402,46 +424,33 @@ SaveResult PresetFiles::saveBanks(const std::string& path, int start)
 
 bool PresetFiles::loadFactorySet(const std::string& programDirectory)
 {
-    const int count = readDumpFile(programDirectory + "FactoryPresets.MID");
-    if (count <= 0)
+    const auto set = stageSet(programDirectory + "FactoryPresets.MID", -1, 0);
+    if (!set)
         return false;
-    applyDump(count, -1);
-    loadKnobNames(programDirectory + "FactoryPresets.CFG");
-    loadDescriptions(programDirectory + "FactoryPresets.NTS", kPresetCount, 0);
+    applySet(*set, -1, 0);
     m_bank.factoryPresets = m_bank.presets;
     return true;
 }
 
 std::optional<EditorSettings> PresetFiles::loadAutosaveSet(const std::string& programDirectory)
 {
-    const int count = readDumpFile(programDirectory + "Config.MID");
-    if (count <= 0)
+    const auto set = stageSet(programDirectory + "Config.MID", -1, 0);
+    if (!set)
         return std::nullopt;
-    applyDump(count, -1);
-    loadKnobNames(programDirectory + "Config.CFG");
-    const auto settingsFile = findIgnoringCase(programDirectory + "Config.CFG");
-    EditorSettings settings = settingsFile ? loadSettings(*settingsFile) : EditorSettings {};
-    loadDescriptions(programDirectory + "Config.NTS", kPresetCount, 0);
-    return settings;
+    applySet(*set, -1, 0);
+    return readSettings(set->names);
 }
 
-SaveResult PresetFiles::saveAutosaveSet(const std::string& programDirectory,
-                                        const EditorSettings& settings)
+SaveResult PresetFiles::saveAutosaveSet(
+    const std::string& programDirectory, const EditorSettings& settings)
 {
     m_bank.presetMask.fill(1);
-    SaveResult result = savePresetFiles(programDirectory + "Config.MID", "Config");
-    FileResult stored = kestrow::saveSettings(programDirectory + "Config.CFG", settings);
-    if (!stored)
-        result.problems.push_back(std::move(stored));
-    return result;
+    return saveSet(programDirectory + "Config.MID", "Config", &settings);
 }
 
 // --- Command texts -------------------------------------------------------------
 
-SaveDialogText saveAllPresetsText()
-{
-    return { "Save All Presets", "All Presets.MID" };
-}
+SaveDialogText saveAllPresetsText() { return { "Save All Presets", "All Presets.MID" }; }
 
 SaveDialogText saveSinglePresetText(const PresetBank& bank, int presetIndex)
 {
@@ -459,22 +468,17 @@ SaveDialogText saveSinglePresetText(const PresetBank& bank, int presetIndex)
 
 SaveDialogText saveBanksText(int start)
 {
-    return { "Save Presets   " + numberList(start, ","), "Presets " + numberList(start, "_") + ".MID" };
+    return { "Save Presets   " + numberList(start, ","),
+        "Presets " + numberList(start, "_") + ".MID" };
 }
 
-std::string loadAllPresetsTitle()
-{
-    return "Load All Presets";
-}
+std::string loadAllPresetsTitle() { return "Load All Presets"; }
 
 std::string loadSinglePresetTitle(int presetIndex)
 {
     return "Load Preset " + std::to_string(wrapPreset(presetIndex) + 1);
 }
 
-std::string loadBanksTitle(int start)
-{
-    return "Load Presets " + numberList(start, ",");
-}
+std::string loadBanksTitle(int start) { return "Load Presets " + numberList(start, ","); }
 
 } // namespace kestrow

@@ -6,6 +6,7 @@
 #include "preset_bank.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,19 +42,18 @@ struct [[nodiscard]] SaveResult {
 /// Outcome of a load command.
 struct [[nodiscard]] LoadResult {
     bool loaded = false; ///< false: nothing was changed
-    std::string reason;  ///< why not, for the user
+    std::string reason; ///< why not, for the user
+    /// With loaded: what was passed over ("FILE: 1 message of other devices
+    /// skipped"); empty when nothing was.
+    std::string note;
     explicit operator bool() const { return loaded; }
 };
 
-struct DescriptionsSaved {
-    bool written = false;
-    FileResult result; ///< a failure leaves the previous file in place
-};
-
 /// Preset files of a working set: the .MID dump (through the toolkit's
-/// TMidiSMF), the .CFG knob names and the .NTS descriptions, each replaced
-/// whole through a temporary file after keeping the previous one once as
-/// ".BAK". Preset indices are 0..127; file positions and section names 1-based.
+/// TMidiSMF), the .CFG knob names and the .NTS descriptions. A set is read
+/// and checked whole before any of it is applied, and written whole (see
+/// SetWriter), each previous file kept once as ".BAK". Preset indices are
+/// 0..127; file positions and section names 1-based.
 class PresetFiles {
 public:
     PresetFiles(PresetBank& bank, TMidiSMF& smf);
@@ -67,14 +67,17 @@ public:
 
     // --- Files ----------------------------------------------------------
     /// Writes the presets whose presetMask entry is 1 as path (.MID), base
-    /// ".CFG" and base ".NTS". A path without ".MID" writes and moves nothing.
+    /// ".CFG" and base ".NTS", as one set: on failure the previous set stays
+    /// whole. A path without ".MID" writes and moves nothing.
     SaveResult savePresetFiles(const std::string& path, const std::string& trackName);
     /// Count of SysEx bytes read into dumpBytes, or -1 (see lastReadError()).
     int readDumpFile(const std::string& path);
+    /// Why the last read or load was refused, naming the file.
     const std::string& lastReadError() const { return m_readError; }
 
     /// Decodes dumpBytes[0, count): target -1 puts each message into the
     /// preset it names, any other target puts every message into that preset.
+    /// Messages of other devices and damaged ones are stepped over.
     void applyDump(int count, int target);
     /// Decodes into n presets from start, wrapping from 127 to 0.
     void applyDumpToRun(int count, int start, int n);
@@ -83,22 +86,25 @@ public:
     /// naming a preset above 127 with target -1 is consumed but not applied.
     int parseDumpMessage(int position, int target);
 
-    /// All 128 presets from sections "1".."128".
+    /// All 128 presets from sections "1".."128". A file that cannot be read
+    /// or is larger than kMaxKnobNameFileSize changes nothing.
     void loadKnobNames(const std::string& path);
     /// Section "1" into preset target.
     void loadKnobNames(const std::string& path, int target);
     /// Sections "1".."n" into n presets from start, wrapping.
     void loadKnobNames(const std::string& path, int start, int n);
 
-    /// Nothing is written (and the old file moved to its backup) when every
-    /// stored description is empty.
-    DescriptionsSaved saveDescriptions(const std::string& path);
     /// Descriptions of n presets from start (wrapping). A missing file or a
     /// foreign header clears them; a file with too few records or damaged
-    /// lengths leaves them unchanged. True on success.
+    /// lengths, or one that cannot be read or is too large, leaves them
+    /// unchanged. True on success.
     bool loadDescriptions(const std::string& path, int n, int start);
 
     // --- Commands ---------------------------------------------------------
+    /// Each load reads the dump and its side files whole first. A file that
+    /// cannot be read, holds no preset of this device or has a side file that
+    /// cannot be read is refused with nothing changed; messages of other
+    /// devices beside the presets are skipped and counted in the note.
     LoadResult loadAllPresets(const std::string& path);
     LoadResult loadSinglePreset(const std::string& path, int target);
     LoadResult loadBanks(const std::string& path, int start);
@@ -110,17 +116,29 @@ public:
     /// FactoryPresets.MID/.CFG/.NTS from programDirectory into presets; on
     /// success also copied into factoryPresets. False when unusable.
     bool loadFactorySet(const std::string& programDirectory);
-    /// Config.MID/.CFG/.NTS; the settings when the dump yielded at least one
-    /// byte (otherwise nothing was read and the settings are not to be applied).
+    /// Config.MID/.CFG/.NTS with the settings of Config.CFG; nothing (and
+    /// nothing changed, lastReadError() saying why when a file is there) when
+    /// the set cannot be loaded, so the settings are not to be applied.
     std::optional<EditorSettings> loadAutosaveSet(const std::string& programDirectory);
-    /// All 128 presets as Config.*, then the settings into Config.CFG.
+    /// All 128 presets as Config.*, the settings in Config.CFG beside the
+    /// names: each file written once, the set as a whole.
     SaveResult saveAutosaveSet(const std::string& programDirectory, const EditorSettings& settings);
 
 private:
-    FileResult writeDumpFile(const std::string& path, const std::string& trackName);
-    FileResult saveKnobNames(const std::string& path);
+    struct StagedSet;
+    SaveResult saveSet(
+        const std::string& path, const std::string& trackName, const EditorSettings* settings);
+    /// The dump of the stored set into temp; failures name path.
+    FileResult writeDumpFile(
+        const std::filesystem::path& temp, const std::string& path, const std::string& trackName);
+    std::optional<std::string> knobNamesText(const std::filesystem::path& path,
+        const EditorSettings* settings, FileResult& problem) const;
     std::vector<int> storedPresets() const;
-    LoadResult readForLoad(const std::string& path, int& count);
+    /// Reads and checks the set of path whole; target -1 (all), a preset, or
+    /// with runLength > 0 a run from target. Nothing when refused (see m_readError).
+    std::optional<StagedSet> stageSet(const std::string& path, int target, int runLength);
+    void applySet(const StagedSet& set, int target, int runLength);
+    LoadResult loadSet(const std::string& path, int target, int runLength);
 
     PresetBank& m_bank;
     TMidiSMF& m_smf;

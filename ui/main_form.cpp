@@ -13,6 +13,7 @@
 #include "pickers/picker_set.h"
 #include "preset_files.h"
 #include "program_directory.h"
+#include "set_writer.h"
 #include "switch_display.h"
 #include "text_codec.h"
 
@@ -774,6 +775,13 @@ void TMainForm::FormShow()
     showPresetInPicture(-1);
     for (int c = 0; c < static_cast<int>(KnobTable::kColumnWidths.size()); ++c)
         m_knobTable->setColumnWidth(c, KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);
+
+    // A save cut short by a crash is finished (or undone) before any set of
+    // the folder is read, and its temporary files go.
+    const SaveRecovery recovered = recoverInterruptedSaves(m_paths.autosaveDirectory);
+    for (const FileResult& problem : recovered.problems)
+        showWarning(QStringLiteral("Kestrow Editor"),
+            QString::fromStdString(problem.file + ": " + problem.reason));
 
     // Without the driver library nothing can be read; the autosave dump is
     // not damaged for that and stays where it is.

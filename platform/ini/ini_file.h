@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kestrow {
@@ -17,16 +17,23 @@ namespace kestrow {
 /// without surrounding blanks. Writing a key replaces only that key's line in
 /// place, a new key goes after the last line of its section and a new section
 /// at the end; comments and lines the format does not know are kept as they
-/// stand. Files are read with CRLF or LF line ends and written with CRLF.
+/// stand. Files are read with CRLF, LF or CR line ends and written with CRLF.
 /// Text is handled as 8-bit bytes (the files are Windows-1252).
+///
+/// The text is kept once, as read; a section is a range of it until a key is
+/// written into it. Memory is the text plus a few words per section, whatever
+/// the number of lines; a lookup reads the lines of its section.
 class IniFile {
 public:
     IniFile() = default;
 
     /// Parses file text; every line is kept.
     static IniFile fromText(std::string_view text);
-    /// Reads a file; a missing or unreadable file gives an empty document
-    /// (readable() tells which).
+    /// The same, taking the text over instead of copying it.
+    static IniFile adoptText(std::string text);
+    /// Reads a whole file; a missing or unreadable file gives an empty
+    /// document (readable() tells which). Callers that take files from
+    /// elsewhere check the size first.
     static IniFile load(const std::filesystem::path& path);
 
     /// Whether the file given to load() existed and could be read.
@@ -35,12 +42,12 @@ public:
     bool hasSection(std::string_view section) const;
     /// The value of the first matching key of the first matching section.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
-    std::string readString(std::string_view section, std::string_view key,
-                           std::string_view fallback) const;
+    std::string readString(
+        std::string_view section, std::string_view key, std::string_view fallback) const;
     /// An integer in decimal (optional sign, blanks around it); anything else,
     /// or a number outside 32 bits, reads as the fallback.
-    std::int32_t readInteger(std::string_view section, std::string_view key,
-                             std::int32_t fallback) const;
+    std::int32_t readInteger(
+        std::string_view section, std::string_view key, std::int32_t fallback) const;
     /// True for any integer other than 0; a missing or malformed value reads
     /// as the fallback.
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
@@ -55,21 +62,31 @@ public:
     std::string text() const;
 
 private:
-    struct Line {
-        std::string raw;
-        std::string keyLower; ///< empty for lines that are not key lines
-    };
+    /// A section as read: views into m_text. Once written to, its header and
+    /// lines live in m_edited[edited] instead.
     struct Section {
-        std::string header; ///< raw "[name]" line; empty for the lines before the first section
-        std::vector<Line> lines;
+        std::string_view
+            header; ///< raw "[name]" line; empty for the lines before the first section
+        std::string_view body; ///< its lines with their line ends, as read
+        int edited = -1;
+    };
+    struct EditedSection {
+        std::string header;
+        std::string body; ///< lines, each ended by CRLF
     };
 
-    const Section* findSection(std::string_view section) const;
-    Section& sectionForWrite(std::string_view section);
-    void addSection(Section section, const std::string& nameLower);
+    std::string_view headerOf(const Section& s) const;
+    std::string_view nameOf(std::size_t index) const;
+    std::optional<std::size_t> findSection(std::string_view section) const;
+    std::string& editableBody(std::size_t index);
+    std::size_t sectionForWrite(std::string_view section);
 
+    /// The text as read; shared by copies, never changed.
+    std::shared_ptr<const std::string> m_text;
     std::vector<Section> m_sections; ///< m_sections[0] holds the lines before the first header
-    std::unordered_map<std::string, std::size_t> m_index; ///< lower-case name -> first section
+    std::vector<EditedSection> m_edited;
+    /// Indices of the named sections, sorted by lower-case name, equal names in file order.
+    std::vector<std::uint32_t> m_byName;
     bool m_readable = false;
     bool m_byteOrderMark = false;
 };

@@ -46,6 +46,10 @@ public:
 std::unique_ptr<PortBackend> makeAlsaBackend();
 std::unique_ptr<PortBackend> makeJackBackend();
 std::unique_ptr<PortBackend> makeEmulatedBackend();
+/// An input on a JACK client of our own, connected from the port `source`
+/// (none when empty); null when it cannot be opened or connected.
+std::unique_ptr<InputConnection> openJackInput(
+    const std::string& clientName, const std::string& source, InputSink& sink);
 
 /// Shown for the emulated device in both lists.
 inline constexpr const char* kEmulatorName = "zembra Emulator";

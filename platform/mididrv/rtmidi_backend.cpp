@@ -74,6 +74,15 @@ bool apiAvailable(RtMidi::Api api)
         return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
 #if defined(KESTROW_HAVE_JACK)
     if (api == RtMidi::UNIX_JACK) {
+        // libjack may stay loaded after this library is unloaded (when the
+        // host uses it too) and must not call into us then.
+        static const struct PrintReset {
+            ~PrintReset()
+            {
+                jack_set_error_function(nullptr);
+                jack_set_info_function(nullptr);
+            }
+        } printReset;
         // A probe is a whole client (a thread, the metadata store): the
         // output and input lists, asked one after the other, share one.
         static std::mutex mutex;
@@ -120,6 +129,14 @@ public:
 
     std::unique_ptr<InputConnection> openInput(const std::string& name, InputSink& sink) override
     {
+#if defined(KESTROW_HAVE_JACK)
+        // RtMidi's JACK input does not stop its thread on closing (see
+        // jack_midi_input.h); JACK inputs are our own.
+        if (m_api == RtMidi::UNIX_JACK)
+            return apiAvailable(m_api)
+                ? openJackInput(clientName("in"), name == kJackOwnPort ? "" : name, sink)
+                : nullptr;
+#endif
         try {
             return rtmidi::openInput<RtMidiIn>(
                 create<RtMidiIn>("in"), [&](RtMidiIn& in) { return openNamed(in, name, "in"); },

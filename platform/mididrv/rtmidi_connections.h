@@ -97,8 +97,9 @@ public:
     }
     ~Input() override
     {
+        // Closing first stops RtMidi's ALSA input thread; cancelling the
+        // callback while that thread runs lets it call a cleared callback.
         try {
-            m_in->cancelCallback();
             m_in->closePort();
         } catch (const RtMidiError&) {
         }

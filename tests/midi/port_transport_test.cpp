@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#if defined(KESTROW_HAVE_JACK)
+#include "jack_flood.h"
+#endif
+
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <set>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -243,6 +248,60 @@ TEST(JackTransport, PresetAndRequestCrossARealServerIntactAndInOrder)
     ASSERT_TRUE(all) << "received " << received.size() << " of " << expected.size();
     EXPECT_EQ(sysExBytes(received), expected);
 }
+
+#if defined(KESTROW_HAVE_JACK)
+// RtMidi 5.0's JACK input, used here before, could call a cleared callback
+// while an input closed under traffic; every close below happens mid-flood.
+TEST(JackTransport, InputOpenedAndClosedAgainAndAgainUnderAFloodStaysWhole)
+{
+    std::string name = "kestrow-flood-" + std::to_string(::getpid());
+    ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    JackServer server(name);
+    if (!server.running())
+        GTEST_SKIP() << "jackd cannot be started here";
+    // The source must exist before the driver lists its inputs.
+    const std::vector<std::uint8_t> noteOn { 0x90, 0x40, 0x7F };
+    std::unique_ptr<kestrow::testing::JackFlood> flood;
+    for (int i = 0; i < 100 && !(flood && flood->ok()) && server.running(); ++i) {
+        flood = std::make_unique<kestrow::testing::JackFlood>("kflood", noteOn, 32);
+        if (!flood->ok())
+            std::this_thread::sleep_for(50ms);
+    }
+    if (!flood->ok())
+        GTEST_SKIP() << "the JACK server did not come up";
+
+    ManualDispatcher dispatcher;
+    setDefaultMidiDispatcher(&dispatcher);
+    TMidiDriver driver(KESTROW_MIDIDRV);
+    TMidiIn in(&driver);
+    std::size_t received = 0;
+    std::size_t foreign = 0;
+    in.OnMidiData = [&](MidiEvent* e, bool&) {
+        ++received;
+        foreign += std::vector<std::uint8_t> { e->status, e->data1, e->data2 } != noteOn;
+    };
+    const std::uint16_t id = in.GetIDFromName(flood->port());
+    int rounds = 0;
+    int withTraffic = 0;
+    for (const auto end = std::chrono::steady_clock::now() + 20s;
+         rounds < 100 && std::chrono::steady_clock::now() < end && id != TMidiIn::kNoDevice;
+         ++rounds) {
+        ASSERT_TRUE(in.Open(id, 78624)) << "round " << rounds;
+        in.Start();
+        const std::size_t before = received;
+        withTraffic += dispatcher.pumpUntil([&] { return received >= before + 64; }, 2000ms);
+        in.Close();
+    }
+    setDefaultMidiDispatcher(nullptr);
+    ASSERT_NE(id, TMidiIn::kNoDevice) << flood->port() << " is not listed";
+    std::cout << rounds << " closes under a flood of " << flood->sent() << " messages, " << received
+              << " received\n";
+    EXPECT_GE(rounds, 20);
+    EXPECT_EQ(withTraffic, rounds);
+    EXPECT_EQ(foreign, 0u);
+}
+#endif
 
 TEST(SyncClock, BeatsArriveAndAOneShotRunEnds)
 {

@@ -8,14 +8,18 @@
 #include <gtest/gtest.h>
 
 #if defined(KESTROW_HAVE_JACK)
+#include "jack_flood.h"
+
 #include <jack/jack.h>
 #endif
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -136,30 +140,38 @@ namespace {
         }
     }
 
+    /// A JACK dummy server named `server`, made the default; null when
+    /// jackd is missing or does not answer within 10 s.
+    std::unique_ptr<Background> startJack(const std::string& server)
+    {
+        if (std::system("command -v jackd >/dev/null 2>&1") != 0)
+            return nullptr;
+        ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+        ::setenv("JACK_NO_START_SERVER", "1", 1);
+        // -S: in JACK's default asynchronous mode a client that misses a cycle on
+        // a busy machine loses that cycle's MIDI, about one message in a few
+        // hundred here; synchronous mode waits for every client instead.
+        auto jack
+            = std::make_unique<Background>("jackd -S -r -n " + server + " -d dummy -r 48000 -p 64",
+                std::filesystem::temp_directory_path() / (server + ".log"));
+        for (const auto end = Clock::now() + 10s; Clock::now() < end && jack->running();
+             std::this_thread::sleep_for(100ms))
+            if (jackAnswers())
+                return jack;
+        return nullptr;
+    }
+
     TEST(TransportEndToEnd, DialSetThroughJackToTheEmulatorProcessAndBack)
     {
 #if !defined(KESTROW_HAVE_JACK)
         GTEST_SKIP() << "built without the JACK client library";
 #endif
-        if (std::system("command -v jackd >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "jackd is not installed";
         const std::string tag = std::to_string(::getpid());
         const std::string server = "kestrow-e2e-" + tag;
-        ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-        ::setenv("JACK_NO_START_SERVER", "1", 1);
-
-        // -S: in JACK's default asynchronous mode a client that misses a cycle on
-        // a busy machine loses that cycle's MIDI, about one message in a few
-        // hundred here; synchronous mode waits for every client instead.
-        const auto temp = std::filesystem::temp_directory_path();
-        Background jack(
-            "jackd -S -r -n " + server + " -d dummy -r 48000 -p 64", temp / (server + ".log"));
-        bool up = false;
-        for (const auto end = Clock::now() + 10s; !up && Clock::now() < end && jack.running();)
-            if (!(up = jackAnswers()))
-                std::this_thread::sleep_for(100ms);
-        if (!up)
+        const auto jack = startJack(server);
+        if (!jack)
             GTEST_SKIP() << "the JACK dummy server did not start";
+        const auto temp = std::filesystem::temp_directory_path();
 
         const std::string name = "zE2E-" + tag;
         const auto state = temp / (server + ".state");
@@ -215,6 +227,76 @@ namespace {
         std::filesystem::remove(state);
         setDefaultMidiDispatcher(nullptr);
     }
+
+#if defined(KESTROW_HAVE_JACK)
+    TEST(ZembraSimProgram, StopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
+    {
+        const std::string tag = std::to_string(::getpid());
+        const auto jack = startJack("kestrow-flood-" + tag);
+        if (!jack)
+            GTEST_SKIP() << "the JACK dummy server did not start";
+        const auto temp = std::filesystem::temp_directory_path();
+        const auto state = temp / ("kestrow-flood-" + tag + ".state");
+        const auto errors = temp / ("kestrow-flood-" + tag + ".err");
+        const std::string name = "zFlood-" + tag;
+
+        // Its output goes into a pipe nobody reads until it has ended.
+        int output[2];
+        ASSERT_EQ(::pipe(output), 0);
+        struct Child {
+            pid_t pid;
+            ~Child() // ends it if an assertion left early
+            {
+                if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+                    ::waitpid(pid, nullptr, 0);
+            }
+        } child { ::fork() };
+        const pid_t sim = child.pid;
+        if (sim == 0) {
+            ::dup2(output[1], 1);
+            ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            ::execl(KESTROW_ZEMBRA_SIM, "zembra-sim", "--name", name.c_str(), "--state",
+                state.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(output[1]);
+
+        // Program Change 42 on the master channel, which the device also echoes.
+        testing::JackFlood flood("kestrow-flooder-" + tag, { 0xC0, 0x2A }, 32);
+        ASSERT_TRUE(flood.ok());
+        bool connected = false;
+        for (const auto end = Clock::now() + 10s; !connected && Clock::now() < end;
+             std::this_thread::sleep_for(50ms))
+            connected = flood.connectTo(name);
+        ASSERT_TRUE(connected) << "the emulator's input did not appear";
+        std::this_thread::sleep_for(2s); // far more log than the pipe and the log queue hold
+
+        const auto stopAt = Clock::now();
+        ::kill(sim, SIGTERM);
+        int status = 0;
+        bool ended = false;
+        while (!(ended = ::waitpid(sim, &status, WNOHANG) == sim) && Clock::now() - stopAt < 10s)
+            std::this_thread::sleep_for(10ms);
+        const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - stopAt);
+        if (ended)
+            child.pid = -1;
+        ::close(output[0]);
+        std::ifstream errorFile(errors);
+        const std::string errorText { std::istreambuf_iterator<char>(errorFile), {} };
+        std::filesystem::remove(errors);
+        std::cout << "flood of " << flood.sent() << " messages; stopped in " << took.count()
+                  << " ms; stderr: " << errorText;
+
+        ASSERT_TRUE(ended) << "still running 10 s after SIGTERM";
+        EXPECT_LT(took, 5000ms);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_NE(errorText.find(" log lines dropped"), std::string::npos) << errorText;
+        sim::ZembraDevice device;
+        EXPECT_TRUE(device.loadState(state));
+        EXPECT_EQ(device.currentProgram(), 42);
+        std::filesystem::remove(state);
+    }
+#endif
 
 } // namespace
 } // namespace kestrow

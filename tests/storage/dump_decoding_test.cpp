@@ -3,8 +3,10 @@
 #include "midi_score.h"
 #include "midi_track.h"
 #include "preset_files_fixture.h"
+#include "side_files.h"
 
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <tuple>
 
@@ -70,10 +72,12 @@ TEST_F(DumpDecodingTest, DamagedBytesNeverReachAWrongPreset)
     const int count
         = load({ dataMessage(200, 30), initMessage(0x80, 3), high, foreign, dataMessage(2, 70) });
     const PresetBank before = bank;
-    files.applyDump(count, -1); // above 127 skipped, decoding goes on up to the foreign header
+    files.applyDump(count, -1); // above 127 skipped, the foreign message stepped over
     EXPECT_EQ(bank.presets[3].channel[0], 0x05);
     EXPECT_EQ(bank.presets[3].channel[1], 41);
+    EXPECT_EQ(bank.presets[2].channel[0], 70);
     bank.presets[3] = before.presets[3];
+    bank.presets[2] = before.presets[2];
     EXPECT_EQ(bank.presets, before.presets);
 
     const int cut = load({ dataMessage(1, 60), dataMessage(2, 70) });
@@ -143,6 +147,120 @@ mid.save(sys.argv[1])
         EXPECT_EQ(std::tuple(p.channel[3], p.eventType[3], p.fixedParameter[3], p.initValue[3]),
             std::tuple(4, 0, (n + 3) % 128, n < 64 ? 0 : (n + 3) % 128))
             << n;
+    }
+}
+
+// --- Loads are all or nothing ------------------------------------------------------
+
+/// A preset set as Set.MID/.CFG/.NTS whose dump holds the given SysEx messages.
+class LoadRulesTest : public DumpDecodingTest {
+protected:
+    PresetBank source;
+    std::vector<std::int32_t> dump; ///< the dump of `source`, all 128 presets
+
+    void SetUp() override
+    {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            std::filesystem::remove(entry.path());
+        for (int p = 0; p < kPresetCount; ++p) {
+            Preset& preset = source.presets[static_cast<std::size_t>(p)];
+            preset.name = "Saved " + std::to_string(p);
+            preset.description = "about " + std::to_string(p);
+            preset.fixedParameter[3] = (p * 7) % 128;
+        }
+        Reader writer(driver);
+        writer.bank = source;
+        ASSERT_TRUE(writer.files.saveAllPresets(dir.file("Set.MID")).ok());
+        const int count = writer.files.readDumpFile(dir.file("Set.MID"));
+        dump.assign(writer.files.dumpBytes.begin(), writer.files.dumpBytes.begin() + count);
+    }
+    void writeDump(const std::vector<std::vector<std::int32_t>>& messages)
+    {
+        TMidiScore score(1);
+        ASSERT_TRUE(smf.Open(dir.file("Set.MID"), 'w', 1));
+        smf.Attach(&score);
+        score.Get(0)->IsRecording(true);
+        for (const auto& m : messages) {
+            for (std::int32_t b : m)
+                score.Get(0)->Write({ 0, 0xF0, static_cast<std::uint8_t>(b), 0, 0 });
+        }
+        score.Get(0)->IsRecording(false);
+        smf.Save(nullptr);
+        smf.Close();
+    }
+    std::vector<std::int32_t> dumpPart(int fromPreset, int toPreset) const
+    {
+        return { dump.begin() + fromPreset * 68, dump.begin() + toPreset * 68 };
+    }
+};
+
+const std::vector<std::int32_t> kSystemOn { 0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7 };
+
+TEST_F(LoadRulesTest, ForeignSysExBesideThePresetsIsSkippedAndCounted)
+{
+    auto cut = dataMessage(9, 0);
+    cut.resize(30); // this device's message, cut short
+    const std::vector<std::tuple<const char*, std::vector<std::vector<std::int32_t>>, const char*>>
+        cases {
+            { "System On before a full dump", { kSystemOn, dump }, "1 message of other devices" },
+            { "between presets", { dumpPart(0, 64), kSystemOn, kSystemOn, dumpPart(64, 128) },
+                "2 messages of other devices" },
+            { "a damaged message", { dumpPart(0, 100), cut, dumpPart(100, 128) },
+                "1 damaged message skipped" },
+        };
+    for (const auto& [what, messages, note] : cases) {
+        writeDump(messages);
+        Reader r(driver);
+        const LoadResult result = r.files.loadAllPresets(dir.file("Set.MID"));
+        ASSERT_TRUE(result) << what << ": " << result.reason;
+        EXPECT_EQ(r.bank.presets, source.presets) << what;
+        EXPECT_NE(result.note.find(note), std::string::npos) << what << ": " << result.note;
+    }
+}
+
+TEST_F(LoadRulesTest, RefusedLoadsChangeNothingAndSayWhy)
+{
+    const std::string path = dir.file("Set.MID");
+    const std::vector<std::tuple<const char*, std::function<void()>, std::string>> cases {
+        { "foreign messages only",
+            [&] {
+                writeDump({ kSystemOn, kSystemOn });
+            },
+            path + " holds no presets for this device" },
+        { "no SysEx", [&] { writeDump({}); }, path + " holds no presets for this device" },
+        { "not a MIDI file", [&] { test::writeFile(path, "RIFF....RMIDdata"); },
+            path + " is not a standard MIDI file" },
+        { "missing", [&] { std::filesystem::remove(path); }, path + ": cannot open the file" },
+        { "knob names too large",
+            [&] { std::filesystem::resize_file(dir.file("Set.CFG"), kMaxKnobNameFileSize + 1); },
+            dir.file("Set.CFG") + ": " + std::to_string(kMaxKnobNameFileSize + 1)
+                + " bytes, more than a knob-name file holds (at most "
+                + std::to_string(kMaxKnobNameFileSize) + ")" },
+        { "descriptions too large",
+            [&] { std::filesystem::resize_file(dir.file("Set.NTS"), kMaxDescriptionFileSize + 1); },
+            dir.file("Set.NTS") + ": " + std::to_string(kMaxDescriptionFileSize + 1)
+                + " bytes, more than a description file holds (at most "
+                + std::to_string(kMaxDescriptionFileSize) + ")" },
+    };
+    for (const auto& [what, damage, reason] : cases) {
+        SetUp();
+        damage();
+        Reader r(driver);
+        r.bank.presets = source.presets; // names and descriptions that must survive
+        r.bank.presets[4].fixedParameter[3] = 99;
+        const PresetBank before = r.bank;
+        r.files.lastFileBase = "earlier";
+        const std::vector<std::pair<const char*, LoadResult>> loads {
+            { "all", r.files.loadAllPresets(path) },
+            { "single", r.files.loadSinglePreset(path, 4) },
+            { "banks", r.files.loadBanks(path, 126) },
+        };
+        for (const auto& [command, result] : loads) {
+            EXPECT_FALSE(result) << what << ", " << command;
+            EXPECT_EQ(result.reason, reason) << what << ", " << command;
+        }
+        EXPECT_EQ(r.bank.presets, before.presets) << what;
+        EXPECT_EQ(r.files.lastFileBase, "earlier") << what;
     }
 }
 

@@ -1,6 +1,6 @@
+#include "device_protocol.h"
 #include "ini_file.h"
 #include "preset_files_fixture.h"
-#include "device_protocol.h"
 
 using namespace kestrow;
 namespace fs = std::filesystem;
@@ -168,26 +168,24 @@ TEST_F(PresetFilesTest, NameWithoutMidExtensionWritesAndMovesNothing)
     EXPECT_TRUE(files.saveAllPresets(dir.file("Lower.mid")).ok()); // any letter case
 }
 
-TEST_F(PresetFilesTest, AFailedWriteNamesTheFileAndKeepsTheOldOneWhole)
+TEST_F(PresetFilesTest, AFailedWriteNamesTheFileAndKeepsTheOldSetWhole)
 {
     fillBank(bank, 9);
     ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
-    const std::string oldNames = readFile(dir.file("Set.CFG"));
     // A folder where the notes file should go cannot be replaced.
     fs::remove(dir.file("Set.NTS"));
     fs::create_directory(dir.file("Set.NTS"));
-    writeFile(dir.file("Set.NTS") + "/inside", "x");
-    writeFile(dir.file("Set.NTS.BAK"), "older");
-    fs::remove(dir.file("Set.CFG.BAK"));
+    const std::vector<std::string> before { readFile(dir.file("Set.MID")),
+        readFile(dir.file("Set.CFG")) };
+    const Names names = folderContents();
     fillBank(bank, 11);
     const SaveResult result = files.saveAllPresets(dir.file("Set.MID"));
     ASSERT_EQ(result.problems.size(), 1u);
     EXPECT_EQ(result.problems[0].file, dir.file("Set.NTS"));
-    EXPECT_FALSE(result.message().empty());
-    EXPECT_TRUE(result.wroteDump && result.wroteKnobNames);
-    EXPECT_EQ(readFile(dir.file("Set.CFG.BAK")), oldNames);
-    for (const std::string& name : folderContents())
-        EXPECT_NE(name.front(), '.') << "temporary file left: " << name;
+    EXPECT_FALSE(result.wroteDump || result.wroteKnobNames);
+    EXPECT_EQ(folderContents(), names); // no temporary file left, no backup made
+    EXPECT_EQ(
+        (std::vector { readFile(dir.file("Set.MID")), readFile(dir.file("Set.CFG")) }), before);
 }
 
 TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlace)

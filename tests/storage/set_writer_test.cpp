@@ -1,0 +1,274 @@
+// Sets written whole: killed, out of space or refused, a folder holds the old
+// set or the new one, never a mix, and no temporary files once started again.
+
+#include "ini_file.h"
+#include "preset_files_fixture.h"
+#include "set_writer.h"
+
+#include <csignal>
+#include <functional>
+#include <map>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace kestrow;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Snapshot = std::map<std::string, std::string>;
+
+/// The names whose files differ between two folder snapshots (contents are long).
+std::set<std::string> differing(const Snapshot& a, const Snapshot& b)
+{
+    std::set<std::string> out;
+    for (const auto& [name, bytes] : a) {
+        if (!b.contains(name) || b.at(name) != bytes)
+            out.insert(name);
+    }
+    for (const auto& entry : b) {
+        if (!a.contains(entry.first))
+            out.insert(entry.first);
+    }
+    return out;
+}
+
+int g_killAt = -1;
+int g_steps = 0;
+
+void countOrDie(const char*)
+{
+    if (g_steps++ == g_killAt)
+        ::raise(SIGKILL);
+}
+
+void fill(PresetBank& bank, int seed, bool descriptions)
+{
+    for (int p = 0; p < kPresetCount; ++p) {
+        Preset& preset = bank.presets[static_cast<std::size_t>(p)];
+        preset.name = "P" + std::to_string(p) + "/" + std::to_string(seed);
+        preset.description = descriptions && p % 2 ? "notes " + std::to_string(seed) : "";
+        for (int k = 0; k < kKnobCount; ++k) {
+            preset.knobName[k] = "K" + std::to_string(k) + "/" + std::to_string(seed);
+            preset.fixedParameter[k] = (p + k + seed) % 128;
+        }
+    }
+}
+
+class SetWriterTest : public test::PresetFilesTest {
+protected:
+    Snapshot snapshot() const
+    {
+        Snapshot found;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            found[entry.path().filename().string()] = test::readFile(entry.path());
+        return found;
+    }
+    void restore(const Snapshot& wanted) const
+    {
+        fs::remove_all(dir.path());
+        fs::create_directory(dir.path());
+        for (const auto& [name, bytes] : wanted)
+            test::writeFile(dir.path() / name, bytes);
+    }
+    /// One save of a scenario: bank state and which save call.
+    struct Scenario {
+        const char* what;
+        std::function<void(PresetBank&)> before; ///< saved first, uninterrupted
+        std::function<void(PresetBank&)> change;
+        bool autosave = false;
+    };
+    SaveResult save(const Scenario& s)
+    {
+        if (s.autosave) {
+            EditorSettings settings;
+            settings.delay = bank.presets[0].fixedParameter[0] + 1;
+            return files.saveAutosaveSet(dir.dir(), settings);
+        }
+        return files.saveAllPresets(dir.file("Set.MID"));
+    }
+};
+
+TEST_F(SetWriterTest, KilledAtAnyStepTheNextStartFindsTheOldOrTheNewSet)
+{
+    const std::vector<Scenario> scenarios {
+        { "first save", nullptr, [](PresetBank& b) { fill(b, 1, true); } },
+        { "second save, backups made", [](PresetBank& b) { fill(b, 1, true); },
+            [](PresetBank& b) { fill(b, 2, true); } },
+        { "third save, notes retired", [](PresetBank& b) { fill(b, 1, true); },
+            [](PresetBank& b) { fill(b, 3, false); } },
+        { "autosave with settings", [](PresetBank& b) { fill(b, 1, true); },
+            [](PresetBank& b) { fill(b, 4, true); }, true },
+    };
+    for (const Scenario& s : scenarios) {
+        restore({});
+        for (int round = 0; round < 2 && s.before; ++round) {
+            s.before(bank);
+            ASSERT_TRUE(save(s).ok()) << s.what;
+        }
+        const Snapshot old = snapshot();
+        s.change(bank);
+        g_steps = 0;
+        g_killAt = -1;
+        setSaveStepHook(countOrDie);
+        ASSERT_TRUE(save(s).ok()) << s.what;
+        const int steps = g_steps;
+        const Snapshot fresh = snapshot();
+        ASSERT_NE(old, fresh) << s.what;
+
+        int oldSeen = 0;
+        for (int kill = 0; kill < steps; ++kill) {
+            restore(old);
+            g_steps = 0;
+            g_killAt = kill;
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::alarm(20);
+                (void)save(s);
+                ::_exit(0);
+            }
+            g_killAt = -1; // the child's; recovery must not stop here
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << s.what << kill;
+            const SaveRecovery recovered = recoverInterruptedSaves(dir.path());
+            EXPECT_TRUE(recovered.ok()) << s.what << " killed at step " << kill;
+            const Snapshot after = snapshot();
+            EXPECT_TRUE(after == old || after == fresh)
+                << s.what << " killed at step " << kill << ": "
+                << ::testing::PrintToString(differing(after, old));
+            oldSeen += after == old;
+        }
+        setSaveStepHook(nullptr);
+        // Both outcomes occur: the marker divides the steps.
+        EXPECT_GT(oldSeen, 0) << s.what;
+        EXPECT_LT(oldSeen, steps) << s.what;
+    }
+}
+
+TEST_F(SetWriterTest, ARecordedSaveWhoseNewFileIsGoneIsRolledBack)
+{
+    fill(bank, 1, true);
+    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
+    const Snapshot old = snapshot();
+    fill(bank, 2, true);
+    g_steps = 0;
+    g_killAt = -1;
+    setSaveStepHook([](const char* step) {
+        if (std::string_view(step) == "rename" && ++g_steps == 1)
+            ::raise(SIGKILL); // the dump is in place, the names and notes not yet
+    });
+    const pid_t child = ::fork();
+    if (child == 0) {
+        (void)files.saveAllPresets(dir.file("Set.MID"));
+        ::_exit(0);
+    }
+    setSaveStepHook(nullptr);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    for (const auto& [name, bytes] : snapshot()) {
+        if (name.starts_with(".Set.NTS."))
+            fs::remove(dir.path() / name);
+    }
+    const SaveRecovery recovered = recoverInterruptedSaves(dir.path());
+    EXPECT_EQ(recovered.rolledBack, 1);
+    EXPECT_EQ(differing(snapshot(), old), std::set<std::string> {});
+}
+
+TEST_F(SetWriterTest, AFullDiskLeavesTheOldSetAndNamesTheFileOnce)
+{
+    fill(bank, 1, true);
+    EditorSettings settings;
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    const Snapshot old = snapshot();
+    fill(bank, 2, true);
+    for (int p = 0; p < kPresetCount; ++p)
+        bank.presets[static_cast<std::size_t>(p)].description = std::string(300, 'x');
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    // what fails first: the dump, the names, the notes
+    const std::pair<rlim_t, const char*> limits[]
+        = { { 2000, "Config.MID" }, { 20000, "Config.CFG" }, { 30000, "Config.NTS" } };
+    for (const auto& [limit, failing] : limits) {
+        rlimit small = saved;
+        small.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        const SaveResult result = files.saveAutosaveSet(dir.dir(), settings);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ASSERT_EQ(result.problems.size(), 1u) << limit;
+        EXPECT_EQ(fs::path(result.problems[0].file).filename(), failing) << result.message();
+        EXPECT_EQ(differing(snapshot(), old), std::set<std::string> {}) << limit;
+    }
+    std::signal(SIGXFSZ, previousHandler);
+}
+
+TEST_F(SetWriterTest, AReadOnlyFileOfTheSetIsNotReplaced)
+{
+    fill(bank, 1, true);
+    EditorSettings settings;
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    for (const char* name : { "Config.MID", "Config.NTS" }) {
+        const fs::path file = dir.path() / name;
+        ::chmod(file.c_str(), 0444);
+        const Snapshot old = snapshot();
+        fill(bank, 2, false); // no notes: the .NTS would be retired
+        const SaveResult result = files.saveAutosaveSet(dir.dir(), settings);
+        ASSERT_EQ(result.problems.size(), 1u) << name;
+        EXPECT_EQ(result.problems[0].file, file.string());
+        EXPECT_NE(result.message().find("read-only"), std::string::npos) << result.message();
+        EXPECT_EQ(differing(snapshot(), old), std::set<std::string> {}) << name;
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0444)) << name;
+        ::chmod(file.c_str(), 0640);
+    }
+    // A replaced file keeps its permissions.
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    EXPECT_EQ(fs::status(dir.path() / "Config.MID").permissions(), fs::perms(0640));
+}
+
+TEST_F(SetWriterTest, TemporariesOfInterruptedSavesGoAtTheNextStartOrSaveOfTheirSet)
+{
+    const std::vector<std::string> leftovers { ".Config.MID.a1B2c3", ".Config.CFG.Zz9yY8",
+        ".Config.MID.q1w2e3.tmp~", ".Config.MID.saving.r4t5y6", ".T.MID.XyZ123", ".t.nts.000000" };
+    const std::vector<std::string> unrelated { ".hidden", ".Notes.txt.a1B2c3", ".T.MID.toolong1",
+        "Config.MID.a1B2c3", ".Config.MID.BAK" };
+    for (const auto& name : leftovers)
+        test::writeFile(dir.path() / name, "partial");
+    for (const auto& name : unrelated)
+        test::writeFile(dir.path() / name, "keep");
+
+    // A save removes what its own set left, nothing else.
+    fill(bank, 1, true);
+    ASSERT_TRUE(files.saveAllPresets(dir.file("T.MID")).ok());
+    EXPECT_FALSE(fs::exists(dir.path() / ".T.MID.XyZ123"));
+    EXPECT_FALSE(fs::exists(dir.path() / ".t.nts.000000"));
+    EXPECT_TRUE(fs::exists(dir.path() / ".Config.CFG.Zz9yY8"));
+
+    const SaveRecovery recovered = recoverInterruptedSaves(dir.path());
+    EXPECT_EQ(recovered.temporariesRemoved, 4);
+    std::set<std::string> expected(unrelated.begin(), unrelated.end());
+    expected.insert({ "T.MID", "T.CFG", "T.NTS" });
+    EXPECT_EQ(folderContents(), expected);
+}
+
+TEST_F(SetWriterTest, ConfigNamesAndSettingsAreWrittenTogether)
+{
+    // Two saves: the second updates the file in place (its backup is taken),
+    // keeping a section of its own.
+    fill(bank, 1, false);
+    EditorSettings settings;
+    settings.midiDevice = "USB MIDI 1";
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    test::writeFile(
+        dir.file("Config.CFG"), test::readFile(dir.file("Config.CFG")) + "[Mine]\r\nx=1\r\n");
+    settings.delay = 321;
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    const IniFile written = IniFile::load(dir.file("Config.CFG"));
+    EXPECT_EQ(readSettings(written), settings);
+    EXPECT_EQ(written.value("128", "N"), bank.presets[127].name);
+    EXPECT_EQ(written.value("Mine", "x"), "1");
+}
+
+} // namespace
