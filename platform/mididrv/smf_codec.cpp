@@ -206,11 +206,16 @@ private:
             }
             if (status == 0xF0) {
                 emitSysExByte(0xF0);
+                // A message this packet does not end goes on in the next F7
+                // packet, as after an F0 packet: that is how it is written.
+                m_inSysEx = true;
                 while (i < data.size()) {
                     std::uint8_t b = data[i++];
                     emitSysExByte(b);
-                    if (b == 0xF7)
+                    if (b == 0xF7) {
+                        m_inSysEx = false;
                         break;
+                    }
                 }
                 continue;
             }
@@ -327,7 +332,10 @@ std::vector<std::uint8_t> encodeTrack(const Track& track)
         // A status below 80 is no event; its time moves on with carry.
         ++i;
     }
-    putVlq(out, clampTime(carry));
+    // Time left after the last event (inside its SysEx run, or of no-event
+    // entries) is not written: the reader keeps no time after the last event,
+    // so a file read and written again would come out different.
+    putVlq(out, 0);
     out.push_back(0xFF);
     out.push_back(0x2F);
     out.push_back(0x00);

@@ -1,0 +1,118 @@
+#include "fuzz_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace kestrow::fuzz {
+
+namespace {
+
+    /// Made on first use, removed when the process ends normally.
+    class ScratchFolder {
+    public:
+        ScratchFolder()
+        {
+            std::error_code ec;
+            const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                ? std::filesystem::path("/dev/shm")
+                : std::filesystem::temp_directory_path();
+            std::string pattern = (base / "kestrow-fuzz-XXXXXX").string();
+            check(::mkdtemp(pattern.data()) != nullptr, "cannot make a scratch folder");
+            m_path = pattern;
+        }
+        ~ScratchFolder()
+        {
+            std::error_code ec;
+            std::filesystem::remove_all(m_path, ec);
+        }
+        ScratchFolder(const ScratchFolder&) = delete;
+        ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+        std::filesystem::path m_path;
+    };
+
+} // namespace
+
+const std::filesystem::path& scratchFolder()
+{
+    static const ScratchFolder folder;
+    return folder.m_path;
+}
+
+void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    check(file != nullptr, "cannot write a scratch file");
+    const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    check(std::fclose(file) == 0 && whole, "cannot write a scratch file");
+}
+
+void writeFile(const std::filesystem::path& path, std::string_view text)
+{
+    writeFile(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void check(bool holds, const char* what)
+{
+    if (holds)
+        return;
+    std::fprintf(stderr, "fuzz: %s\n", what);
+    std::abort();
+}
+
+std::span<const std::uint8_t> takeChunk(std::span<const std::uint8_t>& input)
+{
+    std::size_t length = 0;
+    if (input.size() >= 2) {
+        length = input[0] | (std::size_t { input[1] } << 8);
+        input = input.subspan(2);
+    } else {
+        input = {};
+    }
+    length = std::min(length, input.size());
+    const auto chunk = input.first(length);
+    input = input.subspan(length);
+    return chunk;
+}
+
+} // namespace kestrow::fuzz
+
+#if !defined(KESTROW_LIBFUZZER)
+namespace {
+
+int replay(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes(
+        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int files = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::filesystem::path path(argv[i]);
+        if (std::filesystem::is_directory(path)) {
+            for (const auto& entry : std::filesystem::directory_iterator(path))
+                if (entry.is_regular_file())
+                    files += replay(entry.path());
+        } else {
+            files += replay(path);
+        }
+    }
+    std::printf(
+        "%s: %d inputs replayed\n", std::filesystem::path(argv[0]).filename().c_str(), files);
+    return files > 0 ? 0 : 1;
+}
+#endif

@@ -1,0 +1,80 @@
+// The whole file-load path: a .MID dump with its .CFG and .NTS side files,
+// read from a folder in memory by the editor's load commands. A refused set
+// changes nothing; a loaded one changes no preset outside those it loads.
+//
+// Input: a command byte (bits 0-1 the command, bit 2 no .CFG, bit 3 no .NTS,
+// bits 4-7 the target preset), the .MID and the .CFG each as a 16-bit
+// little-endian length and bytes, then the .NTS.
+#include "fuzz_support.h"
+#include "midi_driver.h"
+#include "midi_smf.h"
+#include "preset_files.h"
+
+using namespace kestrow;
+
+namespace {
+
+void place(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, bool present)
+{
+    std::error_code ec;
+    if (present)
+        fuzz::writeFile(path, bytes);
+    else
+        std::filesystem::remove(path, ec);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    // Never unloaded: libjack, which the driver library brings in, frees
+    // nothing of what it allocates when it is unloaded.
+    static TMidiDriver* const driver = new TMidiDriver;
+    static TMidiSMF smf(driver);
+    static const PresetBank fresh;
+    static PresetBank bank;
+    static PresetFiles files(bank, smf);
+    if (size == 0)
+        return 0;
+    const std::uint8_t command = data[0];
+    auto input = std::span(data + 1, size - 1);
+    const auto mid = fuzz::takeChunk(input);
+    const auto cfg = fuzz::takeChunk(input);
+    const std::filesystem::path& folder = fuzz::scratchFolder();
+    place(folder / "Config.MID", mid, true);
+    place(folder / "Config.CFG", cfg, (command & 4) == 0);
+    place(folder / "Config.nts", input, (command & 8) == 0);
+
+    bank.presets = fresh.presets;
+    const std::string path = folder / "Config.MID";
+    const int target = (command >> 4) * 9 % kPresetCount;
+    bool loaded = false;
+    int first = 0;
+    int count = kPresetCount;
+    switch (command & 3) {
+    case 0:
+        loaded = files.loadAllPresets(path).loaded;
+        break;
+    case 1:
+        loaded = files.loadSinglePreset(path, target).loaded;
+        first = target;
+        count = 1;
+        break;
+    case 2:
+        loaded = files.loadBanks(path, target).loaded;
+        first = target;
+        count = 4;
+        break;
+    default:
+        loaded = files.loadAutosaveSet(folder.string() + "/").has_value();
+        break;
+    }
+    for (int p = 0; p < kPresetCount; ++p) {
+        const auto i = static_cast<std::size_t>(p);
+        const bool inRange = (p - first + kPresetCount) % kPresetCount < count;
+        fuzz::check((loaded && inRange) || bank.presets[i] == fresh.presets[i],
+            loaded ? "load: a preset outside the loaded ones changed"
+                   : "load: a refused set changed presets");
+    }
+    return 0;
+}
