@@ -227,9 +227,13 @@ PresetSet loadSet(const std::string& path)
 /// Prints Windows-1252 lines as UTF-8; a failed write is a failure of its own.
 void printLines(const std::vector<std::string>& lines)
 {
-    std::string out;
-    for (const std::string& line : lines)
-        out += cp1252ToUtf8(line) + "\n";
+    // Collected in the code page, converted in one pass.
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    const std::string out = cp1252ToUtf8(text);
     const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
     if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         throw Failure { "cannot write the output" };

@@ -2,6 +2,7 @@
 
 #include "build_info.h"
 #include "editor_windows.h"
+#include "first_paint_probe.h"
 #include "main_form.h"
 #include "program_directory.h"
 #include "qt_midi_dispatcher.h"
@@ -116,6 +117,7 @@ int run(EditorApplication& app)
     // Closing the main window ends the run even with other windows open.
     QObject::connect(&mainForm, &TMainForm::runEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    FirstPaintProbe::installFromEnvironment(mainForm);
     mainForm.show();
     if (!editorRun.hasDriver()) {
         // Shown once the loop runs, over the window, so that a signal during

@@ -8,8 +8,10 @@
 #endif
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
 #include <unistd.h>
 
 namespace kestrow::mididrv {
@@ -54,6 +56,9 @@ std::string withoutAddress(const std::string& raw)
 }
 
 #if defined(KESTROW_HAVE_JACK)
+/// How long a JACK probe's answer stands.
+constexpr std::chrono::milliseconds kProbeLife { 500 };
+
 void quietJack(const char* text)
 {
     if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
@@ -78,14 +83,24 @@ bool apiAvailable(RtMidi::Api api)
                 jack_set_info_function(nullptr);
             }
         } printReset;
+        // A probe is a whole client (a thread, the metadata store): the
+        // output and input lists, asked one after the other, share one.
+        static std::mutex mutex;
+        static std::chrono::steady_clock::time_point probedAt;
+        static bool running = false;
+        std::lock_guard lock(mutex);
+        const auto now = std::chrono::steady_clock::now();
+        if (probedAt != std::chrono::steady_clock::time_point {} && now - probedAt < kProbeLife)
+            return running;
         jack_set_error_function(quietJack);
         jack_set_info_function(quietJack);
         jack_status_t status {};
         jack_client_t* probe = jack_client_open("kestrow-probe", JackNoStartServer, &status);
-        if (!probe)
-            return false;
-        jack_client_close(probe);
-        return true;
+        running = probe != nullptr;
+        if (probe)
+            jack_client_close(probe);
+        probedAt = std::chrono::steady_clock::now();
+        return running;
     }
 #endif
     return false;
