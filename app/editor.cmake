@@ -5,8 +5,5 @@ target_compile_definitions(kestrow-editor PRIVATE
     KESTROW_DATA_DIR="${CMAKE_INSTALL_FULL_DATADIR}/kestrow-editor")
 # The toolkit loads the driver library from beside the program; the factory
 # set and Info.txt land there too.
-add_dependencies(kestrow-editor mididrv)
-if(TARGET kestrow-data)
-    add_dependencies(kestrow-editor kestrow-data)
-endif()
+add_dependencies(kestrow-editor mididrv kestrow-data)
 kestrow_warnings(kestrow-editor)

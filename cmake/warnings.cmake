@@ -1,6 +1,30 @@
 # One place for warnings and sanitizers; every target of ours calls it.
+
+# Folders (relative to the source root, with their subfolders) whose targets
+# build without -Wconversion for now. Empty it to hold every layer to it.
+set(KESTROW_CONVERSION_EXEMPT ui app tests/ui)
+
+# The environment every sanitized program runs in, tests and build tools
+# alike (NAME=VALUE items): undefined behaviour stops the program, and says
+# how it got there.
+set(KESTROW_SANITIZER_ENV)
+if(KESTROW_SANITIZE)
+    set(KESTROW_SANITIZER_ENV UBSAN_OPTIONS=print_stacktrace=1)
+endif()
+
 function(kestrow_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
+    get_target_property(_dir ${target} SOURCE_DIR)
+    file(RELATIVE_PATH _dir ${PROJECT_SOURCE_DIR} ${_dir})
+    set(_conversion ON)
+    foreach(_exempt ${KESTROW_CONVERSION_EXEMPT})
+        if(_dir STREQUAL _exempt OR _dir MATCHES "^${_exempt}/")
+            set(_conversion OFF)
+        endif()
+    endforeach()
+    if(_conversion)
+        target_compile_options(${target} PRIVATE -Wconversion)
+    endif()
     if(KESTROW_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
@@ -10,7 +34,9 @@ function(kestrow_warnings target)
             -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
         target_link_options(${target} PRIVATE -fsanitize=address,undefined)
     elseif(KESTROW_SANITIZE)
-        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
+        # Undefined behaviour fails the program at once, like a crash.
+        target_compile_options(${target} PRIVATE
+            -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
         target_link_options(${target} PRIVATE -fsanitize=address,undefined)
     endif()
 endfunction()

@@ -134,7 +134,7 @@ NameList buildNoteNames(int octaveOffset)
                                            "F#", "G ", "Ab", "A ", "Bb", "B " };
     NameList list;
     for (int n = 0; n < kListSize; ++n) {
-        char octave[8];
+        char octave[12]; // any int fits
         std::snprintf(octave, sizeof octave, "%2d", n / 12 - octaveOffset);
         list.push_back(rightAligned3(n) + ":  " + pitch[n % 12] + octave);
     }

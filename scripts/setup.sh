@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Shared by scripts/run and scripts/test: installs the Debian packages the
-# project needs (only the missing ones) and builds into build/.
+# project needs (only the missing ones) and builds into build/ (or another
+# build directory with other options).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${KESTROW_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(
-    build-essential dpkg-dev cmake pkg-config ninja-build
+    build-essential dpkg-dev cmake pkg-config ninja-build clang-format
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     librtmidi-dev libgtest-dev libgmock-dev
     jackd2 libjack-jackd2-dev python3-mido
@@ -34,11 +35,13 @@ kestrow_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# kestrow_build [build dir [cmake options...]]
 kestrow_build() {
+    local dir="${1:-$BUILD_DIR}"
+    local args=("${@:2}")
     # Only an explicit KESTROW_WERROR changes the cached choice, so running
     # the editor after the tests does not rebuild everything with other flags.
-    local args=()
     if [ -n "${KESTROW_WERROR:-}" ]; then args+=("-DKESTROW_WERROR=$KESTROW_WERROR"); fi
-    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja "${args[@]}" >/dev/null
-    cmake --build "$BUILD_DIR" -j "$(nproc)"
+    cmake -S "$ROOT" -B "$dir" -G Ninja "${args[@]}" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
 }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <iostream>
 #include <mutex>
 #include <unistd.h>
@@ -58,6 +59,13 @@ std::string withoutAddress(const std::string& raw)
 #if defined(KESTROW_HAVE_JACK)
 /// How long a JACK probe's answer stands.
 constexpr std::chrono::milliseconds kProbeLife { 500 };
+
+/// libjack allocates when it is loaded and frees none of it when unloaded
+/// with this library. Kept loaded from the first load on, it is set up once
+/// per process however often the driver comes and goes, and its memory stays
+/// reachable instead of leaking.
+[[maybe_unused]] const bool kJackPinned
+    = ::dlopen("libjack.so.0", RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
 
 void quietJack(const char* text)
 {

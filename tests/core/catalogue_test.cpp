@@ -107,7 +107,20 @@ const std::vector<TextCase> kTexts = {
     fixed(100, -3, "*** -3 (0xFFFFFFFD) ***"), fixed(128, 5, "***   5           (0x05) ***"),
     fixed(-1, 5, "***   5           (0x05) ***")
 };
-INSTANTIATE_TEST_SUITE_P(Rows, CatalogueTextTest, ::testing::ValuesIn(kTexts));
+// Names like fixedParameter_82_m3: operation, inputs (m for minus), notes convention.
+std::string textCaseName(const ::testing::TestParamInfo<TextCase>& info)
+{
+    const TextCase& c = info.param;
+    const auto number = [](int n) {
+        return n < 0 ? "m" + std::to_string(-static_cast<long long>(n)) : std::to_string(n);
+    };
+    std::string name = c.op == Op::channel ? "channel_" + number(c.a) + "_" + number(c.b)
+        : c.op == Op::eventType            ? "eventType_" + number(c.a)
+        : c.op == Op::fixedParameter       ? "fixedParameter_" + number(c.a) + "_" + number(c.b)
+                                           : "unnamedValue_" + number(c.a);
+    return c.notesRangeLow != 0 ? name + "_notesFrom" + number(c.notesRangeLow) : name;
+}
+INSTANTIATE_TEST_SUITE_P(Rows, CatalogueTextTest, ::testing::ValuesIn(kTexts), textCaseName);
 
 TEST(Catalogue, ExactlySixCodesAreUnnamed)
 {

@@ -11,29 +11,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ProgramDirectoryTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {
+struct CommandLineCase {
+    const char* name;
+    const char* commandLine;
+    const char* directory;
 };
+
+class ProgramDirectoryTest : public ::testing::TestWithParam<CommandLineCase> { };
 
 TEST_P(ProgramDirectoryTest, FromCommandLine)
 {
-    const auto& [commandLine, directory] = GetParam();
-    EXPECT_EQ(programDirectoryFromCommandLine(commandLine), directory) << commandLine;
+    const CommandLineCase& c = GetParam();
+    EXPECT_EQ(programDirectoryFromCommandLine(c.commandLine), c.directory) << c.commandLine;
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, ProgramDirectoryTest,
-    ::testing::Values(
-        // quoted path, no arguments; quoted path with blanks and arguments after it
-        std::pair { "\"/opt/kestrow/bin/kestrow-editor\"", "/opt/kestrow/bin/" },
-        std::pair { "\"/home/a b/kestrow-editor\" \"x y\" z", "/home/a b/" },
-        // unquoted path with one quoted argument: the argument is ignored
-        std::pair { "/usr/bin/kestrow-editor \"/tmp/some file.MID\"", "/usr/bin/" },
-        std::pair { "/usr/bin/kestrow-editor  \"arg/with/slash\"", "/usr/bin/" },
+    ::testing::Values(CommandLineCase { "QuotedPathAlone", "\"/opt/kestrow/bin/kestrow-editor\"",
+                          "/opt/kestrow/bin/" },
+        CommandLineCase { "QuotedPathWithBlanksAndArguments",
+            "\"/home/a b/kestrow-editor\" \"x y\" z", "/home/a b/" },
+        // an argument after an unquoted path is ignored, even one with slashes
+        CommandLineCase { "UnquotedPathAndQuotedArgument",
+            "/usr/bin/kestrow-editor \"/tmp/some file.MID\"", "/usr/bin/" },
+        CommandLineCase { "UnquotedPathAndArgumentWithSlashes",
+            "/usr/bin/kestrow-editor  \"arg/with/slash\"", "/usr/bin/" },
         // no quote at all, nothing, no directory part: no path
-        std::pair { "/usr/bin/kestrow-editor", "" }, std::pair { "", "" },
-        std::pair { "\"kestrow-editor\"", "" },
+        CommandLineCase { "NoQuote", "/usr/bin/kestrow-editor", "" },
+        CommandLineCase { "Empty", "", "" },
+        CommandLineCase { "QuotedNameWithoutDirectory", "\"kestrow-editor\"", "" },
         // an opening quote that never closes: the rest is the path
-        std::pair { "\"/srv/app/kestrow", "/srv/app/" }, std::pair { "\"/\"", "/" },
-        std::pair { "\"", "" }));
+        CommandLineCase { "UnclosedQuote", "\"/srv/app/kestrow", "/srv/app/" },
+        CommandLineCase { "QuotedRoot", "\"/\"", "/" }, CommandLineCase { "LoneQuote", "\"", "" }),
+    [](const ::testing::TestParamInfo<CommandLineCase>& row) { return row.param.name; });
 
 TEST(ProgramDirectory, CurrentCommandLineQuotesTheRunningExecutable)
 {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <unistd.h>
 
 using namespace kestrow;
@@ -79,7 +80,7 @@ TEST(MidiScore, MergeOrdersByTimeAndKeepsASysExRunTogether)
     // A dump whose bytes are spread over time 2..6: left alone, the notes
     // at 3..6 would land inside it.
     dump->InsertEvent(ev(2, 0xF0, 0xF0), -1);
-    for (std::uint8_t b : { 0x01, 0x02, 0x03, 0xF7 })
+    for (std::uint8_t b : std::initializer_list<std::uint8_t> { 0x01, 0x02, 0x03, 0xF7 })
         dump->InsertEvent(ev(1, 0xF0, b), -1);
     dump->InsertEvent(ev(1, 0x80, 50), -1); // time 7
 

@@ -47,7 +47,17 @@ namespace {
 
     INSTANTIATE_TEST_SUITE_P(Variants, ProtocolFlowTest,
         ::testing::Values(
-            DeviceVariant::zembraControl, DeviceVariant::zembraFader, DeviceVariant::zembraDial));
+            DeviceVariant::zembraControl, DeviceVariant::zembraFader, DeviceVariant::zembraDial),
+        [](const ::testing::TestParamInfo<DeviceVariant>& row) {
+            switch (row.param) {
+            case DeviceVariant::zembraFader:
+                return "zembraFader";
+            case DeviceVariant::zembraDial:
+                return "zembraDial";
+            default:
+                return "zembraControl";
+            }
+        });
 
 } // namespace
 } // namespace kestrow

@@ -142,8 +142,10 @@ private slots:
         const QMap<QString, Qt::Key> keys { { "Down", Qt::Key_Down }, { "Up", Qt::Key_Up },
             { "PgDn", Qt::Key_PageDown }, { "PgUp", Qt::Key_PageUp }, { "Home", Qt::Key_Home },
             { "End", Qt::Key_End } };
+        // The window keeps a pointer to the bank it shows.
+        const PresetBank bank = namedBank();
         TDescriptionForm form;
-        form.showKnobTable(namedBank(), first, count);
+        form.showKnobTable(bank, first, count);
         for (const QString& step : steps.split(QLatin1Char(' '))) {
             if (step.startsWith(QLatin1Char('W'))) {
                 QWheelEvent wheel(QPointF(10, 10), form.mapToGlobal(QPointF(10, 10)), QPoint(),
