@@ -174,12 +174,14 @@ public:
     Session()
         : m_driver(programDirectory() + "libmididrv.so")
         , m_smf(&m_driver)
-        , m_files(m_bank, m_smf)
+        , m_files(m_bank, m_smf, m_variant)
     {
     }
 
     PresetBank& bank() { return m_bank; }
     PresetFiles& files() { return m_files; }
+    /// The variant the dump files are written for.
+    void setVariant(DeviceVariant variant) { m_variant = variant; }
 
     /// Loads a preset file as "Load All Presets" does, side files included.
     void load(const std::string& path)
@@ -210,6 +212,7 @@ private:
     TMidiDriver m_driver;
     TMidiSMF m_smf;
     PresetBank m_bank;
+    DeviceVariant m_variant = DeviceVariant::zembraControl;
     PresetFiles m_files;
 };
 
@@ -224,9 +227,13 @@ PresetSet loadSet(const std::string& path)
 /// Prints Windows-1252 lines as UTF-8; a failed write is a failure of its own.
 void printLines(const std::vector<std::string>& lines)
 {
-    std::string out;
-    for (const std::string& line : lines)
-        out += cp1252ToUtf8(line) + "\n";
+    // Collected in the code page, converted in one pass.
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    const std::string out = cp1252ToUtf8(text);
     const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
     if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         throw Failure { "cannot write the output" };
@@ -370,8 +377,9 @@ int importSysEx(std::span<char* const> rest)
         for (int k = 0; k < kKnobCount; ++k)
             preset.knobName[k] = "Knob " + std::to_string(k + 1);
     }
+    session.setVariant(
+        hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl);
     PresetFiles& files = session.files();
-    files.variant = hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl;
     const SaveResult saved = files.savePresetFiles(out, saveAllPresetsText().defaultName);
     if (!saved.ok())
         throw Failure { saved.message() };

@@ -2,6 +2,7 @@
 
 #include "build_info.h"
 #include "editor_windows.h"
+#include "first_paint_probe.h"
 #include "main_form.h"
 #include "program_directory.h"
 #include "qt_midi_dispatcher.h"
@@ -13,6 +14,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -115,6 +117,7 @@ int run(EditorApplication& app)
     // Closing the main window ends the run even with other windows open.
     QObject::connect(&mainForm, &TMainForm::runEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    FirstPaintProbe::installFromEnvironment(mainForm);
     mainForm.show();
     if (!editorRun.hasDriver()) {
         // Shown once the loop runs, over the window, so that a signal during
@@ -124,6 +127,9 @@ int run(EditorApplication& app)
     }
     const int result = app.exec();
     setDefaultMidiDispatcher(nullptr);
+    // A run that could not save its working set at close did not end well.
+    if (result == EXIT_SUCCESS && !mainForm.savedAtClose())
+        return EXIT_FAILURE;
     return result;
 }
 
@@ -162,9 +168,9 @@ int main(int argc, char* argv[])
     EditorApplication app(argc, argv);
     EditorApplication::setApplicationName(QStringLiteral("Kestrow Editor"));
     try {
-        run(app);
+        return run(app);
     } catch (const std::exception& error) {
         EditorApplication::showError(QString::fromLocal8Bit(error.what()));
     }
-    return 0;
+    return EXIT_FAILURE;
 }

@@ -1,143 +1,151 @@
-// Sends all 128 presets of a zembraDial (256 messages) through the paced
-// sender, its Timer1 a Qt::PreciseTimer in a QCoreApplication, into the
-// emulated device; timestamps each arrival at the device and reports the gaps.
+// pacing_bench: how evenly the editor spaces a paced transfer. The editor's
+// own windows (offscreen) run "Send All Presets" into a port that timestamps
+// every message as it is put and hands it to an emulated device, so the
+// figure covers whatever drives the pacing, timers or threads.
 //
-//   pacing_bench [delay-ms] [runs]     (defaults 20 and 1)
+//   pacing_bench DELAY_MS [--banks]
+//
+// Prints one line of key=value pairs: messages, total_ms (start of the command
+// to the last SysEx message), expected_ms (messages x Delay), deviation_pct,
+// worst_gap_ms, least_gap_ms and pc_after_ms (last message to the Program
+// Change). --banks sends four presets instead of all (a quick run).
 
-#include "device_protocol.h"
+#include "config_form.h"
 #include "dump_frame.h"
+#include "editor_session.h"
+#include "editor_windows.h"
+#include "main_form.h"
+#include "midi_ports.h"
 #include "sim/zembra_device.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
+#include <cstring>
+#include <functional>
+#include <mutex>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-/// The output port is the emulated device itself; arrivals are timestamped.
-class EmulatorLink : public kestrow::DeviceLink {
+constexpr const char* kPortName = "Bench Device";
+
+/// One output that timestamps what is put and feeds an emulated device; safe
+/// to call from any thread.
+class TimedPorts : public kestrow::MidiPorts {
 public:
-    bool outputIsOpen(int) const override { return true; }
-    kestrow::PortResult openOutput(int) override { return kestrow::PortResult::success(); }
+    std::vector<std::string> outputNames() const override { return { kPortName }; }
+    std::vector<std::string> inputNames() const override { return {}; }
+    bool outputIsOpen(int device) const override { return device == 0; }
+    kestrow::PortResult openOutput(int device) override
+    {
+        return device == 0 ? kestrow::PortResult::success()
+                           : kestrow::PortResult::failure("no such bench port");
+    }
     kestrow::PortResult put(int, std::span<const MidiEvent> events) override
     {
         const auto now = Clock::now();
-        const std::vector<std::uint8_t> bytes = kestrow::sysExBytes(events);
-        // The closing Program Change is not part of the transfer.
-        if (bytes.empty() || bytes[0] != 0xF0)
-            return kestrow::PortResult::success();
-        device.receive(bytes);
-        arrivals.push_back(now);
+        std::lock_guard lock(m_mutex);
+        if (!events.empty() && events.front().status == 0xF0) {
+            emulator.receive(kestrow::sysExBytes(events));
+            arrivals.push_back(now);
+        } else if (!events.empty() && (events.front().status & 0xF0) == 0xC0) {
+            // The first one is the Program Change that follows start-up.
+            if (++programChanges == 1)
+                QMetaObject::invokeMethod(qApp, startSend, Qt::QueuedConnection);
+            else if (arrivals.size() == wanted) {
+                programChange = now;
+                QMetaObject::invokeMethod(qApp, "quit", Qt::QueuedConnection);
+            }
+        }
         return kestrow::PortResult::success();
     }
     void closeInput() override { }
-    kestrow::PortResult openInput(int) override { return kestrow::PortResult::success(); }
+    kestrow::PortResult openInput(int) override
+    {
+        return kestrow::PortResult::failure("the bench port has no input");
+    }
 
-    kestrow::sim::ZembraDevice device { kestrow::sim::Variant::dial };
+    kestrow::sim::ZembraDevice emulator { kestrow::sim::Variant::control };
     std::vector<Clock::time_point> arrivals;
+    std::size_t wanted = 0;
+    std::function<void()> startSend;
+    int programChanges = 0;
+    Clock::time_point programChange {};
+
+private:
+    std::mutex m_mutex;
 };
 
-/// QTimers owned like the main window owns them.
-class TimerHost : public kestrow::ProtocolHost {
-public:
-    TimerHost()
-    {
-        for (auto id : { kestrow::ProtocolTimer::Timer1, kestrow::ProtocolTimer::Timer3,
-                 kestrow::ProtocolTimer::Timer4 }) {
-            auto* timer = new QTimer(&owner);
-            timer->setTimerType(Qt::PreciseTimer);
-            timers[id] = timer;
-        }
-    }
-    void setTimerEnabled(kestrow::ProtocolTimer id, bool enabled) override
-    {
-        if (enabled)
-            timers[id]->start();
-        else
-            timers[id]->stop();
-    }
-    void setTimerInterval(kestrow::ProtocolTimer id, int ms) override { timers[id]->setInterval(ms); }
-    void setCaption(const std::string&) override { }
-    void refreshKnobTable(int) override { }
-    void deviceSettingsChanged() override { }
-    void portFailed(const kestrow::PortResult& failure) override
-    {
-        std::fprintf(stderr, "pacing_bench: %s\n", failure.reason.c_str());
-    }
-
-    QObject owner;
-    std::map<kestrow::ProtocolTimer, QTimer*> timers;
-};
-
-double ms(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
     const int delay = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    const bool banks = argc > 2 && std::strcmp(argv[2], "--banks") == 0;
 
-    for (int run = 0; run < runs; ++run) {
-        kestrow::PresetBank bank;
-        kestrow::DeviceSettingsModel settings;
-        settings.setPortNames({ "zembra Emulator" }, { "zembra Emulator" });
-        EmulatorLink link;
-        TimerHost host;
-        kestrow::DeviceProtocol protocol(bank, settings, link, host);
-        QObject::connect(host.timers[kestrow::ProtocolTimer::Timer1], &QTimer::timeout,
-            [&protocol] { protocol.Timer1Timer(); });
-        QObject::connect(host.timers[kestrow::ProtocolTimer::Timer4], &QTimer::timeout, [&] {
-            protocol.Timer4Timer();
-            app.quit();
-        });
-        protocol.setDeviceVariant(kestrow::DeviceVariant::zembraDial);
-        protocol.setDelayText(std::to_string(delay));
-        protocol.chooseOutput(0);
-
-        Clock::time_point start;
-        QTimer::singleShot(0, [&] {
-            start = Clock::now();
-            (void)protocol.sendAllPresets();
-        });
-        QTimer cap; // a lost tick must not hang the run
-        cap.setSingleShot(true);
-        QObject::connect(&cap, &QTimer::timeout, &app, &QCoreApplication::quit);
-        cap.start(delay * 400 + 5000);
-        app.exec();
-        cap.stop();
-
-        const auto& t = link.arrivals;
-        if (t.size() != 256 || link.device.counters().presetDataStored != 128) {
-            std::printf("run %d: only %zu messages arrived\n", run + 1, t.size());
-            return 1;
-        }
-        std::vector<double> gaps;
-        gaps.push_back(ms(t[0] - start));
-        for (std::size_t i = 1; i < t.size(); ++i)
-            gaps.push_back(ms(t[i] - t[i - 1]));
-        std::vector<double> sorted = gaps;
-        std::sort(sorted.begin(), sorted.end());
-        const double median = sorted[sorted.size() / 2];
-        const double p99 = sorted[static_cast<std::size_t>(0.99 * static_cast<double>(sorted.size() - 1))];
-        const double total = ms(t.back() - start);
-        const double expected = 256.0 * delay;
-        std::printf("run %d: delay %d ms, 256 messages: median gap %.3f ms, p99 %.3f ms, max %.3f ms, "
-                    "min %.3f ms; total %.1f ms vs %.0f ms (%+.3f %%)\n",
-            run + 1, delay, median, p99, sorted.back(), sorted.front(), total, expected,
-            100.0 * (total - expected) / expected);
+    QTemporaryDir folder;
+    kestrow::EditorPaths paths;
+    paths.programDirectory = folder.path().toStdString() + "/";
+    paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory = paths.programDirectory;
+    auto owned = std::make_unique<TimedPorts>();
+    TimedPorts& ports = *owned;
+    kestrow::EditorSession session(paths, std::move(owned), nullptr); // no preset files
+    kestrow::EditorWindows windows(session);
+    kestrow::TMainForm& form = windows.mainForm();
+    form.showWarning = [](const QString& title, const QString& text) {
+        std::fprintf(stderr, "pacing_bench: %s: %s\n", qPrintable(title), qPrintable(text));
+    };
+    kestrow::TConfigForm& config = windows.configForm();
+    if (!config.selectOutputByName(kPortName)) {
+        std::fprintf(stderr, "pacing_bench: the bench port was not offered\n");
+        return 1;
     }
+    config.setDelayFieldText(QString::number(delay));
+
+    Clock::time_point start;
+    ports.wanted = banks ? 8 : 256;
+    ports.startSend = [&] {
+        start = Clock::now();
+        if (banks)
+            form.Send4Presets1Click();
+        else
+            form.SendAllPresets1Click();
+    };
+    QTimer cap; // a lost tick must not hang the run
+    cap.setSingleShot(true);
+    QObject::connect(&cap, &QTimer::timeout, &app, &QCoreApplication::quit);
+    cap.start(delay * 600 + 5000);
+    app.exec();
+
+    const std::vector<Clock::time_point> t = ports.arrivals;
+    const std::size_t wanted = ports.wanted;
+    if (t.size() != wanted || ports.programChange == Clock::time_point {}) {
+        std::printf("pacing_bench: %zu of %zu messages arrived%s\n", t.size(), wanted,
+            ports.programChange == Clock::time_point {} ? ", no Program Change" : "");
+        return 1;
+    }
+    std::vector<double> gaps { ms(t.front() - start) };
+    for (std::size_t i = 1; i < t.size(); ++i)
+        gaps.push_back(ms(t[i] - t[i - 1]));
+    const double total = ms(t.back() - start);
+    const double expected = static_cast<double>(t.size()) * delay;
+    std::printf("messages=%zu total_ms=%.3f expected_ms=%.0f deviation_pct=%+.3f "
+                "worst_gap_ms=%.3f least_gap_ms=%.3f pc_after_ms=%.3f\n",
+        t.size(), total, expected, 100.0 * (total - expected) / expected,
+        *std::max_element(gaps.begin(), gaps.end()), *std::min_element(gaps.begin(), gaps.end()),
+        ms(ports.programChange - t.back()));
     return 0;
 }

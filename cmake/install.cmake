@@ -12,7 +12,7 @@
 #
 # The programs and the driver stay side by side as in the build tree: the
 # toolkit and kestrow-cli look for libmididrv.so beside the program's real
-# path, which the links in bin/ lead to. ui/display_sources.cmake derives the
+# path, which the links in bin/ lead to. ui/CMakeLists.txt derives the
 # data directory relative to KESTROW_INSTALL_PROGRAMDIR; keep the two in step.
 
 set(KESTROW_APP_ID org.kestrow.KestrowEditor)

@@ -4,9 +4,11 @@
 
 namespace kestrow {
 
-EditorState::EditorState(PresetBank& presetBank, Catalogue& eventCatalogue)
+EditorState::EditorState(
+    PresetBank& presetBank, Catalogue& eventCatalogue, const DeviceVariant& deviceVariant)
     : bank(presetBank)
     , catalogue(eventCatalogue)
+    , variant(deviceVariant)
 {
 }
 

@@ -55,11 +55,12 @@ struct EditorHooks {
 /// picture and the pickers. The main window owns one and passes it in.
 class EditorState {
 public:
-    EditorState(PresetBank& bank, Catalogue& catalogue);
+    /// `variant` is the run's one device variant, read here and never copied.
+    EditorState(PresetBank& bank, Catalogue& catalogue, const DeviceVariant& variant);
 
     PresetBank& bank;
     Catalogue& catalogue;
-    DeviceVariant variant = DeviceVariant::zembraControl;
+    const DeviceVariant& variant;
 
     DragOperation dragOperation = DragOperation::copy;
     /// Operations for a drag started with Shift alone, Ctrl alone, neither key.

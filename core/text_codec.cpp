@@ -1,5 +1,6 @@
 #include "text_codec.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -16,26 +17,34 @@ constexpr std::array<char32_t, 32> kHighControls {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char32_t codePointOf(unsigned char byte)
+/// The UTF-8 form of one byte of the code page above 7F (two or three bytes).
+struct Utf8Form {
+    std::array<char, 3> bytes {};
+    std::uint8_t length = 0;
+};
+
+constexpr Utf8Form utf8FormOf(char32_t c)
 {
-    if (byte >= 0x80 && byte <= 0x9F)
-        return kHighControls[byte - 0x80];
-    return byte;
+    Utf8Form form;
+    if (c < 0x800) {
+        form.bytes
+            = { static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0 };
+        form.length = 2;
+    } else {
+        form.bytes = { static_cast<char>(0xE0 | (c >> 12)),
+            static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F)) };
+        form.length = 3;
+    }
+    return form;
 }
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
+/// Bytes 80..FF, worked out once.
+constexpr std::array<Utf8Form, 128> kHighForms = [] {
+    std::array<Utf8Form, 128> forms {};
+    for (std::size_t i = 0; i < forms.size(); ++i)
+        forms[i] = utf8FormOf(i < 0x20 ? kHighControls[i] : static_cast<char32_t>(0x80 + i));
+    return forms;
+}();
 
 char byteOf(char32_t c)
 {
@@ -52,10 +61,21 @@ char byteOf(char32_t c)
 
 std::string cp1252ToUtf8(std::string_view bytes)
 {
+    const auto isHigh = [](char b) { return static_cast<unsigned char>(b) >= 0x80; };
     std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2);
-    for (char b : bytes)
-        appendUtf8(out, codePointOf(static_cast<unsigned char>(b)));
+    out.reserve(bytes.size()
+        + 2 * static_cast<std::size_t>(std::count_if(bytes.begin(), bytes.end(), isHigh)));
+    auto from = bytes.begin();
+    while (from != bytes.end()) {
+        // Plain ASCII goes over a run at a time.
+        const auto high = std::find_if(from, bytes.end(), isHigh);
+        out.append(from, high);
+        if (high == bytes.end())
+            break;
+        const Utf8Form& form = kHighForms[static_cast<unsigned char>(*high) - 0x80];
+        out.append(form.bytes.data(), form.length);
+        from = high + 1;
+    }
     return out;
 }
 

@@ -5,8 +5,9 @@
 
 namespace kestrow {
 
-/// Windows-1252 bytes to UTF-8. Every byte value maps to one character
-/// (the five undefined bytes map to the C1 controls of the same value).
+/// Windows-1252 bytes to UTF-8, a whole text at once. Every byte value maps to
+/// one character (the five undefined bytes map to the C1 controls of the same
+/// value).
 std::string cp1252ToUtf8(std::string_view bytes);
 
 /// UTF-8 to Windows-1252; a character the code page cannot hold becomes '?',

@@ -138,13 +138,13 @@ int main(int argc, char** argv)
         readTable(in, bank);
         TMidiDriver driver;
         TMidiSMF smf(&driver);
-        PresetFiles files(bank, smf);
+        // Written for the zembraDial so the initial values are kept.
+        const DeviceVariant dial = DeviceVariant::zembraDial;
+        PresetFiles files(bank, smf, dial);
         // A build writes the set afresh: no backups of an older build.
         const std::string base = baseNameOf(argv[2]);
         for (const char* ext : { ".MID", ".CFG", ".NTS", ".MID.BAK", ".CFG.BAK", ".NTS.BAK" })
             std::filesystem::remove(base + ext);
-        // Written for the zembraDial so the initial values are kept.
-        files.variant = DeviceVariant::zembraDial;
         const SaveResult saved = files.saveAllPresets(argv[2]);
         if (!saved.ok()) {
             std::cerr << saved.message() << '\n';

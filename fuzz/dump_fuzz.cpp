@@ -53,8 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const PresetBank fresh;
     static PresetBank bank;
     static PresetBank again;
-    static PresetFiles files(bank, smf);
-    static PresetFiles reread(again, smf);
+    static const DeviceVariant variant = DeviceVariant::zembraControl;
+    static PresetFiles files(bank, smf, variant);
+    static PresetFiles reread(again, smf, variant);
     static std::vector<MidiEvent> buffer(kSendBufferSize);
     if (size < 2)
         return 0;

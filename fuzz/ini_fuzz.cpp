@@ -15,9 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using fuzz::check;
     static TMidiSMF smf; // knob names never touch the dump
     static PresetBank bank;
-    static PresetFiles files(bank, smf);
+    static const DeviceVariant variant = DeviceVariant::zembraControl;
+    static PresetFiles files(bank, smf, variant);
     static PresetBank reread;
-    static PresetFiles readBack(reread, smf);
+    static PresetFiles readBack(reread, smf, variant);
     const std::string path = fuzz::scratchFolder() / "Set.CFG";
     fuzz::writeFile(path, std::span(data, size));
 

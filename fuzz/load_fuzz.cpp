@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static TMidiSMF smf(driver);
     static const PresetBank fresh;
     static PresetBank bank;
-    static PresetFiles files(bank, smf);
+    static const DeviceVariant variant = DeviceVariant::zembraControl;
+    static PresetFiles files(bank, smf, variant);
     if (size == 0)
         return 0;
     const std::uint8_t command = data[0];

@@ -7,7 +7,9 @@
 #include "midi_track.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
+#include <limits>
 
 namespace kestrow {
 
@@ -39,6 +41,12 @@ bool TMidiSMF::Open(const std::string& fileName, char mode, std::int32_t format)
     m_isOpen = m_handle != 0;
     if (!m_isOpen)
         m_numTracks = 0;
+    // A file holds at most one event per byte: what the tracks may reserve
+    // between them, so that reading never reserves more than the file warrants.
+    std::error_code error;
+    const auto bytes = mode == 'r' && m_isOpen ? std::filesystem::file_size(fileName, error) : 0;
+    m_reserveLeft
+        = error ? 0 : static_cast<std::int32_t>(std::min<std::uintmax_t>(bytes, kMaxReserve));
     return m_isOpen;
 }
 
@@ -75,8 +83,11 @@ void TMidiSMF::Attach(TMidiScore* score)
 {
     m_score = score;
     if (score)
-        for (std::int32_t i = 0; i < score->getCount(); ++i)
-            score->Get(i)->Attach(this);
+        for (std::int32_t i = 0; i < score->getCount(); ++i) {
+            TMidiTrack* track = score->Get(i);
+            track->Attach(this);
+            track->m_fileIndex = i;
+        }
 }
 
 void TMidiSMF::Detach(TMidiScore* score)
@@ -90,7 +101,12 @@ void TMidiSMF::Detach(TMidiScore* score)
 
 std::int32_t TMidiSMF::trackIndex(TMidiTrack* track) const
 {
-    return m_score ? m_score->Find(track) : -1;
+    if (!m_score || !track)
+        return -1;
+    // The index noted at Attach, unless the score has changed since.
+    if (m_score->Get(track->m_fileIndex) == track)
+        return track->m_fileIndex;
+    return m_score->Find(track);
 }
 
 bool TMidiSMF::Read(TMidiTrack* track)
@@ -100,19 +116,33 @@ bool TMidiSMF::Read(TMidiTrack* track)
     std::int32_t index = trackIndex(track);
     if (index < 0)
         throw EMidiException("SMF bad track");
+    // Chunks go through one buffer of this object: a track takes memory only
+    // for the events it gets, however many tracks the file declares.
+    if (!m_chunk)
+        m_chunk.reset(new MidiEvent[kChunk]);
+    track->Flush();
     std::int32_t n = 0;
     for (;;) {
-        // Room for a whole chunk, however small the buffer was.
+        // Room for a whole chunk, however small the buffer was (the capacity
+        // callers see; memory follows the events).
         if (track->GetBufferSize() - n < kChunk)
-            track->SetBufferSize(std::max(track->GetBufferSize() + n, n + kChunk));
+            track->SetBufferSize(static_cast<std::int32_t>(std::min<std::int64_t>(
+                std::max<std::int64_t>(std::int64_t { track->GetBufferSize() } + n, n + kChunk),
+                std::numeric_limits<std::int32_t>::max())));
         // The library writes records of the same layout (checked in midi_out.cpp).
-        auto* room = reinterpret_cast<MidiDrvEvent*>(track->GetBuffer() + n);
-        std::int32_t got = Driver->api().ReadSMF(m_handle, index, room, kChunk);
+        auto* room = reinterpret_cast<MidiDrvEvent*>(m_chunk.get());
+        const std::int32_t got
+            = std::min(Driver->api().ReadSMF(m_handle, index, room, kChunk), kChunk);
         if (got <= 0)
             break;
-        n += std::min(got, kChunk);
+        if (n == 0 && got == kChunk && m_reserveLeft > kChunk) {
+            // A long track: room for what the rest of the file can hold, at once.
+            track->makeRoom(m_reserveLeft, false);
+            m_reserveLeft = 0;
+        }
+        track->appendEvents(m_chunk.get(), got);
+        n += got;
     }
-    track->SetNumEvents(n);
     if (track->GetTrackName().empty()) {
         std::vector<std::uint8_t> data;
         std::int32_t length = 0;
@@ -133,7 +163,9 @@ bool TMidiSMF::Write(TMidiTrack* track)
         WriteMeta(track, 3, reinterpret_cast<const std::uint8_t*>(name.c_str()), 0);
     std::int32_t count = track->GetNumEvents();
     std::int32_t first = track->GetEventCount() - count;
-    const auto* events = reinterpret_cast<const MidiDrvEvent*>(track->GetBuffer() + first);
+    const TMidiTrack& held = *track; // the events only, not the whole capacity
+    const auto* events
+        = count > 0 ? reinterpret_cast<const MidiDrvEvent*>(held.GetBuffer() + first) : nullptr;
     return Driver->api().WriteSMF(m_handle, index, events, count) == count;
 }
 

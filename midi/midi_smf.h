@@ -1,6 +1,9 @@
 #pragma once
 
+#include "midi_event.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,8 @@ class TMidiTrack;
 class TMidiSMF {
 public:
     static constexpr std::int32_t kChunk = 8192; ///< events per library read
+    /// Events all tracks of one file may reserve ahead of reading them.
+    static constexpr std::int32_t kMaxReserve = 1 << 20;
 
     explicit TMidiSMF(TMidiDriver* driver = nullptr);
     /// Closes an open file.
@@ -40,7 +45,7 @@ public:
     void Detach(TMidiScore* score);
     TMidiScore* Score() const { return m_score; }
 
-    /// Reads the whole track; true when it has events.
+    /// Reads the whole track in chunks of kChunk; true when it has events.
     virtual bool Read(TMidiTrack* track);
     /// Writes the track's unread events; true when all were written.
     virtual bool Write(TMidiTrack* track);
@@ -69,6 +74,8 @@ private:
     std::int32_t m_format = 1;
     std::int32_t m_numTracks = 0;
     TMidiScore* m_score = nullptr;
+    std::unique_ptr<MidiEvent[]> m_chunk; ///< what the library reads into
+    std::int32_t m_reserveLeft = 0; ///< events tracks may still reserve (from the file's size)
 };
 
 } // namespace kestrow

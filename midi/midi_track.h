@@ -3,6 +3,8 @@
 #include "midi_event.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +14,9 @@ class TMidiIn;
 class TMidiSMF;
 
 /// Events in memory, times as delta ticks. Indices are 0-based. Capacity
-/// grows in steps of kGrowth events and new places are zero-filled.
+/// grows in steps of kGrowth events and new places read as zero. The
+/// capacity is what callers see; memory is only taken for the places that
+/// have been written or asked for, so a fresh or empty track costs nothing.
 class TMidiTrack {
 public:
     static constexpr std::int32_t kGrowth = 8192;
@@ -32,7 +36,12 @@ public:
     /// Indices below the capacity; others have no effect.
     void SetEvent(const MidiEvent& event, std::int32_t index);
     /// Null for an index at or beyond the capacity.
-    MidiEvent* GetEvent(std::int32_t index);
+    MidiEvent* GetEvent(std::int32_t index)
+    {
+        if (index >= 0 && index < m_filled)
+            return m_store.get() + index;
+        return placeAt(index);
+    }
     /// 0 for an index at or beyond the capacity.
     std::uint32_t GetTime(std::int32_t index) const;
     /// Events not yet handed out by Read.
@@ -77,12 +86,15 @@ public:
     /// Writes this track to the attached file unless muted.
     bool Save();
 
-    MidiEvent* GetBuffer() { return m_buffer.data(); }
-    const MidiEvent* GetBuffer() const { return m_buffer.data(); }
+    /// The whole capacity, zero-filled where nothing was written (this
+    /// takes its memory).
+    MidiEvent* GetBuffer();
+    /// The events held (GetEventCount() of them); null when there are none.
+    const MidiEvent* GetBuffer() const { return m_store.get(); }
     /// Takes the events; the capacity becomes buffer.size(), the count is
     /// clamped to it.
     void SetBuffer(std::vector<MidiEvent> buffer);
-    std::int32_t GetBufferSize() const { return static_cast<std::int32_t>(m_buffer.size()); }
+    std::int32_t GetBufferSize() const { return m_capacity; }
     /// Keeps the content that fits, zero-fills the rest.
     void SetBufferSize(std::int32_t size);
     /// Flushes, then claims n events (up to the capacity).
@@ -91,11 +103,30 @@ public:
     std::int32_t GetEventCount() const { return m_numEvents; }
 
 private:
-    void grow(std::int32_t minimum);
+    friend class TMidiSMF; // reads files straight into the store
+
+    struct FreeStore {
+        void operator()(MidiEvent* events) const { std::free(events); }
+    };
+
+    /// Room for at least `events` in the store; step by step it grows by half
+    /// again (up to the capacity), so appends stay cheap. Content kept,
+    /// nothing zero-filled. Throws std::bad_alloc.
+    void makeRoom(std::int32_t events, bool stepwise);
+    /// Places [m_filled, end) become real zeros.
+    void fillTo(std::int32_t end);
+    /// GetEvent beyond the places written so far.
+    MidiEvent* placeAt(std::int32_t index);
+    /// Appends events after the ones held (the file reader's chunks).
+    void appendEvents(const MidiEvent* events, std::int32_t count);
 
     TMidiSMF* m_smf = nullptr;
     TMidiIn* m_midiIn = nullptr;
-    std::vector<MidiEvent> m_buffer;
+    std::unique_ptr<MidiEvent, FreeStore> m_store;
+    std::int32_t m_room = 0; ///< events the store has memory for
+    std::int32_t m_filled = 0; ///< places [0, m_filled) hold values; the rest read as 0
+    std::int32_t m_capacity = 0; ///< bufferSize as callers see it
+    std::int32_t m_fileIndex = -1; ///< index in the attached file's score, when it is still right
     std::int32_t m_numEvents = 0;
     std::int32_t m_position = 0;
     bool m_recording = false;

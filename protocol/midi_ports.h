@@ -9,9 +9,9 @@
 
 namespace kestrow {
 
-/// The MIDI ports of a run: the device names for the settings lists and the
-/// port operations the protocol needs. Input events arrive on the
-/// user-interface thread through onInput.
+/// The MIDI ports of a run, owned by the editor session: the device names for
+/// the settings lists and the port operations the protocol needs. Input events
+/// arrive on the user-interface thread through onInput.
 class MidiPorts : public DeviceLink {
 public:
     /// Output device names in device order (at most 50).

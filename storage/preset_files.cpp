@@ -120,8 +120,9 @@ struct PresetFiles::StagedSet {
     DescriptionRecords descriptions;
 };
 
-PresetFiles::PresetFiles(PresetBank& bank, TMidiSMF& smf)
-    : dumpBytes(kDumpCapacity, 0)
+PresetFiles::PresetFiles(PresetBank& bank, TMidiSMF& smf, const DeviceVariant& deviceVariant)
+    : variant(deviceVariant)
+    , dumpBytes(kDumpCapacity, 0)
     , m_bank(bank)
     , m_smf(smf)
 {

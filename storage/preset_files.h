@@ -56,10 +56,11 @@ struct [[nodiscard]] LoadResult {
 /// 0..127; file positions and section names 1-based.
 class PresetFiles {
 public:
-    PresetFiles(PresetBank& bank, TMidiSMF& smf);
+    /// `variant` is the run's one device variant; it must outlive this.
+    PresetFiles(PresetBank& bank, TMidiSMF& smf, const DeviceVariant& variant);
 
     /// The variant the dump is written for: only a zembraDial's carries init values.
-    DeviceVariant variant = DeviceVariant::zembraControl;
+    const DeviceVariant& variant;
     /// SysEx bytes of the last dump file read, one per entry.
     std::vector<std::int32_t> dumpBytes;
     /// Base name (path without ".MID") of the last dump file read successfully.

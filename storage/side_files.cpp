@@ -2,6 +2,7 @@
 
 #include "file_replace.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -88,10 +89,18 @@ SideFileRead readSideFile(
         ::close(fd);
         return tooLarge(static_cast<std::uintmax_t>(info.st_size));
     }
-    // At most one byte past the limit: a file that grew since is refused too.
-    out.bytes.resize(static_cast<std::size_t>(limit) + 1);
+    // Room for the size found and one byte more, to notice a file that grew
+    // since; such a file is read on, up to one byte past the limit, and then
+    // refused. (Room for the limit itself would be megabytes for every file.)
+    out.bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
     std::size_t done = 0;
-    while (done < out.bytes.size()) {
+    for (;;) {
+        if (done == out.bytes.size()) {
+            if (done > limit)
+                break;
+            out.bytes.resize(static_cast<std::size_t>(
+                std::min<std::uintmax_t>(limit + 1, std::uintmax_t { done } * 2)));
+        }
         const ssize_t n = ::read(fd, out.bytes.data() + done, out.bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
@@ -108,7 +117,6 @@ SideFileRead readSideFile(
     if (done > limit)
         return tooLarge(done);
     out.bytes.resize(done);
-    out.bytes.shrink_to_fit();
     out.status = SideFileRead::Status::read;
     return out;
 }

@@ -13,11 +13,9 @@
 #include <cmath>
 #include <numbers>
 
-namespace kestrow
-{
+namespace kestrow {
 
-namespace
-{
+namespace {
 
     constexpr int kPictureWidth = 360;
     constexpr int kPictureHeight = 150;
@@ -37,10 +35,8 @@ namespace
 
         const double pitch = body.width() / 8.5;
         const double radius = pitch * 0.32;
-        for (int row = 0; row < 2; ++row)
-        {
-            for (int column = 0; column < 8; ++column)
-            {
+        for (int row = 0; row < 2; ++row) {
+            for (int column = 0; column < 8; ++column) {
                 const QPointF centre(body.left() + pitch * (column + 0.75),
                     body.top() + body.height() * (row == 0 ? 0.36 : 0.74));
                 QRadialGradient cap(centre - QPointF(radius / 3, radius / 3), radius * 1.4);
@@ -93,9 +89,10 @@ TAboutForm::TAboutForm(QWidget* parent)
     setWindowTitle(QStringLiteral("About"));
     setModal(true);
 
-    auto* pictureLabel = new QLabel(this);
-    pictureLabel->setPixmap(QPixmap::fromImage(picture()));
-    pictureLabel->setAlignment(Qt::AlignCenter);
+    // The picture is drawn when the box is first shown, not at start-up.
+    m_picture = new QLabel(this);
+    m_picture->setFixedSize(kPictureWidth, kPictureHeight);
+    m_picture->setAlignment(Qt::AlignCenter);
 
     auto* nameLabel = new QLabel(QStringLiteral("<b>Kestrow Editor</b>"), this);
     nameLabel->setAlignment(Qt::AlignCenter);
@@ -110,12 +107,19 @@ TAboutForm::TAboutForm(QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(pictureLabel);
+    layout->addWidget(m_picture);
     layout->addWidget(nameLabel);
     layout->addWidget(roleLabel);
     layout->addWidget(versionLabel);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TAboutForm::showEvent(QShowEvent* event)
+{
+    if (m_picture->pixmap().isNull())
+        m_picture->setPixmap(QPixmap::fromImage(picture()));
+    QDialog::showEvent(event);
 }
 
 } // namespace kestrow

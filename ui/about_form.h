@@ -4,12 +4,10 @@
 
 class QLabel;
 
-namespace kestrow
-{
+namespace kestrow {
 
 /// The about box: a picture of a controller and the version of this build.
-class TAboutForm : public QDialog
-{
+class TAboutForm : public QDialog {
     Q_OBJECT
 
 public:
@@ -20,6 +18,12 @@ public:
 
     /// The picture at its natural size, as the box shows it.
     static QImage picture();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLabel* m_picture = nullptr;
 };
 
 } // namespace kestrow

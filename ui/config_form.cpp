@@ -1,6 +1,7 @@
 #include "config_form.h"
 
 #include "device_protocol.h"
+#include "editor_session.h"
 #include "main_form.h"
 
 #include <QButtonGroup>
@@ -19,23 +20,6 @@
 namespace kestrow {
 
 namespace {
-
-/// Shows, without a change signal, the port entry named `name` among the first
-/// `devices` entries of `list`, else the last entry ("no device"); returns it.
-int showEntryNamed(QComboBox& box, const std::vector<std::string>& list, int devices,
-                   const std::string& name)
-{
-    int entry = static_cast<int>(list.size()) - 1;
-    for (int i = 0; i < devices; ++i) {
-        if (list[static_cast<std::size_t>(i)] == name) {
-            entry = i;
-            break;
-        }
-    }
-    const QSignalBlocker block(&box);
-    box.setCurrentIndex(entry);
-    return entry;
-}
 
 QStringList toQt(const std::vector<std::string>& names)
 {
@@ -67,17 +51,14 @@ std::array<DragOperation, 3> dragKeyRow(int row)
     }
 }
 
-TConfigForm::TConfigForm(TMainForm& mainForm, std::unique_ptr<MidiPorts> ports, QWidget* parent)
+TConfigForm::TConfigForm(EditorSession& session, TMainForm& mainForm, QWidget* parent)
     : QDialog(parent)
+    , m_session(session)
     , m_main(mainForm)
-    , m_ports(ports ? std::move(ports) : std::make_unique<NoMidiPorts>())
 {
     setObjectName(QStringLiteral("ConfigForm"));
     setWindowTitle(QStringLiteral("ConfigForm"));
     setFixedSize(395, 386);
-
-    m_model.deviceVariant = DeviceVariant::zembraControl;
-    m_model.setPortNames(m_ports->outputNames(), m_ports->inputNames());
     buildControls();
 
     confirmConfigure = [this] {
@@ -86,17 +67,16 @@ TConfigForm::TConfigForm(TMainForm& mainForm, std::unique_ptr<MidiPorts> ports, 
                                     QMessageBox::Ok | QMessageBox::Cancel)
             == QMessageBox::Ok;
     };
-    m_ports->onInput = [this](const MidiEvent& event) { MidiIn1MidiData(event); };
-
     // The drag key defaults, whatever the hidden group shows.
     m_main.setDragKeyMap(dragKeyRow(4));
     m_main.attachConfigForm(*this);
 }
 
-TConfigForm::~TConfigForm()
-{
-    m_ports->onInput = nullptr;
-}
+TConfigForm::~TConfigForm() = default;
+
+DeviceSettingsModel& TConfigForm::model() { return m_session.deviceSettings(); }
+
+const DeviceSettingsModel& TConfigForm::model() const { return m_session.deviceSettings(); }
 
 void TConfigForm::buildControls()
 {
@@ -108,18 +88,14 @@ void TConfigForm::buildControls()
     m_outputList->setGeometry(10, 36, 250, 22);
     auto* delayLabel = new QLabel(QStringLiteral("Delay"), midi);
     delayLabel->setGeometry(275, 20, 60, 16);
-    m_delay = new QLineEdit(QString::fromStdString(m_model.delayText), midi);
+    m_delay = new QLineEdit(QString::fromStdString(model().delayText), midi);
     m_delay->setGeometry(275, 36, 60, 22);
     auto* inLabel = new QLabel(QStringLiteral("ZembraControl -> PC"), midi);
     inLabel->setGeometry(10, 58, 130, 16);
     m_inputList = new QComboBox(midi);
     m_inputList->setGeometry(10, 74, 250, 22);
-    m_outputList->addItems(toQt(m_model.outputList()));
-    m_outputList->setCurrentIndex(m_outputList->count() - 1);
-    m_model.selectedOutput = m_outputList->count() - 1;
-    m_inputList->addItems(toQt(m_model.inputList()));
-    m_inputList->setCurrentIndex(m_inputList->count() - 1);
-    m_model.selectedInput = -1;
+    m_outputList->addItems(toQt(model().outputList()));
+    m_inputList->addItems(toQt(model().inputList()));
 
     auto* notes = new QGroupBox(QStringLiteral("Midi Notes Range"), this);
     notes->setGeometry(8, 108, 190, 62);
@@ -214,18 +190,14 @@ void TConfigForm::buildControls()
         if (on && !m_syncing)
             chooseDeviceVariant(static_cast<DeviceVariant>(id));
     });
-    connect(m_channelThru, &QCheckBox::toggled, this, [this](bool on) {
-        m_model.channelEventsThru = on;
-    });
-    connect(m_sysexThru, &QCheckBox::toggled, this, [this](bool on) {
-        m_model.sysexEventsThru = on;
-    });
-    connect(m_realtimeThru, &QCheckBox::toggled, this, [this](bool on) {
-        m_model.realtimeEventsThru = on;
-    });
-    connect(m_masterChannel, &QSpinBox::textChanged, this, [this](const QString& text) {
-        m_model.masterChannelText = text.toStdString();
-    });
+    connect(m_channelThru, &QCheckBox::toggled, this,
+        [this](bool on) { model().channelEventsThru = on; });
+    connect(
+        m_sysexThru, &QCheckBox::toggled, this, [this](bool on) { model().sysexEventsThru = on; });
+    connect(m_realtimeThru, &QCheckBox::toggled, this,
+        [this](bool on) { model().realtimeEventsThru = on; });
+    connect(m_masterChannel, &QSpinBox::textChanged, this,
+        [this](const QString& text) { model().masterChannelText = text.toStdString(); });
     connect(m_configure, &QPushButton::clicked, this, &TConfigForm::configureDevice);
     connect(m_getConfiguration, &QPushButton::clicked, this, &TConfigForm::getDeviceConfiguration);
     connect(m_showBankGroups, &QCheckBox::toggled, this, [this](bool on) {
@@ -238,19 +210,15 @@ void TConfigForm::buildControls()
     });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
-    showDeviceVariant(m_model.deviceVariant);
-    updateButtons();
+    showSettings();
 }
 
-DeviceProtocol& TConfigForm::protocol()
-{
-    return *m_main.protocol();
-}
+DeviceProtocol& TConfigForm::protocol() { return m_session.protocol(); }
 
 void TConfigForm::updateButtons()
 {
-    m_configure->setEnabled(m_model.configureEnabled());
-    m_getConfiguration->setEnabled(m_model.getConfigurationEnabled());
+    m_configure->setEnabled(model().configureEnabled());
+    m_getConfiguration->setEnabled(model().getConfigurationEnabled());
 }
 
 void TConfigForm::chooseOutputEntry(int entry)
@@ -291,7 +259,7 @@ void TConfigForm::setDelayFieldText(const QString& text)
 
 void TConfigForm::setNotesRangeLow(int low)
 {
-    m_main.catalogue().notesRangeLow = low == 1 ? 1 : 0;
+    m_session.setNotesRangeLow(low);
     {
         m_syncing = true;
         (low == 1 ? m_notesMinus2 : m_notesMinus1)->setChecked(true);
@@ -302,8 +270,7 @@ void TConfigForm::setNotesRangeLow(int low)
 
 void TConfigForm::chooseDeviceVariant(DeviceVariant variant)
 {
-    m_model.deviceVariant = variant;
-    m_main.setCaption(variantTitle(variant));
+    m_session.setVariant(variant);
     m_main.refreshKnobTable(m_main.bank().selectedPreset);
     m_main.applyDeviceVariant(variant);
     m_main.redrawTree();
@@ -311,11 +278,11 @@ void TConfigForm::chooseDeviceVariant(DeviceVariant variant)
 
 void TConfigForm::setShowBankGroups(bool show)
 {
-    m_model.showBankGroups = show;
+    model().showBankGroups = show;
     m_syncing = true;
     m_showBankGroups->setChecked(show);
     m_syncing = false;
-    const bool dial = m_model.deviceVariant == DeviceVariant::zembraDial;
+    const bool dial = model().deviceVariant == DeviceVariant::zembraDial;
     m_fixed->setEnabled(dial && show);
     m_variable->setEnabled(dial && show);
     m_main.redrawTree();
@@ -323,7 +290,7 @@ void TConfigForm::setShowBankGroups(bool show)
 
 void TConfigForm::setBankGroupsVariable(bool variable)
 {
-    m_model.bankGroupsVariable = variable;
+    model().bankGroupsVariable = variable;
     m_syncing = true;
     (variable ? m_variable : m_fixed)->setChecked(true);
     m_syncing = false;
@@ -332,7 +299,7 @@ void TConfigForm::setBankGroupsVariable(bool variable)
 
 void TConfigForm::configureDevice()
 {
-    if (!m_model.configureEnabled() || !confirmConfigure || !confirmConfigure())
+    if (!model().configureEnabled() || !confirmConfigure || !confirmConfigure())
         return;
     protocol().sendThruConfiguration();
 }
@@ -350,31 +317,21 @@ void TConfigForm::chooseDragKeyRow(int row)
 
 bool TConfigForm::selectOutputByName(const std::string& name)
 {
-    const int entry
-        = showEntryNamed(*m_outputList, m_model.outputList(), m_model.outputDeviceCount(), name);
-    protocol().chooseOutput(entry);
-    updateButtons();
-    return entry < m_model.outputDeviceCount();
+    const bool found = m_session.selectOutputByName(name);
+    showSettings();
+    return found;
 }
 
 bool TConfigForm::selectInputByName(const std::string& name)
 {
-    const int entry
-        = showEntryNamed(*m_inputList, m_model.inputList(), m_model.inputDeviceCount(), name);
-    m_model.selectedInput = entry < m_model.inputDeviceCount() ? entry : -1;
-    updateButtons();
-    return m_model.selectedInput >= 0;
+    const bool found = m_session.selectInputByName(name);
+    showSettings();
+    return found;
 }
 
-std::string TConfigForm::selectedOutputName() const
-{
-    return m_outputList->currentText().toStdString();
-}
+std::string TConfigForm::selectedOutputName() const { return m_session.selectedOutputName(); }
 
-std::string TConfigForm::selectedInputName() const
-{
-    return m_inputList->currentText().toStdString();
-}
+std::string TConfigForm::selectedInputName() const { return m_session.selectedInputName(); }
 
 QRadioButton* TConfigForm::variantRadio(DeviceVariant variant) const
 {
@@ -390,8 +347,8 @@ void TConfigForm::showDeviceVariant(DeviceVariant variant)
     m_syncing = false;
     const bool dial = variant == DeviceVariant::zembraDial;
     m_showBankGroups->setEnabled(dial);
-    m_fixed->setEnabled(dial && m_model.showBankGroups);
-    m_variable->setEnabled(dial && m_model.showBankGroups);
+    m_fixed->setEnabled(dial && model().showBankGroups);
+    m_variable->setEnabled(dial && model().showBankGroups);
 }
 
 void TConfigForm::syncFromModel()
@@ -401,20 +358,37 @@ void TConfigForm::syncFromModel()
         const QSignalBlocker b1(m_channelThru);
         const QSignalBlocker b2(m_sysexThru);
         const QSignalBlocker b3(m_realtimeThru);
-        m_channelThru->setChecked(m_model.channelEventsThru);
-        m_sysexThru->setChecked(m_model.sysexEventsThru);
-        m_realtimeThru->setChecked(m_model.realtimeEventsThru);
+        m_channelThru->setChecked(model().channelEventsThru);
+        m_sysexThru->setChecked(model().sysexEventsThru);
+        m_realtimeThru->setChecked(model().realtimeEventsThru);
     }
-    m_masterChannel->setValue(m_model.masterChannel());
-    m_version->setText(QString::fromStdString(m_model.versionText));
+    m_masterChannel->setValue(model().masterChannel());
+    m_version->setText(QString::fromStdString(model().versionText));
     m_syncing = false;
 }
 
-void TConfigForm::MidiIn1MidiData(const MidiEvent& event)
+void TConfigForm::showSettings()
 {
-    if (DeviceProtocol* p = m_main.protocol())
-        p->replyCollector(event);
+    const DeviceSettingsModel& m = model();
+    {
+        const QSignalBlocker blockOutput(m_outputList);
+        const QSignalBlocker blockInput(m_inputList);
+        m_outputList->setCurrentIndex(m.outputChosen() ? m.selectedOutput : m.outputDeviceCount());
+        m_inputList->setCurrentIndex(m.inputChosen() ? m.selectedInput : m.inputDeviceCount());
+    }
+    m_delayUpdating = true;
+    m_delay->setText(QString::fromStdString(m.delayText));
+    m_delayUpdating = false;
+    m_syncing = true;
+    (m_session.catalogue().notesRangeLow == 1 ? m_notesMinus2 : m_notesMinus1)->setChecked(true);
+    m_showBankGroups->setChecked(m.showBankGroups);
+    (m.bankGroupsVariable ? m_variable : m_fixed)->setChecked(true);
+    m_syncing = false;
+    showDeviceVariant(m.deviceVariant);
+    updateButtons();
 }
+
+void TConfigForm::MidiIn1MidiData(const MidiEvent& event) { protocol().replyCollector(event); }
 
 void TConfigForm::closeEvent(QCloseEvent* event)
 {

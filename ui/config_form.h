@@ -1,14 +1,13 @@
 #pragma once
 
 #include "device_settings_model.h"
-#include "midi_ports.h"
+#include "midi/midi_event.h"
 #include "preset_tree.h"
 
 #include <QDialog>
 
 #include <array>
 #include <functional>
-#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -22,6 +21,7 @@ class QSpinBox;
 namespace kestrow {
 
 class DeviceProtocol;
+class EditorSession;
 class TMainForm;
 
 /// Drag key map rows of the hidden "Drag/Drop Configuration" group, each
@@ -29,19 +29,18 @@ class TMainForm;
 std::array<DragOperation, 3> dragKeyRow(int row);
 
 /// Device settings: MIDI ports, delay, notes range, device variant, tree
-/// options and the device's thru configuration. Owns the port objects and
-/// the settings model; lives for the whole run and only hides when closed.
+/// options and the device's thru configuration. A view over the session's
+/// device settings and protocol; lives for the whole run and only hides when closed.
 class TConfigForm : public QDialog {
     Q_OBJECT
 public:
-    /// Builds the port lists, writes the drag key defaults into the main
-    /// window and hands the model and ports to its protocol.
-    TConfigForm(TMainForm& mainForm, std::unique_ptr<MidiPorts> ports, QWidget* parent = nullptr);
+    /// Builds the port lists from the session's ports and writes the drag key
+    /// defaults into the main window.
+    TConfigForm(EditorSession& session, TMainForm& mainForm, QWidget* parent = nullptr);
     ~TConfigForm() override;
 
-    DeviceSettingsModel& model() { return m_model; }
-    const DeviceSettingsModel& model() const { return m_model; }
-    MidiPorts& ports() { return *m_ports; }
+    DeviceSettingsModel& model();
+    const DeviceSettingsModel& model() const;
 
     /// Asked before "Configure zembraC" sends; true = OK. Defaults to the warning box.
     std::function<bool()> confirmConfigure;
@@ -70,6 +69,8 @@ public:
     void showDeviceVariant(DeviceVariant variant);
     /// Rereads thru flags, master channel and version from the model.
     void syncFromModel();
+    /// Every control shows the session's settings (after the settings loader).
+    void showSettings();
 
     /// Every event of the input port.
     void MidiIn1MidiData(const MidiEvent& event);
@@ -102,9 +103,8 @@ private:
     void updateButtons();
     DeviceProtocol& protocol();
 
+    EditorSession& m_session;
     TMainForm& m_main;
-    std::unique_ptr<MidiPorts> m_ports;
-    DeviceSettingsModel m_model;
     bool m_delayUpdating = false;
     bool m_syncing = false;
 

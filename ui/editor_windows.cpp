@@ -14,7 +14,6 @@
 #include "pickers/parameter_form.h"
 #include "pickers/picker_set.h"
 #include "pickers/values_form.h"
-#include "preset_files.h"
 #include "toolkit_ports.h"
 
 #include <exception>
@@ -35,10 +34,10 @@ T* adopt(std::vector<std::unique_ptr<QWidget>>& windows, const char* objectName,
 
 } // namespace
 
-EditorWindows::EditorWindows(const EditorPaths& paths, std::unique_ptr<MidiPorts> ports)
+EditorWindows::EditorWindows(EditorSession& session)
 {
     // The main window builds its pickers and picture sets with its own controls.
-    m_main = std::make_unique<TMainForm>(paths);
+    m_main = std::make_unique<TMainForm>(session);
     PickerSet& pickers = m_main->pickers();
     pickers.controllers().setObjectName(QStringLiteral("Controller1Form"));
     pickers.values().setObjectName(QStringLiteral("ValuesForm"));
@@ -49,7 +48,7 @@ EditorWindows::EditorWindows(const EditorPaths& paths, std::unique_ptr<MidiPorts
     pickers.nameEdit().setObjectName(QStringLiteral("NameEditForm"));
 
     SecondaryWindows secondary;
-    m_config = adopt<TConfigForm>(m_windows, "ConfigForm", *m_main, std::move(ports));
+    m_config = adopt<TConfigForm>(m_windows, "ConfigForm", session, *m_main);
     secondary.config = m_config;
     secondary.about = adopt<TAboutForm>(m_windows, "AboutForm");
     secondary.info = adopt<TInfoForm>(m_windows, "InfoForm");
@@ -104,19 +103,15 @@ EditorRun::EditorRun(const EditorPaths& paths)
         ports = std::make_unique<ToolkitMidiPorts>(*m_driver, defaultMidiDispatcher());
     else
         ports = std::make_unique<NoMidiPorts>();
-    m_windows = std::make_unique<EditorWindows>(paths, std::move(ports));
-    m_smf.Driver = m_driver.get();
-    m_files = std::make_unique<PresetFiles>(mainForm().bank(), m_smf);
-    mainForm().setPresetFiles(m_files.get());
-    if (!m_driver)
-        mainForm().setDumpFilesUnavailable(m_driverError);
+    m_session = std::make_unique<EditorSession>(
+        paths, std::move(ports), m_driver.get(), m_driverError.toStdString());
+    m_windows = std::make_unique<EditorWindows>(*m_session);
 }
 
 EditorRun::~EditorRun()
 {
-    mainForm().setPresetFiles(nullptr);
     m_windows.reset();
-    m_files.reset();
+    m_session.reset();
 }
 
 QString EditorRun::driverErrorMessage() const

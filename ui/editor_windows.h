@@ -1,8 +1,7 @@
 #pragma once
 
+#include "editor_session.h"
 #include "main_form.h"
-#include "midi_ports.h"
-#include "midi_smf.h"
 
 #include <QWidget>
 
@@ -12,12 +11,11 @@
 namespace kestrow {
 
 /// The sixteen windows of a run, created in their fixed order (the main
-/// window first, the device settings dialog fifth) and destroyed in reverse.
+/// window first, the device settings dialog fifth) and destroyed in reverse;
+/// all of them views over one session, which must outlive them.
 class EditorWindows {
 public:
-    /// Creates every window; the dialog takes the ports. The preset files are
-    /// given to the main window afterwards (they work on its bank).
-    EditorWindows(const EditorPaths& paths, std::unique_ptr<MidiPorts> ports);
+    explicit EditorWindows(EditorSession& session);
     ~EditorWindows();
     EditorWindows(const EditorWindows&) = delete;
     EditorWindows& operator=(const EditorWindows&) = delete;
@@ -35,13 +33,12 @@ private:
     std::vector<std::unique_ptr<QWidget>> m_windows; ///< windows 2..16 in order
 };
 
-class PresetFiles;
 class TMidiDriver;
 
-/// One run of the editor: the driver library, the windows over its ports and
-/// the preset files. Without the driver library the run goes on with no ports;
-/// the dump files, which the library reads and writes, are then unavailable
-/// and the main window says so instead of losing work.
+/// One run of the editor: the driver library, the session over its ports and
+/// files, and the windows over the session. Without the driver library the
+/// run goes on with no ports; the dump files, which the library reads and
+/// writes, are then unavailable and the main window says so instead of losing work.
 class EditorRun {
 public:
     /// Loads the driver library (KESTROW_MIDIDRV, else beside the program).
@@ -50,6 +47,7 @@ public:
     EditorRun(const EditorRun&) = delete;
     EditorRun& operator=(const EditorRun&) = delete;
 
+    EditorSession& session() { return *m_session; }
     EditorWindows& windows() { return *m_windows; }
     TMainForm& mainForm() { return m_windows->mainForm(); }
     bool hasDriver() const { return m_driver != nullptr; }
@@ -61,9 +59,8 @@ public:
 private:
     std::unique_ptr<TMidiDriver> m_driver;
     QString m_driverError;
-    TMidiSMF m_smf;
+    std::unique_ptr<EditorSession> m_session;
     std::unique_ptr<EditorWindows> m_windows;
-    std::unique_ptr<PresetFiles> m_files;
 };
 
 } // namespace kestrow

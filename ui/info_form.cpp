@@ -26,12 +26,6 @@ TInfoForm::TInfoForm(QWidget* parent)
     setWindowTitle(QStringLiteral("Info"));
     m_text = new QPlainTextEdit(this);
     m_text->setReadOnly(true);
-    QFont font;
-    font.setFamilies({ QStringLiteral("Liberation Mono"), QStringLiteral("Courier New") });
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    font.setPointSize(10);
-    m_text->setFont(font);
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -54,6 +48,16 @@ void TInfoForm::showInfo(const QString& path)
 
 void TInfoForm::showEvent(QShowEvent* event)
 {
+    if (!m_fontSet) {
+        // Set when first shown: loading the face is no work for start-up.
+        QFont font;
+        font.setFamilies({ QStringLiteral("Liberation Mono"), QStringLiteral("Courier New") });
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+        font.setPointSize(10);
+        m_text->setFont(font);
+        m_fontSet = true;
+    }
     reload();
     QWidget::showEvent(event);
 }

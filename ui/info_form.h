@@ -40,6 +40,7 @@ private:
 
     QPlainTextEdit* m_text = nullptr;
     QString m_path;
+    bool m_fontSet = false;
 };
 
 } // namespace kestrow

@@ -296,9 +296,9 @@ void KnobTableController::numberEntry(const QString& firstDigit)
     if (cell.column < 2 || cell.column > 5)
         return;
     classify(cell);
-    const QString text = m_host.editNumber(firstDigit);
+    const std::optional<QString> text = m_host.editNumber(firstDigit);
     bool ok = false;
-    const int value = text == QLatin1String("escape") ? -1 : text.trimmed().toInt(&ok, 10);
+    const int value = text ? text->trimmed().toInt(&ok, 10) : -1;
     if (enterNumber(
             m_state.bank, cell.column, ok ? std::optional<std::int32_t>(value) : std::nullopt))
         refresh();

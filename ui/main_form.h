@@ -1,10 +1,8 @@
 #pragma once
 
-#include "catalogue.h"
-#include "device_protocol.h"
-#include "editor_settings.h"
+#include "editor_session.h"
 #include "editor_state.h"
-#include "preset_bank.h"
+#include "main_menus.h"
 #include "preset_tree.h"
 
 #include <QMainWindow>
@@ -14,15 +12,12 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 class QAction;
 class QCheckBox;
-class QFrame;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
-class QPushButton;
 class QTimer;
 
 namespace kestrow {
@@ -30,8 +25,8 @@ namespace kestrow {
 class DevicePicture;
 class KnobTable;
 class PickerSet;
-class PresetFiles;
 struct LoadResult;
+struct MainLayout;
 struct SaveDialogText;
 struct SaveResult;
 class SwitchDisplay;
@@ -51,74 +46,65 @@ struct SecondaryWindows {
     TDescriptionForm* description = nullptr;
 };
 
-/// Where the window's files live.
-struct EditorPaths {
-    std::string programDirectory;  ///< the executable's directory, ending with "/"
-    std::string autosaveDirectory; ///< Config.* (program dir, or the per-user folder)
-    std::string factoryDirectory;  ///< FactoryPresets.*
-    std::string infoDirectory;     ///< Info.txt
-};
-
 /// What the user decides when an autosave file cannot be written at close.
 enum class SaveFailureChoice { retry, closeAnyway };
 
 /// The editor's main window: preset tree, heading, send panel, device
-/// picture, description box and knob table. Owns the working set, the
-/// catalogue, the protocol (sendBuffer) and the timers.
+/// picture, description box and knob table, a view over the editor session.
+/// It owns the widgets, the menus and the three timers the protocol drives.
 class TMainForm : public QMainWindow, public ProtocolHost {
     Q_OBJECT
 public:
-    explicit TMainForm(const EditorPaths& paths, QWidget* parent = nullptr);
+    /// Attaches itself as the session's host; the session must outlive it.
+    explicit TMainForm(EditorSession& session, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    PresetBank& bank() { return m_bank; }
-    Catalogue& catalogue() { return m_catalogue; }
-    EditorState& editorState() { return *m_state; }
+    EditorSession& session() { return m_session; }
+    PresetBank& bank() { return m_session.bank(); }
+    Catalogue& catalogue() { return m_session.catalogue(); }
+    EditorState& editorState() { return m_state; }
     PickerSet& pickers() { return *m_pickers; }
-    const EditorPaths& paths() const { return m_paths; }
+    const EditorPaths& paths() const { return m_session.paths(); }
     std::string programDirectory;
     /// Start folder of the file dialogs: the program's folder, or the
     /// autosave folder when the program's folder is read-only.
     std::string dialogDirectory;
 
     /// Called by the device settings dialog while it is created.
-    void attachConfigForm(TConfigForm& config);
-    /// Drops the protocol and the dialog before the dialog is destroyed.
+    void attachConfigForm(TConfigForm& config) { m_config = &config; }
+    /// Forgets the dialog before it is destroyed.
     void detachConfigForm();
     void setSecondaryWindows(SecondaryWindows windows);
-    void setPresetFiles(PresetFiles* files) { m_files = files; }
-    /// Why the dump files cannot be read or written in this run (the driver
-    /// library is missing); empty when they can. Start-up then loads nothing,
-    /// the file commands refuse, and the close path reports that nothing is saved.
-    void setDumpFilesUnavailable(const QString& reason) { m_dumpFilesUnavailable = reason; }
     TConfigForm* configForm() const { return m_config; }
-    /// Exists from the moment the device settings dialog is attached.
-    DeviceProtocol* protocol() const { return m_protocol.get(); }
+    /// The session's protocol; it exists from start-up.
+    DeviceProtocol* protocol() const { return &m_session.protocol(); }
 
     // --- start and end of a run ---
-    /// First show: cursors, factory set, autosave set with the settings, the
-    /// saved preset selected without sending. Runs once.
+    /// First show: cursors, the session's start-up (factory set, autosave set
+    /// with the settings), its warnings, the saved preset selected without
+    /// sending. Runs once.
     void FormShow();
-    /// Close path: all presets as the autosave set, then the settings. With
-    /// a failure the user may retry or close anyway; returns whether closing may go on.
+    /// Close path: the session's autosave save. With a failure the user may
+    /// retry or close anyway; returns whether closing may go on.
     bool FormClose();
+    /// Whether the working set was saved when the window closed.
+    bool savedAtClose() const { return m_savedAtClose; }
     /// Asked when saving at close failed; defaults to a message box.
     std::function<SaveFailureChoice(const QString& message)> askSaveFailure;
     /// Shows a user error ("Warning !!!" and the like); defaults to a message box.
     std::function<void(const QString& title, const QString& text)> showWarning;
-    /// Asks for a preset name (Enter in the tree): the edited text, or
-    /// "escape" when cancelled. Defaults to the name edit box.
-    std::function<QString(const QString&)> editName;
+    /// Asks for a preset name (Enter in the tree): the edited text, or nullopt
+    /// when cancelled. Defaults to the name edit box.
+    std::function<std::optional<QString>(const QString&)> editName;
     /// Asks for a file to save (save = true) or load: the path, or empty when
     /// cancelled. Defaults to the file dialogs.
     std::function<QString(const QString& title, const QString& start, bool save)> askFileName;
     /// Whether the factory set was usable at first show.
-    bool factorySetLoaded() const { return m_factoryLoaded; }
+    bool factorySetLoaded() const { return m_session.factorySetLoaded(); }
 
     // --- the settings of the window and dialog as one record ---
-    EditorSettings currentSettings() const;
-    /// The settings loader: variant, options, AutoSend, delay, ports, notes
-    /// range, then the configuration request and the selected preset.
+    EditorSettings currentSettings() const { return m_session.currentSettings(); }
+    /// The settings loader, then every control shows the result.
     void applySettings(const EditorSettings& settings);
 
     // --- gestures as plain calls ---
@@ -152,6 +138,8 @@ public:
     std::array<DragOperation, 3> dragKeyMap() const;
 
     // --- commands ---
+    /// Runs a menu, popup or shortcut command.
+    void runCommand(MainCommand command);
     void SendButtonClick();
     /// The hidden button: a Program Change for the selected preset, nothing else.
     void Button1Click();
@@ -184,20 +172,19 @@ public:
     void portFailed(const PortResult&) override { } ///< this window has no status line yet
 
     // --- state and widgets, for the dialog and for tests ---
-    bool suppressAutoSend = false;
-    DeviceVariant deviceVariant() const;
-    PresetTree* presetTree() const { return m_tree; }
-    SwitchDisplay* switchDisplay() const { return m_switches; }
-    QCheckBox* autoSendBox() const { return m_autoSend; }
-    QLabel* headingLabel() const { return m_heading; }
-    QPlainTextEdit* descriptionBox() const { return m_description; }
-    KnobTable* knobTable() const { return m_knobTable; }
-    DevicePicture* devicePicture() const { return m_picture; }
+    DeviceVariant deviceVariant() const { return m_session.variant(); }
+    PresetTree* presetTree() const;
+    SwitchDisplay* switchDisplay() const;
+    QCheckBox* autoSendBox() const;
+    QLabel* headingLabel() const;
+    QPlainTextEdit* descriptionBox() const;
+    KnobTable* knobTable() const;
+    DevicePicture* devicePicture() const;
     /// A menu action by its caption path, e.g. {"&File", "Send", "Send All Presets"}.
-    QAction* findAction(const QStringList& path) const;
-    QMenu* presetPopupMenu() const { return m_presetPopup; }
+    QAction* findAction(const QStringList& path) const { return m_menus->findAction(path); }
+    QMenu* presetPopupMenu() const { return m_menus->popup(); }
     /// Whether the four paste items are enabled.
-    bool pasteEnabled() const;
+    bool pasteEnabled() const { return m_menus->pasteEnabled(); }
 
 signals:
     /// The close path ran and the window closed: the run ends, whatever
@@ -209,16 +196,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildLayout();
-    void buildMenus();
-    void buildPopupMenu();
+    void connectLayout();
+    void createTimers();
     void fillTree();
     QString itemText(int presetIndex) const;
     void setItemText(int presetIndex);
     void setHeading();
     void refreshPresetView(int presetIndex);
-    void showPresetInPicture(int knob);
-    void setPasteEnabled(bool enabled);
+    /// Caption, menus, dialog controls and picture of the session's variant.
+    void showDeviceVariant();
+    /// Every control shows the session's settings.
+    void showSettings();
     bool portsMissing(const PortCheck& check);
     bool guarded(const std::function<void()>& work);
     /// Shows why the file command `title` cannot run; false when it can.
@@ -230,51 +218,29 @@ private:
     /// A save command: marks the presets to save, asks for the file, saves, reports.
     void savePresetFile(const QString& command, const std::function<void()>& mask,
         const SaveDialogText& text, const std::function<SaveResult(const std::string&)>& save);
-    void keepUnreadableAutosave();
     QString askSavePath(const std::string& title, const std::string& defaultName);
     QString askLoadPath(const std::string& title);
-    void reportSave(const QString& what, bool ok, const std::string& message);
     void showAbout();
     void showHelp();
+    void showListing(MainCommand command);
     void displayKnobTable(int presetCount);
     void printKnobTable(int presetCount);
 
-    EditorPaths m_paths;
-    PresetBank m_bank;
-    Catalogue m_catalogue;
-    std::unique_ptr<EditorState> m_state;
+    EditorSession& m_session;
+    EditorState& m_state; ///< the session's
     std::unique_ptr<PickerSet> m_pickers;
-    std::unique_ptr<DeviceProtocol> m_protocol;
+    std::unique_ptr<MainLayout> m_layout;
+    std::unique_ptr<MainMenus> m_menus;
     TConfigForm* m_config = nullptr;
-    PresetFiles* m_files = nullptr;
-    QString m_dumpFilesUnavailable;
     SecondaryWindows m_windows;
     bool m_shown = false;
     bool m_closed = false;
-    bool m_factoryLoaded = false;
+    bool m_savedAtClose = false;
     bool m_refreshing = false;
 
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;
     QTimer* m_timer4 = nullptr;
-
-    QLabel* m_heading = nullptr;
-    QPushButton* m_sendButton = nullptr;
-    QPushButton* m_button1 = nullptr; ///< hidden
-    QCheckBox* m_autoSend = nullptr;
-    SwitchDisplay* m_switches = nullptr;
-    PresetTree* m_tree = nullptr;
-    QFrame* m_pictureFrame = nullptr;
-    DevicePicture* m_picture = nullptr;
-    QPlainTextEdit* m_description = nullptr;
-    KnobTable* m_knobTable = nullptr;
-
-    QMenu* m_presetPopup = nullptr;
-    std::vector<QAction*> m_dialOnly;
-    std::vector<QAction*> m_notDialOnly;
-    std::vector<QAction*> m_pasteActions;
-    QAction* m_factoryAction = nullptr;
-    QAction* m_factoryPopupAction = nullptr;
 };
 
 } // namespace kestrow

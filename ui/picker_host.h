@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace kestrow {
@@ -30,8 +31,8 @@ public:
     virtual void openValuePicker(int marked, bool byKeyboard) = 0;
     virtual void openParameterPicker(ParameterList list, int value, bool byKeyboard) = 0;
     virtual void openNotePicker(int note) = 0;
-    /// Number entry box: the edited text, or "escape" when cancelled.
-    virtual QString editNumber(const QString& text) = 0;
+    /// Number entry box: the edited text, or nullopt when cancelled.
+    virtual std::optional<QString> editNumber(const QString& text) = 0;
     /// Information message box with an OK button.
     virtual void warning(const QString& title, const QString& text) = 0;
 };

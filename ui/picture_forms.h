@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 #include <array>
+#include <memory>
 
 class QPainter;
 class QRect;
@@ -14,7 +15,9 @@ namespace kestrow {
 
 /// A set of 17 device pictures (369 x 147): slot k-1 shows knob k with a red
 /// cap, slot 16 the plain device. Never shown itself; the picture widget
-/// copies from it. Drawn once when created (needs a QGuiApplication).
+/// copies from it. Each picture is drawn when first asked for (needs a
+/// QGuiApplication): the plain one whole, a highlighted one as a copy of the
+/// plain one with only the knob's surroundings drawn again.
 class KnobPictureSet {
 public:
     virtual ~KnobPictureSet() = default;
@@ -26,18 +29,23 @@ public:
     const QPixmap& picture(int slot) const;
     /// Picture that shows knob 1..16 highlighted; any other value the plain one.
     const QPixmap& pictureForKnob(int knob) const { return picture(knob - 1); }
+    /// Slot 0..16 drawn whole, without the cache: what picture(slot) shows.
+    QPixmap render(int slot) const;
+    /// Slots drawn so far.
+    int drawnPictures() const;
 
 protected:
     explicit KnobPictureSet(DeviceVariant variant);
-    /// Draws all 17 slots; called by the final class's constructor.
-    void build();
     virtual void drawBody(QPainter& painter) const = 0;
-    virtual void drawKnob(QPainter& painter, int knob, const QRect& area,
-                          bool highlighted) const = 0;
+    virtual void drawKnob(
+        QPainter& painter, int knob, const QRect& area, bool highlighted) const = 0;
 
 private:
+    /// Body and knobs (litKnob 1..16 red), those beyond the clip left out.
+    void paint(QPainter& painter, int litKnob, const QRect& clip) const;
+
     DeviceVariant m_variant;
-    std::array<QPixmap, 17> m_pictures;
+    mutable std::array<QPixmap, 17> m_pictures;
 };
 
 /// zembraControl: two rows of eight rotary knobs under a title band, snapshot button.
@@ -70,13 +78,18 @@ protected:
     void drawKnob(QPainter& painter, int knob, const QRect& area, bool highlighted) const override;
 };
 
-/// The three picture sets, created together at start-up.
-struct PictureSets {
-    TPictureForm control;
-    TzembraFaderPictureForm fader;
-    TzembraDialPictureForm dial;
+/// The three picture sets, each made when its variant is first shown.
+class PictureSets {
+public:
+    PictureSets();
+    ~PictureSets();
 
     const KnobPictureSet& forVariant(DeviceVariant variant) const;
+
+private:
+    mutable std::unique_ptr<TPictureForm> m_control;
+    mutable std::unique_ptr<TzembraFaderPictureForm> m_fader;
+    mutable std::unique_ptr<TzembraDialPictureForm> m_dial;
 };
 
 } // namespace kestrow

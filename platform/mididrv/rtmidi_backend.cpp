@@ -8,9 +8,11 @@
 #endif
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <iostream>
+#include <mutex>
 #include <unistd.h>
 
 namespace kestrow::mididrv {
@@ -55,6 +57,9 @@ std::string withoutAddress(const std::string& raw)
 }
 
 #if defined(KESTROW_HAVE_JACK)
+/// How long a JACK probe's answer stands.
+constexpr std::chrono::milliseconds kProbeLife { 500 };
+
 /// libjack allocates when it is loaded and frees none of it when unloaded
 /// with this library. Kept loaded from the first load on, it is set up once
 /// per process however often the driver comes and goes, and its memory stays
@@ -86,14 +91,24 @@ bool apiAvailable(RtMidi::Api api)
                 jack_set_info_function(nullptr);
             }
         } printReset;
+        // A probe is a whole client (a thread, the metadata store): the
+        // output and input lists, asked one after the other, share one.
+        static std::mutex mutex;
+        static std::chrono::steady_clock::time_point probedAt;
+        static bool running = false;
+        std::lock_guard lock(mutex);
+        const auto now = std::chrono::steady_clock::now();
+        if (probedAt != std::chrono::steady_clock::time_point {} && now - probedAt < kProbeLife)
+            return running;
         jack_set_error_function(quietJack);
         jack_set_info_function(quietJack);
         jack_status_t status {};
         jack_client_t* probe = jack_client_open("kestrow-probe", JackNoStartServer, &status);
-        if (!probe)
-            return false;
-        jack_client_close(probe);
-        return true;
+        running = probe != nullptr;
+        if (probe)
+            jack_client_close(probe);
+        probedAt = std::chrono::steady_clock::now();
+        return running;
     }
 #endif
     return false;

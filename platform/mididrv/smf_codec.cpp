@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace kestrow::smf {
@@ -9,6 +10,8 @@ namespace kestrow::smf {
 namespace {
 
 constexpr std::uint32_t kMaxVlq = 0x0FFFFFFF;
+/// Track chunks shorter than this are not worth a reservation.
+constexpr std::size_t kReserveFrom = 64;
 
 /// Bounded byte reader: every read checks what is left, so a damaged length
 /// can never reach past the buffer.
@@ -90,6 +93,10 @@ public:
 
     void run(std::span<const std::uint8_t> body)
     {
+        // Every event takes at least one byte of the chunk: one reservation
+        // instead of growing event by event (a dump is one event per byte).
+        if (body.size() >= kReserveFrom)
+            m_track.events.reserve(body.size());
         Reader in(body);
         while (!in.atEnd()) {
             auto delta = in.vlq();
@@ -166,13 +173,25 @@ private:
 
     void sysExBytes(std::span<const std::uint8_t> data)
     {
-        for (std::uint8_t b : data) {
-            emitSysExByte(b);
-            if (b == 0xF7) {
-                m_inSysEx = false;
-                return; // bytes after the end of a message belong to none
-            }
+        if (data.empty())
+            return;
+        // Up to and including the first F7: bytes after the end of a
+        // message belong to none.
+        const auto* end
+            = static_cast<const std::uint8_t*>(std::memchr(data.data(), 0xF7, data.size()));
+        const std::size_t count
+            = end ? static_cast<std::size_t>(end - data.data()) + 1 : data.size();
+        emitSysExByte(data[0]); // takes the delta time; the rest follow at once
+        auto& events = m_track.events;
+        const std::size_t at = events.size();
+        events.resize(at + count - 1); // zeros: time 0, data2 0
+        for (std::size_t i = 1; i < count; ++i) {
+            MidiDrvEvent& e = events[at + i - 1];
+            e.status = 0xF0;
+            e.data1 = data[i];
         }
+        if (end)
+            m_inSysEx = false;
     }
 
     /// The contents of an escape packet: any MIDI bytes, parsed as a stream.
@@ -361,6 +380,8 @@ std::optional<Song> decode(std::span<const std::uint8_t> bytes)
     song.resolution = static_cast<std::uint16_t>(*h.be(2));
     if (song.format > 2)
         return std::nullopt;
+    // A track chunk takes at least 8 bytes, whatever the header declares.
+    song.tracks.reserve(std::min<std::size_t>(declaredTracks, in.left() / 8));
     while (song.tracks.size() < declaredTracks && in.left() >= 8) {
         std::uint32_t chunk = *in.be(4);
         std::uint32_t length = *in.be(4);

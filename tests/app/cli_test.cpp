@@ -244,7 +244,8 @@ std::string changedFactoryCopy(const test::TempDir& dir)
     TMidiDriver driver;
     TMidiSMF smf(&driver);
     PresetBank bank;
-    PresetFiles files(bank, smf);
+    const DeviceVariant dial = DeviceVariant::zembraDial;
+    PresetFiles files(bank, smf, dial);
     EXPECT_TRUE(files.loadAllPresets(KESTROW_FACTORY_SET));
     bank.presets[0].name += " (mine)";
     bank.presets[0].knobName[2] = "Lautst\xE4rke 3";
@@ -253,7 +254,6 @@ std::string changedFactoryCopy(const test::TempDir& dir)
     bank.presets[15].fixedParameter[15] = 7;
     for (std::size_t k : { 9, 10, 13, 14, 15 })
         bank.presets[46].channel[k] = 2; // no chord note twice on one channel
-    files.variant = DeviceVariant::zembraDial;
     const std::string path = dir.file("Changed.MID");
     EXPECT_TRUE(files.saveAllPresets(path).ok());
     return path;

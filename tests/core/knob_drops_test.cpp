@@ -13,7 +13,8 @@ namespace {
 struct DropRig {
     PresetBank bank;
     Catalogue catalogue;
-    EditorState state { bank, catalogue };
+    DeviceVariant variant = DeviceVariant::zembraControl;
+    EditorState state { bank, catalogue, variant };
     int refreshes = 0;
 
     DropRig()

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -258,4 +259,32 @@ TEST_F(RealSmfTest, MissingDamagedAndUnwritableFilesFailToOpen)
     EXPECT_FALSE(smf.Open((dir / "junk.mid").string(), 'r', 1));
     EXPECT_FALSE(smf.Open((dir / "no" / "such" / "dir.mid").string(), 'w', 1));
     EXPECT_FALSE(smf.IsOpen());
+}
+
+TEST_F(RealSmfTest, ManyEmptyTracksCostNoMemoryAndLinearTime)
+{
+    // 65535 declared tracks, none with an event: no track may take memory
+    // ahead of events, and finding a track must not search the score.
+    std::string bytes { "MThd\0\0\0\x06\0\x01\xFF\xFF\x01\xE0", 14 };
+    for (int t = 0; t < 0xFFFF; ++t)
+        bytes.append("MTrk\0\0\0\0", 8);
+    const std::string path = (dir / "Empty.MID").string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    const auto start = std::chrono::steady_clock::now();
+    TMidiScore score(0);
+    TMidiSMF smf(driver.get());
+    ASSERT_TRUE(smf.Open(path, 'r', 1));
+    ASSERT_EQ(smf.NumTracks(), 0xFFFF);
+    for (int t = 0; t < smf.NumTracks(); ++t)
+        score.Add(nullptr);
+    smf.Attach(&score);
+    smf.Load(nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    for (int t = 0; t < score.getCount(); ++t) {
+        const TMidiTrack* track = score.Get(t);
+        ASSERT_EQ(track->GetNumEvents(), 0);
+        ASSERT_EQ(track->GetBufferSize(), TMidiTrack::kGrowth); // as callers have always seen it
+        ASSERT_EQ(track->GetBuffer(), nullptr) << t; // but no memory behind it
+    }
+    smf.Close();
 }

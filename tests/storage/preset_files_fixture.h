@@ -18,7 +18,8 @@ protected:
     TMidiDriver driver;
     TMidiSMF smf { &driver };
     PresetBank bank;
-    PresetFiles files { bank, smf };
+    DeviceVariant variant = DeviceVariant::zembraControl;
+    PresetFiles files { bank, smf, variant };
 
     /// A second working set on the same files, as after a restart.
     struct Reader {
@@ -28,7 +29,8 @@ protected:
         }
         TMidiSMF smf;
         PresetBank bank;
-        PresetFiles files { bank, smf };
+        DeviceVariant variant = DeviceVariant::zembraControl;
+        PresetFiles files { bank, smf, variant };
     };
 
     std::set<std::string> folderContents() const

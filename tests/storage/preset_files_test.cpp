@@ -41,9 +41,9 @@ class PresetFilesTest : public test::PresetFilesTest { };
 TEST_F(PresetFilesTest, DialSetsHold94BytesPerPresetOthers68AndBothLoadOnAnyVariant)
 {
     fillBank(bank, 2);
-    files.variant = DeviceVariant::zembraDial;
+    variant = DeviceVariant::zembraDial;
     ASSERT_TRUE(files.saveAllPresets(dir.file("Dial.MID")).ok());
-    files.variant = DeviceVariant::zembraFader;
+    variant = DeviceVariant::zembraFader;
     ASSERT_TRUE(files.saveAllPresets(dir.file("Fader.MID")).ok());
     EXPECT_EQ(files.readDumpFile(dir.file("Dial.MID")), 12032);
     EXPECT_EQ(files.dumpBytes[6], 0x21); // preset 0's init values first, then its data
@@ -53,7 +53,7 @@ TEST_F(PresetFilesTest, DialSetsHold94BytesPerPresetOthers68AndBothLoadOnAnyVari
 
     for (DeviceVariant v : { DeviceVariant::zembraControl, DeviceVariant::zembraDial }) {
         Reader fader(driver), dial(driver);
-        fader.files.variant = dial.files.variant = v;
+        fader.variant = dial.variant = v;
         ASSERT_TRUE(fader.files.loadAllPresets(dir.file("Fader.MID")));
         ASSERT_TRUE(dial.files.loadAllPresets(dir.file("Dial.MID")));
         EXPECT_EQ(dial.files.lastFileBase, dir.file("Dial"));
@@ -140,7 +140,7 @@ TEST_F(PresetFilesTest, BanksWrapAtPreset128BothWays)
     EXPECT_EQ(saveBanksText(126).defaultName, "Presets 127_128_1_2.MID");
     EXPECT_EQ(loadBanksTitle(126), "Load Presets 127,128,1,2");
     fillBank(bank, 7);
-    files.variant = DeviceVariant::zembraDial;
+    variant = DeviceVariant::zembraDial;
     ASSERT_TRUE(files.saveBanks(dir.file("Banks.MID"), 126).ok());
     const IniFile names = IniFile::load(dir.file("Banks.CFG"));
     const std::size_t order[] = { 0, 1, 126, 127 }; // stored ascending
@@ -237,7 +237,7 @@ TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
     fillBank(bank, 14);
     EditorSettings settings;
     settings.selectedPreset = 57;
-    settings.deviceType = files.variant = DeviceVariant::zembraDial;
+    settings.deviceType = variant = DeviceVariant::zembraDial;
     ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
     Reader r(driver);
     EXPECT_EQ(r.files.loadAutosaveSet(dir.dir()), settings);

@@ -26,7 +26,9 @@ private slots:
             = paths.programDirectory;
         TMidiDriver driver;
         {
-            EditorWindows windows(paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher));
+            EditorSession session(
+                paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher), &driver);
+            EditorWindows windows(session);
             TMainForm& form = windows.mainForm();
             TConfigForm& config = windows.configForm();
             form.showWarning = [](const QString& title, const QString& text) {
@@ -67,7 +69,6 @@ private slots:
             QVERIFY(preset.channel == sent.channel);
             QVERIFY(preset.fixedParameter == sent.fixedParameter);
             QCOMPARE(form.windowTitle(), QStringLiteral("Getting Preset:21"));
-            form.setPresetFiles(nullptr);
         }
         setDefaultMidiDispatcher(nullptr);
     }

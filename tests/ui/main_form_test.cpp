@@ -37,6 +37,26 @@ void mark(Preset& preset, int tag)
 
 int tagOf(const Preset& preset) { return std::stoi(preset.name.substr(1)); }
 
+/// One line per menu entry, indented by depth: the text (a tab shown as " | "),
+/// the shortcut in brackets, "~" for an entry hidden in this variant, "#" for a
+/// disabled one.
+void listMenu(const QList<QAction*>& actions, int depth, QStringList& lines)
+{
+    for (QAction* a : actions) {
+        QString line = QString(depth * 2, QLatin1Char(' '));
+        line += a->isSeparator() ? QStringLiteral("-") : a->text().replace(QLatin1Char('\t'), QStringLiteral(" | "));
+        if (!a->shortcut().isEmpty())
+            line += QStringLiteral(" [") + a->shortcut().toString() + QLatin1Char(']');
+        if (!a->isVisible())
+            line += QStringLiteral(" ~");
+        if (!a->isEnabled())
+            line += QStringLiteral(" #");
+        lines << line;
+        if (a->menu() != nullptr)
+            listMenu(a->menu()->actions(), depth + 1, lines);
+    }
+}
+
 } // namespace
 
 class MainFormTest : public QObject {
@@ -133,9 +153,13 @@ private slots:
         QCOMPARE(bank().presets[3].name, std::string("A name that is far longer than thir"));
         QCOMPARE(item(3), QStringLiteral(" 4: A name that is far longer than thir"));
 
-        form().editName = [](const QString&) { return QStringLiteral("escape"); };
+        // Cancel keeps the name; a typed "escape" is a name like any other.
+        form().editName = [](const QString&) { return std::nullopt; };
         form().renameWithEditor(3);
         QCOMPARE(bank().presets[3].name, std::string("A name that is far longer than thir"));
+        form().editName = [](const QString&) { return QStringLiteral("escape"); };
+        form().renameWithEditor(3);
+        QCOMPARE(bank().presets[3].name, std::string("escape"));
     }
 
     void droppingPresets_data()
@@ -215,6 +239,92 @@ private slots:
         // A click on the widget reaches the same path.
         QTest::mouseClick(switches, Qt::LeftButton, {}, QPoint(switches->width() * 3 / 16, 10));
         QCOMPARE(bank().selectedPreset, 71);
+    }
+
+    void menusKeepEveryCaptionShortcutAndPlace()
+    {
+        QStringList lines;
+        listMenu(form().menuBar()->actions(), 0, lines);
+        lines << QStringLiteral("== devices");
+        listMenu(form().findChild<QMenu*>(QStringLiteral("DevicesMenu"))->actions(), 0, lines);
+        lines << QStringLiteral("== popup");
+        listMenu(form().presetPopupMenu()->actions(), 0, lines);
+        const QStringList expected {
+            "&File",
+            "  Load",
+            "    Load All Presets",
+            "    Load Single Preset [Ctrl+O]",
+            "    - ~ #",
+            "    Load Banks 1-4 [Ctrl+Alt+O] ~ #",
+            "  Save As...",
+            "    Save All Presets As...",
+            "    Save Single Preset As... [Ctrl+S]",
+            "    - ~ #",
+            "    Save Banks 1-4 As... [Ctrl+Alt+S] ~ #",
+            "  -",
+            "  Send",
+            "    Send All Presets [Ctrl+F3]",
+            "    -",
+            "    Send Single Preset ~ #",
+            "      Send All Data [F3] ~ #",
+            "      Send Preset Data Only ~ #",
+            "      Send Init Values Only ~ #",
+            "    Send Single Preset [F3]",
+            "    - ~ #",
+            "    Send Banks 1-4 [F2] ~ #",
+            "  -",
+            "  Display",
+            "    Display Knob Table (4 Presets) [Ctrl+D]",
+            "    Display Knob Table (8 Presets) [Ctrl+Alt+D]",
+            "    -",
+            "    Display All Parameters",
+            "    Display All Knob Names",
+            "  Print",
+            "    Print Knob Table (4 Presets) [Ctrl+P]",
+            "    Print Knob Table (8 Presets) [Ctrl+Alt+P]",
+            "  -",
+            "  Exit",
+            "&Edit",
+            "  &Copy Preset [Ctrl+Alt+C]",
+            "  &Paste Preset [Ctrl+Alt+V] #",
+            "  Paste Preset &w/Clipboard  [Ctrl+Alt+W] #",
+            "  -",
+            "  Select &Factory Preset [Ctrl+F] #",
+            "&Settings",
+            "  Device &Settings [F12]",
+            "&Help",
+            "  Zembra Control Help [F1]",
+            "  &About",
+            "== devices",
+            "zembraC [F7]",
+            "zembraDial [F8]",
+            "zembraFader [F9]",
+            "== popup",
+            "&Copy Preset [Ctrl+C]",
+            "&Paste Preset [Ctrl+V] #",
+            "Paste Preset &w/Clipboard  [Ctrl+W] #",
+            "Select Factory Preset | Ctrl+F #",
+            "-",
+            "Load Preset | Ctrl+O",
+            "Load Banks 1-4 | Ctrl+Alt+O ~ #",
+            "Save Preset As... | Ctrl+S",
+            "Save Banks 1-4 As... | Ctrl+Alt+S ~ #",
+            "-",
+            "Send Preset | F3",
+            "Send Banks 1-4 | F2 ~ #",
+            "Get Preset",
+            "-",
+            "Display",
+            "  Display Knob Table (4 Presets) | Ctrl+D",
+            "  Display Knob Table (8 Presets) | Ctrl+Alt+D",
+            "  -",
+            "  Display Preset Parameters",
+            "  Display Knob Names",
+            "Print",
+            "  Print Knob Table (4 Presets) | Ctrl+P",
+            "  Print Knob Table (8 Presets) | Ctrl+Alt+P",
+        };
+        QCOMPARE(lines, expected);
     }
 
     void variantSwitchCaptionAndMenus()

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "config_form.h"
+#include "editor_session.h"
 #include "editor_windows.h"
 #include "main_form.h"
 #include "midi_driver.h"
 #include "midi_ports.h"
-#include "midi_smf.h"
-#include "preset_files.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -92,8 +91,8 @@ public:
     }
 };
 
-/// One run of the editor in a folder: the windows, fake ports and, with
-/// withFiles, the preset files over the real driver library.
+/// One run of the editor in a folder: the session over fake ports and, with
+/// withFiles, the real driver library for the preset files; the windows over it.
 class Session {
 public:
     /// autosaveFolder: where Config.* go when not the program folder.
@@ -107,21 +106,13 @@ public:
         paths.infoDirectory = paths.programDirectory;
         auto fake = std::make_unique<FakePorts>();
         ports = fake.get();
-        windows = std::make_unique<EditorWindows>(paths, std::move(fake));
-        if (withFiles) {
+        if (withFiles)
             driver = std::make_unique<TMidiDriver>();
-            smf.Driver = driver.get();
-            files = std::make_unique<PresetFiles>(main().bank(), smf);
-            main().setPresetFiles(files.get());
-        }
+        editor = std::make_unique<EditorSession>(paths, std::move(fake), driver.get());
+        windows = std::make_unique<EditorWindows>(*editor);
         main().showWarning = [this](const QString& title, const QString& text) {
             warnings << title + QStringLiteral(": ") + text;
         };
-    }
-    ~Session()
-    {
-        if (windows)
-            main().setPresetFiles(nullptr);
     }
 
     TMainForm& main() { return windows->mainForm(); }
@@ -131,9 +122,8 @@ public:
     EditorPaths paths;
     FakePorts* ports = nullptr;
     std::unique_ptr<TMidiDriver> driver;
-    TMidiSMF smf;
+    std::unique_ptr<EditorSession> editor;
     std::unique_ptr<EditorWindows> windows;
-    std::unique_ptr<PresetFiles> files;
     QStringList warnings;
 };
 

@@ -14,9 +14,13 @@ namespace kestrow {
 struct EditorRig {
     PresetBank bank;
     Catalogue catalogue;
-    EditorState state { bank, catalogue };
+    DeviceVariant deviceVariant; ///< the one variant the state reads
+    EditorState state { bank, catalogue, deviceVariant };
 
-    explicit EditorRig(DeviceVariant variant) { state.variant = variant; }
+    explicit EditorRig(DeviceVariant variant)
+        : deviceVariant(variant)
+    {
+    }
     Preset& preset() { return bank.presets[static_cast<std::size_t>(bank.selectedPreset)]; }
 };
 
@@ -28,7 +32,7 @@ public:
     QStringList log;
     std::vector<QStringList> popups; ///< entry texts of each popup shown
     std::deque<int> popupChoices; ///< index chosen per popup; -1 when empty
-    std::deque<QString> numberAnswers; ///< editNumber results; "escape" when empty
+    std::deque<std::optional<QString>> numberAnswers; ///< editNumber results; cancelled when empty
     QStringList numberPrompts;
 
     int popupMenu(const std::vector<PopupEntry>& entries, QPoint screenPos) override
@@ -64,12 +68,12 @@ public:
             QStringLiteral("parameter %1 list ") + QString::number(int(list)), value, byKeyboard);
     }
     void openNotePicker(int note) override { opened(QStringLiteral("note %1"), note, false); }
-    QString editNumber(const QString& text) override
+    std::optional<QString> editNumber(const QString& text) override
     {
         numberPrompts << text;
         if (numberAnswers.empty())
-            return QStringLiteral("escape");
-        const QString answer = numberAnswers.front();
+            return std::nullopt;
+        const std::optional<QString> answer = numberAnswers.front();
         numberAnswers.pop_front();
         return answer;
     }

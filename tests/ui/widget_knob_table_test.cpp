@@ -251,7 +251,8 @@ private slots:
         QTest::newRow("channel 16") << 2 << 3 << "1" << QStringList { "16" } << false << 16;
         QTest::newRow("event heading") << 3 << 0 << "5" << QStringList { "5" } << true << 5;
         QTest::newRow("grey init column") << 5 << 2 << "6" << QStringList { "64" } << false << 64;
-        QTest::newRow("refused") << 4 << 2 << "111" << QStringList { "128", "12x", "escape" }
+        // The fourth box is cancelled.
+        QTest::newRow("refused") << 4 << 2 << "1111" << QStringList { "128", "12x", "escape" }
                                  << false << -1;
         QTest::newRow("heading blanks") << 4 << 0 << "1" << QStringList { " 127 " } << false << 127;
     }

@@ -80,7 +80,7 @@ private slots:
         QVERIFY(!events.isVisible());
         QCOMPARE(rig.preset().eventType[4], kNoEvent);
         QCOMPARE(events.windowTitle(), QStringLiteral("(Ctrl: 101)  NRPN0_IncDec"));
-        rig.state.variant = DeviceVariant::zembraDial;
+        rig.deviceVariant = DeviceVariant::zembraDial;
         QVERIFY(!events.greyed(94));
     }
 
@@ -338,7 +338,7 @@ private slots:
         QCOMPARE(rig.bank.presets[10], plain);
         QCOMPARE(rig.tableRefreshes, 1);
 
-        rig.state.variant = DeviceVariant::zembraDial;
+        rig.deviceVariant = DeviceVariant::zembraDial;
         whileOpen([&] {
             QTest::keyClick(&factory, Qt::Key_Up);
             QTest::keyRelease(&factory, Qt::Key_Up);
@@ -364,21 +364,27 @@ private slots:
         set.openParameterPicker(ParameterList::xgEq, 9, false);
         QVERIFY(!set.parameters().isVisible());
 
-        // The number box starts behind the typed digit; Escape or closing returns "escape".
+        // The number box starts behind the typed digit; Escape or closing cancels,
+        // and a typed "escape" is text like any other.
         QLineEdit* line = set.nameEdit().lineEdit();
         whileOpen([&] {
             QCOMPARE(line->cursorPosition(), 1);
             QTest::keyClicks(line, QStringLiteral("2"));
             QTest::keyClick(line, Qt::Key_Enter);
         });
-        QCOMPARE(set.editNumber(QStringLiteral("1")), QStringLiteral("12"));
+        QCOMPARE(set.editNumber(QStringLiteral("1")), std::optional(QStringLiteral("12")));
         whileOpen([&] {
             QTest::keyClicks(line, QStringLiteral("9"));
             QTest::keyClick(line, Qt::Key_Escape);
         });
-        QCOMPARE(set.editNumber(QStringLiteral("3")), QStringLiteral("escape"));
+        QCOMPARE(set.editNumber(QStringLiteral("3")), std::nullopt);
         whileOpen([&] { set.nameEdit().close(); });
-        QCOMPARE(set.editNumber(QStringLiteral("4")), QStringLiteral("escape"));
+        QCOMPARE(set.editNumber(QStringLiteral("4")), std::nullopt);
+        whileOpen([&] {
+            line->setText(QStringLiteral("escape"));
+            QTest::keyClick(line, Qt::Key_Return);
+        });
+        QCOMPARE(set.editNumber(QString()), std::optional(QStringLiteral("escape")));
     }
 };
 

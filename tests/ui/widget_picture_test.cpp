@@ -123,10 +123,14 @@ private slots:
                  DeviceVariant::zembraDial }) {
             const KnobPictureSet& set = sets.forVariant(v);
             QCOMPARE(set.variant(), v);
+            QCOMPARE(set.drawnPictures(), 0); // drawn when first shown, not before
             const QImage plain = set.picture(KnobPictureSet::kPlainSlot).toImage();
             QCOMPARE(plain.size(), QSize(369, 147));
+            QCOMPARE(set.drawnPictures(), 1);
             for (int k = 1; k <= kKnobCount; ++k) {
                 const QImage lit = set.pictureForKnob(k).toImage();
+                // Composed from the plain picture, yet exactly the whole drawing.
+                QCOMPARE(lit, set.render(k - 1).toImage());
                 QVERIFY2(redInside(lit, knobArea(v, k)), qPrintable(QString::number(k)));
                 QVERIFY(!redInside(plain, knobArea(v, k)));
                 const int other = k % kKnobCount + 1;

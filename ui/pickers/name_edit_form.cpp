@@ -34,14 +34,14 @@ TNameEditForm::TNameEditForm(QWidget* parent)
     m_edit->setGeometry(12, 20, 171, 24);
 }
 
-QString TNameEditForm::editNumber(const QString& text)
+std::optional<QString> TNameEditForm::editNumber(const QString& text)
 {
     m_edit->setText(text);
     m_edit->deselect();
     m_edit->end(false);
     m_edit->setFocus();
     if (exec() != QDialog::Accepted)
-        return QStringLiteral("escape");
+        return std::nullopt;
     return m_edit->text();
 }
 

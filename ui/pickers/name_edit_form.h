@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QLineEdit;
 
 namespace kestrow {
@@ -14,8 +16,8 @@ public:
     explicit TNameEditForm(QWidget* parent = nullptr);
 
     /// Shows the box with text, caret after its last character; returns the
-    /// edited text, or "escape" when cancelled (closing the window counts as cancel).
-    QString editNumber(const QString& text);
+    /// edited text, or nullopt when cancelled (closing the window counts as cancel).
+    std::optional<QString> editNumber(const QString& text);
 
     QLineEdit* lineEdit() const { return m_edit; }
 

@@ -82,7 +82,7 @@ void PickerSet::openNotePicker(int note)
     m_piano->openNotePicker(note);
 }
 
-QString PickerSet::editNumber(const QString& text)
+std::optional<QString> PickerSet::editNumber(const QString& text)
 {
     return m_nameEdit->editNumber(text);
 }

@@ -28,7 +28,7 @@ public:
     void openValuePicker(int marked, bool byKeyboard) override;
     void openParameterPicker(ParameterList list, int value, bool byKeyboard) override;
     void openNotePicker(int note) override;
-    QString editNumber(const QString& text) override;
+    std::optional<QString> editNumber(const QString& text) override;
     void warning(const QString& title, const QString& text) override;
 
     TController1Form& controllers() { return *m_controllers; }

@@ -1,0 +1,372 @@
+#!/usr/bin/python3
+"""Runs the bench programs of a build and prints one table.
+
+Every figure is compared with a baseline measured in the same run, the two
+interleaved repetition by repetition; each cell gives min / median / max over
+the repetitions. scripts/bench builds an optimised tree and calls this; the
+test suite calls it with --quick on the test build, to see that the table is
+still produced.
+
+    run_bench.py --bin BUILD/bin [--reps N] [--quick]
+"""
+
+import argparse
+import json
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+PYTHON = "/usr/bin/python3"
+
+MIDO_READ = r"""
+import sys, time, statistics, mido
+path, reads = sys.argv[1], int(sys.argv[2])
+def read():
+    data = []
+    for track in mido.MidiFile(path).tracks:
+        for message in track:
+            if message.type == "sysex":
+                data.append(0xF0); data.extend(message.data); data.append(0xF7)
+    return data
+read()
+times = []
+for _ in range(reads):
+    start = time.perf_counter()
+    read()
+    times.append((time.perf_counter() - start) * 1e6)
+print(" ".join("%.2f" % t for t in times))
+"""
+
+
+class Skipped(Exception):
+    """A row that cannot be measured here (a program or package is missing)."""
+
+
+def spread(values, unit="", digits=1, sign=False):
+    """'min / median / max unit' of a list of numbers."""
+    fmt = "%+.*f" if sign else "%.*f"
+    parts = [fmt % (digits, v) for v in (min(values), statistics.median(values), max(values))]
+    text = parts[0] if len(set(parts)) == 1 else "/".join(parts)
+    return text + (" " + unit if unit else "")
+
+
+# --- Start-up and memory -----------------------------------------------------
+
+
+def scratch_program_folder(bin_dir, scratch):
+    """The editor in a folder of its own (its autosave set goes there), with
+    a saved set in place as after an ordinary run."""
+    os.makedirs(scratch, exist_ok=True)
+    for name in ("kestrow-editor", "libmididrv.so", "FactoryPresets.MID", "FactoryPresets.CFG",
+                 "FactoryPresets.NTS", "Info.txt"):
+        source, target = os.path.join(bin_dir, name), os.path.join(scratch, name)
+        if os.path.exists(target):
+            os.remove(target)
+        try:
+            os.link(source, target)
+        except OSError:
+            shutil.copy2(source, target)
+    editor = os.path.join(scratch, "kestrow-editor")
+    # One run closed by SIGTERM writes Config.*, as the user's last exit did.
+    env = dict(os.environ, KESTROW_FIRST_PAINT="report", QT_QPA_PLATFORM="offscreen")
+    process = start_reporting([editor], env)[0]
+    process.send_signal(signal.SIGTERM)
+    process.wait(timeout=20)
+    return editor
+
+
+def start_reporting(command, env):
+    """Starts a program that reports its first paint; returns the process and
+    the milliseconds from the start to that paint."""
+    started = time.monotonic_ns()
+    process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True)
+    line = process.stdout.readline().split()
+    if len(line) < 5 or line[0] != "first-paint":
+        process.kill()
+        process.wait()
+        raise RuntimeError("%s did not report its first paint" % command[0])
+    return process, (int(line[1]) - started) / 1e6, line[2:5]
+
+
+def peak_rss_mib(process, idle):
+    """VmHWM after `idle` seconds of rest; the process is then killed."""
+    time.sleep(idle)
+    with open("/proc/%d/status" % process.pid) as status:
+        peak = next(int(l.split()[1]) for l in status if l.startswith("VmHWM:"))
+    process.kill()
+    process.wait()
+    return peak / 1024.0
+
+
+def measure_startup(bin_dir, editor, platform, reps, idle):
+    """Samples of both programs: start-up ms and peak RSS MiB, interleaved."""
+    env = dict(os.environ, KESTROW_FIRST_PAINT="report", QT_QPA_PLATFORM=platform)
+    process, _, shape = start_reporting([editor], env)  # warm-up, and the window's shape
+    process.kill()
+    process.wait()
+    bare = [os.path.join(bin_dir, "bare_window")] + shape[:3]
+    samples = {"editor": {"ms": [], "mib": []}, "bare": {"ms": [], "mib": []}}
+    for rep in range(reps):
+        order = (("editor", [editor]), ("bare", bare))
+        for name, command in order if rep % 2 == 0 else reversed(order):
+            process, ms = start_reporting(command, env)[:2]
+            samples[name]["ms"].append(ms)
+            samples[name]["mib"].append(peak_rss_mib(process, idle))
+    return samples
+
+
+def startup_under_xvfb(args, editor):
+    if not shutil.which("xvfb-run"):
+        raise Skipped("xvfb-run is not installed")
+    command = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", PYTHON, os.path.abspath(__file__),
+               "--bin", args.bin, "--reps", str(args.reps), "--startup-child", editor]
+    if args.quick:
+        command.append("--quick")
+    out = subprocess.run(command, capture_output=True, text=True, timeout=600)
+    if out.returncode != 0 or not out.stdout.strip():
+        raise Skipped("Xvfb run failed: " + out.stderr.strip().splitlines()[-1:][0]
+                      if out.stderr.strip() else "Xvfb run failed")
+    return json.loads(out.stdout.strip().splitlines()[-1])
+
+
+# --- Dump read -----------------------------------------------------------------
+
+
+def measure_dump_read(bin_dir, reps, reads):
+    dump = os.path.join(bin_dir, "FactoryPresets.MID")
+    probe = subprocess.run([PYTHON, "-c", "import mido"], capture_output=True)
+    if probe.returncode != 0:
+        raise Skipped("python3-mido is not installed")
+    ours = [os.path.join(bin_dir, "dump_read_bench"), dump, str(reads)]
+    theirs = [PYTHON, "-c", MIDO_READ, dump, str(reads)]
+    samples = {"kestrow": [], "mido": []}
+    for rep in range(reps):
+        order = (("kestrow", ours), ("mido", theirs))
+        for name, command in order if rep % 2 == 0 else reversed(order):
+            out = subprocess.run(command, capture_output=True, text=True, check=True, timeout=120)
+            samples[name].append(statistics.median(float(v) for v in out.stdout.split()))
+    return samples
+
+
+# --- Paced sending -------------------------------------------------------------
+
+
+def measure_pacing(bin_dir, delays, reps, quick):
+    """Per (delay, load): the runs' deviation % and worst gap ms."""
+    results = {(d, load): {"dev": [], "gap": [], "least": []}
+               for d in delays for load in ("idle", "busy")}
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    for _ in range(reps):
+        for delay in delays:
+            for load in ("idle", "busy"):
+                busy = []
+                if load == "busy":
+                    busy = [subprocess.Popen(["sh", "-c", "while :; do :; done"])
+                            for _ in range(2)]
+                try:
+                    command = [os.path.join(bin_dir, "pacing_bench"), str(delay)]
+                    if quick:
+                        command.append("--banks")
+                    out = subprocess.run(command, capture_output=True, text=True, env=env,
+                                         timeout=delay * 600 + 60)
+                finally:
+                    for p in busy:
+                        p.kill()
+                        p.wait()
+                fields = dict(kv.split("=") for kv in out.stdout.split() if "=" in kv)
+                if out.returncode != 0 or "deviation_pct" not in fields:
+                    raise RuntimeError("pacing_bench %d: %s" % (delay, out.stdout.strip()))
+                cell = results[(delay, load)]
+                cell["dev"].append(float(fields["deviation_pct"]))
+                cell["gap"].append(float(fields["worst_gap_ms"]))
+                cell["least"].append(float(fields["least_gap_ms"]))
+    return results
+
+
+# --- JACK round trip ----------------------------------------------------------
+
+
+def wait_for_line(process, text, seconds):
+    """Reads the process's output until a line holds text; False on timeout or exit."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        line = process.stdout.readline()
+        if not line:
+            return False
+        if text in line:
+            return True
+    return False
+
+
+def measure_jack(bin_dir, reps, requests):
+    program = os.path.join(bin_dir, "jack_roundtrip_bench")
+    if not shutil.which("jackd") or not os.path.exists(program):
+        raise Skipped("jackd or the JACK client library is missing")
+    tag = "kestrow-bench-%d" % os.getpid()
+    env = dict(os.environ, JACK_DEFAULT_SERVER=tag, JACK_NO_START_SERVER="1")
+    started = []
+    try:
+        jack = subprocess.Popen(["jackd", "-S", "-r", "-n", tag, "-d", "dummy", "-r", "48000",
+                                 "-p", "64"], env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        started.append(jack)
+        loop = None
+        for _ in range(100):
+            loop = subprocess.Popen([program, "loopback", tag + "-loop"], env=env,
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+            if wait_for_line(loop, "ready", 5):
+                break
+            loop.wait()
+            loop = None
+            time.sleep(0.1)
+        if loop is None:
+            raise Skipped("the JACK dummy server did not start")
+        started.append(loop)
+        sim = subprocess.Popen([os.path.join(bin_dir, "zembra-sim"), "--name", tag + "-sim"],
+                               env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               text=True)
+        started.append(sim)
+        if not wait_for_line(sim, "on JACK", 10):
+            raise Skipped("zembra-sim did not come up on JACK")
+        samples = {"raw": [], "editor": []}
+        for rep in range(reps):
+            order = (("raw", [program, "raw", tag + "-loop", str(requests)]),
+                     ("editor", [program, "editor", tag + "-sim", str(requests)]))
+            for name, command in order if rep % 2 == 0 else reversed(order):
+                out = subprocess.run(command, capture_output=True, text=True, env=env,
+                                     timeout=120)
+                if out.returncode != 0:
+                    raise RuntimeError("jack_roundtrip_bench %s: %s" % (name, out.stderr.strip()))
+                samples[name].append(statistics.median(float(v) for v in out.stdout.split()) / 1e3)
+        return samples
+    finally:
+        for process in reversed(started):
+            process.terminate()
+            try:
+                process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
+
+# --- The table ----------------------------------------------------------------
+
+
+class Table:
+    def __init__(self):
+        self.rows = []
+
+    def add(self, figure, baseline, kestrow, ratio, aim, met):
+        self.rows.append((figure, baseline, kestrow, ratio, aim,
+                          "-" if met is None else ("yes" if met else "NO")))
+
+    def skip(self, figure, aim, why):
+        self.rows.append((figure, "-", "skipped: " + why, "-", aim, "-"))
+
+    def ratio_row(self, figure, base, ours, unit, aim_text, limit, digits=1):
+        """Ours against base, repetition by repetition; met when the median
+        ratio is at most limit."""
+        ratios = [o / b for o, b in zip(ours, base)]
+        self.add(figure, spread(base, unit, digits), spread(ours, unit, digits),
+                 spread(ratios, "x", 2), aim_text, statistics.median(ratios) <= limit)
+
+    def print(self, title):
+        head = ("Figure", "Baseline", "Kestrow", "Ratio", "Aim", "Met")
+        widths = [max(len(r[i]) for r in self.rows + [head]) for i in range(len(head))]
+        line = lambda r: "  ".join(c.ljust(w) for c, w in zip(r, widths)).rstrip()
+        print(title)
+        print(line(head))
+        print(line(["-" * w for w in widths]))
+        for row in self.rows:
+            print(line(row))
+
+
+def startup_rows(table, samples, where, startup_aim, rss_aim=None):
+    editor, bare = samples["editor"], samples["bare"]
+    table.ratio_row("start -> first paint, %s (vs bare Qt window)" % where, bare["ms"],
+                    editor["ms"], "ms", "<= %gx" % startup_aim, startup_aim)
+    if rss_aim is not None:
+        table.ratio_row("peak RSS idle after start, %s (vs bare Qt window)" % where,
+                        bare["mib"], editor["mib"], "MiB", "<= %gx" % rss_aim, rss_aim)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bin", required=True, help="the build's bin folder")
+    parser.add_argument("--reps", type=int, default=0, help="interleaved repetitions")
+    parser.add_argument("--quick", action="store_true",
+                        help="one short repetition of everything (a smoke test)")
+    parser.add_argument("--startup-child", help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    args.bin = os.path.abspath(args.bin)
+    if args.reps <= 0:
+        args.reps = 1 if args.quick else 7
+    idle = 0.2 if args.quick else 1.0
+
+    if args.startup_child:  # inside xvfb-run: report the samples to the parent
+        print(json.dumps(measure_startup(args.bin, args.startup_child, "xcb", args.reps, idle)))
+        return 0
+
+    scratch = tempfile.mkdtemp(prefix="bench-", dir=os.path.dirname(args.bin))
+    table = Table()
+    try:
+        editor = scratch_program_folder(args.bin, scratch)
+        startup_rows(table, measure_startup(args.bin, editor, "offscreen", args.reps, idle),
+                     "offscreen", 2, 1.5)
+        try:
+            startup_rows(table, startup_under_xvfb(args, editor), "Xvfb", 1.5, 1.5)
+        except Skipped as why:
+            table.skip("start -> first paint, Xvfb", "<= 1.5x", str(why))
+
+        aim = ">= 100x faster"
+        try:
+            dump = measure_dump_read(args.bin, args.reps, 3 if args.quick else 20)
+            speedups = [m / k for m, k in zip(dump["mido"], dump["kestrow"])]
+            table.add("128-preset dump read + SysEx, in process (vs mido)",
+                      spread([v / 1e3 for v in dump["mido"]], "ms", 2),
+                      spread([v / 1e3 for v in dump["kestrow"]], "ms", 3),
+                      spread(speedups, "x faster", 0), aim, statistics.median(speedups) >= 100)
+        except Skipped as why:
+            table.skip("128-preset dump read + SysEx", aim, str(why))
+
+        delays = (4, 20, 200)
+        pacing = measure_pacing(args.bin, delays, min(args.reps, 3), args.quick)
+        messages = 8 if args.quick else 256
+        for delay in delays:
+            for load in ("idle", "busy"):
+                cell = pacing[(delay, load)]
+                allowed = 0.5 if load == "idle" else 1.0
+                met = (max(abs(d) for d in cell["dev"]) <= allowed
+                       and max(cell["gap"]) <= delay + 5 and min(cell["least"]) >= delay - 0.5)
+                table.add("paced send, Delay %d ms, %s" % (delay, "idle" if load == "idle"
+                                                          else "2 busy processes"),
+                          "%d x %d ms = %d ms" % (messages, delay, messages * delay),
+                          "total %s, worst gap %s, least %.1f ms"
+                          % (spread(cell["dev"], "%", 2, True), spread(cell["gap"], "ms", 1),
+                             min(cell["least"])),
+                          "-", "total +-%g %%, gaps Delay-0.5..Delay+5 ms" % allowed, met)
+
+        aim = "<= 1.1x (keep)"
+        try:
+            jack = measure_jack(args.bin, args.reps, 5 if args.quick else 40)
+            table.ratio_row("request -> reply via JACK dummy (vs loopback client)",
+                            jack["raw"], jack["editor"], "ms", aim, 1.1, 2)
+        except Skipped as why:
+            table.skip("request -> reply via JACK dummy", aim, str(why))
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+    table.print("Kestrow Editor bench: %d interleaved repetitions (pacing %d), min / median / max;"
+                " ratio = Kestrow / baseline per repetition, met by the median (pacing: every run)"
+                % (args.reps, min(args.reps, 3)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

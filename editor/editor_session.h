@@ -1,0 +1,155 @@
+#pragma once
+
+#include "bank_operations.h"
+#include "catalogue.h"
+#include "device_protocol.h"
+#include "device_settings_model.h"
+#include "editor_paths.h"
+#include "editor_settings.h"
+#include "editor_state.h"
+#include "midi_ports.h"
+#include "midi_smf.h"
+#include "preset_bank.h"
+#include "preset_files.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrow {
+
+class TMidiDriver;
+
+/// What start-up did, for the window to show.
+struct StartupReport {
+    bool factoryLoaded = false; ///< FactoryPresets.* read; factoryPresets holds them
+    bool settingsApplied = false; ///< Config.* read with the settings it holds
+    /// Messages for the user ("Kestrow Editor" boxes), in the order they arose.
+    std::vector<std::string> warnings;
+};
+
+/// One run of the editor below its windows: the working set, the catalogue,
+/// the one device variant (kept in the device settings), the preset files,
+/// the editor settings, the protocol and the ports behind it. The windows
+/// are views over it: they turn gestures into these calls and redraw.
+///
+/// The protocol exists from construction. Its timers, the caption and the
+/// redraws go to the host set with setHost(); with none they are only
+/// recorded by the protocol, so a window attached later starts them.
+class EditorSession {
+public:
+    /// ports: the MIDI ports of the run (NoMidiPorts without a driver library).
+    /// driver: reads and writes the dump files; nullptr makes them unavailable
+    /// for the reason `driverError` (start-up then loads nothing and the close
+    /// sequence reports that nothing is saved).
+    EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports, TMidiDriver* driver,
+        std::string driverError = {});
+    ~EditorSession();
+    EditorSession(const EditorSession&) = delete;
+    EditorSession& operator=(const EditorSession&) = delete;
+
+    const EditorPaths& paths() const { return m_paths; }
+    PresetBank& bank() { return m_bank; }
+    const PresetBank& bank() const { return m_bank; }
+    Catalogue& catalogue() { return m_catalogue; }
+    const Catalogue& catalogue() const { return m_catalogue; }
+    DeviceSettingsModel& deviceSettings() { return m_model; }
+    const DeviceSettingsModel& deviceSettings() const { return m_model; }
+    DeviceProtocol& protocol() { return m_protocol; }
+    PresetFiles& files() { return m_files; }
+    MidiPorts& ports() { return *m_ports; }
+    /// The editing state the views share (drags, hover, knob-table clipboard).
+    EditorState& editorState() { return m_editorState; }
+    /// The one device variant of the run; views and files refer to it.
+    const DeviceVariant& variant() const { return m_model.deviceVariant; }
+
+    /// The window that runs the timers, shows the caption and redraws; nullptr detaches.
+    void setHost(ProtocolHost* host) { m_relay.target = host; }
+
+    // --- start and end of a run ---
+
+    /// Finishes or rolls back a save of the autosave folder that a crash cut
+    /// short, then reads the factory set, then the autosave set with its
+    /// settings. Runs once; a second call reports nothing. An autosave dump that exists but cannot
+    /// be read is moved aside as "Config.MID.damaged" so that closing cannot replace it.
+    StartupReport startUp();
+    bool factorySetLoaded() const { return m_factoryLoaded; }
+    /// The close sequence: all 128 presets as the autosave set, then the
+    /// settings. May be called again after a failure (retry).
+    [[nodiscard]] SaveResult saveAutosaveSet();
+    /// Why the dump files cannot be read or written in this run; empty when they can.
+    const std::string& dumpFilesUnavailable() const { return m_dumpFilesUnavailable; }
+
+    // --- settings ---
+
+    /// The nine settings as they stand now.
+    EditorSettings currentSettings() const;
+    /// The settings loader: variant, tree options, AutoSend, delay, ports,
+    /// notes range, then the configuration request and the selected preset.
+    void applySettings(const EditorSettings& settings);
+    bool autoSend() const { return m_autoSend; }
+    void setAutoSend(bool on) { m_autoSend = on; }
+    /// Notes named from "C -1" (0) or "C -2" (1).
+    void setNotesRangeLow(int low);
+    /// Stores the variant; the host shows its title.
+    void setVariant(DeviceVariant variant);
+    /// Chooses the output port named exactly `name` (opening it), else "no
+    /// device"; returns whether it was found.
+    bool selectOutputByName(const std::string& name);
+    /// Chooses the input port named exactly `name`, else none; does not open it.
+    bool selectInputByName(const std::string& name);
+    /// The chosen port's name, "no device" for none.
+    std::string selectedOutputName() const;
+    std::string selectedInputName() const;
+
+    // --- the working set ---
+
+    /// The selection-change steps below the window: preset 0..127 becomes
+    /// selectedPreset and, with AutoSend on, is sent unless suppressed once.
+    void presetSelected(int presetIndex);
+    /// The next presetSelected sends nothing (the start-up selection).
+    void suppressNextAutoSend() { m_suppressAutoSend = true; }
+    /// A tree drop of preset `source` on `target` (0..127); returns the presets
+    /// to select afterwards, in order (empty when nothing changed).
+    std::vector<int> dropPreset(int source, int target, DragOperation operation);
+    void copyPreset();
+    void pastePreset();
+    void swapPresetWithClipboard();
+    /// Name of preset 0..127, already cut to its rules.
+    void renamePreset(int presetIndex, const std::string& name);
+    /// Description of the selected preset (Windows line breaks).
+    void setDescription(const std::string& description);
+
+private:
+    /// Forwards the protocol's calls to the window, once there is one.
+    class HostRelay : public ProtocolHost {
+    public:
+        ProtocolHost* target = nullptr;
+        void setTimerEnabled(ProtocolTimer timer, bool enabled) override;
+        void setTimerInterval(ProtocolTimer timer, int milliseconds) override;
+        void setCaption(const std::string& caption) override;
+        void refreshKnobTable(int presetIndex) override;
+        void deviceSettingsChanged() override;
+        void portFailed(const PortResult& failure) override;
+    };
+
+    void keepUnreadableAutosave(StartupReport& report);
+
+    EditorPaths m_paths;
+    PresetBank m_bank;
+    Catalogue m_catalogue;
+    DeviceSettingsModel m_model;
+    EditorState m_editorState;
+    std::unique_ptr<MidiPorts> m_ports;
+    HostRelay m_relay;
+    DeviceProtocol m_protocol;
+    TMidiSMF m_smf;
+    PresetFiles m_files;
+    std::string m_dumpFilesUnavailable;
+    bool m_started = false;
+    bool m_factoryLoaded = false;
+    bool m_autoSend = false; ///< "&AutoSend" starts off; a saved setting turns it on
+    bool m_suppressAutoSend = false;
+};
+
+} // namespace kestrow

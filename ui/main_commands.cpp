@@ -1,0 +1,491 @@
+// The main window's commands, its start and close, and the timers the
+// protocol drives: each turns into calls on the editor session.
+
+#include "about_form.h"
+#include "config_form.h"
+#include "description_form.h"
+#include "display_form.h"
+#include "drag_cursors.h"
+#include "info_form.h"
+#include "knob_table.h"
+#include "main_form.h"
+#include "pickers/factory_presets_form.h"
+#include "pickers/picker_set.h"
+#include "preset_files.h"
+#include "text_codec.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFileDialog>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace kestrow {
+
+namespace {
+
+    QString fromModel(const std::string& text)
+    {
+        return QString::fromStdString(cp1252ToUtf8(text));
+    }
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Start and end of a run
+
+void TMainForm::detachConfigForm() { m_config = nullptr; }
+
+void TMainForm::setSecondaryWindows(SecondaryWindows windows) { m_windows = std::move(windows); }
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown)
+        FormShow();
+}
+
+void TMainForm::FormShow()
+{
+    if (m_shown)
+        return;
+    m_shown = true;
+
+    PresetTree* tree = presetTree();
+    tree->setDragCursors(
+        dragCursor(DragCursor::copy), dragCursor(DragCursor::swap), dragCursor(DragCursor::move));
+    m_state.showKnob(-1);
+    for (int c = 0; c < static_cast<int>(KnobTable::kColumnWidths.size()); ++c)
+        knobTable()->setColumnWidth(c, KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);
+
+    const StartupReport report = m_session.startUp();
+    if (report.factoryLoaded)
+        m_pickers->factoryPresets().update();
+    else
+        m_menus->setFactoryEnabled(false);
+    if (report.settingsApplied)
+        showSettings();
+    for (const std::string& warning : report.warnings)
+        showWarning(QStringLiteral("Kestrow Editor"), QString::fromStdString(warning));
+    for (int i = 0; i < kPresetCount; ++i)
+        setItemText(i);
+
+    m_session.suppressNextAutoSend();
+    const int saved = bank().selectedPreset;
+    if (tree->currentRow() == saved) {
+        // No change to report: show the preset all the same.
+        onSelectionChanged(saved);
+    }
+    selectPreset(saved, true);
+    tree->setCurrentItem(tree->item(saved));
+    tree->scrollToItem(tree->item(saved), QAbstractItemView::PositionAtCenter);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!m_closed && !FormClose()) {
+        event->ignore();
+        return;
+    }
+    m_closed = true;
+    event->accept();
+    emit runEnded();
+}
+
+bool TMainForm::FormClose()
+{
+    if (m_closed)
+        return true;
+    // A signal may close the window while a dialog runs; that dialog goes first.
+    for (int i = 0; i < 8 && QApplication::activeModalWidget() != nullptr; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+    hide();
+    for (;;) {
+        const SaveResult result = m_session.saveAutosaveSet();
+        m_savedAtClose = result.ok();
+        if (result.ok())
+            return true;
+        if (askSaveFailure(QString::fromStdString(result.message())) != SaveFailureChoice::retry)
+            return true;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void TMainForm::runCommand(MainCommand command)
+{
+    using C = MainCommand;
+    switch (command) {
+    case C::loadAllPresets:
+        return Open1Click();
+    case C::loadSinglePreset:
+        return Load1Click();
+    case C::loadBanks:
+        return Load4Presets1Click();
+    case C::saveAllPresets:
+        return Save1Click();
+    case C::saveSinglePreset:
+        return SaveSinglePreset1Click();
+    case C::saveBanks:
+        return Save4Presets1Click();
+    case C::sendAllPresets:
+        return SendAllPresets1Click();
+    case C::sendAllData:
+        return SendAllData1Click();
+    case C::sendPresetDataOnly:
+        return SendPresetDataOnly1Click();
+    case C::sendInitValuesOnly:
+        return SendInitValues1Click();
+    case C::sendSinglePreset:
+        return SendPreset1Click();
+    case C::sendBanks:
+        return Send4Presets1Click();
+    case C::getPreset:
+        return GetPreset1Click();
+    case C::displayKnobTable4:
+        return displayKnobTable(4);
+    case C::displayKnobTable8:
+        return displayKnobTable(8);
+    case C::displayAllParameters:
+    case C::displayAllKnobNames:
+    case C::displayPresetParameters:
+    case C::displayKnobNames:
+        return showListing(command);
+    case C::printKnobTable4:
+        return printKnobTable(4);
+    case C::printKnobTable8:
+        return printKnobTable(8);
+    case C::exit:
+        close();
+        return;
+    case C::copyPreset:
+        return copyPreset();
+    case C::pastePreset:
+        return pastePreset();
+    case C::swapPresetWithClipboard:
+        return swapPresetWithClipboard();
+    case C::selectFactoryPreset:
+        if (factorySetLoaded())
+            m_pickers->factoryPresets().openFactoryPresetPicker();
+        return;
+    case C::deviceSettings:
+        return DeviceSettings1Click();
+    case C::deviceControl:
+        return switchDeviceVariant(DeviceVariant::zembraControl);
+    case C::deviceDial:
+        return switchDeviceVariant(DeviceVariant::zembraDial);
+    case C::deviceFader:
+        return switchDeviceVariant(DeviceVariant::zembraFader);
+    case C::help:
+        return showHelp();
+    case C::about:
+        return showAbout();
+    }
+}
+
+bool TMainForm::guarded(const std::function<void()>& work)
+{
+    // Errors of the MIDI file layer end the command and are shown with their text.
+    try {
+        work();
+        return true;
+    } catch (const std::exception& error) {
+        showWarning(QStringLiteral("Kestrow Editor"), QString::fromLocal8Bit(error.what()));
+    }
+    return false;
+}
+
+bool TMainForm::dumpFilesMissing(const QString& title)
+{
+    const std::string& reason = m_session.dumpFilesUnavailable();
+    if (reason.empty())
+        return false;
+    showWarning(title,
+        QStringLiteral("%1\n\nPreset files are read and written through the MIDI "
+                       "driver library, which is not loaded.")
+            .arg(QString::fromStdString(reason)));
+    return true;
+}
+
+bool TMainForm::portsMissing(const PortCheck& check)
+{
+    if (!check.abandon())
+        return false;
+    showWarning(QString::fromLatin1(kPortWarningTitle), QString::fromStdString(check.text));
+    return true;
+}
+
+void TMainForm::SendButtonClick()
+{
+    m_session.protocol().sendPreset(bank().selectedPreset, true, true);
+}
+
+void TMainForm::Button1Click() { m_session.protocol().sendProgramChange(bank().selectedPreset); }
+
+void TMainForm::SendPreset1Click()
+{
+    portsMissing(m_session.protocol().sendSelectedPreset(true, true));
+}
+
+void TMainForm::SendAllData1Click() { SendPreset1Click(); }
+
+void TMainForm::SendPresetDataOnly1Click()
+{
+    portsMissing(m_session.protocol().sendSelectedPreset(true, false));
+}
+
+void TMainForm::SendInitValues1Click()
+{
+    portsMissing(m_session.protocol().sendSelectedPreset(false, true));
+}
+
+void TMainForm::SendAllPresets1Click() { portsMissing(m_session.protocol().sendAllPresets()); }
+
+void TMainForm::Send4Presets1Click() { portsMissing(m_session.protocol().sendBanks()); }
+
+void TMainForm::GetPreset1Click() { portsMissing(m_session.protocol().getPreset()); }
+
+QString TMainForm::askSavePath(const std::string& title, const std::string& defaultName)
+{
+    const QString start = QString::fromStdString(dialogDirectory) + fromModel(defaultName);
+    if (askFileName)
+        return askFileName(fromModel(title), start, true);
+    QFileDialog dialog(this, fromModel(title), start, QStringLiteral("Midi File (*.MID *.mid)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromLatin1(kDefaultExtension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
+QString TMainForm::askLoadPath(const std::string& title)
+{
+    const QString start = QString::fromStdString(dialogDirectory);
+    if (askFileName)
+        return askFileName(fromModel(title), start, false);
+    return QFileDialog::getOpenFileName(
+        this, fromModel(title), start, QStringLiteral("Midi Files (*.MID *.mid)"));
+}
+
+void TMainForm::afterLoad()
+{
+    for (int i = 0; i < kPresetCount; ++i)
+        setItemText(i);
+    refreshKnobTable(bank().selectedPreset);
+}
+
+void TMainForm::loadPresetFile(const QString& command, const std::string& title,
+    const std::function<LoadResult(const std::string&)>& load)
+{
+    if (dumpFilesMissing(command))
+        return;
+    const QString path = askLoadPath(title);
+    if (path.isEmpty())
+        return;
+    LoadResult result;
+    if (!guarded([&] { result = load(path.toStdString()); }))
+        return;
+    if (result)
+        afterLoad();
+    else if (!result.reason.empty())
+        showWarning(command, QString::fromStdString(result.reason));
+}
+
+void TMainForm::savePresetFile(const QString& command, const std::function<void()>& mask,
+    const SaveDialogText& text, const std::function<SaveResult(const std::string&)>& save)
+{
+    if (dumpFilesMissing(command))
+        return;
+    mask();
+    const QString path = askSavePath(text.title, text.defaultName);
+    if (path.isEmpty())
+        return;
+    SaveResult result;
+    if (!guarded([&] { result = save(path.toStdString()); }))
+        return;
+    if (!result.ok())
+        showWarning(command, QString::fromStdString(result.message()));
+}
+
+void TMainForm::Open1Click()
+{
+    loadPresetFile(QStringLiteral("Load All Presets"), loadAllPresetsTitle(),
+        [this](const std::string& path) { return m_session.files().loadAllPresets(path); });
+}
+
+void TMainForm::Load1Click()
+{
+    const int target = bank().selectedPreset;
+    loadPresetFile(QStringLiteral("Load Single Preset"), loadSinglePresetTitle(target),
+        [this, target](
+            const std::string& path) { return m_session.files().loadSinglePreset(path, target); });
+}
+
+void TMainForm::Load4Presets1Click()
+{
+    if (deviceVariant() != DeviceVariant::zembraDial)
+        return;
+    const int start = bank().selectedPreset;
+    loadPresetFile(QStringLiteral("Load Banks 1-4"), loadBanksTitle(start),
+        [this, start](
+            const std::string& path) { return m_session.files().loadBanks(path, start); });
+}
+
+void TMainForm::Save1Click()
+{
+    savePresetFile(
+        QStringLiteral("Save All Presets"), [this] { maskAllPresets(bank()); },
+        saveAllPresetsText(),
+        [this](const std::string& path) { return m_session.files().saveAllPresets(path); });
+}
+
+void TMainForm::SaveSinglePreset1Click()
+{
+    const int preset = bank().selectedPreset;
+    savePresetFile(
+        QStringLiteral("Save Single Preset"), [this, preset] { maskSinglePreset(bank(), preset); },
+        saveSinglePresetText(bank(), preset),
+        [this, preset](
+            const std::string& path) { return m_session.files().saveSinglePreset(path, preset); });
+}
+
+void TMainForm::Save4Presets1Click()
+{
+    if (deviceVariant() != DeviceVariant::zembraDial)
+        return;
+    const int start = bank().selectedPreset;
+    savePresetFile(
+        QStringLiteral("Save Banks 1-4"), [this, start] { maskBanks(bank(), start); },
+        saveBanksText(start),
+        [this, start](
+            const std::string& path) { return m_session.files().saveBanks(path, start); });
+}
+
+void TMainForm::DeviceSettings1Click()
+{
+    if (m_config == nullptr || m_config->isVisible())
+        return;
+    m_config->exec();
+    redrawTree();
+}
+
+void TMainForm::showListing(MainCommand command)
+{
+    TDisplayForm* display = m_windows.display;
+    if (display == nullptr)
+        return;
+    const int selected = bank().selectedPreset;
+    switch (command) {
+    case MainCommand::displayAllParameters:
+        return display->showAllParameters(catalogue(), bank());
+    case MainCommand::displayAllKnobNames:
+        return display->showAllKnobNames(bank());
+    case MainCommand::displayPresetParameters:
+        return display->showPresetParameters(catalogue(), bank(), selected);
+    case MainCommand::displayKnobNames:
+        return display->showPresetKnobNames(bank(), selected);
+    default:
+        return;
+    }
+}
+
+void TMainForm::displayKnobTable(int presetCount)
+{
+    if (m_windows.description != nullptr)
+        m_windows.description->showKnobTable(bank(), bank().selectedPreset, presetCount);
+}
+
+void TMainForm::printKnobTable(int presetCount)
+{
+    if (m_windows.description != nullptr)
+        m_windows.description->printKnobTable(bank(), bank().selectedPreset, presetCount);
+}
+
+void TMainForm::showHelp()
+{
+    if (m_windows.info != nullptr)
+        m_windows.info->showInfo(
+            QString::fromStdString(paths().infoDirectory) + QStringLiteral("Info.txt"));
+}
+
+void TMainForm::showAbout()
+{
+    if (m_windows.about != nullptr)
+        m_windows.about->exec();
+}
+
+// ---------------------------------------------------------------------------
+// Timers and protocol host
+
+void TMainForm::createTimers()
+{
+    // Timer4 runs from creation, so one Program Change follows start-up; the
+    // protocol says which run and at what interval.
+    m_timer1 = new QTimer(this);
+    m_timer3 = new QTimer(this);
+    m_timer4 = new QTimer(this);
+    for (QTimer* t : { m_timer1, m_timer3, m_timer4 })
+        t->setTimerType(Qt::PreciseTimer);
+    m_timer1->setInterval(m_session.deviceSettings().delay);
+    m_timer3->setInterval(kInitValuesRequestDelay);
+    m_timer4->setInterval(m_session.deviceSettings().delay);
+    connect(m_timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
+    connect(m_timer3, &QTimer::timeout, this, &TMainForm::Timer3Timer);
+    connect(m_timer4, &QTimer::timeout, this, &TMainForm::Timer4Timer);
+    for (ProtocolTimer t : { ProtocolTimer::Timer1, ProtocolTimer::Timer3, ProtocolTimer::Timer4 })
+        setTimerEnabled(t, m_session.protocol().timerEnabled(t));
+}
+
+void TMainForm::Timer1Timer() { m_session.protocol().Timer1Timer(); }
+
+void TMainForm::Timer3Timer() { m_session.protocol().Timer3Timer(); }
+
+void TMainForm::Timer4Timer() { m_session.protocol().Timer4Timer(); }
+
+QTimer* TMainForm::timer(ProtocolTimer which) const
+{
+    switch (which) {
+    case ProtocolTimer::Timer1:
+        return m_timer1;
+    case ProtocolTimer::Timer3:
+        return m_timer3;
+    case ProtocolTimer::Timer4:
+        return m_timer4;
+    }
+    return m_timer1;
+}
+
+void TMainForm::setTimerEnabled(ProtocolTimer which, bool enabled)
+{
+    QTimer* t = timer(which);
+    if (!enabled)
+        t->stop();
+    else if (!t->isActive())
+        t->start();
+}
+
+void TMainForm::setTimerInterval(ProtocolTimer which, int milliseconds)
+{
+    timer(which)->setInterval(std::max(1, milliseconds));
+}
+
+void TMainForm::setCaption(const std::string& caption)
+{
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+void TMainForm::deviceSettingsChanged()
+{
+    if (m_config != nullptr)
+        m_config->syncFromModel();
+}
+
+} // namespace kestrow
