@@ -31,7 +31,8 @@ int main(int argc, char** argv)
         kestrow::TMidiDriver driver(self.parent_path().string() + "/libmididrv.so");
         kestrow::TMidiSMF smf(&driver);
         kestrow::PresetBank bank;
-        kestrow::PresetFiles files(bank, smf);
+        const kestrow::DeviceVariant variant = kestrow::DeviceVariant::zembraControl;
+        kestrow::PresetFiles files(bank, smf, variant);
         int bytes = files.readDumpFile(path); // warm-up: page cache, allocator
         for (int i = 0; i < reads && bytes > 0; ++i) {
             const auto start = std::chrono::steady_clock::now();

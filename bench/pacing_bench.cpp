@@ -101,7 +101,8 @@ int main(int argc, char** argv)
     paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory = paths.programDirectory;
     auto owned = std::make_unique<TimedPorts>();
     TimedPorts& ports = *owned;
-    kestrow::EditorWindows windows(paths, std::move(owned));
+    kestrow::EditorSession session(paths, std::move(owned), nullptr);
+    kestrow::EditorWindows windows(session);
     kestrow::TMainForm& form = windows.mainForm();
     form.showWarning = [](const QString& title, const QString& text) {
         std::fprintf(stderr, "pacing_bench: %s: %s\n", qPrintable(title), qPrintable(text));

@@ -50,7 +50,9 @@ void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> 
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     check(file != nullptr, "cannot write a scratch file");
-    const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    // An empty input has no data pointer, which fwrite must not be given.
+    const bool whole
+        = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     check(std::fclose(file) == 0 && whole, "cannot write a scratch file");
 }
 
