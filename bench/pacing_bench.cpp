@@ -12,6 +12,7 @@
 
 #include "config_form.h"
 #include "dump_frame.h"
+#include "editor_session.h"
 #include "editor_windows.h"
 #include "main_form.h"
 #include "midi_ports.h"
@@ -101,7 +102,7 @@ int main(int argc, char** argv)
     paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory = paths.programDirectory;
     auto owned = std::make_unique<TimedPorts>();
     TimedPorts& ports = *owned;
-    kestrow::EditorSession session(paths, std::move(owned), nullptr);
+    kestrow::EditorSession session(paths, std::move(owned), nullptr); // no preset files
     kestrow::EditorWindows windows(session);
     kestrow::TMainForm& form = windows.mainForm();
     form.showWarning = [](const QString& title, const QString& text) {
