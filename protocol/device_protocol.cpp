@@ -6,17 +6,19 @@ namespace kestrow {
 
 namespace {
 
-const char* const kPortWarnings[] = {
-    "",
-    "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in the "
-    "Device Settings Menu.",
-    "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in the "
-    "Device Settings Menu.",
-    "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
-    "Settings Menu.",
-};
+    const char* const kPortWarnings[] = {
+        "",
+        "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in "
+        "the "
+        "Device Settings Menu.",
+        "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in "
+        "the "
+        "Device Settings Menu.",
+        "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
+        "Settings Menu.",
+    };
 
-constexpr EncodeOptions kLiveAll { true, true, true };
+    constexpr EncodeOptions kLiveAll { true, true, true };
 
 } // namespace
 
@@ -49,8 +51,12 @@ bool DeviceProtocol::outputUsable() const
 
 void DeviceProtocol::putMessage(std::span<const MidiEvent> events)
 {
-    if (outputUsable())
-        report(m_link.put(m_settings.selectedOutput, events));
+    if (!outputUsable())
+        return;
+    const PortResult result = m_link.put(m_settings.selectedOutput, events);
+    report(result);
+    if (result && m_observer != nullptr)
+        m_observer->messageSent(events);
 }
 
 void DeviceProtocol::report(const PortResult& result)
@@ -127,6 +133,23 @@ PortCheck DeviceProtocol::sendBanks()
     return check;
 }
 
+PortCheck DeviceProtocol::sendPresets(std::span<const int> presetIndices)
+{
+    PortCheck check = checkPorts(true, false);
+    if (check.abandon())
+        return check;
+    m_bank.presetMask.fill(0);
+    for (int p : presetIndices) {
+        if (p >= 0 && p < kPresetCount)
+            m_bank.presetMask[static_cast<std::size_t>(p)] = 1;
+    }
+    m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
+    m_sendPosition = 0;
+    if (m_sendCount > 0)
+        startPacedSend();
+    return check;
+}
+
 void DeviceProtocol::startPacedSend()
 {
     if (outputUsable())
@@ -158,15 +181,18 @@ void DeviceProtocol::Timer1Timer()
     }
     const int start = m_sendPosition;
     int end = start;
-    while (end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
+    while (
+        end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
         ++end;
     if (end < m_sendCount)
         ++end; // the F7 belongs to the message
-    putMessage(std::span<const MidiEvent>(m_sendBuffer).subspan(
-        static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    putMessage(
+        std::span<const MidiEvent>(m_sendBuffer)
+            .subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 
     if (start + dump::kFirstParamOffset < m_sendCount)
-        m_lastSentPreset = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
+        m_lastSentPreset
+            = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
     m_host.setCaption(kSendingPresetCaption + std::to_string(m_lastSentPreset + 1));
     m_sendPosition = end;
 
@@ -174,6 +200,8 @@ void DeviceProtocol::Timer1Timer()
         setTimer(ProtocolTimer::Timer1, false);
         m_host.setCaption(variantTitle(m_settings.deviceVariant));
         setTimer(ProtocolTimer::Timer4, true);
+        if (m_observer != nullptr)
+            m_observer->transferEnded();
     }
 }
 
@@ -250,7 +278,9 @@ void DeviceProtocol::applyReply(const DecodedFrame& reply)
         break;
     case FrameKind::presetData:
     case FrameKind::initValues:
-        if (reply.carriesPreset() && storeFrame(reply, m_bank.presets[frame.firstParam]))
+        if (!reply.carriesPreset() || (m_observer != nullptr && m_observer->presetReply(reply)))
+            break;
+        if (storeFrame(reply, m_bank.presets[frame.firstParam]))
             presetReplyStored(frame.firstParam);
         break;
     default:

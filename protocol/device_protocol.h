@@ -67,6 +67,20 @@ public:
     virtual void portFailed(const PortResult& failure) = 0;
 };
 
+/// Watches the protocol's traffic for what the device holds; every call
+/// comes on the thread that calls DeviceProtocol.
+class ProtocolObserver {
+public:
+    virtual ~ProtocolObserver() = default;
+    /// A whole message went out: the port took every byte of it.
+    virtual void messageSent(std::span<const MidiEvent> message) = 0;
+    /// A preset data or init values reply for preset 0..127 arrived; true
+    /// keeps it out of the working set (someone asked for it on their own).
+    virtual bool presetReply(const DecodedFrame& reply) = 0;
+    /// The last message of a paced transfer went; its Program Change follows.
+    virtual void transferEnded() = 0;
+};
+
 /// Sending, pacing, requests and replies, and the settings dialog's device
 /// operations. Owns sendBuffer and the reply collector; reads the bank and
 /// the settings model; reaches the ports only through DeviceLink.
@@ -78,8 +92,8 @@ public:
 /// replyCollector on the user-interface thread.
 class DeviceProtocol {
 public:
-    DeviceProtocol(PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link,
-        ProtocolHost& host);
+    DeviceProtocol(
+        PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link, ProtocolHost& host);
 
     // --- sending (single preset, all, four) ---
 
@@ -95,6 +109,10 @@ public:
     PortCheck sendAllPresets();
     /// "Send Banks 1-4": selectedPreset and the three after it, 127 wrapping to 0.
     PortCheck sendBanks();
+    /// The given presets (0..127, others ignored), ascending, paced like
+    /// "Send All Presets" with the Program Change after them. Nothing is
+    /// queued when none is given.
+    PortCheck sendPresets(std::span<const int> presetIndices);
     /// Enables Timer1 when the chosen output is open.
     void startPacedSend();
     /// "send Init Values to zembraDial": the 26-byte message at once, Dial only.
@@ -151,6 +169,8 @@ public:
     /// The timer state the protocol last asked for (Timer4 starts on).
     bool timerEnabled(ProtocolTimer timer) const;
     const ReplyCollector& collector() const { return m_collector; }
+    /// One watcher of the traffic, nullptr for none; it must outlive its use.
+    void setObserver(ProtocolObserver* observer) { m_observer = observer; }
 
 private:
     bool outputUsable() const;
@@ -174,6 +194,7 @@ private:
     bool m_timer3 = false;
     bool m_timer4 = true;
     int m_initValuesPreset = 0; ///< preset 0..127 whose init values Timer3 asks for
+    ProtocolObserver* m_observer = nullptr;
 };
 
 } // namespace kestrow
