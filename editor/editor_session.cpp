@@ -1,8 +1,10 @@
 #include "editor_session.h"
 
+#include "device_memory_file.h"
 #include "program_directory.h"
 #include "set_writer.h"
 #include "settings_keys.h"
+#include "side_files.h"
 
 #include <algorithm>
 #include <exception>
@@ -14,6 +16,7 @@ namespace kestrow {
 namespace {
 
     constexpr const char* kAutosaveDump = "Config.MID";
+    constexpr const char* kAutosaveBase = "Config";
 
 } // namespace
 
@@ -23,6 +26,7 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
     , m_editorState(m_bank, m_catalogue, m_model.deviceVariant)
     , m_ports(ports ? std::move(ports) : std::make_unique<NoMidiPorts>())
     , m_protocol(m_bank, m_model, *m_ports, m_relay)
+    , m_sync(m_protocol, m_bank, m_model, m_catalogue, m_relay)
     , m_smf(driver)
     , m_files(m_bank, m_smf, m_model.deviceVariant)
 {
@@ -31,10 +35,12 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
                                                      : std::move(driverError);
     m_model.setPortNames(m_ports->outputNames(), m_ports->inputNames());
     m_ports->onInput = [this](const MidiEvent& event) { m_protocol.replyCollector(event); };
+    m_protocol.setObserver(&m_sync);
 }
 
 EditorSession::~EditorSession()
 {
+    m_protocol.setObserver(nullptr);
     m_ports->onInput = nullptr;
     m_relay.target = nullptr;
 }
@@ -74,6 +80,10 @@ StartupReport EditorSession::startUp()
     if (settings) {
         applySettings(*settings);
         report.settingsApplied = true;
+        // Beside the set only when an earlier run wrote it; without it every
+        // preset counts as not known to be on the device.
+        m_sync.memory() = readDeviceMemoryFile(
+            sideFile(m_paths.autosaveDirectory + kAutosaveBase + kDeviceMemoryExtension));
     } else {
         keepUnreadableAutosave(report);
     }
@@ -118,7 +128,8 @@ SaveResult EditorSession::saveAutosaveSet()
             FileResult::failure(folder, "the folder for the autosave files cannot be created"));
     } else {
         try {
-            result = m_files.saveAutosaveSet(folder, currentSettings());
+            result = m_files.saveAutosaveSet(folder, currentSettings(),
+                { { kDeviceMemoryExtension, encodeDeviceMemory(m_sync.memory()) } });
         } catch (const std::exception& error) {
             result.problems.push_back(FileResult::failure(folder + kAutosaveDump, error.what()));
         }
@@ -140,6 +151,7 @@ EditorSettings EditorSession::currentSettings() const
     s.deviceType = m_model.deviceVariant;
     s.optionsShowBankGroups = m_model.showBankGroups;
     s.optionsFixed = !m_model.bankGroupsVariable;
+    s.verifyAfterSend = m_sync.verifyAfterSend;
     return s;
 }
 
@@ -149,6 +161,7 @@ void EditorSession::applySettings(const EditorSettings& settings)
     m_model.showBankGroups = settings.optionsShowBankGroups;
     m_model.bankGroupsVariable = !settings.optionsFixed;
     m_autoSend = settings.autoSend;
+    m_sync.verifyAfterSend = settings.verifyAfterSend;
     m_protocol.setDelayText(std::to_string(settings.delay));
     selectOutputByName(settings_keys::kNoDevice);
     setNotesRangeLow(settings.midiNotesRange ? 1 : 0);
@@ -190,6 +203,25 @@ std::string EditorSession::selectedInputName() const
     return m_model.inputChosen()
         ? m_model.inputList()[static_cast<std::size_t>(m_model.selectedInput)]
         : std::string(settings_keys::kNoDevice);
+}
+
+// --- the device ---
+
+std::optional<SyncReport> EditorSession::tickDevice(std::int64_t now)
+{
+    std::optional<SyncReport> report = m_sync.tick(now);
+    if (report && report->job == SyncJob::getAll)
+        takeFetchedPresets(*report);
+    return report;
+}
+
+void EditorSession::takeFetchedPresets(const SyncReport& report)
+{
+    // One step for the whole fetch: open the history's record scope for all
+    // presets here once the working set has one.
+    // Names stay, so the tree's texts do too: the selected preset's view is all.
+    if (!applyFetched(m_bank.presets, report.fetched).empty())
+        m_relay.refreshKnobTable(m_bank.selectedPreset);
 }
 
 // --- the working set ---

@@ -4,6 +4,7 @@
 #include "catalogue.h"
 #include "device_protocol.h"
 #include "device_settings_model.h"
+#include "device_sync.h"
 #include "editor_paths.h"
 #include "editor_settings.h"
 #include "editor_state.h"
@@ -56,6 +57,9 @@ public:
     DeviceSettingsModel& deviceSettings() { return m_model; }
     const DeviceSettingsModel& deviceSettings() const { return m_model; }
     DeviceProtocol& protocol() { return m_protocol; }
+    /// What the device holds, and Get All Presets, Send Changed Presets, Verify Device.
+    DeviceSync& deviceSync() { return m_sync; }
+    const DeviceSync& deviceSync() const { return m_sync; }
     PresetFiles& files() { return m_files; }
     MidiPorts& ports() { return *m_ports; }
     /// The editing state the views share (drags, hover, knob-table clipboard).
@@ -102,6 +106,13 @@ public:
     std::string selectedOutputName() const;
     std::string selectedInputName() const;
 
+    // --- the device ---
+
+    /// Drives a running Get All Presets or Verify Device (time in ms of a
+    /// steady clock); the report when it ended now. The presets a Get All
+    /// fetched are in the working set by then.
+    std::optional<SyncReport> tickDevice(std::int64_t now);
+
     // --- the working set ---
 
     /// The selection-change steps below the window: preset 0..127 becomes
@@ -134,6 +145,9 @@ private:
     };
 
     void keepUnreadableAutosave(StartupReport& report);
+    /// Takes the presets a Get All fetched into the working set as one edit;
+    /// the edit history records it here as one step.
+    void takeFetchedPresets(const SyncReport& report);
 
     EditorPaths m_paths;
     PresetBank m_bank;
@@ -143,6 +157,7 @@ private:
     std::unique_ptr<MidiPorts> m_ports;
     HostRelay m_relay;
     DeviceProtocol m_protocol;
+    DeviceSync m_sync;
     TMidiSMF m_smf;
     PresetFiles m_files;
     std::string m_dumpFilesUnavailable;
