@@ -119,8 +119,13 @@ SyncStart DeviceSync::verifyDevice(bool onlySentSinceVerify)
         nothing.note = "No preset was sent since the last verify.";
         return nothing;
     }
-    return start(
-        SyncJob::verify, std::move(presets), m_settings.deviceVariant == DeviceVariant::zembraDial);
+    return verifyPresets(std::move(presets));
+}
+
+SyncStart DeviceSync::verifyPresets(std::vector<int> presetIndices)
+{
+    return start(SyncJob::verify, std::move(presetIndices),
+        m_settings.deviceVariant == DeviceVariant::zembraDial);
 }
 
 SyncStart DeviceSync::sendChangedPresets()

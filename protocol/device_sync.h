@@ -68,6 +68,8 @@ public:
     SyncStart getAllPresets();
     /// All presets, or only those sent since the last verify.
     SyncStart verifyDevice(bool onlySentSinceVerify);
+    /// The given presets (0..127), in this order.
+    SyncStart verifyPresets(std::vector<int> presetIndices);
     /// The presets that differ from the device, paced, the Program Change after them.
     SyncStart sendChangedPresets();
     /// Verify, quietly, the presets of each paced transfer once it has ended.
