@@ -339,8 +339,9 @@ int listPorts(std::span<char* const> rest)
 
 int backupDevice(std::span<char* const> rest)
 {
-    const Arguments args = splitArguments(rest, { "--dial" }, { "--port", "--in" });
+    const Arguments args = splitArguments(rest, { "--dial" }, { "--port", "--in", "--delay" });
     expectCount(args, 1, "backup");
+    const int delay = numberOption(args, "--delay", 1, kMaxDelay).value_or(200);
     const std::string& out = args.positional[0];
     if (!hasMidExtension(out))
         throw Failure { out + ": a preset file name must end in .MID" };
@@ -352,6 +353,7 @@ int backupDevice(std::span<char* const> rest)
     DeviceConsole console;
     console.setVariant(
         hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl);
+    console.setDelay(delay);
     console.connect(args, true);
     const SyncReport report = console.runFetch(console.sync().getAllPresets());
     if (!report.noReply.empty()) {

@@ -6,19 +6,17 @@ namespace kestrow {
 
 namespace {
 
-    const char* const kPortWarnings[] = {
-        "",
-        "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in "
-        "the "
-        "Device Settings Menu.",
-        "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in "
-        "the "
-        "Device Settings Menu.",
-        "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
-        "Settings Menu.",
-    };
+const char* const kPortWarnings[] = {
+    "",
+    "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in the "
+    "Device Settings Menu.",
+    "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in the "
+    "Device Settings Menu.",
+    "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
+    "Settings Menu.",
+};
 
-    constexpr EncodeOptions kLiveAll { true, true, true };
+constexpr EncodeOptions kLiveAll { true, true, true };
 
 } // namespace
 
@@ -181,18 +179,15 @@ void DeviceProtocol::Timer1Timer()
     }
     const int start = m_sendPosition;
     int end = start;
-    while (
-        end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
+    while (end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
         ++end;
     if (end < m_sendCount)
         ++end; // the F7 belongs to the message
-    putMessage(
-        std::span<const MidiEvent>(m_sendBuffer)
-            .subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    putMessage(std::span<const MidiEvent>(m_sendBuffer).subspan(
+        static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 
     if (start + dump::kFirstParamOffset < m_sendCount)
-        m_lastSentPreset
-            = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
+        m_lastSentPreset = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
     m_host.setCaption(kSendingPresetCaption + std::to_string(m_lastSentPreset + 1));
     m_sendPosition = end;
 

@@ -188,6 +188,14 @@ void TMainForm::runCommand(MainCommand command)
         return showHelp();
     case C::about:
         return showAbout();
+    case C::getAllPresets:
+        return GetAllPresets1Click();
+    case C::sendChangedPresets:
+        return SendChangedPresets1Click();
+    case C::verifyDevice:
+        return VerifyDevice1Click(false);
+    case C::verifySentPresets:
+        return VerifyDevice1Click(true);
     }
 }
 
@@ -448,7 +456,13 @@ void TMainForm::Timer1Timer() { m_session.protocol().Timer1Timer(); }
 
 void TMainForm::Timer3Timer() { m_session.protocol().Timer3Timer(); }
 
-void TMainForm::Timer4Timer() { m_session.protocol().Timer4Timer(); }
+void TMainForm::Timer4Timer()
+{
+    m_session.protocol().Timer4Timer();
+    redrawTree(); // what the device holds changed with the transfer
+    if (m_session.deviceSync().verifyAfterSend)
+        deviceSyncTick(); // starts the verify the transfer asked for
+}
 
 QTimer* TMainForm::timer(ProtocolTimer which) const
 {

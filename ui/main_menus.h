@@ -49,6 +49,10 @@ enum class MainCommand {
     deviceFader,
     help,
     about,
+    getAllPresets,
+    sendChangedPresets,
+    verifyDevice,
+    verifySentPresets,
 };
 
 /// The main window's menu bar, the hidden "&Devices" menu and the preset
