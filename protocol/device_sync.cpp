@@ -166,11 +166,11 @@ std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
         }
     }
     if (const std::optional<DumpFrame> request = m_fetch->poll(now)) {
-        m_protocol.putRequest(request->command, request->firstParam);
-        if (m_fetch->currentPreset() != m_shownPreset) {
-            m_shownPreset = m_fetch->currentPreset();
+        if (request->firstParam != m_shownPreset) {
+            m_shownPreset = request->firstParam;
             m_host.setCaption(caption(m_shownPreset));
         }
+        m_protocol.putRequest(request->command, request->firstParam);
     }
     if (!m_fetch->finished())
         return std::nullopt;
