@@ -432,15 +432,19 @@ void TMainForm::createTimers()
     m_timer1 = new QTimer(this);
     m_timer3 = new QTimer(this);
     m_timer4 = new QTimer(this);
-    for (QTimer* t : { m_timer1, m_timer3, m_timer4 })
+    m_timer5 = new QTimer(this);
+    for (QTimer* t : { m_timer1, m_timer3, m_timer4, m_timer5 })
         t->setTimerType(Qt::PreciseTimer);
     m_timer1->setInterval(m_session.deviceSettings().delay);
     m_timer3->setInterval(kInitValuesRequestDelay);
     m_timer4->setInterval(m_session.deviceSettings().delay);
+    m_timer5->setInterval(kWatchInterval);
     connect(m_timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(m_timer3, &QTimer::timeout, this, &TMainForm::Timer3Timer);
     connect(m_timer4, &QTimer::timeout, this, &TMainForm::Timer4Timer);
-    for (ProtocolTimer t : { ProtocolTimer::Timer1, ProtocolTimer::Timer3, ProtocolTimer::Timer4 })
+    connect(m_timer5, &QTimer::timeout, this, &TMainForm::Timer5Timer);
+    for (ProtocolTimer t : { ProtocolTimer::Timer1, ProtocolTimer::Timer3, ProtocolTimer::Timer4,
+             ProtocolTimer::Timer5 })
         setTimerEnabled(t, m_session.protocol().timerEnabled(t));
 }
 
@@ -449,6 +453,8 @@ void TMainForm::Timer1Timer() { m_session.protocol().Timer1Timer(); }
 void TMainForm::Timer3Timer() { m_session.protocol().Timer3Timer(); }
 
 void TMainForm::Timer4Timer() { m_session.protocol().Timer4Timer(); }
+
+void TMainForm::Timer5Timer() { m_session.protocol().Timer5Timer(); }
 
 QTimer* TMainForm::timer(ProtocolTimer which) const
 {
@@ -459,6 +465,8 @@ QTimer* TMainForm::timer(ProtocolTimer which) const
         return m_timer3;
     case ProtocolTimer::Timer4:
         return m_timer4;
+    case ProtocolTimer::Timer5:
+        return m_timer5;
     }
     return m_timer1;
 }
@@ -481,6 +489,13 @@ void TMainForm::setCaption(const std::string& caption)
 {
     setWindowTitle(QString::fromStdString(caption));
 }
+
+void TMainForm::showStatus(const std::string& text)
+{
+    m_status->setText(QString::fromStdString(text));
+}
+
+QString TMainForm::statusText() const { return m_status->text(); }
 
 void TMainForm::deviceSettingsChanged()
 {

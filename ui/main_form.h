@@ -162,6 +162,7 @@ public:
     void Timer1Timer();
     void Timer3Timer();
     void Timer4Timer();
+    void Timer5Timer();
     QTimer* timer(ProtocolTimer which) const;
 
     // --- ProtocolHost ---
@@ -169,7 +170,10 @@ public:
     void setTimerInterval(ProtocolTimer timer, int milliseconds) override;
     void setCaption(const std::string& caption) override;
     void deviceSettingsChanged() override;
-    void portFailed(const PortResult&) override { } ///< this window has no status line yet
+    /// The status line at the bottom of the window shows `text`.
+    void showStatus(const std::string& text) override;
+    /// The status line's text.
+    QString statusText() const;
 
     // --- state and widgets, for the dialog and for tests ---
     DeviceVariant deviceVariant() const { return m_session.variant(); }
@@ -241,6 +245,8 @@ private:
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;
     QTimer* m_timer4 = nullptr;
+    QTimer* m_timer5 = nullptr;
+    QLabel* m_status = nullptr;
 };
 
 } // namespace kestrow
