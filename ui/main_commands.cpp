@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLabel>
 #include <QTimer>
 
 #include <algorithm>

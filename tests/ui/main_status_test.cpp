@@ -1,0 +1,120 @@
+// The status line and what device replies may redraw.
+
+#include "knob_table.h"
+#include "main_test_support.h"
+#include "side_files.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <fstream>
+
+using namespace kestrow;
+using namespace kestrow::test;
+
+namespace {
+
+void feedReply(TMainForm& form, std::uint8_t preset)
+{
+    std::vector<std::uint8_t> bytes { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x20, preset, 0x00 };
+    for (int i = 0; i < 48; ++i)
+        bytes.push_back(static_cast<std::uint8_t>(i % 16 + 1));
+    bytes.push_back(0xF7);
+    for (std::uint8_t b : bytes)
+        form.protocol()->replyCollector(MidiEvent { 0, 0xF0, b, 0, 0 });
+}
+
+/// The 16 x 5 knob cells as shown.
+QStringList shownCells(TMainForm& form)
+{
+    QStringList cells;
+    for (int r = 1; r <= kKnobCount; ++r)
+        for (int c = 1; c < 6; ++c)
+            cells << form.knobTable()->item(r, c)->text();
+    return cells;
+}
+
+QStringList cellsOf(TMainForm& form, int preset)
+{
+    QStringList cells;
+    const Preset& p = form.bank().presets[static_cast<std::size_t>(preset)];
+    for (int k = 0; k < kKnobCount; ++k)
+        for (int c = 0; c < 5; ++c)
+            cells << QString::fromStdString(form.catalogue().cellText(p, k, c));
+    return cells;
+}
+
+} // namespace
+
+class MainStatusTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void replyForAnotherPresetRedrawsOnlyItsTreeItem()
+    {
+        QTemporaryDir dir;
+        {
+            Session run(dir.path());
+            TMainForm& form = run.main();
+            PresetBank& bank = run.bank();
+            bank.presets[4].name = "Five";
+            bank.presets[4].description = "five's text";
+            bank.presets[126].name = "Mine";
+            bank.presets[126].description = "mine";
+            form.FormShow();
+            form.selectPreset(126);
+            const QStringList shown = shownCells(form);
+
+            feedReply(form, 4);
+            QCOMPARE(form.headingLabel()->text(), QStringLiteral("127: Mine"));
+            QCOMPARE(form.descriptionBox()->toPlainText(), QStringLiteral("mine"));
+            QCOMPARE(shownCells(form), shown);
+            QCOMPARE(form.presetTree()->item(4)->text(), QStringLiteral(" 5: Five"));
+            QVERIFY(cellsOf(form, 4) != shown); // the reply did land in preset 5
+
+            form.descriptionBox()->moveCursor(QTextCursor::End);
+            QTest::keyClicks(form.descriptionBox(), QStringLiteral("X"));
+            feedReply(form, 126); // the selected one is redrawn
+            QCOMPARE(shownCells(form), cellsOf(form, 126));
+            QVERIFY(form.close());
+        }
+        std::ifstream in(
+            dir.filePath(QStringLiteral("Config.NTS")).toStdString(), std::ios::binary);
+        const std::string bytes { std::istreambuf_iterator<char>(in), {} };
+        const DescriptionRecords records = decodeDescriptions(bytes, kPresetCount);
+        QCOMPARE(records.outcome, DescriptionRecords::Outcome::texts);
+        QCOMPARE(records.texts.at(126), std::string("mineX"));
+        QCOMPARE(records.texts.at(4), std::string("five's text"));
+    }
+
+    void statusLineNamesWhatHappensToATransfer()
+    {
+        QTemporaryDir dir;
+        Session run(dir.path(), false);
+        TMainForm& form = run.main();
+        form.FormShow();
+        const QSize client = form.centralWidget()->size();
+        form.SendButtonClick(); // no output chosen: no box, but a reason
+        QVERIFY(run.warnings.isEmpty());
+        QCOMPARE(
+            form.statusText(), QStringLiteral("No output port: choose one in Device Settings"));
+
+        run.config().chooseOutputEntry(0);
+        form.SendButtonClick();
+        QStringList seen;
+        while (form.timer(ProtocolTimer::Timer1)->isActive()) {
+            form.Timer1Timer();
+            seen << form.statusText();
+        }
+        QCOMPARE(seen, (QStringList { QStringLiteral("Sending 1 of 2"), QStringLiteral("Sent") }));
+        QCOMPARE(form.centralWidget()->size(), client); // the line sits below the client area
+        QVERIFY(form.statusBar()->isVisible() || !form.isVisible());
+    }
+};
+
+QTEST_MAIN(MainStatusTest)
+#include "main_status_test.moc"
