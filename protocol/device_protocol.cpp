@@ -9,49 +9,47 @@ namespace kestrow {
 
 namespace {
 
-    const char* const kPortWarnings[] = {
-        "",
-        "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in "
-        "the "
-        "Device Settings Menu.",
-        "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in "
-        "the "
-        "Device Settings Menu.",
-        "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
-        "Settings Menu.",
-    };
+const char* const kPortWarnings[] = {
+    "",
+    "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in the "
+    "Device Settings Menu.",
+    "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in the "
+    "Device Settings Menu.",
+    "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
+    "Settings Menu.",
+};
 
-    constexpr EncodeOptions kLiveAll { true, true, true };
+constexpr EncodeOptions kLiveAll { true, true, true };
 
-    /// The reply a request or query is answered with.
-    FrameKind replyTo(std::uint8_t command)
-    {
-        switch (command) {
-        case dump::kPresetRequest:
-            return FrameKind::presetData;
-        case dump::kInitValuesRequest:
-            return FrameKind::initValues;
-        case dump::kVersionQuery:
-            return FrameKind::versionReply;
-        default:
-            return FrameKind::configuration;
-        }
+/// The reply a request or query is answered with.
+FrameKind replyTo(std::uint8_t command)
+{
+    switch (command) {
+    case dump::kPresetRequest:
+        return FrameKind::presetData;
+    case dump::kInitValuesRequest:
+        return FrameKind::initValues;
+    case dump::kVersionQuery:
+        return FrameKind::versionReply;
+    default:
+        return FrameKind::configuration;
     }
+}
 
-    /// What the status line calls the reply to a request.
-    std::string requestName(FrameKind reply, int preset)
-    {
-        switch (reply) {
-        case FrameKind::presetData:
-            return "preset " + std::to_string(preset + 1);
-        case FrameKind::initValues:
-            return "init values of preset " + std::to_string(preset + 1);
-        case FrameKind::versionReply:
-            return "version";
-        default:
-            return "configuration";
-        }
+/// What the status line calls the reply to a request.
+std::string requestName(FrameKind reply, int preset)
+{
+    switch (reply) {
+    case FrameKind::presetData:
+        return "preset " + std::to_string(preset + 1);
+    case FrameKind::initValues:
+        return "init values of preset " + std::to_string(preset + 1);
+    case FrameKind::versionReply:
+        return "version";
+    default:
+        return "configuration";
     }
+}
 
 } // namespace
 
@@ -250,8 +248,7 @@ void DeviceProtocol::Timer1Timer()
     }
     const int start = m_sendPosition;
     int end = start;
-    while (
-        end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
+    while (end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
         ++end;
     if (end < m_sendCount)
         ++end; // the F7 belongs to the message
@@ -267,8 +264,7 @@ void DeviceProtocol::Timer1Timer()
     ++m_messagesSent;
 
     if (start + dump::kFirstParamOffset < m_sendCount)
-        m_lastSentPreset
-            = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
+        m_lastSentPreset = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
     m_host.setCaption(kSendingPresetCaption + std::to_string(m_lastSentPreset + 1));
     m_sendPosition = end;
 
@@ -379,8 +375,8 @@ void DeviceProtocol::expectReply(FrameKind reply, int preset, bool repeatOnce)
 {
     if (!m_settings.inputChosen())
         return; // nothing could be heard
-    std::erase_if(
-        m_pending, [&](const Pending& p) { return p.reply == reply && p.preset == preset; });
+    std::erase_if(m_pending,
+        [&](const Pending& p) { return p.reply == reply && p.preset == preset; });
     m_pending.push_back(Pending { reply, preset, m_clock, repeatOnce });
     updateWatch();
 }
@@ -388,8 +384,9 @@ void DeviceProtocol::expectReply(FrameKind reply, int preset, bool repeatOnce)
 void DeviceProtocol::replyArrived(FrameKind reply, int preset)
 {
     const bool presetReply = reply == FrameKind::presetData || reply == FrameKind::initValues;
-    std::erase_if(m_pending,
-        [&](const Pending& p) { return p.reply == reply && (!presetReply || p.preset == preset); });
+    std::erase_if(m_pending, [&](const Pending& p) {
+        return p.reply == reply && (!presetReply || p.preset == preset);
+    });
     updateWatch();
 }
 

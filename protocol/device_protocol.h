@@ -85,8 +85,8 @@ public:
 /// replyCollector on the user-interface thread.
 class DeviceProtocol {
 public:
-    DeviceProtocol(
-        PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link, ProtocolHost& host);
+    DeviceProtocol(PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link,
+        ProtocolHost& host);
 
     // --- sending (single preset, all, four) ---
 
