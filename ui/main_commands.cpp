@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kestrow {
 
@@ -95,10 +96,29 @@ void TMainForm::closeEvent(QCloseEvent* event)
     emit runEnded();
 }
 
+void TMainForm::terminate()
+{
+    m_terminating = true;
+    if (!m_closing) {
+        close();
+        return;
+    }
+    // The close path waits for an answer that no one will give: end its prompt.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+}
+
 bool TMainForm::FormClose()
 {
     if (m_closed)
         return true;
+    if (m_closing)
+        return false; // asked again from inside its own prompt; the first run decides
+    m_closing = true;
     // A signal may close the window while a dialog runs; that dialog goes first.
     for (int i = 0; i < 8 && QApplication::activeModalWidget() != nullptr; ++i) {
         QWidget* modal = QApplication::activeModalWidget();
@@ -113,8 +133,17 @@ bool TMainForm::FormClose()
         m_savedAtClose = result.ok();
         if (result.ok())
             return true;
-        if (askSaveFailure(QString::fromStdString(result.message())) != SaveFailureChoice::retry)
-            return true;
+        const std::string message = result.message();
+        if (!m_terminating
+            && askSaveFailure(QString::fromStdString(message)) == SaveFailureChoice::retry
+            && !m_terminating)
+            continue;
+        if (m_terminating)
+            std::fprintf(stderr,
+                "kestrow-editor: stopped by a signal; the working set could not be saved "
+                "completely and the saved files stay as they were:\n%s\n",
+                message.c_str());
+        return true;
     }
 }
 

@@ -87,6 +87,10 @@ public:
     /// Close path: the session's autosave save. With a failure the user may
     /// retry or close anyway; returns whether closing may go on.
     bool FormClose();
+    /// SIGTERM or SIGINT: the run ends through the close path without asking
+    /// anything, also when the close path waits in its save-failure prompt;
+    /// a save that fails is printed on stderr and the files stay as they were.
+    void terminate();
     /// Whether the working set was saved when the window closed.
     bool savedAtClose() const { return m_savedAtClose; }
     /// Asked when saving at close failed; defaults to a message box.
@@ -239,6 +243,8 @@ private:
     SecondaryWindows m_windows;
     bool m_shown = false;
     bool m_closed = false;
+    bool m_closing = false; ///< FormClose runs (it may wait in a prompt)
+    bool m_terminating = false;
     bool m_savedAtClose = false;
     bool m_refreshing = false;
 
