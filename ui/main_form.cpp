@@ -95,12 +95,14 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     showWarning = [this](const QString& title, const QString& text) {
         QMessageBox::information(this, title, text, QMessageBox::Ok);
     };
-    askSaveFailure = [](const QString& message) {
+    askSaveFailure = [this](const QString& message) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Kestrow Editor"),
             QStringLiteral("The working set could not be saved completely:\n\n%1").arg(message));
         QPushButton* retry = box.addButton(QStringLiteral("&Retry"), QMessageBox::AcceptRole);
-        box.addButton(QStringLiteral("&Close Anyway"), QMessageBox::DestructiveRole);
-        box.setDefaultButton(retry);
+        QPushButton* closeAnyway
+            = box.addButton(QStringLiteral("&Close Anyway"), QMessageBox::DestructiveRole);
+        // Without the driver library no retry can save anything in this run.
+        box.setDefaultButton(m_session.dumpFilesUnavailable().empty() ? retry : closeAnyway);
         box.exec();
         return box.clickedButton() == retry ? SaveFailureChoice::retry
                                             : SaveFailureChoice::closeAnyway;

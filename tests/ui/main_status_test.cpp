@@ -1,11 +1,15 @@
-// The status line and what device replies may redraw.
+// The status line, what device replies may redraw, and small hazards of
+// the main window.
 
 #include "knob_table.h"
 #include "main_test_support.h"
 #include "side_files.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +117,46 @@ private slots:
         QCOMPARE(seen, (QStringList { QStringLiteral("Sending 1 of 2"), QStringLiteral("Sent") }));
         QCOMPARE(form.centralWidget()->size(), client); // the line sits below the client area
         QVERIFY(form.statusBar()->isVisible() || !form.isVisible());
+    }
+
+    void fixedWindowHazards()
+    {
+        QTemporaryDir dir;
+        Session run(dir.path(), false); // no driver library: no save can succeed
+        TMainForm& form = run.main();
+        form.FormShow();
+        QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+
+        // "Master" is shown whole in its 39-pixel cell, not cut to "Maste".
+        form.bank().presets[0].eventType[0] = 0; // a controller, which has a channel
+        form.bank().presets[0].channel[0] = 0;
+        form.selectPreset(0);
+        form.refreshKnobTable(0);
+        KnobTable* table = form.knobTable();
+        QCOMPARE(table->item(1, 2)->text(), QStringLiteral("Master"));
+        const QRect cell = table->visualItemRect(table->item(1, 2));
+        const QImage image = table->viewport()->grab(cell).toImage();
+        int left = image.width(), right = -1;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        QVERIFY2(right >= 0 && right <= image.width() - 3 && right - left > image.width() / 2,
+            qPrintable(QStringLiteral("ink %1..%2 of %3").arg(left).arg(right).arg(image.width())));
+
+        QString defaultButton;
+        QTimer::singleShot(0, &form, [&defaultButton] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr) {
+                defaultButton = box->defaultButton()->text();
+                box->defaultButton()->click();
+            }
+        });
+        QCOMPARE(form.askSaveFailure(QStringLiteral("Config.MID: no driver")),
+            SaveFailureChoice::closeAnyway);
+        QCOMPARE(defaultButton, QStringLiteral("&Close Anyway"));
     }
 };
 
