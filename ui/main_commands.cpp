@@ -13,6 +13,7 @@
 #include "pickers/picker_set.h"
 #include "preset_files.h"
 #include "text_codec.h"
+#include "window_placement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -407,30 +408,43 @@ void TMainForm::DeviceSettings1Click()
     redrawTree();
 }
 
+void TMainForm::openBeside(QWidget* window, const std::function<void()>& show)
+{
+    if (window == nullptr)
+        return;
+    // A window that opens goes beside this one; one already open stays where
+    // the user has put it.
+    const bool opening = !window->isVisible();
+    show();
+    if (opening && window->isVisible())
+        placeBeside(*window, *this);
+}
+
 void TMainForm::showListing(MainCommand command)
 {
     TDisplayForm* display = m_windows.display;
-    if (display == nullptr)
-        return;
     const int selected = bank().selectedPreset;
-    switch (command) {
-    case MainCommand::displayAllParameters:
-        return display->showAllParameters(catalogue(), bank());
-    case MainCommand::displayAllKnobNames:
-        return display->showAllKnobNames(bank());
-    case MainCommand::displayPresetParameters:
-        return display->showPresetParameters(catalogue(), bank(), selected);
-    case MainCommand::displayKnobNames:
-        return display->showPresetKnobNames(bank(), selected);
-    default:
-        return;
-    }
+    openBeside(display, [&] {
+        switch (command) {
+        case MainCommand::displayAllParameters:
+            return display->showAllParameters(catalogue(), bank());
+        case MainCommand::displayAllKnobNames:
+            return display->showAllKnobNames(bank());
+        case MainCommand::displayPresetParameters:
+            return display->showPresetParameters(catalogue(), bank(), selected);
+        case MainCommand::displayKnobNames:
+            return display->showPresetKnobNames(bank(), selected);
+        default:
+            return;
+        }
+    });
 }
 
 void TMainForm::displayKnobTable(int presetCount)
 {
-    if (m_windows.description != nullptr)
+    openBeside(m_windows.description, [&] {
         m_windows.description->showKnobTable(bank(), bank().selectedPreset, presetCount);
+    });
 }
 
 void TMainForm::printKnobTable(int presetCount)
@@ -441,9 +455,10 @@ void TMainForm::printKnobTable(int presetCount)
 
 void TMainForm::showHelp()
 {
-    if (m_windows.info != nullptr)
+    openBeside(m_windows.info, [this] {
         m_windows.info->showInfo(
             QString::fromStdString(paths().infoDirectory) + QStringLiteral("Info.txt"));
+    });
 }
 
 void TMainForm::showAbout()

@@ -231,6 +231,8 @@ private:
     void showAbout();
     void showHelp();
     void showListing(MainCommand command);
+    /// Runs `show` for a secondary window; one that was closed opens beside this one.
+    void openBeside(QWidget* window, const std::function<void()>& show);
     void displayKnobTable(int presetCount);
     void printKnobTable(int presetCount);
 

@@ -4,6 +4,7 @@
 #include "knob_table.h"
 #include "main_test_support.h"
 #include "side_files.h"
+#include "window_placement.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -157,6 +158,23 @@ private slots:
         QCOMPARE(form.askSaveFailure(QStringLiteral("Config.MID: no driver")),
             SaveFailureChoice::closeAnyway);
         QCOMPARE(defaultButton, QStringLiteral("&Close Anyway"));
+    }
+
+    void secondaryWindowsOpenBesideTheMainWindow_data()
+    {
+        QTest::addColumn<QRect>("main");
+        QTest::addColumn<QPoint>("corner");
+        const QRect screen(0, 0, 1920, 1080);
+        QTest::newRow("room on the right") << QRect(100, 50, 800, 600) << QPoint(900, 50);
+        QTest::newRow("room on the left only") << QRect(1000, 50, 800, 600) << QPoint(400, 50);
+        QTest::newRow("room on neither side") << QRect(600, 50, 800, 600) << QPoint(0, 50);
+        QTest::newRow("kept on the screen") << QRect(100, 900, 800, 600) << QPoint(900, 480);
+    }
+    void secondaryWindowsOpenBesideTheMainWindow()
+    {
+        QFETCH(QRect, main);
+        QFETCH(QPoint, corner);
+        QCOMPARE(besidePosition(main, QSize(600, 600), QRect(0, 0, 1920, 1080)), corner);
     }
 };
 
