@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A real kestrow-editor (offscreen) whose autosave folder is read-only closes
 # its window; while the save-failure prompt waits, SIGTERM (then SIGINT in a
-# second run) must end the run: the saved set unchanged, the failure on
+# second run, then SIGTERM with a writable folder on a "full disk", files
+# limited to 1 KiB) must end the run: the saved set unchanged, the failure on
 # stderr, each failing file named once, exit status 1.
 #   editor_signal_test.sh BUILD_BIN_DIR
 set -uo pipefail
@@ -33,13 +34,20 @@ else
 fi
 before="$(cd "$work/data/kestrow-editor" && ls -A && md5sum Config.*)"
 
-for signal in TERM INT; do
+for case in TERM INT TERM:full; do
+    signal="${case%%:*}"
+    limit=unlimited
+    if [ "$case" = TERM:full ]; then
+        chmod 777 "$work/data/kestrow-editor"
+        limit=1
+    fi
     # A sanitized build checks this run for undefined behaviour, not for leaks
     # at exit, which are not what it is about.
     env -i PATH="$PATH" HOME="$work/home" XDG_DATA_HOME="$work/data" \
         UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
         XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=offscreen JACK_NO_START_SERVER=1 \
         KESTROW_MIDIDRV="$bin/libmididrv.so" KESTROW_FIRST_PAINT=close \
+        bash -c 'trap "" XFSZ; ulimit -f "$0"; exec "$@"' "$limit" \
         "${run_as[@]}" "$work/prog/kestrow-editor" >"$work/out" 2>"$work/err" &
     pid=$!
     for _ in $(seq 100); do
@@ -48,7 +56,7 @@ for signal in TERM INT; do
     done
     sleep 1 # the close path saves, fails and asks
     if ! kill -0 "$pid" 2>/dev/null; then
-        fail "SIG$signal: the editor ended before its save-failure prompt"
+        fail "$case: the editor ended before its save-failure prompt"
         pid=""
         continue
     fi
@@ -59,18 +67,18 @@ for signal in TERM INT; do
         sleep 0.1
     done
     if [ "$ended" = no ]; then
-        fail "SIG$signal: still running 5 s after the signal, waiting in its prompt"
+        fail "$case: still running 5 s after the signal, waiting in its prompt"
         kill -9 "$pid"
     fi
     wait "$pid"
     status=$?
     pid=""
-    [ "$ended" = yes ] && [ "$status" -eq 1 ] || fail "SIG$signal: exit status $status, not 1"
-    grep -q 'could not be saved' "$work/err" || fail "SIG$signal: no failure on stderr"
+    [ "$ended" = yes ] && [ "$status" -eq 1 ] || fail "$case: exit status $status, not 1"
+    grep -q 'could not be saved' "$work/err" || fail "$case: no failure on stderr"
     named="$(grep -o 'Config\.[A-Z]*' "$work/err" | sort | uniq -d)"
-    [ -z "$named" ] || fail "SIG$signal: named more than once: $named"
+    [ -z "$named" ] || fail "$case: named more than once: $named"
     after="$(cd "$work/data/kestrow-editor" && ls -A && md5sum Config.*)"
-    [ "$after" = "$before" ] || fail "SIG$signal: the autosave folder changed"
+    [ "$after" = "$before" ] || fail "$case: the autosave folder changed"
     sed 's/^/    /' "$work/err"
 done
 echo "$failures failure(s)"
