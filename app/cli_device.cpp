@@ -157,19 +157,24 @@ namespace {
                     input = -1; // sending needs no input
                 }
             m_protocol.chooseOutput(output);
-            failOnPortProblem(kBadInput);
+            if (!m_ports.outputIsOpen(output))
+                throw Failure { m_lastStatus.empty()
+                        ? m_settings.outputList()[static_cast<std::size_t>(output)]
+                            + " cannot be opened"
+                        : m_lastStatus };
             if (input >= 0) {
                 m_protocol.chooseInput(input);
-                failOnPortProblem(kBadInput);
                 m_dispatcher.pumpUntil(
                     [this] { return m_settingsChanges >= 2; }, kConfigurationWait);
             }
         }
 
-        /// Runs the paced transfer queued in the protocol to its end, then its
-        /// Program Change for preset `programChange`.
-        void runTransfer(int programChange)
+        /// Runs the paced transfer of `presets` queued in the protocol to its
+        /// end, then its Program Change for the first of them; a transfer
+        /// that stopped short is a Failure.
+        void runTransfer(const std::vector<int>& presets)
         {
+            const int programChange = presets.front();
             while (m_protocol.timerEnabled(ProtocolTimer::Timer1)) {
                 m_protocol.Timer1Timer();
                 wait(m_timerInterval);
@@ -180,7 +185,11 @@ namespace {
                 m_protocol.Timer4Timer();
             }
             endProgress();
-            failOnPortProblem(kFailed);
+            for (int p : presets)
+                if (m_sync.differsFromDevice(p)) // its messages did not all go
+                    throw Failure { "the transfer stopped at preset " + std::to_string(p + 1)
+                            + (m_lastStatus.empty() ? "" : ": " + m_lastStatus),
+                        kFailed };
         }
 
         /// Runs a fetch or verify to its end.
@@ -196,7 +205,6 @@ namespace {
                     = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - origin);
                 if (std::optional<SyncReport> report = m_sync.tick(now.count())) {
                     endProgress();
-                    failOnPortProblem(kFailed);
                     return *report;
                 }
                 wait(2ms);
@@ -204,7 +212,11 @@ namespace {
         }
 
         // ProtocolHost
-        void setTimerEnabled(ProtocolTimer, bool) override { }
+        void setTimerEnabled(ProtocolTimer timer, bool enabled) override
+        {
+            if (timer == ProtocolTimer::Timer5)
+                m_watch = enabled;
+        }
         void setTimerInterval(ProtocolTimer timer, int ms) override
         {
             if (timer == ProtocolTimer::Timer1)
@@ -219,27 +231,28 @@ namespace {
         }
         void refreshKnobTable(int) override { }
         void deviceSettingsChanged() override { ++m_settingsChanges; }
-        void portFailed(const PortResult& failure) override
-        {
-            if (m_portProblem.empty())
-                m_portProblem = failure.reason;
-        }
+        void showStatus(const std::string& text) override { m_lastStatus = text; }
 
     private:
+        /// Runs the input and, as the window's Timer5 would, the protocol's watch.
         void wait(std::chrono::milliseconds time)
         {
-            m_dispatcher.pumpUntil([] { return false; }, time);
+            const auto end = Clock::now() + time;
+            for (auto now = Clock::now(); now < end; now = Clock::now()) {
+                if (m_watch && now >= m_nextWatch) {
+                    m_protocol.Timer5Timer();
+                    m_nextWatch = now + std::chrono::milliseconds(kWatchInterval);
+                }
+                const auto until = m_watch ? std::min(end, m_nextWatch) : end;
+                m_dispatcher.pumpUntil([] { return false; },
+                    std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
+            }
         }
         void endProgress()
         {
             if (m_progressShown)
                 std::cerr << '\n';
             m_progressShown = false;
-        }
-        void failOnPortProblem(int exitCode)
-        {
-            if (!m_portProblem.empty())
-                throw Failure { m_portProblem, exitCode };
         }
 
         TMidiDriver m_driver;
@@ -254,7 +267,9 @@ namespace {
         DeviceSync m_sync { m_protocol, m_bank, m_settings, m_catalogue, *this };
         std::chrono::milliseconds m_timerInterval { 200 };
         int m_settingsChanges = 0;
-        std::string m_portProblem;
+        std::string m_lastStatus;
+        bool m_watch = false;
+        Clock::time_point m_nextWatch {};
         bool m_terminal = ::isatty(2) == 1;
         bool m_progressShown = false;
     };
@@ -392,7 +407,7 @@ int sendToDevice(std::span<char* const> rest)
     console.connect(args, verify);
     if (console.protocol().sendPresets(presets).abandon())
         throw Failure { "no output port to send to" };
-    console.runTransfer(presets.front());
+    console.runTransfer(presets);
     std::cout << "Sent presets " << presetListText(presets) << "\n" << std::flush;
     if (!verify)
         return 0;

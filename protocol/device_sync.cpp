@@ -94,7 +94,9 @@ SyncStart DeviceSync::start(SyncJob job, std::vector<int> presets, bool initValu
     m_protocol.portRefresh();
     m_job = job;
     m_shownPreset = -1;
-    m_fetch.emplace(FetchPlan { std::move(presets), initValues, m_settings.delay, kReplyTimeout });
+    // The protocol's own time-out for a reply: a second and the Delay.
+    m_fetch.emplace(FetchPlan {
+        std::move(presets), initValues, m_settings.delay, kReplyTimeout + m_settings.delay });
     return result;
 }
 

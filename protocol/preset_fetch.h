@@ -8,8 +8,6 @@
 
 namespace kestrow {
 
-/// Longest wait for one reply, in milliseconds.
-constexpr int kReplyTimeout = 1000;
 /// Times one request is put before its preset counts as unanswered.
 constexpr int kRequestAttempts = 2;
 /// Presets in a row without a reply after which the device counts as gone
@@ -21,7 +19,7 @@ struct FetchPlan {
     std::vector<int> presets; ///< 0..127, asked in this order
     bool initValues = false; ///< also each preset's init values (zembraDial)
     int delay = 200; ///< milliseconds from one request to the next, at least
-    int replyTimeout = kReplyTimeout;
+    int replyTimeout = 1000; ///< milliseconds a request waits for its reply
 };
 
 /// One preset's replies as they came.
