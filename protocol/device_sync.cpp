@@ -94,6 +94,7 @@ SyncStart DeviceSync::start(SyncJob job, std::vector<int> presets, bool initValu
     m_protocol.portRefresh();
     m_job = job;
     m_shownPreset = -1;
+    m_shownCount = 0;
     // The protocol's own time-out for a reply: a second and the Delay.
     m_fetch.emplace(FetchPlan {
         std::move(presets), initValues, m_settings.delay, kReplyTimeout + m_settings.delay });
@@ -171,6 +172,9 @@ std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
         if (request->firstParam != m_shownPreset) {
             m_shownPreset = request->firstParam;
             m_host.setCaption(caption(m_shownPreset));
+            m_host.showStatus((m_job == SyncJob::getAll ? "Getting preset " : "Verifying preset ")
+                + std::to_string(++m_shownCount) + " of "
+                + std::to_string(m_fetch->plan().presets.size()));
         }
         m_protocol.putRequest(request->command, request->firstParam);
     }
@@ -220,6 +224,7 @@ SyncReport DeviceSync::finish()
     }
     m_fetch.reset();
     m_host.setCaption(variantTitle(m_settings.deviceVariant));
+    m_host.showStatus(report.lines().front());
     return report;
 }
 

@@ -101,6 +101,7 @@ private:
     SyncJob m_job = SyncJob::getAll;
     bool m_verifyPending = false;
     int m_shownPreset = -1;
+    int m_shownCount = 0; ///< presets asked for so far, for the status line
 };
 
 } // namespace kestrow
