@@ -171,13 +171,13 @@ MidiMonitorLog::MidiMonitorLog(const Catalogue& catalogue, std::size_t cap)
 }
 
 void MidiMonitorLog::addMessage(std::uint32_t milliseconds, MidiDirection direction,
-    const std::string& port, std::span<const std::uint8_t> bytes)
+    const std::string& port, std::span<const std::uint8_t> bytes, bool delivered)
 {
     if (m_lines.size() == m_cap)
         m_lines.pop_front();
     m_lines.push_back({ m_next++, milliseconds, direction, port,
         std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
-        describeMessage(m_catalogue, bytes) });
+        describeMessage(m_catalogue, bytes) + (delivered ? "" : " (not sent)") });
 }
 
 void MidiMonitorLog::addIncoming(

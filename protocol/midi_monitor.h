@@ -49,9 +49,10 @@ class MidiMonitorLog {
 public:
     explicit MidiMonitorLog(const Catalogue& catalogue, std::size_t cap = kMonitorLineCap);
 
-    /// A whole message (one put to an output port).
+    /// A whole message (one put to an output port); one the port refused
+    /// (`delivered` false) is marked "(not sent)".
     void addMessage(std::uint32_t milliseconds, MidiDirection direction, const std::string& port,
-        std::span<const std::uint8_t> bytes);
+        std::span<const std::uint8_t> bytes, bool delivered = true);
     /// One event of the input port.
     void addIncoming(std::uint32_t milliseconds, const std::string& port, const MidiEvent& event);
     /// Forgets every line (sequence numbers go on).
