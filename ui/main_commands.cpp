@@ -222,8 +222,8 @@ void TMainForm::runCommand(MainCommand command)
     case C::midiMonitor:
         return openMidiMonitor();
     case C::knobLearn:
-        return setKnobLearn(findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })
-                                ->isChecked());
+        return setKnobLearn(
+            findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->isChecked());
     }
 }
 
