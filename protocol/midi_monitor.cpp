@@ -222,7 +222,7 @@ std::string MidiMonitorLog::lineText(const MonitorLine& line)
     char time[24];
     std::snprintf(time, sizeof time, "%u.%03u", line.milliseconds / 1000, line.milliseconds % 1000);
     return std::string(time) + "\t" + (line.direction == MidiDirection::in ? "In" : "Out") + "\t"
-        + line.port + "\t" + hexBytes(line.bytes) + "\t" + line.text;
+        + line.port + "\t" + line.text + "\t" + hexBytes(line.bytes);
 }
 
 } // namespace kestrow

@@ -63,8 +63,8 @@ public:
     std::uint64_t nextSequence() const { return m_next; }
     std::size_t cap() const { return m_cap; }
 
-    /// One line of text: seconds with milliseconds, direction, port, bytes,
-    /// description, separated by tabs.
+    /// One line of text: seconds with milliseconds, direction, port,
+    /// description, bytes, separated by tabs (the bytes last, as the longest).
     static std::string lineText(const MonitorLine& line);
 
 private:

@@ -11,6 +11,8 @@
 #include <QHideEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -34,7 +36,14 @@ TMidiMonitorForm::TMidiMonitorForm(TrafficTap& tap, const Catalogue& catalogue, 
     m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_view->setMaximumBlockCount(static_cast<int>(m_log.cap()));
     m_view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_view->setTabStopDistance(m_view->fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 10);
+    // Columns at fixed places; the lines keep their tabs for copying.
+    const qreal character = m_view->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    QTextOption columns = m_view->document()->defaultTextOption();
+    QList<QTextOption::Tab> tabs;
+    for (int at : { 9, 14, 38, 90 })
+        tabs.append(QTextOption::Tab(at * character, QTextOption::LeftTab));
+    columns.setTabs(tabs);
+    m_view->document()->setDefaultTextOption(columns);
 
     m_pause = new QCheckBox(QStringLiteral("&Pause"), this);
     auto* clearButton = new QPushButton(QStringLiteral("C&lear"), this);
@@ -52,7 +61,7 @@ TMidiMonitorForm::TMidiMonitorForm(TrafficTap& tap, const Catalogue& catalogue, 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_view, 1);
     layout->addLayout(buttons);
-    resize(760, 420);
+    resize(1000, 420);
 
     m_refresh = new QTimer(this);
     m_refresh->setInterval(kRefreshInterval);

@@ -63,11 +63,11 @@ namespace {
         for (const MonitorLine& line : log.lines())
             texts.push_back(MidiMonitorLog::lineText(line));
         const std::vector<std::string> expected {
-            "1.501\tIn\tzembra in\tF8\tClock",
-            "1.500\tIn\tzembra in\tF0 00 20 20 14 00 26 04 00 F7\tSysEx preset request, preset 5",
-            "2.000\tIn\tzembra in\tF0\tSysEx, not ended (1 bytes)",
-            "2.001\tIn\tzembra in\tB0 07 64\tCh 1 Controller 7:Volume 100",
-            "12.345\tOut\tzembra out\tC0 05\tCh 1 Prg-Change 5 (preset 6)",
+            "1.501\tIn\tzembra in\tClock\tF8",
+            "1.500\tIn\tzembra in\tSysEx preset request, preset 5\tF0 00 20 20 14 00 26 04 00 F7",
+            "2.000\tIn\tzembra in\tSysEx, not ended (1 bytes)\tF0",
+            "2.001\tIn\tzembra in\tCh 1 Controller 7:Volume 100\tB0 07 64",
+            "12.345\tOut\tzembra out\tCh 1 Prg-Change 5 (preset 6)\tC0 05",
         };
         EXPECT_EQ(texts, expected);
     }

@@ -39,9 +39,9 @@ private slots:
         const QStringList lines = monitor->view()->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].endsWith(
-            QStringLiteral("\tIn\tTest In\tB0 07 64\tCh 1 Controller 7:Volume 100")));
+            QStringLiteral("\tIn\tTest In\tCh 1 Controller 7:Volume 100\tB0 07 64")));
         QVERIFY(lines[1].endsWith(
-            QStringLiteral("\tOut\tTest Out A\tC0 0B\tCh 1 Prg-Change 11 (preset 12)")));
+            QStringLiteral("\tOut\tTest Out A\tCh 1 Prg-Change 11 (preset 12)\tC0 0B")));
 
         // Paused, the view stands still and catches up when resumed.
         monitor->setPaused(true);
