@@ -49,6 +49,8 @@ enum class MainCommand {
     deviceFader,
     help,
     about,
+    midiMonitor,
+    knobLearn,
     getAllPresets,
     sendChangedPresets,
     verifyDevice,
