@@ -191,8 +191,6 @@ TEST(SyncClock, BeatsArriveAndAOneShotRunEnds)
     ASSERT_TRUE(sync.Open(0, 0));
     sync.Resolution(96);
     sync.Tempo(20000); // 50 quarters a second
-    EXPECT_EQ(sync.Tempo(), 20000u);
-    EXPECT_EQ(sync.Resolution(), 96);
     sync.Start();
     EXPECT_TRUE(dispatcher.pumpUntil([&] { return beats >= 3; }, 2000ms)) << beats;
     EXPECT_GE(sync.Position(), 3u * 96u);

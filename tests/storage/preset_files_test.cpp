@@ -238,10 +238,18 @@ TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
     EditorSettings settings;
     settings.selectedPreset = 57;
     settings.deviceType = variant = DeviceVariant::zembraDial;
+    settings.midiDevice = "USB MIDI 1";
+    // The second save updates the names file in place (its backup is taken);
+    // the third must still write the changed settings and keep a foreign section.
     ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    writeFile(dir.file("Config.CFG"), readFile(dir.file("Config.CFG")) + "[Mine]\r\nx=1\r\n");
+    settings.delay = 321;
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    EXPECT_EQ(IniFile::load(dir.file("Config.CFG")).value("Mine", "x"), "1");
     Reader r(driver);
     EXPECT_EQ(r.files.loadAutosaveSet(dir.dir()), settings);
-    EXPECT_EQ(r.bank.presets[57], bank.presets[57]);
+    EXPECT_EQ(r.bank.presets, bank.presets);
     // Without a dump the settings are not read at all.
     fs::remove(dir.file("Config.MID"));
     Reader none(driver);

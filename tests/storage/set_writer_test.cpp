@@ -1,7 +1,6 @@
 // Sets written whole: killed, out of space or refused, a folder holds the old
 // set or the new one, never a mix, and no temporary files once started again.
 
-#include "ini_file.h"
 #include "preset_files_fixture.h"
 #include "set_writer.h"
 
@@ -250,25 +249,6 @@ TEST_F(SetWriterTest, TemporariesOfInterruptedSavesGoAtTheNextStartOrSaveOfTheir
     std::set<std::string> expected(unrelated.begin(), unrelated.end());
     expected.insert({ "T.MID", "T.CFG", "T.NTS" });
     EXPECT_EQ(folderContents(), expected);
-}
-
-TEST_F(SetWriterTest, ConfigNamesAndSettingsAreWrittenTogether)
-{
-    // Two saves: the second updates the file in place (its backup is taken),
-    // keeping a section of its own.
-    fill(bank, 1, false);
-    EditorSettings settings;
-    settings.midiDevice = "USB MIDI 1";
-    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
-    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
-    test::writeFile(
-        dir.file("Config.CFG"), test::readFile(dir.file("Config.CFG")) + "[Mine]\r\nx=1\r\n");
-    settings.delay = 321;
-    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
-    const IniFile written = IniFile::load(dir.file("Config.CFG"));
-    EXPECT_EQ(readSettings(written), settings);
-    EXPECT_EQ(written.value("128", "N"), bank.presets[127].name);
-    EXPECT_EQ(written.value("Mine", "x"), "1");
 }
 
 } // namespace
