@@ -114,18 +114,24 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString programDirectory = dir.path() + QLatin1Char('/');
+        // Deep enough that the installed data directory stays inside the temporary one.
+        QString programDirectory = dir.path() + QLatin1Char('/');
+        for (qsizetype up
+             = QString::fromLatin1(dataDirectoryFromProgram()).count(QStringLiteral("../"));
+             up > 0; --up)
+            programDirectory += QStringLiteral("p/");
+        QVERIFY(QDir().mkpath(programDirectory));
         const QString path = programDirectory + QStringLiteral("Info.txt");
         TInfoForm form;
         form.showInfo(TInfoForm::locateInfoFile(programDirectory)); // no file yet
         QVERIFY(form.text().contains(QStringLiteral("could not be read")));
         QVERIFY(form.text().contains(QStringLiteral("Info.txt")));
         // A directory where the file should be is no help text either.
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Info.txt")));
+        QVERIFY(QDir(programDirectory).mkdir(QStringLiteral("Info.txt")));
         form.hide();
         form.showInfo(path);
         QVERIFY(form.text().contains(QStringLiteral("could not be read")));
-        QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("Info.txt")));
+        QVERIFY(QDir(programDirectory).rmdir(QStringLiteral("Info.txt")));
 
         // An installed copy only, spelt in another case, is found under its real name.
         const QString data = programDirectory + QString::fromLatin1(dataDirectoryFromProgram());
