@@ -10,24 +10,7 @@ namespace {
 using test::readFile;
 using test::writeFile;
 using Names = std::set<std::string>;
-
-/// Distinct data in every field of every preset, so a preset landing in the
-/// wrong place or a column shifted by one shows.
-void fillBank(PresetBank& bank, int seed)
-{
-    for (int p = 0; p < kPresetCount; ++p) {
-        Preset& preset = bank.presets[static_cast<std::size_t>(p)];
-        preset.name = "Caf\xE9 " + std::to_string(p + 1) + "/" + std::to_string(seed);
-        preset.description = p % 3 == 0 ? "" : "Line " + std::to_string(p) + "\r\nline \x80 two";
-        for (int k = 0; k < kKnobCount; ++k) {
-            preset.knobName[k] = "K" + std::to_string(k + 1) + "\x93" + std::to_string(seed);
-            preset.channel[k] = (p + k + seed) % 17;
-            preset.eventType[k] = (p * 3 + k + seed) % 128;
-            preset.fixedParameter[k] = (p * 7 + k + seed) % 128;
-            preset.initValue[k] = (p * 5 + k + seed) % 128;
-        }
-    }
-}
+using test::fillBank;
 
 /// Everything but the init values, which only a zembraDial's dump carries.
 Preset withoutInitValues(Preset p)
@@ -71,9 +54,7 @@ TEST_F(PresetFilesTest, BackupsAreMadeOnceAndEmptyDescriptionsWriteNoNotesFile)
             readFile(dir.file("Set.CFG" + suffix)), readFile(dir.file("Set.NTS" + suffix)) };
     };
     const auto save = [this](int seed, bool descriptions) {
-        fillBank(bank, seed);
-        for (Preset& p : bank.presets)
-            p.description = descriptions ? p.description : "";
+        fillBank(bank, seed, descriptions);
         const SaveResult result = files.saveAllPresets(dir.file("Set.MID"));
         EXPECT_TRUE(result.ok()) << result.message();
         EXPECT_EQ(result.wroteDescriptions, descriptions);
