@@ -32,9 +32,10 @@ public:
         ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
         // -S: in JACK's default asynchronous mode a client that misses a cycle on
-        // a busy machine loses that cycle's MIDI; synchronous mode waits for it.
-        std::vector<std::string> args { "jackd", "-S", "-r", "-n", name, "-d", "dummy", "-r",
-            "48000", "-p", "64" };
+        // a busy machine loses that cycle's MIDI; synchronous mode waits for it,
+        // and -t lets a client slowed by the sanitizers be late without being dropped.
+        std::vector<std::string> args { "jackd", "-S", "-r", "-t", "5000", "-n", name, "-d",
+            "dummy", "-r", "48000", "-p", "64" };
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
