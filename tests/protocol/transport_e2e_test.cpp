@@ -319,7 +319,10 @@ namespace {
              std::this_thread::sleep_for(50ms))
             connected = flood.connectTo(name);
         ASSERT_TRUE(connected) << "the emulator's input did not appear";
-        std::this_thread::sleep_for(2s); // far more log than the pipe and the log queue hold
+        // Far more log than the pipe and the log queue hold (some 40,000 lines);
+        // counted rather than timed, since a loaded machine runs fewer cycles.
+        for (const auto end = Clock::now() + 30s; flood.sent() < 150000 && Clock::now() < end;)
+            std::this_thread::sleep_for(50ms);
 
         const auto stopAt = Clock::now();
         ::kill(sim, SIGTERM);
