@@ -219,6 +219,11 @@ void TMainForm::runCommand(MainCommand command)
         return showHelp();
     case C::about:
         return showAbout();
+    case C::midiMonitor:
+        return openMidiMonitor();
+    case C::knobLearn:
+        return setKnobLearn(
+            findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->isChecked());
     }
 }
 

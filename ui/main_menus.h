@@ -49,6 +49,8 @@ enum class MainCommand {
     deviceFader,
     help,
     about,
+    midiMonitor,
+    knobLearn,
 };
 
 /// The main window's menu bar, the hidden "&Devices" menu and the preset
