@@ -135,6 +135,36 @@ def startup_under_xvfb(args, editor):
     return json.loads(out.stdout.strip().splitlines()[-1])
 
 
+def idle_load(editor, seconds):
+    """CPU % and wake-ups (context switches of all threads) per second of an
+    editor resting after its start, offscreen."""
+    env = dict(os.environ, KESTROW_FIRST_PAINT="report", QT_QPA_PLATFORM="offscreen")
+    process = start_reporting([editor], env)[0]
+
+    def sample():
+        ticks = switches = 0
+        for task in os.listdir("/proc/%d/task" % process.pid):
+            base = "/proc/%d/task/%s/" % (process.pid, task)
+            with open(base + "stat") as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+            ticks += int(fields[11]) + int(fields[12])
+            with open(base + "status") as status:
+                switches += sum(int(l.split()[1]) for l in status if "ctxt_switches" in l)
+        return ticks, switches, time.monotonic()
+
+    try:
+        time.sleep(1.0)  # past the Program Change that follows start-up
+        before = sample()
+        time.sleep(seconds)
+        after = sample()
+    finally:
+        process.kill()
+        process.wait()
+    elapsed = after[2] - before[2]
+    cpu = 100.0 * (after[0] - before[0]) / os.sysconf("SC_CLK_TCK") / elapsed
+    return cpu, (after[1] - before[1]) / elapsed
+
+
 # --- Dump read -----------------------------------------------------------------
 
 
@@ -334,6 +364,12 @@ def main():
                       spread(speedups, "x faster", 0), aim, statistics.median(speedups) >= 100)
         except Skipped as why:
             table.skip("128-preset dump read + SysEx", aim, str(why))
+
+        cpu, wakeups = zip(*(idle_load(editor, 1.0 if args.quick else 5.0)
+                             for _ in range(1 if args.quick else 3)))
+        table.add("idle after start, offscreen (CPU, wake-ups)", "-",
+                  "CPU %s, %s wake-ups/s" % (spread(cpu, "%", 2), spread(wakeups, "", 1)), "-",
+                  "0 %, 0 wake-ups/s (keep)", max(cpu) < 0.005 and max(wakeups) < 0.05)
 
         delays = (4, 20, 200)
         pacing = measure_pacing(args.bin, delays, min(args.reps, 3), args.quick)

@@ -5,21 +5,26 @@
 
 #include <algorithm>
 
+#include <algorithm>
+#include <utility>
+
 namespace kestrow {
 
 namespace {
 
-const char* const kPortWarnings[] = {
-    "",
-    "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in the "
-    "Device Settings Menu.",
-    "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in the "
-    "Device Settings Menu.",
-    "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
-    "Settings Menu.",
-};
+    const char* const kPortWarnings[] = {
+        "",
+        "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in "
+        "the "
+        "Device Settings Menu.",
+        "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in "
+        "the "
+        "Device Settings Menu.",
+        "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
+        "Settings Menu.",
+    };
 
-constexpr EncodeOptions kLiveAll { true, true, true };
+    constexpr EncodeOptions kLiveAll { true, true, true };
 
 /// The reply a request or query is answered with.
 FrameKind replyTo(std::uint8_t command)
@@ -53,13 +58,15 @@ std::string requestName(FrameKind reply, int preset)
 
 } // namespace
 
-DeviceProtocol::DeviceProtocol(
-    PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link, ProtocolHost& host)
+DeviceProtocol::DeviceProtocol(PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link,
+    ProtocolHost& host, std::function<PaceClock::time_point()> clock)
     : m_bank(bank)
     , m_settings(settings)
     , m_link(link)
     , m_host(host)
+    , m_paceClock(std::move(clock))
     , m_sendBuffer(kSendBufferSize)
+    , m_timer4Anchor(m_paceClock()) // Timer4 runs from creation
 {
 }
 
@@ -130,6 +137,28 @@ void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
         break;
     }
     m_host.setTimerEnabled(timer, enabled);
+}
+
+PaceClock::duration DeviceProtocol::delay() const
+{
+    return std::chrono::milliseconds(std::max(1, m_settings.delay));
+}
+
+std::optional<PaceClock::time_point> DeviceProtocol::deadline(ProtocolTimer timer) const
+{
+    if (timer == ProtocolTimer::Timer1 && m_timer1)
+        return m_timer1Anchor + delay();
+    if (timer == ProtocolTimer::Timer4 && m_timer4)
+        return m_timer4Anchor + delay();
+    return std::nullopt;
+}
+
+void DeviceProtocol::tick(PaceClock::time_point now)
+{
+    if (m_timer1 && now >= m_timer1Anchor + delay())
+        Timer1Timer();
+    if (m_timer4 && now >= m_timer4Anchor + delay())
+        Timer4Timer();
 }
 
 bool DeviceProtocol::timerEnabled(ProtocolTimer timer) const
@@ -229,6 +258,10 @@ void DeviceProtocol::startPacedSend()
     for (int i = 0; i < m_sendCount; ++i)
         m_messageCount += m_sendBuffer[static_cast<std::size_t>(i)].data1 == dump::kSysExEnd;
     m_messagesSent = 0;
+    // A send during a transfer keeps the running schedule, as a running
+    // timer would; the first message follows one delay after the command.
+    if (!m_timer1)
+        m_timer1Anchor = m_paceClock();
     setTimer(ProtocolTimer::Timer1, true);
     updateWatch();
 }
@@ -258,6 +291,11 @@ void DeviceProtocol::sendProgramChange(int presetIndex)
 
 void DeviceProtocol::Timer1Timer()
 {
+    // The next tick is due one delay after this one, whenever this one ran:
+    // a late tick moves the rest by its own lateness and no more, and never
+    // lets two messages go closer than the delay.
+    const PaceClock::time_point now = m_paceClock();
+    m_timer1Anchor = now;
     if (m_sendCount == 0)
         return;
     if (m_sendPosition >= m_sendCount) {
@@ -267,7 +305,8 @@ void DeviceProtocol::Timer1Timer()
     }
     const int start = m_sendPosition;
     int end = start;
-    while (end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
+    while (
+        end < m_sendCount && m_sendBuffer[static_cast<std::size_t>(end)].data1 != dump::kSysExEnd)
         ++end;
     if (end < m_sendCount)
         ++end; // the F7 belongs to the message
@@ -286,13 +325,15 @@ void DeviceProtocol::Timer1Timer()
         m_observer->messageSent(message);
 
     if (start + dump::kFirstParamOffset < m_sendCount)
-        m_lastSentPreset = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
+        m_lastSentPreset
+            = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
     m_host.setCaption(kSendingPresetCaption + std::to_string(m_lastSentPreset + 1));
     m_sendPosition = end;
 
     if (m_sendPosition >= m_sendCount) {
         setTimer(ProtocolTimer::Timer1, false);
         m_host.setCaption(variantTitle(m_settings.deviceVariant));
+        m_timer4Anchor = now; // the Program Change follows one delay after the last message
         m_host.showStatus(status::kSent);
         setTimer(ProtocolTimer::Timer4, true);
         updateWatch();

@@ -6,7 +6,10 @@
 #include "preset_bank.h"
 #include "reply_collector.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +24,10 @@ enum class ProtocolTimer {
     Timer4, ///< Program Change after a transfer, interval = delay, ON at creation
     Timer5, ///< watch: reply time-outs and vanished ports, kWatchInterval, on while needed
 };
+
+/// The clock of the paced timers: steady, so a clock change cannot stall or
+/// rush a transfer.
+using PaceClock = std::chrono::steady_clock;
 
 /// Fixed interval of Timer3, in milliseconds.
 constexpr int kInitValuesRequestDelay = 400;
@@ -92,15 +99,20 @@ public:
 /// operations. Owns sendBuffer and the reply collector; reads the bank and
 /// the settings model; reaches the ports only through DeviceLink.
 ///
-/// The window owns three QTimers: Timer1 and Timer4 at the delay (Timer4
-/// started at creation), Timer3 at 400 ms single use; their timeouts call
-/// Timer1Timer, Timer4Timer, Timer3Timer. ProtocolHost switches them on and
-/// off and sets their intervals. Every event of the input port goes to
+/// Timer1 (paced sender) and Timer4 (Program Change) run from absolute
+/// deadlines on PaceClock: each is due one delay after its anchor (the last
+/// message sent, the end of a transfer, the start of a send or creation), so
+/// no two paced messages go closer than the delay and waiting for a deadline
+/// never adds up over a transfer. The window wakes up at deadline() and calls
+/// tick(); setTimerEnabled and setTimerInterval for these two tell it that a
+/// deadline changed. Timer3 is an ordinary 400 ms single-use timer whose
+/// timeout calls Timer3Timer. Every event of the input port goes to
 /// replyCollector on the user-interface thread.
 class DeviceProtocol {
 public:
-    DeviceProtocol(
-        PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link, ProtocolHost& host);
+    /// `clock` stamps the sends and anchors the deadlines (tests pass a fake).
+    DeviceProtocol(PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link,
+        ProtocolHost& host, std::function<PaceClock::time_point()> clock = &PaceClock::now);
 
     // --- sending (single preset, all, four) ---
 
@@ -128,8 +140,13 @@ public:
     /// One Program Change (C0 + master channel - 1) for preset 0..127.
     void sendProgramChange(int presetIndex);
 
-    /// Timer1 tick: one whole message of sendBuffer; at the end the title
-    /// comes back and Timer4 is armed.
+    /// When Timer1 or Timer4 is next due; none while it is off (and for Timer3).
+    std::optional<PaceClock::time_point> deadline(ProtocolTimer timer) const;
+    /// Runs Timer1 and then Timer4 if `now` has reached their deadlines; at
+    /// most one message per timer, however late the call.
+    void tick(PaceClock::time_point now);
+    /// Timer1 tick, at once: one whole message of sendBuffer, the next due
+    /// one delay later; at the end the title comes back and Timer4 is armed.
     void Timer1Timer();
     /// Timer3 tick: the init values request for the preset of the last
     /// "Get Preset", whichever preset is selected now.
@@ -215,6 +232,7 @@ private:
     std::string outputName() const;
     std::string inputName() const;
     void setTimer(ProtocolTimer timer, bool enabled);
+    PaceClock::duration delay() const;
     void applyReply(const DecodedFrame& reply);
     void presetReplyStored(int presetIndex);
 
@@ -222,6 +240,7 @@ private:
     DeviceSettingsModel& m_settings;
     DeviceLink& m_link;
     ProtocolHost& m_host;
+    std::function<PaceClock::time_point()> m_paceClock;
 
     std::vector<MidiEvent> m_sendBuffer;
     int m_sendCount = 0;
@@ -231,6 +250,8 @@ private:
     bool m_timer1 = false;
     bool m_timer3 = false;
     bool m_timer4 = true;
+    PaceClock::time_point m_timer1Anchor; ///< Timer1 is due one delay after this
+    PaceClock::time_point m_timer4Anchor; ///< Timer4 likewise
     bool m_timer5 = false;
     int m_initValuesPreset = 0; ///< preset 0..127 whose init values Timer3 asks for
     int m_messageCount = 0; ///< messages of the running transfer

@@ -186,10 +186,13 @@ public:
     void DeviceSettings1Click();
 
     // --- timers ---
-    void Timer1Timer();
+    /// Timer1 or Timer4 woke up: waits for the protocol's deadline, ticks it
+    /// and arms both for their next deadlines.
+    void pacedTick();
     void Timer3Timer();
-    void Timer4Timer();
     void Timer5Timer();
+    /// The QTimer behind a protocol timer; Timer1 and Timer4 are active
+    /// while the protocol has a deadline for them.
     QTimer* timer(ProtocolTimer which) const;
 
     // --- ProtocolHost ---
@@ -231,6 +234,7 @@ private:
     void createTimers();
     void createDeviceSync();
     void startDeviceSync(const SyncStart& start, const QString& title);
+    void armPacedTimer(ProtocolTimer which);
     void fillTree();
     QString itemText(int presetIndex) const;
     void setItemText(int presetIndex);

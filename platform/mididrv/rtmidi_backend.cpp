@@ -12,8 +12,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -77,6 +79,28 @@ void quietJack(const char* text)
     if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
         std::cerr << "mididrv: JACK: " << text << '\n';
 }
+
+/// Whether a JACK server may be running: it keeps a socket
+/// "jack_<server>_<uid>_0" in /dev/shm (or /tmp), and JACK1 a folder
+/// "jack-<uid>". Without any of them a probe would fail anyway, after some
+/// milliseconds and a couple of MiB for libjack's metadata store; a leftover
+/// of a dead server only costs the probe.
+bool jackServerMayRun()
+{
+    const char* named = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string prefix = std::string("jack_") + (named && *named ? named : "default") + "_";
+    const std::string jack1 = "jack-" + std::to_string(::getuid());
+    for (const char* folder : { "/dev/shm", "/tmp" }) {
+        std::error_code error;
+        for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+             it.increment(error)) {
+            const std::string name = it->path().filename().string();
+            if (name == jack1 || (name.starts_with(prefix) && name.ends_with("_0")))
+                return true;
+        }
+    }
+    return false;
+}
 #endif
 
 /// Asking RtMidi straight away makes libjack and ALSA print complaints when
@@ -105,6 +129,11 @@ bool apiAvailable(RtMidi::Api api)
         const auto now = std::chrono::steady_clock::now();
         if (probedAt != std::chrono::steady_clock::time_point {} && now - probedAt < kProbeLife)
             return running;
+        if (!jackServerMayRun()) {
+            running = false;
+            probedAt = now;
+            return running;
+        }
         jack_set_error_function(quietJack);
         jack_set_info_function(quietJack);
         jack_status_t status {};

