@@ -140,6 +140,7 @@ EditorSettings EditorSession::currentSettings() const
     s.deviceType = m_model.deviceVariant;
     s.optionsShowBankGroups = m_model.showBankGroups;
     s.optionsFixed = !m_model.bankGroupsVariable;
+    s.recentFiles = m_recentFiles;
     return s;
 }
 
@@ -157,6 +158,7 @@ void EditorSession::applySettings(const EditorSettings& settings)
     selectInputByName(settings.midiInDevice);
     m_protocol.reopenInputAndRequestConfiguration();
     m_bank.selectedPreset = std::clamp(settings.selectedPreset, 0, kPresetCount - 1);
+    m_recentFiles = settings.recentFiles;
 }
 
 void EditorSession::setNotesRangeLow(int low) { m_catalogue.notesRangeLow = low == 1 ? 1 : 0; }

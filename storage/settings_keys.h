@@ -17,6 +17,10 @@ inline constexpr const char* kMidiNotesRange = "Midi Notes Range";
 inline constexpr const char* kMidiInDevice = "Midi InDevice";
 inline constexpr const char* kSelectedPreset = "Selected Preset";
 
+/// Recent preset files, keys "1".."8" newest first. Older versions ignore the section.
+inline constexpr const char* kRecentSection = "Recent Files";
+inline constexpr int kRecentFileCount = 8;
+
 /// The port name that stands for "no port chosen".
 inline constexpr const char* kNoDevice = "no device";
 
