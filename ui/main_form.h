@@ -35,6 +35,8 @@ class TDescriptionForm;
 class TDisplayForm;
 class TInfoForm;
 class TAboutForm;
+class TCompareForm;
+class TFindForm;
 
 /// The windows the main window opens. Set once by the program entry after
 /// all windows exist; a missing one makes its commands do nothing.
@@ -158,6 +160,32 @@ public:
     void Save4Presets1Click();
     void DeviceSettings1Click();
 
+    // --- librarian: .syx files, dropped and recent files, find, compare ---
+    /// "Import SysEx...": asks for a .syx file and imports it.
+    void ImportSysEx1Click();
+    /// Imports a .syx file (one preset into preset target 0..127), then shows
+    /// what was skipped; true when the working set changed.
+    bool importSysExFile(const std::string& path, int target);
+    /// The "Export SysEx..." entries: ask for a file name, write the range.
+    void exportSysEx(EditorSession::PresetRange range);
+    /// Files dropped on the preset tree over item row (0..127, -1 where no item
+    /// lies), each opened by openPresetFile onto that preset (the selected one for -1).
+    void filesDropped(const QStringList& paths, int row);
+    /// Opens a file as the matching load command would, with the same messages;
+    /// single presets and banks go to (or start at) preset target. True when loaded.
+    bool openPresetFile(const QString& path, int target);
+    /// A "Recent Files" entry: opens the file, or takes a vanished one off the list with a message.
+    void openRecentFile(const QString& path);
+    /// Rebuilds the "Recent Files" submenu from the session's list.
+    void fillRecentFilesMenu();
+    /// "Compare with File...": asks for a preset file and shows the comparison.
+    void CompareWithFile1Click();
+    /// The "Find..." and "Compare with File..." windows, created on first use.
+    TFindForm& findForm();
+    TCompareForm& compareForm();
+    /// Selects preset 0..127 and, for knob 0..15, that knob's row in the knob table.
+    void showPresetKnob(int presetIndex, int knob);
+
     // --- timers ---
     void Timer1Timer();
     void Timer3Timer();
@@ -212,6 +240,16 @@ private:
     /// Shows why the file command `title` cannot run; false when it can.
     bool dumpFilesMissing(const QString& title);
     void afterLoad();
+    void runLibrarianCommand(MainCommand command);
+    void connectLibrarian();
+    /// Loads path with `load` (a load command's own), redraws, notes it as
+    /// recent; shows the command's message when refused. True when loaded.
+    bool loadChosenFile(const QString& command, const std::string& path,
+        const std::function<LoadResult(const std::string&)>& load);
+    std::function<LoadResult(const std::string&)> loadAllPresets();
+    std::function<LoadResult(const std::string&)> loadSinglePreset(int target);
+    std::function<LoadResult(const std::string&)> loadBanks(int start);
+    QString askSysExPath(const QString& title, const QString& defaultName, bool save);
     /// A load command: asks for the file, loads it and shows the result.
     void loadPresetFile(const QString& command, const std::string& title,
         const std::function<LoadResult(const std::string&)>& load);
@@ -237,6 +275,9 @@ private:
     bool m_closed = false;
     bool m_savedAtClose = false;
     bool m_refreshing = false;
+
+    TFindForm* m_find = nullptr;
+    TCompareForm* m_compare = nullptr;
 
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;

@@ -49,6 +49,12 @@ enum class MainCommand {
     deviceFader,
     help,
     about,
+    importSysEx,
+    exportAllSysEx,
+    exportSelectedSysEx,
+    exportBanksSysEx,
+    compareWithFile,
+    findAssignments,
 };
 
 /// The main window's menu bar, the hidden "&Devices" menu and the preset

@@ -7,12 +7,24 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
 
 namespace kestrow {
 
 namespace {
 
     constexpr char kPresetMime[] = "application/x-kestrow-preset";
+
+    /// The local files of a drop from outside the program; empty for anything else.
+    QStringList localFiles(const QMimeData* mime)
+    {
+        QStringList paths;
+        for (const QUrl& url : mime->urls()) {
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+        }
+        return paths;
+    }
 
 } // namespace
 
@@ -55,6 +67,11 @@ void PresetItemDelegate::paint(
     // Level is always 0, so the text starts at the row's left edge.
     painter->drawText(
         option.rect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+    if (m_mark && m_mark(index.row())) {
+        // A red bar at the right edge: the row's own shade stays readable.
+        const QRect bar(option.rect.right() - 5, option.rect.top() + 2, 4, option.rect.height() - 4);
+        painter->fillRect(bar, QColor(0xD0, 0x20, 0x20));
+    }
     painter->restore();
 }
 
@@ -180,7 +197,8 @@ void PresetTree::focusInEvent(QFocusEvent* event)
 
 void PresetTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+    if ((event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+        || (event->source() == nullptr && !localFiles(event->mimeData()).isEmpty()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -188,7 +206,8 @@ void PresetTree::dragEnterEvent(QDragEnterEvent* event)
 
 void PresetTree::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+    if ((event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+        || (event->source() == nullptr && !localFiles(event->mimeData()).isEmpty()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -196,6 +215,16 @@ void PresetTree::dragMoveEvent(QDragMoveEvent* event)
 
 void PresetTree::dropEvent(QDropEvent* event)
 {
+    if (event->source() == nullptr && !event->mimeData()->hasFormat(kPresetMime)) {
+        const QStringList paths = localFiles(event->mimeData());
+        if (paths.isEmpty()) {
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        emit filesDropped(paths, rowAt(event->position().toPoint()));
+        return;
+    }
     if (!event->mimeData()->hasFormat(kPresetMime) || event->source() != this) {
         event->ignore();
         return;

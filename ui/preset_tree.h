@@ -6,6 +6,7 @@
 #include "preset_names.h"
 
 #include <QListWidget>
+#include <QStringList>
 #include <QStyledItemDelegate>
 
 #include <functional>
@@ -17,9 +18,12 @@ class PresetItemDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using ShadeFunction = std::function<TreeShade(int row, bool drawnSelected)>;
+    using MarkFunction = std::function<bool(int row)>;
 
     explicit PresetItemDelegate(QObject* parent = nullptr);
     void setShadeFunction(ShadeFunction shade) { m_shade = std::move(shade); }
+    /// Rows marked at their right edge (knobs that send the same event); the shading stays.
+    void setMarkFunction(MarkFunction mark) { m_mark = std::move(mark); }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
         const QModelIndex& index) const override;
@@ -32,6 +36,7 @@ signals:
 
 private:
     ShadeFunction m_shade;
+    MarkFunction m_mark;
 };
 
 /// The flat list of 128 presets: owner-painted, renamed in place, presets
@@ -60,6 +65,8 @@ signals:
     void renameConfirmed(int row, const QString& text);
     void enterPressed(int row);
     void presetDropped(int source, int target, kestrow::DragOperation operation);
+    /// Local files dropped from outside over item row (-1 where no item lies).
+    void filesDropped(const QStringList& paths, int row);
     void focusGained();
 
 protected:
