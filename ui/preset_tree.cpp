@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace kestrow {
 
 namespace {
@@ -68,8 +70,11 @@ void PresetItemDelegate::paint(
     painter->drawText(
         option.rect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
     if (m_mark && m_mark(index.row())) {
-        // A red bar at the right edge: the row's own shade stays readable.
-        const QRect bar(option.rect.right() - 5, option.rect.top() + 2, 4, option.rect.height() - 4);
+        // A red bar at the visible right edge: the row's own shade stays readable.
+        int right = option.rect.right();
+        if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+            right = std::min(right, view->viewport()->rect().right());
+        const QRect bar(right - 5, option.rect.top() + 2, 4, option.rect.height() - 4);
         painter->fillRect(bar, QColor(0xD0, 0x20, 0x20));
     }
     painter->restore();

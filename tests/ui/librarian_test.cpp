@@ -9,12 +9,16 @@
 #include "knob_table.h"
 #include "main_test_support.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -159,7 +163,21 @@ private slots:
         QVERIFY(m_run->editor->files().saveAllPresets(file("all.MID").toStdString()).ok());
         bank().presets[100].name = "changed";
 
-        form().filesDropped({ file("single.MID") }, 39);
+        // This one through the tree's own drop handling.
+        form().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form()));
+        PresetTree* tree = form().presetTree();
+        tree->scrollToItem(tree->item(39));
+        QMimeData mime;
+        mime.setUrls({ QUrl::fromLocalFile(file("single.MID")) });
+        const QPoint at = tree->visualItemRect(tree->item(39)).center();
+        // Qt hands a drop to the widget that took the drag's entry.
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(tree->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(tree->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
         QCOMPARE(bank().selectedPreset, 39);
         QCOMPARE(bank().presets[39].name, twelve.name);
         QVERIFY(bank().presets[39].fixedParameter == twelve.fixedParameter);
