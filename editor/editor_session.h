@@ -11,6 +11,7 @@
 #include "midi_smf.h"
 #include "preset_bank.h"
 #include "preset_files.h"
+#include "traffic_tap.h"
 
 #include <memory>
 #include <optional>
@@ -59,6 +60,9 @@ public:
     DeviceProtocol& protocol() { return m_protocol; }
     PresetFiles& files() { return m_files; }
     MidiPorts& ports() { return *m_ports; }
+    /// The tap between the ports and the protocol: the monitor and knob learn
+    /// attach here while they are open or on.
+    TrafficTap& traffic() { return m_tap; }
     /// The editing state the views share (drags, hover, knob-table clipboard).
     EditorState& editorState() { return m_editorState; }
     /// The one device variant of the run; views and files refer to it.
@@ -181,6 +185,7 @@ private:
     DeviceSettingsModel m_model;
     EditorState m_editorState;
     std::unique_ptr<MidiPorts> m_ports;
+    TrafficTap m_tap; ///< the protocol reaches the ports through it
     HostRelay m_relay;
     DeviceProtocol m_protocol;
     TMidiSMF m_smf;

@@ -226,6 +226,11 @@ void TMainForm::runCommand(MainCommand command)
     case C::compareWithFile:
     case C::findAssignments:
         return runLibrarianCommand(command);
+    case C::midiMonitor:
+        return openMidiMonitor();
+    case C::knobLearn:
+        return setKnobLearn(
+            findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->isChecked());
     }
 }
 

@@ -55,6 +55,8 @@ enum class MainCommand {
     exportBanksSysEx,
     compareWithFile,
     findAssignments,
+    midiMonitor,
+    knobLearn,
 };
 
 /// The main window's menu bar, the hidden "&Devices" menu and the preset
