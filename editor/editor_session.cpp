@@ -156,6 +156,7 @@ EditorSettings EditorSession::currentSettings() const
     s.optionsShowBankGroups = m_model.showBankGroups;
     s.optionsFixed = !m_model.bankGroupsVariable;
     s.verifyAfterSend = m_sync.verifyAfterSend;
+    s.recentFiles = m_recentFiles;
     return s;
 }
 
@@ -174,6 +175,7 @@ void EditorSession::applySettings(const EditorSettings& settings)
     selectInputByName(settings.midiInDevice);
     m_protocol.reopenInputAndRequestConfiguration();
     m_bank.selectedPreset = std::clamp(settings.selectedPreset, 0, kPresetCount - 1);
+    m_recentFiles = settings.recentFiles;
 }
 
 void EditorSession::setNotesRangeLow(int low) { m_catalogue.notesRangeLow = low == 1 ? 1 : 0; }

@@ -15,6 +15,7 @@
 #include "traffic_tap.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,45 @@ public:
     /// Description of the selected preset (Windows line breaks).
     void setDescription(const std::string& description);
 
+    // --- librarian: .syx files, opening any preset file, recent files, compare ---
+
+    /// Which presets an export covers: all 128, the selected one, or Banks
+    /// 1-4 (the selected preset and the three after it, wrapping).
+    enum class PresetRange { all, selected, banks };
+
+    /// Imports a .syx file as one step: a file of one preset goes into
+    /// preset target (0..127), any other puts each preset where it names.
+    /// Only the knob data changes (the file holds no names). Nothing changes
+    /// when the file is refused; the note counts the messages skipped.
+    LoadResult importSysEx(const std::string& path, int target);
+    /// Writes the range in the device's message layout, init values only for
+    /// a zembraDial; the previous file stays as its ".BAK".
+    FileResult exportSysEx(const std::string& path, PresetRange range);
+
+    /// How a preset file is opened by openPresetFile.
+    enum class OpenAs { importSysEx, allPresets, singlePreset, banks };
+    /// The load command a dropped or recent file stands for: .syx imports;
+    /// a .MID, or a .CFG / .NTS for the .MID beside it, loads as "Load Single
+    /// Preset" when it holds one preset, "Load Banks 1-4" when it holds four
+    /// on a zembraDial, else "Load All Presets" (also for any other name,
+    /// which that command then refuses). `midPath` gets the file to load.
+    /// May throw the MIDI file layer's errors, as the loads do.
+    OpenAs openAsFor(const std::string& path, std::string& midPath);
+
+    /// Preset files opened or saved, newest first (at most 8).
+    const std::vector<std::string>& recentFiles() const { return m_recentFiles; }
+    void noteRecentFile(const std::string& path);
+    void forgetRecentFile(const std::string& path);
+
+    /// The 128 presets a file would give: a .MID with its side files as
+    /// "Load All Presets" reads it into fresh presets, or the working set
+    /// with a .syx imported. Nothing (and `error` set) when refused; the
+    /// working set is not touched.
+    std::optional<PresetSet> readComparisonSet(const std::string& path, std::string& error);
+    /// "Take Theirs" as one step: preset 0..127 becomes theirs, whole. False
+    /// when it already is.
+    bool takeTheirPreset(const PresetSet& theirs, int presetIndex);
+
 private:
     /// Forwards the protocol's calls to the window, once there is one.
     class HostRelay : public ProtocolHost {
@@ -170,6 +210,7 @@ private:
     bool m_factoryLoaded = false;
     bool m_autoSend = false; ///< "&AutoSend" starts off; a saved setting turns it on
     bool m_suppressAutoSend = false;
+    std::vector<std::string> m_recentFiles;
 };
 
 } // namespace kestrow

@@ -31,6 +31,13 @@ EditorSettings readSettings(const IniFile& file)
         kPresetCount - 1);
     s.verifyAfterSend
         = file.readBool(keys::kSection, keys::kVerifyAfterSend, defaults.verifyAfterSend);
+    for (int i = 1; i <= keys::kRecentFileCount; ++i) {
+        // A key left empty by a shorter list is no entry.
+        const std::string path = file.readString(keys::kRecentSection, std::to_string(i), "");
+        if (!path.empty()
+            && std::find(s.recentFiles.begin(), s.recentFiles.end(), path) == s.recentFiles.end())
+            s.recentFiles.push_back(path);
+    }
     return s;
 }
 
@@ -55,6 +62,22 @@ void writeSettings(IniFile& file, const EditorSettings& s)
     // exactly the keys earlier versions wrote.
     if (s.verifyAfterSend || file.value(keys::kSection, keys::kVerifyAfterSend))
         file.writeBool(keys::kSection, keys::kVerifyAfterSend, s.verifyAfterSend);
+    // Every key is written, so a list that shrank leaves no stale entries.
+    if (!s.recentFiles.empty() || file.hasSection(keys::kRecentSection)) {
+        for (int i = 1; i <= keys::kRecentFileCount; ++i) {
+            const auto at = static_cast<std::size_t>(i - 1);
+            file.writeString(keys::kRecentSection, std::to_string(i),
+                at < s.recentFiles.size() ? s.recentFiles[at] : std::string());
+        }
+    }
+}
+
+void addRecentFile(std::vector<std::string>& list, const std::string& path)
+{
+    list.erase(std::remove(list.begin(), list.end(), path), list.end());
+    list.insert(list.begin(), path);
+    if (list.size() > static_cast<std::size_t>(keys::kRecentFileCount))
+        list.resize(static_cast<std::size_t>(keys::kRecentFileCount));
 }
 
 FileResult saveSettings(const std::filesystem::path& path, const EditorSettings& settings)

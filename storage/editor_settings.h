@@ -29,6 +29,9 @@ struct EditorSettings {
     std::string midiInDevice = settings_keys::kNoDevice; ///< input port name, compared exactly
     std::int32_t selectedPreset = 0;                     ///< preset index 0..127, clamped
     bool verifyAfterSend = false;                        ///< read each paced send back
+    /// Preset files last opened or saved, newest first, at most kRecentFileCount.
+    /// Kept in a section of their own, which versions without the list pass over.
+    std::vector<std::string> recentFiles;
 
     bool operator==(const EditorSettings&) const = default;
 };
@@ -43,6 +46,10 @@ EditorSettings readSettings(const IniFile& file);
 /// saved with theirs).
 FileResult saveSettings(const std::filesystem::path& path, const EditorSettings& settings);
 void writeSettings(IniFile& file, const EditorSettings& settings);
+
+/// Puts path at the front of the list (moving it there if listed), keeping
+/// at most kRecentFileCount entries.
+void addRecentFile(std::vector<std::string>& list, const std::string& path);
 
 /// Index of the first port whose name equals the saved one exactly (letter
 /// case counts), or -1: a port that is gone leaves the choice at "no device".

@@ -19,6 +19,10 @@ inline constexpr const char* kSelectedPreset = "Selected Preset";
 /// Added later: earlier versions neither write nor read it.
 inline constexpr const char* kVerifyAfterSend = "Verify After Send";
 
+/// Recent preset files, keys "1".."8" newest first. Older versions ignore the section.
+inline constexpr const char* kRecentSection = "Recent Files";
+inline constexpr int kRecentFileCount = 8;
+
 /// The port name that stands for "no port chosen".
 inline constexpr const char* kNoDevice = "no device";
 

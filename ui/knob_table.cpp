@@ -1,6 +1,7 @@
 #include "knob_table.h"
 
 #include "drag_cursors.h"
+#include "duplicate_assignments.h"
 #include "knob_drops.h"
 #include "preset_names.h"
 #include "text_codec.h"
@@ -13,6 +14,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace kestrow {
 
@@ -97,9 +100,29 @@ namespace {
 
 } // namespace
 
+std::vector<int> collidingWith(const Preset& preset, int knob)
+{
+    for (const KnobGroup& group : duplicateKnobs(preset, kMasterChannelUnknown)) {
+        if (std::find(group.begin(), group.end(), knob) == group.end())
+            continue;
+        std::vector<int> others;
+        for (int k : group) {
+            if (k != knob)
+                others.push_back(k);
+        }
+        return others;
+    }
+    return {};
+}
+
 CellLook knobCellLook(
     const EditorState& state, CellPos cell, bool highlighted, const QPalette& palette)
 {
+    if (cell.column == 0 && cell.row > 0
+        && !collidingWith(state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)],
+            cell.row - 1)
+                .empty())
+        return { kCollisionColour, palette.color(QPalette::ButtonText), true };
     if (cell.row == 0 || cell.column == 0)
         return { palette.color(QPalette::Button), palette.color(QPalette::ButtonText), true };
     if (cell.column == 5 && !state.initValuesAvailable())
@@ -211,6 +234,7 @@ void KnobTable::refreshCells(int presetIndex)
                 cell->setText(text);
         }
     }
+    markCollisions();
     viewport()->update();
 }
 
@@ -221,7 +245,21 @@ void KnobTable::refreshCell(CellPos cell)
     const QString text
         = fromModel(m_state.catalogue.cellText(m_state.preset(), cell.row - 1, cell.column - 1));
     item(cell.row, cell.column)->setText(text);
+    markCollisions();
     viewport()->update();
+}
+
+void KnobTable::markCollisions()
+{
+    const Preset& preset = m_state.preset();
+    for (int r = 1; r <= kKnobCount; ++r) {
+        QString tip;
+        for (int k : collidingWith(preset, r - 1))
+            tip += (tip.isEmpty() ? QString() : QStringLiteral(", ")) + QString::number(k + 1);
+        if (!tip.isEmpty())
+            tip = QStringLiteral("Sends the same event as knob ") + tip;
+        item(r, 0)->setToolTip(tip);
+    }
 }
 
 CellPos KnobTable::cellAtPos(QPoint viewportPos) const

@@ -9,6 +9,7 @@
 #include <QTableWidget>
 
 #include <array>
+#include <vector>
 
 namespace kestrow {
 
@@ -49,6 +50,8 @@ protected:
 
 private:
     void startKnobDrag();
+    /// Tooltips on the knob numbers of knobs that send the same event as others.
+    void markCollisions();
 
     EditorState& m_state;
     KnobTableController m_controller;
@@ -62,6 +65,12 @@ struct CellLook {
     QColor text;
     bool showsText = true;
 };
+
+/// Knob-number cells of knobs that send the same event as another knob.
+inline const QColor kCollisionColour { 0xFF, 0xB0, 0x60 };
+
+/// The other knobs (0..15, ascending) of preset that send what knob 0..15 sends.
+std::vector<int> collidingWith(const Preset& preset, int knob);
 
 /// Colours of cell (column, row) for the selected preset; highlighted = the
 /// table has the focus and the cell is the current one.

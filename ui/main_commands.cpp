@@ -238,6 +238,13 @@ void TMainForm::runCommand(MainCommand command)
         return showHelp();
     case C::about:
         return showAbout();
+    case C::importSysEx:
+    case C::exportAllSysEx:
+    case C::exportSelectedSysEx:
+    case C::exportBanksSysEx:
+    case C::compareWithFile:
+    case C::findAssignments:
+        return runLibrarianCommand(command);
     case C::midiMonitor:
         return openMidiMonitor();
     case C::knobLearn:
@@ -353,13 +360,22 @@ void TMainForm::loadPresetFile(const QString& command, const std::string& title,
     const QString path = askLoadPath(title);
     if (path.isEmpty())
         return;
+    loadChosenFile(command, path.toStdString(), load);
+}
+
+bool TMainForm::loadChosenFile(const QString& command, const std::string& path,
+    const std::function<LoadResult(const std::string&)>& load)
+{
     LoadResult result;
-    if (!guarded([&] { result = load(path.toStdString()); }))
-        return;
-    if (result)
+    if (!guarded([&] { result = load(path); }))
+        return false;
+    if (result) {
+        m_session.noteRecentFile(path);
         afterLoad();
-    else if (!result.reason.empty())
+    } else if (!result.reason.empty()) {
         showWarning(command, QString::fromStdString(result.reason));
+    }
+    return result.loaded;
 }
 
 void TMainForm::savePresetFile(const QString& command, const std::function<void()>& mask,
@@ -376,20 +392,37 @@ void TMainForm::savePresetFile(const QString& command, const std::function<void(
         return;
     if (!result.ok())
         showWarning(command, QString::fromStdString(result.message()));
+    else
+        m_session.noteRecentFile(path.toStdString());
+}
+
+std::function<LoadResult(const std::string&)> TMainForm::loadAllPresets()
+{
+    return [this](const std::string& path) { return m_session.files().loadAllPresets(path); };
+}
+
+std::function<LoadResult(const std::string&)> TMainForm::loadSinglePreset(int target)
+{
+    return [this, target](
+               const std::string& path) { return m_session.files().loadSinglePreset(path, target); };
+}
+
+std::function<LoadResult(const std::string&)> TMainForm::loadBanks(int start)
+{
+    return [this, start](
+               const std::string& path) { return m_session.files().loadBanks(path, start); };
 }
 
 void TMainForm::Open1Click()
 {
-    loadPresetFile(QStringLiteral("Load All Presets"), loadAllPresetsTitle(),
-        [this](const std::string& path) { return m_session.files().loadAllPresets(path); });
+    loadPresetFile(QStringLiteral("Load All Presets"), loadAllPresetsTitle(), loadAllPresets());
 }
 
 void TMainForm::Load1Click()
 {
     const int target = bank().selectedPreset;
     loadPresetFile(QStringLiteral("Load Single Preset"), loadSinglePresetTitle(target),
-        [this, target](
-            const std::string& path) { return m_session.files().loadSinglePreset(path, target); });
+        loadSinglePreset(target));
 }
 
 void TMainForm::Load4Presets1Click()
@@ -397,9 +430,7 @@ void TMainForm::Load4Presets1Click()
     if (deviceVariant() != DeviceVariant::zembraDial)
         return;
     const int start = bank().selectedPreset;
-    loadPresetFile(QStringLiteral("Load Banks 1-4"), loadBanksTitle(start),
-        [this, start](
-            const std::string& path) { return m_session.files().loadBanks(path, start); });
+    loadPresetFile(QStringLiteral("Load Banks 1-4"), loadBanksTitle(start), loadBanks(start));
 }
 
 void TMainForm::Save1Click()

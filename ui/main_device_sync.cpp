@@ -50,7 +50,7 @@ void TMainForm::createDeviceSync()
     m_cancelSync->setEnabled(false);
     addAction(m_cancelSync);
     connect(m_cancelSync, &QAction::triggered, this, &TMainForm::cancelDeviceSync);
-    presetTree()->itemDelegateForPresets()->setMarkFunction(
+    presetTree()->itemDelegateForPresets()->setDeviceMarkFunction(
         [this](int row) { return m_session.deviceSync().differsFromDevice(row); });
     showReport = [this](const QString& title, const QString& text) {
         QMessageBox::information(this, title, text, QMessageBox::Ok);

@@ -74,6 +74,7 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     m_menus = std::make_unique<MainMenus>(
         *this, *m_layout->tree, [this](MainCommand command) { runCommand(command); });
     connectLayout();
+    connectLibrarian();
 
     // 2.-4. The working set's tree and the table headings; nothing selected
     // on the table or the picture yet.
@@ -114,6 +115,7 @@ TMainForm::~TMainForm()
 {
     m_session.setHost(nullptr);
     m_state.hooks = {};
+    m_state.removeView(&m_find); // the librarian's tree marks
     // The knob table, picture and pickers hold the editing state; they go first.
     const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     qDeleteAll(children);

@@ -36,6 +36,8 @@ class TDescriptionForm;
 class TDisplayForm;
 class TInfoForm;
 class TAboutForm;
+class TCompareForm;
+class TFindForm;
 class TMidiMonitorForm;
 
 /// The windows the main window opens. Set once by the program entry after
@@ -185,6 +187,32 @@ public:
     void Save4Presets1Click();
     void DeviceSettings1Click();
 
+    // --- librarian: .syx files, dropped and recent files, find, compare ---
+    /// "Import SysEx...": asks for a .syx file and imports it.
+    void ImportSysEx1Click();
+    /// Imports a .syx file (one preset into preset target 0..127), then shows
+    /// what was skipped; true when the working set changed.
+    bool importSysExFile(const std::string& path, int target);
+    /// The "Export SysEx..." entries: ask for a file name, write the range.
+    void exportSysEx(EditorSession::PresetRange range);
+    /// Files dropped on the preset tree over item row (0..127, -1 where no item
+    /// lies), each opened by openPresetFile onto that preset (the selected one for -1).
+    void filesDropped(const QStringList& paths, int row);
+    /// Opens a file as the matching load command would, with the same messages;
+    /// single presets and banks go to (or start at) preset target. True when loaded.
+    bool openPresetFile(const QString& path, int target);
+    /// A "Recent Files" entry: opens the file, or takes a vanished one off the list with a message.
+    void openRecentFile(const QString& path);
+    /// Rebuilds the "Recent Files" submenu from the session's list.
+    void fillRecentFilesMenu();
+    /// "Compare with File...": asks for a preset file and shows the comparison.
+    void CompareWithFile1Click();
+    /// The "Find..." and "Compare with File..." windows, created on first use.
+    TFindForm& findForm();
+    TCompareForm& compareForm();
+    /// Selects preset 0..127 and, for knob 0..15, that knob's row in the knob table.
+    void showPresetKnob(int presetIndex, int knob);
+
     // --- timers ---
     /// Timer1 or Timer4 woke up: waits for the protocol's deadline, ticks it
     /// and arms both for their next deadlines.
@@ -249,6 +277,16 @@ private:
     /// Shows why the file command `title` cannot run; false when it can.
     bool dumpFilesMissing(const QString& title);
     void afterLoad();
+    void runLibrarianCommand(MainCommand command);
+    void connectLibrarian();
+    /// Loads path with `load` (a load command's own), redraws, notes it as
+    /// recent; shows the command's message when refused. True when loaded.
+    bool loadChosenFile(const QString& command, const std::string& path,
+        const std::function<LoadResult(const std::string&)>& load);
+    std::function<LoadResult(const std::string&)> loadAllPresets();
+    std::function<LoadResult(const std::string&)> loadSinglePreset(int target);
+    std::function<LoadResult(const std::string&)> loadBanks(int start);
+    QString askSysExPath(const QString& title, const QString& defaultName, bool save);
     /// A load command: asks for the file, loads it and shows the result.
     void loadPresetFile(const QString& command, const std::string& title,
         const std::function<LoadResult(const std::string&)>& load);
@@ -278,6 +316,9 @@ private:
     bool m_terminating = false;
     bool m_savedAtClose = false;
     bool m_refreshing = false;
+
+    TFindForm* m_find = nullptr;
+    TCompareForm* m_compare = nullptr;
 
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;

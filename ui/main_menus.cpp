@@ -108,6 +108,15 @@ namespace {
                 K(Qt::CTRL | Qt::ALT | Qt::Key_P)),
             separator("&File"),
             item("&File", "Exit", C::exit),
+            separator("&File"),
+            item("&File", "Import SysEx...", C::importSysEx),
+            submenu("&File", "Export SysEx..."),
+            item("&File/Export SysEx...", "All Presets...", C::exportAllSysEx),
+            item("&File/Export SysEx...", "Selected Preset...", C::exportSelectedSysEx),
+            item("&File/Export SysEx...", "Banks 1-4...", C::exportBanksSysEx, {}, dial),
+            item("&File", "Compare with File...", C::compareWithFile),
+            // Filled by the window each time it opens.
+            submenu("&File", "Recent Files"),
 
             submenu("", "&Edit"),
             item("&Edit", "&Copy Preset", C::copyPreset, K(Qt::CTRL | Qt::ALT | Qt::Key_C)),
@@ -118,6 +127,9 @@ namespace {
             separator("&Edit"),
             item("&Edit", "Select &Factory Preset", C::selectFactoryPreset, K(Qt::CTRL | Qt::Key_F),
                 always, Role::factory),
+            separator("&Edit"),
+            // Ctrl+F is the factory picker's; Find takes Shift beside it.
+            item("&Edit", "Find...", C::findAssignments, K(Qt::CTRL | Qt::SHIFT | Qt::Key_F)),
 
             submenu("", "&Settings"),
             item("&Settings", "Device &Settings", C::deviceSettings, K(Qt::Key_F12)),

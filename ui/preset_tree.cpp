@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -15,6 +16,17 @@ namespace kestrow {
 namespace {
 
     constexpr char kPresetMime[] = "application/x-kestrow-preset";
+
+    /// The local files of a drop from outside the program; empty for anything else.
+    QStringList localFiles(const QMimeData* mime)
+    {
+        QStringList paths;
+        for (const QUrl& url : mime->urls()) {
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+        }
+        return paths;
+    }
 
 } // namespace
 
@@ -57,11 +69,19 @@ void PresetItemDelegate::paint(
     // Level is always 0, so the text starts at the row's left edge.
     painter->drawText(
         option.rect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
-    if (m_mark && m_mark(index.row())) {
-        // Differs from the device: a dot over the row's own background.
+    // Marks sit at the visible right edge, over the row's own shade.
+    int right = option.rect.right();
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+        right = std::min(right, view->viewport()->rect().right());
+    if (m_duplicateMark && m_duplicateMark(index.row())) {
+        // Two knobs send the same event: a red bar.
+        painter->fillRect(QRect(right - 5, option.rect.top() + 2, 4, option.rect.height() - 4),
+            QColor(0xD0, 0x20, 0x20));
+    }
+    if (m_deviceMark && m_deviceMark(index.row())) {
+        // Differs from the device: an orange dot left of the bar.
         const int size = std::max(4, option.rect.height() / 3);
-        const QRect dot(
-            option.rect.right() - size - 4, option.rect.center().y() - size / 2, size, size);
+        const QRect dot(right - 9 - size, option.rect.center().y() - size / 2, size, size);
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(Qt::NoPen);
         painter->setBrush(QColor(0xD0, 0x60, 0x00));
@@ -192,7 +212,8 @@ void PresetTree::focusInEvent(QFocusEvent* event)
 
 void PresetTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+    if ((event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+        || (event->source() == nullptr && !localFiles(event->mimeData()).isEmpty()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -200,7 +221,8 @@ void PresetTree::dragEnterEvent(QDragEnterEvent* event)
 
 void PresetTree::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+    if ((event->mimeData()->hasFormat(kPresetMime) && event->source() == this)
+        || (event->source() == nullptr && !localFiles(event->mimeData()).isEmpty()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -208,6 +230,16 @@ void PresetTree::dragMoveEvent(QDragMoveEvent* event)
 
 void PresetTree::dropEvent(QDropEvent* event)
 {
+    if (event->source() == nullptr && !event->mimeData()->hasFormat(kPresetMime)) {
+        const QStringList paths = localFiles(event->mimeData());
+        if (paths.isEmpty()) {
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        emit filesDropped(paths, rowAt(event->position().toPoint()));
+        return;
+    }
     if (!event->mimeData()->hasFormat(kPresetMime) || event->source() != this) {
         event->ignore();
         return;

@@ -6,6 +6,7 @@
 #include "preset_names.h"
 
 #include <QListWidget>
+#include <QStringList>
 #include <QStyledItemDelegate>
 
 #include <functional>
@@ -17,11 +18,15 @@ class PresetItemDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using ShadeFunction = std::function<TreeShade(int row, bool drawnSelected)>;
+    using MarkFunction = std::function<bool(int row)>;
 
     explicit PresetItemDelegate(QObject* parent = nullptr);
     void setShadeFunction(ShadeFunction shade) { m_shade = std::move(shade); }
-    /// Rows marked with a dot at their right end (their bank shade stays).
-    void setMarkFunction(std::function<bool(int row)> mark) { m_mark = std::move(mark); }
+    /// Rows with a red bar at their visible right edge (knobs that send the
+    /// same event); the bank shade stays.
+    void setDuplicateMarkFunction(MarkFunction mark) { m_duplicateMark = std::move(mark); }
+    /// Rows with a dot left of that bar (differs from what the device holds).
+    void setDeviceMarkFunction(MarkFunction mark) { m_deviceMark = std::move(mark); }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
         const QModelIndex& index) const override;
@@ -34,7 +39,8 @@ signals:
 
 private:
     ShadeFunction m_shade;
-    std::function<bool(int)> m_mark;
+    MarkFunction m_duplicateMark;
+    MarkFunction m_deviceMark;
 };
 
 /// The flat list of 128 presets: owner-painted, renamed in place, presets
@@ -63,6 +69,8 @@ signals:
     void renameConfirmed(int row, const QString& text);
     void enterPressed(int row);
     void presetDropped(int source, int target, kestrow::DragOperation operation);
+    /// Local files dropped from outside over item row (-1 where no item lies).
+    void filesDropped(const QStringList& paths, int row);
     void focusGained();
 
 protected:
