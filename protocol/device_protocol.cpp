@@ -250,8 +250,14 @@ void DeviceProtocol::applyReply(const DecodedFrame& reply)
         break;
     case FrameKind::presetData:
     case FrameKind::initValues:
-        if (reply.carriesPreset() && storeFrame(reply, m_bank.presets[frame.firstParam]))
-            presetReplyStored(frame.firstParam);
+        if (reply.carriesPreset()) {
+            const int presetIndex = frame.firstParam;
+            const std::function<bool()> store
+                = [&] { return storeFrame(reply, m_bank.presets[presetIndex]); };
+            const bool initValues = reply.kind == FrameKind::initValues;
+            if (replyChange ? replyChange(presetIndex, initValues, store) : store())
+                presetReplyStored(presetIndex);
+        }
         break;
     default:
         break;

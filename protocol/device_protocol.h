@@ -7,6 +7,7 @@
 #include "reply_collector.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -151,6 +152,13 @@ public:
     /// The timer state the protocol last asked for (Timer4 starts on).
     bool timerEnabled(ProtocolTimer timer) const;
     const ReplyCollector& collector() const { return m_collector; }
+
+    /// Wraps every change a reply makes to preset 0..127 (its knob columns, or
+    /// with initValues its initial values), so the owner can record it as one
+    /// step: it runs `store` and returns its result, whether anything was
+    /// stored. Without it the reply is stored directly.
+    std::function<bool(int presetIndex, bool initValues, const std::function<bool()>& store)>
+        replyChange;
 
 private:
     bool outputUsable() const;

@@ -4,6 +4,7 @@
 #include "knob_drops.h"
 #include "preset_names.h"
 #include "text_codec.h"
+#include "undo_pass_through.h"
 
 #include <QDrag>
 #include <QHeaderView>
@@ -67,7 +68,14 @@ namespace {
                 editor, &QLineEdit::textEdited, editor, [table, knob](const QString& text) {
                     table->controller().setKnobName(knob, text);
                 });
+            UndoPassThrough::install(editor);
             return editor;
+        }
+
+        void destroyEditor(QWidget* editor, const QModelIndex& index) const override
+        {
+            m_table.controller().nameEditFinished();
+            QStyledItemDelegate::destroyEditor(editor, index);
         }
 
         void setModelData(
@@ -210,6 +218,14 @@ void KnobTable::refreshCell(CellPos cell)
         = fromModel(m_state.catalogue.cellText(m_state.preset(), cell.row - 1, cell.column - 1));
     item(cell.row, cell.column)->setText(text);
     viewport()->update();
+}
+
+void KnobTable::closeNameEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 CellPos KnobTable::cellAtPos(QPoint viewportPos) const

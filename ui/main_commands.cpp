@@ -60,12 +60,13 @@ void TMainForm::FormShow()
     for (int c = 0; c < static_cast<int>(KnobTable::kColumnWidths.size()); ++c)
         knobTable()->setColumnWidth(c, KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);
 
-    const StartupReport report = m_session.startUp();
+    const StartupReport report = m_session.startUp(
+        [this](const std::string& question) { return askRecoveryHoldingTimers(question); });
     if (report.factoryLoaded)
         m_pickers->factoryPresets().update();
     else
         m_menus->setFactoryEnabled(false);
-    if (report.settingsApplied)
+    if (report.settingsApplied || report.restored)
         showSettings();
     for (const std::string& warning : report.warnings)
         showWarning(QStringLiteral("Kestrow Editor"), QString::fromStdString(warning));
@@ -81,6 +82,7 @@ void TMainForm::FormShow()
     selectPreset(saved, true);
     tree->setCurrentItem(tree->item(saved));
     tree->scrollToItem(tree->item(saved), QAbstractItemView::PositionAtCenter);
+    m_journalTimer->start();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -188,6 +190,10 @@ void TMainForm::runCommand(MainCommand command)
         return showHelp();
     case C::about:
         return showAbout();
+    case C::undo:
+        return undoLastStep();
+    case C::redo:
+        return redoLastStep();
     }
 }
 
@@ -318,7 +324,7 @@ void TMainForm::savePresetFile(const QString& command, const std::function<void(
 void TMainForm::Open1Click()
 {
     loadPresetFile(QStringLiteral("Load All Presets"), loadAllPresetsTitle(),
-        [this](const std::string& path) { return m_session.files().loadAllPresets(path); });
+        [this](const std::string& path) { return m_session.loadAllPresets(path); });
 }
 
 void TMainForm::Load1Click()
@@ -326,7 +332,7 @@ void TMainForm::Load1Click()
     const int target = bank().selectedPreset;
     loadPresetFile(QStringLiteral("Load Single Preset"), loadSinglePresetTitle(target),
         [this, target](
-            const std::string& path) { return m_session.files().loadSinglePreset(path, target); });
+            const std::string& path) { return m_session.loadSinglePreset(path, target); });
 }
 
 void TMainForm::Load4Presets1Click()
@@ -336,7 +342,7 @@ void TMainForm::Load4Presets1Click()
     const int start = bank().selectedPreset;
     loadPresetFile(QStringLiteral("Load Banks 1-4"), loadBanksTitle(start),
         [this, start](
-            const std::string& path) { return m_session.files().loadBanks(path, start); });
+            const std::string& path) { return m_session.loadBanks(path, start); });
 }
 
 void TMainForm::Save1Click()

@@ -84,6 +84,7 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     hooks.sendInitValues = [this] { m_session.protocol().sendInitValuesNow(); };
 
     createTimers();
+    setUpHistory();
     m_session.setHost(this);
 
     showWarning = [this](const QString& title, const QString& text) {
@@ -104,6 +105,7 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
 TMainForm::~TMainForm()
 {
     m_session.setHost(nullptr);
+    m_session.history().onChanged = nullptr;
     m_state.hooks = {};
     // The knob table, picture and pickers hold the editing state; they go first.
     const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -303,7 +305,7 @@ void TMainForm::switchClicked(int switchNumber)
 
 void TMainForm::applyDeviceVariant(DeviceVariant variant)
 {
-    m_session.setVariant(variant);
+    m_session.switchVariant(variant);
     showDeviceVariant();
 }
 

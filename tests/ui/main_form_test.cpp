@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMap>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -46,7 +47,7 @@ void listMenu(const QList<QAction*>& actions, int depth, QStringList& lines)
         QString line = QString(depth * 2, QLatin1Char(' '));
         line += a->isSeparator() ? QStringLiteral("-") : a->text().replace(QLatin1Char('\t'), QStringLiteral(" | "));
         if (!a->shortcut().isEmpty())
-            line += QStringLiteral(" [") + a->shortcut().toString() + QLatin1Char(']');
+            line += QStringLiteral(" [") + QKeySequence::listToString(a->shortcuts()) + QLatin1Char(']');
         if (!a->isVisible())
             line += QStringLiteral(" ~");
         if (!a->isEnabled())
@@ -290,6 +291,9 @@ private slots:
             "  Paste Preset &w/Clipboard  [Ctrl+Alt+W] #",
             "  -",
             "  Select &Factory Preset [Ctrl+F] #",
+            "  -",
+            "  Undo [Ctrl+Z] #",
+            "  Redo [Ctrl+Y; Ctrl+Shift+Z] #",
             "&Settings",
             "  Device &Settings [F12]",
             "&Help",
@@ -325,6 +329,17 @@ private slots:
             "  Print Knob Table (8 Presets) | Ctrl+Alt+P",
         };
         QCOMPARE(lines, expected);
+
+        // No key runs two visible entries.
+        QMap<QString, int> uses;
+        for (const QAction* a : form().findChildren<QAction*>()) {
+            for (const QKeySequence& key : a->shortcuts()) {
+                if (a->isVisible())
+                    ++uses[key.toString()];
+            }
+        }
+        for (auto it = uses.cbegin(); it != uses.cend(); ++it)
+            QVERIFY2(it.value() == 1, qPrintable(it.key()));
     }
 
     void variantSwitchCaptionAndMenus()
