@@ -58,8 +58,8 @@ class EditorState {
 public:
     /// `variant` is the run's one device variant, read here and never copied;
     /// `history` records every change the editing widgets make to `bank`.
-    EditorState(PresetBank& bank, Catalogue& catalogue, const DeviceVariant& variant,
-        EditHistory& history);
+    EditorState(
+        PresetBank& bank, Catalogue& catalogue, const DeviceVariant& variant, EditHistory& history);
 
     PresetBank& bank;
     Catalogue& catalogue;

@@ -104,9 +104,8 @@ bool dropOnTable(EditorState& state, CellPos cell)
     const int r = cell.row;
     const std::string source = "Knob " + std::to_string(state.dragSourceKnob);
     const EditHistory::Scope step = recordDrop(state,
-        state.dragColumn != 0
-            ? "Copy " + columnStepLabel(state.dragColumn) + " of " + source
-            : operationName(state.dragOperation) + " " + source);
+        state.dragColumn != 0 ? "Copy " + columnStepLabel(state.dragColumn) + " of " + source
+                              : operationName(state.dragOperation) + " " + source);
 
     if (state.dragColumn != 0) {
         // Every clipboard slot holds the dragged knob, so slot 0 serves any target.

@@ -43,8 +43,8 @@ void classifyGesture(PresetBank& bank, CellPos cell)
 
 std::string columnStepLabel(int column)
 {
-    static const char* const kLabels[6] = { "Knob", "Name", "Channel", "Event", "Fixed Par",
-        "Init Val" };
+    static const char* const kLabels[6]
+        = { "Knob", "Name", "Channel", "Event", "Fixed Par", "Init Val" };
     return column >= 0 && column < 6 ? kLabels[column] : "Cell";
 }
 

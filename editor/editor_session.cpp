@@ -49,10 +49,10 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
     m_ports->onInput = [this](const MidiEvent& event) { m_protocol.replyCollector(event); };
     m_protocol.replyChange
         = [this](int presetIndex, bool initValues, const std::function<bool()>& store) {
-              EditHistory::Scope step = m_history.record(
-                  (initValues ? "Receive Init Values " : "Receive Preset ")
-                      + std::to_string(presetIndex + 1),
-                  presetIndex);
+              EditHistory::Scope step
+                  = m_history.record((initValues ? "Receive Init Values " : "Receive Preset ")
+                          + std::to_string(presetIndex + 1),
+                      presetIndex);
               step.preset(presetIndex);
               return store();
           };
@@ -261,10 +261,10 @@ void EditorSession::presetSelected(int presetIndex)
 std::vector<int> EditorSession::dropPreset(int source, int target, DragOperation operation)
 {
     static const char* const kOperations[] = { "Copy", "Swap", "Move", "Drop" };
-    EditHistory::Scope step = m_history.record(
-        std::string(kOperations[std::clamp(static_cast<int>(operation), 0, 3)]) + " Preset "
-            + std::to_string(source + 1),
-        target);
+    EditHistory::Scope step
+        = m_history.record(std::string(kOperations[std::clamp(static_cast<int>(operation), 0, 3)])
+                + " Preset " + std::to_string(source + 1),
+            target);
     for (int p = std::min(source, target); p <= std::max(source, target); ++p)
         step.preset(p);
     return applyPresetDrop(m_bank, source, target, operation);
@@ -282,8 +282,7 @@ void EditorSession::pastePreset()
 
 void EditorSession::swapPresetWithClipboard()
 {
-    EditHistory::Scope step
-        = m_history.record("Paste Preset w/Clipboard", m_bank.selectedPreset);
+    EditHistory::Scope step = m_history.record("Paste Preset w/Clipboard", m_bank.selectedPreset);
     step.preset(m_bank.selectedPreset).clipboard();
     m_bank.swapPresetWithClipboard(m_bank.selectedPreset);
 }
@@ -359,8 +358,7 @@ std::optional<RecoveryContents> EditorSession::takeRecovery(
             "restored: the recovery file "
             + m_recovery.path().string() + " is damaged (" + read.reason + ").\n\n"
             + (kept ? "It is kept as " + m_recovery.damagedPath().string() + "."
-                    : "It could not be moved aside (" + kept.reason
-                        + ") and will be replaced."));
+                    : "It could not be moved aside (" + kept.reason + ") and will be replaced."));
         return std::nullopt;
     }
     const RecoveryChoice choice

@@ -2,9 +2,9 @@
 
 #include "bank_operations.h"
 #include "catalogue.h"
-#include "edit_history.h"
 #include "device_protocol.h"
 #include "device_settings_model.h"
+#include "edit_history.h"
 #include "editor_paths.h"
 #include "editor_settings.h"
 #include "editor_state.h"

@@ -341,8 +341,7 @@ void TMainForm::Load4Presets1Click()
         return;
     const int start = bank().selectedPreset;
     loadPresetFile(QStringLiteral("Load Banks 1-4"), loadBanksTitle(start),
-        [this, start](
-            const std::string& path) { return m_session.loadBanks(path, start); });
+        [this, start](const std::string& path) { return m_session.loadBanks(path, start); });
 }
 
 void TMainForm::Save1Click()

@@ -11,8 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QMap>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -45,9 +45,11 @@ void listMenu(const QList<QAction*>& actions, int depth, QStringList& lines)
 {
     for (QAction* a : actions) {
         QString line = QString(depth * 2, QLatin1Char(' '));
-        line += a->isSeparator() ? QStringLiteral("-") : a->text().replace(QLatin1Char('\t'), QStringLiteral(" | "));
+        line += a->isSeparator() ? QStringLiteral("-")
+                                 : a->text().replace(QLatin1Char('\t'), QStringLiteral(" | "));
         if (!a->shortcut().isEmpty())
-            line += QStringLiteral(" [") + QKeySequence::listToString(a->shortcuts()) + QLatin1Char(']');
+            line += QStringLiteral(" [") + QKeySequence::listToString(a->shortcuts())
+                + QLatin1Char(']');
         if (!a->isVisible())
             line += QStringLiteral(" ~");
         if (!a->isEnabled())
