@@ -69,6 +69,35 @@ private slots:
         const QString file = m_dir->filePath(QStringLiteral("One.MID"));
         form().askFileName = [&](const QString&, const QString&, bool) { return file; };
 
+        const auto popup = [&](int choice, CellPos cell) {
+            host.popupChoices = { choice };
+            table.rightClick(cell, {});
+        };
+        const auto typeKnobName = [&](const QStringList& keystrokes) {
+            for (const QString& text : keystrokes)
+                table.setKnobName(4, text);
+            table.nameEditFinished();
+        };
+        const auto enterNumber = [&](const QString& text) {
+            host.numberAnswers = { text };
+            table.numberEntry(text.left(1));
+        };
+        const auto copyAt = [&](CellPos cell) {
+            table.setCurrentCell(cell);
+            table.copy();
+            table.setCurrentCell({ cell.column, 0 });
+        };
+        const auto copyPresetAndSelect = [&](int presetIndex) {
+            form().copyPreset();
+            form().selectPreset(presetIndex);
+        };
+        const auto receive = [&](Preset reply, int presetIndex) {
+            for (const MidiEvent& e : presetDataFrame(reply, presetIndex).events())
+                m_run->ports->onInput(e);
+        };
+        Preset reply = bank().presets[4];
+        reply.channel.fill(7);
+
         struct Gesture {
             const char* step; ///< the Edit menu's name of the step
             int preset; ///< undo selects it
@@ -78,96 +107,66 @@ private slots:
         const std::vector<Gesture> gestures {
             { "Rename Knob 5", 3, [&] { form().selectPreset(3); },
                 [&] {
-                    for (const char* text : { "L", "Le", "Lea", "Lead" })
-                        table.setKnobName(4, QString::fromLatin1(text));
-                    table.nameEditFinished();
+                    typeKnobName({ "L", "Le", "Lea", "Lead" });
                 } },
             { "Set Channel of Knob 3", 3, {},
                 [&] {
-                    host.popupChoices = { 15 }; // "16"
-                    table.rightClick({ 2, 3 }, {});
-                } },
+                    popup(15, { 2, 3 });
+                } }, // "16"
             { "Set Channel of All Knobs", 3, {},
                 [&] {
-                    host.popupChoices = { 17 }; // "Master"
-                    table.rightClick({ 2, 0 }, {});
-                } },
+                    popup(17, { 2, 0 });
+                } }, // "Master"
             { "Number Channels 1 - 16", 3, {},
                 [&] {
-                    host.popupChoices = { 0 };
-                    table.rightClick({ 2, 0 }, {});
+                    popup(0, { 2, 0 });
                 } },
-            { "Set Fixed Par of Knob 2", 3, {},
+            { "Set Fixed Par of Knob 2", 3,
                 [&] {
-                    host.numberAnswers = { QStringLiteral("99") };
                     table.setCurrentCell({ 4, 2 });
-                    table.numberEntry(QStringLiteral("9"));
-                } },
-            { "Set Event of Knob 1", 3, {},
+                },
+                [&] { enterNumber(QStringLiteral("99")); } },
+            { "Set Event of Knob 1", 3,
                 [&] {
                     table.classify({ 3, 1 });
-                    pickers.events().assign(5);
-                } },
-            { "Set Init Val of All Knobs", 3, {},
+                },
+                [&] { pickers.events().assign(5); } },
+            { "Set Init Val of All Knobs", 3,
                 [&] {
                     table.classify({ 5, 0 });
-                    pickers.values().assign(64);
-                } },
+                },
+                [&] { pickers.values().assign(64); } },
             { "Inc. Values", 3, {}, [&] { table.incValues(); } },
             { "Init Description", 3, {}, [&] { table.initDescription(); } },
-            { "Move Knob 2", 3,
-                [&] {
-                    state.dragOperation = DragOperation::move;
-                    startKnobDrag(state, 2, 0);
-                },
+            { "Move Knob 2", 3, [&] { startKnobDrag(state, 2, 0); },
                 [&] {
                     QVERIFY(dropOnTable(state, { 0, 9 }));
-                } },
+                } }, // Ctrl held: Move
             { "Paste Knob 7", 3, [&] { startKnobDrag(state, 1, 0); },
                 [&] { QVERIFY(releaseOnPicture(state, 7)); } },
             { "Paste Knob", 3,
                 [&] {
-                    table.setCurrentCell({ 0, 4 });
-                    table.copy();
+                    copyAt({ 0, 4 });
                 },
-                [&] {
-                    table.setCurrentCell({ 0, 0 });
-                    table.paste();
-                } },
+                [&] { table.paste(); } },
             { "Edit Description", 3, {},
-                [&] {
-                    QTest::keyClicks(form().descriptionBox(), QStringLiteral("abc"));
-                    m_run->editor->history().closeBurst();
-                } },
+                [&] { QTest::keyClicks(form().descriptionBox(), QStringLiteral("abc")); } },
             { "Move Preset 3", 9, {}, [&] { form().presetTreeDrop(2, 9, DragOperation::move); } },
-            { "Paste Preset", 20,
-                [&] {
-                    form().copyPreset();
-                    form().selectPreset(20);
-                },
-                [&] { form().pastePreset(); } },
+            { "Paste Preset", 20, [&] { copyPresetAndSelect(20); }, [&] { form().pastePreset(); } },
             { "Paste Preset w/Clipboard", 21, [&] { form().selectPreset(21); },
                 [&] { form().swapPresetWithClipboard(); } },
             { "Rename Preset 8", 7, {},
                 [&] { form().renameConfirmed(7, QStringLiteral("Strings")); } },
             { "Select Factory Preset 11", 7, {}, [&] { pickers.factoryPresets().assign(10); } },
-            { "Load Single Preset", 30,
-                [&] {
-                    maskSinglePreset(bank(), 0);
-                    QVERIFY(m_run->editor->files().saveSinglePreset(file.toStdString(), 0).ok());
-                    form().selectPreset(30);
-                },
-                [&] { form().Load1Click(); } },
-            { "Receive Preset 5", 4, {},
-                [&] {
-                    Preset reply = bank().presets[4];
-                    reply.channel.fill(7);
-                    for (const MidiEvent& e : presetDataFrame(reply, 4).events())
-                        m_run->ports->onInput(e);
-                } },
+            { "Load Single Preset", 30, [&] { form().selectPreset(30); },
+                [&] { form().Load1Click(); } }, // preset 1, saved below
+            { "Receive Preset 5", 4, {}, [&] { receive(reply, 4); } },
             { "Switch to zembraDial", 4, {},
                 [&] { form().switchDeviceVariant(DeviceVariant::zembraDial); } },
         };
+        maskSinglePreset(bank(), 0);
+        QVERIFY(m_run->editor->files().saveSinglePreset(file.toStdString(), 0).ok());
+        state.dragOperation = DragOperation::move;
 
         for (const Gesture& g : gestures) {
             const QString step = QString::fromLatin1(g.step);
