@@ -1,9 +1,5 @@
 # One place for warnings and sanitizers; every target of ours calls it.
 
-# Folders (relative to the source root, with their subfolders) whose targets
-# build without -Wconversion for now. Empty it to hold every layer to it.
-set(KESTROW_CONVERSION_EXEMPT ui app tests/ui)
-
 # The environment every sanitized program runs in, tests and build tools
 # alike (NAME=VALUE items): undefined behaviour stops the program, and says
 # how it got there.
@@ -13,18 +9,7 @@ if(KESTROW_SANITIZE)
 endif()
 
 function(kestrow_warnings target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
-    get_target_property(_dir ${target} SOURCE_DIR)
-    file(RELATIVE_PATH _dir ${PROJECT_SOURCE_DIR} ${_dir})
-    set(_conversion ON)
-    foreach(_exempt ${KESTROW_CONVERSION_EXEMPT})
-        if(_dir STREQUAL _exempt OR _dir MATCHES "^${_exempt}/")
-            set(_conversion OFF)
-        endif()
-    endforeach()
-    if(_conversion)
-        target_compile_options(${target} PRIVATE -Wconversion)
-    endif()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion)
     if(KESTROW_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
