@@ -111,7 +111,7 @@ int run(EditorApplication& app)
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &mainForm, [&mainForm] {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
-        mainForm.close();
+        mainForm.terminate();
     });
 
     // Closing the main window ends the run even with other windows open.

@@ -461,10 +461,10 @@ void EditorSession::HostRelay::deviceSettingsChanged()
         target->deviceSettingsChanged();
 }
 
-void EditorSession::HostRelay::portFailed(const PortResult& failure)
+void EditorSession::HostRelay::showStatus(const std::string& text)
 {
     if (target != nullptr)
-        target->portFailed(failure);
+        target->showStatus(text);
 }
 
 } // namespace kestrow

@@ -180,7 +180,7 @@ private:
         void setCaption(const std::string& caption) override;
         void refreshKnobTable(int presetIndex) override;
         void deviceSettingsChanged() override;
-        void portFailed(const PortResult& failure) override;
+        void showStatus(const std::string& text) override;
     };
 
     void keepUnreadableAutosave(StartupReport& report);

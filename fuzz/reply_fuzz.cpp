@@ -38,7 +38,7 @@ public:
     void setCaption(const std::string& caption) override { log += caption + '\n'; }
     void refreshKnobTable(int preset) override { note('r', preset); }
     void deviceSettingsChanged() override { note('s', 0); }
-    void portFailed(const PortResult& failure) override { log += failure.reason + '\n'; }
+    void showStatus(const std::string& text) override { log += text + '\n'; }
 
     std::string log;
 

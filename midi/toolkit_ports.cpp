@@ -79,15 +79,61 @@ bool ToolkitMidiPorts::outputIsOpen(int device) const
         && m_outputs[static_cast<std::size_t>(device)]->IsOpen();
 }
 
+int ToolkitMidiPorts::currentId(bool output, const std::string& name) const
+{
+    const MidiDriverApi& api = m_driver.api();
+    const auto count = output ? api.GetNumOutDevices : api.GetNumInDevices;
+    const auto describe = output ? api.GetMidiOutDescription : api.GetMidiInDescription;
+    const int devices = count ? count() : 0;
+    for (int i = 0; i < devices; ++i) {
+        if (descriptionOf(describe, static_cast<std::uint16_t>(i)) == name)
+            return i;
+    }
+    return -1;
+}
+
+std::string ToolkitMidiPorts::goneReason(const std::string& name) const
+{
+    return quoted(name) + " is not there: the device was unplugged, switched off or closed";
+}
+
 PortResult ToolkitMidiPorts::openOutput(int device)
 {
     if (device < 0 || device >= static_cast<int>(m_outputs.size()))
         return PortResult::failure(outputName(device) + ": no such MIDI output");
     TMidiOut& out = *m_outputs[static_cast<std::size_t>(device)];
-    if (out.IsOpen() || out.Open(static_cast<std::uint16_t>(device), kPortParam))
+    if (out.IsOpen())
+        return PortResult::success();
+    const std::string& name = m_outputNames[static_cast<std::size_t>(device)];
+    const int id = currentId(true, name);
+    if (id < 0)
+        return PortResult::failure(goneReason(name));
+    if (out.Open(static_cast<std::uint16_t>(id), kPortParam))
         return PortResult::success();
     return PortResult::failure(
         outputName(device) + " cannot be opened: the device is gone or in use by another program");
+}
+
+PortResult ToolkitMidiPorts::reopenOutput(int device)
+{
+    if (device >= 0 && device < static_cast<int>(m_outputs.size())) {
+        TMidiOut& out = *m_outputs[static_cast<std::size_t>(device)];
+        if (out.IsOpen())
+            out.Close();
+    }
+    return openOutput(device);
+}
+
+bool ToolkitMidiPorts::outputPresent(int device)
+{
+    return device >= 0 && device < static_cast<int>(m_outputNames.size())
+        && currentId(true, m_outputNames[static_cast<std::size_t>(device)]) >= 0;
+}
+
+bool ToolkitMidiPorts::inputPresent(int device)
+{
+    return device >= 0 && device < static_cast<int>(m_inputNames.size())
+        && currentId(false, m_inputNames[static_cast<std::size_t>(device)]) >= 0;
 }
 
 PortResult ToolkitMidiPorts::put(int device, std::span<const MidiEvent> events)
@@ -116,7 +162,11 @@ PortResult ToolkitMidiPorts::openInput(int device)
 {
     if (device < 0 || device >= static_cast<int>(m_inputNames.size()))
         return PortResult::failure("input " + std::to_string(device + 1) + ": no such MIDI input");
-    if (!m_input->Open(static_cast<std::uint16_t>(device), kPortParam)) {
+    const std::string& name = m_inputNames[static_cast<std::size_t>(device)];
+    const int id = currentId(false, name);
+    if (id < 0)
+        return PortResult::failure(goneReason(name));
+    if (!m_input->Open(static_cast<std::uint16_t>(id), kPortParam)) {
         return PortResult::failure(quoted(m_inputNames[static_cast<std::size_t>(device)])
             + " cannot be opened: the device is gone or in use by another program");
     }

@@ -17,6 +17,10 @@ class TMidiOut;
 /// input component that is listened on (MidiIn1). The driver library's
 /// notifications run through `dispatcher`. Open outputs are closed when this
 /// is destroyed.
+///
+/// Devices are kept by the names listed at construction: a port is opened
+/// on the device that bears its name when it is opened, whatever position
+/// that device has in the driver's list by then.
 class ToolkitMidiPorts : public MidiPorts {
 public:
     /// Lists at most 50 devices of each kind; the driver and the dispatcher
@@ -31,9 +35,16 @@ public:
     PortResult put(int device, std::span<const MidiEvent> events) override;
     void closeInput() override;
     PortResult openInput(int device) override;
+    PortResult reopenOutput(int device) override;
+    bool outputPresent(int device) override;
+    bool inputPresent(int device) override;
 
 private:
     std::string outputName(int device) const;
+    /// The driver's id of the device named `name` now (the list is read
+    /// afresh), or -1 when there is none.
+    int currentId(bool output, const std::string& name) const;
+    std::string goneReason(const std::string& name) const;
 
     TMidiDriver& m_driver;
     std::vector<std::string> m_outputNames;

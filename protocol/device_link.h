@@ -34,8 +34,18 @@ public:
     virtual PortResult put(int device, std::span<const MidiEvent> events) = 0;
     /// TMidiIn::Stop and TMidiIn::Close when the input component is open.
     virtual void closeInput() = 0;
-    /// TMidiIn::Open(device, 78624) and TMidiIn::Start.
+    /// TMidiIn::Open(device, 78624) and TMidiIn::Start, on the port that
+    /// bears input `device`'s name now.
     virtual PortResult openInput(int device) = 0;
+
+    /// Closes output `device` when it is open and opens the port that bears
+    /// its name now, so that a device that went and came back is reached
+    /// again. Links whose ports cannot go keep an open port.
+    virtual PortResult reopenOutput(int device) { return openOutput(device); }
+    /// Whether a port of output (input) `device`'s name is there now; may
+    /// list the devices afresh, which takes a few milliseconds.
+    virtual bool outputPresent(int /*device*/) { return true; }
+    virtual bool inputPresent(int /*device*/) { return true; }
 };
 
 } // namespace kestrow

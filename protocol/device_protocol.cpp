@@ -1,6 +1,9 @@
 #include "device_protocol.h"
 
 #include "dump_frame.h"
+#include "status_text.h"
+
+#include <algorithm>
 
 namespace kestrow {
 
@@ -17,6 +20,36 @@ const char* const kPortWarnings[] = {
 };
 
 constexpr EncodeOptions kLiveAll { true, true, true };
+
+/// The reply a request or query is answered with.
+FrameKind replyTo(std::uint8_t command)
+{
+    switch (command) {
+    case dump::kPresetRequest:
+        return FrameKind::presetData;
+    case dump::kInitValuesRequest:
+        return FrameKind::initValues;
+    case dump::kVersionQuery:
+        return FrameKind::versionReply;
+    default:
+        return FrameKind::configuration;
+    }
+}
+
+/// What the status line calls the reply to a request.
+std::string requestName(FrameKind reply, int preset)
+{
+    switch (reply) {
+    case FrameKind::presetData:
+        return "preset " + std::to_string(preset + 1);
+    case FrameKind::initValues:
+        return "init values of preset " + std::to_string(preset + 1);
+    case FrameKind::versionReply:
+        return "version";
+    default:
+        return "configuration";
+    }
+}
 
 } // namespace
 
@@ -47,16 +80,33 @@ bool DeviceProtocol::outputUsable() const
     return m_settings.outputChosen() && m_link.outputIsOpen(m_settings.selectedOutput);
 }
 
-void DeviceProtocol::putMessage(std::span<const MidiEvent> events)
+bool DeviceProtocol::putMessage(std::span<const MidiEvent> events)
 {
-    if (outputUsable())
-        report(m_link.put(m_settings.selectedOutput, events));
+    if (!outputUsable())
+        return false;
+    const PortResult result = m_link.put(m_settings.selectedOutput, events);
+    report(result);
+    return result.ok;
 }
 
 void DeviceProtocol::report(const PortResult& result)
 {
     if (!result)
-        m_host.portFailed(result);
+        m_host.showStatus(result.reason);
+}
+
+std::string DeviceProtocol::outputName() const
+{
+    return m_settings.outputChosen()
+        ? m_settings.outputList()[static_cast<std::size_t>(m_settings.selectedOutput)]
+        : std::string(kNoDeviceEntry);
+}
+
+std::string DeviceProtocol::inputName() const
+{
+    return m_settings.inputChosen()
+        ? m_settings.inputList()[static_cast<std::size_t>(m_settings.selectedInput)]
+        : std::string(kNoDeviceEntry);
 }
 
 void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
@@ -71,6 +121,11 @@ void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
     case ProtocolTimer::Timer4:
         m_timer4 = enabled;
         break;
+    case ProtocolTimer::Timer5:
+        if (m_timer5 == enabled)
+            return; // the watch is switched often; the window needs only the changes
+        m_timer5 = enabled;
+        break;
     }
     m_host.setTimerEnabled(timer, enabled);
 }
@@ -82,6 +137,8 @@ bool DeviceProtocol::timerEnabled(ProtocolTimer timer) const
         return m_timer1;
     case ProtocolTimer::Timer3:
         return m_timer3;
+    case ProtocolTimer::Timer5:
+        return m_timer5;
     case ProtocolTimer::Timer4:
         break;
     }
@@ -129,8 +186,41 @@ PortCheck DeviceProtocol::sendBanks()
 
 void DeviceProtocol::startPacedSend()
 {
-    if (outputUsable())
-        setTimer(ProtocolTimer::Timer1, true);
+    if (!m_settings.outputChosen()) {
+        m_host.showStatus(status::kNoOutputPort);
+        return;
+    }
+    const int output = m_settings.selectedOutput;
+    if (m_outputLost) {
+        // Found gone earlier: bound again if a port of its name is back.
+        checkPresence();
+        if (m_outputLost) {
+            m_host.showStatus(status::portsGone({ outputName() }));
+            return;
+        }
+    }
+    if (!m_link.outputIsOpen(output)) {
+        const PortResult opened = m_link.openOutput(output);
+        if (!opened) {
+            m_host.showStatus(opened.reason);
+            return;
+        }
+    }
+    m_messageCount = 0;
+    for (int i = 0; i < m_sendCount; ++i)
+        m_messageCount += m_sendBuffer[static_cast<std::size_t>(i)].data1 == dump::kSysExEnd;
+    m_messagesSent = 0;
+    setTimer(ProtocolTimer::Timer1, true);
+    updateWatch();
+}
+
+void DeviceProtocol::stopTransfer(const std::string& reason)
+{
+    m_sendPosition = m_sendCount;
+    setTimer(ProtocolTimer::Timer1, false);
+    m_host.setCaption(variantTitle(m_settings.deviceVariant));
+    m_host.showStatus(status::transferStopped(m_messagesSent, m_messageCount, reason));
+    updateWatch();
 }
 
 void DeviceProtocol::sendInitValuesNow()
@@ -162,8 +252,16 @@ void DeviceProtocol::Timer1Timer()
         ++end;
     if (end < m_sendCount)
         ++end; // the F7 belongs to the message
-    putMessage(std::span<const MidiEvent>(m_sendBuffer).subspan(
-        static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    // A message that cannot go ends the transfer here: the device would get
+    // a set with holes while the caption counted on.
+    if (!m_settings.outputChosen())
+        return stopTransfer(status::kNoOutputPort);
+    const PortResult put = m_link.put(m_settings.selectedOutput,
+        std::span<const MidiEvent>(m_sendBuffer)
+            .subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    if (!put)
+        return stopTransfer(put.reason);
+    ++m_messagesSent;
 
     if (start + dump::kFirstParamOffset < m_sendCount)
         m_lastSentPreset = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
@@ -173,7 +271,11 @@ void DeviceProtocol::Timer1Timer()
     if (m_sendPosition >= m_sendCount) {
         setTimer(ProtocolTimer::Timer1, false);
         m_host.setCaption(variantTitle(m_settings.deviceVariant));
+        m_host.showStatus(status::kSent);
         setTimer(ProtocolTimer::Timer4, true);
+        updateWatch();
+    } else {
+        m_host.showStatus(status::sending(m_messagesSent, m_messageCount));
     }
 }
 
@@ -192,21 +294,130 @@ void DeviceProtocol::Timer4Timer()
     setTimer(ProtocolTimer::Timer4, false);
 }
 
+void DeviceProtocol::Timer5Timer()
+{
+    m_clock += kWatchInterval;
+    const int timeout = kReplyTimeout + m_settings.delay;
+    std::vector<std::string> unanswered;
+    std::vector<std::uint8_t> repeat;
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        if (m_clock - it->askedAt < timeout) {
+            ++it;
+        } else if (it->repeatOnce) {
+            // Right after a port opens the first query may be lost on the way.
+            it->repeatOnce = false;
+            it->askedAt = m_clock;
+            repeat.push_back(it->reply == FrameKind::versionReply ? dump::kVersionQuery
+                                                                  : dump::kConfigurationQuery);
+            ++it;
+        } else {
+            unanswered.push_back(requestName(it->reply, it->preset));
+            it = m_pending.erase(it);
+        }
+    }
+    for (std::uint8_t query : repeat)
+        putMessage(deviceQuery(query).events(0));
+    if (!unanswered.empty())
+        m_host.showStatus(status::noReply(unanswered, timeout));
+    if (m_clock - m_lastPresenceCheck >= kPresenceCheckInterval)
+        checkPresence();
+    updateWatch();
+}
+
+void DeviceProtocol::updateWatch()
+{
+    setTimer(ProtocolTimer::Timer5,
+        transferRunning() || !m_pending.empty() || m_outputLost || m_inputLost);
+}
+
+void DeviceProtocol::checkPresence()
+{
+    m_lastPresenceCheck = m_clock;
+    std::vector<std::string> gone;
+    const bool output = m_settings.outputChosen();
+    const bool input = m_settings.inputChosen();
+    if (output) {
+        const bool present = m_link.outputPresent(m_settings.selectedOutput);
+        if (!present && !m_outputLost)
+            gone.push_back(outputName());
+        if (present && m_outputLost) {
+            m_outputLost = false;
+            const PortResult reopened = m_link.reopenOutput(m_settings.selectedOutput);
+            m_host.showStatus(reopened ? status::portBack(outputName()) : reopened.reason);
+        }
+        m_outputLost = !present;
+    }
+    if (input) {
+        const bool present = m_link.inputPresent(m_settings.selectedInput);
+        if (!present && !m_inputLost)
+            gone.push_back(inputName());
+        if (present && m_inputLost) {
+            m_inputLost = false;
+            m_link.closeInput();
+            const PortResult reopened = m_link.openInput(m_settings.selectedInput);
+            m_collector.reset();
+            m_host.showStatus(reopened ? status::portBack(inputName()) : reopened.reason);
+        }
+        m_inputLost = !present;
+    }
+    if (gone.empty())
+        return;
+    // Nothing can come back through a vanished port, and nothing goes out.
+    m_pending.clear();
+    if (transferRunning())
+        stopTransfer(status::portsGone(gone));
+    else
+        m_host.showStatus(status::portsGone(gone));
+    updateWatch();
+}
+
+void DeviceProtocol::expectReply(FrameKind reply, int preset, bool repeatOnce)
+{
+    if (!m_settings.inputChosen())
+        return; // nothing could be heard
+    std::erase_if(m_pending,
+        [&](const Pending& p) { return p.reply == reply && p.preset == preset; });
+    m_pending.push_back(Pending { reply, preset, m_clock, repeatOnce });
+    updateWatch();
+}
+
+void DeviceProtocol::replyArrived(FrameKind reply, int preset)
+{
+    const bool presetReply = reply == FrameKind::presetData || reply == FrameKind::initValues;
+    std::erase_if(m_pending, [&](const Pending& p) {
+        return p.reply == reply && (!presetReply || p.preset == preset);
+    });
+    updateWatch();
+}
+
 // --- requests and replies ---
 
 void DeviceProtocol::putRequest(std::uint8_t command, int presetIndex)
 {
-    putMessage(requestMessage(command, presetIndex).events(0));
+    if (!m_settings.outputChosen()) {
+        m_host.showStatus(status::kNoOutputPort);
+        return;
+    }
+    // Expected before it goes: a quick device answers inside the put.
+    expectReply(replyTo(command), presetIndex, false);
+    if (!putMessage(requestMessage(command, presetIndex).events(0)))
+        replyArrived(replyTo(command), presetIndex);
 }
 
 void DeviceProtocol::portRefresh()
 {
     m_link.closeInput();
+    m_inputLost = false;
     if (m_settings.inputChosen())
         report(m_link.openInput(m_settings.selectedInput));
-    if (m_settings.outputChosen() && !m_link.outputIsOpen(m_settings.selectedOutput))
-        report(m_link.openOutput(m_settings.selectedOutput));
+    // Reopened whatever its state: a port of the same name may be a new one
+    // (the device went and came back), and an open handle would still point
+    // at the old one.
+    m_outputLost = false;
+    if (m_settings.outputChosen())
+        report(m_link.reopenOutput(m_settings.selectedOutput));
     m_collector.reset();
+    updateWatch();
 }
 
 PortCheck DeviceProtocol::getPreset()
@@ -242,10 +453,12 @@ void DeviceProtocol::applyReply(const DecodedFrame& reply)
     case FrameKind::versionReply:
         m_settings.versionText
             = std::to_string(frame.firstParam) + "." + std::to_string(frame.secondParam);
+        replyArrived(reply.kind, 0);
         m_host.deviceSettingsChanged();
         break;
     case FrameKind::configuration:
         m_settings.applyConfiguration(frame.firstParam, frame.secondParam);
+        replyArrived(reply.kind, 0);
         m_host.deviceSettingsChanged();
         break;
     case FrameKind::presetData:
@@ -255,8 +468,10 @@ void DeviceProtocol::applyReply(const DecodedFrame& reply)
             const std::function<bool()> store
                 = [&] { return storeFrame(reply, m_bank.presets[presetIndex]); };
             const bool initValues = reply.kind == FrameKind::initValues;
-            if (replyChange ? replyChange(presetIndex, initValues, store) : store())
+            if (replyChange ? replyChange(presetIndex, initValues, store) : store()) {
+                replyArrived(reply.kind, presetIndex);
                 presetReplyStored(presetIndex);
+            }
         }
         break;
     default:
@@ -271,6 +486,7 @@ void DeviceProtocol::presetReplyStored(int presetIndex)
         m_host.setCaption(kGettingPresetCaption + std::to_string(presetIndex + 1));
     else
         m_host.setCaption(variantTitle(m_settings.deviceVariant));
+    m_host.showStatus(status::kReceived);
 }
 
 // --- device settings dialog ---
@@ -278,8 +494,10 @@ void DeviceProtocol::presetReplyStored(int presetIndex)
 void DeviceProtocol::chooseOutput(int index)
 {
     m_settings.selectedOutput = index;
-    if (m_settings.outputChosen() && !m_link.outputIsOpen(index))
-        report(m_link.openOutput(index));
+    m_outputLost = false;
+    if (m_settings.outputChosen())
+        report(m_link.reopenOutput(index));
+    updateWatch();
 }
 
 void DeviceProtocol::chooseInput(int index)
@@ -291,8 +509,11 @@ void DeviceProtocol::chooseInput(int index)
 void DeviceProtocol::reopenInputAndRequestConfiguration()
 {
     portRefresh();
-    putMessage(deviceQuery(dump::kVersionQuery).events(0));
-    putMessage(deviceQuery(dump::kConfigurationQuery).events(0));
+    for (std::uint8_t query : { dump::kVersionQuery, dump::kConfigurationQuery }) {
+        expectReply(replyTo(query), 0, true);
+        if (!putMessage(deviceQuery(query).events(0)))
+            replyArrived(replyTo(query), 0);
+    }
 }
 
 void DeviceProtocol::sendThruConfiguration()

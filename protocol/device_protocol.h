@@ -20,10 +20,17 @@ enum class ProtocolTimer {
     Timer1, ///< paced sender, interval = delay, off at creation
     Timer3, ///< delayed init values request, 400 ms, off at creation
     Timer4, ///< Program Change after a transfer, interval = delay, ON at creation
+    Timer5, ///< watch: reply time-outs and vanished ports, kWatchInterval, on while needed
 };
 
 /// Fixed interval of Timer3, in milliseconds.
 constexpr int kInitValuesRequestDelay = 400;
+/// Fixed interval of Timer5, in milliseconds.
+constexpr int kWatchInterval = 250;
+/// A request is given up this long plus the Delay after it was put, in milliseconds.
+constexpr int kReplyTimeout = 1000;
+/// While the watch runs, the chosen ports are looked for this often, in milliseconds.
+constexpr int kPresenceCheckInterval = 1000;
 
 inline constexpr char kSendingPresetCaption[] = "Sending Preset:";
 inline constexpr char kGettingPresetCaption[] = "Getting Preset:";
@@ -63,9 +70,9 @@ public:
     /// The settings model's thru flags, master channel text or version text
     /// changed from a device reply; the dialog re-reads them.
     virtual void deviceSettingsChanged() = 0;
-    /// A port did not open or did not take a message; the reason names the
-    /// port. A transfer goes on (the device may still take the next message).
-    virtual void portFailed(const PortResult& failure) = 0;
+    /// A line for the status line: progress, completion, or why a port, a
+    /// transfer or a request failed (texts of status_text.h, naming the port).
+    virtual void showStatus(const std::string& text) = 0;
 };
 
 /// Sending, pacing, requests and replies, and the settings dialog's device
@@ -96,7 +103,8 @@ public:
     PortCheck sendAllPresets();
     /// "Send Banks 1-4": selectedPreset and the three after it, 127 wrapping to 0.
     PortCheck sendBanks();
-    /// Enables Timer1 when the chosen output is open.
+    /// Enables Timer1 when the chosen output is there and open; otherwise the
+    /// status line says why nothing is sent.
     void startPacedSend();
     /// "send Init Values to zembraDial": the 26-byte message at once, Dial only.
     void sendInitValuesNow();
@@ -111,12 +119,19 @@ public:
     void Timer3Timer();
     /// Timer4 tick: Program Change of selectedPreset, then Timer4 off.
     void Timer4Timer();
+    /// Timer5 tick, every kWatchInterval ms: a request unanswered for
+    /// kReplyTimeout + Delay ms is given up and shown (the queries at open
+    /// are put once more first); the chosen ports are looked for every
+    /// kPresenceCheckInterval ms, a vanished one is shown and stops the
+    /// transfer, one that came back is bound again.
+    void Timer5Timer();
 
     // --- requests and replies ---
 
     /// Puts F0 00 20 20 14 00 command p 00 F7 when the output is usable.
     void putRequest(std::uint8_t command, int presetIndex);
-    /// Reopens the input, opens the chosen output if needed, clears the collector.
+    /// Reopens the input and the chosen output on the ports of their names
+    /// now, clears the collector.
     void portRefresh();
     /// "Get Preset": checkPorts(both), portRefresh, request; Dial: Timer3 on
     /// for the init values of the same preset.
@@ -128,7 +143,8 @@ public:
 
     // --- device settings dialog ---
 
-    /// The output drop-down changed to entry `index` ("no device" = last).
+    /// The output drop-down changed to entry `index` ("no device" = last);
+    /// a device is (re)opened on the port of its name now.
     void chooseOutput(int index);
     /// The input drop-down changed to entry `index`; reopens and asks the device.
     void chooseInput(int index);
@@ -152,6 +168,8 @@ public:
     /// The timer state the protocol last asked for (Timer4 starts on).
     bool timerEnabled(ProtocolTimer timer) const;
     const ReplyCollector& collector() const { return m_collector; }
+    /// Replies asked for and not yet come, in the order asked.
+    int pendingReplies() const { return static_cast<int>(m_pending.size()); }
 
     /// Wraps every change a reply makes to preset 0..127 (its knob columns, or
     /// with initValues its initial values), so the owner can record it as one
@@ -161,9 +179,29 @@ public:
         replyChange;
 
 private:
+    /// A request waiting for its reply.
+    struct Pending {
+        FrameKind reply = FrameKind::otherCommand;
+        int preset = 0; ///< for preset data and init values
+        int askedAt = 0; ///< m_clock when put
+        bool repeatOnce = false; ///< the queries at open are put once more
+    };
+
     bool outputUsable() const;
-    void putMessage(std::span<const MidiEvent> events);
+    /// Puts one message when the output is usable; whether it went.
+    bool putMessage(std::span<const MidiEvent> events);
     void report(const PortResult& result);
+    void expectReply(FrameKind reply, int preset, bool repeatOnce);
+    void replyArrived(FrameKind reply, int preset);
+    void stopTransfer(const std::string& reason);
+    /// The watch runs while a transfer, a reply or a lost port needs it.
+    void updateWatch();
+    bool transferRunning() const { return m_timer1 && m_sendPosition < m_sendCount; }
+    /// Looks for the chosen ports: one that has gone is shown and stops the
+    /// transfer; one that came back is opened again.
+    void checkPresence();
+    std::string outputName() const;
+    std::string inputName() const;
     void setTimer(ProtocolTimer timer, bool enabled);
     void applyReply(const DecodedFrame& reply);
     void presetReplyStored(int presetIndex);
@@ -181,7 +219,15 @@ private:
     bool m_timer1 = false;
     bool m_timer3 = false;
     bool m_timer4 = true;
+    bool m_timer5 = false;
     int m_initValuesPreset = 0; ///< preset 0..127 whose init values Timer3 asks for
+    int m_messageCount = 0; ///< messages of the running transfer
+    int m_messagesSent = 0;
+    int m_clock = 0; ///< milliseconds counted by Timer5
+    int m_lastPresenceCheck = 0;
+    std::vector<Pending> m_pending;
+    bool m_outputLost = false; ///< the chosen output was found gone
+    bool m_inputLost = false;
 };
 
 } // namespace kestrow

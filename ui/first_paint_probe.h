@@ -15,25 +15,28 @@ namespace kestrow {
 /// For scripts/bench: once `window` has been painted and flushed, prints
 /// "first-paint NS WIDTH HEIGHT FLAGS" on stdout (NS: the steady clock, which
 /// is CLOCK_MONOTONIC). With quit set the process then ends at once, without
-/// the close path, so nothing is saved. Header-only, so that the bench's bare
+/// the close path, so nothing is saved; with close the window is closed as by
+/// its close box (tests of the close path). Header-only, so that the bench's bare
 /// window reports in exactly the same way without linking the editor.
 class FirstPaintProbe : public QObject {
 public:
-    FirstPaintProbe(QWidget& window, bool quit)
+    FirstPaintProbe(QWidget& window, bool quit, bool close = false)
         : QObject(&window)
         , m_window(window)
         , m_quit(quit)
+        , m_close(close)
     {
         window.installEventFilter(this);
     }
 
     /// Installs a probe when KESTROW_FIRST_PAINT is set ("quit" ends the run
-    /// after the report); otherwise does nothing.
+    /// after the report, "close" closes the window); otherwise does nothing.
     static void installFromEnvironment(QWidget& window)
     {
         const char* mode = std::getenv("KESTROW_FIRST_PAINT");
         if (mode && *mode)
-            new FirstPaintProbe(window, std::strcmp(mode, "quit") == 0);
+            new FirstPaintProbe(
+                window, std::strcmp(mode, "quit") == 0, std::strcmp(mode, "close") == 0);
     }
 
 protected:
@@ -57,10 +60,13 @@ private:
         std::fflush(stdout);
         if (m_quit)
             ::_exit(0);
+        if (m_close)
+            m_window.close();
     }
 
     QWidget& m_window;
     bool m_quit = false;
+    bool m_close = false;
     bool m_seen = false;
 };
 

@@ -48,8 +48,20 @@ namespace {
             painter->fillRect(option.rect, look.background);
             if (look.showsText) {
                 painter->setPen(look.text);
-                painter->drawText(option.rect.adjusted(2, 2, -1, 0), Qt::AlignLeft | Qt::AlignTop,
-                    index.data(Qt::DisplayRole).toString());
+                painter->setFont(option.font);
+                const QString text = index.data(Qt::DisplayRole).toString();
+                const QRect area = option.rect.adjusted(2, 2, -1, 0);
+                const int width = painter->fontMetrics().horizontalAdvance(text);
+                if (width > area.width() - 2 && area.width() > 2) {
+                    // The columns have fixed widths; a text wider than its
+                    // column ("Master" in "  Ch") is narrowed to fit, not cut.
+                    painter->translate(area.topLeft());
+                    painter->scale(static_cast<qreal>(area.width() - 2) / width, 1.0);
+                    painter->drawText(
+                        QRect(0, 0, width, area.height()), Qt::AlignLeft | Qt::AlignTop, text);
+                } else {
+                    painter->drawText(area, Qt::AlignLeft | Qt::AlignTop, text);
+                }
             }
             painter->restore();
         }

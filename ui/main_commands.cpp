@@ -13,14 +13,17 @@
 #include "pickers/picker_set.h"
 #include "preset_files.h"
 #include "text_codec.h"
+#include "window_placement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLabel>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kestrow {
 
@@ -96,10 +99,29 @@ void TMainForm::closeEvent(QCloseEvent* event)
     emit runEnded();
 }
 
+void TMainForm::terminate()
+{
+    m_terminating = true;
+    if (!m_closing) {
+        close();
+        return;
+    }
+    // The close path waits for an answer that no one will give: end its prompt.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+}
+
 bool TMainForm::FormClose()
 {
     if (m_closed)
         return true;
+    if (m_closing)
+        return false; // asked again from inside its own prompt; the first run decides
+    m_closing = true;
     // A signal may close the window while a dialog runs; that dialog goes first.
     for (int i = 0; i < 8 && QApplication::activeModalWidget() != nullptr; ++i) {
         QWidget* modal = QApplication::activeModalWidget();
@@ -114,8 +136,17 @@ bool TMainForm::FormClose()
         m_savedAtClose = result.ok();
         if (result.ok())
             return true;
-        if (askSaveFailure(QString::fromStdString(result.message())) != SaveFailureChoice::retry)
-            return true;
+        const std::string message = result.message();
+        if (!m_terminating
+            && askSaveFailure(QString::fromStdString(message)) == SaveFailureChoice::retry
+            && !m_terminating)
+            continue;
+        if (m_terminating)
+            std::fprintf(stderr,
+                "kestrow-editor: stopped by a signal; the working set could not be saved "
+                "completely and the saved files stay as they were:\n%s\n",
+                message.c_str());
+        return true;
     }
 }
 
@@ -382,30 +413,43 @@ void TMainForm::DeviceSettings1Click()
     redrawTree();
 }
 
+void TMainForm::openBeside(QWidget* window, const std::function<void()>& show)
+{
+    if (window == nullptr)
+        return;
+    // A window that opens goes beside this one; one already open stays where
+    // the user has put it.
+    const bool opening = !window->isVisible();
+    show();
+    if (opening && window->isVisible())
+        placeBeside(*window, *this);
+}
+
 void TMainForm::showListing(MainCommand command)
 {
     TDisplayForm* display = m_windows.display;
-    if (display == nullptr)
-        return;
     const int selected = bank().selectedPreset;
-    switch (command) {
-    case MainCommand::displayAllParameters:
-        return display->showAllParameters(catalogue(), bank());
-    case MainCommand::displayAllKnobNames:
-        return display->showAllKnobNames(bank());
-    case MainCommand::displayPresetParameters:
-        return display->showPresetParameters(catalogue(), bank(), selected);
-    case MainCommand::displayKnobNames:
-        return display->showPresetKnobNames(bank(), selected);
-    default:
-        return;
-    }
+    openBeside(display, [&] {
+        switch (command) {
+        case MainCommand::displayAllParameters:
+            return display->showAllParameters(catalogue(), bank());
+        case MainCommand::displayAllKnobNames:
+            return display->showAllKnobNames(bank());
+        case MainCommand::displayPresetParameters:
+            return display->showPresetParameters(catalogue(), bank(), selected);
+        case MainCommand::displayKnobNames:
+            return display->showPresetKnobNames(bank(), selected);
+        default:
+            return;
+        }
+    });
 }
 
 void TMainForm::displayKnobTable(int presetCount)
 {
-    if (m_windows.description != nullptr)
+    openBeside(m_windows.description, [&] {
         m_windows.description->showKnobTable(bank(), bank().selectedPreset, presetCount);
+    });
 }
 
 void TMainForm::printKnobTable(int presetCount)
@@ -416,9 +460,10 @@ void TMainForm::printKnobTable(int presetCount)
 
 void TMainForm::showHelp()
 {
-    if (m_windows.info != nullptr)
+    openBeside(m_windows.info, [this] {
         m_windows.info->showInfo(
             QString::fromStdString(paths().infoDirectory) + QStringLiteral("Info.txt"));
+    });
 }
 
 void TMainForm::showAbout()
@@ -437,15 +482,19 @@ void TMainForm::createTimers()
     m_timer1 = new QTimer(this);
     m_timer3 = new QTimer(this);
     m_timer4 = new QTimer(this);
-    for (QTimer* t : { m_timer1, m_timer3, m_timer4 })
+    m_timer5 = new QTimer(this);
+    for (QTimer* t : { m_timer1, m_timer3, m_timer4, m_timer5 })
         t->setTimerType(Qt::PreciseTimer);
     m_timer1->setInterval(m_session.deviceSettings().delay);
     m_timer3->setInterval(kInitValuesRequestDelay);
     m_timer4->setInterval(m_session.deviceSettings().delay);
+    m_timer5->setInterval(kWatchInterval);
     connect(m_timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(m_timer3, &QTimer::timeout, this, &TMainForm::Timer3Timer);
     connect(m_timer4, &QTimer::timeout, this, &TMainForm::Timer4Timer);
-    for (ProtocolTimer t : { ProtocolTimer::Timer1, ProtocolTimer::Timer3, ProtocolTimer::Timer4 })
+    connect(m_timer5, &QTimer::timeout, this, &TMainForm::Timer5Timer);
+    for (ProtocolTimer t : { ProtocolTimer::Timer1, ProtocolTimer::Timer3, ProtocolTimer::Timer4,
+             ProtocolTimer::Timer5 })
         setTimerEnabled(t, m_session.protocol().timerEnabled(t));
 }
 
@@ -454,6 +503,8 @@ void TMainForm::Timer1Timer() { m_session.protocol().Timer1Timer(); }
 void TMainForm::Timer3Timer() { m_session.protocol().Timer3Timer(); }
 
 void TMainForm::Timer4Timer() { m_session.protocol().Timer4Timer(); }
+
+void TMainForm::Timer5Timer() { m_session.protocol().Timer5Timer(); }
 
 QTimer* TMainForm::timer(ProtocolTimer which) const
 {
@@ -464,6 +515,8 @@ QTimer* TMainForm::timer(ProtocolTimer which) const
         return m_timer3;
     case ProtocolTimer::Timer4:
         return m_timer4;
+    case ProtocolTimer::Timer5:
+        return m_timer5;
     }
     return m_timer1;
 }
@@ -486,6 +539,13 @@ void TMainForm::setCaption(const std::string& caption)
 {
     setWindowTitle(QString::fromStdString(caption));
 }
+
+void TMainForm::showStatus(const std::string& text)
+{
+    m_status->setText(QString::fromStdString(text));
+}
+
+QString TMainForm::statusText() const { return m_status->text(); }
 
 void TMainForm::deviceSettingsChanged()
 {

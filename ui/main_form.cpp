@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -64,6 +65,11 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     auto* client = new QWidget(this);
     m_layout = std::make_unique<MainLayout>(*client, m_state, *m_pickers);
     setCentralWidget(client);
+    // Below the specified client area; the fixed-size window grows by its height.
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("StatusLine"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(m_status, 1);
     layout()->setSizeConstraint(QLayout::SetFixedSize); // fixed border
     m_menus = std::make_unique<MainMenus>(
         *this, *m_layout->tree, [this](MainCommand command) { runCommand(command); });
@@ -90,12 +96,14 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     showWarning = [this](const QString& title, const QString& text) {
         QMessageBox::information(this, title, text, QMessageBox::Ok);
     };
-    askSaveFailure = [](const QString& message) {
+    askSaveFailure = [this](const QString& message) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Kestrow Editor"),
             QStringLiteral("The working set could not be saved completely:\n\n%1").arg(message));
         QPushButton* retry = box.addButton(QStringLiteral("&Retry"), QMessageBox::AcceptRole);
-        box.addButton(QStringLiteral("&Close Anyway"), QMessageBox::DestructiveRole);
-        box.setDefaultButton(retry);
+        QPushButton* closeAnyway
+            = box.addButton(QStringLiteral("&Close Anyway"), QMessageBox::DestructiveRole);
+        // Without the driver library no retry can save anything in this run.
+        box.setDefaultButton(m_session.dumpFilesUnavailable().empty() ? retry : closeAnyway);
         box.exec();
         return box.clickedButton() == retry ? SaveFailureChoice::retry
                                             : SaveFailureChoice::closeAnyway;
@@ -195,6 +203,13 @@ void TMainForm::refreshKnobTable(int presetIndex)
 {
     if (presetIndex < 0 || presetIndex >= kPresetCount)
         return;
+    if (presetIndex != bank().selectedPreset) {
+        // A device reply for another preset: showing it in the heading, the
+        // table and the description box would make the next keystroke write
+        // into the selected preset what belongs to this one.
+        setItemText(presetIndex);
+        return;
+    }
     m_state.refreshKnobTable(presetIndex);
 }
 

@@ -87,6 +87,10 @@ public:
     /// Close path: the session's autosave save. With a failure the user may
     /// retry or close anyway; returns whether closing may go on.
     bool FormClose();
+    /// SIGTERM or SIGINT: the run ends through the close path without asking
+    /// anything, also when the close path waits in its save-failure prompt;
+    /// a save that fails is printed on stderr and the files stay as they were.
+    void terminate();
     /// Whether the working set was saved when the window closed.
     bool savedAtClose() const { return m_savedAtClose; }
     /// Asked when saving at close failed; defaults to a message box.
@@ -173,6 +177,7 @@ public:
     void Timer1Timer();
     void Timer3Timer();
     void Timer4Timer();
+    void Timer5Timer();
     QTimer* timer(ProtocolTimer which) const;
 
     // --- ProtocolHost ---
@@ -180,7 +185,10 @@ public:
     void setTimerInterval(ProtocolTimer timer, int milliseconds) override;
     void setCaption(const std::string& caption) override;
     void deviceSettingsChanged() override;
-    void portFailed(const PortResult&) override { } ///< this window has no status line yet
+    /// The status line at the bottom of the window shows `text`.
+    void showStatus(const std::string& text) override;
+    /// The status line's text.
+    QString statusText() const;
 
     // --- state and widgets, for the dialog and for tests ---
     DeviceVariant deviceVariant() const { return m_session.variant(); }
@@ -238,6 +246,8 @@ private:
     void showAbout();
     void showHelp();
     void showListing(MainCommand command);
+    /// Runs `show` for a secondary window; one that was closed opens beside this one.
+    void openBeside(QWidget* window, const std::function<void()>& show);
     void displayKnobTable(int presetCount);
     void printKnobTable(int presetCount);
     void showHistoryChange(const HistoryChange& change);
@@ -255,6 +265,8 @@ private:
     SecondaryWindows m_windows;
     bool m_shown = false;
     bool m_closed = false;
+    bool m_closing = false; ///< FormClose runs (it may wait in a prompt)
+    bool m_terminating = false;
     bool m_savedAtClose = false;
     bool m_refreshing = false;
     bool m_journalFailureShown = false;
@@ -262,6 +274,8 @@ private:
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer3 = nullptr;
     QTimer* m_timer4 = nullptr;
+    QTimer* m_timer5 = nullptr;
+    QLabel* m_status = nullptr;
     QTimer* m_journalTimer = nullptr;
 };
 

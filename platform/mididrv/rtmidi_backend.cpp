@@ -7,12 +7,14 @@
 #include <jack/jack.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <iostream>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrow::mididrv {
@@ -60,6 +62,9 @@ std::string withoutAddress(const std::string& raw)
 /// How long a JACK probe's answer stands.
 constexpr std::chrono::milliseconds kProbeLife { 500 };
 
+/// Length of one JACK process cycle in microseconds, as the last probe found it.
+std::atomic<long> g_jackCycle { 0 };
+
 /// libjack allocates when it is loaded and frees none of it when unloaded
 /// with this library. Kept loaded from the first load on, it is set up once
 /// per process however often the driver comes and goes, and its memory stays
@@ -105,8 +110,13 @@ bool apiAvailable(RtMidi::Api api)
         jack_status_t status {};
         jack_client_t* probe = jack_client_open("kestrow-probe", JackNoStartServer, &status);
         running = probe != nullptr;
-        if (probe)
+        if (probe) {
+            const jack_nframes_t rate = jack_get_sample_rate(probe);
+            if (rate > 0)
+                g_jackCycle = static_cast<long>(
+                    1000000.0 * jack_get_buffer_size(probe) / static_cast<double>(rate));
             jack_client_close(probe);
+        }
         probedAt = std::chrono::steady_clock::now();
         return running;
     }
@@ -127,8 +137,17 @@ public:
     std::unique_ptr<OutputConnection> openOutput(const std::string& name) override
     {
         try {
-            return rtmidi::openOutput<RtMidiOut>(create<RtMidiOut>("out"),
+            auto connection = rtmidi::openOutput<RtMidiOut>(create<RtMidiOut>("out"),
                 [&](RtMidiOut& out) { return openNamed(out, name, "out"); });
+#if defined(KESTROW_HAVE_JACK)
+            // A new connection carries data only from the cycles after the
+            // server has rewired its graph; a message put at once (a request
+            // right after the port was reopened) would be lost.
+            if (connection && m_api == RtMidi::UNIX_JACK)
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds(std::clamp(4 * g_jackCycle.load(), 5000L, 50000L)));
+#endif
+            return connection;
         } catch (const RtMidiError& error) {
             rtmidi::debugLog(error.getMessage());
             return nullptr;

@@ -107,7 +107,7 @@ namespace {
                 MissingPorts::input, "You need to select the \"zembraControl -> PC\"" + tail));
 
         // Send button / auto send with "no device", or an output that will not
-        // open: nothing sent, nothing shown.
+        // open: nothing sent, no box; the status line says why.
         protocol.chooseOutput(2);
         protocol.sendPreset(0, true, true);
         EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer1));
@@ -124,8 +124,9 @@ namespace {
         protocol.chooseOutput(1);
         link.failPut = true;
         protocol.sendProgramChange(3);
-        EXPECT_EQ(host.failures,
-            (std::vector<std::string> { "out 1 will not open", "in will not open",
+        EXPECT_EQ(host.statuses,
+            (std::vector<std::string> { "No output port: choose one in Device Settings",
+                "out 1 will not open", "out 1 will not open", "in will not open",
                 "out 1 will not open", "out 1 takes nothing" }));
     }
 
@@ -216,20 +217,33 @@ namespace {
         }
     }
 
-    TEST_F(DeviceProtocolTest, RunningTransferLosingItsDeviceOrReplacedByANewSend)
+    TEST_F(DeviceProtocolTest, TransferShowsProgressAndStopsWhereItCannotSend)
     {
         choosePorts();
         bank.selectedPreset = 10;
         ASSERT_FALSE(protocol.sendBanks().abandon());
         protocol.Timer1Timer();
         protocol.Timer1Timer();
-        protocol.chooseOutput(2); // "no device": silent, but the caption still counts through
-        EXPECT_EQ(runTransfer(), 6);
+        protocol.chooseOutput(2); // "no device" in the middle of it
+        EXPECT_EQ(runTransfer(), 1);
         EXPECT_EQ(link.messages.size(), 2u);
-        EXPECT_EQ(host.captions.size(), 9u);
-        EXPECT_EQ(host.captions[7], "Sending Preset:14");
+        EXPECT_EQ(host.captions.back(), "Kestrow Editor:   ZEMBRA CONTROL");
 
         protocol.chooseOutput(1);
+        protocol.sendPreset(3, true, true);
+        protocol.Timer1Timer();
+        link.failPut = true; // the port takes nothing more
+        EXPECT_EQ(runTransfer(), 1);
+        link.failPut = false;
+        protocol.sendPreset(4, true, true);
+        EXPECT_EQ(runTransfer(), 2);
+        EXPECT_EQ(host.statuses,
+            (std::vector<std::string> { "Sending 1 of 8", "Sending 2 of 8",
+                "Sending stopped after 2 of 8: No output port: choose one in Device Settings",
+                "Sending 1 of 2", "Sending stopped after 1 of 2: out 1 takes nothing",
+                "Sending 1 of 2", "Sent" }));
+
+        // A new send replaces a running one and starts from its beginning.
         const std::size_t before = link.messages.size();
         ASSERT_FALSE(protocol.sendAllPresets().abandon());
         for (int i = 0; i < 10; ++i)
@@ -239,6 +253,85 @@ namespace {
         EXPECT_EQ(runTransfer(), 2);
         EXPECT_EQ(link.bytesOf(before + 10)[7], 42);
         EXPECT_EQ(link.bytesOf(before + 11)[6], 0x30);
+    }
+
+    TEST_F(DeviceProtocolTest, UnansweredRequestsAndAVanishedDeviceThroughTheEmulator)
+    {
+        sim::ZembraDevice device(sim::Variant::control, sim::DeviceVersion { 3, 4 });
+        link.emulator = &device;
+        link.deliver = [this](const MidiEvent& e) { protocol.replyCollector(e); };
+        // The window's timers over `ms` milliseconds: Timer1 at the delay, Timer5 at its interval.
+        auto runFor = [this](int ms) {
+            for (int t = 1; t <= ms; ++t) {
+                if (t % settings.delay == 0 && protocol.timerEnabled(ProtocolTimer::Timer1))
+                    protocol.Timer1Timer();
+                if (t % kWatchInterval == 0 && protocol.timerEnabled(ProtocolTimer::Timer5))
+                    protocol.Timer5Timer();
+            }
+        };
+        auto commands = [this] {
+            std::vector<int> found;
+            for (std::size_t i = 0; i < link.messages.size(); ++i)
+                found.push_back(link.bytesOf(i).at(6));
+            return found;
+        };
+
+        // The version reply to the queries at open is lost: that query goes once more.
+        protocol.chooseOutput(1);
+        link.muteReplies = 1;
+        protocol.chooseInput(0);
+        runFor(1200);
+        EXPECT_TRUE(settings.versionText.empty());
+        runFor(300);
+        EXPECT_EQ(settings.versionText, "3.4");
+        EXPECT_EQ(commands(), (std::vector<int> { 0x06, 0x56, 0x06 }));
+        EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer5));
+
+        // A device that answers nothing: each request given up after 1 s + Delay.
+        link.muteReplies = 100;
+        bank.selectedPreset = 5;
+        ASSERT_FALSE(protocol.getPreset().abandon());
+        protocol.reopenInputAndRequestConfiguration();
+        runFor(1300);
+        runFor(1300);
+        EXPECT_EQ(protocol.pendingReplies(), 0);
+        EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer5));
+
+        // The device vanishes during "Send All Presets": stopped within 2 s.
+        link.muteReplies = 0;
+        ASSERT_FALSE(protocol.sendAllPresets().abandon());
+        runFor(600);
+        link.vanished = true;
+        const std::size_t sentBefore = link.messages.size();
+        runFor(2000);
+        EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer1));
+        EXPECT_LE(link.messages.size() - sentBefore, 6u);
+        const std::size_t sentInAll = link.messages.size();
+        protocol.sendPreset(0, true, true); // refused while the port is away
+        EXPECT_EQ(link.messages.size(), sentInAll);
+
+        // It comes back: found and bound again, and it answers.
+        link.vanished = false;
+        runFor(1000);
+        EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer5));
+        bank.presets[5].eventType.fill(99);
+        ASSERT_FALSE(protocol.getPreset().abandon());
+        EXPECT_TRUE(std::ranges::equal(bank.presets[5].eventType, device.preset(5).eventType));
+
+        std::vector<std::string> expected {
+            "No reply from the device within 1.2 s (asked for preset 6)",
+            "No reply from the device within 1.2 s (asked for version, configuration)"
+        };
+        // Three messages before, three more until the ports are next looked for.
+        for (int i = 1; i <= 6; ++i)
+            expected.push_back("Sending " + std::to_string(i) + " of 256");
+        expected.push_back("Sending stopped after 6 of 256: \"out B\" and \"in A\" have gone: "
+                           "the device was unplugged, switched off or closed");
+        expected.push_back("\"out B\" has gone: the device was unplugged, switched off or closed");
+        expected.push_back("\"out B\" is back");
+        expected.push_back("\"in A\" is back");
+        expected.push_back("Received");
+        EXPECT_EQ(host.statuses, expected);
     }
 
 } // namespace

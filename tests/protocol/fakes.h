@@ -72,10 +72,13 @@ public:
             if (e.status != 0xF0 && (e.status & 0xE0) != 0xC0)
                 bytes.push_back(e.data2);
         }
-        if (emulator)
-            for (const auto& reply : emulator->receive(bytes))
+        if (emulator && !vanished)
+            for (const auto& reply : emulator->receive(bytes)) {
+                if (muteReplies > 0 && --muteReplies >= 0)
+                    continue;
                 for (const MidiEvent& e : sysExEvents(reply))
                     deliver(e);
+            }
         return PortResult::success();
     }
     void closeInput() override { }
@@ -84,6 +87,9 @@ public:
         openedInputs.push_back(device);
         return failOpen ? PortResult::failure("in will not open") : PortResult::success();
     }
+
+    bool outputPresent(int) override { return !vanished; }
+    bool inputPresent(int) override { return !vanished; }
 
     Bytes bytesOf(std::size_t message) const { return sysExBytes(messages.at(message)); }
 
@@ -94,6 +100,10 @@ public:
     std::vector<std::vector<MidiEvent>> messages;
     std::vector<int> devices;
     sim::ZembraDevice* emulator = nullptr;
+    /// The device's ports are gone: what is put goes nowhere, as on JACK.
+    bool vanished = false;
+    /// Replies of the emulator lost on the way, the next this many.
+    int muteReplies = 0;
     std::function<void(const MidiEvent&)> deliver;
 };
 
@@ -105,14 +115,14 @@ public:
     void setCaption(const std::string& caption) override { captions.push_back(caption); }
     void refreshKnobTable(int presetIndex) override { refreshed.push_back(presetIndex); }
     void deviceSettingsChanged() override { ++settingsChanges; }
-    void portFailed(const PortResult& failure) override { failures.push_back(failure.reason); }
+    void showStatus(const std::string& text) override { statuses.push_back(text); }
 
     std::map<ProtocolTimer, bool> timers;
     std::map<ProtocolTimer, int> intervals;
     std::vector<std::string> captions;
     std::vector<int> refreshed;
     int settingsChanges = 0;
-    std::vector<std::string> failures;
+    std::vector<std::string> statuses;
 };
 
 /// Every preset on the device holds the numeric columns it has in `bank`.

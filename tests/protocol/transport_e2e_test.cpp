@@ -228,6 +228,99 @@ namespace {
         setDefaultMidiDispatcher(nullptr);
     }
 
+    TEST(TransportEndToEnd, VanishedDeviceStopsTheTransferAndARestartedOneIsReachedByName)
+    {
+#if !defined(KESTROW_HAVE_JACK)
+        GTEST_SKIP() << "built without the JACK client library";
+#endif
+        const std::string tag = std::to_string(::getpid());
+        const std::string server = "kestrow-loss-" + tag;
+        const auto jack = startJack(server);
+        if (!jack)
+            GTEST_SKIP() << "the JACK dummy server did not start";
+        const auto temp = std::filesystem::temp_directory_path();
+        const std::string nameA = "zLossA-" + tag, nameB = "zLossB-" + tag;
+        auto startSim = [&](const std::string& name, const std::string& log) {
+            auto sim = std::make_unique<Background>(
+                kSim + " --name " + name, temp / (server + "." + log + ".log"));
+            EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
+            return sim;
+        };
+        auto simA = startSim(nameA, "a");
+
+        ManualDispatcher dispatcher;
+        setDefaultMidiDispatcher(&dispatcher);
+        TMidiDriver driver;
+        testing::Rig<ToolkitMidiPorts> rig(driver, dispatcher);
+        auto indexOf = [&](const std::vector<std::string>& names) {
+            return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
+                return n.find(nameA) != n.npos;
+            }) - names.begin());
+        };
+        const int outputId = indexOf(rig.link.outputNames()),
+                  inputId = indexOf(rig.link.inputNames());
+        ASSERT_LT(outputId, std::ssize(rig.link.outputNames()));
+        rig.settings.setPortNames(rig.link.outputNames(), rig.link.inputNames());
+        rig.link.onInput = [&rig](const MidiEvent& e) { rig.protocol.replyCollector(e); };
+        // The window's timers in real time: Timer1 at the delay, Timer5 at its interval.
+        auto drive = [&](milliseconds span, const std::function<bool()>& until) {
+            auto next1 = Clock::now(), next5 = Clock::now() + milliseconds(kWatchInterval);
+            for (const auto end = Clock::now() + span; Clock::now() < end;
+                 std::this_thread::sleep_for(2ms)) {
+                dispatcher.pump();
+                if (until())
+                    return true;
+                const auto now = Clock::now();
+                if (now >= next1) {
+                    if (rig.protocol.timerEnabled(ProtocolTimer::Timer1))
+                        rig.protocol.Timer1Timer();
+                    next1 = now + milliseconds(rig.settings.delay);
+                }
+                if (now >= next5) {
+                    if (rig.protocol.timerEnabled(ProtocolTimer::Timer5))
+                        rig.protocol.Timer5Timer();
+                    next5 = now + milliseconds(kWatchInterval);
+                }
+            }
+            return until();
+        };
+        rig.protocol.chooseOutput(outputId);
+        rig.protocol.chooseInput(inputId);
+        ASSERT_TRUE(drive(5s, [&] { return rig.host.settingsChanges >= 2; }));
+
+        // The device goes in the middle of "Send All Presets".
+        rig.protocol.setDelayText("20");
+        ASSERT_FALSE(rig.protocol.sendAllPresets().abandon());
+        ASSERT_TRUE(drive(5s, [&] { return rig.protocol.sendPosition() > 10 * 68; }));
+        simA->stop();
+        const auto goneAt = Clock::now();
+        auto reported = [&] {
+            return !rig.host.statuses.empty()
+                && rig.host.statuses.back().find("gone") != std::string::npos;
+        };
+        ASSERT_TRUE(drive(5s, reported)) << rig.host.statuses.back();
+        const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - goneAt);
+        std::cout << "vanished device reported after " << took.count()
+                  << " ms: " << rig.host.statuses.back() << '\n';
+        EXPECT_LT(took, 2000ms);
+        EXPECT_NE(rig.host.statuses.back().find(nameA), std::string::npos);
+        EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer1));
+
+        // Another device comes first, then the same one again: its ports now
+        // sit elsewhere in the lists. "Get Preset" reaches it by name.
+        auto simB = startSim(nameB, "b");
+        simA = startSim(nameA, "a2");
+        rig.host.refreshed.clear();
+        rig.bank.selectedPreset = 5;
+        ASSERT_FALSE(rig.protocol.getPreset().abandon());
+        EXPECT_TRUE(drive(5s, [&] { return !rig.host.refreshed.empty(); })) << "no reply";
+        EXPECT_NE(simA->output().find("in  F0 00 20 20 14 00 26 05"), std::string::npos)
+            << simA->output();
+        EXPECT_EQ(simB->output().find(" 26 05"), std::string::npos) << simB->output();
+        rig.link.closeInput();
+        setDefaultMidiDispatcher(nullptr);
+    }
+
 #if defined(KESTROW_HAVE_JACK)
     TEST(ZembraSimProgram, StopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
     {

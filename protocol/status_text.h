@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrow {
+
+/// What the main window's status line says about the device: progress,
+/// completion and why a transfer or request came to nothing. Each text
+/// names the port or the request it is about.
+namespace status {
+
+    inline constexpr char kNoOutputPort[] = "No output port: choose one in Device Settings";
+    inline constexpr char kSent[] = "Sent";
+    inline constexpr char kReceived[] = "Received";
+
+    /// "Sending 37 of 256": message `sent` (1-based) of `total` has gone out.
+    std::string sending(int sent, int total);
+    /// A transfer given up after `sent` of `total` messages, and why.
+    std::string transferStopped(int sent, int total, const std::string& reason);
+    /// The request(s) `what` ("preset 6", "version", ...) got no reply
+    /// within `waitedMs` milliseconds.
+    std::string noReply(const std::vector<std::string>& what, int waitedMs);
+    /// The ports `names` (quoted by this function) are no longer there.
+    std::string portsGone(const std::vector<std::string>& names);
+    /// The port `name` is there again and bound anew.
+    std::string portBack(const std::string& name);
+
+} // namespace status
+
+} // namespace kestrow
