@@ -37,7 +37,8 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
     , m_history(m_bank, m_model.deviceVariant)
     , m_editorState(m_bank, m_catalogue, m_model.deviceVariant, m_history)
     , m_ports(ports ? std::move(ports) : std::make_unique<NoMidiPorts>())
-    , m_protocol(m_bank, m_model, *m_ports, m_relay)
+    , m_tap(*m_ports)
+    , m_protocol(m_bank, m_model, m_tap, m_relay)
     , m_smf(driver)
     , m_files(m_bank, m_smf, m_model.deviceVariant)
     , m_recovery(m_paths.autosaveDirectory)
@@ -46,7 +47,10 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
         m_dumpFilesUnavailable = driverError.empty() ? "the MIDI driver library is not loaded"
                                                      : std::move(driverError);
     m_model.setPortNames(m_ports->outputNames(), m_ports->inputNames());
-    m_ports->onInput = [this](const MidiEvent& event) { m_protocol.replyCollector(event); };
+    m_ports->onInput = [this](const MidiEvent& event) {
+        m_tap.incoming(event);
+        m_protocol.replyCollector(event);
+    };
     m_protocol.replyChange
         = [this](int presetIndex, bool initValues, const std::function<bool()>& store) {
               EditHistory::Scope step

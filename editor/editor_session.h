@@ -14,6 +14,7 @@
 #include "preset_files.h"
 #include "recovery_file.h"
 #include "recovery_scheduler.h"
+#include "traffic_tap.h"
 
 #include <chrono>
 #include <cstdint>
@@ -72,6 +73,9 @@ public:
     DeviceProtocol& protocol() { return m_protocol; }
     PresetFiles& files() { return m_files; }
     MidiPorts& ports() { return *m_ports; }
+    /// The tap between the ports and the protocol: the monitor and knob learn
+    /// attach here while they are open or on.
+    TrafficTap& traffic() { return m_tap; }
     /// The editing state the views share (drags, hover, knob-table clipboard).
     EditorState& editorState() { return m_editorState; }
     /// The one device variant of the run; views and files refer to it.
@@ -200,6 +204,7 @@ private:
     EditHistory m_history;
     EditorState m_editorState;
     std::unique_ptr<MidiPorts> m_ports;
+    TrafficTap m_tap; ///< the protocol reaches the ports through it
     HostRelay m_relay;
     DeviceProtocol m_protocol;
     TMidiSMF m_smf;

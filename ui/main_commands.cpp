@@ -225,6 +225,11 @@ void TMainForm::runCommand(MainCommand command)
         return undoLastStep();
     case C::redo:
         return redoLastStep();
+    case C::midiMonitor:
+        return openMidiMonitor();
+    case C::knobLearn:
+        return setKnobLearn(
+            findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->isChecked());
     }
 }
 

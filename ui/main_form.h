@@ -2,6 +2,7 @@
 
 #include "editor_session.h"
 #include "editor_state.h"
+#include "knob_learn_mode.h"
 #include "main_menus.h"
 #include "preset_tree.h"
 
@@ -35,6 +36,7 @@ class TDescriptionForm;
 class TDisplayForm;
 class TInfoForm;
 class TAboutForm;
+class TMidiMonitorForm;
 
 /// The windows the main window opens. Set once by the program entry after
 /// all windows exist; a missing one makes its commands do nothing.
@@ -139,6 +141,16 @@ public:
     void updateUndoActions();
     /// Journal timer tick: the session journals; a failure is shown once a run.
     void journalTick();
+    /// "MIDI Monitor": shows the monitor window (made at its first use).
+    void openMidiMonitor();
+    /// The monitor window; nullptr until it was first opened.
+    TMidiMonitorForm* midiMonitor() const { return m_monitor; }
+    /// "Learn" on or off; the menu entry shows it.
+    void setKnobLearn(bool on);
+    bool knobLearnOn() const { return m_learn && m_learn->on(); }
+    /// Knob 0..15 of the selected preset sent the last event: its table row
+    /// and its place on the picture are highlighted, the status line names it.
+    void showLearnedKnob(int knob);
 
     /// Rewrites heading, knob table, description box and tree item of preset n.
     void refreshKnobTable(int presetIndex) override;
@@ -277,6 +289,8 @@ private:
     QTimer* m_timer5 = nullptr;
     QLabel* m_status = nullptr;
     QTimer* m_journalTimer = nullptr;
+    TMidiMonitorForm* m_monitor = nullptr; ///< a child window, made when first opened
+    std::unique_ptr<KnobLearnMode> m_learn;
 };
 
 } // namespace kestrow

@@ -127,6 +127,10 @@ namespace {
             item("&Help", "Zembra Control Help", C::help, K(Qt::Key_F1)),
             item("&Help", "&About", C::about),
 
+            submenu("", "&View"),
+            item("&View", "MIDI Monitor", C::midiMonitor, K(Qt::CTRL | Qt::SHIFT | Qt::Key_M)),
+            item("&View", "Learn", C::knobLearn, K(Qt::CTRL | Qt::SHIFT | Qt::Key_L)),
+
             // Not in the menu bar: only its shortcuts work.
             item(kDevices, "zembraC", C::deviceControl, K(Qt::Key_F7)),
             item(kDevices, "zembraDial", C::deviceDial, K(Qt::Key_F8)),
@@ -272,6 +276,7 @@ MainMenus::MainMenus(QMainWindow& window, QWidget& tree, std::function<void(Main
     setUndoRedo(QStringLiteral("Undo"), false, QStringLiteral("Redo"), false);
     setPasteEnabled(false);
     showVariant(false);
+    findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->setCheckable(true);
 }
 
 QMenu* MainMenus::popup() const { return m_menus.at(QString::fromLatin1(kPopup)); }

@@ -51,6 +51,8 @@ enum class MainCommand {
     about,
     undo,
     redo,
+    midiMonitor,
+    knobLearn,
 };
 
 /// The main window's menu bar, the hidden "&Devices" menu and the preset

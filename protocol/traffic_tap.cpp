@@ -1,0 +1,54 @@
+#include "traffic_tap.h"
+
+namespace kestrow {
+
+TrafficTap::TrafficTap(MidiPorts& ports)
+    : m_ports(ports)
+{
+}
+
+std::string TrafficTap::nameOf(const std::vector<std::string>& names, int device)
+{
+    return device >= 0 && static_cast<std::size_t>(device) < names.size()
+        ? names[static_cast<std::size_t>(device)]
+        : std::string();
+}
+
+void TrafficTap::incoming(const MidiEvent& event)
+{
+    if (m_learner == nullptr && m_monitor == nullptr)
+        return;
+    const std::string port = nameOf(m_ports.inputNames(), m_input);
+    if (m_learner != nullptr)
+        m_learner->incoming(event, port);
+    if (m_monitor != nullptr)
+        m_monitor->incoming(event, port);
+}
+
+bool TrafficTap::outputIsOpen(int device) const { return m_ports.outputIsOpen(device); }
+
+PortResult TrafficTap::openOutput(int device) { return m_ports.openOutput(device); }
+
+PortResult TrafficTap::put(int device, std::span<const MidiEvent> events)
+{
+    PortResult result = m_ports.put(device, events);
+    if (m_monitor != nullptr)
+        m_monitor->outgoing(events, nameOf(m_ports.outputNames(), device), result.ok);
+    return result;
+}
+
+void TrafficTap::closeInput() { m_ports.closeInput(); }
+
+PortResult TrafficTap::openInput(int device)
+{
+    m_input = device;
+    return m_ports.openInput(device);
+}
+
+PortResult TrafficTap::reopenOutput(int device) { return m_ports.reopenOutput(device); }
+
+bool TrafficTap::outputPresent(int device) { return m_ports.outputPresent(device); }
+
+bool TrafficTap::inputPresent(int device) { return m_ports.inputPresent(device); }
+
+} // namespace kestrow
