@@ -1,6 +1,6 @@
-# kestrow-cli: list, export and import preset files without the window.
-add_executable(kestrow-cli kestrow_cli.cpp)
-target_link_libraries(kestrow-cli PRIVATE kestrow::storage kestrow::midi)
+# kestrow-cli: preset files without the window, and the device over MIDI ports.
+add_executable(kestrow-cli kestrow_cli.cpp cli_args.cpp cli_device.cpp)
+target_link_libraries(kestrow-cli PRIVATE kestrow::storage kestrow::midi kestrow::midi_ports)
 set_target_properties(kestrow-cli PROPERTIES AUTOMOC OFF)
 target_compile_definitions(kestrow-cli PRIVATE KESTROW_VERSION="${PROJECT_VERSION}")
 # The toolkit loads the driver library from beside the program.

@@ -3,6 +3,8 @@
 // editor would show and save.
 
 #include "bank_diff.h"
+#include "cli_args.h"
+#include "cli_device.h"
 #include "bank_search.h"
 #include "catalogue.h"
 #include "dump_frame.h"
@@ -30,12 +32,10 @@
 namespace kestrow {
 namespace {
 
-constexpr int kBadInput = 2;
-constexpr const char* kCommands = "list, export, import, find, check or diff";
+using namespace cli;
 
-struct Failure {
-    std::string message;
-};
+constexpr const char* kCommands
+    = "list, export, import, find, check, diff, ports, backup, send or verify";
 
 void usage(std::ostream& out)
 {
@@ -46,98 +46,17 @@ void usage(std::ostream& out)
            "[--text WORD]\n"
            "       kestrow-cli check FILE.MID [--master N]\n"
            "       kestrow-cli diff A.MID B.MID\n"
+           "       kestrow-cli ports\n"
+           "       kestrow-cli backup --port NAME [--in NAME] [--delay MS] OUT.MID [--dial]\n"
+           "       kestrow-cli send FILE.MID --port NAME [--in NAME] [--delay MS]\n"
+           "                        [--presets 1-4,9] [--verify] [--dial]\n"
+           "       kestrow-cli verify FILE.MID --port NAME [--in NAME] [--delay MS]\n"
+           "                        [--presets 1-4,9] [--dial]\n"
            "       kestrow-cli --help | --version\n"
            "find exits with 1 when nothing matches, check when knobs send the same event,\n"
-           "diff when the sets differ; 2 means bad input.\n";
-}
-
-/// Splits arguments into positional ones, the allowed flags and the allowed
-/// options that take the next argument as their value ("--param 7").
-struct Arguments {
-    std::vector<std::string> positional;
-    std::vector<std::string> options;
-    std::vector<std::pair<std::string, std::string>> values;
-};
-
-Arguments splitArguments(std::span<char* const> args,
-    std::initializer_list<std::string_view> allowed,
-    std::initializer_list<std::string_view> valued = {})
-{
-    Arguments out;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string text(args[i]);
-        bool takesValue = false;
-        for (std::string_view v : valued)
-            takesValue = takesValue || v == text;
-        if (takesValue) {
-            if (i + 1 == args.size())
-                throw Failure { text + " needs a value" };
-            for (const auto& [option, value] : out.values) {
-                if (option == text)
-                    throw Failure { text + " given twice" };
-            }
-            out.values.emplace_back(text, args[++i]);
-        } else if (text.size() > 2 && text.starts_with("--")) {
-            bool known = false;
-            for (std::string_view a : allowed)
-                known = known || a == text;
-            if (!known)
-                throw Failure { "unknown option " + text };
-            out.options.push_back(text);
-        } else {
-            out.positional.push_back(text);
-        }
-    }
-    return out;
-}
-
-bool hasOption(const Arguments& args, std::string_view option)
-{
-    for (const std::string& o : args.options) {
-        if (o == option)
-            return true;
-    }
-    return false;
-}
-
-/// The value of an option that takes one, if it was given.
-std::optional<std::string> optionValue(const Arguments& args, std::string_view option)
-{
-    for (const auto& [name, value] : args.values) {
-        if (name == option)
-            return value;
-    }
-    return std::nullopt;
-}
-
-/// The option's value as a whole number in lowest..highest; anything else is bad input.
-std::optional<std::int32_t> numberOption(
-    const Arguments& args, std::string_view option, std::int32_t lowest, std::int32_t highest)
-{
-    const std::optional<std::string> text = optionValue(args, option);
-    if (!text)
-        return std::nullopt;
-    std::int32_t number = 0;
-    const char* end = text->data() + text->size();
-    const auto [stop, error] = std::from_chars(text->data(), end, number);
-    if (text->empty() || error != std::errc() || stop != end || number < lowest || number > highest)
-        throw Failure { std::string(option) + " takes a number " + std::to_string(lowest) + ".."
-            + std::to_string(highest) + ", not " + *text };
-    return number;
-}
-
-void expectCount(const Arguments& args, std::size_t count, const char* command)
-{
-    if (args.positional.size() != count)
-        throw Failure { std::string(command) + ": wrong number of arguments" };
-}
-
-/// The directory of this executable, where libmididrv.so lies.
-std::string programDirectory()
-{
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : self.parent_path().string() + "/";
+           "diff when the sets differ; backup, send and verify when a preset did not\n"
+           "answer or differs (listed); 2 means bad input. --port NAME takes any part of\n"
+           "a port name that only one port has; --in names the input when it differs.\n";
 }
 
 /// A dump's messages; other devices' messages and damaged ones are skipped
@@ -150,15 +69,6 @@ DumpScan checkedScan(const std::string& path, std::span<const std::uint8_t> byte
     if (const std::string skipped = scan.skippedText(); !skipped.empty())
         std::cerr << path << ": " << skipped << "\n";
     return scan;
-}
-
-void checkName(const std::string& path)
-{
-    if (!hasMidExtension(path))
-        throw Failure { path + ": not a preset file (the name must end in .MID)" };
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        throw Failure { path + ": no such file" };
 }
 
 /// A file's bytes as the codec reads them.
@@ -409,6 +319,14 @@ int run(int argc, char** argv)
         return check(rest);
     if (command == "diff")
         return diff(rest);
+    if (command == "ports")
+        return listPorts(rest);
+    if (command == "backup")
+        return backupDevice(rest);
+    if (command == "send")
+        return sendToDevice(rest);
+    if (command == "verify")
+        return verifyDevice(rest);
     if (command == "--help" || command == "-h") {
         usage(std::cout);
         return std::cout.flush() ? 0 : kBadInput;
@@ -424,10 +342,11 @@ int main(int argc, char** argv)
 {
     try {
         return kestrow::run(argc, argv);
-    } catch (const kestrow::Failure& f) {
+    } catch (const kestrow::cli::Failure& f) {
         std::cerr << "kestrow-cli: " << f.message << '\n';
+        return f.exitCode;
     } catch (const std::exception& e) {
         std::cerr << "kestrow-cli: " << e.what() << '\n';
     }
-    return kestrow::kBadInput;
+    return kestrow::cli::kBadInput;
 }

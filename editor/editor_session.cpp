@@ -1,8 +1,10 @@
 #include "editor_session.h"
 
+#include "device_memory_file.h"
 #include "program_directory.h"
 #include "set_writer.h"
 #include "settings_keys.h"
+#include "side_files.h"
 
 #include <algorithm>
 #include <ctime>
@@ -15,6 +17,7 @@ namespace kestrow {
 namespace {
 
     constexpr const char* kAutosaveDump = "Config.MID";
+    constexpr const char* kAutosaveBase = "Config";
 
     std::string variantName(DeviceVariant variant)
     {
@@ -39,6 +42,7 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
     , m_ports(ports ? std::move(ports) : std::make_unique<NoMidiPorts>())
     , m_tap(*m_ports)
     , m_protocol(m_bank, m_model, m_tap, m_relay)
+    , m_sync(m_protocol, m_bank, m_model, m_catalogue, m_relay)
     , m_smf(driver)
     , m_files(m_bank, m_smf, m_model.deviceVariant)
     , m_recovery(m_paths.autosaveDirectory)
@@ -60,10 +64,12 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
               step.preset(presetIndex);
               return store();
           };
+    m_protocol.setObserver(&m_sync);
 }
 
 EditorSession::~EditorSession()
 {
+    m_protocol.setObserver(nullptr);
     m_ports->onInput = nullptr;
     m_relay.target = nullptr;
 }
@@ -118,6 +124,10 @@ void EditorSession::loadSets(StartupReport& report)
     if (settings) {
         applySettings(*settings);
         report.settingsApplied = true;
+        // Beside the set only when an earlier run wrote it; without it every
+        // preset counts as not known to be on the device.
+        m_sync.memory() = readDeviceMemoryFile(
+            sideFile(m_paths.autosaveDirectory + kAutosaveBase + kDeviceMemoryExtension));
     } else {
         keepUnreadableAutosave(report);
     }
@@ -161,7 +171,8 @@ SaveResult EditorSession::saveAutosaveSet()
             FileResult::failure(folder, "the folder for the autosave files cannot be created"));
     } else {
         try {
-            result = m_files.saveAutosaveSet(folder, currentSettings());
+            result = m_files.saveAutosaveSet(folder, currentSettings(),
+                { { kDeviceMemoryExtension, encodeDeviceMemory(m_sync.memory()) } });
         } catch (const std::exception& error) {
             result.problems.push_back(FileResult::failure(folder + kAutosaveDump, error.what()));
         }
@@ -190,6 +201,7 @@ EditorSettings EditorSession::currentSettings() const
     s.deviceType = m_model.deviceVariant;
     s.optionsShowBankGroups = m_model.showBankGroups;
     s.optionsFixed = !m_model.bankGroupsVariable;
+    s.verifyAfterSend = m_sync.verifyAfterSend;
     return s;
 }
 
@@ -199,6 +211,7 @@ void EditorSession::applySettings(const EditorSettings& settings)
     m_model.showBankGroups = settings.optionsShowBankGroups;
     m_model.bankGroupsVariable = !settings.optionsFixed;
     m_autoSend = settings.autoSend;
+    m_sync.verifyAfterSend = settings.verifyAfterSend;
     m_protocol.setDelayText(std::to_string(settings.delay));
     selectOutputByName(settings_keys::kNoDevice);
     setNotesRangeLow(settings.midiNotesRange ? 1 : 0);
@@ -247,6 +260,29 @@ std::string EditorSession::selectedInputName() const
     return m_model.inputChosen()
         ? m_model.inputList()[static_cast<std::size_t>(m_model.selectedInput)]
         : std::string(settings_keys::kNoDevice);
+}
+
+// --- the device ---
+
+std::optional<SyncReport> EditorSession::tickDevice(std::int64_t now)
+{
+    std::optional<SyncReport> report = m_sync.tick(now);
+    if (report && report->job == SyncJob::getAll)
+        takeFetchedPresets(*report);
+    return report;
+}
+
+void EditorSession::takeFetchedPresets(const SyncReport& report)
+{
+    // Names stay, so the tree's texts do too: the selected preset's view is all.
+    bool changed = false;
+    {
+        EditHistory::Scope step = m_history.record("Get All Presets", m_bank.selectedPreset);
+        step.allPresets();
+        changed = !applyFetched(m_bank.presets, report.fetched).empty();
+    }
+    if (changed)
+        m_relay.refreshKnobTable(m_bank.selectedPreset);
 }
 
 // --- the working set ---

@@ -5,6 +5,7 @@
 #include "device_protocol.h"
 #include "device_settings_model.h"
 #include "edit_history.h"
+#include "device_sync.h"
 #include "editor_paths.h"
 #include "editor_settings.h"
 #include "editor_state.h"
@@ -71,6 +72,9 @@ public:
     DeviceSettingsModel& deviceSettings() { return m_model; }
     const DeviceSettingsModel& deviceSettings() const { return m_model; }
     DeviceProtocol& protocol() { return m_protocol; }
+    /// What the device holds, and Get All Presets, Send Changed Presets, Verify Device.
+    DeviceSync& deviceSync() { return m_sync; }
+    const DeviceSync& deviceSync() const { return m_sync; }
     PresetFiles& files() { return m_files; }
     MidiPorts& ports() { return *m_ports; }
     /// The tap between the ports and the protocol: the monitor and knob learn
@@ -128,6 +132,13 @@ public:
     /// The chosen port's name, "no device" for none.
     std::string selectedOutputName() const;
     std::string selectedInputName() const;
+
+    // --- the device ---
+
+    /// Drives a running Get All Presets or Verify Device (time in ms of a
+    /// steady clock); the report when it ended now. The presets a Get All
+    /// fetched are in the working set by then.
+    std::optional<SyncReport> tickDevice(std::int64_t now);
 
     // --- the working set ---
 
@@ -196,6 +207,9 @@ private:
     FileResult writeJournal();
     /// A clean close: the journal goes, and a Recovery.old of an earlier run.
     void removeJournal();
+    /// Takes the presets a Get All fetched into the working set as one edit;
+    /// the edit history records it here as one step.
+    void takeFetchedPresets(const SyncReport& report);
 
     EditorPaths m_paths;
     PresetBank m_bank;
@@ -207,6 +221,7 @@ private:
     TrafficTap m_tap; ///< the protocol reaches the ports through it
     HostRelay m_relay;
     DeviceProtocol m_protocol;
+    DeviceSync m_sync;
     TMidiSMF m_smf;
     PresetFiles m_files;
     std::string m_dumpFilesUnavailable;

@@ -86,6 +86,8 @@ bool DeviceProtocol::putMessage(std::span<const MidiEvent> events)
         return false;
     const PortResult result = m_link.put(m_settings.selectedOutput, events);
     report(result);
+    if (result && m_observer != nullptr)
+        m_observer->messageSent(events);
     return result.ok;
 }
 
@@ -184,6 +186,23 @@ PortCheck DeviceProtocol::sendBanks()
     return check;
 }
 
+PortCheck DeviceProtocol::sendPresets(std::span<const int> presetIndices)
+{
+    PortCheck check = checkPorts(true, false);
+    if (check.abandon())
+        return check;
+    m_bank.presetMask.fill(0);
+    for (int p : presetIndices) {
+        if (p >= 0 && p < kPresetCount)
+            m_bank.presetMask[static_cast<std::size_t>(p)] = 1;
+    }
+    m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
+    m_sendPosition = 0;
+    if (m_sendCount > 0)
+        startPacedSend();
+    return check;
+}
+
 void DeviceProtocol::startPacedSend()
 {
     if (!m_settings.outputChosen()) {
@@ -256,12 +275,15 @@ void DeviceProtocol::Timer1Timer()
     // a set with holes while the caption counted on.
     if (!m_settings.outputChosen())
         return stopTransfer(status::kNoOutputPort);
-    const PortResult put = m_link.put(m_settings.selectedOutput,
-        std::span<const MidiEvent>(m_sendBuffer)
-            .subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    const std::span<const MidiEvent> message
+        = std::span<const MidiEvent>(m_sendBuffer)
+              .subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    const PortResult put = m_link.put(m_settings.selectedOutput, message);
     if (!put)
         return stopTransfer(put.reason);
     ++m_messagesSent;
+    if (m_observer != nullptr)
+        m_observer->messageSent(message);
 
     if (start + dump::kFirstParamOffset < m_sendCount)
         m_lastSentPreset = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
@@ -274,6 +296,8 @@ void DeviceProtocol::Timer1Timer()
         m_host.showStatus(status::kSent);
         setTimer(ProtocolTimer::Timer4, true);
         updateWatch();
+        if (m_observer != nullptr)
+            m_observer->transferEnded();
     } else {
         m_host.showStatus(status::sending(m_messagesSent, m_messageCount));
     }
@@ -463,15 +487,18 @@ void DeviceProtocol::applyReply(const DecodedFrame& reply)
         break;
     case FrameKind::presetData:
     case FrameKind::initValues:
-        if (reply.carriesPreset()) {
+        if (!reply.carriesPreset())
+            break;
+        replyArrived(reply.kind, frame.firstParam);
+        if (m_observer != nullptr && m_observer->presetReply(reply))
+            break;
+        {
             const int presetIndex = frame.firstParam;
             const std::function<bool()> store
                 = [&] { return storeFrame(reply, m_bank.presets[presetIndex]); };
             const bool initValues = reply.kind == FrameKind::initValues;
-            if (replyChange ? replyChange(presetIndex, initValues, store) : store()) {
-                replyArrived(reply.kind, presetIndex);
+            if (replyChange ? replyChange(presetIndex, initValues, store) : store())
                 presetReplyStored(presetIndex);
-            }
         }
         break;
     default:

@@ -75,6 +75,20 @@ public:
     virtual void showStatus(const std::string& text) = 0;
 };
 
+/// Watches the protocol's traffic for what the device holds; every call
+/// comes on the thread that calls DeviceProtocol.
+class ProtocolObserver {
+public:
+    virtual ~ProtocolObserver() = default;
+    /// A whole message went out: the port took every byte of it.
+    virtual void messageSent(std::span<const MidiEvent> message) = 0;
+    /// A preset data or init values reply for preset 0..127 arrived; true
+    /// keeps it out of the working set (someone asked for it on their own).
+    virtual bool presetReply(const DecodedFrame& reply) = 0;
+    /// The last message of a paced transfer went; its Program Change follows.
+    virtual void transferEnded() = 0;
+};
+
 /// Sending, pacing, requests and replies, and the settings dialog's device
 /// operations. Owns sendBuffer and the reply collector; reads the bank and
 /// the settings model; reaches the ports only through DeviceLink.
@@ -86,8 +100,8 @@ public:
 /// replyCollector on the user-interface thread.
 class DeviceProtocol {
 public:
-    DeviceProtocol(PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link,
-        ProtocolHost& host);
+    DeviceProtocol(
+        PresetBank& bank, DeviceSettingsModel& settings, DeviceLink& link, ProtocolHost& host);
 
     // --- sending (single preset, all, four) ---
 
@@ -103,6 +117,10 @@ public:
     PortCheck sendAllPresets();
     /// "Send Banks 1-4": selectedPreset and the three after it, 127 wrapping to 0.
     PortCheck sendBanks();
+    /// The given presets (0..127, others ignored), ascending, paced like
+    /// "Send All Presets" with the Program Change after them. Nothing is
+    /// queued when none is given.
+    PortCheck sendPresets(std::span<const int> presetIndices);
     /// Enables Timer1 when the chosen output is there and open; otherwise the
     /// status line says why nothing is sent.
     void startPacedSend();
@@ -170,6 +188,8 @@ public:
     const ReplyCollector& collector() const { return m_collector; }
     /// Replies asked for and not yet come, in the order asked.
     int pendingReplies() const { return static_cast<int>(m_pending.size()); }
+    /// One watcher of the traffic, nullptr for none; it must outlive its use.
+    void setObserver(ProtocolObserver* observer) { m_observer = observer; }
 
     /// Wraps every change a reply makes to preset 0..127 (its knob columns, or
     /// with initValues its initial values), so the owner can record it as one
@@ -228,6 +248,7 @@ private:
     std::vector<Pending> m_pending;
     bool m_outputLost = false; ///< the chosen output was found gone
     bool m_inputLost = false;
+    ProtocolObserver* m_observer = nullptr;
 };
 
 } // namespace kestrow

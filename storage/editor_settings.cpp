@@ -29,6 +29,8 @@ EditorSettings readSettings(const IniFile& file)
     s.selectedPreset = std::clamp(
         file.readInteger(keys::kSection, keys::kSelectedPreset, defaults.selectedPreset), 0,
         kPresetCount - 1);
+    s.verifyAfterSend
+        = file.readBool(keys::kSection, keys::kVerifyAfterSend, defaults.verifyAfterSend);
     return s;
 }
 
@@ -49,6 +51,10 @@ void writeSettings(IniFile& file, const EditorSettings& s)
     file.writeInteger(keys::kSection, keys::kDeviceType, static_cast<std::int32_t>(s.deviceType));
     file.writeBool(keys::kSection, keys::kOptionsShowBankGroups, s.optionsShowBankGroups);
     file.writeBool(keys::kSection, keys::kOptionsFixed, s.optionsFixed);
+    // Only once it was ever turned on: the file of a user who never did keeps
+    // exactly the keys earlier versions wrote.
+    if (s.verifyAfterSend || file.value(keys::kSection, keys::kVerifyAfterSend))
+        file.writeBool(keys::kSection, keys::kVerifyAfterSend, s.verifyAfterSend);
 }
 
 FileResult saveSettings(const std::filesystem::path& path, const EditorSettings& settings)

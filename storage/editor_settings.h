@@ -28,6 +28,7 @@ struct EditorSettings {
     bool midiNotesRange = false;                         ///< true: notes from "C -2"
     std::string midiInDevice = settings_keys::kNoDevice; ///< input port name, compared exactly
     std::int32_t selectedPreset = 0;                     ///< preset index 0..127, clamped
+    bool verifyAfterSend = false;                        ///< read each paced send back
 
     bool operator==(const EditorSettings&) const = default;
 };
@@ -37,7 +38,7 @@ struct EditorSettings {
 EditorSettings loadSettings(const std::filesystem::path& path);
 EditorSettings readSettings(const IniFile& file);
 
-/// Writes the nine keys into the "Settings" section, keeping every other line
+/// Writes the keys into the "Settings" section, keeping every other line
 /// of the file; the file is replaced whole (no backup: the names were just
 /// saved with theirs).
 FileResult saveSettings(const std::filesystem::path& path, const EditorSettings& settings);

@@ -269,8 +269,8 @@ SaveResult PresetFiles::savePresetFiles(const std::string& path, const std::stri
     return saveSet(path, trackName, nullptr);
 }
 
-SaveResult PresetFiles::saveSet(
-    const std::string& path, const std::string& trackName, const EditorSettings* settings)
+SaveResult PresetFiles::saveSet(const std::string& path, const std::string& trackName,
+    const EditorSettings* settings, const std::vector<ExtraSetFile>& extras)
 {
     SaveResult result;
     if (!hasMidExtension(path)) {
@@ -324,6 +324,12 @@ SaveResult PresetFiles::saveSet(
     } else {
         // No file for this set; an old one must not pass for its descriptions.
         writer.retire(notesPath);
+    }
+
+    for (const ExtraSetFile& extra : extras) {
+        staged = writer.stageBytes(sideFile(base + extra.extension), extra.bytes);
+        if (!staged)
+            return fail(std::move(staged));
     }
 
     FileResult committed = writer.commit();
@@ -442,11 +448,11 @@ std::optional<EditorSettings> PresetFiles::loadAutosaveSet(const std::string& pr
     return readSettings(set->names);
 }
 
-SaveResult PresetFiles::saveAutosaveSet(
-    const std::string& programDirectory, const EditorSettings& settings)
+SaveResult PresetFiles::saveAutosaveSet(const std::string& programDirectory,
+    const EditorSettings& settings, const std::vector<ExtraSetFile>& extras)
 {
     m_bank.presetMask.fill(1);
-    return saveSet(programDirectory + "Config.MID", "Config", &settings);
+    return saveSet(programDirectory + "Config.MID", "Config", &settings, extras);
 }
 
 // --- Command texts -------------------------------------------------------------

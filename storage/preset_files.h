@@ -39,6 +39,12 @@ struct [[nodiscard]] SaveResult {
     std::string message() const;
 };
 
+/// A file of our own saved with a set, beside its .MID: base + extension.
+struct ExtraSetFile {
+    std::string extension; ///< ".DEV"
+    std::string bytes;
+};
+
 /// Outcome of a load command.
 struct [[nodiscard]] LoadResult {
     bool loaded = false; ///< false: nothing was changed
@@ -122,13 +128,14 @@ public:
     /// the set cannot be loaded, so the settings are not to be applied.
     std::optional<EditorSettings> loadAutosaveSet(const std::string& programDirectory);
     /// All 128 presets as Config.*, the settings in Config.CFG beside the
-    /// names: each file written once, the set as a whole.
-    SaveResult saveAutosaveSet(const std::string& programDirectory, const EditorSettings& settings);
+    /// names, and the extra files: each file written once, the set as a whole.
+    SaveResult saveAutosaveSet(const std::string& programDirectory, const EditorSettings& settings,
+        const std::vector<ExtraSetFile>& extras = {});
 
 private:
     struct StagedSet;
-    SaveResult saveSet(
-        const std::string& path, const std::string& trackName, const EditorSettings* settings);
+    SaveResult saveSet(const std::string& path, const std::string& trackName,
+        const EditorSettings* settings, const std::vector<ExtraSetFile>& extras = {});
     /// The dump of the stored set into temp; failures name path.
     FileResult writeDumpFile(
         const std::filesystem::path& temp, const std::string& path, const std::string& trackName);

@@ -28,7 +28,8 @@ namespace {
 
     constexpr std::string_view kMarkerSuffix = ".saving";
     constexpr std::uintmax_t kMaxMarkerSize = 64 * 1024;
-    constexpr std::array<std::string_view, 3> kSetExtensions { ".mid", ".cfg", ".nts" };
+    // .dev: what the device holds, kept beside the autosave set.
+    constexpr std::array<std::string_view, 4> kSetExtensions { ".mid", ".cfg", ".nts", ".dev" };
 
     std::string errnoText(int error) { return std::strerror(error); }
 

@@ -16,6 +16,8 @@ inline constexpr const char* kMidiDevice = "Midi Device";
 inline constexpr const char* kMidiNotesRange = "Midi Notes Range";
 inline constexpr const char* kMidiInDevice = "Midi InDevice";
 inline constexpr const char* kSelectedPreset = "Selected Preset";
+/// Added later: earlier versions neither write nor read it.
+inline constexpr const char* kVerifyAfterSend = "Verify After Send";
 
 /// The port name that stands for "no port chosen".
 inline constexpr const char* kNoDevice = "no device";

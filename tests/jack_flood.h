@@ -1,15 +1,81 @@
 #pragma once
 
-// A JACK client that floods: one message, many times in every cycle.
+// JACK for the transport tests: a dummy server of their own, and a client
+// that floods one message many times in every cycle.
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
+extern char** environ;
+
 namespace kestrow::testing {
+
+/// jackd with the dummy backend under `name`, made the default server; up()
+/// once a client could connect (within 10 s). Stopped when this goes.
+class JackDummyServer {
+public:
+    explicit JackDummyServer(const std::string& name)
+    {
+        using namespace std::chrono_literals;
+        ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+        ::setenv("JACK_NO_START_SERVER", "1", 1);
+        // -S: in JACK's default asynchronous mode a client that misses a cycle on
+        // a busy machine loses that cycle's MIDI; synchronous mode waits for it,
+        // and -t lets a client slowed by the sanitizers be late without being dropped.
+        std::vector<std::string> args { "jackd", "-S", "-r", "-t", "5000", "-n", name, "-d",
+            "dummy", "-r", "48000", "-p", "64" };
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (::access("/usr/bin/jackd", X_OK) != 0
+            || posix_spawn(&m_pid, "/usr/bin/jackd", &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+        for (const auto end = std::chrono::steady_clock::now() + 10s;
+             !m_up && m_pid > 0 && std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(50ms)) {
+            jack_client_t* probe = jack_client_open("kestrow-probe", JackNoStartServer, nullptr);
+            m_up = probe && jack_client_close(probe) == 0;
+        }
+    }
+    ~JackDummyServer()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGTERM);
+        for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+            if (::waitpid(m_pid, nullptr, WNOHANG) != 0)
+                return;
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    JackDummyServer(const JackDummyServer&) = delete;
+    JackDummyServer& operator=(const JackDummyServer&) = delete;
+    bool up() const { return m_up; }
+
+private:
+    pid_t m_pid = -1;
+    bool m_up = false;
+};
 
 class JackFlood {
 public:

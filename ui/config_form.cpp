@@ -94,6 +94,8 @@ void TConfigForm::buildControls()
     inLabel->setGeometry(10, 58, 130, 16);
     m_inputList = new QComboBox(midi);
     m_inputList->setGeometry(10, 74, 250, 22);
+    m_verifyAfterSend = new QCheckBox(QStringLiteral("Verify after send"), midi);
+    m_verifyAfterSend->setGeometry(270, 74, 108, 20);
     m_outputList->addItems(toQt(model().outputList()));
     m_inputList->addItems(toQt(model().inputList()));
 
@@ -208,6 +210,8 @@ void TConfigForm::buildControls()
         if (!m_syncing)
             setBankGroupsVariable(!on);
     });
+    connect(m_verifyAfterSend, &QCheckBox::toggled, this,
+        [this](bool on) { m_session.deviceSync().verifyAfterSend = on; });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     showSettings();
@@ -383,6 +387,7 @@ void TConfigForm::showSettings()
     (m_session.catalogue().notesRangeLow == 1 ? m_notesMinus2 : m_notesMinus1)->setChecked(true);
     m_showBankGroups->setChecked(m.showBankGroups);
     (m.bankGroupsVariable ? m_variable : m_fixed)->setChecked(true);
+    m_verifyAfterSend->setChecked(m_session.deviceSync().verifyAfterSend);
     m_syncing = false;
     showDeviceVariant(m.deviceVariant);
     updateButtons();

@@ -93,6 +93,8 @@ public:
     QRadioButton* fixedRadio() const { return m_fixed; }
     QRadioButton* variableRadio() const { return m_variable; }
     QGroupBox* dragDropGroup() const { return m_dragGroup; }
+    /// "Verify after send": each paced send is read back and compared.
+    QCheckBox* verifyAfterSend() const { return m_verifyAfterSend; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -125,6 +127,7 @@ private:
     QRadioButton* m_fixed = nullptr;
     QRadioButton* m_variable = nullptr;
     QGroupBox* m_dragGroup = nullptr;
+    QCheckBox* m_verifyAfterSend = nullptr;
     std::array<QRadioButton*, 6> m_dragRows {};
 };
 

@@ -230,6 +230,14 @@ void TMainForm::runCommand(MainCommand command)
     case C::knobLearn:
         return setKnobLearn(
             findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->isChecked());
+    case C::getAllPresets:
+        return GetAllPresets1Click();
+    case C::sendChangedPresets:
+        return SendChangedPresets1Click();
+    case C::verifyDevice:
+        return VerifyDevice1Click(false);
+    case C::verifySentPresets:
+        return VerifyDevice1Click(true);
     }
 }
 
@@ -507,7 +515,13 @@ void TMainForm::Timer1Timer() { m_session.protocol().Timer1Timer(); }
 
 void TMainForm::Timer3Timer() { m_session.protocol().Timer3Timer(); }
 
-void TMainForm::Timer4Timer() { m_session.protocol().Timer4Timer(); }
+void TMainForm::Timer4Timer()
+{
+    m_session.protocol().Timer4Timer();
+    redrawTree(); // what the device holds changed with the transfer
+    if (m_session.deviceSync().verifyAfterSend)
+        deviceSyncTick(); // starts the verify the transfer asked for
+}
 
 void TMainForm::Timer5Timer() { m_session.protocol().Timer5Timer(); }
 

@@ -91,6 +91,7 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
 
     createTimers();
     setUpHistory();
+    createDeviceSync();
     m_session.setHost(this);
 
     showWarning = [this](const QString& title, const QString& text) {
@@ -225,6 +226,7 @@ void TMainForm::refreshPresetView(int presetIndex)
         m_layout->description->setPlainText(description);
     setItemText(presetIndex);
     m_refreshing = false;
+    redrawTree(); // an edit may change which presets differ from the device
 }
 
 void TMainForm::redrawTree() { m_layout->tree->viewport()->update(); }

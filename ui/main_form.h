@@ -177,6 +177,17 @@ public:
     void SendAllPresets1Click();
     void Send4Presets1Click();
     void GetPreset1Click();
+    /// "Get All Presets", "Send Changed Presets", "Verify Device" (all or
+    /// only the presets sent since the last verify).
+    void GetAllPresets1Click();
+    void SendChangedPresets1Click();
+    void VerifyDevice1Click(bool onlySentSinceVerify);
+    /// Escape while presets are fetched or verified: ends that.
+    void cancelDeviceSync();
+    /// One step of a running fetch or verify (the sync timer's tick).
+    void deviceSyncTick();
+    /// How a fetch or verify ended: title and text. Defaults to a message box.
+    std::function<void(const QString& title, const QString& text)> showReport;
     void Open1Click();
     void Load1Click();
     void Load4Presets1Click();
@@ -233,6 +244,8 @@ protected:
 private:
     void connectLayout();
     void createTimers();
+    void createDeviceSync();
+    void startDeviceSync(const SyncStart& start, const QString& title);
     void fillTree();
     QString itemText(int presetIndex) const;
     void setItemText(int presetIndex);
@@ -291,6 +304,10 @@ private:
     QTimer* m_journalTimer = nullptr;
     TMidiMonitorForm* m_monitor = nullptr; ///< a child window, made when first opened
     std::unique_ptr<KnobLearnMode> m_learn;
+    QTimer* m_syncTimer = nullptr; ///< drives Get All Presets and Verify Device
+    QAction* m_cancelSync = nullptr; ///< Escape, enabled only while one runs
+    QString m_syncTitle;
+    bool m_syncQuiet = false; ///< a verify after a send: reported only when something is wrong
 };
 
 } // namespace kestrow

@@ -53,6 +53,10 @@ enum class MainCommand {
     redo,
     midiMonitor,
     knobLearn,
+    getAllPresets,
+    sendChangedPresets,
+    verifyDevice,
+    verifySentPresets,
 };
 
 /// The main window's menu bar, the hidden "&Devices" menu and the preset

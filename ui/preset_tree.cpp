@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kestrow {
 
 namespace {
@@ -55,6 +57,16 @@ void PresetItemDelegate::paint(
     // Level is always 0, so the text starts at the row's left edge.
     painter->drawText(
         option.rect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+    if (m_mark && m_mark(index.row())) {
+        // Differs from the device: a dot over the row's own background.
+        const int size = std::max(4, option.rect.height() / 3);
+        const QRect dot(
+            option.rect.right() - size - 4, option.rect.center().y() - size / 2, size, size);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(0xD0, 0x60, 0x00));
+        painter->drawEllipse(dot);
+    }
     painter->restore();
 }
 

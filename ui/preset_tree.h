@@ -20,6 +20,8 @@ public:
 
     explicit PresetItemDelegate(QObject* parent = nullptr);
     void setShadeFunction(ShadeFunction shade) { m_shade = std::move(shade); }
+    /// Rows marked with a dot at their right end (their bank shade stays).
+    void setMarkFunction(std::function<bool(int row)> mark) { m_mark = std::move(mark); }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
         const QModelIndex& index) const override;
@@ -32,6 +34,7 @@ signals:
 
 private:
     ShadeFunction m_shade;
+    std::function<bool(int)> m_mark;
 };
 
 /// The flat list of 128 presets: owner-painted, renamed in place, presets

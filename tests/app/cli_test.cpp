@@ -217,6 +217,17 @@ TEST_F(CliTest, BadInputGetsOneLineAndExitCodeTwo)
         { "check", KESTROW_FACTORY_SET, "--master", "0" },
         { "diff", KESTROW_FACTORY_SET },
         { "diff", KESTROW_FACTORY_SET, dir.file("junk.MID") },
+        { "ports", "extra" },
+        { "backup", dir.file("Out.MID") },
+        { "backup", "--port", "zembra Emulator", dir.file("Out.txt") },
+        { "backup", "--port", "zembra Emulator", dir.file("no/such/folder/Out.MID") },
+        { "send", KESTROW_FACTORY_SET, "--port", "no such port" },
+        { "send", KESTROW_FACTORY_SET, "--port", "zembra Emulator", "--delay", "0" },
+        { "send", KESTROW_FACTORY_SET, "--port", "zembra Emulator", "--presets", "0" },
+        { "send", KESTROW_FACTORY_SET, "--port", "zembra Emulator", "--presets", "4-2" },
+        { "send", KESTROW_FACTORY_SET, "--port", "zembra Emulator", "--presets", "1,,2" },
+        { "send", KESTROW_FACTORY_SET, "--port", "zembra Emulator", "--presets", "129" },
+        { "verify", dir.file("missing.MID"), "--port", "zembra Emulator" },
     };
     for (const auto& args : cases) {
         std::string shown;
@@ -236,6 +247,26 @@ TEST_F(CliTest, BadInputGetsOneLineAndExitCodeTwo)
     const CliRun unknown = cli({ "list", dir.file("junk.MID"), "--verbose" });
     EXPECT_EQ(lines(unknown.err).size(), 1u);
     EXPECT_NE(unknown.err.find("--verbose"), std::string::npos);
+}
+
+TEST_F(CliTest, DeviceCommandsAgainstTheEmulatorInTheDriver)
+{
+    const CliRun ports = cli({ "ports" });
+    ASSERT_EQ(ports.exitCode, 0) << ports.err;
+    EXPECT_NE(ports.out.find("output  zembra Emulator\n"), std::string::npos) << ports.out;
+    EXPECT_NE(ports.out.find("input   zembra Emulator\n"), std::string::npos) << ports.out;
+
+    // The emulator keeps what it took only while the program runs: send and verify in one go.
+    test::writeFile(dir.file("in.syx"), sysex({ 0, 6, 7 }, false));
+    ASSERT_EQ(cli({ "import", dir.file("in.syx"), dir.file("Set.MID") }).exitCode, 0);
+    const CliRun absent
+        = cli({ "send", dir.file("Set.MID"), "--port", "zembra Emulator", "--presets", "1-3" });
+    EXPECT_EQ(absent.exitCode, 2);
+    EXPECT_EQ(absent.err, "kestrow-cli: " + dir.file("Set.MID") + " holds no preset 2, 3\n");
+    const CliRun sent = cli({ "send", dir.file("Set.MID"), "--port", "zembra Emulator", "--delay",
+        "1", "--presets", "7,1", "--verify" });
+    EXPECT_EQ(sent.exitCode, 0) << sent.err;
+    EXPECT_EQ(sent.out, "Sent presets 1, 7\nVerified 2 of 2 presets: 2 match, 0 differ.\n");
 }
 
 /// The factory set with a few changes, saved by the editor's storage code as Changed.MID.

@@ -35,20 +35,6 @@ TextCase fixed(int eventType, int value, std::string text, int notes = 0)
 }
 TextCase unnamed(int value, std::string text) { return { Op::unnamedValue, value, 0, text, 0 }; }
 
-class CatalogueTextTest : public ::testing::TestWithParam<TextCase> { };
-
-TEST_P(CatalogueTextTest, Renders)
-{
-    const TextCase& c = GetParam();
-    Catalogue catalogue;
-    catalogue.notesRangeLow = c.notesRangeLow;
-    const std::string text = c.op == Op::channel ? catalogue.channelText(c.a, c.b)
-        : c.op == Op::eventType                  ? catalogue.eventTypeText(c.a)
-        : c.op == Op::fixedParameter             ? catalogue.fixedParameterText(c.a, c.b)
-                                                 : Catalogue::unnamedValueText(c.a);
-    EXPECT_EQ(text, c.expected) << "inputs " << c.a << ", " << c.b;
-}
-
 const std::vector<TextCase> kTexts = {
     // channelText hides the channel exactly for codes 12, 13, 82..93, 100 and 125..127.
     channel(0, 0, "Master"), channel(0, 7, " 7"), channel(0, 12, "12"), channel(80, 5, " 5"),
@@ -76,7 +62,8 @@ const std::vector<TextCase> kTexts = {
     fixed(0, 127, "127:Controller 127"),
     // R3 notes in both conventions
     fixed(5, 60, " 60:  C  4"), fixed(5, 60, " 60:  C  3", 1), fixed(4, 0, "  0:  C -1"),
-    fixed(6, 127, "127:  G  8", 1),
+    fixed(6, 127, "127:  G  8", 1), fixed(5, 23, " 23:  B -1", 1), fixed(5, 24, " 24:  C  0", 1),
+    fixed(5, 68, " 68:  Ab 4"), fixed(5, 70, " 70:  Bb 4"), fixed(5, 0, "  0:  C -2", 1),
     // R4 prefixed decimal
     fixed(7, 64, "Parameter: 64"), fixed(99, 64, "Controller: 64"), fixed(94, 5, "Controller: 5"),
     // R5 drum note: note name, a blank, the drum name (possibly empty)
@@ -107,47 +94,17 @@ const std::vector<TextCase> kTexts = {
     fixed(100, -3, "*** -3 (0xFFFFFFFD) ***"), fixed(128, 5, "***   5           (0x05) ***"),
     fixed(-1, 5, "***   5           (0x05) ***")
 };
-// Names like fixedParameter_82_m3: operation, inputs (m for minus), notes convention.
-std::string textCaseName(const ::testing::TestParamInfo<TextCase>& info)
+TEST(Catalogue, Texts)
 {
-    const TextCase& c = info.param;
-    const auto number = [](int n) {
-        return n < 0 ? "m" + std::to_string(-static_cast<long long>(n)) : std::to_string(n);
-    };
-    std::string name = c.op == Op::channel ? "channel_" + number(c.a) + "_" + number(c.b)
-        : c.op == Op::eventType            ? "eventType_" + number(c.a)
-        : c.op == Op::fixedParameter       ? "fixedParameter_" + number(c.a) + "_" + number(c.b)
-                                           : "unnamedValue_" + number(c.a);
-    return c.notesRangeLow != 0 ? name + "_notesFrom" + number(c.notesRangeLow) : name;
-}
-INSTANTIATE_TEST_SUITE_P(Rows, CatalogueTextTest, ::testing::ValuesIn(kTexts), textCaseName);
-
-TEST(Catalogue, ExactlySixCodesAreUnnamed)
-{
-    const Catalogue catalogue;
-    std::set<int> unnamedCodes;
-    for (int code = 0; code < 128; ++code)
-        if (catalogue.eventTypeText(code) == k53)
-            unnamedCodes.insert(code);
-    EXPECT_EQ(unnamedCodes, (std::set<int> { 12, 13, 92, 93, 125, 126 }));
-}
-
-TEST(Catalogue, NoteNamesFollowTheSettingAtEveryCall)
-{
-    Catalogue catalogue;
-    const char* pitch[]
-        = { "C ", "C#", "D ", "D#", "E ", "F ", "F#", "G ", "Ab", "A ", "Bb", "B " };
-    for (int n = 0; n < 128; ++n) {
-        catalogue.notesRangeLow = 0;
-        const std::string minus1 = catalogue.noteName(n);
-        catalogue.notesRangeLow = 1;
-        const std::string minus2 = catalogue.noteName(n);
-        ASSERT_EQ(minus1.size(), 10u) << n;
-        EXPECT_EQ(std::stoi(minus1.substr(0, 3)), n);
-        EXPECT_EQ(minus1.substr(3, 5), std::string(":  ") + pitch[n % 12]) << n;
-        EXPECT_EQ(std::stoi(minus1.substr(8)), n / 12 - 1) << n;
-        EXPECT_EQ(minus2, minus1.substr(0, 8) + (n >= 24 ? " " : "") + std::to_string(n / 12 - 2))
-            << n;
+    for (const TextCase& c : kTexts) {
+        Catalogue catalogue;
+        catalogue.notesRangeLow = c.notesRangeLow;
+        const std::string text = c.op == Op::channel ? catalogue.channelText(c.a, c.b)
+            : c.op == Op::eventType                  ? catalogue.eventTypeText(c.a)
+            : c.op == Op::fixedParameter             ? catalogue.fixedParameterText(c.a, c.b)
+                                                     : Catalogue::unnamedValueText(c.a);
+        EXPECT_EQ(text, c.expected)
+            << int(c.op) << ": " << c.a << ", " << c.b << ", notes from " << c.notesRangeLow;
     }
 }
 
@@ -164,26 +121,26 @@ TEST(Catalogue, CellTexts)
         EXPECT_EQ(catalogue.cellText(p, knob, field), "") << knob << ", " << field;
 }
 
-TEST(Catalogue, EventFitsVariant)
+TEST(Catalogue, CodesEachVariantLacksAndTheUnnamedOnes)
 {
-    EXPECT_TRUE(eventFitsVariant(DeviceVariant::zembraFader, 127));
-    EXPECT_FALSE(eventFitsVariant(DeviceVariant::zembraControl, 62));
-    EXPECT_TRUE(eventFitsVariant(DeviceVariant::zembraDial, 62));
-    EXPECT_FALSE(eventFitsVariant(DeviceVariant::zembraDial, 126));
-    int control = 0;
-    int dial = 0;
-    for (int code = 0; code < 128; ++code) {
-        const bool c = eventFitsVariant(DeviceVariant::zembraControl, code);
-        const bool d = eventFitsVariant(DeviceVariant::zembraDial, code);
-        EXPECT_EQ(c, eventFitsVariant(DeviceVariant::zembraFader, code)) << code;
-        EXPECT_TRUE(d || !c) << code; // the dial offers all the others do
-        control += c ? 1 : 0;
-        dial += d ? 1 : 0;
+    const Catalogue catalogue;
+    std::set<int> unnamed, control, fader, dial;
+    for (int code = -1; code <= 128; ++code) {
+        if (catalogue.eventTypeText(code) == k53)
+            unnamed.insert(code);
+        for (auto [variant, lacking] : { std::pair { DeviceVariant::zembraControl, &control },
+                 { DeviceVariant::zembraFader, &fader }, { DeviceVariant::zembraDial, &dial } })
+            if (!eventFitsVariant(variant, code))
+                lacking->insert(code);
     }
-    EXPECT_EQ(control, 128 - 36);
-    EXPECT_EQ(dial, 128 - 6);
-    for (int code : { -1, 128, INT_MAX })
-        EXPECT_FALSE(eventFitsVariant(DeviceVariant::zembraDial, code)) << code;
+    EXPECT_EQ(unnamed, (std::set<int> { 12, 13, 92, 93, 125, 126 }));
+    EXPECT_EQ(dial, (std::set<int> { -1, 12, 13, 92, 93, 125, 126, 128 }));
+    std::set<int> controlLacks { -1, 7, 12, 13, 62, 63, 92, 93, 94, 95, 99, 128 };
+    for (int code = 101; code <= 126; ++code)
+        controlLacks.insert(code);
+    EXPECT_EQ(control, controlLacks);
+    EXPECT_EQ(fader, controlLacks);
+    EXPECT_FALSE(eventFitsVariant(DeviceVariant::zembraDial, INT_MAX));
     EXPECT_FALSE(eventFitsVariant(static_cast<DeviceVariant>(3), 0));
 }
 

@@ -106,8 +106,6 @@ TEST(KnobEdits, TypedNumbersInTheirColumnsRange)
         { "heading cancelled", { 4, 0 }, std::nullopt, false },
         { "description", { 1, 3 }, 1, false },
     };
-    EXPECT_EQ(entryRange(2).highest, 16);
-    EXPECT_EQ(entryRange(5).highest, 127);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PresetBank bank;

@@ -80,6 +80,10 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     first->presetSelected(57);
     first->renamePreset(57, "Strings");
     first->bank().presets[57].initValue[3] = 99; // kept only in a zembraDial's dump
+    first->deviceSync().verifyAfterSend = true;
+    first->protocol().sendPreset(57, true, true); // the device holds it from now on
+    while (first->protocol().timerEnabled(ProtocolTimer::Timer1))
+        first->protocol().Timer1Timer();
     const EditorSettings leftAs = first->currentSettings();
     ASSERT_TRUE(first->saveAutosaveSet().ok());
     first.reset();
@@ -92,12 +96,28 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     EXPECT_EQ(second->variant(), DeviceVariant::zembraDial);
     EXPECT_EQ(second->bank().presets[57].name, "Strings");
     EXPECT_EQ(second->bank().presets[57].initValue[3], 99);
+    EXPECT_EQ(
+        second->deviceSync().memory().changedPresets(second->bank(), DeviceVariant::zembraDial),
+        [] {
+            std::vector<int> all;
+            for (int p = 0; p < kPresetCount; ++p)
+                if (p != 57)
+                    all.push_back(p);
+            return all;
+        }());
     // The saved output is open again and the device was asked for its configuration.
     EXPECT_EQ(ports->openOutputs, std::set<int> { 0 });
     ASSERT_EQ(ports->puts.size(), 2u);
     EXPECT_EQ(ports->puts[0][6], 0x06);
     EXPECT_EQ(ports->puts[1][6], 0x56);
     EXPECT_TRUE(second->startUp().warnings.empty()); // once only
+    second.reset();
+
+    // A set from before the device was remembered: it loads, nothing is known.
+    std::filesystem::remove(dir.file("Config.DEV"));
+    auto third = start(&driver);
+    EXPECT_TRUE(third->startUp().settingsApplied);
+    EXPECT_TRUE(third->deviceSync().differsFromDevice(57));
 }
 
 TEST_F(EditorSessionTest, AnUnreadableAutosaveDumpIsKeptAsideAndNotReplacedSilently)

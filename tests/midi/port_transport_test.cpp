@@ -11,33 +11,19 @@
 #endif
 
 #include <chrono>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <set>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 using namespace kestrow;
 using namespace std::chrono_literals;
 
 namespace {
 
-std::vector<std::uint8_t> presetMessage(std::uint8_t program)
-{
-    std::vector<std::uint8_t> m { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x20, program, 0x00 };
-    for (int i = 0; i < 48; ++i)
-        m.push_back(static_cast<std::uint8_t>((i * 5 + program) & 0x7F));
-    m.push_back(0xF7);
-    return m;
-}
-
-const std::vector<std::uint8_t> kRequest { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x26, 0x05, 0x00, 0xF7 };
+const std::vector<std::uint8_t> kRequest { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x26, 0x05, 0x00,
+    0xF7 };
 
 /// The data bytes of received SysEx events.
 std::vector<std::uint8_t> sysExBytes(const std::vector<MidiEvent>& received)
@@ -147,129 +133,18 @@ TEST_F(PortTest, ActiveSensingThroughTheEmulatorNeverReachesTheHandler)
     EXPECT_EQ(received[0].data2, 99);
 }
 
-namespace {
-
-/// A JACK server of its own, with the dummy backend; stopped when this goes.
-class JackServer {
-public:
-    explicit JackServer(const std::string& name)
-    {
-        std::vector<std::string> args { "jackd", "-r", "-S", "-n", name, "-d", "dummy", "-r", "48000", "-p", "64" };
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (::access("/usr/bin/jackd", X_OK) != 0
-            || posix_spawn(&m_pid, "/usr/bin/jackd", &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~JackServer()
-    {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGTERM);
-        for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(50ms))
-            if (::waitpid(m_pid, nullptr, WNOHANG) != 0)
-                return;
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    bool running() { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t m_pid = -1;
-};
-
-} // namespace
-
-TEST(JackTransport, PresetAndRequestCrossARealServerIntactAndInOrder)
-{
-    std::string name = "kestrow-test-" + std::to_string(::getpid());
-    ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-    ::setenv("JACK_NO_START_SERVER", "1", 1);
-    JackServer server(name);
-    if (!server.running())
-        GTEST_SKIP() << "jackd cannot be started here";
-
-    ManualDispatcher dispatcher;
-    setDefaultMidiDispatcher(&dispatcher);
-    TMidiDriver driver(KESTROW_MIDIDRV);
-    TMidiIn in(&driver);
-    TMidiOut out(&driver);
-    std::vector<MidiEvent> received;
-    in.OnMidiData = [&](MidiEvent* e, bool&) { received.push_back(*e); };
-
-    // Our own JACK input shows up once the server answers.
-    std::uint16_t ownIn = TMidiIn::kNoDevice;
-    for (int i = 0; i < 100 && ownIn == TMidiIn::kNoDevice && server.running(); ++i) {
-        ownIn = in.GetIDFromName("Kestrow (JACK)");
-        if (ownIn == TMidiIn::kNoDevice)
-            std::this_thread::sleep_for(50ms);
-    }
-    if (ownIn == TMidiIn::kNoDevice) {
-        setDefaultMidiDispatcher(nullptr);
-        GTEST_SKIP() << "the JACK server did not come up";
-    }
-    ASSERT_TRUE(in.Open(ownIn, 78624));
-    in.Start();
-
-    // The output list now holds that input's JACK port; open it by name.
-    std::uint16_t target = TMidiOut::kNoDevice;
-    for (int i = 0; i < 40 && target == TMidiOut::kNoDevice; ++i) {
-        std::uint16_t n = out.GetNumDevices();
-        for (std::uint16_t id = 0; id < n; ++id) {
-            char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-            driver.api().GetMidiOutDescription(id, text);
-            if (std::strncmp(text, "kestrow-in-", 11) == 0)
-                target = id;
-        }
-        if (target == TMidiOut::kNoDevice)
-            std::this_thread::sleep_for(50ms);
-    }
-    ASSERT_NE(target, TMidiOut::kNoDevice) << "our JACK input port is not listed";
-    ASSERT_TRUE(out.Open(target, 78624));
-    std::this_thread::sleep_for(20ms); // let the connection settle for a cycle
-
-    auto preset = presetMessage(5);
-    putMessage(out, preset);
-    putMessage(out, kRequest);
-    std::vector<std::uint8_t> expected = preset;
-    expected.insert(expected.end(), kRequest.begin(), kRequest.end());
-
-    bool all = dispatcher.pumpUntil([&] { return received.size() >= expected.size(); }, 5000ms);
-    out.Close();
-    in.Close();
-    setDefaultMidiDispatcher(nullptr);
-    ASSERT_TRUE(all) << "received " << received.size() << " of " << expected.size();
-    EXPECT_EQ(sysExBytes(received), expected);
-}
-
 #if defined(KESTROW_HAVE_JACK)
 // RtMidi 5.0's JACK input, used here before, could call a cleared callback
 // while an input closed under traffic; every close below happens mid-flood.
 TEST(JackTransport, InputOpenedAndClosedAgainAndAgainUnderAFloodStaysWhole)
 {
-    std::string name = "kestrow-flood-" + std::to_string(::getpid());
-    ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-    ::setenv("JACK_NO_START_SERVER", "1", 1);
-    JackServer server(name);
-    if (!server.running())
-        GTEST_SKIP() << "jackd cannot be started here";
+    kestrow::testing::JackDummyServer server("kestrow-flood-" + std::to_string(::getpid()));
+    if (!server.up())
+        GTEST_SKIP() << "the JACK dummy server did not start";
     // The source must exist before the driver lists its inputs.
     const std::vector<std::uint8_t> noteOn { 0x90, 0x40, 0x7F };
-    std::unique_ptr<kestrow::testing::JackFlood> flood;
-    for (int i = 0; i < 100 && !(flood && flood->ok()) && server.running(); ++i) {
-        flood = std::make_unique<kestrow::testing::JackFlood>("kflood", noteOn, 32);
-        if (!flood->ok())
-            std::this_thread::sleep_for(50ms);
-    }
-    if (!flood->ok())
-        GTEST_SKIP() << "the JACK server did not come up";
+    const auto flood = std::make_unique<kestrow::testing::JackFlood>("kflood", noteOn, 32);
+    ASSERT_TRUE(flood->ok());
 
     ManualDispatcher dispatcher;
     setDefaultMidiDispatcher(&dispatcher);
@@ -316,8 +191,6 @@ TEST(SyncClock, BeatsArriveAndAOneShotRunEnds)
     ASSERT_TRUE(sync.Open(0, 0));
     sync.Resolution(96);
     sync.Tempo(20000); // 50 quarters a second
-    EXPECT_EQ(sync.Tempo(), 20000u);
-    EXPECT_EQ(sync.Resolution(), 96);
     sync.Start();
     EXPECT_TRUE(dispatcher.pumpUntil([&] { return beats >= 3; }, 2000ms)) << beats;
     EXPECT_GE(sync.Position(), 3u * 96u);

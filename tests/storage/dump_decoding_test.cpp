@@ -37,6 +37,21 @@ std::vector<std::int32_t> initMessage(int preset, int base) { return message(0x2
 
 class DumpDecodingTest : public test::PresetFilesTest {
 protected:
+    /// A one-track file of the given SysEx messages, written through the toolkit.
+    void writeDump(const std::string& path, const std::vector<std::vector<std::int32_t>>& messages)
+    {
+        TMidiScore score(1);
+        ASSERT_TRUE(smf.Open(path, 'w', 1));
+        smf.Attach(&score);
+        score.Get(0)->IsRecording(true);
+        for (const auto& m : messages) {
+            for (std::int32_t b : m)
+                score.Get(0)->Write({ 0, 0xF0, static_cast<std::uint8_t>(b), 0, 0 });
+        }
+        score.Get(0)->IsRecording(false);
+        smf.Save(nullptr);
+        smf.Close();
+    }
     int load(const std::vector<std::vector<std::int32_t>>& messages)
     {
         int count = 0;
@@ -176,17 +191,7 @@ protected:
     }
     void writeDump(const std::vector<std::vector<std::int32_t>>& messages)
     {
-        TMidiScore score(1);
-        ASSERT_TRUE(smf.Open(dir.file("Set.MID"), 'w', 1));
-        smf.Attach(&score);
-        score.Get(0)->IsRecording(true);
-        for (const auto& m : messages) {
-            for (std::int32_t b : m)
-                score.Get(0)->Write({ 0, 0xF0, static_cast<std::uint8_t>(b), 0, 0 });
-        }
-        score.Get(0)->IsRecording(false);
-        smf.Save(nullptr);
-        smf.Close();
+        DumpDecodingTest::writeDump(dir.file("Set.MID"), messages);
     }
     std::vector<std::int32_t> dumpPart(int fromPreset, int toPreset) const
     {
@@ -309,17 +314,10 @@ TEST_F(DumpDecodingTest, DamagedDumpFilesAreRefusedWithoutHarm)
     const std::string good = test::readFile(dir.file("Good.MID"));
     // 186 data messages: 12648 SysEx bytes, more than a dump may hold. Written
     // through the toolkit directly, since the editor never writes such a file.
-    TMidiScore score(1);
-    ASSERT_TRUE(smf.Open(dir.file("Big.MID"), 'w', 1));
-    smf.Attach(&score);
-    score.Get(0)->IsRecording(true);
-    for (int m = 0; m < 186; ++m) {
-        for (std::int32_t b : dataMessage(m % 128, m))
-            score.Get(0)->Write({ 0, 0xF0, static_cast<std::uint8_t>(b), 0, 0 });
-    }
-    score.Get(0)->IsRecording(false);
-    smf.Save(nullptr);
-    smf.Close();
+    std::vector<std::vector<std::int32_t>> many;
+    for (int m = 0; m < 186; ++m)
+        many.push_back(dataMessage(m % 128, m));
+    writeDump(dir.file("Big.MID"), many);
 
     // what, bytes, whether it must be refused (otherwise either outcome, but never harm)
     std::vector<std::tuple<std::string, std::string, bool>> corpus { { "empty", "", true },

@@ -31,7 +31,9 @@ TEST(EditorSettings, LoadingFallsBackToTheDefaults)
                 s.selectedPreset = 127, s.deviceType = DeviceVariant::zembraDial;
             } },
         { "clamped low", "[Settings]\r\nSelected Preset=-4\r\nDevice Type=-1\r\nAuto Send=0\r\n",
-            [](EditorSettings& s) { s.autoSend = false; } } };
+            [](EditorSettings& s) { s.autoSend = false; } },
+        { "verify after send", "[Settings]\r\nVerify After Send=1\r\n",
+            [](EditorSettings& s) { s.verifyAfterSend = true; } } };
     EXPECT_EQ(EditorSettings {},
         (EditorSettings { DeviceVariant::zembraControl, true, true, true, 200, "no device", false,
             "no device", 0 }));

@@ -42,6 +42,26 @@ protected:
     }
 };
 
+/// Distinct data in every field of every preset, so a preset landing in the
+/// wrong place or a column shifted by one shows; no descriptions unless asked.
+inline void fillBank(PresetBank& bank, int seed, bool descriptions = true)
+{
+    for (int p = 0; p < kPresetCount; ++p) {
+        Preset& preset = bank.presets[static_cast<std::size_t>(p)];
+        preset.name = "Caf\xE9 " + std::to_string(p + 1) + "/" + std::to_string(seed);
+        preset.description = !descriptions || p % 3 == 0
+            ? ""
+            : "Line " + std::to_string(p) + "/" + std::to_string(seed) + "\r\nline \x80 two";
+        for (int k = 0; k < kKnobCount; ++k) {
+            preset.knobName[k] = "K" + std::to_string(k + 1) + "\x93" + std::to_string(seed);
+            preset.channel[k] = (p + k + seed) % 17;
+            preset.eventType[k] = (p * 3 + k + seed) % 128;
+            preset.fixedParameter[k] = (p * 7 + k + seed) % 128;
+            preset.initValue[k] = (p * 5 + k + seed) % 128;
+        }
+    }
+}
+
 /// A description file: format 1, a header, a record count (-1: as many as given), the records.
 inline std::string notesFile(const std::vector<std::pair<std::int32_t, std::string>>& records,
     std::int32_t count = -1, const std::string& header = "zembraC Editor",

@@ -10,24 +10,7 @@ namespace {
 using test::readFile;
 using test::writeFile;
 using Names = std::set<std::string>;
-
-/// Distinct data in every field of every preset, so a preset landing in the
-/// wrong place or a column shifted by one shows.
-void fillBank(PresetBank& bank, int seed)
-{
-    for (int p = 0; p < kPresetCount; ++p) {
-        Preset& preset = bank.presets[static_cast<std::size_t>(p)];
-        preset.name = "Caf\xE9 " + std::to_string(p + 1) + "/" + std::to_string(seed);
-        preset.description = p % 3 == 0 ? "" : "Line " + std::to_string(p) + "\r\nline \x80 two";
-        for (int k = 0; k < kKnobCount; ++k) {
-            preset.knobName[k] = "K" + std::to_string(k + 1) + "\x93" + std::to_string(seed);
-            preset.channel[k] = (p + k + seed) % 17;
-            preset.eventType[k] = (p * 3 + k + seed) % 128;
-            preset.fixedParameter[k] = (p * 7 + k + seed) % 128;
-            preset.initValue[k] = (p * 5 + k + seed) % 128;
-        }
-    }
-}
+using test::fillBank;
 
 /// Everything but the init values, which only a zembraDial's dump carries.
 Preset withoutInitValues(Preset p)
@@ -71,9 +54,7 @@ TEST_F(PresetFilesTest, BackupsAreMadeOnceAndEmptyDescriptionsWriteNoNotesFile)
             readFile(dir.file("Set.CFG" + suffix)), readFile(dir.file("Set.NTS" + suffix)) };
     };
     const auto save = [this](int seed, bool descriptions) {
-        fillBank(bank, seed);
-        for (Preset& p : bank.presets)
-            p.description = descriptions ? p.description : "";
+        fillBank(bank, seed, descriptions);
         const SaveResult result = files.saveAllPresets(dir.file("Set.MID"));
         EXPECT_TRUE(result.ok()) << result.message();
         EXPECT_EQ(result.wroteDescriptions, descriptions);
@@ -238,10 +219,18 @@ TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
     EditorSettings settings;
     settings.selectedPreset = 57;
     settings.deviceType = variant = DeviceVariant::zembraDial;
+    settings.midiDevice = "USB MIDI 1";
+    // The second save updates the names file in place (its backup is taken);
+    // the third must still write the changed settings and keep a foreign section.
     ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    writeFile(dir.file("Config.CFG"), readFile(dir.file("Config.CFG")) + "[Mine]\r\nx=1\r\n");
+    settings.delay = 321;
+    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
+    EXPECT_EQ(IniFile::load(dir.file("Config.CFG")).value("Mine", "x"), "1");
     Reader r(driver);
     EXPECT_EQ(r.files.loadAutosaveSet(dir.dir()), settings);
-    EXPECT_EQ(r.bank.presets[57], bank.presets[57]);
+    EXPECT_EQ(r.bank.presets, bank.presets);
     // Without a dump the settings are not read at all.
     fs::remove(dir.file("Config.MID"));
     Reader none(driver);

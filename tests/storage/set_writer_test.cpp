@@ -1,7 +1,6 @@
 // Sets written whole: killed, out of space or refused, a folder holds the old
 // set or the new one, never a mix, and no temporary files once started again.
 
-#include "ini_file.h"
 #include "preset_files_fixture.h"
 #include "set_writer.h"
 
@@ -44,18 +43,7 @@ void countOrDie(const char*)
         ::raise(SIGKILL);
 }
 
-void fill(PresetBank& bank, int seed, bool descriptions)
-{
-    for (int p = 0; p < kPresetCount; ++p) {
-        Preset& preset = bank.presets[static_cast<std::size_t>(p)];
-        preset.name = "P" + std::to_string(p) + "/" + std::to_string(seed);
-        preset.description = descriptions && p % 2 ? "notes " + std::to_string(seed) : "";
-        for (int k = 0; k < kKnobCount; ++k) {
-            preset.knobName[k] = "K" + std::to_string(k) + "/" + std::to_string(seed);
-            preset.fixedParameter[k] = (p + k + seed) % 128;
-        }
-    }
-}
+using test::fillBank;
 
 class SetWriterTest : public test::PresetFilesTest {
 protected:
@@ -94,13 +82,13 @@ protected:
 TEST_F(SetWriterTest, KilledAtAnyStepTheNextStartFindsTheOldOrTheNewSet)
 {
     const std::vector<Scenario> scenarios {
-        { "first save", nullptr, [](PresetBank& b) { fill(b, 1, true); } },
-        { "second save, backups made", [](PresetBank& b) { fill(b, 1, true); },
-            [](PresetBank& b) { fill(b, 2, true); } },
-        { "third save, notes retired", [](PresetBank& b) { fill(b, 1, true); },
-            [](PresetBank& b) { fill(b, 3, false); } },
-        { "autosave with settings", [](PresetBank& b) { fill(b, 1, true); },
-            [](PresetBank& b) { fill(b, 4, true); }, true },
+        { "first save", nullptr, [](PresetBank& b) { fillBank(b, 1, true); } },
+        { "second save, backups made", [](PresetBank& b) { fillBank(b, 1, true); },
+            [](PresetBank& b) { fillBank(b, 2, true); } },
+        { "third save, notes retired", [](PresetBank& b) { fillBank(b, 1, true); },
+            [](PresetBank& b) { fillBank(b, 3, false); } },
+        { "autosave with settings", [](PresetBank& b) { fillBank(b, 1, true); },
+            [](PresetBank& b) { fillBank(b, 4, true); }, true },
     };
     for (const Scenario& s : scenarios) {
         restore({});
@@ -150,10 +138,10 @@ TEST_F(SetWriterTest, KilledAtAnyStepTheNextStartFindsTheOldOrTheNewSet)
 
 TEST_F(SetWriterTest, ARecordedSaveWhoseNewFileIsGoneIsRolledBack)
 {
-    fill(bank, 1, true);
+    fillBank(bank, 1, true);
     ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
     const Snapshot old = snapshot();
-    fill(bank, 2, true);
+    fillBank(bank, 2, true);
     g_steps = 0;
     g_killAt = -1;
     setSaveStepHook([](const char* step) {
@@ -178,11 +166,11 @@ TEST_F(SetWriterTest, ARecordedSaveWhoseNewFileIsGoneIsRolledBack)
 
 TEST_F(SetWriterTest, AFullDiskLeavesTheOldSetAndNamesTheFileOnce)
 {
-    fill(bank, 1, true);
+    fillBank(bank, 1, true);
     EditorSettings settings;
     ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
     const Snapshot old = snapshot();
-    fill(bank, 2, true);
+    fillBank(bank, 2, true);
     for (int p = 0; p < kPresetCount; ++p)
         bank.presets[static_cast<std::size_t>(p)].description = std::string(300, 'x');
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -206,14 +194,14 @@ TEST_F(SetWriterTest, AFullDiskLeavesTheOldSetAndNamesTheFileOnce)
 
 TEST_F(SetWriterTest, AReadOnlyFileOfTheSetIsNotReplaced)
 {
-    fill(bank, 1, true);
+    fillBank(bank, 1, true);
     EditorSettings settings;
     ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
     for (const char* name : { "Config.MID", "Config.NTS" }) {
         const fs::path file = dir.path() / name;
         ::chmod(file.c_str(), 0444);
         const Snapshot old = snapshot();
-        fill(bank, 2, false); // no notes: the .NTS would be retired
+        fillBank(bank, 2, false); // no notes: the .NTS would be retired
         const SaveResult result = files.saveAutosaveSet(dir.dir(), settings);
         ASSERT_EQ(result.problems.size(), 1u) << name;
         EXPECT_EQ(result.problems[0].file, file.string());
@@ -239,7 +227,7 @@ TEST_F(SetWriterTest, TemporariesOfInterruptedSavesGoAtTheNextStartOrSaveOfTheir
         test::writeFile(dir.path() / name, "keep");
 
     // A save removes what its own set left, nothing else.
-    fill(bank, 1, true);
+    fillBank(bank, 1, true);
     ASSERT_TRUE(files.saveAllPresets(dir.file("T.MID")).ok());
     EXPECT_FALSE(fs::exists(dir.path() / ".T.MID.XyZ123"));
     EXPECT_FALSE(fs::exists(dir.path() / ".t.nts.000000"));
@@ -250,25 +238,6 @@ TEST_F(SetWriterTest, TemporariesOfInterruptedSavesGoAtTheNextStartOrSaveOfTheir
     std::set<std::string> expected(unrelated.begin(), unrelated.end());
     expected.insert({ "T.MID", "T.CFG", "T.NTS" });
     EXPECT_EQ(folderContents(), expected);
-}
-
-TEST_F(SetWriterTest, ConfigNamesAndSettingsAreWrittenTogether)
-{
-    // Two saves: the second updates the file in place (its backup is taken),
-    // keeping a section of its own.
-    fill(bank, 1, false);
-    EditorSettings settings;
-    settings.midiDevice = "USB MIDI 1";
-    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
-    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
-    test::writeFile(
-        dir.file("Config.CFG"), test::readFile(dir.file("Config.CFG")) + "[Mine]\r\nx=1\r\n");
-    settings.delay = 321;
-    ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
-    const IniFile written = IniFile::load(dir.file("Config.CFG"));
-    EXPECT_EQ(readSettings(written), settings);
-    EXPECT_EQ(written.value("128", "N"), bank.presets[127].name);
-    EXPECT_EQ(written.value("Mine", "x"), "1");
 }
 
 } // namespace

@@ -72,6 +72,66 @@ private slots:
         }
         setDefaultMidiDispatcher(nullptr);
     }
+
+    void changedPresetsGoOutAndTheDeviceIsVerified()
+    {
+        QtMidiDispatcher dispatcher(this);
+        setDefaultMidiDispatcher(&dispatcher);
+        QTemporaryDir dir;
+        EditorPaths paths;
+        paths.programDirectory = dir.path().toStdString() + "/";
+        paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory
+            = paths.programDirectory;
+        TMidiDriver driver;
+        {
+            EditorSession session(
+                paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher), &driver);
+            EditorWindows windows(session);
+            TMainForm& form = windows.mainForm();
+            TConfigForm& config = windows.configForm();
+            form.FormShow();
+            QVERIFY(config.selectOutputByName("zembra Emulator"));
+            QVERIFY(config.selectInputByName("zembra Emulator"));
+            config.getDeviceConfiguration();
+            config.setDelayFieldText(QStringLiteral("2"));
+            QStringList reports;
+            form.showReport = [&](const QString& title, const QString& text) {
+                reports << title + QStringLiteral(": ") + text;
+            };
+            QStringList sending;
+            connect(&form, &QWidget::windowTitleChanged, this, [&](const QString& title) {
+                if (title.startsWith(QStringLiteral("Sending Preset:")) && !sending.contains(title))
+                    sending << title;
+            });
+            auto run = [&](const QStringList& path) {
+                QAction* action = form.findAction(path);
+                QVERIFY2(action != nullptr && action->isEnabled(), qPrintable(path.join('/')));
+                action->trigger();
+            };
+            const QStringList sendChanged { "&File", "Send", "Send Changed Presets" };
+
+            run(sendChanged); // nothing is known of the device yet: all 128 go
+            QTRY_VERIFY_WITH_TIMEOUT(!form.timer(ProtocolTimer::Timer1)->isActive(), 10000);
+            QCOMPARE(sending.size(), 128);
+            form.bank().presets[3].eventType[2] = 9;
+            form.bank().presets[40].channel[0] = 16;
+            sending.clear();
+            run(sendChanged);
+            QTRY_VERIFY_WITH_TIMEOUT(!form.timer(ProtocolTimer::Timer1)->isActive(), 5000);
+            QCOMPARE(sending, QStringList({ "Sending Preset:4", "Sending Preset:41" }));
+
+            run({ "PresetPopupMenu", "Verify Device" });
+            QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, 10000);
+            QCOMPARE(reports[0],
+                QStringLiteral("Verify Device: Verified 128 of 128 presets: 128 match, 0 differ."));
+
+            run({ "&File", "Send", "Get All Presets" });
+            form.cancelDeviceSync(); // Escape
+            QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 2, 5000);
+            QVERIFY2(reports[1].endsWith(QStringLiteral("not asked for.")), qPrintable(reports[1]));
+        }
+        setDefaultMidiDispatcher(nullptr);
+    }
 };
 
 QTEST_MAIN(MainDeviceTest)

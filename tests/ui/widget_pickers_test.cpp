@@ -53,18 +53,14 @@ private slots:
     {
         Rig rig;
         TEventsForm events(rig.state);
-        for (int code : { 7, 62, 63, 94, 95, 99, 101, 124, 12, 126 })
-            QVERIFY2(events.greyed(code), qPrintable(QString::number(code)));
-        for (int code : { 0, 5, 61, 127 })
-            QVERIFY(!events.greyed(code));
+        // Which codes each variant lacks is the catalogue's; here that the picker asks it.
+        QVERIFY(events.greyed(94) && !events.greyed(127));
 
         rig.select(2, kFieldEventType);
         events.assign(0);
         QCOMPARE(rig.preset().eventType[2], 0);
         // The channel and fixed-parameter texts follow the event type.
-        QCOMPARE(rig.cells.size(), std::size_t(3));
-        QVERIFY(std::find(rig.cells.begin(), rig.cells.end(), CellPos { 2, 3 }) != rig.cells.end());
-        QVERIFY(std::find(rig.cells.begin(), rig.cells.end(), CellPos { 4, 3 }) != rig.cells.end());
+        QCOMPARE(rig.cells, (std::vector<CellPos> { { 3, 3 }, { 4, 3 }, { 2, 3 } }));
 
         // The grey cell is drawn grey without text; the same code is offered on the dial.
         const QRect grey = events.cellRect(94).translated(events.grid()->pos());

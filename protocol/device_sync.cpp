@@ -1,0 +1,249 @@
+#include "device_sync.h"
+
+#include <algorithm>
+
+namespace kestrow {
+
+std::string presetListText(const std::vector<int>& presetIndices)
+{
+    std::string text;
+    for (std::size_t i = 0; i < presetIndices.size();) {
+        std::size_t end = i + 1;
+        while (end < presetIndices.size() && presetIndices[end] == presetIndices[end - 1] + 1)
+            ++end;
+        if (!text.empty())
+            text += ", ";
+        text += std::to_string(presetIndices[i] + 1);
+        if (end - i >= 3) {
+            text += "-" + std::to_string(presetIndices[end - 1] + 1);
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    return text;
+}
+
+std::vector<int> applyFetched(PresetSet& presets, const std::vector<FetchedPreset>& fetched)
+{
+    std::vector<int> changed;
+    for (const FetchedPreset& f : fetched) {
+        Preset& preset = presets[static_cast<std::size_t>(f.presetIndex)];
+        bool stored = storeFrame(f.data, preset);
+        if (f.initValues)
+            stored = storeFrame(*f.initValues, preset) || stored;
+        if (stored)
+            changed.push_back(f.presetIndex);
+    }
+    std::ranges::sort(changed);
+    changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+    return changed;
+}
+
+std::vector<std::string> SyncReport::lines() const
+{
+    std::vector<std::string> out;
+    const int answered = static_cast<int>(
+        job == SyncJob::getAll ? fetched.size() : matching.size() + differing.size());
+    if (job == SyncJob::getAll) {
+        out.push_back("Got " + std::to_string(answered) + " of " + std::to_string(asked)
+            + " presets from the device.");
+    } else {
+        out.push_back("Verified " + std::to_string(answered) + " of " + std::to_string(asked)
+            + " presets: " + std::to_string(matching.size()) + " match, "
+            + std::to_string(differing.size()) + " differ.");
+        if (!differing.empty()) {
+            out.push_back("Differing (here | on the device):");
+            out.insert(out.end(), differenceLines.begin(), differenceLines.end());
+        }
+    }
+    if (!noReply.empty())
+        out.push_back("No reply for presets " + presetListText(noReply));
+    if (cancelled)
+        out.push_back("Cancelled; the presets after these were not asked for.");
+    return out;
+}
+
+DeviceSync::DeviceSync(DeviceProtocol& protocol, PresetBank& bank,
+    const DeviceSettingsModel& settings, const Catalogue& catalogue, ProtocolHost& host)
+    : m_protocol(protocol)
+    , m_bank(bank)
+    , m_settings(settings)
+    , m_catalogue(catalogue)
+    , m_host(host)
+{
+}
+
+bool DeviceSync::differsFromDevice(int presetIndex) const
+{
+    return presetIndex >= 0 && presetIndex < kPresetCount
+        && m_memory.differs(m_bank.presets[static_cast<std::size_t>(presetIndex)], presetIndex,
+            m_settings.deviceVariant);
+}
+
+SyncStart DeviceSync::start(SyncJob job, std::vector<int> presets, bool initValues)
+{
+    SyncStart result;
+    result.ports = m_protocol.checkPorts(true, true);
+    if (result.ports.abandon())
+        return result;
+    if (busy() || m_protocol.timerEnabled(ProtocolTimer::Timer1)) {
+        result.note = "The device is busy with another transfer; try again when it has ended.";
+        return result;
+    }
+    m_protocol.portRefresh();
+    m_job = job;
+    m_shownPreset = -1;
+    m_shownCount = 0;
+    // The protocol's own time-out for a reply: a second and the Delay.
+    m_fetch.emplace(FetchPlan {
+        std::move(presets), initValues, m_settings.delay, kReplyTimeout + m_settings.delay });
+    return result;
+}
+
+SyncStart DeviceSync::getAllPresets()
+{
+    std::vector<int> all(kPresetCount);
+    for (int p = 0; p < kPresetCount; ++p)
+        all[static_cast<std::size_t>(p)] = p;
+    return start(
+        SyncJob::getAll, std::move(all), m_settings.deviceVariant == DeviceVariant::zembraDial);
+}
+
+SyncStart DeviceSync::verifyDevice(bool onlySentSinceVerify)
+{
+    std::vector<int> presets = m_memory.sentSinceVerify();
+    if (!onlySentSinceVerify) {
+        presets.resize(kPresetCount);
+        for (int p = 0; p < kPresetCount; ++p)
+            presets[static_cast<std::size_t>(p)] = p;
+    } else if (presets.empty()) {
+        SyncStart nothing;
+        nothing.note = "No preset was sent since the last verify.";
+        return nothing;
+    }
+    return verifyPresets(std::move(presets));
+}
+
+SyncStart DeviceSync::verifyPresets(std::vector<int> presetIndices)
+{
+    return start(SyncJob::verify, std::move(presetIndices),
+        m_settings.deviceVariant == DeviceVariant::zembraDial);
+}
+
+SyncStart DeviceSync::sendChangedPresets()
+{
+    SyncStart result;
+    const std::vector<int> changed = m_memory.changedPresets(m_bank, m_settings.deviceVariant);
+    if (changed.empty()) {
+        result.ports = m_protocol.checkPorts(true, false);
+        if (!result.ports.abandon())
+            result.note = "Every preset is on the device as it is here; nothing was sent.";
+        return result;
+    }
+    if (busy()) {
+        result.note = "The device is busy with another transfer; try again when it has ended.";
+        return result;
+    }
+    result.ports = m_protocol.sendPresets(changed);
+    return result;
+}
+
+std::string DeviceSync::caption(int presetIndex) const
+{
+    return (m_job == SyncJob::getAll ? kGettingPresetCaption : kVerifyingPresetCaption)
+        + std::to_string(presetIndex + 1);
+}
+
+std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
+{
+    if (!m_fetch) {
+        // A verify after a send starts once its Program Change has gone too.
+        if (m_verifyPending && !m_protocol.timerEnabled(ProtocolTimer::Timer1)
+            && !m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
+            m_verifyPending = false;
+            if (!verifyDevice(true).started())
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (const std::optional<DumpFrame> request = m_fetch->poll(now)) {
+        if (request->firstParam != m_shownPreset) {
+            m_shownPreset = request->firstParam;
+            m_host.setCaption(caption(m_shownPreset));
+            m_host.showStatus((m_job == SyncJob::getAll ? "Getting preset " : "Verifying preset ")
+                + std::to_string(++m_shownCount) + " of "
+                + std::to_string(m_fetch->plan().presets.size()));
+        }
+        m_protocol.putRequest(request->command, request->firstParam);
+    }
+    if (!m_fetch->finished())
+        return std::nullopt;
+    return finish();
+}
+
+void DeviceSync::cancel()
+{
+    if (m_fetch)
+        m_fetch->cancel();
+    m_verifyPending = false;
+}
+
+SyncReport DeviceSync::finish()
+{
+    SyncReport report;
+    report.job = m_job;
+    report.cancelled = m_fetch->cancelled();
+    report.asked = static_cast<int>(m_fetch->plan().presets.size());
+    report.noReply = m_fetch->noReply();
+    if (m_job == SyncJob::getAll) {
+        report.fetched = m_fetch->answered();
+    } else {
+        // Byte for byte: ours as it goes out (7 bits a value) against the replies.
+        PresetSet ours = m_bank.presets;
+        PresetSet device = m_bank.presets;
+        applyFetched(device, m_fetch->answered());
+        for (const FetchedPreset& f : m_fetch->answered()) {
+            const auto p = static_cast<std::size_t>(f.presetIndex);
+            m_memory.verified(f.presetIndex);
+            storeFrame(decodeFrame(presetDataFrame(ours[p], f.presetIndex).bytes(),
+                           FrameBounds::wholeMessage),
+                ours[p]);
+            if (f.initValues)
+                storeFrame(decodeFrame(initValuesFrame(ours[p], f.presetIndex).bytes(),
+                               FrameBounds::wholeMessage),
+                    ours[p]);
+            const PresetDifference difference = comparePresets(ours[p], device[p], f.presetIndex);
+            if (difference.any())
+                report.differing.push_back(difference);
+            else
+                report.matching.push_back(f.presetIndex);
+        }
+        report.differenceLines = differenceListing(m_catalogue, ours, device, report.differing);
+    }
+    m_fetch.reset();
+    m_host.setCaption(variantTitle(m_settings.deviceVariant));
+    m_host.showStatus(report.lines().front());
+    return report;
+}
+
+void DeviceSync::messageSent(std::span<const MidiEvent> message)
+{
+    if (!message.empty() && message.front().status == dump::kSysExStart)
+        m_memory.messageSent(sysExBytes(message));
+}
+
+bool DeviceSync::presetReply(const DecodedFrame& reply)
+{
+    m_memory.replyReceived(reply);
+    return m_fetch && m_fetch->take(reply);
+}
+
+void DeviceSync::transferEnded()
+{
+    if (verifyAfterSend)
+        m_verifyPending = true;
+}
+
+} // namespace kestrow

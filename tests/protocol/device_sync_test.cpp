@@ -1,0 +1,205 @@
+// Get All Presets, Send Changed Presets and Verify Device against the
+// emulated device in process, on a clock the test moves.
+
+#include "device_sync.h"
+#include "fakes.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrow {
+namespace {
+
+    /// The emulator behind a link that loses the requests for some presets.
+    struct LossyLink : testing::FakeLink {
+        std::set<int> silent;
+        int requests = 0;
+        PortResult put(int device, std::span<const MidiEvent> events) override
+        {
+            const testing::Bytes bytes = sysExBytes(events);
+            const bool request = bytes.size() == 10
+                && (bytes[6] == dump::kPresetRequest || bytes[6] == dump::kInitValuesRequest);
+            requests += request ? 1 : 0;
+            if (request && silent.count(bytes[7]) > 0)
+                return PortResult::success();
+            return FakeLink::put(device, events);
+        }
+    };
+
+    class DeviceSyncTest : public ::testing::Test, protected testing::Rig<LossyLink> {
+    protected:
+        sim::ZembraDevice device { sim::Variant::dial };
+        Catalogue catalogue;
+        DeviceSync sync { protocol, bank, settings, catalogue, host };
+        std::int64_t now = 0;
+
+        DeviceSyncTest()
+        {
+            settings.setPortNames({ "out" }, { "in" });
+            link.emulator = &device;
+            link.deliver = [this](const MidiEvent& e) { protocol.replyCollector(e); };
+            protocol.setObserver(&sync);
+            protocol.setDeviceVariant(DeviceVariant::zembraDial);
+            (void)protocol.setDelayText("20");
+            protocol.chooseOutput(0);
+            protocol.chooseInput(0);
+        }
+
+        /// Ticks every millisecond until the job ends.
+        SyncReport run()
+        {
+            for (int i = 0; i < 1000000; ++i)
+                if (auto report = sync.tick(++now))
+                    return *report;
+            ADD_FAILURE() << "the job did not end";
+            return {};
+        }
+
+        /// Stored presets numbered from `seed`, 7 bits a value.
+        static sim::DevicePreset numbered(int seed)
+        {
+            sim::DevicePreset p;
+            for (std::size_t k = 0; k < 16; ++k) {
+                p.channel[k] = static_cast<std::uint8_t>((seed + k) % 17);
+                p.eventType[k] = static_cast<std::uint8_t>((seed * 3 + k) % 128);
+                p.fixedParameter[k] = static_cast<std::uint8_t>((seed * 5 + k) % 128);
+                p.initValue[k] = static_cast<std::uint8_t>((seed * 7 + k) % 128);
+            }
+            return p;
+        }
+
+        /// Preset numbers of the preset data messages put since message `from`.
+        std::vector<int> presetsSent(std::size_t from) const
+        {
+            std::vector<int> out;
+            for (std::size_t i = from; i < link.messages.size(); ++i) {
+                const testing::Bytes b = link.bytesOf(i);
+                if (b.size() == dump::kPresetDataLength && b[6] == dump::kPresetData)
+                    out.push_back(b[7]);
+            }
+            return out;
+        }
+    };
+
+    TEST_F(DeviceSyncTest, GetAllTakesEveryAnswerPacedAndListsTheSilentPresets)
+    {
+        for (int p = 0; p < kPresetCount; ++p)
+            device.setPreset(p, numbered(p));
+        link.silent = { 16, 89 };
+        const PresetBank before = bank;
+        link.requests = 0;
+        ASSERT_TRUE(sync.getAllPresets().started());
+        // The first request at once, answered at once; the next one a Delay later.
+        EXPECT_FALSE(sync.tick(now));
+        EXPECT_FALSE(sync.tick(now + 19));
+        EXPECT_EQ(link.requests, 1);
+        EXPECT_FALSE(sync.tick(now + 20));
+        EXPECT_EQ(link.requests, 2); // preset 1's init values
+        EXPECT_EQ(host.captions.back(), "Getting Preset:1");
+
+        const SyncReport report = run();
+        EXPECT_EQ(report.noReply, (std::vector<int> { 16, 89 }));
+        // Two attempts for each silent preset's data, no init values request for it.
+        EXPECT_EQ(link.requests, 126 * 2 + 2 * 2);
+        EXPECT_EQ(report.lines(),
+            (std::vector<std::string> {
+                "Got 126 of 128 presets from the device.", "No reply for presets 17, 90" }));
+        applyFetched(bank.presets, report.fetched);
+        for (int p = 0; p < kPresetCount; ++p) {
+            Preset expected = before.presets[static_cast<std::size_t>(p)];
+            if (p != 16 && p != 89) {
+                const sim::DevicePreset& d = device.preset(p);
+                std::copy(d.channel.begin(), d.channel.end(), expected.channel.begin());
+                std::copy(d.eventType.begin(), d.eventType.end(), expected.eventType.begin());
+                std::copy(d.fixedParameter.begin(), d.fixedParameter.end(),
+                    expected.fixedParameter.begin());
+                std::copy(d.initValue.begin(), d.initValue.end(), expected.initValue.begin());
+            }
+            EXPECT_EQ(bank.presets[static_cast<std::size_t>(p)], expected) << p;
+        }
+        // The replies are what the device holds now; the silent two stay unknown.
+        EXPECT_EQ(sync.memory().changedPresets(bank, DeviceVariant::zembraDial),
+            (std::vector<int> { 16, 89 }));
+        EXPECT_EQ(host.captions.back(), variantTitle(DeviceVariant::zembraDial));
+    }
+
+    TEST_F(DeviceSyncTest, SendChangedSendsExactlyThoseAndVerifyFindsAPlantedDifference)
+    {
+        EXPECT_EQ(sync.memory().changedPresets(bank, DeviceVariant::zembraDial).size(), 128u)
+            << "nothing known counts as differing";
+        ASSERT_TRUE(sync.sendChangedPresets().started());
+        runTransfer();
+        EXPECT_EQ(presetsSent(0).size(), 128u);
+        EXPECT_TRUE(sync.memory().changedPresets(bank, DeviceVariant::zembraDial).empty());
+        EXPECT_NE(sync.sendChangedPresets().note, "");
+
+        bank.presets[3].eventType[0] = 33;
+        bank.presets[77].initValue[15] = 99;
+        bank.selectedPreset = 5;
+        const std::size_t from = link.messages.size();
+        ASSERT_TRUE(sync.sendChangedPresets().started());
+        runTransfer();
+        protocol.Timer4Timer();
+        EXPECT_EQ(presetsSent(from), (std::vector<int> { 3, 77 }));
+        EXPECT_EQ(device.currentProgram(), 5) << "the Program Change after them";
+        EXPECT_EQ(sync.memory().sentSinceVerify().size(), 128u);
+
+        // Verify only what was sent since the last verify; then plant a
+        // difference on the device and verify those two again.
+        ASSERT_TRUE(sync.verifyDevice(true).started());
+        EXPECT_TRUE(run().ok());
+        EXPECT_TRUE(sync.memory().sentSinceVerify().empty());
+        EXPECT_NE(sync.verifyDevice(true).note, "");
+        sim::DevicePreset planted = device.preset(77);
+        planted.eventType[4] = 7;
+        device.setPreset(77, planted);
+        ASSERT_TRUE(sync.verifyPresets({ 3, 77 }).started());
+        const SyncReport report = run();
+        EXPECT_EQ(report.matching, (std::vector<int> { 3 }));
+        ASSERT_EQ(report.differing.size(), 1u);
+        PresetDifference expected;
+        expected.presetIndex = 77;
+        expected.knobFields[4][kFieldEventType] = true;
+        EXPECT_EQ(report.differing[0], expected);
+        EXPECT_FALSE(report.ok());
+        ASSERT_EQ(report.differenceLines.size(), 1u);
+        EXPECT_EQ(report.differenceLines[0].rfind("preset 78 / knob 5 event: ", 0), 0u)
+            << report.differenceLines[0];
+        EXPECT_TRUE(sync.differsFromDevice(77)) << "the reply is what the device holds";
+    }
+
+    TEST_F(DeviceSyncTest, CancelKeepsTheAnswersSoFarAndAVerifyFollowsASendWhenAsked)
+    {
+        ASSERT_TRUE(sync.getAllPresets().started());
+        for (int i = 0; i < 65; ++i)
+            EXPECT_FALSE(sync.tick(++now));
+        sync.cancel();
+        const SyncReport cancelled = run();
+        EXPECT_TRUE(cancelled.cancelled);
+        EXPECT_EQ(cancelled.fetched.size(), 2u); // data and init values of 1 and 2, 20 ms apart
+        EXPECT_TRUE(cancelled.noReply.empty());
+
+        sync.verifyAfterSend = true;
+        bank.selectedPreset = 9;
+        ASSERT_FALSE(protocol.sendSelectedPreset(true, true).abandon());
+        runTransfer();
+        EXPECT_FALSE(sync.tick(++now)) << "not before the Program Change";
+        EXPECT_FALSE(sync.busy());
+        protocol.Timer4Timer();
+        const SyncReport verified = run();
+        EXPECT_EQ(verified.matching, (std::vector<int> { 9 }));
+    }
+
+    TEST(PresetListText, JoinsRunsOfThreeOrMore)
+    {
+        const std::pair<std::vector<int>, std::string> cases[] = {
+            { {}, "" },
+            { { 16, 89 }, "17, 90" },
+            { { 0, 1 }, "1, 2" },
+            { { 0, 1, 2, 3, 8, 10, 11, 12, 127 }, "1-4, 9, 11-13, 128" },
+        };
+        for (const auto& [presets, text] : cases)
+            EXPECT_EQ(presetListText(presets), text);
+    }
+
+} // namespace
+} // namespace kestrow
