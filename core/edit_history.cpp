@@ -1,6 +1,7 @@
 #include "edit_history.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrow {
 
@@ -14,6 +15,12 @@ EditHistory::EditHistory(PresetBank& bank, DeviceVariant& variant, std::size_t d
 EditHistory::Scope::Scope(EditHistory* history, bool outermost)
     : m_history(history)
     , m_outermost(outermost)
+{
+}
+
+EditHistory::Scope::Scope(Scope&& other) noexcept
+    : m_history(std::exchange(other.m_history, nullptr))
+    , m_outermost(other.m_outermost)
 {
 }
 
@@ -93,13 +100,20 @@ void EditHistory::finish()
     ++m_revision;
     if (merges) {
         mergeInto(m_undo.back(), std::move(step));
-        return;
+    } else {
+        m_redo.clear();
+        m_burstOpen = !step.mergeKey.empty();
+        m_undo.push_back(std::move(step));
+        while (m_undo.size() > m_depth)
+            m_undo.pop_front();
     }
-    m_redo.clear();
-    m_burstOpen = !step.mergeKey.empty();
-    m_undo.push_back(std::move(step));
-    while (m_undo.size() > m_depth)
-        m_undo.pop_front();
+    changed();
+}
+
+void EditHistory::changed() const
+{
+    if (onChanged)
+        onChanged();
 }
 
 void EditHistory::mergeInto(Step& top, Step&& step)
@@ -153,7 +167,9 @@ std::optional<HistoryChange> EditHistory::undo()
         return std::nullopt;
     m_redo.push_back(std::move(m_undo.back()));
     m_undo.pop_back();
-    return swapIn(m_redo.back());
+    HistoryChange change = swapIn(m_redo.back());
+    changed();
+    return change;
 }
 
 std::optional<HistoryChange> EditHistory::redo()
@@ -162,7 +178,9 @@ std::optional<HistoryChange> EditHistory::redo()
         return std::nullopt;
     m_undo.push_back(std::move(m_redo.back()));
     m_redo.pop_back();
-    return swapIn(m_undo.back());
+    HistoryChange change = swapIn(m_undo.back());
+    changed();
+    return change;
 }
 
 void EditHistory::clear()
@@ -170,6 +188,7 @@ void EditHistory::clear()
     m_undo.clear();
     m_redo.clear();
     m_burstOpen = false;
+    changed();
 }
 
 std::string EditHistory::undoName() const { return m_undo.empty() ? "" : m_undo.back().name; }

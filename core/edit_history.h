@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -52,6 +53,9 @@ public:
         ~Scope();
         Scope(const Scope&) = delete;
         Scope& operator=(const Scope&) = delete;
+        /// The moved-from scope ends nothing; the new one carries the step.
+        Scope(Scope&& other) noexcept;
+        Scope& operator=(Scope&&) = delete;
 
         /// The step may change preset 0..127; call before changing it.
         /// Indices outside 0..127 are ignored; repeats are harmless.
@@ -98,6 +102,10 @@ public:
     /// working set to journal since the value last seen.
     std::uint64_t revision() const { return m_revision; }
 
+    /// Called after every kept step, merge, undo, redo and clear, so that the
+    /// Edit menu can follow; it must not record steps itself.
+    std::function<void()> onChanged;
+
 private:
     static constexpr int kClipboardSlot = kPresetCount; ///< slots 0..127 are the presets
 
@@ -129,6 +137,7 @@ private:
     void finish();
     void mergeInto(Step& top, Step&& step);
     HistoryChange swapIn(Step& step);
+    void changed() const;
 
     PresetBank& m_bank;
     DeviceVariant& m_variant;

@@ -2,13 +2,16 @@
 
 #include "knob_edits.h"
 
+#include <utility>
+
 namespace kestrow {
 
-EditorState::EditorState(
-    PresetBank& presetBank, Catalogue& eventCatalogue, const DeviceVariant& deviceVariant)
+EditorState::EditorState(PresetBank& presetBank, Catalogue& eventCatalogue,
+    const DeviceVariant& deviceVariant, EditHistory& editHistory)
     : bank(presetBank)
     , catalogue(eventCatalogue)
     , variant(deviceVariant)
+    , history(editHistory)
 {
 }
 
@@ -26,6 +29,20 @@ DragOperation EditorState::operationFor(bool shift, bool ctrl) const
 bool EditorState::initValuesAvailable() const
 {
     return initValueAccess(variant, bank.selectedPreset) == InitValueAccess::available;
+}
+
+EditHistory::Scope EditorState::recordEdit(std::string name, std::string mergeKey)
+{
+    EditHistory::Scope step
+        = history.record(std::move(name), bank.selectedPreset, std::move(mergeKey));
+    step.preset(bank.selectedPreset);
+    return step;
+}
+
+void EditorState::assignSelectedField(std::int32_t value)
+{
+    const EditHistory::Scope step = recordEdit(assignStepName(bank));
+    bank.assignSelectedField(value);
 }
 
 void EditorState::refreshKnobTable(int presetIndex)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue.h"
+#include "edit_history.h"
 #include "preset_bank.h"
 
 #include <array>
@@ -55,12 +56,15 @@ struct EditorHooks {
 /// picture and the pickers. The main window owns one and passes it in.
 class EditorState {
 public:
-    /// `variant` is the run's one device variant, read here and never copied.
-    EditorState(PresetBank& bank, Catalogue& catalogue, const DeviceVariant& variant);
+    /// `variant` is the run's one device variant, read here and never copied;
+    /// `history` records every change the editing widgets make to `bank`.
+    EditorState(
+        PresetBank& bank, Catalogue& catalogue, const DeviceVariant& variant, EditHistory& history);
 
     PresetBank& bank;
     Catalogue& catalogue;
     const DeviceVariant& variant;
+    EditHistory& history;
 
     DragOperation dragOperation = DragOperation::copy;
     /// Operations for a drag started with Shift alone, Ctrl alone, neither key.
@@ -86,6 +90,13 @@ public:
     Preset& preset() { return bank.presets[static_cast<std::size_t>(bank.selectedPreset)]; }
     /// Whether the "Init Val" column is live: zembraDial, and not preset 128.
     bool initValuesAvailable() const;
+
+    /// Opens one undo step on the selected preset, named for the Edit menu;
+    /// change the preset while the returned scope lives. Steps with the same
+    /// non-empty merge key in a row are one typing burst.
+    [[nodiscard]] EditHistory::Scope recordEdit(std::string name, std::string mergeKey = {});
+    /// assignSelectedField on the selected preset as one undo step.
+    void assignSelectedField(std::int32_t value);
 
     /// The one redraw path after a preset changed: table cells, then the main window's part.
     void refreshKnobTable(int presetIndex);

@@ -1,10 +1,37 @@
 #include "knob_drops.h"
 
+#include "knob_edits.h"
+
+#include <string>
+
 namespace kestrow {
 
 namespace {
 
     bool isKnob(int knob) { return knob >= 1 && knob <= kKnobCount; }
+
+    /// One undo step for a drop on the selected preset; the clipboard changes too.
+    EditHistory::Scope recordDrop(EditorState& state, const std::string& what)
+    {
+        EditHistory::Scope step = state.recordEdit(what);
+        step.clipboard();
+        return step;
+    }
+
+    std::string operationName(DragOperation operation)
+    {
+        switch (operation) {
+        case DragOperation::copy:
+            return "Copy";
+        case DragOperation::swap:
+            return "Swap";
+        case DragOperation::move:
+            return "Move";
+        case DragOperation::none:
+            break;
+        }
+        return "Drop";
+    }
 
 } // namespace
 
@@ -75,6 +102,10 @@ bool dropOnTable(EditorState& state, CellPos cell)
     PresetBank& bank = state.bank;
     const int p = bank.selectedPreset;
     const int r = cell.row;
+    const std::string source = "Knob " + std::to_string(state.dragSourceKnob);
+    const EditHistory::Scope step = recordDrop(state,
+        state.dragColumn != 0 ? "Copy " + columnStepLabel(state.dragColumn) + " of " + source
+                              : operationName(state.dragOperation) + " " + source);
 
     if (state.dragColumn != 0) {
         // Every clipboard slot holds the dragged knob, so slot 0 serves any target.
@@ -124,6 +155,10 @@ bool dropOnPicture(EditorState& state, int targetKnob)
     const int p = bank.selectedPreset;
     const int s = state.dragSourceKnob;
     const int t = targetKnob;
+    const EditHistory::Scope step = recordDrop(state,
+        (state.dragOperation == DragOperation::none ? std::string("Swap")
+                                                    : operationName(state.dragOperation))
+            + " Knob " + std::to_string(s));
     switch (state.dragOperation) {
     case DragOperation::move:
         if (s == t)
@@ -149,7 +184,10 @@ bool releaseOnPicture(EditorState& state, int knob)
     if (!isKnob(knob))
         return false;
     state.dropTargetKnob = knob;
-    state.bank.pasteKnobFromClipboard(state.bank.selectedPreset, knob - 1);
+    {
+        const EditHistory::Scope step = recordDrop(state, "Paste Knob " + std::to_string(knob));
+        state.bank.pasteKnobFromClipboard(state.bank.selectedPreset, knob - 1);
+    }
     state.refreshKnobTable(state.bank.selectedPreset);
     return true;
 }

@@ -41,6 +41,20 @@ void classifyGesture(PresetBank& bank, CellPos cell)
     bank.selectedField = cell.column - 1;
 }
 
+std::string columnStepLabel(int column)
+{
+    static const char* const kLabels[6]
+        = { "Knob", "Name", "Channel", "Event", "Fixed Par", "Init Val" };
+    return column >= 0 && column < 6 ? kLabels[column] : "Cell";
+}
+
+std::string assignStepName(const PresetBank& bank)
+{
+    return "Set " + columnStepLabel(bank.selectedField + 1) + " of "
+        + (bank.allKnobsPending ? std::string("All Knobs")
+                                : "Knob " + std::to_string(bank.selectedKnob + 1));
+}
+
 void initDescription(Preset& preset)
 {
     for (std::size_t k = 0; k < kKnobCount; ++k)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace kestrow {
 
@@ -32,6 +33,14 @@ InitValueAccess initValueAccess(DeviceVariant variant, int presetIndex);
 /// Gesture classification at a cell: allKnobsPending for a column heading other
 /// than "#", selectedKnob = row - 1 and selectedField = column - 1 (-1 on headings).
 void classifyGesture(PresetBank& bank, CellPos cell);
+
+/// The column heading of a table column 0..5 as a step name uses it ("Channel",
+/// "Event", "Fixed Par", "Init Val"; "Knob" for 0, "Name" for 1).
+std::string columnStepLabel(int column);
+
+/// Edit-menu name of assigning column selectedField as classified now:
+/// "Set Channel of Knob 5", or "Set Event of All Knobs" with allKnobsPending.
+std::string assignStepName(const PresetBank& bank);
 
 /// "Init Description": knob names "Knob 1" ... "Knob 16".
 void initDescription(Preset& preset);

@@ -7,6 +7,7 @@
 #include "side_files.h"
 
 #include <algorithm>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <utility>
@@ -18,18 +19,33 @@ namespace {
     constexpr const char* kAutosaveDump = "Config.MID";
     constexpr const char* kAutosaveBase = "Config";
 
+    std::string variantName(DeviceVariant variant)
+    {
+        switch (variant) {
+        case DeviceVariant::zembraFader:
+            return "zembraFader";
+        case DeviceVariant::zembraDial:
+            return "zembraDial";
+        case DeviceVariant::zembraControl:
+            break;
+        }
+        return "zembraControl";
+    }
+
 } // namespace
 
 EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports,
     TMidiDriver* driver, std::string driverError)
     : m_paths(std::move(paths))
-    , m_editorState(m_bank, m_catalogue, m_model.deviceVariant)
+    , m_history(m_bank, m_model.deviceVariant)
+    , m_editorState(m_bank, m_catalogue, m_model.deviceVariant, m_history)
     , m_ports(ports ? std::move(ports) : std::make_unique<NoMidiPorts>())
     , m_tap(*m_ports)
     , m_protocol(m_bank, m_model, m_tap, m_relay)
     , m_sync(m_protocol, m_bank, m_model, m_catalogue, m_relay)
     , m_smf(driver)
     , m_files(m_bank, m_smf, m_model.deviceVariant)
+    , m_recovery(m_paths.autosaveDirectory)
 {
     if (driver == nullptr)
         m_dumpFilesUnavailable = driverError.empty() ? "the MIDI driver library is not loaded"
@@ -39,6 +55,15 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
         m_tap.incoming(event);
         m_protocol.replyCollector(event);
     };
+    m_protocol.replyChange
+        = [this](int presetIndex, bool initValues, const std::function<bool()>& store) {
+              EditHistory::Scope step
+                  = m_history.record((initValues ? "Receive Init Values " : "Receive Preset ")
+                          + std::to_string(presetIndex + 1),
+                      presetIndex);
+              step.preset(presetIndex);
+              return store();
+          };
     m_protocol.setObserver(&m_sync);
 }
 
@@ -51,7 +76,7 @@ EditorSession::~EditorSession()
 
 // --- start and end of a run ---
 
-StartupReport EditorSession::startUp()
+StartupReport EditorSession::startUp(const RecoveryChooser& choose)
 {
     StartupReport report;
     if (m_started)
@@ -62,10 +87,25 @@ StartupReport EditorSession::startUp()
     const SaveRecovery recovered = recoverInterruptedSaves(m_paths.autosaveDirectory);
     for (const FileResult& problem : recovered.problems)
         report.warnings.push_back(problem.file + ": " + problem.reason);
+    // Asked before the settings open the ports and query the device.
+    const std::optional<RecoveryContents> journal = takeRecovery(choose, report);
+    loadSets(report);
+    // What start-up read is where the run begins: nothing to take back.
+    m_history.clear();
+    m_journaledRevision = m_history.revision();
+    if (journal) {
+        restore(*journal);
+        report.restored = true;
+    }
+    return report;
+}
+
+void EditorSession::loadSets(StartupReport& report)
+{
     // Without the driver library nothing can be read; the autosave dump is
     // not damaged for that and stays where it is.
     if (!m_dumpFilesUnavailable.empty())
-        return report;
+        return;
 
     // Errors of the MIDI file layer end that step and are reported with their text.
     try {
@@ -91,7 +131,6 @@ StartupReport EditorSession::startUp()
     } else {
         keepUnreadableAutosave(report);
     }
-    return report;
 }
 
 void EditorSession::keepUnreadableAutosave(StartupReport& report)
@@ -138,6 +177,13 @@ SaveResult EditorSession::saveAutosaveSet()
             result.problems.push_back(FileResult::failure(folder + kAutosaveDump, error.what()));
         }
     }
+    if (result.ok()) {
+        removeJournal();
+    } else if (m_journalClaimed && m_history.revision() != m_journaledRevision) {
+        // What could not be saved stays in the journal for the next start.
+        if (const FileResult journaled = writeJournal(); !journaled)
+            result.problems.push_back(journaled);
+    }
     return result;
 }
 
@@ -182,6 +228,13 @@ void EditorSession::setNotesRangeLow(int low) { m_catalogue.notesRangeLow = low 
 
 void EditorSession::setVariant(DeviceVariant variant) { m_protocol.setDeviceVariant(variant); }
 
+void EditorSession::switchVariant(DeviceVariant variant)
+{
+    const EditHistory::Scope step
+        = m_history.record("Switch to " + variantName(variant), m_bank.selectedPreset);
+    setVariant(variant);
+}
+
 bool EditorSession::selectOutputByName(const std::string& name)
 {
     const int found = findPortByName(m_model.outputList(), name);
@@ -223,10 +276,14 @@ std::optional<SyncReport> EditorSession::tickDevice(std::int64_t now)
 
 void EditorSession::takeFetchedPresets(const SyncReport& report)
 {
-    // One step for the whole fetch: open the history's record scope for all
-    // presets here once the working set has one.
     // Names stay, so the tree's texts do too: the selected preset's view is all.
-    if (!applyFetched(m_bank.presets, report.fetched).empty())
+    bool changed = false;
+    {
+        EditHistory::Scope step = m_history.record("Get All Presets", m_bank.selectedPreset);
+        step.allPresets();
+        changed = !applyFetched(m_bank.presets, report.fetched).empty();
+    }
+    if (changed)
         m_relay.refreshKnobTable(m_bank.selectedPreset);
 }
 
@@ -237,6 +294,7 @@ void EditorSession::presetSelected(int presetIndex)
     if (presetIndex < 0 || presetIndex >= kPresetCount)
         return;
     m_bank.selectedPreset = presetIndex;
+    m_history.closeBurst(); // typing into another preset is another step
     if (m_autoSend && !m_suppressAutoSend)
         m_protocol.sendPreset(presetIndex, true, true);
     m_suppressAutoSend = false;
@@ -244,27 +302,173 @@ void EditorSession::presetSelected(int presetIndex)
 
 std::vector<int> EditorSession::dropPreset(int source, int target, DragOperation operation)
 {
+    static const char* const kOperations[] = { "Copy", "Swap", "Move", "Drop" };
+    EditHistory::Scope step
+        = m_history.record(std::string(kOperations[std::clamp(static_cast<int>(operation), 0, 3)])
+                + " Preset " + std::to_string(source + 1),
+            target);
+    for (int p = std::min(source, target); p <= std::max(source, target); ++p)
+        step.preset(p);
     return applyPresetDrop(m_bank, source, target, operation);
 }
 
+// Copying only fills the clipboard: no change of the working set to take back.
 void EditorSession::copyPreset() { m_bank.copyPresetToClipboard(m_bank.selectedPreset); }
 
-void EditorSession::pastePreset() { m_bank.pastePresetFromClipboard(m_bank.selectedPreset); }
+void EditorSession::pastePreset()
+{
+    EditHistory::Scope step = m_history.record("Paste Preset", m_bank.selectedPreset);
+    step.preset(m_bank.selectedPreset);
+    m_bank.pastePresetFromClipboard(m_bank.selectedPreset);
+}
 
 void EditorSession::swapPresetWithClipboard()
 {
+    EditHistory::Scope step = m_history.record("Paste Preset w/Clipboard", m_bank.selectedPreset);
+    step.preset(m_bank.selectedPreset).clipboard();
     m_bank.swapPresetWithClipboard(m_bank.selectedPreset);
 }
 
 void EditorSession::renamePreset(int presetIndex, const std::string& name)
 {
-    if (presetIndex >= 0 && presetIndex < kPresetCount)
-        m_bank.presets[static_cast<std::size_t>(presetIndex)].name = name;
+    if (presetIndex < 0 || presetIndex >= kPresetCount)
+        return;
+    EditHistory::Scope step
+        = m_history.record("Rename Preset " + std::to_string(presetIndex + 1), presetIndex);
+    step.preset(presetIndex);
+    m_bank.presets[static_cast<std::size_t>(presetIndex)].name = name;
 }
 
 void EditorSession::setDescription(const std::string& description)
 {
-    m_bank.presets[static_cast<std::size_t>(m_bank.selectedPreset)].description = description;
+    const int p = m_bank.selectedPreset;
+    EditHistory::Scope step
+        = m_history.record("Edit Description", p, "description " + std::to_string(p));
+    step.preset(p);
+    m_bank.presets[static_cast<std::size_t>(p)].description = description;
+}
+
+LoadResult EditorSession::loadAllPresets(const std::string& path)
+{
+    EditHistory::Scope step = m_history.record("Load All Presets", m_bank.selectedPreset);
+    step.allPresets();
+    return m_files.loadAllPresets(path);
+}
+
+LoadResult EditorSession::loadSinglePreset(const std::string& path, int target)
+{
+    EditHistory::Scope step = m_history.record("Load Single Preset", target);
+    step.preset(target);
+    return m_files.loadSinglePreset(path, target);
+}
+
+LoadResult EditorSession::loadBanks(const std::string& path, int start)
+{
+    EditHistory::Scope step = m_history.record("Load Banks 1-4", start);
+    step.allPresets(); // the four wrap around after preset 128
+    return m_files.loadBanks(path, start);
+}
+
+// --- crash recovery ---
+
+std::string EditorSession::recoveryQuestion(std::int64_t savedAt)
+{
+    const auto time = static_cast<std::time_t>(savedAt);
+    std::tm local {};
+    char when[32] = "?";
+    if (::localtime_r(&time, &local) != nullptr)
+        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local);
+    return std::string("Restore the changes that were not saved when Kestrow Editor last "
+                       "stopped (")
+        + when + ")?";
+}
+
+std::optional<RecoveryContents> EditorSession::takeRecovery(
+    const RecoveryChooser& choose, StartupReport& report)
+{
+    // Another editor working on this folder holds its journal: leave it alone.
+    m_journalClaimed = m_recovery.claim();
+    if (!m_journalClaimed)
+        return std::nullopt;
+    RecoveryRead read = m_recovery.read();
+    if (read.status == RecoveryRead::Status::missing)
+        return std::nullopt;
+    if (read.status == RecoveryRead::Status::damaged) {
+        const FileResult kept = m_recovery.keepDamaged();
+        report.warnings.push_back(
+            "The changes that were not saved when Kestrow Editor last stopped cannot be "
+            "restored: the recovery file "
+            + m_recovery.path().string() + " is damaged (" + read.reason + ").\n\n"
+            + (kept ? "It is kept as " + m_recovery.damagedPath().string() + "."
+                    : "It could not be moved aside (" + kept.reason + ") and will be replaced."));
+        return std::nullopt;
+    }
+    const RecoveryChoice choice
+        = choose ? choose(recoveryQuestion(read.contents.savedAt)) : RecoveryChoice::discard;
+    if (choice == RecoveryChoice::restore)
+        return std::move(read.contents);
+    const FileResult kept = m_recovery.discard();
+    m_discardedThisRun = kept.ok;
+    if (!kept)
+        report.warnings.push_back("The recovery file " + m_recovery.path().string()
+            + " could not be kept as " + m_recovery.oldPath().string() + ": " + kept.reason);
+    return std::nullopt;
+}
+
+void EditorSession::restore(const RecoveryContents& contents)
+{
+    const int selected = std::clamp(contents.selectedPreset, 0, kPresetCount - 1);
+    {
+        EditHistory::Scope step = m_history.record("Restore Unsaved Changes", selected);
+        step.allPresets();
+        m_bank.presets = contents.presets;
+        setVariant(contents.variant);
+    }
+    m_bank.selectedPreset = selected;
+}
+
+FileResult EditorSession::writeJournal()
+{
+    if (!ensureDirectory(m_paths.autosaveDirectory))
+        return FileResult::failure(m_recovery.path(), "its folder cannot be created");
+    RecoveryContents contents;
+    contents.presets = m_bank.presets;
+    contents.selectedPreset = m_bank.selectedPreset;
+    contents.variant = m_model.deviceVariant;
+    contents.savedAt = static_cast<std::int64_t>(std::time(nullptr));
+    const std::uint64_t revision = m_history.revision();
+    FileResult result = m_recovery.write(contents);
+    if (result)
+        m_journaledRevision = revision;
+    return result;
+}
+
+FileResult EditorSession::journalTick(RecoveryScheduler::Clock::time_point now)
+{
+    if (!m_journalClaimed)
+        return FileResult::success();
+    if (m_history.revision() != m_journaledRevision && !m_journalSchedule.pending())
+        m_journalSchedule.changed(now);
+    if (!m_journalSchedule.due(now))
+        return FileResult::success();
+    FileResult result = writeJournal();
+    if (result)
+        m_journalSchedule.written();
+    else
+        m_journalSchedule.failed(now);
+    return result;
+}
+
+void EditorSession::removeJournal()
+{
+    if (!m_journalClaimed)
+        return;
+    // A journal that cannot be removed only offers the saved state again.
+    (void)m_recovery.remove();
+    if (!m_discardedThisRun)
+        (void)m_recovery.removeOld();
+    m_journaledRevision = m_history.revision();
+    m_journalSchedule.written();
 }
 
 // --- host ---

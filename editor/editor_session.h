@@ -4,6 +4,7 @@
 #include "catalogue.h"
 #include "device_protocol.h"
 #include "device_settings_model.h"
+#include "edit_history.h"
 #include "device_sync.h"
 #include "editor_paths.h"
 #include "editor_settings.h"
@@ -12,8 +13,13 @@
 #include "midi_smf.h"
 #include "preset_bank.h"
 #include "preset_files.h"
+#include "recovery_file.h"
+#include "recovery_scheduler.h"
 #include "traffic_tap.h"
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,7 +35,14 @@ struct StartupReport {
     bool settingsApplied = false; ///< Config.* read with the settings it holds
     /// Messages for the user ("Kestrow Editor" boxes), in the order they arose.
     std::vector<std::string> warnings;
+    /// The working set of a run that did not close cleanly was restored.
+    bool restored = false;
 };
+
+/// The user's answer to the crash-recovery question.
+enum class RecoveryChoice { restore, discard };
+/// Shows the question and returns the answer; the window asks with a message box.
+using RecoveryChooser = std::function<RecoveryChoice(const std::string& question)>;
 
 /// One run of the editor below its windows: the working set, the catalogue,
 /// the one device variant (kept in the device settings), the preset files,
@@ -78,13 +91,20 @@ public:
     // --- start and end of a run ---
 
     /// Finishes or rolls back a save of the autosave folder that a crash cut
-    /// short, then reads the factory set, then the autosave set with its
-    /// settings. Runs once; a second call reports nothing. An autosave dump that exists but cannot
-    /// be read is moved aside as "Config.MID.damaged" so that closing cannot replace it.
-    StartupReport startUp();
+    /// short; then, before anything is sent, offers the recovery journal of a
+    /// run that did not close cleanly through `choose` (asked once; without a
+    /// chooser the journal is discarded); then reads the factory set, then the
+    /// autosave set with its settings, and on "Restore" makes the journal's
+    /// set the working set as one undo step. Runs once; a second call reports
+    /// nothing. An autosave dump that exists but cannot be read is moved aside
+    /// as "Config.MID.damaged" so that closing cannot replace it; a damaged
+    /// journal is reported and kept as Recovery.damaged, never loaded in part.
+    StartupReport startUp(const RecoveryChooser& choose = {});
     bool factorySetLoaded() const { return m_factoryLoaded; }
     /// The close sequence: all 128 presets as the autosave set, then the
-    /// settings. May be called again after a failure (retry).
+    /// settings. May be called again after a failure (retry). Success removes
+    /// the recovery journal; a failure journals the working set at once, so
+    /// the next start offers what could not be saved.
     [[nodiscard]] SaveResult saveAutosaveSet();
     /// Why the dump files cannot be read or written in this run; empty when they can.
     const std::string& dumpFilesUnavailable() const { return m_dumpFilesUnavailable; }
@@ -100,8 +120,10 @@ public:
     void setAutoSend(bool on) { m_autoSend = on; }
     /// Notes named from "C -1" (0) or "C -2" (1).
     void setNotesRangeLow(int low);
-    /// Stores the variant; the host shows its title.
+    /// Stores the variant; the host shows its title. Not an undo step (settings).
     void setVariant(DeviceVariant variant);
+    /// The user's variant switch (F7..F9, the dialog's radios): one undo step.
+    void switchVariant(DeviceVariant variant);
     /// Chooses the output port named exactly `name` (opening it), else "no
     /// device"; returns whether it was found.
     bool selectOutputByName(const std::string& name);
@@ -133,8 +155,35 @@ public:
     void swapPresetWithClipboard();
     /// Name of preset 0..127, already cut to its rules.
     void renamePreset(int presetIndex, const std::string& name);
-    /// Description of the selected preset (Windows line breaks).
+    /// Description of the selected preset (Windows line breaks); the
+    /// keystrokes of one burst are one undo step.
     void setDescription(const std::string& description);
+    /// File loads into the working set, each one undo step (PresetFiles).
+    LoadResult loadAllPresets(const std::string& path);
+    LoadResult loadSinglePreset(const std::string& path, int target);
+    LoadResult loadBanks(const std::string& path, int start);
+
+    // --- undo and redo ---
+
+    /// Every change of the working set, one step each (at least 200 kept).
+    EditHistory& history() { return m_history; }
+    const EditHistory& history() const { return m_history; }
+    /// Takes back the last step; nothing when there is none.
+    std::optional<HistoryChange> undo() { return m_history.undo(); }
+    /// Puts back the last step taken back; nothing when there is none.
+    std::optional<HistoryChange> redo() { return m_history.redo(); }
+
+    // --- crash recovery ---
+
+    /// The question asked at start-up for a journal written at savedAt
+    /// (seconds since 1970 UTC), with the local date and time.
+    static std::string recoveryQuestion(std::int64_t savedAt);
+    /// Call periodically (the window: every 250 ms): journals the working
+    /// set, names and descriptions to Recovery.kes in the autosave folder
+    /// about a second after a change, atomically; never touches Config.*.
+    /// Returns the failure of a write, success otherwise (also when idle).
+    FileResult journalTick(RecoveryScheduler::Clock::time_point now);
+    const RecoveryFile& recoveryFile() const { return m_recovery; }
 
     // --- librarian: .syx files, opening any preset file, recent files, compare ---
 
@@ -189,6 +238,14 @@ private:
     };
 
     void keepUnreadableAutosave(StartupReport& report);
+    void loadSets(StartupReport& report);
+    /// Reads the journal and asks; the contents to restore, if chosen.
+    std::optional<RecoveryContents> takeRecovery(
+        const RecoveryChooser& choose, StartupReport& report);
+    void restore(const RecoveryContents& contents);
+    FileResult writeJournal();
+    /// A clean close: the journal goes, and a Recovery.old of an earlier run.
+    void removeJournal();
     /// Takes the presets a Get All fetched into the working set as one edit;
     /// the edit history records it here as one step.
     void takeFetchedPresets(const SyncReport& report);
@@ -197,6 +254,7 @@ private:
     PresetBank m_bank;
     Catalogue m_catalogue;
     DeviceSettingsModel m_model;
+    EditHistory m_history;
     EditorState m_editorState;
     std::unique_ptr<MidiPorts> m_ports;
     TrafficTap m_tap; ///< the protocol reaches the ports through it
@@ -211,6 +269,12 @@ private:
     bool m_autoSend = false; ///< "&AutoSend" starts off; a saved setting turns it on
     bool m_suppressAutoSend = false;
     std::vector<std::string> m_recentFiles;
+
+    RecoveryFile m_recovery;
+    RecoveryScheduler m_journalSchedule;
+    bool m_journalClaimed = false; ///< this run owns the folder's journal
+    bool m_discardedThisRun = false; ///< Recovery.old is this run's "Discard"
+    std::uint64_t m_journaledRevision = 0; ///< history revision the journal holds
 };
 
 } // namespace kestrow

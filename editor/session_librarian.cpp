@@ -36,7 +36,11 @@ LoadResult EditorSession::importSysEx(const std::string& path, int target)
         = assignImport(*read.scan, std::clamp(target, 0, kPresetCount - 1));
     if (assignments.empty()) // only preset numbers above 128
         return { false, path + " holds no presets for this device", {} };
+    EditHistory::Scope step = m_history.record("Import SysEx", assignments.front().preset);
+    for (const DumpAssignment& a : assignments)
+        step.preset(a.preset);
     applyDumpAssignments(*read.scan, assignments, m_bank.presets);
+    step.commit();
     const std::string skipped = read.scan->skippedText();
     return { true, {}, skipped.empty() ? std::string() : path + ": " + skipped };
 }
@@ -128,6 +132,8 @@ std::optional<PresetSet> EditorSession::readComparisonSet(
 
 bool EditorSession::takeTheirPreset(const PresetSet& theirs, int presetIndex)
 {
+    EditHistory::Scope step = m_history.record("Take Theirs", presetIndex);
+    step.preset(presetIndex);
     return takeTheirs(m_bank.presets, theirs, presetIndex);
 }
 

@@ -533,8 +533,13 @@ void DeviceProtocol::applyReply(const DecodedFrame& reply)
         replyArrived(reply.kind, frame.firstParam);
         if (m_observer != nullptr && m_observer->presetReply(reply))
             break;
-        if (storeFrame(reply, m_bank.presets[frame.firstParam])) {
-            presetReplyStored(frame.firstParam);
+        {
+            const int presetIndex = frame.firstParam;
+            const std::function<bool()> store
+                = [&] { return storeFrame(reply, m_bank.presets[presetIndex]); };
+            const bool initValues = reply.kind == FrameKind::initValues;
+            if (replyChange ? replyChange(presetIndex, initValues, store) : store())
+                presetReplyStored(presetIndex);
         }
         break;
     default:

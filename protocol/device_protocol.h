@@ -207,6 +207,13 @@ public:
     /// One watcher of the traffic, nullptr for none; it must outlive its use.
     void setObserver(ProtocolObserver* observer) { m_observer = observer; }
 
+    /// Wraps every change a reply makes to preset 0..127 (its knob columns, or
+    /// with initValues its initial values), so the owner can record it as one
+    /// step: it runs `store` and returns its result, whether anything was
+    /// stored. Without it the reply is stored directly.
+    std::function<bool(int presetIndex, bool initValues, const std::function<bool()>& store)>
+        replyChange;
+
 private:
     /// A request waiting for its reply.
     struct Pending {

@@ -274,7 +274,7 @@ void TConfigForm::setNotesRangeLow(int low)
 
 void TConfigForm::chooseDeviceVariant(DeviceVariant variant)
 {
-    m_session.setVariant(variant);
+    m_session.switchVariant(variant);
     m_main.refreshKnobTable(m_main.bank().selectedPreset);
     m_main.applyDeviceVariant(variant);
     m_main.redrawTree();

@@ -5,6 +5,7 @@
 #include "knob_drops.h"
 #include "preset_names.h"
 #include "text_codec.h"
+#include "undo_pass_through.h"
 
 #include <QDrag>
 #include <QHeaderView>
@@ -82,7 +83,14 @@ namespace {
                 editor, &QLineEdit::textEdited, editor, [table, knob](const QString& text) {
                     table->controller().setKnobName(knob, text);
                 });
+            UndoPassThrough::install(editor);
             return editor;
+        }
+
+        void destroyEditor(QWidget* editor, const QModelIndex& index) const override
+        {
+            m_table.controller().nameEditFinished();
+            QStyledItemDelegate::destroyEditor(editor, index);
         }
 
         void setModelData(
@@ -260,6 +268,14 @@ void KnobTable::markCollisions()
             tip = QStringLiteral("Sends the same event as knob ") + tip;
         item(r, 0)->setToolTip(tip);
     }
+}
+
+void KnobTable::closeNameEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 CellPos KnobTable::cellAtPos(QPoint viewportPos) const

@@ -35,6 +35,9 @@ public:
     CellPos cellAtPos(QPoint viewportPos) const;
     /// Viewport rectangle of a cell.
     QRect cellRect(CellPos cell) const;
+    /// Closes an open knob-name editor without writing it back (every
+    /// keystroke is in the bank already); nothing when none is open.
+    void closeNameEditor();
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

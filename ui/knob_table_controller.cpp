@@ -115,14 +115,17 @@ void KnobTableController::channelPopup(CellPos cell, QPoint popupPos)
     restorePointer(m_state);
     if (numbering) {
         if (choice == 0) {
-            m_state.bank.assignSelectedFieldNumbering();
+            {
+                const EditHistory::Scope step = m_state.recordEdit("Number Channels 1 - 16");
+                m_state.bank.assignSelectedFieldNumbering();
+            }
             refresh();
             return;
         }
         --choice;
     }
     // Entries 0..15 are channels 1..16, the last one is the master channel (0).
-    m_state.bank.assignSelectedField(choice == 16 ? 0 : choice + 1);
+    m_state.assignSelectedField(choice == 16 ? 0 : choice + 1);
     refresh();
 }
 
@@ -286,7 +289,13 @@ void KnobTableController::copy()
 
 void KnobTableController::paste()
 {
-    if (pasteCells(m_state.bank, m_state.copySource, m_current))
+    bool pasted = false;
+    {
+        const EditHistory::Scope step
+            = m_state.recordEdit("Paste " + columnStepLabel(m_current.column));
+        pasted = pasteCells(m_state.bank, m_state.copySource, m_current);
+    }
+    if (pasted)
         refresh();
 }
 
@@ -299,8 +308,13 @@ void KnobTableController::numberEntry(const QString& firstDigit)
     const std::optional<QString> text = m_host.editNumber(firstDigit);
     bool ok = false;
     const int value = text ? text->trimmed().toInt(&ok, 10) : -1;
-    if (enterNumber(
-            m_state.bank, cell.column, ok ? std::optional<std::int32_t>(value) : std::nullopt))
+    bool entered = false;
+    {
+        const EditHistory::Scope step = m_state.recordEdit(assignStepName(m_state.bank));
+        entered = enterNumber(
+            m_state.bank, cell.column, ok ? std::optional<std::int32_t>(value) : std::nullopt);
+    }
+    if (entered)
         refresh();
 }
 
@@ -308,26 +322,28 @@ void KnobTableController::setKnobName(int knob, const QString& text)
 {
     if (knob < 0 || knob >= kKnobCount)
         return;
-    m_state.bank.setKnobFieldText(
-        m_state.bank.selectedPreset, knob, knobNameFromText(text.toStdString()));
+    // Every keystroke of one editor on one knob is a single step.
+    const int preset = m_state.bank.selectedPreset;
+    const EditHistory::Scope step = m_state.recordEdit("Rename Knob " + std::to_string(knob + 1),
+        "knob name " + std::to_string(preset) + " " + std::to_string(knob));
+    m_state.bank.setKnobFieldText(preset, knob, knobNameFromText(text.toStdString()));
 }
+
+void KnobTableController::nameEditFinished() { m_state.history.closeBurst(); }
 
 void KnobTableController::initDescription()
 {
-    kestrow::initDescription(m_state.preset());
-    refresh();
+    edit("Init Description", [](Preset& p) { kestrow::initDescription(p); });
 }
 
 void KnobTableController::incValues()
 {
-    kestrow::incValues(m_state.preset());
-    refresh();
+    edit("Inc. Values", [](Preset& p) { kestrow::incValues(p); });
 }
 
 void KnobTableController::decValues()
 {
-    kestrow::decValues(m_state.preset());
-    refresh();
+    edit("Dec. Values", [](Preset& p) { kestrow::decValues(p); });
 }
 
 void KnobTableController::copyInitValues()
@@ -337,13 +353,22 @@ void KnobTableController::copyInitValues()
 
 void KnobTableController::pasteInitValues()
 {
-    if (kestrow::pasteInitValues(m_state.initValues, m_state.preset()))
-        refresh();
+    if (m_state.initValues.filled)
+        edit("Paste Init Values",
+            [this](Preset& p) { kestrow::pasteInitValues(m_state.initValues, p); });
 }
 
 void KnobTableController::setAllInitValues(std::int32_t value)
 {
-    m_state.preset().initValue.fill(value);
+    edit("Set Init Val of All Knobs", [value](Preset& p) { p.initValue.fill(value); });
+}
+
+void KnobTableController::edit(const std::string& name, const std::function<void(Preset&)>& change)
+{
+    {
+        const EditHistory::Scope step = m_state.recordEdit(name);
+        change(m_state.preset());
+    }
     refresh();
 }
 

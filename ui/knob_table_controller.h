@@ -8,6 +8,7 @@
 #include <Qt>
 
 #include <functional>
+#include <string>
 
 namespace kestrow {
 
@@ -54,7 +55,10 @@ public:
     void numberEntry(const QString& firstDigit);
 
     /// Knob 0..15 named from typed UTF-8 text; keeps the first 24 characters.
+    /// The keystrokes of one editor are one undo step until nameEditFinished.
     void setKnobName(int knob, const QString& text);
+    /// The in-place name editor closed: the next keystroke starts a new step.
+    void nameEditFinished();
 
     // Heading popup actions on the selected preset; each redraws the preset.
     void initDescription();
@@ -71,6 +75,8 @@ private:
     void channelPopup(CellPos cell, QPoint popupPos);
     void initValuesPopup(QPoint popupPos);
     void fixedParameterPicker(int knob, bool byKeyboard);
+    /// One undo step changing the selected preset, then the redraw.
+    void edit(const std::string& name, const std::function<void(Preset&)>& change);
     void refresh();
 
     EditorState& m_state;

@@ -82,12 +82,13 @@ void TMainForm::FormShow()
     for (int c = 0; c < static_cast<int>(KnobTable::kColumnWidths.size()); ++c)
         knobTable()->setColumnWidth(c, KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);
 
-    const StartupReport report = m_session.startUp();
+    const StartupReport report = m_session.startUp(
+        [this](const std::string& question) { return askRecoveryHoldingTimers(question); });
     if (report.factoryLoaded)
         m_pickers->factoryPresets().update();
     else
         m_menus->setFactoryEnabled(false);
-    if (report.settingsApplied)
+    if (report.settingsApplied || report.restored)
         showSettings();
     for (const std::string& warning : report.warnings)
         showWarning(QStringLiteral("Kestrow Editor"), QString::fromStdString(warning));
@@ -103,6 +104,7 @@ void TMainForm::FormShow()
     selectPreset(saved, true);
     tree->setCurrentItem(tree->item(saved));
     tree->scrollToItem(tree->item(saved), QAbstractItemView::PositionAtCenter);
+    m_journalTimer->start();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -245,6 +247,10 @@ void TMainForm::runCommand(MainCommand command)
     case C::compareWithFile:
     case C::findAssignments:
         return runLibrarianCommand(command);
+    case C::undo:
+        return undoLastStep();
+    case C::redo:
+        return redoLastStep();
     case C::midiMonitor:
         return openMidiMonitor();
     case C::knobLearn:
@@ -398,19 +404,19 @@ void TMainForm::savePresetFile(const QString& command, const std::function<void(
 
 std::function<LoadResult(const std::string&)> TMainForm::loadAllPresets()
 {
-    return [this](const std::string& path) { return m_session.files().loadAllPresets(path); };
+    return [this](const std::string& path) { return m_session.loadAllPresets(path); };
 }
 
 std::function<LoadResult(const std::string&)> TMainForm::loadSinglePreset(int target)
 {
     return [this, target](
-               const std::string& path) { return m_session.files().loadSinglePreset(path, target); };
+               const std::string& path) { return m_session.loadSinglePreset(path, target); };
 }
 
 std::function<LoadResult(const std::string&)> TMainForm::loadBanks(int start)
 {
     return [this, start](
-               const std::string& path) { return m_session.files().loadBanks(path, start); };
+               const std::string& path) { return m_session.loadBanks(path, start); };
 }
 
 void TMainForm::Open1Click()

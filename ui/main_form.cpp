@@ -91,6 +91,7 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     hooks.sendInitValues = [this] { m_session.protocol().sendInitValuesNow(); };
 
     createTimers();
+    setUpHistory();
     createDeviceSync();
     m_session.setHost(this);
 
@@ -114,6 +115,7 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
 TMainForm::~TMainForm()
 {
     m_session.setHost(nullptr);
+    m_session.history().onChanged = nullptr;
     m_state.hooks = {};
     m_state.removeView(&m_find); // the librarian's tree marks
     // The knob table, picture and pickers hold the editing state; they go first.
@@ -322,7 +324,7 @@ void TMainForm::switchClicked(int switchNumber)
 
 void TMainForm::applyDeviceVariant(DeviceVariant variant)
 {
-    m_session.setVariant(variant);
+    m_session.switchVariant(variant);
     showDeviceVariant();
 }
 

@@ -99,6 +99,9 @@ public:
     bool savedAtClose() const { return m_savedAtClose; }
     /// Asked when saving at close failed; defaults to a message box.
     std::function<SaveFailureChoice(const QString& message)> askSaveFailure;
+    /// Asked at first show when a run did not close cleanly; defaults to a
+    /// message box with Restore (the default button) and Discard.
+    std::function<RecoveryChoice(const QString& question)> askRecovery;
     /// Shows a user error ("Warning !!!" and the like); defaults to a message box.
     std::function<void(const QString& title, const QString& text)> showWarning;
     /// Asks for a preset name (Enter in the tree): the edited text, or nullopt
@@ -132,6 +135,14 @@ public:
     void pastePreset();
     void swapPresetWithClipboard();
     void descriptionEdited();
+    /// "Undo" and "Redo": an open knob-name editor closes, the step's preset
+    /// is selected (without AutoSend) and everything is redrawn.
+    void undoLastStep();
+    void redoLastStep();
+    /// The Edit menu's "Undo ..." / "Redo ..." texts and states from the history.
+    void updateUndoActions();
+    /// Journal timer tick: the session journals; a failure is shown once a run.
+    void journalTick();
     /// "MIDI Monitor": shows the monitor window (made at its first use).
     void openMidiMonitor();
     /// The monitor window; nullptr until it was first opened.
@@ -247,6 +258,10 @@ public:
     QMenu* presetPopupMenu() const { return m_menus->popup(); }
     /// Whether the four paste items are enabled.
     bool pasteEnabled() const { return m_menus->pasteEnabled(); }
+    QAction* undoAction() const { return m_menus->undoAction(); }
+    QAction* redoAction() const { return m_menus->redoAction(); }
+    /// Calls journalTick every 250 ms, so a change is journaled within 1.5 s.
+    QTimer* journalTimer() const { return m_journalTimer; }
 
 signals:
     /// The close path ran and the window closed: the run ends, whatever
@@ -302,6 +317,11 @@ private:
     void openBeside(QWidget* window, const std::function<void()>& show);
     void displayKnobTable(int presetCount);
     void printKnobTable(int presetCount);
+    void showHistoryChange(const HistoryChange& change);
+    /// Start-up's recovery question, asked with the timers held so that
+    /// nothing reaches the device while it is open.
+    RecoveryChoice askRecoveryHoldingTimers(const std::string& question);
+    void setUpHistory();
 
     EditorSession& m_session;
     EditorState& m_state; ///< the session's
@@ -316,6 +336,7 @@ private:
     bool m_terminating = false;
     bool m_savedAtClose = false;
     bool m_refreshing = false;
+    bool m_journalFailureShown = false;
 
     TFindForm* m_find = nullptr;
     TCompareForm* m_compare = nullptr;
@@ -325,6 +346,7 @@ private:
     QTimer* m_timer4 = nullptr;
     QTimer* m_timer5 = nullptr;
     QLabel* m_status = nullptr;
+    QTimer* m_journalTimer = nullptr;
     TMidiMonitorForm* m_monitor = nullptr; ///< a child window, made when first opened
     std::unique_ptr<KnobLearnMode> m_learn;
     QTimer* m_syncTimer = nullptr; ///< drives Get All Presets and Verify Device

@@ -18,8 +18,8 @@ namespace {
     enum class Kind { item, separator, submenu };
     /// Which variants show an entry.
     enum class Shown { always, dialOnly, notDial };
-    /// Entries enabled together.
-    enum class Role { none, paste, factory };
+    /// Entries enabled together, or kept apart for their changing texts.
+    enum class Role { none, paste, factory, undo, redo };
 
     /// One entry: the menu it goes into (caption path joined with "/", "" for the
     /// menu bar), its caption, and for items the command and the key.
@@ -31,22 +31,24 @@ namespace {
         QKeySequence key = {};
         Shown shown = Shown::always;
         Role role = Role::none;
+        QKeySequence otherKey = {}; ///< a second key for the same entry
     };
 
     MenuRow item(const char* menu, const char* caption, MainCommand command, QKeySequence key = {},
-        Shown shown = Shown::always, Role role = Role::none)
+        Shown shown = Shown::always, Role role = Role::none, QKeySequence otherKey = {})
     {
-        return { Kind::item, menu, caption, command, std::move(key), shown, role };
+        return { Kind::item, menu, caption, command, std::move(key), shown, role,
+            std::move(otherKey) };
     }
 
     MenuRow separator(const char* menu, Shown shown = Shown::always)
     {
-        return { Kind::separator, menu, "-", MainCommand::exit, {}, shown, Role::none };
+        return { Kind::separator, menu, "-", MainCommand::exit, {}, shown, Role::none, {} };
     }
 
     MenuRow submenu(const char* menu, const char* caption, Shown shown = Shown::always)
     {
-        return { Kind::submenu, menu, caption, MainCommand::exit, {}, shown, Role::none };
+        return { Kind::submenu, menu, caption, MainCommand::exit, {}, shown, Role::none, {} };
     }
 
     /// The one table of the main window's menus, in menu order.
@@ -128,6 +130,9 @@ namespace {
             item("&Edit", "Select &Factory Preset", C::selectFactoryPreset, K(Qt::CTRL | Qt::Key_F),
                 always, Role::factory),
             separator("&Edit"),
+            item("&Edit", "Undo", C::undo, K(Qt::CTRL | Qt::Key_Z), always, Role::undo),
+            item("&Edit", "Redo", C::redo, K(Qt::CTRL | Qt::Key_Y), always, Role::redo,
+                K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
             // Ctrl+F is the factory picker's; Find takes Shift beside it.
             item("&Edit", "Find...", C::findAssignments, K(Qt::CTRL | Qt::SHIFT | Qt::Key_F)),
 
@@ -257,7 +262,10 @@ MainMenus::MainMenus(QMainWindow& window, QWidget& tree, std::function<void(Main
             }
             action = m_menus.at(parentPath)->addAction(text);
             if (!row.key.isEmpty()) {
-                action->setShortcut(row.key);
+                QList<QKeySequence> keys { row.key };
+                if (!row.otherKey.isEmpty())
+                    keys << row.otherKey;
+                action->setShortcuts(keys);
                 if (popupEntry) {
                     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
                     tree.addAction(action);
@@ -279,7 +287,12 @@ MainMenus::MainMenus(QMainWindow& window, QWidget& tree, std::function<void(Main
             m_paste.push_back(action);
         else if (row.role == Role::factory)
             m_factory.push_back(action);
+        else if (row.role == Role::undo)
+            m_undo = action;
+        else if (row.role == Role::redo)
+            m_redo = action;
     }
+    setUndoRedo(QStringLiteral("Undo"), false, QStringLiteral("Redo"), false);
     setPasteEnabled(false);
     showVariant(false);
     findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->setCheckable(true);
@@ -330,6 +343,15 @@ bool MainMenus::pasteEnabled() const
             return false;
     }
     return !m_paste.empty();
+}
+
+void MainMenus::setUndoRedo(
+    const QString& undoText, bool canUndo, const QString& redoText, bool canRedo)
+{
+    m_undo->setText(undoText);
+    m_undo->setEnabled(canUndo);
+    m_redo->setText(redoText);
+    m_redo->setEnabled(canRedo);
 }
 
 void MainMenus::setFactoryEnabled(bool enabled)

@@ -55,6 +55,8 @@ enum class MainCommand {
     exportBanksSysEx,
     compareWithFile,
     findAssignments,
+    undo,
+    redo,
     midiMonitor,
     knobLearn,
     getAllPresets,
@@ -89,6 +91,11 @@ public:
     bool pasteEnabled() const;
     /// Both "Select Factory Preset" entries.
     void setFactoryEnabled(bool enabled);
+    /// The Edit menu's "Undo ..." and "Redo ..." entries: their texts, each
+    /// enabled only with a step to take back or put back.
+    void setUndoRedo(const QString& undoText, bool canUndo, const QString& redoText, bool canRedo);
+    QAction* undoAction() const { return m_undo; }
+    QAction* redoAction() const { return m_redo; }
 
 private:
     std::map<QString, QMenu*> m_menus; ///< by caption path; the popup and "&Devices" too
@@ -96,6 +103,8 @@ private:
     std::vector<QAction*> m_notDial;
     std::vector<QAction*> m_paste;
     std::vector<QAction*> m_factory;
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
 };
 
 } // namespace kestrow

@@ -14,7 +14,8 @@ struct DropRig {
     PresetBank bank;
     Catalogue catalogue;
     DeviceVariant variant = DeviceVariant::zembraControl;
-    EditorState state { bank, catalogue, variant };
+    EditHistory history { bank, variant };
+    EditorState state { bank, catalogue, variant, history };
     int refreshes = 0;
 
     DropRig()

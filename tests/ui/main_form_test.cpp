@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -44,9 +45,11 @@ void listMenu(const QList<QAction*>& actions, int depth, QStringList& lines)
 {
     for (QAction* a : actions) {
         QString line = QString(depth * 2, QLatin1Char(' '));
-        line += a->isSeparator() ? QStringLiteral("-") : a->text().replace(QLatin1Char('\t'), QStringLiteral(" | "));
+        line += a->isSeparator() ? QStringLiteral("-")
+                                 : a->text().replace(QLatin1Char('\t'), QStringLiteral(" | "));
         if (!a->shortcut().isEmpty())
-            line += QStringLiteral(" [") + a->shortcut().toString() + QLatin1Char(']');
+            line += QStringLiteral(" [") + QKeySequence::listToString(a->shortcuts())
+                + QLatin1Char(']');
         if (!a->isVisible())
             line += QStringLiteral(" ~");
         if (!a->isEnabled())
@@ -304,6 +307,8 @@ private slots:
             "  -",
             "  Select &Factory Preset [Ctrl+F] #",
             "  -",
+            "  Undo [Ctrl+Z] #",
+            "  Redo [Ctrl+Y; Ctrl+Shift+Z] #",
             "  Find... [Ctrl+Shift+F]",
             "&Settings",
             "  Device &Settings [F12]",
@@ -346,6 +351,17 @@ private slots:
             "  Print Knob Table (8 Presets) | Ctrl+Alt+P",
         };
         QCOMPARE(lines, expected);
+
+        // No key runs two visible entries.
+        QMap<QString, int> uses;
+        for (const QAction* a : form().findChildren<QAction*>()) {
+            for (const QKeySequence& key : a->shortcuts()) {
+                if (a->isVisible())
+                    ++uses[key.toString()];
+            }
+        }
+        for (auto it = uses.cbegin(); it != uses.cend(); ++it)
+            QVERIFY2(it.value() == 1, qPrintable(it.key()));
     }
 
     void variantSwitchCaptionAndMenus()

@@ -15,7 +15,8 @@ struct EditorRig {
     PresetBank bank;
     Catalogue catalogue;
     DeviceVariant deviceVariant; ///< the one variant the state reads
-    EditorState state { bank, catalogue, deviceVariant };
+    EditHistory history { bank, deviceVariant };
+    EditorState state { bank, catalogue, deviceVariant, history };
 
     explicit EditorRig(DeviceVariant variant)
         : deviceVariant(variant)

@@ -17,7 +17,7 @@ QString TController1Form::cellText(int value) const
 
 void TController1Form::assign(int value)
 {
-    m_state.bank.assignSelectedField(value);
+    m_state.assignSelectedField(value);
     m_state.refreshKnobCell();
 }
 

@@ -25,7 +25,7 @@ void TEventsForm::assign(int value)
         return;
     PresetBank& bank = m_state.bank;
     const bool allKnobs = bank.allKnobsPending;
-    bank.assignSelectedField(value);
+    m_state.assignSelectedField(value);
     if (allKnobs) {
         m_state.refreshKnobTable(bank.selectedPreset);
         return;

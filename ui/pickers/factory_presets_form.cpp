@@ -3,6 +3,8 @@
 #include "bank_operations.h"
 #include "text_codec.h"
 
+#include <string>
+
 namespace kestrow {
 
 TFactoryPresetsForm::TFactoryPresetsForm(EditorState& state, QWidget* parent)
@@ -24,7 +26,13 @@ bool TFactoryPresetsForm::greyed(int value) const
 
 void TFactoryPresetsForm::assign(int value)
 {
-    if (takeFactoryPreset(m_state.bank, value, m_state.variant))
+    bool taken = false;
+    {
+        const EditHistory::Scope step
+            = m_state.recordEdit("Select Factory Preset " + std::to_string(value + 1));
+        taken = takeFactoryPreset(m_state.bank, value, m_state.variant);
+    }
+    if (taken)
         m_state.refreshKnobTable(m_state.bank.selectedPreset);
 }
 

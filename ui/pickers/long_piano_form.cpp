@@ -148,7 +148,7 @@ void TLongPianoForm::keyPressed(int key)
 
 void TLongPianoForm::assign(int note)
 {
-    m_state.bank.assignSelectedField(note);
+    m_state.assignSelectedField(note);
     m_state.refreshKnobCell();
 }
 

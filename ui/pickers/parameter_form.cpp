@@ -34,7 +34,7 @@ QString TParameter1Form::cellText(int value) const
 
 void TParameter1Form::assign(int value)
 {
-    m_state.bank.assignSelectedField(value);
+    m_state.assignSelectedField(value);
     m_state.refreshKnobCell();
 }
 

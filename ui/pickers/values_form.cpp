@@ -14,7 +14,7 @@ void TValuesForm::assign(int value)
 {
     PresetBank& bank = m_state.bank;
     const bool allKnobs = bank.allKnobsPending;
-    bank.assignSelectedField(value);
+    m_state.assignSelectedField(value);
     if (allKnobs)
         m_state.refreshKnobTable(bank.selectedPreset);
     else

@@ -1,0 +1,170 @@
+// Crash recovery: an editor process killed with SIGKILL after an edit, then
+// the start that offers its journal; Restore, Discard, a damaged journal.
+
+#include "main_test_support.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+using namespace kestrow;
+using namespace kestrow::test;
+
+namespace {
+
+constexpr const char* kChildOption = "--edit-and-wait";
+constexpr int kEditedPreset = 9;
+
+/// The editor process of the test: starts in FOLDER, names preset 10 NAME
+/// and runs until it is killed.
+int editAndWait(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    Session run(QString::fromLocal8Bit(argv[2]));
+    run.main().show();
+    run.main().renameConfirmed(kEditedPreset, QString::fromLocal8Bit(argv[3]));
+    std::printf("edited\n");
+    std::fflush(stdout);
+    return app.exec();
+}
+
+QString fileIn(const QTemporaryDir& dir, const char* name)
+{
+    return dir.filePath(QString::fromLatin1(name));
+}
+
+} // namespace
+
+class MainRecoveryTest : public QObject {
+    Q_OBJECT
+
+    /// Runs the editor process in `dir`, lets it rename preset 10 and kills it
+    /// once the journal is there; returns how long the journal took (ms), -1
+    /// when it never came.
+    qint64 killAfterEdit(const QTemporaryDir& dir, const QString& name)
+    {
+        QProcess editor;
+        editor.start(QCoreApplication::applicationFilePath(),
+            { QString::fromLatin1(kChildOption), dir.path(), name });
+        if (!editor.waitForStarted(10000))
+            return -1;
+        while (!editor.canReadLine() && editor.waitForReadyRead(20000)) { }
+        QElapsedTimer clock;
+        clock.start();
+        qint64 took = -1;
+        while (clock.elapsed() < 10000 && took < 0) {
+            if (QFile::exists(fileIn(dir, "Recovery.kes")))
+                took = clock.elapsed();
+            else
+                QTest::qWait(20);
+        }
+        ::kill(static_cast<pid_t>(editor.processId()), SIGKILL);
+        editor.waitForFinished(10000);
+        return took;
+    }
+
+private slots:
+    void killedRunIsOfferedOnceBeforeAnythingIsSent()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        { // a clean first run with an output port, so that start-up sends
+            Session run(dir.path());
+            run.main().FormShow();
+            QVERIFY(run.editor->selectOutputByName("Test Out A"));
+            QVERIFY(run.main().close());
+        }
+
+        // Restore: the killed run's edit is back, as one step to take back.
+        const qint64 took = killAfterEdit(dir, QStringLiteral("Survivor"));
+        QVERIFY(took >= 0);
+        qInfo("journal on disk %lld ms after the edit", took);
+        QVERIFY2(took < 3000, qPrintable(QString::number(took))); // 1.5 s at most when idle
+        {
+            Session run(dir.path());
+            QStringList asked;
+            bool sentBeforeAnswer = true;
+            run.main().askRecovery = [&](const QString& question) {
+                asked << question;
+                sentBeforeAnswer = !run.ports->puts.empty();
+                return RecoveryChoice::restore;
+            };
+            run.main().FormShow();
+            QCOMPARE(asked.size(), 1);
+            QVERIFY(asked[0].startsWith(QStringLiteral(
+                "Restore the changes that were not saved when Kestrow Editor last stopped (")));
+            QVERIFY(!sentBeforeAnswer);
+            QVERIFY(!run.ports->puts.empty());
+            QCOMPARE(run.bank().presets[kEditedPreset].name, std::string("Survivor"));
+            QCOMPARE(
+                run.main().undoAction()->text(), QStringLiteral("Undo Restore Unsaved Changes"));
+            run.main().undoLastStep();
+            QVERIFY(run.bank().presets[kEditedPreset].name != "Survivor");
+            run.main().redoLastStep();
+            QVERIFY(run.main().close());
+        }
+        QVERIFY(!QFile::exists(fileIn(dir, "Recovery.kes")));
+
+        // Discard: the saved set stays; the journal is kept aside for one more run.
+        QVERIFY(killAfterEdit(dir, QStringLiteral("Ghost")) >= 0);
+        for (int run = 0; run < 2; ++run) {
+            Session session(dir.path());
+            int asked = 0;
+            session.main().askRecovery = [&](const QString&) {
+                ++asked;
+                return RecoveryChoice::discard;
+            };
+            session.main().FormShow();
+            QCOMPARE(asked, run == 0 ? 1 : 0);
+            QCOMPARE(session.bank().presets[kEditedPreset].name, std::string("Survivor"));
+            QVERIFY(!QFile::exists(fileIn(dir, "Recovery.kes")));
+            QVERIFY(QFile::exists(fileIn(dir, "Recovery.old")));
+            QVERIFY(session.main().close());
+        }
+        QVERIFY(!QFile::exists(fileIn(dir, "Recovery.old")));
+    }
+
+    void damagedJournalIsReportedAndKeptAsideUnread()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        QVERIFY(killAfterEdit(dir, QStringLiteral("Half")) >= 0);
+        QFile journal(fileIn(dir, "Recovery.kes"));
+        QVERIFY(journal.open(QIODevice::ReadWrite));
+        const qint64 size = journal.size();
+        QVERIFY(journal.resize(size / 2)); // cut off mid-way, as by a full disk
+        journal.close();
+
+        Session run(dir.path());
+        bool asked = false;
+        run.main().askRecovery = [&](const QString&) {
+            asked = true;
+            return RecoveryChoice::restore;
+        };
+        run.main().FormShow();
+        QVERIFY(!asked);
+        QCOMPARE(run.warnings.size(), 1);
+        QVERIFY(run.warnings[0].contains(QStringLiteral("damaged")));
+        QVERIFY(run.bank().presets == run.bank().factoryPresets);
+        QVERIFY(QFile::exists(fileIn(dir, "Recovery.damaged")));
+        QVERIFY(!QFile::exists(fileIn(dir, "Recovery.kes")));
+        QVERIFY(!run.main().undoAction()->isEnabled());
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    if (argc == 4 && std::strcmp(argv[1], kChildOption) == 0)
+        return editAndWait(argc, argv);
+    QApplication app(argc, argv);
+    MainRecoveryTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_recovery_test.moc"
