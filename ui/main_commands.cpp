@@ -1,5 +1,5 @@
-// The main window's commands, its start and close, and the timers the
-// protocol drives: each turns into calls on the editor session.
+// The main window's commands and its start and close: each turns into calls
+// on the editor session.
 
 #include "about_form.h"
 #include "config_form.h"
@@ -25,9 +25,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <limits>
 #include <optional>
-#include <thread>
 
 namespace kestrow {
 
@@ -36,21 +34,6 @@ namespace {
     QString fromModel(const std::string& text)
     {
         return QString::fromStdString(cp1252ToUtf8(text));
-    }
-
-    /// How long before a paced deadline the window asks to be woken.
-    constexpr std::chrono::microseconds kPacedWakeLead { 2000 };
-    /// The last stretch before a deadline is waited out awake: a sleeping
-    /// thread wakes some tens of microseconds late, and at the delay's floor
-    /// every such late start would add to the transfer's length.
-    constexpr std::chrono::microseconds kPacedSpin { 200 };
-
-    /// Returns at `due` (or at once when it has passed), within microseconds.
-    void waitUntil(PaceClock::time_point due)
-    {
-        if (PaceClock::now() < due - kPacedSpin)
-            std::this_thread::sleep_until(due - kPacedSpin);
-        while (PaceClock::now() < due) { }
     }
 
 } // namespace
@@ -415,8 +398,7 @@ std::function<LoadResult(const std::string&)> TMainForm::loadSinglePreset(int ta
 
 std::function<LoadResult(const std::string&)> TMainForm::loadBanks(int start)
 {
-    return [this, start](
-               const std::string& path) { return m_session.loadBanks(path, start); };
+    return [this, start](const std::string& path) { return m_session.loadBanks(path, start); };
 }
 
 void TMainForm::Open1Click()
@@ -511,9 +493,8 @@ void TMainForm::showListing(MainCommand command)
 
 void TMainForm::displayKnobTable(int presetCount)
 {
-    openBeside(m_windows.description, [&] {
-        m_windows.description->showKnobTable(bank(), bank().selectedPreset, presetCount);
-    });
+    openBeside(m_windows.description,
+        [&] { m_windows.description->showKnobTable(bank(), bank().selectedPreset, presetCount); });
 }
 
 void TMainForm::printKnobTable(int presetCount)
@@ -534,127 +515,6 @@ void TMainForm::showAbout()
 {
     if (m_windows.about != nullptr)
         m_windows.about->exec();
-}
-
-// ---------------------------------------------------------------------------
-// Timers and protocol host
-
-void TMainForm::createTimers()
-{
-    // Timer1 and Timer4 wake up just before the protocol's next deadline and
-    // wait out the rest precisely (see pacedTick); Timer3 is an ordinary
-    // 400 ms single-use timer. Timer4 runs from creation, so one Program
-    // Change follows start-up.
-    m_timer1 = new QTimer(this);
-    m_timer3 = new QTimer(this);
-    m_timer4 = new QTimer(this);
-    m_timer5 = new QTimer(this);
-    for (QTimer* t : { m_timer1, m_timer3, m_timer4, m_timer5 })
-        t->setTimerType(Qt::PreciseTimer);
-    m_timer1->setSingleShot(true);
-    m_timer4->setSingleShot(true);
-    m_timer3->setInterval(kInitValuesRequestDelay);
-    m_timer5->setInterval(kWatchInterval);
-    connect(m_timer1, &QTimer::timeout, this, &TMainForm::pacedTick);
-    connect(m_timer3, &QTimer::timeout, this, &TMainForm::Timer3Timer);
-    connect(m_timer4, &QTimer::timeout, this, &TMainForm::pacedTick);
-    connect(m_timer5, &QTimer::timeout, this, &TMainForm::Timer5Timer);
-    for (ProtocolTimer t : { ProtocolTimer::Timer1, ProtocolTimer::Timer3, ProtocolTimer::Timer4,
-             ProtocolTimer::Timer5 })
-        setTimerEnabled(t, m_session.protocol().timerEnabled(t));
-}
-
-void TMainForm::pacedTick()
-{
-    DeviceProtocol& protocol = m_session.protocol();
-    std::optional<PaceClock::time_point> due = protocol.deadline(ProtocolTimer::Timer1);
-    if (const auto due4 = protocol.deadline(ProtocolTimer::Timer4); due4 && (!due || *due4 < *due))
-        due = due4;
-    if (due && *due - PaceClock::now() <= kPacedWakeLead)
-        waitUntil(*due);
-    const PaceClock::time_point now = PaceClock::now();
-    const auto programChange = protocol.deadline(ProtocolTimer::Timer4);
-    protocol.tick(now);
-    if (programChange && *programChange <= now) {
-        redrawTree(); // what the device holds changed with the transfer
-        if (m_session.deviceSync().verifyAfterSend)
-            deviceSyncTick(); // starts the verify the transfer asked for
-    }
-    armPacedTimer(ProtocolTimer::Timer1);
-    armPacedTimer(ProtocolTimer::Timer4);
-}
-
-void TMainForm::armPacedTimer(ProtocolTimer which)
-{
-    QTimer* t = timer(which);
-    const std::optional<PaceClock::time_point> due = m_session.protocol().deadline(which);
-    if (!due) {
-        t->stop();
-        return;
-    }
-    // The event loop wakes up to a millisecond late, so ask for earlier.
-    const auto wait
-        = std::chrono::ceil<std::chrono::milliseconds>(*due - kPacedWakeLead - PaceClock::now());
-    t->start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
-        wait.count(), 0, std::numeric_limits<int>::max())));
-}
-
-void TMainForm::Timer3Timer() { m_session.protocol().Timer3Timer(); }
-
-void TMainForm::Timer5Timer() { m_session.protocol().Timer5Timer(); }
-
-QTimer* TMainForm::timer(ProtocolTimer which) const
-{
-    switch (which) {
-    case ProtocolTimer::Timer1:
-        return m_timer1;
-    case ProtocolTimer::Timer3:
-        return m_timer3;
-    case ProtocolTimer::Timer4:
-        return m_timer4;
-    case ProtocolTimer::Timer5:
-        return m_timer5;
-    }
-    return m_timer1;
-}
-
-void TMainForm::setTimerEnabled(ProtocolTimer which, bool enabled)
-{
-    if (which == ProtocolTimer::Timer1 || which == ProtocolTimer::Timer4) {
-        armPacedTimer(which);
-        return;
-    }
-    QTimer* t = timer(which);
-    if (!enabled)
-        t->stop();
-    else if (!t->isActive())
-        t->start();
-}
-
-void TMainForm::setTimerInterval(ProtocolTimer which, int milliseconds)
-{
-    if (which == ProtocolTimer::Timer1 || which == ProtocolTimer::Timer4)
-        armPacedTimer(which); // the deadline moved with the delay
-    else
-        timer(which)->setInterval(std::max(1, milliseconds));
-}
-
-void TMainForm::setCaption(const std::string& caption)
-{
-    setWindowTitle(QString::fromStdString(caption));
-}
-
-void TMainForm::showStatus(const std::string& text)
-{
-    m_status->setText(QString::fromStdString(text));
-}
-
-QString TMainForm::statusText() const { return m_status->text(); }
-
-void TMainForm::deviceSettingsChanged()
-{
-    if (m_config != nullptr)
-        m_config->syncFromModel();
 }
 
 } // namespace kestrow

@@ -98,6 +98,9 @@ private slots:
         Preset reply = bank().presets[4];
         reply.channel.fill(7);
 
+        EditorSession& session = *m_run->editor;
+        const std::string syx = m_dir->filePath(QStringLiteral("One.syx")).toStdString();
+
         struct Gesture {
             const char* step; ///< the Edit menu's name of the step
             int preset; ///< undo selects it
@@ -161,11 +164,20 @@ private slots:
             { "Load Single Preset", 30, [&] { form().selectPreset(30); },
                 [&] { form().Load1Click(); } }, // preset 1, saved below
             { "Receive Preset 5", 4, {}, [&] { receive(reply, 4); } },
-            { "Switch to zembraDial", 4, {},
+            { "Import SysEx", 31, {}, [&] { QVERIFY(session.importSysEx(syx, 31).loaded); } },
+            { "Take Theirs", 12, {},
+                [&] {
+                    std::string error;
+                    const auto theirs = session.readComparisonSet(file.toStdString(), error);
+                    QVERIFY2(theirs && session.takeTheirPreset(*theirs, 12), error.c_str());
+                } },
+            { "Switch to zembraDial", 12, {},
                 [&] { form().switchDeviceVariant(DeviceVariant::zembraDial); } },
         };
         maskSinglePreset(bank(), 0);
         QVERIFY(m_run->editor->files().saveSinglePreset(file.toStdString(), 0).ok());
+        form().selectPreset(0);
+        QVERIFY(session.exportSysEx(syx, EditorSession::PresetRange::selected).ok);
         state.dragOperation = DragOperation::move;
 
         for (const Gesture& g : gestures) {
