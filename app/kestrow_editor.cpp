@@ -62,7 +62,7 @@ void installSignalHandlers()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -115,8 +115,8 @@ int run(EditorApplication& app)
     });
 
     // Closing the main window ends the run even with other windows open.
-    QObject::connect(&mainForm, &TMainForm::runEnded, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &mainForm, &TMainForm::runEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     FirstPaintProbe::installFromEnvironment(mainForm);
     mainForm.show();
     if (!editorRun.hasDriver()) {

@@ -119,12 +119,15 @@ Options parseOptions(int argc, char** argv)
             options.state = std::filesystem::path(value);
         } else {
             const auto dot = value.find('.');
-            std::optional<int> major = dot == std::string_view::npos ? std::nullopt : parseSmall(value.substr(0, dot));
-            std::optional<int> minor = dot == std::string_view::npos ? std::nullopt : parseSmall(value.substr(dot + 1));
+            std::optional<int> major
+                = dot == std::string_view::npos ? std::nullopt : parseSmall(value.substr(0, dot));
+            std::optional<int> minor
+                = dot == std::string_view::npos ? std::nullopt : parseSmall(value.substr(dot + 1));
             if (!major || !minor)
                 fail(std::string(arg) + " must be MAJOR.MINOR with numbers 0..127, not '"
                     + std::string(value) + "'");
-            options.version = { static_cast<std::uint8_t>(*major), static_cast<std::uint8_t>(*minor) };
+            options.version
+                = { static_cast<std::uint8_t>(*major), static_cast<std::uint8_t>(*minor) };
         }
     }
     return options;
@@ -167,10 +170,7 @@ bool jackRunning()
 #endif
 }
 
-bool alsaSequencerPresent()
-{
-    return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
-}
+bool alsaSequencerPresent() { return ::access("/dev/snd/seq", R_OK | W_OK) == 0; }
 
 bool apiCompiled(RtMidi::Api api)
 {

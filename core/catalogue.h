@@ -16,16 +16,16 @@ using NameList = std::vector<std::string>;
 /// Which list the parameter picker shows (chosen by the knob's event type).
 enum class ParameterList {
     xgDrum,
-    aweEmu,        ///< aweParameterNames instance for codes 58, 59
-    aweAwe,        ///< aweParameterNames instance for codes 60, 61
+    aweEmu, ///< aweParameterNames instance for codes 58, 59
+    aweAwe, ///< aweParameterNames instance for codes 60, 61
     xgMultiPart,
     xgAdPart,
     xgEffect,
     xgEffect2Byte,
     xgEq,
     xgInsertion,
-    nrpn1Grid,     ///< parameterNumbers with the NRPN1 names (cell 51 "EQ NID-TREBLE")
-    resetGrid,     ///< parameterNumbers with "GM-Reset", "GS-Reset", "XG-Reset" in 0..2
+    nrpn1Grid, ///< parameterNumbers with the NRPN1 names (cell 51 "EQ NID-TREBLE")
+    resetGrid, ///< parameterNumbers with "GM-Reset", "GS-Reset", "XG-Reset" in 0..2
 };
 
 /// Which picker a right-click on "Fixed Par" opens for an event type.
@@ -60,7 +60,7 @@ public:
     NameList xgEqNames;
     NameList xgInsertionNames;
     NameList nrpn1ParameterNames; ///< 128 entries, empty where the number has no name
-    NameList resetStringNames;    ///< 3 entries
+    NameList resetStringNames; ///< 3 entries
 
     /// 0 = notes from "C -1" (default), 1 = notes from "C -2"; read at every call.
     int notesRangeLow = 0;

@@ -14,7 +14,7 @@ std::vector<std::string> knobNameListing(const Preset& preset, int presetIndex);
 
 /// The parameter listing of preset index p: header, 94 dashes, sixteen
 /// lines, one empty line.
-std::vector<std::string> parameterListing(const Catalogue& catalogue, const Preset& preset,
-                                          int presetIndex);
+std::vector<std::string> parameterListing(
+    const Catalogue& catalogue, const Preset& preset, int presetIndex);
 
 } // namespace kestrow

@@ -40,37 +40,36 @@ std::string currentCommandLine()
 
 } // namespace kestrow
 
-
 namespace kestrow {
 
 namespace {
 
-std::string withSlash(std::string directory)
-{
-    if (!directory.empty() && directory.back() != '/')
-        directory += '/';
-    return directory;
-}
-
-bool containsIgnoringCase(const std::string& directory, const std::string& fileName)
-{
-    std::error_code error;
-    const std::filesystem::path dir = directory.empty() ? "." : directory;
-    if (std::filesystem::exists(dir / fileName, error))
-        return true;
-    const auto lower = [](std::string s) {
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    const std::string wanted = lower(fileName);
-    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end;
-         it.increment(error)) {
-        if (lower(it->path().filename().string()) == wanted)
-            return true;
+    std::string withSlash(std::string directory)
+    {
+        if (!directory.empty() && directory.back() != '/')
+            directory += '/';
+        return directory;
     }
-    return false;
-}
+
+    bool containsIgnoringCase(const std::string& directory, const std::string& fileName)
+    {
+        std::error_code error;
+        const std::filesystem::path dir = directory.empty() ? "." : directory;
+        if (std::filesystem::exists(dir / fileName, error))
+            return true;
+        const auto lower = [](std::string s) {
+            for (char& c : s)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return s;
+        };
+        const std::string wanted = lower(fileName);
+        for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end;
+             it.increment(error)) {
+            if (lower(it->path().filename().string()) == wanted)
+                return true;
+        }
+        return false;
+    }
 
 } // namespace
 
@@ -105,7 +104,7 @@ bool ensureDirectory(const std::string& directory)
 }
 
 std::string dataFileDirectory(const std::string& fileName, const std::string& programDirectory,
-                              const std::string& installedDataDirectory)
+    const std::string& installedDataDirectory)
 {
     if (containsIgnoringCase(programDirectory, fileName) || installedDataDirectory.empty())
         return programDirectory;

@@ -36,6 +36,6 @@ bool ensureDirectory(const std::string& directory);
 /// program's directory when the file is there (compared without regard to
 /// case), else the installed data directory.
 std::string dataFileDirectory(const std::string& fileName, const std::string& programDirectory,
-                              const std::string& installedDataDirectory);
+    const std::string& installedDataDirectory);
 
 } // namespace kestrow

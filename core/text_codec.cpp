@@ -8,54 +8,82 @@ namespace kestrow {
 
 namespace {
 
-// Code points of bytes 80..9F; the five bytes the code page leaves undefined
-// keep their own value so that every byte survives a round trip.
-constexpr std::array<char32_t, 32> kHighControls {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
+    // Code points of bytes 80..9F; the five bytes the code page leaves undefined
+    // keep their own value so that every byte survives a round trip.
+    constexpr std::array<char32_t, 32> kHighControls {
+        0x20AC,
+        0x0081,
+        0x201A,
+        0x0192,
+        0x201E,
+        0x2026,
+        0x2020,
+        0x2021,
+        0x02C6,
+        0x2030,
+        0x0160,
+        0x2039,
+        0x0152,
+        0x008D,
+        0x017D,
+        0x008F,
+        0x0090,
+        0x2018,
+        0x2019,
+        0x201C,
+        0x201D,
+        0x2022,
+        0x2013,
+        0x2014,
+        0x02DC,
+        0x2122,
+        0x0161,
+        0x203A,
+        0x0153,
+        0x009D,
+        0x017E,
+        0x0178,
+    };
 
-/// The UTF-8 form of one byte of the code page above 7F (two or three bytes).
-struct Utf8Form {
-    std::array<char, 3> bytes {};
-    std::uint8_t length = 0;
-};
+    /// The UTF-8 form of one byte of the code page above 7F (two or three bytes).
+    struct Utf8Form {
+        std::array<char, 3> bytes {};
+        std::uint8_t length = 0;
+    };
 
-constexpr Utf8Form utf8FormOf(char32_t c)
-{
-    Utf8Form form;
-    if (c < 0x800) {
-        form.bytes
-            = { static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0 };
-        form.length = 2;
-    } else {
-        form.bytes = { static_cast<char>(0xE0 | (c >> 12)),
-            static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F)) };
-        form.length = 3;
+    constexpr Utf8Form utf8FormOf(char32_t c)
+    {
+        Utf8Form form;
+        if (c < 0x800) {
+            form.bytes
+                = { static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0 };
+            form.length = 2;
+        } else {
+            form.bytes = { static_cast<char>(0xE0 | (c >> 12)),
+                static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F)) };
+            form.length = 3;
+        }
+        return form;
     }
-    return form;
-}
 
-/// Bytes 80..FF, worked out once.
-constexpr std::array<Utf8Form, 128> kHighForms = [] {
-    std::array<Utf8Form, 128> forms {};
-    for (std::size_t i = 0; i < forms.size(); ++i)
-        forms[i] = utf8FormOf(i < 0x20 ? kHighControls[i] : static_cast<char32_t>(0x80 + i));
-    return forms;
-}();
+    /// Bytes 80..FF, worked out once.
+    constexpr std::array<Utf8Form, 128> kHighForms = [] {
+        std::array<Utf8Form, 128> forms {};
+        for (std::size_t i = 0; i < forms.size(); ++i)
+            forms[i] = utf8FormOf(i < 0x20 ? kHighControls[i] : static_cast<char32_t>(0x80 + i));
+        return forms;
+    }();
 
-char byteOf(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == c)
-            return static_cast<char>(0x80 + i);
+    char byteOf(char32_t c)
+    {
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+            return static_cast<char>(c);
+        for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+            if (kHighControls[i] == c)
+                return static_cast<char>(0x80 + i);
+        }
+        return '?';
     }
-    return '?';
-}
 
 } // namespace
 

@@ -6,8 +6,8 @@ namespace kestrow {
 
 namespace {
 
-InlineDispatcher g_inline;
-std::atomic<MidiDispatcher*> g_default { nullptr };
+    InlineDispatcher g_inline;
+    std::atomic<MidiDispatcher*> g_default { nullptr };
 
 } // namespace
 
@@ -35,7 +35,8 @@ int ManualDispatcher::pump()
     return count;
 }
 
-bool ManualDispatcher::pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+bool ManualDispatcher::pumpUntil(
+    const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
@@ -63,9 +64,6 @@ MidiDispatcher& defaultMidiDispatcher()
     return dispatcher ? *dispatcher : g_inline;
 }
 
-void setDefaultMidiDispatcher(MidiDispatcher* dispatcher)
-{
-    g_default.store(dispatcher);
-}
+void setDefaultMidiDispatcher(MidiDispatcher* dispatcher) { g_default.store(dispatcher); }
 
 } // namespace kestrow

@@ -11,17 +11,17 @@ namespace kestrow {
 
 namespace {
 
-constexpr const char* kLibraryName = "libmididrv.so";
+    constexpr const char* kLibraryName = "libmididrv.so";
 
-std::string besideExecutable()
-{
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return {};
-    auto candidate = exe.parent_path() / kLibraryName;
-    return std::filesystem::exists(candidate, ec) ? candidate.string() : std::string();
-}
+    std::string besideExecutable()
+    {
+        std::error_code ec;
+        auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (ec)
+            return {};
+        auto candidate = exe.parent_path() / kLibraryName;
+        return std::filesystem::exists(candidate, ec) ? candidate.string() : std::string();
+    }
 
 } // namespace
 

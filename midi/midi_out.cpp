@@ -47,10 +47,7 @@ TMidiOut::~TMidiOut()
     }
 }
 
-bool TMidiOut::Open(std::uint16_t id, std::uint32_t param)
-{
-    return openDevice(id, param);
-}
+bool TMidiOut::Open(std::uint16_t id, std::uint32_t param) { return openDevice(id, param); }
 
 void TMidiOut::Close()
 {
@@ -123,10 +120,7 @@ void TMidiOut::reopen()
     static_cast<void>(Open(id, param));
 }
 
-void TMidiOut::Attach(TMidiScore* score)
-{
-    m_score = score;
-}
+void TMidiOut::Attach(TMidiScore* score) { m_score = score; }
 
 void TMidiOut::Detach(TMidiScore* score)
 {

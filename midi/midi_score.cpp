@@ -14,15 +14,9 @@ TMidiScore::TMidiScore(std::int32_t n)
         Add(nullptr);
 }
 
-TMidiScore::~TMidiScore()
-{
-    Clear();
-}
+TMidiScore::~TMidiScore() { Clear(); }
 
-void TMidiScore::Clear()
-{
-    m_entries.clear();
-}
+void TMidiScore::Clear() { m_entries.clear(); }
 
 void TMidiScore::Insert(std::int32_t index, TMidiTrack* track)
 {
@@ -101,7 +95,8 @@ void TMidiScore::MergeTracks()
             for (Entry& entry : m_entries) {
                 if (entry.position >= entry.count)
                     continue;
-                if (!next || entry.window[static_cast<std::size_t>(entry.position)].time
+                if (!next
+                    || entry.window[static_cast<std::size_t>(entry.position)].time
                         < next->window[static_cast<std::size_t>(next->position)].time)
                     next = &entry;
             }
@@ -127,7 +122,8 @@ void TMidiScore::MergeTracks()
     }
     // Absolute times back to deltas, each from the event before.
     std::uint32_t firstAbs = merged > 0 ? m_merge[0].time : 0;
-    std::uint32_t lastAbs = merged > 0 ? m_merge[static_cast<std::size_t>(merged - 1)].time : m_lastTime;
+    std::uint32_t lastAbs
+        = merged > 0 ? m_merge[static_cast<std::size_t>(merged - 1)].time : m_lastTime;
     for (std::int32_t i = merged - 1; i > 0; --i) {
         auto& current = m_merge[static_cast<std::size_t>(i)].time;
         std::uint32_t before = m_merge[static_cast<std::size_t>(i - 1)].time;

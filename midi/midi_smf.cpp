@@ -207,12 +207,14 @@ void TMidiSMF::Resolution(std::uint16_t ticksPerQuarter)
     Driver->api().SetSMFResolution(m_handle, ticksPerQuarter);
 }
 
-std::int32_t TMidiSMF::ReadMeta(TMidiTrack* track, std::uint8_t type, std::vector<std::uint8_t>& data, std::int32_t& length)
+std::int32_t TMidiSMF::ReadMeta(
+    TMidiTrack* track, std::uint8_t type, std::vector<std::uint8_t>& data, std::int32_t& length)
 {
     requireRead();
     const std::uint8_t* found = nullptr;
     std::int32_t size = 0;
-    std::int32_t result = Driver->api().ReadMetaEvent(m_handle, trackIndex(track), type, &found, &size);
+    std::int32_t result
+        = Driver->api().ReadMetaEvent(m_handle, trackIndex(track), type, &found, &size);
     if (result == -1)
         return -1;
     data.assign(static_cast<std::size_t>(std::max(size, 0)), 0);
@@ -222,7 +224,8 @@ std::int32_t TMidiSMF::ReadMeta(TMidiTrack* track, std::uint8_t type, std::vecto
     return result;
 }
 
-bool TMidiSMF::WriteMeta(TMidiTrack* track, std::uint8_t type, const std::uint8_t* data, std::int32_t length)
+bool TMidiSMF::WriteMeta(
+    TMidiTrack* track, std::uint8_t type, const std::uint8_t* data, std::int32_t length)
 {
     requireWrite();
     std::int32_t index = trackIndex(track);

@@ -57,10 +57,12 @@ public:
     std::uint16_t Resolution() const;
     void Resolution(std::uint16_t ticksPerQuarter);
     /// -1 when the track has no meta event of that type; data gets a copy.
-    std::int32_t ReadMeta(TMidiTrack* track, std::uint8_t type, std::vector<std::uint8_t>& data, std::int32_t& length);
+    std::int32_t ReadMeta(TMidiTrack* track, std::uint8_t type, std::vector<std::uint8_t>& data,
+        std::int32_t& length);
     /// length 0: data is a zero-terminated text. False when the track is
     /// not in the score or the library refuses.
-    bool WriteMeta(TMidiTrack* track, std::uint8_t type, const std::uint8_t* data, std::int32_t length);
+    bool WriteMeta(
+        TMidiTrack* track, std::uint8_t type, const std::uint8_t* data, std::int32_t length);
 
 private:
     void requireOpen() const;

@@ -30,7 +30,8 @@ bool TMidiSync::Open(std::uint16_t mode, std::uint16_t period)
 
 void TMidiSync::reopen(std::uint16_t mode, std::uint16_t period)
 {
-    std::uint32_t handle = Driver->api().OpenSync(m_isOpen ? m_handle : 0, m_notifier.notify(), mode, period);
+    std::uint32_t handle
+        = Driver->api().OpenSync(m_isOpen ? m_handle : 0, m_notifier.notify(), mode, period);
     if (handle > 32) {
         m_handle = handle;
         m_isOpen = true;

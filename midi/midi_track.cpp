@@ -118,7 +118,8 @@ std::uint32_t TMidiTrack::GetTime(std::int32_t index) const
 
 std::string TMidiTrack::GetTrackName()
 {
-    if (m_trackName.empty() && m_smf && m_smf->IsOpen() && m_smf->GetMode() == 'r' && m_smf->Score()) {
+    if (m_trackName.empty() && m_smf && m_smf->IsOpen() && m_smf->GetMode() == 'r'
+        && m_smf->Score()) {
         std::vector<std::uint8_t> data;
         std::int32_t length = 0;
         if (m_smf->ReadMeta(this, 3, data, length) != -1)
@@ -193,7 +194,8 @@ void TMidiTrack::SlideTrack(std::int32_t index, std::int32_t delta)
         return;
     auto& time = m_store.get()[index].time;
     std::int64_t moved = static_cast<std::int64_t>(time) + delta;
-    time = static_cast<std::uint32_t>(std::clamp<std::int64_t>(moved, 0, std::numeric_limits<std::uint32_t>::max()));
+    time = static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(moved, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
 std::uint32_t TMidiTrack::AbsNow(std::int32_t index) const
@@ -236,10 +238,7 @@ std::vector<MidiEvent> TMidiTrack::GetAbsBuffer(std::int32_t start, std::int32_t
     return out;
 }
 
-bool TMidiTrack::Load()
-{
-    return m_smf ? m_smf->Read(this) : false;
-}
+bool TMidiTrack::Load() { return m_smf ? m_smf->Read(this) : false; }
 
 bool TMidiTrack::Save()
 {

@@ -4,8 +4,6 @@
 #include "status_text.h"
 
 #include <algorithm>
-
-#include <algorithm>
 #include <utility>
 
 namespace kestrow {
@@ -26,35 +24,35 @@ namespace {
 
     constexpr EncodeOptions kLiveAll { true, true, true };
 
-/// The reply a request or query is answered with.
-FrameKind replyTo(std::uint8_t command)
-{
-    switch (command) {
-    case dump::kPresetRequest:
-        return FrameKind::presetData;
-    case dump::kInitValuesRequest:
-        return FrameKind::initValues;
-    case dump::kVersionQuery:
-        return FrameKind::versionReply;
-    default:
-        return FrameKind::configuration;
+    /// The reply a request or query is answered with.
+    FrameKind replyTo(std::uint8_t command)
+    {
+        switch (command) {
+        case dump::kPresetRequest:
+            return FrameKind::presetData;
+        case dump::kInitValuesRequest:
+            return FrameKind::initValues;
+        case dump::kVersionQuery:
+            return FrameKind::versionReply;
+        default:
+            return FrameKind::configuration;
+        }
     }
-}
 
-/// What the status line calls the reply to a request.
-std::string requestName(FrameKind reply, int preset)
-{
-    switch (reply) {
-    case FrameKind::presetData:
-        return "preset " + std::to_string(preset + 1);
-    case FrameKind::initValues:
-        return "init values of preset " + std::to_string(preset + 1);
-    case FrameKind::versionReply:
-        return "version";
-    default:
-        return "configuration";
+    /// What the status line calls the reply to a request.
+    std::string requestName(FrameKind reply, int preset)
+    {
+        switch (reply) {
+        case FrameKind::presetData:
+            return "preset " + std::to_string(preset + 1);
+        case FrameKind::initValues:
+            return "init values of preset " + std::to_string(preset + 1);
+        case FrameKind::versionReply:
+            return "version";
+        default:
+            return "configuration";
+        }
     }
-}
 
 } // namespace
 
@@ -440,8 +438,8 @@ void DeviceProtocol::expectReply(FrameKind reply, int preset, bool repeatOnce)
 {
     if (!m_settings.inputChosen())
         return; // nothing could be heard
-    std::erase_if(m_pending,
-        [&](const Pending& p) { return p.reply == reply && p.preset == preset; });
+    std::erase_if(
+        m_pending, [&](const Pending& p) { return p.reply == reply && p.preset == preset; });
     m_pending.push_back(Pending { reply, preset, m_clock, repeatOnce });
     updateWatch();
 }
@@ -449,9 +447,8 @@ void DeviceProtocol::expectReply(FrameKind reply, int preset, bool repeatOnce)
 void DeviceProtocol::replyArrived(FrameKind reply, int preset)
 {
     const bool presetReply = reply == FrameKind::presetData || reply == FrameKind::initValues;
-    std::erase_if(m_pending, [&](const Pending& p) {
-        return p.reply == reply && (!presetReply || p.preset == preset);
-    });
+    std::erase_if(m_pending,
+        [&](const Pending& p) { return p.reply == reply && (!presetReply || p.preset == preset); });
     updateWatch();
 }
 

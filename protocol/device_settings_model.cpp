@@ -6,26 +6,26 @@ namespace kestrow {
 
 namespace {
 
-/// Whole text as a decimal integer with an optional sign; nothing else.
-bool parseInteger(std::string_view text, long long& value)
-{
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty())
-        return false;
-    const char* end = text.data() + text.size();
-    auto [ptr, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && ptr == end;
-}
+    /// Whole text as a decimal integer with an optional sign; nothing else.
+    bool parseInteger(std::string_view text, long long& value)
+    {
+        if (!text.empty() && text.front() == '+')
+            text.remove_prefix(1);
+        if (text.empty())
+            return false;
+        const char* end = text.data() + text.size();
+        auto [ptr, error] = std::from_chars(text.data(), end, value);
+        return error == std::errc() && ptr == end;
+    }
 
-/// Without the blanks and tabs around it.
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+    /// Without the blanks and tabs around it.
+    std::string_view trimmed(std::string_view text)
+    {
+        const auto first = text.find_first_not_of(" \t");
+        if (first == std::string_view::npos)
+            return {};
+        return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    }
 
 } // namespace
 
@@ -55,7 +55,8 @@ int masterChannelFromText(std::string_view text)
 
 DeviceSettingsModel::DeviceSettingsModel() = default;
 
-void DeviceSettingsModel::setPortNames(std::vector<std::string> outputs, std::vector<std::string> inputs)
+void DeviceSettingsModel::setPortNames(
+    std::vector<std::string> outputs, std::vector<std::string> inputs)
 {
     m_outputs = std::move(outputs);
     m_inputs = std::move(inputs);

@@ -12,9 +12,9 @@ namespace {
         for (const MidiEvent& e : frame.events(time))
             buffer[static_cast<std::size_t>(at++)] = e;
         return at;
-}
+    }
 
-int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
+    int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
 
 } // namespace
 
@@ -52,7 +52,8 @@ int encodeAllPresets(const PresetBank& bank, DeviceVariant variant, EncodeOption
 {
     int count = 0;
     for (int p = 0; p < kPresetCount; ++p)
-        count = encodePreset(bank, variant, p, options, p == 0 ? 0 : kDumpPresetTime, buffer, count);
+        count
+            = encodePreset(bank, variant, p, options, p == 0 ? 0 : kDumpPresetTime, buffer, count);
     return count;
 }
 
@@ -62,7 +63,8 @@ int encodeMaskedPresets(const PresetBank& bank, DeviceVariant variant, EncodeOpt
     int count = 0;
     for (int p = 0; p < kPresetCount; ++p)
         if (bank.presetMask[static_cast<std::size_t>(p)] == 1)
-            count = encodePreset(bank, variant, p, options, p == 0 ? 0 : kDumpPresetTime, buffer, count);
+            count = encodePreset(
+                bank, variant, p, options, p == 0 ? 0 : kDumpPresetTime, buffer, count);
     return count;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "preset_bank.h"
 #include "midi/midi_event.h"
+#include "preset_bank.h"
 
 #include <cstdint>
 #include <span>

@@ -39,57 +39,57 @@ namespace kestrow {
 
 namespace dump {
 
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
-constexpr std::array<std::uint8_t, 6> kHeader { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00 };
+    constexpr std::uint8_t kSysExStart = 0xF0;
+    constexpr std::uint8_t kSysExEnd = 0xF7;
+    constexpr std::array<std::uint8_t, 6> kHeader { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00 };
 
-constexpr int kCommandOffset = 6;
-constexpr int kFirstParamOffset = 7;
-constexpr int kSecondParamOffset = 8;
-constexpr int kPayloadOffset = 9;
+    constexpr int kCommandOffset = 6;
+    constexpr int kFirstParamOffset = 7;
+    constexpr int kSecondParamOffset = 8;
+    constexpr int kPayloadOffset = 9;
 
-constexpr std::uint8_t kPresetData = 0x20;
-constexpr std::uint8_t kInitValues = 0x21;
-constexpr std::uint8_t kPresetTrailer = 0x30;
-constexpr std::uint8_t kPresetRequest = 0x26;
-constexpr std::uint8_t kInitValuesRequest = 0x27;
-constexpr std::uint8_t kVersionQuery = 0x06;
-constexpr std::uint8_t kConfigurationQuery = 0x56;
-constexpr std::uint8_t kVersionReply = 0x00;
-constexpr std::uint8_t kThruSettings = 0x50; ///< also the configuration reply
+    constexpr std::uint8_t kPresetData = 0x20;
+    constexpr std::uint8_t kInitValues = 0x21;
+    constexpr std::uint8_t kPresetTrailer = 0x30;
+    constexpr std::uint8_t kPresetRequest = 0x26;
+    constexpr std::uint8_t kInitValuesRequest = 0x27;
+    constexpr std::uint8_t kVersionQuery = 0x06;
+    constexpr std::uint8_t kConfigurationQuery = 0x56;
+    constexpr std::uint8_t kVersionReply = 0x00;
+    constexpr std::uint8_t kThruSettings = 0x50; ///< also the configuration reply
 
-constexpr int kBareLength = 10; ///< every message without payload
-constexpr int kPresetDataLength = 58;
-constexpr int kInitValuesLength = 26;
-constexpr int kPresetDataPayload = 3 * kKnobCount; ///< channel, eventType, fixedParameter
-constexpr int kInitValuesPayload = kKnobCount;
+    constexpr int kBareLength = 10; ///< every message without payload
+    constexpr int kPresetDataLength = 58;
+    constexpr int kInitValuesLength = 26;
+    constexpr int kPresetDataPayload = 3 * kKnobCount; ///< channel, eventType, fixedParameter
+    constexpr int kInitValuesPayload = kKnobCount;
 
-constexpr std::uint8_t kThruChannelEvents = 0x01;
-constexpr std::uint8_t kThruSysExEvents = 0x02;
-constexpr std::uint8_t kThruRealtimeEvents = 0x04;
+    constexpr std::uint8_t kThruChannelEvents = 0x01;
+    constexpr std::uint8_t kThruSysExEvents = 0x02;
+    constexpr std::uint8_t kThruRealtimeEvents = 0x04;
 
-constexpr std::uint8_t kProgramChange = 0xC0;
+    constexpr std::uint8_t kProgramChange = 0xC0;
 
-/// Length of the message a command starts, 0 for a command not in the table.
-constexpr int messageLength(std::uint8_t command)
-{
-    switch (command) {
-    case kPresetData:
-        return kPresetDataLength;
-    case kInitValues:
-        return kInitValuesLength;
-    case kPresetTrailer:
-    case kPresetRequest:
-    case kInitValuesRequest:
-    case kVersionQuery:
-    case kConfigurationQuery:
-    case kVersionReply:
-    case kThruSettings:
-        return kBareLength;
-    default:
-        return 0;
+    /// Length of the message a command starts, 0 for a command not in the table.
+    constexpr int messageLength(std::uint8_t command)
+    {
+        switch (command) {
+        case kPresetData:
+            return kPresetDataLength;
+        case kInitValues:
+            return kInitValuesLength;
+        case kPresetTrailer:
+        case kPresetRequest:
+        case kInitValuesRequest:
+        case kVersionQuery:
+        case kConfigurationQuery:
+        case kVersionReply:
+        case kThruSettings:
+            return kBareLength;
+        default:
+            return 0;
+        }
     }
-}
 
 } // namespace dump
 

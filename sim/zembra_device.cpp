@@ -8,65 +8,65 @@ namespace kestrow::sim {
 
 namespace {
 
-// The device's view of its SysEx dialect. Every message it accepts or sends:
-//
-//   offset  0    1  2  3    4    5    6       7        8        9 .. n-2   n-1
-//           F0 | 00 20 20 | 14 | 00 | code | first  | second | body     | F7
-//
-//   code  in/out  meaning                   first     second      body  length
-//   20    in/out  program knob data         program   00          48    58
-//   21    in/out  dial start values         program   00          16    26
-//   30    in      end of program            program   00          -     10
-//   26    in      send program              program   00          -     10
-//   27    in      send dial start values    program   00          -     10
-//   06    in      identify                  00        00          -     10
-//   00    out     identity                  major     minor       -     10
-//   56    in      report setup              00        00          -     10
-//   50    in/out  setup                     thru bits channel-1   -     10
-constexpr std::uint8_t kSysExBegin = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
-constexpr std::array<std::uint8_t, 6> kOwnHeader { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00 };
-constexpr std::size_t kCodeAt = 6;
-constexpr std::size_t kFirstAt = 7;
-constexpr std::size_t kSecondAt = 8;
-constexpr std::size_t kBodyAt = 9;
-constexpr std::size_t kBareLength = 10;
+    // The device's view of its SysEx dialect. Every message it accepts or sends:
+    //
+    //   offset  0    1  2  3    4    5    6       7        8        9 .. n-2   n-1
+    //           F0 | 00 20 20 | 14 | 00 | code | first  | second | body     | F7
+    //
+    //   code  in/out  meaning                   first     second      body  length
+    //   20    in/out  program knob data         program   00          48    58
+    //   21    in/out  dial start values         program   00          16    26
+    //   30    in      end of program            program   00          -     10
+    //   26    in      send program              program   00          -     10
+    //   27    in      send dial start values    program   00          -     10
+    //   06    in      identify                  00        00          -     10
+    //   00    out     identity                  major     minor       -     10
+    //   56    in      report setup              00        00          -     10
+    //   50    in/out  setup                     thru bits channel-1   -     10
+    constexpr std::uint8_t kSysExBegin = 0xF0;
+    constexpr std::uint8_t kSysExEnd = 0xF7;
+    constexpr std::array<std::uint8_t, 6> kOwnHeader { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00 };
+    constexpr std::size_t kCodeAt = 6;
+    constexpr std::size_t kFirstAt = 7;
+    constexpr std::size_t kSecondAt = 8;
+    constexpr std::size_t kBodyAt = 9;
+    constexpr std::size_t kBareLength = 10;
 
-enum Code : std::uint8_t {
-    kKnobData = 0x20,
-    kStartValues = 0x21,
-    kEndOfProgram = 0x30,
-    kSendProgram = 0x26,
-    kSendStartValues = 0x27,
-    kIdentify = 0x06,
-    kIdentity = 0x00,
-    kReportSetup = 0x56,
-    kSetup = 0x50,
-};
+    enum Code : std::uint8_t {
+        kKnobData = 0x20,
+        kStartValues = 0x21,
+        kEndOfProgram = 0x30,
+        kSendProgram = 0x26,
+        kSendStartValues = 0x27,
+        kIdentify = 0x06,
+        kIdentity = 0x00,
+        kReportSetup = 0x56,
+        kSetup = 0x50,
+    };
 
-constexpr std::uint8_t kThruChannel = 0x01;
-constexpr std::uint8_t kThruSysEx = 0x02;
-constexpr std::uint8_t kThruRealtime = 0x04;
+    constexpr std::uint8_t kThruChannel = 0x01;
+    constexpr std::uint8_t kThruSysEx = 0x02;
+    constexpr std::uint8_t kThruRealtime = 0x04;
 
-constexpr char kStateHeader[] = "zembra-device-state 1";
+    constexpr char kStateHeader[] = "zembra-device-state 1";
 
-bool isData(std::uint8_t byte) { return byte < 0x80; }
+    bool isData(std::uint8_t byte) { return byte < 0x80; }
 
-bool hasOwnHeader(std::span<const std::uint8_t> m)
-{
-    if (m.size() < kBareLength)
-        return false;
-    for (std::size_t i = 0; i < kOwnHeader.size(); ++i)
-        if (m[i] != kOwnHeader[i])
+    bool hasOwnHeader(std::span<const std::uint8_t> m)
+    {
+        if (m.size() < kBareLength)
             return false;
-    return true;
-}
+        for (std::size_t i = 0; i < kOwnHeader.size(); ++i)
+            if (m[i] != kOwnHeader[i])
+                return false;
+        return true;
+    }
 
-std::size_t channelMessageLength(std::uint8_t status)
-{
-    const std::uint8_t kind = status & 0xF0;
-    return (kind == 0xC0 || kind == 0xD0) ? 2 : 3;
-}
+    std::size_t channelMessageLength(std::uint8_t status)
+    {
+        const std::uint8_t kind = status & 0xF0;
+        return (kind == 0xC0 || kind == 0xD0) ? 2 : 3;
+    }
 
 } // namespace
 
@@ -165,7 +165,8 @@ std::vector<std::vector<std::uint8_t>> ZembraDevice::receive(std::span<const std
 
     if (status >= 0x80 && status < 0xF0) {
         const std::size_t length = channelMessageLength(status);
-        if (message.size() != length || !isData(message[1]) || (length == 3 && !isData(message[2]))) {
+        if (message.size() != length || !isData(message[1])
+            || (length == 3 && !isData(message[2]))) {
             ++m_counters.ignored;
             return out;
         }
@@ -256,7 +257,8 @@ std::vector<std::vector<std::uint8_t>> ZembraDevice::takeSysEx(std::span<const s
         break;
     case kReportSetup:
         if (lengthIs(0)) {
-            out.push_back(frame(kSetup, m_thruFlags, static_cast<std::uint8_t>(m_masterChannel - 1)));
+            out.push_back(
+                frame(kSetup, m_thruFlags, static_cast<std::uint8_t>(m_masterChannel - 1)));
             return out;
         }
         break;

@@ -17,8 +17,8 @@ namespace kestrow::sim {
 
 enum class Variant : std::uint8_t {
     control = 0, ///< 16 knobs, no init values
-    fader = 1,   ///< 16 faders, no init values
-    dial = 2,    ///< 16 endless dials, keeps an init value per dial
+    fader = 1, ///< 16 faders, no init values
+    dial = 2, ///< 16 endless dials, keeps an init value per dial
 };
 
 /// "control", "fader" or "dial".

@@ -13,18 +13,19 @@ EditorSettings readSettings(const IniFile& file)
     const EditorSettings defaults;
     EditorSettings s;
     // Read in the order the window applies them.
-    const std::int32_t device = file.readInteger(keys::kSection, keys::kDeviceType,
-                                                 static_cast<std::int32_t>(defaults.deviceType));
+    const std::int32_t device = file.readInteger(
+        keys::kSection, keys::kDeviceType, static_cast<std::int32_t>(defaults.deviceType));
     // A hand-edited value outside the three variants would leave the window
     // without a caption or picture set; take the nearest variant.
     s.deviceType = static_cast<DeviceVariant>(std::clamp(device, 0, 2));
-    s.optionsShowBankGroups
-        = file.readBool(keys::kSection, keys::kOptionsShowBankGroups, defaults.optionsShowBankGroups);
+    s.optionsShowBankGroups = file.readBool(
+        keys::kSection, keys::kOptionsShowBankGroups, defaults.optionsShowBankGroups);
     s.optionsFixed = file.readBool(keys::kSection, keys::kOptionsFixed, defaults.optionsFixed);
     s.autoSend = file.readBool(keys::kSection, keys::kAutoSend, defaults.autoSend);
     s.delay = file.readInteger(keys::kSection, keys::kDelay, defaults.delay);
     s.midiDevice = file.readString(keys::kSection, keys::kMidiDevice, defaults.midiDevice);
-    s.midiNotesRange = file.readBool(keys::kSection, keys::kMidiNotesRange, defaults.midiNotesRange);
+    s.midiNotesRange
+        = file.readBool(keys::kSection, keys::kMidiNotesRange, defaults.midiNotesRange);
     s.midiInDevice = file.readString(keys::kSection, keys::kMidiInDevice, defaults.midiInDevice);
     s.selectedPreset = std::clamp(
         file.readInteger(keys::kSection, keys::kSelectedPreset, defaults.selectedPreset), 0,

@@ -24,11 +24,11 @@ struct EditorSettings {
     bool optionsFixed = true; ///< "fi&xed" checked; "&variable" when false
     bool autoSend = true;
     std::int32_t delay = 200; ///< milliseconds
-    std::string midiDevice = settings_keys::kNoDevice;   ///< output port name, compared exactly
-    bool midiNotesRange = false;                         ///< true: notes from "C -2"
+    std::string midiDevice = settings_keys::kNoDevice; ///< output port name, compared exactly
+    bool midiNotesRange = false; ///< true: notes from "C -2"
     std::string midiInDevice = settings_keys::kNoDevice; ///< input port name, compared exactly
-    std::int32_t selectedPreset = 0;                     ///< preset index 0..127, clamped
-    bool verifyAfterSend = false;                        ///< read each paced send back
+    std::int32_t selectedPreset = 0; ///< preset index 0..127, clamped
+    bool verifyAfterSend = false; ///< read each paced send back
     /// Preset files last opened or saved, newest first, at most kRecentFileCount.
     /// Kept in a section of their own, which versions without the list pass over.
     std::vector<std::string> recentFiles;

@@ -21,13 +21,13 @@ namespace kestrow {
 
 namespace {
 
-QStringList toQt(const std::vector<std::string>& names)
-{
-    QStringList list;
-    for (const std::string& name : names)
-        list << QString::fromStdString(name);
-    return list;
-}
+    QStringList toQt(const std::vector<std::string>& names)
+    {
+        QStringList list;
+        for (const std::string& name : names)
+            list << QString::fromStdString(name);
+        return list;
+    }
 
 } // namespace
 
@@ -63,8 +63,8 @@ TConfigForm::TConfigForm(EditorSession& session, TMainForm& mainForm, QWidget* p
 
     confirmConfigure = [this] {
         return QMessageBox::warning(this, QString::fromLatin1(kConfigureWarningTitle),
-                                    QString::fromLatin1(kConfigureWarningText),
-                                    QMessageBox::Ok | QMessageBox::Cancel)
+                   QString::fromLatin1(kConfigureWarningText),
+                   QMessageBox::Ok | QMessageBox::Cancel)
             == QMessageBox::Ok;
     };
     // The drag key defaults, whatever the hidden group shows.
@@ -164,8 +164,12 @@ void TConfigForm::buildControls()
     m_dragGroup->setGeometry(8, 386, 379, 140);
     m_dragGroup->hide();
     const char* const dragCaptions[] = {
-        "Move, Copy, Swap", "Move, Swap, Copy", "Copy, Move, Swap",
-        "Copy, Swap, Move", "Swap, Move, Copy", "Swap, Copy, Move",
+        "Move, Copy, Swap",
+        "Move, Swap, Copy",
+        "Copy, Move, Swap",
+        "Copy, Swap, Move",
+        "Swap, Move, Copy",
+        "Swap, Copy, Move",
     };
     for (int row = 1; row <= 6; ++row) {
         auto* radio = new QRadioButton(QString::fromLatin1(dragCaptions[row - 1]), m_dragGroup);
@@ -314,10 +318,7 @@ void TConfigForm::getDeviceConfiguration()
     updateButtons();
 }
 
-void TConfigForm::chooseDragKeyRow(int row)
-{
-    m_main.setDragKeyMap(dragKeyRow(row));
-}
+void TConfigForm::chooseDragKeyRow(int row) { m_main.setDragKeyMap(dragKeyRow(row)); }
 
 bool TConfigForm::selectOutputByName(const std::string& name)
 {

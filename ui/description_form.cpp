@@ -11,11 +11,9 @@
 
 #include <algorithm>
 
-namespace kestrow
-{
+namespace kestrow {
 
-namespace
-{
+namespace {
 
     // The frame the window sizing rule allows for around the surface.
     constexpr int kFrameWidth = 10;
@@ -84,8 +82,7 @@ void TDescriptionForm::moveTo(int firstPreset)
 
 void TDescriptionForm::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key())
-    {
+    switch (event->key()) {
     case Qt::Key_PageUp:
         moveTo(std::max(m_firstPreset - m_presetCount, 0));
         break;
@@ -119,13 +116,11 @@ void TDescriptionForm::wheelEvent(QWheelEvent* event)
     // Fine-grained wheels and touchpads send fractions of a notch; one preset
     // per whole notch keeps them at the pace of an ordinary wheel.
     m_wheelRemainder += event->angleDelta().y();
-    while (m_wheelRemainder >= kWheelNotch)
-    {
+    while (m_wheelRemainder >= kWheelNotch) {
         m_wheelRemainder -= kWheelNotch;
         moveTo(std::max(m_firstPreset - 1, 0));
     }
-    while (m_wheelRemainder <= -kWheelNotch)
-    {
+    while (m_wheelRemainder <= -kWheelNotch) {
         m_wheelRemainder += kWheelNotch;
         moveTo(std::min(m_firstPreset + 1, lastFirstPreset()));
     }
@@ -152,8 +147,7 @@ bool TDescriptionForm::runPrinterSetup(QPrinter& printer)
 
 bool TDescriptionForm::printKnobTable(const PresetBank& bank, int firstPreset, int presetCount)
 {
-    if (!m_printer)
-    {
+    if (!m_printer) {
         // Kept for the run, so the printer and its options chosen once stay
         // chosen. The table is 238.7 mm wide: it only fits across a page.
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);

@@ -10,14 +10,12 @@
 
 class QPrinter;
 
-namespace kestrow
-{
+namespace kestrow {
 
 /// The knob table window: 4 or 8 consecutive presets drawn at their physical
 /// size, and the printing of the same table. Lives for the whole run; closing
 /// only hides it.
-class TDescriptionForm : public QWidget
-{
+class TDescriptionForm : public QWidget {
     Q_OBJECT
 
 public:

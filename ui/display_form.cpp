@@ -7,11 +7,9 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-namespace kestrow
-{
+namespace kestrow {
 
-namespace
-{
+namespace {
 
     int validPresetIndex(int presetIndex)
     {
@@ -50,8 +48,7 @@ void TDisplayForm::appendLines(const std::vector<std::string>& lines)
     // One block of text per listing: far quicker than a call per line when
     // all 128 presets are listed.
     QString block;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-    {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0)
             block += QLatin1Char('\n');
         block += QString::fromStdString(cp1252ToUtf8(lines[i]));

@@ -11,13 +11,11 @@
 class QMenu;
 class QPlainTextEdit;
 
-namespace kestrow
-{
+namespace kestrow {
 
 /// The text window for parameter and knob-name listings. Its text accumulates
 /// across commands until "Clear" or one of the "all presets" commands.
-class TDisplayForm : public QWidget
-{
+class TDisplayForm : public QWidget {
     Q_OBJECT
 
 public:

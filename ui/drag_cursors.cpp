@@ -7,60 +7,60 @@ namespace kestrow {
 
 namespace {
 
-void drawArrow(QPainter& painter)
-{
-    QPainterPath arrow;
-    arrow.moveTo(0, 0);
-    arrow.lineTo(0, 16);
-    arrow.lineTo(4, 12);
-    arrow.lineTo(7, 19);
-    arrow.lineTo(9, 18);
-    arrow.lineTo(6, 11);
-    arrow.lineTo(11, 11);
-    arrow.closeSubpath();
-    painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(Qt::white);
-    painter.drawPath(arrow);
-}
-
-/// The badge at the lower right says what the drop will do.
-void drawBadge(QPainter& painter, DragCursor cursor)
-{
-    const bool picture = cursor == DragCursor::c2 || cursor == DragCursor::m2
-        || cursor == DragCursor::s2;
-    const QRectF box(14, 15, 16, 16);
-    painter.setPen(QPen(Qt::black, 1));
-    if (picture) {
-        // A knob cap: the picture drags whole knobs.
-        painter.setBrush(QColor(200, 30, 30));
-        painter.drawEllipse(box);
-    } else {
+    void drawArrow(QPainter& painter)
+    {
+        QPainterPath arrow;
+        arrow.moveTo(0, 0);
+        arrow.lineTo(0, 16);
+        arrow.lineTo(4, 12);
+        arrow.lineTo(7, 19);
+        arrow.lineTo(9, 18);
+        arrow.lineTo(6, 11);
+        arrow.lineTo(11, 11);
+        arrow.closeSubpath();
+        painter.setPen(QPen(Qt::black, 1));
         painter.setBrush(Qt::white);
-        painter.drawRect(box);
+        painter.drawPath(arrow);
     }
-    painter.setPen(QPen(picture ? Qt::white : Qt::black, 2));
-    const QPointF c = box.center();
-    switch (cursor) {
-    case DragCursor::copy:
-    case DragCursor::c2:
-        painter.drawLine(QPointF(c.x() - 4, c.y()), QPointF(c.x() + 4, c.y()));
-        painter.drawLine(QPointF(c.x(), c.y() - 4), QPointF(c.x(), c.y() + 4));
-        break;
-    case DragCursor::move:
-    case DragCursor::m2:
-        painter.drawLine(QPointF(c.x() - 5, c.y()), QPointF(c.x() + 4, c.y()));
-        painter.drawLine(QPointF(c.x() + 4, c.y()), QPointF(c.x() + 1, c.y() - 3));
-        painter.drawLine(QPointF(c.x() + 4, c.y()), QPointF(c.x() + 1, c.y() + 3));
-        break;
-    case DragCursor::swap:
-    case DragCursor::s2:
-        painter.drawLine(QPointF(c.x() - 4, c.y() - 2), QPointF(c.x() + 4, c.y() - 2));
-        painter.drawLine(QPointF(c.x() + 4, c.y() - 2), QPointF(c.x() + 2, c.y() - 4));
-        painter.drawLine(QPointF(c.x() - 4, c.y() + 2), QPointF(c.x() + 4, c.y() + 2));
-        painter.drawLine(QPointF(c.x() - 4, c.y() + 2), QPointF(c.x() - 2, c.y() + 4));
-        break;
+
+    /// The badge at the lower right says what the drop will do.
+    void drawBadge(QPainter& painter, DragCursor cursor)
+    {
+        const bool picture
+            = cursor == DragCursor::c2 || cursor == DragCursor::m2 || cursor == DragCursor::s2;
+        const QRectF box(14, 15, 16, 16);
+        painter.setPen(QPen(Qt::black, 1));
+        if (picture) {
+            // A knob cap: the picture drags whole knobs.
+            painter.setBrush(QColor(200, 30, 30));
+            painter.drawEllipse(box);
+        } else {
+            painter.setBrush(Qt::white);
+            painter.drawRect(box);
+        }
+        painter.setPen(QPen(picture ? Qt::white : Qt::black, 2));
+        const QPointF c = box.center();
+        switch (cursor) {
+        case DragCursor::copy:
+        case DragCursor::c2:
+            painter.drawLine(QPointF(c.x() - 4, c.y()), QPointF(c.x() + 4, c.y()));
+            painter.drawLine(QPointF(c.x(), c.y() - 4), QPointF(c.x(), c.y() + 4));
+            break;
+        case DragCursor::move:
+        case DragCursor::m2:
+            painter.drawLine(QPointF(c.x() - 5, c.y()), QPointF(c.x() + 4, c.y()));
+            painter.drawLine(QPointF(c.x() + 4, c.y()), QPointF(c.x() + 1, c.y() - 3));
+            painter.drawLine(QPointF(c.x() + 4, c.y()), QPointF(c.x() + 1, c.y() + 3));
+            break;
+        case DragCursor::swap:
+        case DragCursor::s2:
+            painter.drawLine(QPointF(c.x() - 4, c.y() - 2), QPointF(c.x() + 4, c.y() - 2));
+            painter.drawLine(QPointF(c.x() + 4, c.y() - 2), QPointF(c.x() + 2, c.y() - 4));
+            painter.drawLine(QPointF(c.x() - 4, c.y() + 2), QPointF(c.x() + 4, c.y() + 2));
+            painter.drawLine(QPointF(c.x() - 4, c.y() + 2), QPointF(c.x() - 2, c.y() + 4));
+            break;
+        }
     }
-}
 
 } // namespace
 
@@ -77,10 +77,7 @@ QPixmap dragCursorPixmap(DragCursor cursor)
     return pixmap;
 }
 
-QCursor dragCursor(DragCursor cursor)
-{
-    return QCursor(dragCursorPixmap(cursor), 0, 0);
-}
+QCursor dragCursor(DragCursor cursor) { return QCursor(dragCursorPixmap(cursor), 0, 0); }
 
 bool dragCursorFor(DragOperation operation, bool fromPicture, DragCursor& cursor)
 {

@@ -22,15 +22,15 @@ namespace kestrow {
 
 namespace {
 
-template <typename T, typename... Args>
-T* adopt(std::vector<std::unique_ptr<QWidget>>& windows, const char* objectName, Args&&... args)
-{
-    auto window = std::make_unique<T>(std::forward<Args>(args)...);
-    window->setObjectName(QString::fromLatin1(objectName));
-    T* raw = window.get();
-    windows.push_back(std::move(window));
-    return raw;
-}
+    template <typename T, typename... Args>
+    T* adopt(std::vector<std::unique_ptr<QWidget>>& windows, const char* objectName, Args&&... args)
+    {
+        auto window = std::make_unique<T>(std::forward<Args>(args)...);
+        window->setObjectName(QString::fromLatin1(objectName));
+        T* raw = window.get();
+        windows.push_back(std::move(window));
+        return raw;
+    }
 
 } // namespace
 
@@ -70,10 +70,9 @@ QStringList EditorWindows::creationOrder() const
 {
     QStringList names { m_main->objectName() };
     PickerSet& pickers = m_main->pickers();
-    for (QWidget* picker : std::initializer_list<QWidget*> {
-             &pickers.controllers(), &pickers.values(), &pickers.events(),
-             &pickers.factoryPresets(), &pickers.parameters(), &pickers.piano(),
-             &pickers.nameEdit() })
+    for (QWidget* picker : std::initializer_list<QWidget*> { &pickers.controllers(),
+             &pickers.values(), &pickers.events(), &pickers.factoryPresets(), &pickers.parameters(),
+             &pickers.piano(), &pickers.nameEdit() })
         names << picker->objectName();
     for (const auto& window : m_windows)
         names << window->objectName();

@@ -10,11 +10,9 @@
 #include <QStringDecoder>
 #include <QVBoxLayout>
 
-namespace kestrow
-{
+namespace kestrow {
 
-namespace
-{
+namespace {
 
     const QString kInfoFileName = QStringLiteral("Info.txt");
 
@@ -79,8 +77,7 @@ QString TInfoForm::decodeText(const QByteArray& bytes)
 void TInfoForm::reload()
 {
     QFile file(m_path);
-    if (m_path.isEmpty() || !file.open(QIODevice::ReadOnly))
-    {
+    if (m_path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         const QString shown = m_path.isEmpty() ? kInfoFileName : QDir::toNativeSeparators(m_path);
         m_text->setPlainText(
             QStringLiteral("The help text could not be read.\n\n"

@@ -5,13 +5,11 @@
 
 class QPlainTextEdit;
 
-namespace kestrow
-{
+namespace kestrow {
 
 /// The help window ("Info"): shows the text file Info.txt, read anew every
 /// time the window is shown so an edited file shows without a restart.
-class TInfoForm : public QWidget
-{
+class TInfoForm : public QWidget {
     Q_OBJECT
 
 public:

@@ -127,8 +127,8 @@ CellLook knobCellLook(
     const EditorState& state, CellPos cell, bool highlighted, const QPalette& palette)
 {
     if (cell.column == 0 && cell.row > 0
-        && !collidingWith(state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)],
-            cell.row - 1)
+        && !collidingWith(
+            state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)], cell.row - 1)
                 .empty())
         return { kCollisionColour, palette.color(QPalette::ButtonText), true };
     if (cell.row == 0 || cell.column == 0)

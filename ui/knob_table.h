@@ -77,8 +77,8 @@ std::vector<int> collidingWith(const Preset& preset, int knob);
 
 /// Colours of cell (column, row) for the selected preset; highlighted = the
 /// table has the focus and the cell is the current one.
-CellLook knobCellLook(const EditorState& state, CellPos cell, bool highlighted,
-                      const QPalette& palette);
+CellLook knobCellLook(
+    const EditorState& state, CellPos cell, bool highlighted, const QPalette& palette);
 
 /// MIME type of knob drags between the knob table and the device picture.
 inline constexpr const char* kKnobDragMime = "application/x-kestrow-knob";

@@ -4,15 +4,13 @@
 
 #include <QPainter>
 
-namespace kestrow
-{
+namespace kestrow {
 
 using namespace knob_table;
 
 int pointsToPixels(int points, int dpi) { return (points * dpi + 36) / 72; }
 
-namespace
-{
+namespace {
 
     // The metric-compatible families come first where they are installed, so
     // the layout measures the same on every system that has either.
@@ -105,8 +103,7 @@ void drawKnobTable(
     painter.setPen(framePen);
     painter.setBrush(Qt::NoBrush);
 
-    for (int block = 0; block < presetCount; ++block)
-    {
+    for (int block = 0; block < presetCount; ++block) {
         const int presetIndex = knobTableBlockPreset(firstPreset, block);
         const Preset& preset = bank.presets[static_cast<std::size_t>(presetIndex)];
 
@@ -116,8 +113,7 @@ void drawKnobTable(
         drawClippedText(painter, title, knobTableTitle(preset, presetIndex));
 
         painter.setFont(nameFont);
-        for (int knob = 0; knob < kKnobCount; ++knob)
-        {
+        for (int knob = 0; knob < kKnobCount; ++knob) {
             const QRect box = knobTableBoxRect(block, knob, dpiX, dpiY);
             painter.fillRect(box, Qt::white);
             drawClippedText(painter, box,

@@ -9,13 +9,11 @@
 
 class QPainter;
 
-namespace kestrow
-{
+namespace kestrow {
 
 /// Physical layout of the printed and displayed knob table, in tenths of a
 /// millimetre, so that a print matches the device's knob rows.
-namespace knob_table
-{
+namespace knob_table {
     constexpr int kMarginLeft = 2;
     constexpr int kBoxInsetX = 1;
     constexpr int kBoxGapX = 3;

@@ -9,16 +9,16 @@ namespace kestrow::mididrv {
 
 namespace {
 
-std::string cut(const std::string& text, std::size_t room)
-{
-    if (text.size() <= room)
-        return text;
-    std::size_t end = room;
-    // Back up to the start of a UTF-8 sequence.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
-}
+    std::string cut(const std::string& text, std::size_t room)
+    {
+        if (text.size() <= room)
+            return text;
+        std::size_t end = room;
+        // Back up to the start of a UTF-8 sequence.
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+        return text.substr(0, end);
+    }
 
 } // namespace
 

@@ -22,143 +22,144 @@ namespace kestrow::mididrv {
 
 namespace {
 
-/// Larger files are not standard MIDI files anyone would hand us.
-constexpr std::uintmax_t kMaxFileSize = 64u << 20;
-constexpr std::int32_t kMaxTracks = 0xFFFF;
+    /// Larger files are not standard MIDI files anyone would hand us.
+    constexpr std::uintmax_t kMaxFileSize = 64u << 20;
+    constexpr std::int32_t kMaxTracks = 0xFFFF;
 
-struct Device {
-    PortBackend* backend = nullptr;
-    std::string portName;
-    std::string description;
-};
+    struct Device {
+        PortBackend* backend = nullptr;
+        std::string portName;
+        std::string description;
+    };
 
-struct SmfFile {
-    std::string path;
-    char mode = 'r';
-    smf::Song song;
-    std::vector<std::size_t> readPositions;
-    bool dirty = false;
-};
+    struct SmfFile {
+        std::string path;
+        char mode = 'r';
+        smf::Song song;
+        std::vector<std::size_t> readPositions;
+        bool dirty = false;
+    };
 
-bool writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    // A temporary file renamed over the old one: a failed write never
-    // leaves a cut-off file behind.
-    std::string temporary = path + ".tmp~";
+    bool writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
+        // A temporary file renamed over the old one: a failed write never
+        // leaves a cut-off file behind.
+        std::string temporary = path + ".tmp~";
+        {
+            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+            if (!out)
+                return false;
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                static_cast<std::streamsize>(bytes.size()));
+            out.flush();
+            if (!out) {
+                out.close();
+                std::remove(temporary.c_str());
+                return false;
+            }
+        }
+        if (std::rename(temporary.c_str(), path.c_str()) != 0) {
             std::remove(temporary.c_str());
             return false;
         }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
-class Driver {
-public:
-    Driver()
-    {
-        if (auto alsa = makeAlsaBackend())
-            m_backends.push_back(std::move(alsa));
-        if (auto jack = makeJackBackend())
-            m_backends.push_back(std::move(jack));
-        m_backends.push_back(makeEmulatedBackend()); // always last in the lists
+        return true;
     }
 
-    ~Driver()
-    {
-        // Ports and clocks stop their threads before the backends go.
-        m_inputs.clear();
-        m_outputs.clear();
-        m_syncs.clear();
-    }
-
-    std::mutex mutex;
-
-    std::vector<Device>& list(bool output)
-    {
-        std::vector<Device> devices;
-        std::vector<std::string> names;
-        for (auto& backend : m_backends) {
-            for (auto& name : output ? backend->outputs() : backend->inputs()) {
-                devices.push_back({ backend.get(), name, {} });
-                names.push_back(name);
-            }
+    class Driver {
+    public:
+        Driver()
+        {
+            if (auto alsa = makeAlsaBackend())
+                m_backends.push_back(std::move(alsa));
+            if (auto jack = makeJackBackend())
+                m_backends.push_back(std::move(jack));
+            m_backends.push_back(makeEmulatedBackend()); // always last in the lists
         }
-        auto descriptions = describe(names);
-        for (std::size_t i = 0; i < devices.size(); ++i)
-            devices[i].description = descriptions[i];
-        auto& target = output ? m_outDevices : m_inDevices;
-        target = std::move(devices);
-        (output ? m_outListed : m_inListed) = true;
-        return target;
-    }
 
-    std::vector<Device>& devices(bool output)
+        ~Driver()
+        {
+            // Ports and clocks stop their threads before the backends go.
+            m_inputs.clear();
+            m_outputs.clear();
+            m_syncs.clear();
+        }
+
+        std::mutex mutex;
+
+        std::vector<Device>& list(bool output)
+        {
+            std::vector<Device> devices;
+            std::vector<std::string> names;
+            for (auto& backend : m_backends) {
+                for (auto& name : output ? backend->outputs() : backend->inputs()) {
+                    devices.push_back({ backend.get(), name, {} });
+                    names.push_back(name);
+                }
+            }
+            auto descriptions = describe(names);
+            for (std::size_t i = 0; i < devices.size(); ++i)
+                devices[i].description = descriptions[i];
+            auto& target = output ? m_outDevices : m_inDevices;
+            target = std::move(devices);
+            (output ? m_outListed : m_inListed) = true;
+            return target;
+        }
+
+        std::vector<Device>& devices(bool output)
+        {
+            if (!(output ? m_outListed : m_inListed))
+                return list(output);
+            return output ? m_outDevices : m_inDevices;
+        }
+
+        std::uint32_t newHandle() { return m_nextHandle++; }
+
+        std::map<std::uint32_t, std::unique_ptr<OutputPort>> m_outputs;
+        std::map<std::uint32_t, std::unique_ptr<InputPort>> m_inputs;
+        std::map<std::uint32_t, std::unique_ptr<SyncClock>> m_syncs;
+        std::map<std::uint32_t, std::unique_ptr<SmfFile>> m_files;
+
+    private:
+        std::vector<std::unique_ptr<PortBackend>> m_backends;
+        std::vector<Device> m_outDevices;
+        std::vector<Device> m_inDevices;
+        bool m_outListed = false;
+        bool m_inListed = false;
+        std::uint32_t m_nextHandle = 0x100; ///< well above 32, the highest failure value
+    };
+
+    Driver& driver()
     {
-        if (!(output ? m_outListed : m_inListed))
-            return list(output);
-        return output ? m_outDevices : m_inDevices;
+        static Driver instance;
+        return instance;
     }
 
-    std::uint32_t newHandle() { return m_nextHandle++; }
-
-    std::map<std::uint32_t, std::unique_ptr<OutputPort>> m_outputs;
-    std::map<std::uint32_t, std::unique_ptr<InputPort>> m_inputs;
-    std::map<std::uint32_t, std::unique_ptr<SyncClock>> m_syncs;
-    std::map<std::uint32_t, std::unique_ptr<SmfFile>> m_files;
-
-private:
-    std::vector<std::unique_ptr<PortBackend>> m_backends;
-    std::vector<Device> m_outDevices;
-    std::vector<Device> m_inDevices;
-    bool m_outListed = false;
-    bool m_inListed = false;
-    std::uint32_t m_nextHandle = 0x100; ///< well above 32, the highest failure value
-};
-
-Driver& driver()
-{
-    static Driver instance;
-    return instance;
-}
-
-template <typename Map>
-auto* find(Map& map, std::uint32_t handle)
-{
-    auto it = map.find(handle);
-    return it == map.end() ? nullptr : it->second.get();
-}
-
-std::uint16_t description(bool output, std::uint16_t id, char* text)
-{
-    if (!text)
-        return 1;
-    std::lock_guard lock(driver().mutex);
-    auto& devices = driver().devices(output);
-    if (id >= devices.size()) {
-        text[0] = '\0';
-        return 1;
+    template <typename Map> auto* find(Map& map, std::uint32_t handle)
+    {
+        auto it = map.find(handle);
+        return it == map.end() ? nullptr : it->second.get();
     }
-    std::snprintf(text, MIDIDRV_DESCRIPTION_SIZE, "%s", devices[id].description.c_str());
-    return 0;
-}
 
-std::uint16_t count(bool output)
-{
-    std::lock_guard lock(driver().mutex);
-    return static_cast<std::uint16_t>(std::min<std::size_t>(driver().list(output).size(), 0xFFF0));
-}
+    std::uint16_t description(bool output, std::uint16_t id, char* text)
+    {
+        if (!text)
+            return 1;
+        std::lock_guard lock(driver().mutex);
+        auto& devices = driver().devices(output);
+        if (id >= devices.size()) {
+            text[0] = '\0';
+            return 1;
+        }
+        std::snprintf(text, MIDIDRV_DESCRIPTION_SIZE, "%s", devices[id].description.c_str());
+        return 0;
+    }
+
+    std::uint16_t count(bool output)
+    {
+        std::lock_guard lock(driver().mutex);
+        return static_cast<std::uint16_t>(
+            std::min<std::size_t>(driver().list(output).size(), 0xFFF0));
+    }
 
 } // namespace
 
@@ -294,7 +295,8 @@ MidiDrvEvent* getIn(std::uint32_t handle)
     return &port->current;
 }
 
-std::uint32_t openSync(std::uint32_t previous, const MidiDrvNotify* notify, std::uint16_t mode, std::uint16_t period)
+std::uint32_t openSync(
+    std::uint32_t previous, const MidiDrvNotify* notify, std::uint16_t mode, std::uint16_t period)
 {
     std::lock_guard lock(driver().mutex);
     if (previous != 0) {
@@ -326,27 +328,41 @@ void closeSync(std::uint32_t handle)
 
 namespace {
 
-/// Clock calls run outside the driver lock: they join the clock thread,
-/// whose notifications may call back into the driver.
-template <typename Fn>
-void withClock(std::uint32_t handle, Fn fn)
-{
-    SyncClock* clock = nullptr;
+    /// Clock calls run outside the driver lock: they join the clock thread,
+    /// whose notifications may call back into the driver.
+    template <typename Fn> void withClock(std::uint32_t handle, Fn fn)
     {
-        std::lock_guard lock(driver().mutex);
-        clock = find(driver().m_syncs, handle);
+        SyncClock* clock = nullptr;
+        {
+            std::lock_guard lock(driver().mutex);
+            clock = find(driver().m_syncs, handle);
+        }
+        if (clock)
+            fn(*clock);
     }
-    if (clock)
-        fn(*clock);
-}
 
 } // namespace
 
-void stopSync(std::uint32_t handle) { withClock(handle, [](SyncClock& c) { c.stop(); }); }
-void startSync(std::uint32_t handle) { withClock(handle, [](SyncClock& c) { c.start(); }); }
-void pauseSync(std::uint32_t handle) { withClock(handle, [](SyncClock& c) { c.pause(); }); }
-void restartSync(std::uint32_t handle) { withClock(handle, [](SyncClock& c) { c.restart(); }); }
-void setTempo(std::uint32_t handle, std::uint32_t tempo) { withClock(handle, [tempo](SyncClock& c) { c.setTempo(tempo); }); }
+void stopSync(std::uint32_t handle)
+{
+    withClock(handle, [](SyncClock& c) { c.stop(); });
+}
+void startSync(std::uint32_t handle)
+{
+    withClock(handle, [](SyncClock& c) { c.start(); });
+}
+void pauseSync(std::uint32_t handle)
+{
+    withClock(handle, [](SyncClock& c) { c.pause(); });
+}
+void restartSync(std::uint32_t handle)
+{
+    withClock(handle, [](SyncClock& c) { c.restart(); });
+}
+void setTempo(std::uint32_t handle, std::uint32_t tempo)
+{
+    withClock(handle, [tempo](SyncClock& c) { c.setTempo(tempo); });
+}
 void setResolution(std::uint32_t handle, std::uint16_t resolution)
 {
     withClock(handle, [resolution](SyncClock& c) { c.setResolution(resolution); });
@@ -378,7 +394,8 @@ std::uint16_t getPosition(std::uint32_t handle, std::uint32_t* ticks)
     return result;
 }
 
-std::uint32_t openSmf(const char* fileName, std::int32_t* format, char mode, std::int32_t* numTracks)
+std::uint32_t openSmf(
+    const char* fileName, std::int32_t* format, char mode, std::int32_t* numTracks)
 {
     if (!fileName || (mode != 'r' && mode != 'w'))
         return 0;
@@ -408,7 +425,8 @@ std::uint32_t openSmf(const char* fileName, std::int32_t* format, char mode, std
     } else {
         // Refuse here rather than lose the data at the first write.
         std::filesystem::path path(file->path);
-        std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+        std::filesystem::path dir
+            = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
         if (::access(dir.c_str(), W_OK) != 0 || std::filesystem::is_directory(path))
             return 0;
         file->song.format = format && *format >= 0 && *format <= 2 ? *format : 1;
@@ -423,13 +441,13 @@ std::uint32_t openSmf(const char* fileName, std::int32_t* format, char mode, std
 
 namespace {
 
-bool flush(SmfFile& file)
-{
-    if (!writeWholeFile(file.path, smf::encode(file.song)))
-        return false;
-    file.dirty = false;
-    return true;
-}
+    bool flush(SmfFile& file)
+    {
+        if (!writeWholeFile(file.path, smf::encode(file.song)))
+            return false;
+        file.dirty = false;
+        return true;
+    }
 
 } // namespace
 
@@ -451,11 +469,13 @@ void rewindSmf(std::uint32_t handle)
         std::fill(file->readPositions.begin(), file->readPositions.end(), 0);
 }
 
-std::int32_t readSmf(std::uint32_t handle, std::int32_t track, MidiDrvEvent* buffer, std::int32_t room)
+std::int32_t readSmf(
+    std::uint32_t handle, std::int32_t track, MidiDrvEvent* buffer, std::int32_t room)
 {
     std::lock_guard lock(driver().mutex);
     auto* file = find(driver().m_files, handle);
-    if (!file || !buffer || room <= 0 || track < 0 || static_cast<std::size_t>(track) >= file->song.tracks.size())
+    if (!file || !buffer || room <= 0 || track < 0
+        || static_cast<std::size_t>(track) >= file->song.tracks.size())
         return 0;
     const auto& events = file->song.tracks[static_cast<std::size_t>(track)].events;
     std::size_t& position = file->readPositions[static_cast<std::size_t>(track)];
@@ -465,16 +485,19 @@ std::int32_t readSmf(std::uint32_t handle, std::int32_t track, MidiDrvEvent* buf
     return static_cast<std::int32_t>(n);
 }
 
-std::int32_t writeSmf(std::uint32_t handle, std::int32_t track, const MidiDrvEvent* buffer, std::int32_t count)
+std::int32_t writeSmf(
+    std::uint32_t handle, std::int32_t track, const MidiDrvEvent* buffer, std::int32_t count)
 {
     std::lock_guard lock(driver().mutex);
     auto* file = find(driver().m_files, handle);
-    if (!file || file->mode != 'w' || track < 0 || track >= kMaxTracks || count < 0 || (count > 0 && !buffer))
+    if (!file || file->mode != 'w' || track < 0 || track >= kMaxTracks || count < 0
+        || (count > 0 && !buffer))
         return 0;
     auto& tracks = file->song.tracks;
     if (static_cast<std::size_t>(track) >= tracks.size())
         tracks.resize(static_cast<std::size_t>(track) + 1);
-    tracks[static_cast<std::size_t>(track)].events.insert(tracks[static_cast<std::size_t>(track)].events.end(), buffer, buffer + count);
+    tracks[static_cast<std::size_t>(track)].events.insert(
+        tracks[static_cast<std::size_t>(track)].events.end(), buffer, buffer + count);
     file->dirty = true;
     return flush(*file) ? count : 0;
 }
@@ -496,13 +519,15 @@ void setSmfResolution(std::uint32_t handle, std::uint16_t resolution)
     }
 }
 
-std::int32_t readMeta(std::uint32_t handle, std::int32_t track, std::uint8_t type, const std::uint8_t** data, std::int32_t* length)
+std::int32_t readMeta(std::uint32_t handle, std::int32_t track, std::uint8_t type,
+    const std::uint8_t** data, std::int32_t* length)
 {
     std::lock_guard lock(driver().mutex);
     auto* file = find(driver().m_files, handle);
     if (!file || track < 0 || static_cast<std::size_t>(track) >= file->song.tracks.size())
         return -1;
-    const smf::MetaEvent* meta = smf::findMeta(file->song.tracks[static_cast<std::size_t>(track)], type);
+    const smf::MetaEvent* meta
+        = smf::findMeta(file->song.tracks[static_cast<std::size_t>(track)], type);
     if (!meta)
         return -1;
     if (data)
@@ -512,15 +537,18 @@ std::int32_t readMeta(std::uint32_t handle, std::int32_t track, std::uint8_t typ
     return 0;
 }
 
-std::int32_t writeMeta(std::uint32_t handle, std::int32_t track, std::uint8_t type, const std::uint8_t* data, std::int32_t length)
+std::int32_t writeMeta(std::uint32_t handle, std::int32_t track, std::uint8_t type,
+    const std::uint8_t* data, std::int32_t length)
 {
     std::lock_guard lock(driver().mutex);
     auto* file = find(driver().m_files, handle);
-    if (!file || file->mode != 'w' || track < 0 || track >= kMaxTracks || length < 0 || type >= 0x80 || type == 0x2F)
+    if (!file || file->mode != 'w' || track < 0 || track >= kMaxTracks || length < 0 || type >= 0x80
+        || type == 0x2F)
         return -1;
     std::vector<std::uint8_t> bytes;
     if (data) {
-        std::size_t n = length == 0 ? std::strlen(reinterpret_cast<const char*>(data)) : static_cast<std::size_t>(length);
+        std::size_t n = length == 0 ? std::strlen(reinterpret_cast<const char*>(data))
+                                    : static_cast<std::size_t>(length);
         bytes.assign(data, data + n);
     }
     auto& tracks = file->song.tracks;
@@ -528,7 +556,8 @@ std::int32_t writeMeta(std::uint32_t handle, std::int32_t track, std::uint8_t ty
         tracks.resize(static_cast<std::size_t>(track) + 1);
     auto& metas = tracks[static_cast<std::size_t>(track)].metas;
     // Saving twice must not give a track two names.
-    auto it = std::find_if(metas.begin(), metas.end(), [type](const smf::MetaEvent& m) { return m.type == type; });
+    auto it = std::find_if(
+        metas.begin(), metas.end(), [type](const smf::MetaEvent& m) { return m.type == type; });
     if (it != metas.end())
         it->data = std::move(bytes);
     else

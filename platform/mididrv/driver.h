@@ -25,7 +25,8 @@ void stopIn(std::uint32_t port);
 void closeIn(std::uint32_t port);
 MidiDrvEvent* getIn(std::uint32_t port);
 
-std::uint32_t openSync(std::uint32_t previous, const MidiDrvNotify* notify, std::uint16_t mode, std::uint16_t period);
+std::uint32_t openSync(
+    std::uint32_t previous, const MidiDrvNotify* notify, std::uint16_t mode, std::uint16_t period);
 void closeSync(std::uint32_t sync);
 void stopSync(std::uint32_t sync);
 void startSync(std::uint32_t sync);
@@ -37,14 +38,19 @@ std::uint32_t getTempo(std::uint32_t sync);
 std::uint16_t getResolution(std::uint32_t sync);
 std::uint16_t getPosition(std::uint32_t sync, std::uint32_t* ticks);
 
-std::uint32_t openSmf(const char* fileName, std::int32_t* format, char mode, std::int32_t* numTracks);
+std::uint32_t openSmf(
+    const char* fileName, std::int32_t* format, char mode, std::int32_t* numTracks);
 void closeSmf(std::uint32_t smf);
 void rewindSmf(std::uint32_t smf);
-std::int32_t readSmf(std::uint32_t smf, std::int32_t track, MidiDrvEvent* buffer, std::int32_t room);
-std::int32_t writeSmf(std::uint32_t smf, std::int32_t track, const MidiDrvEvent* buffer, std::int32_t count);
+std::int32_t readSmf(
+    std::uint32_t smf, std::int32_t track, MidiDrvEvent* buffer, std::int32_t room);
+std::int32_t writeSmf(
+    std::uint32_t smf, std::int32_t track, const MidiDrvEvent* buffer, std::int32_t count);
 std::uint16_t getSmfResolution(std::uint32_t smf);
 void setSmfResolution(std::uint32_t smf, std::uint16_t resolution);
-std::int32_t readMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type, const std::uint8_t** data, std::int32_t* length);
-std::int32_t writeMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type, const std::uint8_t* data, std::int32_t length);
+std::int32_t readMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type,
+    const std::uint8_t** data, std::int32_t* length);
+std::int32_t writeMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type,
+    const std::uint8_t* data, std::int32_t length);
 
 } // namespace kestrow::mididrv

@@ -18,16 +18,28 @@ extern "C" {
 uint16_t GetDriverVersion(void) { return kVersion; }
 
 uint16_t GetNumOutDevices(void) { return numOutDevices(); }
-uint16_t GetMidiOutDescription(uint16_t id, char* description) { return outDescription(id, description); }
-uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t id, uint32_t sync, uint32_t) { return openOut(notify, id, sync); }
+uint16_t GetMidiOutDescription(uint16_t id, char* description)
+{
+    return outDescription(id, description);
+}
+uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t id, uint32_t sync, uint32_t)
+{
+    return openOut(notify, id, sync);
+}
 void ResetMidiOut(uint32_t port) { resetOut(port); }
 void FlushMidiOut(uint32_t port) { flushOut(port); }
 void CloseMidiOut(uint32_t port) { closeOut(port); }
 uint16_t PutMidiOut(uint32_t port, const MidiDrvEvent* event) { return putOut(port, event); }
 
 uint16_t GetNumInDevices(void) { return numInDevices(); }
-uint16_t GetMidiInDescription(uint16_t id, char* description) { return inDescription(id, description); }
-uint32_t OpenMidiIn(const MidiDrvNotify* notify, uint16_t id, uint32_t sync, uint32_t) { return openIn(notify, id, sync); }
+uint16_t GetMidiInDescription(uint16_t id, char* description)
+{
+    return inDescription(id, description);
+}
+uint32_t OpenMidiIn(const MidiDrvNotify* notify, uint16_t id, uint32_t sync, uint32_t)
+{
+    return openIn(notify, id, sync);
+}
 void StartMidiIn(uint32_t port) { startIn(port); }
 void StopMidiIn(uint32_t port) { stopIn(port); }
 void CloseMidiIn(uint32_t port) { closeIn(port); }
@@ -54,19 +66,24 @@ uint32_t OpenSMF(const char* fileName, int32_t* format, char mode, int32_t* numT
 }
 void CloseSMF(uint32_t smf) { closeSmf(smf); }
 void RewindSMF(uint32_t smf) { rewindSmf(smf); }
-int32_t ReadSMF(uint32_t smf, int32_t track, MidiDrvEvent* buffer, int32_t room) { return readSmf(smf, track, buffer, room); }
+int32_t ReadSMF(uint32_t smf, int32_t track, MidiDrvEvent* buffer, int32_t room)
+{
+    return readSmf(smf, track, buffer, room);
+}
 int32_t WriteSMF(uint32_t smf, int32_t track, const MidiDrvEvent* buffer, int32_t count)
 {
     return writeSmf(smf, track, buffer, count);
 }
 uint16_t GetSMFResolution(uint32_t smf) { return getSmfResolution(smf); }
 void SetSMFResolution(uint32_t smf, uint16_t resolution) { setSmfResolution(smf, resolution); }
-int32_t ReadMetaEvent(uint32_t smf, int32_t track, uint8_t type, const uint8_t** data, int32_t* length)
+int32_t ReadMetaEvent(
+    uint32_t smf, int32_t track, uint8_t type, const uint8_t** data, int32_t* length)
 {
     return readMeta(smf, track, type, data, length);
 }
 #if !defined(KESTROW_MIDIDRV_OMIT_WRITEMETA)
-int32_t WriteMetaEvent(uint32_t smf, int32_t track, uint8_t type, const uint8_t* data, int32_t length)
+int32_t WriteMetaEvent(
+    uint32_t smf, int32_t track, uint8_t type, const uint8_t* data, int32_t length)
 {
     return writeMeta(smf, track, type, data, length);
 }

@@ -6,8 +6,9 @@ namespace kestrow::mididrv {
 
 std::uint64_t steadyMicros()
 {
-    return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
 }
 
 InputPort::InputPort(MidiDrvNotify notify)
@@ -97,10 +98,7 @@ void InputPort::start()
     m_started.store(true, std::memory_order_release);
 }
 
-void InputPort::stop()
-{
-    m_started.store(false, std::memory_order_release);
-}
+void InputPort::stop() { m_started.store(false, std::memory_order_release); }
 
 void InputPort::notifierLoop()
 {

@@ -18,7 +18,8 @@ namespace kestrow::mididrv {
 /// events are waiting, so the backend's thread never waits for anyone.
 class InputPort : public InputSink {
 public:
-    static constexpr std::size_t kCapacity = 1 << 16; ///< events; more while nobody reads are dropped
+    static constexpr std::size_t kCapacity = 1
+        << 16; ///< events; more while nobody reads are dropped
 
     explicit InputPort(MidiDrvNotify notify);
     ~InputPort() override;
@@ -26,7 +27,10 @@ public:
     InputPort& operator=(const InputPort&) = delete;
 
     /// Must be called before the connection may deliver.
-    void attach(std::unique_ptr<InputConnection> connection) { m_connection = std::move(connection); }
+    void attach(std::unique_ptr<InputConnection> connection)
+    {
+        m_connection = std::move(connection);
+    }
 
     void received(std::span<const std::uint8_t> message) override;
 
@@ -42,7 +46,7 @@ public:
     bool pop(Entry& entry);
 
     std::uint64_t lastMicros = 0; ///< arrival of the last event handed out
-    MidiDrvEvent current {};      ///< what GetMidiIn returned last
+    MidiDrvEvent current {}; ///< what GetMidiIn returned last
     std::uint32_t sync = 0;
 
     std::uint64_t dropped() const { return m_dropped.load(); }

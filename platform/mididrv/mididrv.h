@@ -64,7 +64,8 @@ MIDIDRV_API uint16_t GetDriverVersion(void);
 MIDIDRV_API uint16_t GetNumOutDevices(void);
 /* Fills a 32-byte buffer with the zero-terminated name; 0 on success. */
 MIDIDRV_API uint16_t GetMidiOutDescription(uint16_t id, char* description);
-MIDIDRV_API uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t id, uint32_t sync, uint32_t param);
+MIDIDRV_API uint32_t OpenMidiOut(
+    const MidiDrvNotify* notify, uint16_t id, uint32_t sync, uint32_t param);
 MIDIDRV_API void ResetMidiOut(uint32_t port);
 MIDIDRV_API void FlushMidiOut(uint32_t port);
 MIDIDRV_API void CloseMidiOut(uint32_t port);
@@ -73,7 +74,8 @@ MIDIDRV_API uint16_t PutMidiOut(uint32_t port, const MidiDrvEvent* event);
 
 MIDIDRV_API uint16_t GetNumInDevices(void);
 MIDIDRV_API uint16_t GetMidiInDescription(uint16_t id, char* description);
-MIDIDRV_API uint32_t OpenMidiIn(const MidiDrvNotify* notify, uint16_t id, uint32_t sync, uint32_t param);
+MIDIDRV_API uint32_t OpenMidiIn(
+    const MidiDrvNotify* notify, uint16_t id, uint32_t sync, uint32_t param);
 MIDIDRV_API void StartMidiIn(uint32_t port);
 MIDIDRV_API void StopMidiIn(uint32_t port);
 MIDIDRV_API void CloseMidiIn(uint32_t port);
@@ -85,7 +87,8 @@ MIDIDRV_API MidiDrvEvent* GetMidiIn(uint32_t port);
 /* mode: 0 runs until stopped, 1 stops after one period and reports done.
  * period: ticks between beat notifications (0 = one quarter note);
  * 0xFFFF keeps the current value of mode or period. */
-MIDIDRV_API uint32_t OpenSync(uint32_t previous, const MidiDrvNotify* notify, uint16_t mode, uint16_t period);
+MIDIDRV_API uint32_t OpenSync(
+    uint32_t previous, const MidiDrvNotify* notify, uint16_t mode, uint16_t period);
 MIDIDRV_API void CloseSync(uint32_t sync);
 MIDIDRV_API void StopSync(uint32_t sync);
 MIDIDRV_API void StartSync(uint32_t sync);
@@ -110,14 +113,17 @@ MIDIDRV_API void RewindSMF(uint32_t smf);
 MIDIDRV_API int32_t ReadSMF(uint32_t smf, int32_t track, MidiDrvEvent* buffer, int32_t room);
 /* Appends the events to the track and writes the file; the number written,
  * 0 when the file could not be written. */
-MIDIDRV_API int32_t WriteSMF(uint32_t smf, int32_t track, const MidiDrvEvent* buffer, int32_t count);
+MIDIDRV_API int32_t WriteSMF(
+    uint32_t smf, int32_t track, const MidiDrvEvent* buffer, int32_t count);
 MIDIDRV_API uint16_t GetSMFResolution(uint32_t smf);
 MIDIDRV_API void SetSMFResolution(uint32_t smf, uint16_t resolution);
 /* -1 when the track has no such meta event; else 0 with a pointer to the
  * data (valid until the file is closed) and its length. */
-MIDIDRV_API int32_t ReadMetaEvent(uint32_t smf, int32_t track, uint8_t type, const uint8_t** data, int32_t* length);
+MIDIDRV_API int32_t ReadMetaEvent(
+    uint32_t smf, int32_t track, uint8_t type, const uint8_t** data, int32_t* length);
 /* length 0: data is a zero-terminated text. 0 on success. */
-MIDIDRV_API int32_t WriteMetaEvent(uint32_t smf, int32_t track, uint8_t type, const uint8_t* data, int32_t length);
+MIDIDRV_API int32_t WriteMetaEvent(
+    uint32_t smf, int32_t track, uint8_t type, const uint8_t* data, int32_t length);
 
 #ifdef __cplusplus
 }

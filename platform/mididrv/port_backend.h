@@ -40,7 +40,8 @@ public:
     /// Null when the port is gone or cannot be opened.
     virtual std::unique_ptr<OutputConnection> openOutput(const std::string& name) = 0;
     /// The sink outlives the connection.
-    virtual std::unique_ptr<InputConnection> openInput(const std::string& name, InputSink& sink) = 0;
+    virtual std::unique_ptr<InputConnection> openInput(const std::string& name, InputSink& sink)
+        = 0;
 };
 
 std::unique_ptr<PortBackend> makeAlsaBackend();

@@ -25,7 +25,7 @@ struct MetaEvent {
 
 struct Track {
     std::vector<MidiDrvEvent> events; ///< times are delta ticks
-    std::vector<MetaEvent> metas;     ///< written at the start of the track
+    std::vector<MetaEvent> metas; ///< written at the start of the track
 };
 
 struct Song {

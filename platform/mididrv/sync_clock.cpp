@@ -136,8 +136,10 @@ std::uint64_t SyncClock::positionLocked(Clock::time_point now) const
 {
     if (!m_running)
         return m_baseTicks;
-    auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now - m_segmentStart).count();
-    return m_baseTicks + static_cast<std::uint64_t>(std::max<std::int64_t>(micros, 0)) * m_resolution / m_tempo;
+    auto micros
+        = std::chrono::duration_cast<std::chrono::microseconds>(now - m_segmentStart).count();
+    return m_baseTicks
+        + static_cast<std::uint64_t>(std::max<std::int64_t>(micros, 0)) * m_resolution / m_tempo;
 }
 
 std::uint32_t SyncClock::periodTicksLocked() const
@@ -155,7 +157,8 @@ void SyncClock::rebaseLocked()
 void SyncClock::run()
 {
     std::unique_lock lock(m_mutex);
-    std::uint64_t nextBeat = (positionLocked(Clock::now()) / periodTicksLocked() + 1) * periodTicksLocked();
+    std::uint64_t nextBeat
+        = (positionLocked(Clock::now()) / periodTicksLocked() + 1) * periodTicksLocked();
     while (!m_quit) {
         auto now = Clock::now();
         std::uint64_t pos = positionLocked(now);

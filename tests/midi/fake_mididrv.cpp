@@ -34,10 +34,25 @@ extern "C" {
 
 MIDIDRV_API FakeDrvState* FakeDrvState_get() { return &g_state; }
 
-uint16_t GetDriverVersion(void) { called("GetDriverVersion"); return 0x0203; }
-uint16_t GetNumOutDevices(void) { called("GetNumOutDevices"); return static_cast<uint16_t>(g_state.outNames.size()); }
-uint16_t GetMidiOutDescription(uint16_t id, char* text) { called("GetMidiOutDescription"); return describe(g_state.outNames, id, text); }
-uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t) { return open("OpenMidiOut", g_state.outNotify, notify, sync); }
+uint16_t GetDriverVersion(void)
+{
+    called("GetDriverVersion");
+    return 0x0203;
+}
+uint16_t GetNumOutDevices(void)
+{
+    called("GetNumOutDevices");
+    return static_cast<uint16_t>(g_state.outNames.size());
+}
+uint16_t GetMidiOutDescription(uint16_t id, char* text)
+{
+    called("GetMidiOutDescription");
+    return describe(g_state.outNames, id, text);
+}
+uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t)
+{
+    return open("OpenMidiOut", g_state.outNotify, notify, sync);
+}
 void ResetMidiOut(uint32_t) { called("ResetMidiOut"); }
 void FlushMidiOut(uint32_t) { called("FlushMidiOut"); }
 void CloseMidiOut(uint32_t) { called("CloseMidiOut"); }
@@ -48,9 +63,20 @@ uint16_t PutMidiOut(uint32_t, const MidiDrvEvent* event)
         g_state.put.push_back(*event);
     return g_state.putResult;
 }
-uint16_t GetNumInDevices(void) { called("GetNumInDevices"); return static_cast<uint16_t>(g_state.inNames.size()); }
-uint16_t GetMidiInDescription(uint16_t id, char* text) { called("GetMidiInDescription"); return describe(g_state.inNames, id, text); }
-uint32_t OpenMidiIn(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t) { return open("OpenMidiIn", g_state.inNotify, notify, sync); }
+uint16_t GetNumInDevices(void)
+{
+    called("GetNumInDevices");
+    return static_cast<uint16_t>(g_state.inNames.size());
+}
+uint16_t GetMidiInDescription(uint16_t id, char* text)
+{
+    called("GetMidiInDescription");
+    return describe(g_state.inNames, id, text);
+}
+uint32_t OpenMidiIn(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t)
+{
+    return open("OpenMidiIn", g_state.inNotify, notify, sync);
+}
 void StartMidiIn(uint32_t) { called("StartMidiIn"); }
 void StopMidiIn(uint32_t) { called("StopMidiIn"); }
 void CloseMidiIn(uint32_t) { called("CloseMidiIn"); }
@@ -63,7 +89,11 @@ MidiDrvEvent* GetMidiIn(uint32_t)
     g_state.input.pop_front();
     return &g_state.current;
 }
-uint32_t OpenSync(uint32_t previous, const MidiDrvNotify*, uint16_t, uint16_t) { called("OpenSync"); return previous ? previous : 0x777; }
+uint32_t OpenSync(uint32_t previous, const MidiDrvNotify*, uint16_t, uint16_t)
+{
+    called("OpenSync");
+    return previous ? previous : 0x777;
+}
 void CloseSync(uint32_t) { called("CloseSync"); }
 void StopSync(uint32_t) { called("StopSync"); }
 void StartSync(uint32_t) { called("StartSync"); }
@@ -71,9 +101,22 @@ void PauseSync(uint32_t, int32_t) { called("PauseSync"); }
 void ReStartSync(uint32_t) { called("ReStartSync"); }
 void SetTempo(uint32_t, uint32_t) { called("SetTempo"); }
 void SetResolution(uint32_t, uint16_t) { called("SetResolution"); }
-uint32_t GetTempo(uint32_t) { called("GetTempo"); return 500000; }
-uint16_t GetResolution(uint32_t) { called("GetResolution"); return 96; }
-uint16_t GetPosition(uint32_t, uint32_t* ticks) { called("GetPosition"); *ticks = 0; return 0; }
+uint32_t GetTempo(uint32_t)
+{
+    called("GetTempo");
+    return 500000;
+}
+uint16_t GetResolution(uint32_t)
+{
+    called("GetResolution");
+    return 96;
+}
+uint16_t GetPosition(uint32_t, uint32_t* ticks)
+{
+    called("GetPosition");
+    *ticks = 0;
+    return 0;
+}
 uint32_t OpenSMF(const char*, int32_t* format, char mode, int32_t* numTracks)
 {
     called("OpenSMF");
@@ -85,22 +128,44 @@ uint32_t OpenSMF(const char*, int32_t* format, char mode, int32_t* numTracks)
     return 0x55;
 }
 void CloseSMF(uint32_t) { called("CloseSMF"); }
-void RewindSMF(uint32_t) { called("RewindSMF"); g_state.smfPosition = 0; }
+void RewindSMF(uint32_t)
+{
+    called("RewindSMF");
+    g_state.smfPosition = 0;
+}
 int32_t ReadSMF(uint32_t, int32_t track, MidiDrvEvent* buffer, int32_t room)
 {
     called("ReadSMF");
     g_state.readRooms.push_back(room);
     if (track != 0)
         return 0;
-    std::size_t n = std::min(g_state.smfEvents.size() - g_state.smfPosition, static_cast<std::size_t>(room));
-    std::copy_n(g_state.smfEvents.begin() + static_cast<std::ptrdiff_t>(g_state.smfPosition), n, buffer);
+    std::size_t n
+        = std::min(g_state.smfEvents.size() - g_state.smfPosition, static_cast<std::size_t>(room));
+    std::copy_n(
+        g_state.smfEvents.begin() + static_cast<std::ptrdiff_t>(g_state.smfPosition), n, buffer);
     g_state.smfPosition += n;
     return static_cast<int32_t>(n);
 }
-int32_t WriteSMF(uint32_t, int32_t, const MidiDrvEvent*, int32_t count) { called("WriteSMF"); return count; }
-uint16_t GetSMFResolution(uint32_t) { called("GetSMFResolution"); return 96; }
+int32_t WriteSMF(uint32_t, int32_t, const MidiDrvEvent*, int32_t count)
+{
+    called("WriteSMF");
+    return count;
+}
+uint16_t GetSMFResolution(uint32_t)
+{
+    called("GetSMFResolution");
+    return 96;
+}
 void SetSMFResolution(uint32_t, uint16_t) { called("SetSMFResolution"); }
-int32_t ReadMetaEvent(uint32_t, int32_t, uint8_t, const uint8_t**, int32_t*) { called("ReadMetaEvent"); return -1; }
-int32_t WriteMetaEvent(uint32_t, int32_t, uint8_t, const uint8_t*, int32_t) { called("WriteMetaEvent"); return 0; }
+int32_t ReadMetaEvent(uint32_t, int32_t, uint8_t, const uint8_t**, int32_t*)
+{
+    called("ReadMetaEvent");
+    return -1;
+}
+int32_t WriteMetaEvent(uint32_t, int32_t, uint8_t, const uint8_t*, int32_t)
+{
+    called("WriteMetaEvent");
+    return 0;
+}
 
 } // extern "C"

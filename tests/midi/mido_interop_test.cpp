@@ -54,7 +54,8 @@ protected:
         if (run("/usr/bin/python3 -c 'import mido; print(\"ok\")' 2>/dev/null") != "ok\n")
             FAIL() << "python3-mido is missing (scripts/setup.sh installs it)";
         driver = std::make_unique<TMidiDriver>(KESTROW_MIDIDRV);
-        dir = std::filesystem::temp_directory_path() / ("kestrow-mido-" + std::to_string(::getpid()));
+        dir = std::filesystem::temp_directory_path()
+            / ("kestrow-mido-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
     }
     void TearDown() override { std::filesystem::remove_all(dir); }

@@ -96,7 +96,8 @@ public:
 class Session {
 public:
     /// autosaveFolder: where Config.* go when not the program folder.
-    explicit Session(const QString& folder, bool withFiles = true, const QString& autosaveFolder = {})
+    explicit Session(
+        const QString& folder, bool withFiles = true, const QString& autosaveFolder = {})
     {
         paths.programDirectory = QDir(folder).absolutePath().toStdString() + "/";
         paths.autosaveDirectory = autosaveFolder.isEmpty()
@@ -134,7 +135,7 @@ inline bool copyFactorySet(const QString& folder)
     bool ok = true;
     for (const char* name : { "FactoryPresets.MID", "FactoryPresets.CFG", "FactoryPresets.NTS" })
         ok = QFile::copy(from.filePath(QString::fromLatin1(name)),
-                         QDir(folder).filePath(QString::fromLatin1(name)))
+                 QDir(folder).filePath(QString::fromLatin1(name)))
             && ok;
     return ok;
 }

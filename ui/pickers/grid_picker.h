@@ -27,7 +27,7 @@ public:
     static constexpr Layout kTallGrid { 4, 32, 120, 13, false };
 
     GridPicker(EditorState& state, Layout layout, const QString& caption, QSize clientSize,
-               QWidget* parent);
+        QWidget* parent);
 
     const Layout& layout() const { return m_layout; }
     /// Value of cell (column, row), or -1 outside the grid.

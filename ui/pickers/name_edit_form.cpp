@@ -7,20 +7,20 @@ namespace kestrow {
 
 namespace {
 
-/// Puts the caret after the last character whenever the field gets the focus.
-class CaretAtEndEdit : public QLineEdit {
-public:
-    using QLineEdit::QLineEdit;
+    /// Puts the caret after the last character whenever the field gets the focus.
+    class CaretAtEndEdit : public QLineEdit {
+    public:
+        using QLineEdit::QLineEdit;
 
-protected:
-    void focusInEvent(QFocusEvent* event) override
-    {
-        // The base class may select everything on focus; the caret goes to the end instead.
-        QLineEdit::focusInEvent(event);
-        deselect();
-        end(false);
-    }
-};
+    protected:
+        void focusInEvent(QFocusEvent* event) override
+        {
+            // The base class may select everything on focus; the caret goes to the end instead.
+            QLineEdit::focusInEvent(event);
+            deselect();
+            end(false);
+        }
+    };
 
 } // namespace
 

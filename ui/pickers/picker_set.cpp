@@ -77,10 +77,7 @@ void PickerSet::openParameterPicker(ParameterList list, int value, bool byKeyboa
     m_parameters->openParameterPicker(list, value, byKeyboard);
 }
 
-void PickerSet::openNotePicker(int note)
-{
-    m_piano->openNotePicker(note);
-}
+void PickerSet::openNotePicker(int note) { m_piano->openNotePicker(note); }
 
 std::optional<QString> PickerSet::editNumber(const QString& text)
 {
