@@ -334,6 +334,20 @@ namespace {
         return chosen;
     }
 
+    /// Loads the file named first into the console, sets its variant and
+    /// delay, and returns the presets to work on (--presets or the file's).
+    std::vector<int> prepareFromFile(DeviceConsole& console, const Arguments& args)
+    {
+        const std::string& path = args.positional[0];
+        const int delay = numberOption(args, "--delay", 1, kMaxDelay).value_or(200);
+        const LoadedFile file = loadFile(console, path);
+        std::vector<int> presets = chosenPresets(args, file, path);
+        console.setVariant(hasOption(args, "--dial") || file.dial ? DeviceVariant::zembraDial
+                                                                  : DeviceVariant::zembraControl);
+        console.setDelay(delay);
+        return presets;
+    }
+
 } // namespace
 
 int listPorts(std::span<char* const> rest)
@@ -395,14 +409,8 @@ int sendToDevice(std::span<char* const> rest)
     const Arguments args = splitArguments(
         rest, { "--verify", "--dial" }, { "--port", "--in", "--delay", "--presets" });
     expectCount(args, 1, "send");
-    const std::string& path = args.positional[0];
-    const int delay = numberOption(args, "--delay", 1, kMaxDelay).value_or(200);
     DeviceConsole console;
-    const LoadedFile file = loadFile(console, path);
-    const std::vector<int> presets = chosenPresets(args, file, path);
-    console.setVariant(hasOption(args, "--dial") || file.dial ? DeviceVariant::zembraDial
-                                                              : DeviceVariant::zembraControl);
-    console.setDelay(delay);
+    const std::vector<int> presets = prepareFromFile(console, args);
     const bool verify = hasOption(args, "--verify");
     console.connect(args, verify);
     if (console.protocol().sendPresets(presets).abandon())
@@ -419,14 +427,8 @@ int verifyDevice(std::span<char* const> rest)
     const Arguments args
         = splitArguments(rest, { "--dial" }, { "--port", "--in", "--delay", "--presets" });
     expectCount(args, 1, "verify");
-    const std::string& path = args.positional[0];
-    const int delay = numberOption(args, "--delay", 1, kMaxDelay).value_or(200);
     DeviceConsole console;
-    const LoadedFile file = loadFile(console, path);
-    const std::vector<int> presets = chosenPresets(args, file, path);
-    console.setVariant(hasOption(args, "--dial") || file.dial ? DeviceVariant::zembraDial
-                                                              : DeviceVariant::zembraControl);
-    console.setDelay(delay);
+    const std::vector<int> presets = prepareFromFile(console, args);
     console.connect(args, true);
     return finishReport(console.runFetch(console.sync().verifyPresets(presets)));
 }
