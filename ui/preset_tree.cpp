@@ -67,20 +67,26 @@ void PresetItemDelegate::paint(
     font.setUnderline(option.state.testFlag(QStyle::State_MouseOver));
     painter->setFont(font);
     // Level is always 0, so the text starts at the row's left edge.
-    painter->drawText(
-        option.rect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
-    // Marks sit at the visible right edge, over the row's own shade.
+    // Marks sit at the visible right edge, over the row's own shade; the
+    // name stops short of them so neither hides the other.
     int right = option.rect.right();
     if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
         right = std::min(right, view->viewport()->rect().right());
-    if (m_duplicateMark && m_duplicateMark(index.row())) {
+    const bool duplicates = m_duplicateMark && m_duplicateMark(index.row());
+    const bool differs = m_deviceMark && m_deviceMark(index.row());
+    const int size = std::max(4, option.rect.height() / 3);
+    QRect textRect = option.rect;
+    if (duplicates || differs)
+        textRect.setRight(right - (differs ? 11 + size : 7));
+    painter->drawText(
+        textRect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+    if (duplicates) {
         // Two knobs send the same event: a red bar.
         painter->fillRect(QRect(right - 5, option.rect.top() + 2, 4, option.rect.height() - 4),
             QColor(0xD0, 0x20, 0x20));
     }
-    if (m_deviceMark && m_deviceMark(index.row())) {
+    if (differs) {
         // Differs from the device: an orange dot left of the bar.
-        const int size = std::max(4, option.rect.height() / 3);
         const QRect dot(right - 9 - size, option.rect.center().y() - size / 2, size, size);
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(Qt::NoPen);
