@@ -11,33 +11,71 @@
 
 using namespace kestrow;
 
+namespace {
+
+/// An editor with its windows over the driver library's emulated device.
+struct EmulatorRun {
+    explicit EmulatorRun(QObject* parent)
+        : dispatcher(parent)
+        , paths(pathsIn(dir))
+        , dispatcherSet(&dispatcher)
+        , session(paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher), &driver)
+        , windows(session)
+    {
+    }
+
+    /// Shows the window, picks the emulator for both ports and asks for its
+    /// configuration; false when it is not listed.
+    bool chooseEmulator()
+    {
+        windows.mainForm().FormShow();
+        TConfigForm& config = windows.configForm();
+        const bool listed = config.selectOutputByName("zembra Emulator")
+            && config.selectInputByName("zembra Emulator");
+        config.getDeviceConfiguration();
+        return listed;
+    }
+
+    static EditorPaths pathsIn(const QTemporaryDir& folder)
+    {
+        EditorPaths p;
+        p.programDirectory = folder.path().toStdString() + "/";
+        p.autosaveDirectory = p.factoryDirectory = p.infoDirectory = p.programDirectory;
+        return p;
+    }
+
+    /// The dispatcher is the default one from before the driver loads until
+    /// after the session is gone.
+    struct DefaultDispatcher {
+        explicit DefaultDispatcher(MidiDispatcher* d) { setDefaultMidiDispatcher(d); }
+        ~DefaultDispatcher() { setDefaultMidiDispatcher(nullptr); }
+    };
+
+    QtMidiDispatcher dispatcher;
+    QTemporaryDir dir;
+    EditorPaths paths;
+    DefaultDispatcher dispatcherSet;
+    TMidiDriver driver;
+    EditorSession session;
+    EditorWindows windows;
+};
+
+} // namespace
+
 class MainDeviceTest : public QObject {
     Q_OBJECT
 
 private slots:
     void presetTravelsToTheDeviceAndBack()
     {
-        QtMidiDispatcher dispatcher(this);
-        setDefaultMidiDispatcher(&dispatcher);
-        QTemporaryDir dir;
-        EditorPaths paths;
-        paths.programDirectory = dir.path().toStdString() + "/";
-        paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory
-            = paths.programDirectory;
-        TMidiDriver driver;
+        EmulatorRun editor(this);
         {
-            EditorSession session(
-                paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher), &driver);
-            EditorWindows windows(session);
-            TMainForm& form = windows.mainForm();
-            TConfigForm& config = windows.configForm();
+            TMainForm& form = editor.windows.mainForm();
+            TConfigForm& config = editor.windows.configForm();
             form.showWarning = [](const QString& title, const QString& text) {
                 QFAIL(qPrintable(title + QStringLiteral(": ") + text));
             };
-            form.FormShow();
-            QVERIFY(config.selectOutputByName("zembra Emulator"));
-            QVERIFY(config.selectInputByName("zembra Emulator"));
-            config.getDeviceConfiguration();
+            QVERIFY(editor.chooseEmulator());
             config.setDelayFieldText(QStringLiteral("5"));
             // The device answers the two queries.
             QTRY_VERIFY_WITH_TIMEOUT(!config.model().versionText.empty(), 3000);
@@ -70,29 +108,15 @@ private slots:
             QVERIFY(preset.fixedParameter == sent.fixedParameter);
             QCOMPARE(form.windowTitle(), QStringLiteral("Getting Preset:21"));
         }
-        setDefaultMidiDispatcher(nullptr);
     }
 
     void changedPresetsGoOutAndTheDeviceIsVerified()
     {
-        QtMidiDispatcher dispatcher(this);
-        setDefaultMidiDispatcher(&dispatcher);
-        QTemporaryDir dir;
-        EditorPaths paths;
-        paths.programDirectory = dir.path().toStdString() + "/";
-        paths.autosaveDirectory = paths.factoryDirectory = paths.infoDirectory
-            = paths.programDirectory;
-        TMidiDriver driver;
+        EmulatorRun editor(this);
         {
-            EditorSession session(
-                paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher), &driver);
-            EditorWindows windows(session);
-            TMainForm& form = windows.mainForm();
-            TConfigForm& config = windows.configForm();
-            form.FormShow();
-            QVERIFY(config.selectOutputByName("zembra Emulator"));
-            QVERIFY(config.selectInputByName("zembra Emulator"));
-            config.getDeviceConfiguration();
+            TMainForm& form = editor.windows.mainForm();
+            TConfigForm& config = editor.windows.configForm();
+            QVERIFY(editor.chooseEmulator());
             config.setDelayFieldText(QStringLiteral("2"));
             QStringList reports;
             form.showReport = [&](const QString& title, const QString& text) {
@@ -130,7 +154,6 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 2, 5000);
             QVERIFY2(reports[1].endsWith(QStringLiteral("not asked for.")), qPrintable(reports[1]));
         }
-        setDefaultMidiDispatcher(nullptr);
     }
 };
 
