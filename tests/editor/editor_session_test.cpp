@@ -120,32 +120,6 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     EXPECT_TRUE(third->deviceSync().differsFromDevice(57));
 }
 
-TEST_F(EditorSessionTest, AnUnreadableAutosaveDumpIsKeptAsideAndNotReplacedSilently)
-{
-    test::writeFile(dir.file("Config.MID"), "MThd this is not a standard MIDI file");
-    auto run = start(&driver);
-    const StartupReport report = run->startUp();
-    EXPECT_FALSE(report.settingsApplied);
-    ASSERT_EQ(report.warnings.size(), 1u);
-    EXPECT_NE(report.warnings[0].find("Config.MID.damaged"), std::string::npos);
-    EXPECT_EQ(
-        test::readFile(dir.file("Config.MID.damaged")), "MThd this is not a standard MIDI file");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("Config.MID")));
-}
-
-TEST_F(EditorSessionTest, WithoutTheDriverNothingIsReadAndClosingSaysNothingWasSaved)
-{
-    test::writeFile(dir.file("Config.MID"), "whatever was saved before");
-    auto run = start(nullptr);
-    const StartupReport report = run->startUp();
-    EXPECT_FALSE(report.factoryLoaded || report.settingsApplied || !report.warnings.empty());
-    const SaveResult saved = run->saveAutosaveSet();
-    ASSERT_FALSE(saved.ok());
-    EXPECT_NE(saved.message().find("Load of libmididrv.so failed"), std::string::npos);
-    EXPECT_NE(saved.message().find("cannot be saved"), std::string::npos);
-    EXPECT_EQ(test::readFile(dir.file("Config.MID")), "whatever was saved before");
-}
-
 TEST_F(EditorSessionTest, TheProtocolWorksWithoutAnyWindow)
 {
     auto run = start(nullptr);

@@ -32,14 +32,6 @@ protected:
         DeviceVariant variant = DeviceVariant::zembraControl;
         PresetFiles files { bank, smf, variant };
     };
-
-    std::set<std::string> folderContents() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
 };
 
 /// Distinct data in every field of every preset, so a preset landing in the

@@ -60,12 +60,12 @@ TEST_F(PresetFilesTest, BackupsAreMadeOnceAndEmptyDescriptionsWriteNoNotesFile)
         EXPECT_EQ(result.wroteDescriptions, descriptions);
     };
     save(10, true);
-    EXPECT_EQ(folderContents(), (Names { "Set.MID", "Set.CFG", "Set.NTS" }));
+    EXPECT_EQ(dir.names(), (Names { "Set.MID", "Set.CFG", "Set.NTS" }));
     const auto first = contents("");
     // No notes to write: the old notes file goes to its backup like the others.
     save(20, false);
-    EXPECT_EQ(folderContents(),
-        (Names { "Set.MID", "Set.CFG", "Set.MID.BAK", "Set.CFG.BAK", "Set.NTS.BAK" }));
+    EXPECT_EQ(
+        dir.names(), (Names { "Set.MID", "Set.CFG", "Set.MID.BAK", "Set.CFG.BAK", "Set.NTS.BAK" }));
     EXPECT_EQ(contents(".BAK"), first);
     Reader r(driver);
     for (Preset& p : r.bank.presets)
@@ -76,7 +76,7 @@ TEST_F(PresetFilesTest, BackupsAreMadeOnceAndEmptyDescriptionsWriteNoNotesFile)
     // Later saves leave the backups as they are.
     const auto second = contents("");
     save(30, true);
-    EXPECT_EQ(folderContents().size(), 6u); // no temporary file left behind
+    EXPECT_EQ(dir.names().size(), 6u); // no temporary file left behind
     EXPECT_EQ(contents(".BAK"), first);
     EXPECT_NE(contents(""), second);
     // With the backup name taken, old notes still must not outlive their set.
@@ -143,7 +143,7 @@ TEST_F(PresetFilesTest, NameWithoutMidExtensionWritesAndMovesNothing)
     const SaveResult result = files.saveAllPresets(dir.file("Set.mdi"));
     ASSERT_EQ(result.problems.size(), 1u);
     EXPECT_NE(result.problems[0].reason.find(".MID"), std::string::npos);
-    EXPECT_EQ(folderContents(), Names { "Set.mdi" });
+    EXPECT_EQ(dir.names(), Names { "Set.mdi" });
     EXPECT_EQ(readFile(dir.file("Set.mdi")), "keep");
     EXPECT_EQ(files.readDumpFile(dir.file("Set.mdi")), -1);
     EXPECT_TRUE(files.saveAllPresets(dir.file("Lower.mid")).ok()); // any letter case
@@ -158,13 +158,13 @@ TEST_F(PresetFilesTest, AFailedWriteNamesTheFileAndKeepsTheOldSetWhole)
     fs::create_directory(dir.file("Set.NTS"));
     const std::vector<std::string> before { readFile(dir.file("Set.MID")),
         readFile(dir.file("Set.CFG")) };
-    const Names names = folderContents();
+    const Names names = dir.names();
     fillBank(bank, 11);
     const SaveResult result = files.saveAllPresets(dir.file("Set.MID"));
     ASSERT_EQ(result.problems.size(), 1u);
     EXPECT_EQ(result.problems[0].file, dir.file("Set.NTS"));
     EXPECT_FALSE(result.wroteDump || result.wroteKnobNames);
-    EXPECT_EQ(folderContents(), names); // no temporary file left, no backup made
+    EXPECT_EQ(dir.names(), names); // no temporary file left, no backup made
     EXPECT_EQ(
         (std::vector { readFile(dir.file("Set.MID")), readFile(dir.file("Set.CFG")) }), before);
 }
@@ -174,7 +174,7 @@ TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlace)
     writeFile(dir.file("song.cfg"), "[Settings]\r\nDelay=99\r\n");
     fillBank(bank, 15);
     ASSERT_TRUE(files.saveAllPresets(dir.file("song.MID")).ok());
-    EXPECT_EQ(folderContents(), (Names { "song.MID", "song.cfg", "song.cfg.BAK", "song.NTS" }));
+    EXPECT_EQ(dir.names(), (Names { "song.MID", "song.cfg", "song.cfg.BAK", "song.NTS" }));
     // The old file went to its backup, so the new one starts empty.
     EXPECT_FALSE(IniFile::load(dir.file("song.cfg")).hasSection("Settings"));
 

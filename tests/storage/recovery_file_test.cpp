@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <set>
-#include <sys/resource.h>
 #include <tuple>
 #include <vector>
 
@@ -47,14 +45,6 @@ protected:
         c.savedAt = 1712345678;
         return c;
     }
-
-    std::set<std::string> folderContents() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path()))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
 };
 
 TEST_F(RecoveryFileTest, RoundTripKeepsEveryByte)
@@ -64,7 +54,7 @@ TEST_F(RecoveryFileTest, RoundTripKeepsEveryByte)
     const RecoveryRead read = journal.read();
     ASSERT_EQ(read.status, RecoveryRead::Status::loaded) << read.reason;
     EXPECT_EQ(read.contents, sample);
-    EXPECT_EQ(folderContents(), std::set<std::string> { "Recovery.kes" });
+    EXPECT_EQ(dir.names(), std::set<std::string> { "Recovery.kes" });
 }
 
 TEST_F(RecoveryFileTest, DamagedJournalIsRefusedWhole)
@@ -106,20 +96,9 @@ TEST_F(RecoveryFileTest, FailedWriteLeavesThePreviousJournal)
     RecoveryContents changed = sample;
     changed.presets[0].name = "changed";
 
-    // A file size limit fails the write part-way, as a full disk would.
-    rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const FileResult result = journal.write(changed);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    EXPECT_FALSE(result);
+    EXPECT_FALSE(test::withFileSizeLimit(4096, [&] { return journal.write(changed); }));
     EXPECT_EQ(journal.read().contents, sample);
-    EXPECT_EQ(folderContents(), std::set<std::string> { "Recovery.kes" });
+    EXPECT_EQ(dir.names(), std::set<std::string> { "Recovery.kes" });
 }
 
 TEST_F(RecoveryFileTest, DiscardDamagedAndCleanCloseMoveTheJournal)
@@ -127,17 +106,17 @@ TEST_F(RecoveryFileTest, DiscardDamagedAndCleanCloseMoveTheJournal)
     const std::string bytes = encodeRecovery(sample);
     ASSERT_TRUE(journal.write(sample));
     ASSERT_TRUE(journal.discard());
-    EXPECT_EQ(folderContents(), std::set<std::string> { "Recovery.old" });
+    EXPECT_EQ(dir.names(), std::set<std::string> { "Recovery.old" });
     EXPECT_EQ(readFile(journal.oldPath()), bytes);
 
     ASSERT_TRUE(journal.write(sample));
     ASSERT_TRUE(journal.keepDamaged());
-    EXPECT_EQ(folderContents(), (std::set<std::string> { "Recovery.damaged", "Recovery.old" }));
+    EXPECT_EQ(dir.names(), (std::set<std::string> { "Recovery.damaged", "Recovery.old" }));
 
     ASSERT_TRUE(journal.write(sample));
     ASSERT_TRUE(journal.remove());
     ASSERT_TRUE(journal.removeOld());
-    EXPECT_EQ(folderContents(), std::set<std::string> { "Recovery.damaged" });
+    EXPECT_EQ(dir.names(), std::set<std::string> { "Recovery.damaged" });
 
     // Nothing to move or remove is no failure.
     EXPECT_TRUE(journal.discard());

@@ -7,7 +7,6 @@
 #include <csignal>
 #include <functional>
 #include <map>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,23 +172,16 @@ TEST_F(SetWriterTest, AFullDiskLeavesTheOldSetAndNamesTheFileOnce)
     fillBank(bank, 2, true);
     for (int p = 0; p < kPresetCount; ++p)
         bank.presets[static_cast<std::size_t>(p)].description = std::string(300, 'x');
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
     // what fails first: the dump, the names, the notes
     const std::pair<rlim_t, const char*> limits[]
         = { { 2000, "Config.MID" }, { 20000, "Config.CFG" }, { 30000, "Config.NTS" } };
     for (const auto& [limit, failing] : limits) {
-        rlimit small = saved;
-        small.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        const SaveResult result = files.saveAutosaveSet(dir.dir(), settings);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
+        const SaveResult result = test::withFileSizeLimit(
+            limit, [&] { return files.saveAutosaveSet(dir.dir(), settings); });
         ASSERT_EQ(result.problems.size(), 1u) << limit;
         EXPECT_EQ(fs::path(result.problems[0].file).filename(), failing) << result.message();
         EXPECT_EQ(differing(snapshot(), old), std::set<std::string> {}) << limit;
     }
-    std::signal(SIGXFSZ, previousHandler);
 }
 
 TEST_F(SetWriterTest, AReadOnlyFileOfTheSetIsNotReplaced)
@@ -237,7 +229,7 @@ TEST_F(SetWriterTest, TemporariesOfInterruptedSavesGoAtTheNextStartOrSaveOfTheir
     EXPECT_EQ(recovered.temporariesRemoved, 4);
     std::set<std::string> expected(unrelated.begin(), unrelated.end());
     expected.insert({ "T.MID", "T.CFG", "T.NTS" });
-    EXPECT_EQ(folderContents(), expected);
+    EXPECT_EQ(dir.names(), expected);
 }
 
 } // namespace
