@@ -11,38 +11,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CommandLineCase {
-    const char* name;
-    const char* commandLine;
-    const char* directory;
-};
-
-class ProgramDirectoryTest : public ::testing::TestWithParam<CommandLineCase> { };
-
-TEST_P(ProgramDirectoryTest, FromCommandLine)
+TEST(ProgramDirectory, FromCommandLine)
 {
-    const CommandLineCase& c = GetParam();
-    EXPECT_EQ(programDirectoryFromCommandLine(c.commandLine), c.directory) << c.commandLine;
-}
-
-INSTANTIATE_TEST_SUITE_P(Forms, ProgramDirectoryTest,
-    ::testing::Values(CommandLineCase { "QuotedPathAlone", "\"/opt/kestrow/bin/kestrow-editor\"",
-                          "/opt/kestrow/bin/" },
-        CommandLineCase { "QuotedPathWithBlanksAndArguments",
-            "\"/home/a b/kestrow-editor\" \"x y\" z", "/home/a b/" },
+    const std::pair<const char*, const char*> cases[] = {
+        { "\"/opt/kestrow/bin/kestrow-editor\"", "/opt/kestrow/bin/" },
+        { "\"/home/a b/kestrow-editor\" \"x y\" z", "/home/a b/" },
         // an argument after an unquoted path is ignored, even one with slashes
-        CommandLineCase { "UnquotedPathAndQuotedArgument",
-            "/usr/bin/kestrow-editor \"/tmp/some file.MID\"", "/usr/bin/" },
-        CommandLineCase { "UnquotedPathAndArgumentWithSlashes",
-            "/usr/bin/kestrow-editor  \"arg/with/slash\"", "/usr/bin/" },
+        { "/usr/bin/kestrow-editor \"/tmp/some file.MID\"", "/usr/bin/" },
+        { "/usr/bin/kestrow-editor  \"arg/with/slash\"", "/usr/bin/" },
         // no quote at all, nothing, no directory part: no path
-        CommandLineCase { "NoQuote", "/usr/bin/kestrow-editor", "" },
-        CommandLineCase { "Empty", "", "" },
-        CommandLineCase { "QuotedNameWithoutDirectory", "\"kestrow-editor\"", "" },
+        { "/usr/bin/kestrow-editor", "" },
+        { "", "" },
+        { "\"kestrow-editor\"", "" },
         // an opening quote that never closes: the rest is the path
-        CommandLineCase { "UnclosedQuote", "\"/srv/app/kestrow", "/srv/app/" },
-        CommandLineCase { "QuotedRoot", "\"/\"", "/" }, CommandLineCase { "LoneQuote", "\"", "" }),
-    [](const ::testing::TestParamInfo<CommandLineCase>& row) { return row.param.name; });
+        { "\"/srv/app/kestrow", "/srv/app/" },
+        { "\"/\"", "/" },
+        { "\"", "" },
+    };
+    for (const auto& [commandLine, directory] : cases)
+        EXPECT_EQ(programDirectoryFromCommandLine(commandLine), directory) << commandLine;
+}
 
 TEST(ProgramDirectory, CurrentCommandLineQuotesTheRunningExecutable)
 {
