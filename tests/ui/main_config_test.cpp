@@ -61,25 +61,15 @@ private slots:
         QVERIFY(config().fixedRadio()->isChecked());
     }
 
-    void delayField_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("interval");
-        QTest::newRow("leading zero") << QStringLiteral("0350") << QStringLiteral("350") << 350;
-        QTest::newRow("deleted") << QString() << QStringLiteral("200") << 200;
-        QTest::newRow("letters") << QStringLiteral("fast") << QStringLiteral("200") << 200;
-        QTest::newRow("slow") << QStringLiteral("500") << QStringLiteral("500") << 500;
-    }
     void delayField()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        QFETCH(int, interval);
-        config().delayField()->setText(QStringLiteral("123"));
-        config().delayField()->setText(typed);
-        QCOMPARE(config().delayField()->text(), shown);
-        QCOMPARE(config().model().delay, interval);
+        // The rule itself is the protocol's; here that the field shows what it made.
+        for (const auto& [typed, shown] : { std::pair { "0350", "350" }, { "fast", "200" } }) {
+            config().delayField()->setText(QStringLiteral("123"));
+            config().delayField()->setText(QString::fromLatin1(typed));
+            QCOMPARE(config().delayField()->text(), QString::fromLatin1(shown));
+            QCOMPARE(config().model().delay, QString::fromLatin1(shown).toInt());
+        }
     }
 
     void inputBeforeOutputLeavesGetDisabled()

@@ -333,67 +333,47 @@ private slots:
         QCOMPARE(rig.state.hoverKnob, 9);
     }
 
-    void ctrlCopyAndPaste_data()
-    {
-        QTest::addColumn<QPoint>("copy"); // (column, row) in preset 1; (-1, -1): no copy
-        QTest::addColumn<int>("clickRow"); // a left click on this row before pasting; -1: none
-        QTest::addColumn<QPoint>("paste"); // (column, row) in preset 4
-        QTest::addColumn<QString>("fields"); // what the pasted knobs take: Name Ch Event Fixed Init
-        QTest::addColumn<int>("fromKnob"); // the source knob; -1: each knob its own
-        const QPoint whole(0, 0);
-        QTest::newRow("before any copy") << QPoint(-1, -1) << -1 << whole << "" << -1;
-        QTest::newRow("event onto its heading") << QPoint(3, 4) << -1 << QPoint(3, 0) << "E" << 3;
-        QTest::newRow("whole preset") << whole << -1 << whole << "NCEFI" << -1;
-        QTest::newRow("left click reloads") << whole << 2 << whole << "NCEFI" << 1;
-    }
     void ctrlCopyAndPaste()
     {
-        QFETCH(QPoint, copy);
-        QFETCH(int, clickRow);
-        QFETCH(QPoint, paste);
-        QFETCH(QString, fields);
-        QFETCH(int, fromKnob);
+        // Which cells a paste fills is the knob edits' own; here the keys, the
+        // menu and a left click choosing the source knob.
         Rig rig;
         int pasteEnabled = 0;
         rig.state.hooks.enablePresetPaste = [&] { ++pasteEnabled; };
+        Preset& source = rig.bank.presets[0];
         for (int k = 0; k < 16; ++k) {
-            rig.bank.presets[0].channel[k] = 16 - k;
-            rig.bank.presets[0].eventType[k] = k;
-            rig.bank.presets[0].fixedParameter[k] = 100 + k;
-            rig.bank.presets[0].initValue[k] = k * 2;
-            rig.bank.presets[0].knobName[k] = "N" + std::to_string(k);
+            source.knobName[k] = "N" + std::to_string(k);
+            source.fixedParameter[k] = 100 + k;
         }
-        rig.bank.presets[0].name = "Source";
         rig.bank.presets[3].description = "target text";
-        PresetBank want = rig.bank; // preset 4 as it should end
-        if (copy.x() >= 0) {
-            rig.at(copy.x(), copy.y());
-            rig.key(Qt::Key_C, Qt::ControlModifier);
-        }
-        if (clickRow >= 0) {
-            const QPoint cell = rig.table->cellRect({ 3, clickRow }).center();
-            QTest::mouseClick(rig.table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
-            QCOMPARE(rig.state.dragSourceKnob, clickRow);
-            QCOMPARE(rig.state.dragColumn, 3);
-        }
-        rig.bank.selectedPreset = 3;
-        rig.at(paste.x(), paste.y());
-        rig.key(Qt::Key_V, Qt::ControlModifier);
-        for (int k = 0; k < 16; ++k) {
-            if (paste.y() != 0 && k != paste.y() - 1)
-                continue;
-            const int from = fromKnob < 0 ? k : fromKnob;
-            if (fields.contains(QLatin1Char('N')))
-                want.presets[3].knobName[k] = want.presets[0].knobName[from];
-            for (int field = 1; field <= 4; ++field) {
-                if (fields.contains(QLatin1Char("NCEFI"[field])))
-                    want.setKnobField(3, k, field, want.getKnobField(0, from, field));
-            }
-        }
-        QCOMPARE(rig.bank.presets[3], want.presets[3]);
-        QCOMPARE(rig.bank.presets[0], want.presets[0]);
-        QCOMPARE(
-            pasteEnabled, copy == QPoint(0, 0) ? 1 : 0); // a whole-preset copy enables the menu
+        const Preset before = source;
+        const Preset target = rig.bank.presets[3];
+        Preset want = source; // preset 4 takes every knob, keeps its texts
+        want.name = rig.bank.presets[3].name;
+        want.description = "target text";
+        const auto pasteOnto4 = [&] {
+            rig.bank.selectedPreset = 3;
+            rig.at(0, 0);
+            rig.key(Qt::Key_V, Qt::ControlModifier);
+            rig.bank.selectedPreset = 0;
+        };
+        pasteOnto4(); // nothing copied yet
+        QCOMPARE(rig.bank.presets[3], target);
+        rig.at(0, 0);
+        rig.key(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(pasteEnabled, 1);
+        pasteOnto4();
+        QCOMPARE(rig.bank.presets[3], want);
+
+        const QPoint cell = rig.table->cellRect({ 3, 2 }).center();
+        QTest::mouseClick(rig.table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+        QCOMPARE(rig.state.dragSourceKnob, 2);
+        QCOMPARE(rig.state.dragColumn, 3);
+        pasteOnto4(); // every knob takes knob 2
+        for (int k = 0; k < 16; ++k)
+            QCOMPARE(rig.bank.presets[3].fixedParameter[k], 101);
+        QCOMPARE(rig.bank.presets[3].knobName[15], std::string("N1"));
+        QCOMPARE(rig.bank.presets[0], before);
     }
 
     void knobNamesKeepTwentyFourCharacters()
