@@ -73,9 +73,9 @@ private slots:
             host.popupChoices = { choice };
             table.rightClick(cell, {});
         };
-        const auto typeKnobName = [&](const QStringList& keystrokes) {
-            for (const QString& text : keystrokes)
-                table.setKnobName(4, text);
+        const auto typeKnobName = [&](const QString& name) { // a key at a time
+            for (qsizetype n = 1; n <= name.size(); ++n)
+                table.setKnobName(4, name.left(n));
             table.nameEditFinished();
         };
         const auto enterNumber = [&](const QString& text) {
@@ -109,49 +109,23 @@ private slots:
         };
         const std::vector<Gesture> gestures {
             { "Rename Knob 5", 3, [&] { form().selectPreset(3); },
-                [&] {
-                    typeKnobName({ "L", "Le", "Lea", "Lead" });
-                } },
-            { "Set Channel of Knob 3", 3, {},
-                [&] {
-                    popup(15, { 2, 3 });
-                } }, // "16"
-            { "Set Channel of All Knobs", 3, {},
-                [&] {
-                    popup(17, { 2, 0 });
-                } }, // "Master"
-            { "Number Channels 1 - 16", 3, {},
-                [&] {
-                    popup(0, { 2, 0 });
-                } },
-            { "Set Fixed Par of Knob 2", 3,
-                [&] {
-                    table.setCurrentCell({ 4, 2 });
-                },
+                [&] { typeKnobName(QStringLiteral("Lead")); } },
+            { "Set Channel of Knob 3", 3, {}, [&] { popup(15, CellPos(2, 3)); } }, // "16"
+            { "Set Channel of All Knobs", 3, {}, [&] { popup(17, CellPos(2, 0)); } }, // "Master"
+            { "Number Channels 1 - 16", 3, {}, [&] { popup(0, CellPos(2, 0)); } },
+            { "Set Fixed Par of Knob 2", 3, [&] { table.setCurrentCell(CellPos(4, 2)); },
                 [&] { enterNumber(QStringLiteral("99")); } },
-            { "Set Event of Knob 1", 3,
-                [&] {
-                    table.classify({ 3, 1 });
-                },
+            { "Set Event of Knob 1", 3, [&] { table.classify(CellPos(3, 1)); },
                 [&] { pickers.events().assign(5); } },
-            { "Set Init Val of All Knobs", 3,
-                [&] {
-                    table.classify({ 5, 0 });
-                },
+            { "Set Init Val of All Knobs", 3, [&] { table.classify(CellPos(5, 0)); },
                 [&] { pickers.values().assign(64); } },
             { "Inc. Values", 3, {}, [&] { table.incValues(); } },
             { "Init Description", 3, {}, [&] { table.initDescription(); } },
-            { "Move Knob 2", 3, [&] { startKnobDrag(state, 2, 0); },
-                [&] {
-                    QVERIFY(dropOnTable(state, { 0, 9 }));
-                } }, // Ctrl held: Move
+            { "Move Knob 2", 3, [&] { startKnobDrag(state, 2, 0); }, // Ctrl held: Move
+                [&] { QVERIFY(dropOnTable(state, CellPos(0, 9))); } },
             { "Paste Knob 7", 3, [&] { startKnobDrag(state, 1, 0); },
                 [&] { QVERIFY(releaseOnPicture(state, 7)); } },
-            { "Paste Knob", 3,
-                [&] {
-                    copyAt({ 0, 4 });
-                },
-                [&] { table.paste(); } },
+            { "Paste Knob", 3, [&] { copyAt(CellPos(0, 4)); }, [&] { table.paste(); } },
             { "Edit Description", 3, {},
                 [&] { QTest::keyClicks(form().descriptionBox(), QStringLiteral("abc")); } },
             { "Move Preset 3", 9, {}, [&] { form().presetTreeDrop(2, 9, DragOperation::move); } },

@@ -160,21 +160,17 @@ private slots:
         QCOMPARE(defaultButton, QStringLiteral("&Close Anyway"));
     }
 
-    void secondaryWindowsOpenBesideTheMainWindow_data()
-    {
-        QTest::addColumn<QRect>("main");
-        QTest::addColumn<QPoint>("corner");
-        const QRect screen(0, 0, 1920, 1080);
-        QTest::newRow("room on the right") << QRect(100, 50, 800, 600) << QPoint(900, 50);
-        QTest::newRow("room on the left only") << QRect(1000, 50, 800, 600) << QPoint(400, 50);
-        QTest::newRow("room on neither side") << QRect(600, 50, 800, 600) << QPoint(0, 50);
-        QTest::newRow("kept on the screen") << QRect(100, 900, 800, 600) << QPoint(900, 480);
-    }
     void secondaryWindowsOpenBesideTheMainWindow()
     {
-        QFETCH(QRect, main);
-        QFETCH(QPoint, corner);
-        QCOMPARE(besidePosition(main, QSize(600, 600), QRect(0, 0, 1920, 1080)), corner);
+        const std::pair<QRect, QPoint> cases[] = {
+            // the main window, the corner beside it
+            { QRect(100, 50, 800, 600), QPoint(900, 50) }, // room on the right
+            { QRect(1000, 50, 800, 600), QPoint(400, 50) }, // room on the left only
+            { QRect(600, 50, 800, 600), QPoint(0, 50) }, // room on neither side
+            { QRect(100, 900, 800, 600), QPoint(900, 480) }, // kept on the screen
+        };
+        for (const auto& [main, corner] : cases)
+            QCOMPARE(besidePosition(main, QSize(600, 600), QRect(0, 0, 1920, 1080)), corner);
     }
 };
 
