@@ -1,4 +1,5 @@
 #include "port_backend.h"
+#include "port_watch.h"
 #include "rtmidi_connections.h"
 
 #include <RtMidi.h>
@@ -279,6 +280,15 @@ namespace {
     }
 
 } // namespace
+
+bool jackServerRunning()
+{
+#if defined(KESTROW_HAVE_JACK)
+    return apiAvailable(RtMidi::UNIX_JACK);
+#else
+    return false;
+#endif
+}
 
 std::unique_ptr<PortBackend> makeAlsaBackend()
 {
