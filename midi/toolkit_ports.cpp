@@ -24,26 +24,53 @@ namespace {
 
     std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
+    /// The driver's device descriptions now, at most kMaxPorts.
+    std::vector<std::string> listed(
+        std::uint16_t (*count)(), std::uint16_t (*describe)(std::uint16_t, char*))
+    {
+        std::vector<std::string> names;
+        const int devices = std::min<int>(count != nullptr ? count() : 0, kMaxPorts);
+        for (int i = 0; i < devices; ++i)
+            names.push_back(descriptionOf(describe, static_cast<std::uint16_t>(i)));
+        return names;
+    }
+
+    /// Port objects for `fresh`, each taken over from `names` / `ports` when
+    /// its name was there; the objects of names that went are closed.
+    template <typename Port>
+    void relist(std::vector<std::string> fresh, const std::string& keep,
+        std::vector<std::string>& names, std::vector<std::unique_ptr<Port>>& ports,
+        TMidiDriver& driver, MidiDispatcher& dispatcher)
+    {
+        if (!keep.empty() && std::ranges::find(fresh, keep) == fresh.end()
+            && std::ssize(fresh) < kMaxPorts)
+            fresh.push_back(keep);
+        std::vector<std::unique_ptr<Port>> carried;
+        for (const std::string& name : fresh) {
+            const auto old = std::ranges::find(names, name);
+            const auto at = static_cast<std::size_t>(old - names.begin());
+            if (at < ports.size() && ports[at]) {
+                carried.push_back(std::move(ports[at]));
+                continue;
+            }
+            carried.push_back(std::make_unique<Port>(&driver));
+            carried.back()->setDispatcher(&dispatcher);
+        }
+        for (auto& gone : ports) {
+            if (gone && gone->IsOpen())
+                gone->Close();
+        }
+        names = std::move(fresh);
+        ports = std::move(carried);
+    }
+
 } // namespace
 
 ToolkitMidiPorts::ToolkitMidiPorts(TMidiDriver& driver, MidiDispatcher& dispatcher)
     : m_driver(driver)
+    , m_dispatcher(dispatcher)
 {
-    const MidiDriverApi& api = driver.api();
-    const int outputs = std::min<int>(api.GetNumOutDevices ? api.GetNumOutDevices() : 0, kMaxPorts);
-    for (int i = 0; i < outputs; ++i) {
-        m_outputNames.push_back(
-            descriptionOf(api.GetMidiOutDescription, static_cast<std::uint16_t>(i)));
-        m_outputs.push_back(std::make_unique<TMidiOut>(&driver));
-        m_outputs.back()->setDispatcher(&dispatcher);
-    }
-    const int inputs = std::min<int>(api.GetNumInDevices ? api.GetNumInDevices() : 0, kMaxPorts);
-    for (int i = 0; i < inputs; ++i) {
-        m_inputNames.push_back(
-            descriptionOf(api.GetMidiInDescription, static_cast<std::uint16_t>(i)));
-        m_inputs.push_back(std::make_unique<TMidiIn>(&driver));
-        m_inputs.back()->setDispatcher(&dispatcher);
-    }
+    refreshNames({}, {});
     m_input = std::make_unique<TMidiIn>(&driver);
     m_input->setDispatcher(&dispatcher);
     m_input->OnMidiData = [this](MidiEvent* event, bool&) {
@@ -60,6 +87,27 @@ ToolkitMidiPorts::~ToolkitMidiPorts()
         if (out->IsOpen())
             out->Close();
     }
+}
+
+void ToolkitMidiPorts::refreshNames(const std::string& keepOutput, const std::string& keepInput)
+{
+    const MidiDriverApi& api = m_driver.api();
+    relist(listed(api.GetNumOutDevices, api.GetMidiOutDescription), keepOutput, m_outputNames,
+        m_outputs, m_driver, m_dispatcher);
+    relist(listed(api.GetNumInDevices, api.GetMidiInDescription), keepInput, m_inputNames, m_inputs,
+        m_driver, m_dispatcher);
+}
+
+int ToolkitMidiPorts::changeDescriptor()
+{
+    const auto descriptor = m_driver.api().GetPortChangeFd;
+    return descriptor != nullptr ? descriptor() : -1;
+}
+
+std::uint32_t ToolkitMidiPorts::changeCount()
+{
+    const auto count = m_driver.api().GetPortChangeCount;
+    return count != nullptr ? count() : 0;
 }
 
 std::vector<std::string> ToolkitMidiPorts::outputNames() const { return m_outputNames; }

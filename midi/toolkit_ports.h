@@ -18,9 +18,9 @@ class TMidiOut;
 /// notifications run through `dispatcher`. Open outputs are closed when this
 /// is destroyed.
 ///
-/// Devices are kept by the names listed at construction: a port is opened
-/// on the device that bears its name when it is opened, whatever position
-/// that device has in the driver's list by then.
+/// Devices are kept by the names listed at construction or at the last
+/// refreshNames: a port is opened on the device that bears its name when it
+/// is opened, whatever position that device has in the driver's list by then.
 class ToolkitMidiPorts : public MidiPorts {
 public:
     /// Lists at most 50 devices of each kind; the driver and the dispatcher
@@ -38,6 +38,9 @@ public:
     PortResult reopenOutput(int device) override;
     bool outputPresent(int device) override;
     bool inputPresent(int device) override;
+    void refreshNames(const std::string& keepOutput, const std::string& keepInput) override;
+    int changeDescriptor() override;
+    std::uint32_t changeCount() override;
 
 private:
     std::string outputName(int device) const;
@@ -47,6 +50,7 @@ private:
     std::string goneReason(const std::string& name) const;
 
     TMidiDriver& m_driver;
+    MidiDispatcher& m_dispatcher;
     std::vector<std::string> m_outputNames;
     std::vector<std::string> m_inputNames;
     std::vector<std::unique_ptr<TMidiOut>> m_outputs;
