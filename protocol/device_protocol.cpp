@@ -390,7 +390,23 @@ void DeviceProtocol::Timer5Timer()
 void DeviceProtocol::updateWatch()
 {
     setTimer(ProtocolTimer::Timer5,
-        transferRunning() || !m_pending.empty() || m_outputLost || m_inputLost);
+        transferRunning() || !m_pending.empty()
+            || (!m_portNotifications && (m_outputLost || m_inputLost)));
+}
+
+void DeviceProtocol::refreshPorts(MidiPorts& ports)
+{
+    ports.refreshNames(m_settings.outputChosen() ? outputName() : std::string(),
+        m_settings.inputChosen() ? inputName() : std::string());
+    m_settings.updatePortNames(ports.outputNames(), ports.inputNames());
+    checkPresence();
+    updateWatch();
+}
+
+void DeviceProtocol::setPortNotifications(bool on)
+{
+    m_portNotifications = on;
+    updateWatch();
 }
 
 void DeviceProtocol::checkPresence()
