@@ -12,6 +12,8 @@ namespace {
 
     constexpr int kMaxPorts = 50;
     constexpr std::uint32_t kPortParam = 78624;
+    /// How long the lists refreshNames read answer a presence check.
+    constexpr std::chrono::milliseconds kFreshLists { 250 };
 
     std::string descriptionOf(std::uint16_t (*describe)(std::uint16_t, char*), std::uint16_t id)
     {
@@ -71,6 +73,8 @@ ToolkitMidiPorts::ToolkitMidiPorts(TMidiDriver& driver, MidiDispatcher& dispatch
     , m_dispatcher(dispatcher)
 {
     refreshNames({}, {});
+    m_freshOutputs.reset();
+    m_freshInputs.reset();
     m_input = std::make_unique<TMidiIn>(&driver);
     m_input->setDispatcher(&dispatcher);
     m_input->OnMidiData = [this](MidiEvent* event, bool&) {
@@ -92,10 +96,11 @@ ToolkitMidiPorts::~ToolkitMidiPorts()
 void ToolkitMidiPorts::refreshNames(const std::string& keepOutput, const std::string& keepInput)
 {
     const MidiDriverApi& api = m_driver.api();
-    relist(listed(api.GetNumOutDevices, api.GetMidiOutDescription), keepOutput, m_outputNames,
-        m_outputs, m_driver, m_dispatcher);
-    relist(listed(api.GetNumInDevices, api.GetMidiInDescription), keepInput, m_inputNames, m_inputs,
-        m_driver, m_dispatcher);
+    m_freshOutputs = listed(api.GetNumOutDevices, api.GetMidiOutDescription);
+    m_freshInputs = listed(api.GetNumInDevices, api.GetMidiInDescription);
+    relist(*m_freshOutputs, keepOutput, m_outputNames, m_outputs, m_driver, m_dispatcher);
+    relist(*m_freshInputs, keepInput, m_inputNames, m_inputs, m_driver, m_dispatcher);
+    m_freshUntil = std::chrono::steady_clock::now() + kFreshLists;
 }
 
 int ToolkitMidiPorts::changeDescriptor()
@@ -172,17 +177,24 @@ PortResult ToolkitMidiPorts::reopenOutput(int device)
     return openOutput(device);
 }
 
-bool ToolkitMidiPorts::outputPresent(int device)
+bool ToolkitMidiPorts::present(bool output, int device)
 {
-    return device >= 0 && device < static_cast<int>(m_outputNames.size())
-        && currentId(true, m_outputNames[static_cast<std::size_t>(device)]) >= 0;
+    const auto& names = output ? m_outputNames : m_inputNames;
+    auto& fresh = output ? m_freshOutputs : m_freshInputs;
+    if (device < 0 || device >= std::ssize(names))
+        return false;
+    const std::string& name = names[static_cast<std::size_t>(device)];
+    if (fresh && std::chrono::steady_clock::now() < m_freshUntil) {
+        const bool listed = std::ranges::find(*fresh, name) != fresh->end();
+        fresh.reset();
+        return listed;
+    }
+    return currentId(output, name) >= 0;
 }
 
-bool ToolkitMidiPorts::inputPresent(int device)
-{
-    return device >= 0 && device < static_cast<int>(m_inputNames.size())
-        && currentId(false, m_inputNames[static_cast<std::size_t>(device)]) >= 0;
-}
+bool ToolkitMidiPorts::outputPresent(int device) { return present(true, device); }
+
+bool ToolkitMidiPorts::inputPresent(int device) { return present(false, device); }
 
 PortResult ToolkitMidiPorts::put(int device, std::span<const MidiEvent> events)
 {

@@ -3,7 +3,9 @@
 #include "midi_dispatcher.h"
 #include "midi_ports.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kestrow {
@@ -48,6 +50,8 @@ private:
     /// afresh), or -1 when there is none.
     int currentId(bool output, const std::string& name) const;
     std::string goneReason(const std::string& name) const;
+    /// Whether a port of the name of device `device` is there now.
+    bool present(bool output, int device);
 
     TMidiDriver& m_driver;
     MidiDispatcher& m_dispatcher;
@@ -56,6 +60,11 @@ private:
     std::vector<std::unique_ptr<TMidiOut>> m_outputs;
     std::vector<std::unique_ptr<TMidiIn>> m_inputs;
     std::unique_ptr<TMidiIn> m_input; ///< MidiIn1
+    /// The names the last refreshNames found, for the first presence check
+    /// right after it: a list read is some JACK clients, not to be repeated at once.
+    std::optional<std::vector<std::string>> m_freshOutputs;
+    std::optional<std::vector<std::string>> m_freshInputs;
+    std::chrono::steady_clock::time_point m_freshUntil;
 };
 
 } // namespace kestrow

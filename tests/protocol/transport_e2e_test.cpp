@@ -351,9 +351,11 @@ namespace {
         }));
         EXPECT_EQ(rig.settings.outputList()[rig.settings.selectedOutput], chosen);
 
+        rig.host.statuses.clear();
         simA->stop();
         const auto goneAt = Clock::now();
-        ASSERT_TRUE(idle(5s, [&] { return lastStatus("gone"); })) << rig.host.statuses.back();
+        ASSERT_TRUE(idle(5s, [&] { return lastStatus("gone"); }))
+            << ::testing::PrintToString(rig.host.statuses);
         const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - goneAt);
         std::cout << "idle: vanished device reported after " << took.count() << " ms\n";
         EXPECT_LT(took, 2000ms);
@@ -361,13 +363,14 @@ namespace {
         EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer5)) << "polls while idle";
         EXPECT_EQ(rig.settings.outputList()[rig.settings.selectedOutput], chosen);
 
+        rig.host.statuses.clear();
         simA = startSim(nameA, "a2");
         const auto restartedAt = Clock::now();
-        ASSERT_TRUE(idle(5s, [&] {
+        ASSERT_TRUE(idle(10s, [&] {
             return std::ranges::count_if(rig.host.statuses, [](const std::string& s) {
                 return s.ends_with(" is back");
             }) >= 2;
-        })) << rig.host.statuses.back();
+        })) << ::testing::PrintToString(rig.host.statuses);
         std::cout << "reopened "
                   << std::chrono::duration_cast<milliseconds>(Clock::now() - restartedAt).count()
                   << " ms after the restart\n";
