@@ -73,6 +73,9 @@ void TMainForm::watchPortChanges()
     // Nothing wakes while nothing changes: the notifier only watches a
     // descriptor that the driver writes on a change.
     const int descriptor = m_session.ports().changeDescriptor();
+    // Without notifications (or once the JACK server went) a lost port is
+    // looked for every second again.
+    m_session.protocol().setPortNotifications(descriptor >= 0);
     if (descriptor < 0 || (m_portChanges != nullptr && m_portChanges->socket() == descriptor))
         return;
     delete m_portChanges;
@@ -82,7 +85,6 @@ void TMainForm::watchPortChanges()
         if (!m_portsSettle->isActive())
             m_portsSettle->start();
     });
-    m_session.protocol().setPortNotifications(true);
 }
 
 void TMainForm::portsChanged()
