@@ -167,10 +167,12 @@ std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
             const SyncStart verify = verifyDevice(true);
             if (!verify.started()) {
                 // Asked for in the settings: its absence is news.
-                if (verify.ports.abandon())
+                const MissingPorts missing = verify.ports.missing;
+                if (missing == MissingPorts::input || missing == MissingPorts::both)
                     m_host.showStatus(status::kNoVerifyWithoutInput);
                 else
-                    m_host.showStatus(status::noVerifyAfterSend(verify.note));
+                    m_host.showStatus(status::noVerifyAfterSend(
+                        verify.ports.abandon() ? "no output port" : verify.note));
                 return std::nullopt;
             }
         } else {
