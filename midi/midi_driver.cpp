@@ -54,6 +54,10 @@ TMidiDriver::TMidiDriver(const std::string& libraryPath)
         m_library = nullptr;
         throw EMidiException(std::string("Failed to loadproc:") + missing);
     }
+#define KESTROW_MIDIDRV_RESOLVE_OPTIONAL(name)                                                     \
+    m_api.name = reinterpret_cast<decltype(m_api.name)>(::dlsym(m_library, #name));
+    KESTROW_MIDIDRV_OPTIONAL_FUNCTIONS(KESTROW_MIDIDRV_RESOLVE_OPTIONAL)
+#undef KESTROW_MIDIDRV_RESOLVE_OPTIONAL
     m_version = m_api.GetDriverVersion();
 }
 

@@ -45,9 +45,16 @@ namespace kestrow {
     X(ReadMetaEvent)                                                                               \
     X(WriteMetaEvent)
 
+/// Functions a library may lack (an older one): null then, and the
+/// toolkit does without.
+#define KESTROW_MIDIDRV_OPTIONAL_FUNCTIONS(X)                                                      \
+    X(GetPortChangeFd)                                                                             \
+    X(GetPortChangeCount)
+
 struct MidiDriverApi {
 #define KESTROW_MIDIDRV_POINTER(name) decltype(&::name) name = nullptr;
     KESTROW_MIDIDRV_FUNCTIONS(KESTROW_MIDIDRV_POINTER)
+    KESTROW_MIDIDRV_OPTIONAL_FUNCTIONS(KESTROW_MIDIDRV_POINTER)
 #undef KESTROW_MIDIDRV_POINTER
 };
 

@@ -12,6 +12,8 @@ namespace {
 
     constexpr int kMaxPorts = 50;
     constexpr std::uint32_t kPortParam = 78624;
+    /// How long the lists refreshNames read answer a presence check.
+    constexpr std::chrono::milliseconds kFreshLists { 250 };
 
     std::string descriptionOf(std::uint16_t (*describe)(std::uint16_t, char*), std::uint16_t id)
     {
@@ -24,26 +26,55 @@ namespace {
 
     std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
+    /// The driver's device descriptions now, at most kMaxPorts.
+    std::vector<std::string> listed(
+        std::uint16_t (*count)(), std::uint16_t (*describe)(std::uint16_t, char*))
+    {
+        std::vector<std::string> names;
+        const int devices = std::min<int>(count != nullptr ? count() : 0, kMaxPorts);
+        for (int i = 0; i < devices; ++i)
+            names.push_back(descriptionOf(describe, static_cast<std::uint16_t>(i)));
+        return names;
+    }
+
+    /// Port objects for `fresh`, each taken over from `names` / `ports` when
+    /// its name was there; the objects of names that went are closed.
+    template <typename Port>
+    void relist(std::vector<std::string> fresh, const std::string& keep,
+        std::vector<std::string>& names, std::vector<std::unique_ptr<Port>>& ports,
+        TMidiDriver& driver, MidiDispatcher& dispatcher)
+    {
+        if (!keep.empty() && std::ranges::find(fresh, keep) == fresh.end()
+            && std::ssize(fresh) < kMaxPorts)
+            fresh.push_back(keep);
+        std::vector<std::unique_ptr<Port>> carried;
+        for (const std::string& name : fresh) {
+            const auto old = std::ranges::find(names, name);
+            const auto at = static_cast<std::size_t>(old - names.begin());
+            if (at < ports.size() && ports[at]) {
+                carried.push_back(std::move(ports[at]));
+                continue;
+            }
+            carried.push_back(std::make_unique<Port>(&driver));
+            carried.back()->setDispatcher(&dispatcher);
+        }
+        for (auto& gone : ports) {
+            if (gone && gone->IsOpen())
+                gone->Close();
+        }
+        names = std::move(fresh);
+        ports = std::move(carried);
+    }
+
 } // namespace
 
 ToolkitMidiPorts::ToolkitMidiPorts(TMidiDriver& driver, MidiDispatcher& dispatcher)
     : m_driver(driver)
+    , m_dispatcher(dispatcher)
 {
-    const MidiDriverApi& api = driver.api();
-    const int outputs = std::min<int>(api.GetNumOutDevices ? api.GetNumOutDevices() : 0, kMaxPorts);
-    for (int i = 0; i < outputs; ++i) {
-        m_outputNames.push_back(
-            descriptionOf(api.GetMidiOutDescription, static_cast<std::uint16_t>(i)));
-        m_outputs.push_back(std::make_unique<TMidiOut>(&driver));
-        m_outputs.back()->setDispatcher(&dispatcher);
-    }
-    const int inputs = std::min<int>(api.GetNumInDevices ? api.GetNumInDevices() : 0, kMaxPorts);
-    for (int i = 0; i < inputs; ++i) {
-        m_inputNames.push_back(
-            descriptionOf(api.GetMidiInDescription, static_cast<std::uint16_t>(i)));
-        m_inputs.push_back(std::make_unique<TMidiIn>(&driver));
-        m_inputs.back()->setDispatcher(&dispatcher);
-    }
+    refreshNames({}, {});
+    m_freshOutputs.reset();
+    m_freshInputs.reset();
     m_input = std::make_unique<TMidiIn>(&driver);
     m_input->setDispatcher(&dispatcher);
     m_input->OnMidiData = [this](MidiEvent* event, bool&) {
@@ -60,6 +91,28 @@ ToolkitMidiPorts::~ToolkitMidiPorts()
         if (out->IsOpen())
             out->Close();
     }
+}
+
+void ToolkitMidiPorts::refreshNames(const std::string& keepOutput, const std::string& keepInput)
+{
+    const MidiDriverApi& api = m_driver.api();
+    m_freshOutputs = listed(api.GetNumOutDevices, api.GetMidiOutDescription);
+    m_freshInputs = listed(api.GetNumInDevices, api.GetMidiInDescription);
+    relist(*m_freshOutputs, keepOutput, m_outputNames, m_outputs, m_driver, m_dispatcher);
+    relist(*m_freshInputs, keepInput, m_inputNames, m_inputs, m_driver, m_dispatcher);
+    m_freshUntil = std::chrono::steady_clock::now() + kFreshLists;
+}
+
+int ToolkitMidiPorts::changeDescriptor()
+{
+    const auto descriptor = m_driver.api().GetPortChangeFd;
+    return descriptor != nullptr ? descriptor() : -1;
+}
+
+std::uint32_t ToolkitMidiPorts::changeCount()
+{
+    const auto count = m_driver.api().GetPortChangeCount;
+    return count != nullptr ? count() : 0;
 }
 
 std::vector<std::string> ToolkitMidiPorts::outputNames() const { return m_outputNames; }
@@ -124,17 +177,24 @@ PortResult ToolkitMidiPorts::reopenOutput(int device)
     return openOutput(device);
 }
 
-bool ToolkitMidiPorts::outputPresent(int device)
+bool ToolkitMidiPorts::present(bool output, int device)
 {
-    return device >= 0 && device < static_cast<int>(m_outputNames.size())
-        && currentId(true, m_outputNames[static_cast<std::size_t>(device)]) >= 0;
+    const auto& names = output ? m_outputNames : m_inputNames;
+    auto& fresh = output ? m_freshOutputs : m_freshInputs;
+    if (device < 0 || device >= std::ssize(names))
+        return false;
+    const std::string& name = names[static_cast<std::size_t>(device)];
+    if (fresh && std::chrono::steady_clock::now() < m_freshUntil) {
+        const bool listed = std::ranges::find(*fresh, name) != fresh->end();
+        fresh.reset();
+        return listed;
+    }
+    return currentId(output, name) >= 0;
 }
 
-bool ToolkitMidiPorts::inputPresent(int device)
-{
-    return device >= 0 && device < static_cast<int>(m_inputNames.size())
-        && currentId(false, m_inputNames[static_cast<std::size_t>(device)]) >= 0;
-}
+bool ToolkitMidiPorts::outputPresent(int device) { return present(true, device); }
+
+bool ToolkitMidiPorts::inputPresent(int device) { return present(false, device); }
 
 PortResult ToolkitMidiPorts::put(int device, std::span<const MidiEvent> events)
 {

@@ -390,48 +390,8 @@ void DeviceProtocol::Timer5Timer()
 void DeviceProtocol::updateWatch()
 {
     setTimer(ProtocolTimer::Timer5,
-        transferRunning() || !m_pending.empty() || m_outputLost || m_inputLost);
-}
-
-void DeviceProtocol::checkPresence()
-{
-    m_lastPresenceCheck = m_clock;
-    std::vector<std::string> gone;
-    const bool output = m_settings.outputChosen();
-    const bool input = m_settings.inputChosen();
-    if (output) {
-        const bool present = m_link.outputPresent(m_settings.selectedOutput);
-        if (!present && !m_outputLost)
-            gone.push_back(outputName());
-        if (present && m_outputLost) {
-            m_outputLost = false;
-            const PortResult reopened = m_link.reopenOutput(m_settings.selectedOutput);
-            m_host.showStatus(reopened ? status::portBack(outputName()) : reopened.reason);
-        }
-        m_outputLost = !present;
-    }
-    if (input) {
-        const bool present = m_link.inputPresent(m_settings.selectedInput);
-        if (!present && !m_inputLost)
-            gone.push_back(inputName());
-        if (present && m_inputLost) {
-            m_inputLost = false;
-            m_link.closeInput();
-            const PortResult reopened = m_link.openInput(m_settings.selectedInput);
-            m_collector.reset();
-            m_host.showStatus(reopened ? status::portBack(inputName()) : reopened.reason);
-        }
-        m_inputLost = !present;
-    }
-    if (gone.empty())
-        return;
-    // Nothing can come back through a vanished port, and nothing goes out.
-    m_pending.clear();
-    if (transferRunning())
-        stopTransfer(status::portsGone(gone));
-    else
-        m_host.showStatus(status::portsGone(gone));
-    updateWatch();
+        transferRunning() || !m_pending.empty()
+            || (!m_portNotifications && (m_outputLost || m_inputLost)));
 }
 
 void DeviceProtocol::expectReply(FrameKind reply, int preset, bool repeatOnce)

@@ -3,6 +3,7 @@
 #include "device_link.h"
 #include "device_settings_model.h"
 #include "dump_encoder.h"
+#include "midi_ports.h"
 #include "preset_bank.h"
 #include "reply_collector.h"
 
@@ -160,6 +161,14 @@ public:
     /// transfer, one that came back is bound again.
     void Timer5Timer();
 
+    /// The MIDI system's ports changed, or the lists are wanted afresh: the
+    /// lists are read again from `ports` (the chosen ports stay chosen by name,
+    /// and listed while gone) and the chosen ports are looked for at once.
+    void refreshPorts(MidiPorts& ports);
+    /// Whether the MIDI system reports port changes (refreshPorts follows each):
+    /// then a lost port is waited for without looking every second.
+    void setPortNotifications(bool on);
+
     // --- requests and replies ---
 
     /// Puts F0 00 20 20 14 00 command p 00 F7 when the output is usable.
@@ -268,6 +277,7 @@ private:
     std::vector<Pending> m_pending;
     bool m_outputLost = false; ///< the chosen output was found gone
     bool m_inputLost = false;
+    bool m_portNotifications = false;
     ProtocolObserver* m_observer = nullptr;
 };
 

@@ -1,6 +1,8 @@
 #include "device_settings_model.h"
 
+#include <algorithm>
 #include <charconv>
+#include <optional>
 
 namespace kestrow {
 
@@ -62,6 +64,26 @@ void DeviceSettingsModel::setPortNames(
     m_inputs = std::move(inputs);
     selectedOutput = static_cast<int>(m_outputs.size());
     selectedInput = -1;
+}
+
+void DeviceSettingsModel::updatePortNames(
+    std::vector<std::string> outputs, std::vector<std::string> inputs)
+{
+    const auto chosen = [](const std::vector<std::string>& names, int index) {
+        return index >= 0 && index < std::ssize(names) ? names[static_cast<std::size_t>(index)]
+                                                       : std::optional<std::string>();
+    };
+    const std::optional<std::string> output = chosen(m_outputs, selectedOutput);
+    const std::optional<std::string> input = chosen(m_inputs, selectedInput);
+    setPortNames(std::move(outputs), std::move(inputs));
+    if (output) {
+        if (const auto at = std::ranges::find(m_outputs, *output); at != m_outputs.end())
+            selectedOutput = static_cast<int>(at - m_outputs.begin());
+    }
+    if (input) {
+        if (const auto at = std::ranges::find(m_inputs, *input); at != m_inputs.end())
+            selectedInput = static_cast<int>(at - m_inputs.begin());
+    }
 }
 
 std::vector<std::string> DeviceSettingsModel::outputList() const

@@ -39,6 +39,9 @@ public:
     /// Fills both lists from the MIDI layer's device names; "no device" is
     /// appended to each and chosen (selectedOutput = its index, selectedInput = -1).
     void setPortNames(std::vector<std::string> outputs, std::vector<std::string> inputs);
+    /// New lists from the MIDI layer; the chosen ports stay chosen by name, and
+    /// become "no device" when their name is no longer listed.
+    void updatePortNames(std::vector<std::string> outputs, std::vector<std::string> inputs);
     /// Device names plus the final "no device" entry, as the drop-downs show them.
     std::vector<std::string> outputList() const;
     std::vector<std::string> inputList() const;

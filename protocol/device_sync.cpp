@@ -1,5 +1,7 @@
 #include "device_sync.h"
 
+#include "status_text.h"
+
 #include <algorithm>
 
 namespace kestrow {
@@ -162,8 +164,17 @@ std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
         if (m_verifyPending && !m_protocol.timerEnabled(ProtocolTimer::Timer1)
             && !m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
             m_verifyPending = false;
-            if (!verifyDevice(true).started())
+            const SyncStart verify = verifyDevice(true);
+            if (!verify.started()) {
+                // Asked for in the settings: its absence is news.
+                const MissingPorts missing = verify.ports.missing;
+                if (missing == MissingPorts::input || missing == MissingPorts::both)
+                    m_host.showStatus(status::kNoVerifyWithoutInput);
+                else
+                    m_host.showStatus(status::noVerifyAfterSend(
+                        verify.ports.abandon() ? "no output port" : verify.note));
                 return std::nullopt;
+            }
         } else {
             return std::nullopt;
         }

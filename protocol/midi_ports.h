@@ -3,6 +3,7 @@
 #include "device_link.h"
 #include "midi/midi_event.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +19,19 @@ public:
     virtual std::vector<std::string> outputNames() const = 0;
     /// Input device names in device order (at most 50).
     virtual std::vector<std::string> inputNames() const = 0;
+
+    /// Reads the device lists afresh. A device keeps its port object under its
+    /// name (an open output stays open); `keepOutput` / `keepInput` (the
+    /// chosen ports, empty for none) stay listed, last, while no port bears
+    /// their name.
+    virtual void refreshNames(const std::string& /*keepOutput*/, const std::string& /*keepInput*/)
+    {
+    }
+    /// A descriptor that becomes readable after the MIDI system's ports
+    /// changed; -1 when the system cannot tell.
+    virtual int changeDescriptor() { return -1; }
+    /// Changes so far; the descriptor is not readable again until the next one.
+    virtual std::uint32_t changeCount() { return 0; }
 
     /// Every event the open input delivers (MidiIn1MidiData).
     std::function<void(const MidiEvent&)> onInput;

@@ -51,6 +51,11 @@ std::string portsGone(const std::vector<std::string>& names)
                              : " have gone: the device was unplugged, switched off or closed");
 }
 
+std::string noVerifyAfterSend(const std::string& reason)
+{
+    return "No verify after the send: " + reason;
+}
+
 std::string portBack(const std::string& name) { return "\"" + name + "\" is back"; }
 
 } // namespace kestrow::status

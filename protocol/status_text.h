@@ -13,6 +13,8 @@ namespace status {
     inline constexpr char kNoOutputPort[] = "No output port: choose one in Device Settings";
     inline constexpr char kSent[] = "Sent";
     inline constexpr char kReceived[] = "Received";
+    inline constexpr char kNoVerifyWithoutInput[]
+        = "No verify after the send: no input port; choose one in Device Settings";
 
     /// "Sending 37 of 256": message `sent` (1-based) of `total` has gone out.
     std::string sending(int sent, int total);
@@ -23,6 +25,8 @@ namespace status {
     std::string noReply(const std::vector<std::string>& what, int waitedMs);
     /// The ports `names` (quoted by this function) are no longer there.
     std::string portsGone(const std::vector<std::string>& names);
+    /// The verify after a send could not start, and why.
+    std::string noVerifyAfterSend(const std::string& reason);
     /// The port `name` is there again and bound anew.
     std::string portBack(const std::string& name);
 

@@ -18,11 +18,10 @@ void TrafficTap::incoming(const MidiEvent& event)
 {
     if (m_learner == nullptr && m_monitor == nullptr)
         return;
-    const std::string port = nameOf(m_ports.inputNames(), m_input);
     if (m_learner != nullptr)
-        m_learner->incoming(event, port);
+        m_learner->incoming(event, m_input);
     if (m_monitor != nullptr)
-        m_monitor->incoming(event, port);
+        m_monitor->incoming(event, m_input);
 }
 
 bool TrafficTap::outputIsOpen(int device) const { return m_ports.outputIsOpen(device); }
@@ -41,7 +40,8 @@ void TrafficTap::closeInput() { m_ports.closeInput(); }
 
 PortResult TrafficTap::openInput(int device)
 {
-    m_input = device;
+    // By name: the lists may be read afresh while the input stays open.
+    m_input = nameOf(m_ports.inputNames(), device);
     return m_ports.openInput(device);
 }
 

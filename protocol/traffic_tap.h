@@ -51,7 +51,7 @@ private:
     MidiPorts& m_ports;
     MidiObserver* m_monitor = nullptr;
     MidiObserver* m_learner = nullptr;
-    int m_input = -1; ///< device of the input opened last
+    std::string m_input; ///< name of the input opened last
 };
 
 } // namespace kestrow

@@ -29,6 +29,14 @@ namespace {
         return list;
     }
 
+    QStringList listed(const QComboBox& box)
+    {
+        QStringList list;
+        for (int i = 0; i < box.count(); ++i)
+            list << box.itemText(i);
+        return list;
+    }
+
 } // namespace
 
 std::array<DragOperation, 3> dragKeyRow(int row)
@@ -96,8 +104,6 @@ void TConfigForm::buildControls()
     m_inputList->setGeometry(10, 74, 250, 22);
     m_verifyAfterSend = new QCheckBox(QStringLiteral("Verify after send"), midi);
     m_verifyAfterSend->setGeometry(270, 74, 108, 20);
-    m_outputList->addItems(toQt(model().outputList()));
-    m_inputList->addItems(toQt(model().inputList()));
 
     auto* notes = new QGroupBox(QStringLiteral("Midi Notes Range"), this);
     notes->setGeometry(8, 108, 190, 62);
@@ -372,15 +378,30 @@ void TConfigForm::syncFromModel()
     m_syncing = false;
 }
 
+void TConfigForm::showPortLists()
+{
+    const DeviceSettingsModel& m = model();
+    const QSignalBlocker blockOutput(m_outputList);
+    const QSignalBlocker blockInput(m_inputList);
+    const QStringList outputs = toQt(m.outputList());
+    const QStringList inputs = toQt(m.inputList());
+    if (outputs != listed(*m_outputList)) {
+        m_outputList->clear();
+        m_outputList->addItems(outputs);
+    }
+    if (inputs != listed(*m_inputList)) {
+        m_inputList->clear();
+        m_inputList->addItems(inputs);
+    }
+    m_outputList->setCurrentIndex(m.outputChosen() ? m.selectedOutput : m.outputDeviceCount());
+    m_inputList->setCurrentIndex(m.inputChosen() ? m.selectedInput : m.inputDeviceCount());
+    updateButtons();
+}
+
 void TConfigForm::showSettings()
 {
     const DeviceSettingsModel& m = model();
-    {
-        const QSignalBlocker blockOutput(m_outputList);
-        const QSignalBlocker blockInput(m_inputList);
-        m_outputList->setCurrentIndex(m.outputChosen() ? m.selectedOutput : m.outputDeviceCount());
-        m_inputList->setCurrentIndex(m.inputChosen() ? m.selectedInput : m.inputDeviceCount());
-    }
+    showPortLists();
     m_delayUpdating = true;
     m_delay->setText(QString::fromStdString(m.delayText));
     m_delayUpdating = false;

@@ -69,6 +69,8 @@ public:
     void showDeviceVariant(DeviceVariant variant);
     /// Rereads thru flags, master channel and version from the model.
     void syncFromModel();
+    /// The port lists show the session's lists and its chosen ports.
+    void showPortLists();
     /// Every control shows the session's settings (after the settings loader).
     void showSettings();
 

@@ -455,6 +455,7 @@ void TMainForm::DeviceSettings1Click()
 {
     if (m_config == nullptr || m_config->isVisible())
         return;
+    portsChanged(); // devices plugged in since are listed
     m_config->exec();
     redrawTree();
 }

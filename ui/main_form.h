@@ -19,6 +19,7 @@ class QCheckBox;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class QSocketNotifier;
 class QTimer;
 
 namespace kestrow {
@@ -233,6 +234,11 @@ public:
     /// The QTimer behind a protocol timer; Timer1 and Timer4 are active
     /// while the protocol has a deadline for them.
     QTimer* timer(ProtocolTimer which) const;
+    /// The MIDI system's ports changed, or the lists are wanted afresh: the
+    /// session and the settings dialog show the ports there are now, the chosen
+    /// ones stay chosen by name; one that went is reported, one that came back
+    /// is opened again.
+    void portsChanged();
 
     // --- ProtocolHost ---
     void setTimerEnabled(ProtocolTimer timer, bool enabled) override;
@@ -278,6 +284,8 @@ private:
     void createDeviceSync();
     void startDeviceSync(const SyncStart& start, const QString& title);
     void armPacedTimer(ProtocolTimer which);
+    /// Listens to the MIDI system's port changes when it reports them.
+    void watchPortChanges();
     void fillTree();
     QString itemText(int presetIndex) const;
     void setItemText(int presetIndex);
@@ -345,6 +353,8 @@ private:
     QTimer* m_timer3 = nullptr;
     QTimer* m_timer4 = nullptr;
     QTimer* m_timer5 = nullptr;
+    QSocketNotifier* m_portChanges = nullptr; ///< readable after the ports changed
+    QTimer* m_portsSettle = nullptr; ///< one refresh for a burst of changes
     QLabel* m_status = nullptr;
     QTimer* m_journalTimer = nullptr;
     TMidiMonitorForm* m_monitor = nullptr; ///< a child window, made when first opened

@@ -5,6 +5,7 @@
 #include "main_form.h"
 
 #include <QLabel>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -23,6 +24,9 @@ namespace {
     /// thread wakes some tens of microseconds late, and at the delay's floor
     /// every such late start would add to the transfer's length.
     constexpr std::chrono::microseconds kPacedSpin { 200 };
+    /// A device comes or goes as a burst of port changes; the lists are read
+    /// once this long after the first.
+    constexpr int kPortsSettle = 100;
 
     /// Returns at `due` (or at once when it has passed), within microseconds.
     void waitUntil(PaceClock::time_point due)
@@ -57,6 +61,38 @@ void TMainForm::createTimers()
     for (ProtocolTimer t : { ProtocolTimer::Timer1, ProtocolTimer::Timer3, ProtocolTimer::Timer4,
              ProtocolTimer::Timer5 })
         setTimerEnabled(t, m_session.protocol().timerEnabled(t));
+    m_portsSettle = new QTimer(this);
+    m_portsSettle->setSingleShot(true);
+    m_portsSettle->setInterval(kPortsSettle);
+    connect(m_portsSettle, &QTimer::timeout, this, &TMainForm::portsChanged);
+    watchPortChanges();
+}
+
+void TMainForm::watchPortChanges()
+{
+    // Nothing wakes while nothing changes: the notifier only watches a
+    // descriptor that the driver writes on a change.
+    const int descriptor = m_session.ports().changeDescriptor();
+    // Without notifications (or once the JACK server went) a lost port is
+    // looked for every second again.
+    m_session.protocol().setPortNotifications(descriptor >= 0);
+    if (descriptor < 0 || (m_portChanges != nullptr && m_portChanges->socket() == descriptor))
+        return;
+    delete m_portChanges;
+    m_portChanges = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(m_portChanges, &QSocketNotifier::activated, this, [this] {
+        m_session.ports().changeCount(); // the descriptor is quiet again
+        if (!m_portsSettle->isActive())
+            m_portsSettle->start();
+    });
+}
+
+void TMainForm::portsChanged()
+{
+    m_session.protocol().refreshPorts(m_session.ports());
+    if (m_config != nullptr)
+        m_config->showPortLists();
+    watchPortChanges(); // a JACK server started since is watched from now on
 }
 
 void TMainForm::pacedTick()

@@ -4,6 +4,7 @@
 #include "input_port.h"
 #include "output_port.h"
 #include "port_backend.h"
+#include "port_watch.h"
 #include "smf_codec.h"
 #include "sync_clock.h"
 
@@ -118,6 +119,7 @@ namespace {
         std::map<std::uint32_t, std::unique_ptr<InputPort>> m_inputs;
         std::map<std::uint32_t, std::unique_ptr<SyncClock>> m_syncs;
         std::map<std::uint32_t, std::unique_ptr<SmfFile>> m_files;
+        PortWatch watch; ///< started by the first ask for its descriptor
 
     private:
         std::vector<std::unique_ptr<PortBackend>> m_backends;
@@ -162,6 +164,18 @@ namespace {
     }
 
 } // namespace
+
+std::int32_t portChangeDescriptor()
+{
+    std::lock_guard lock(driver().mutex);
+    return driver().watch.descriptor();
+}
+
+std::uint32_t portChangeCount()
+{
+    std::lock_guard lock(driver().mutex);
+    return driver().watch.changes();
+}
 
 std::uint16_t numOutDevices() { return count(true); }
 std::uint16_t numInDevices() { return count(false); }

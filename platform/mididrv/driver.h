@@ -53,4 +53,7 @@ std::int32_t readMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type,
 std::int32_t writeMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type,
     const std::uint8_t* data, std::int32_t length);
 
+std::int32_t portChangeDescriptor();
+std::uint32_t portChangeCount();
+
 } // namespace kestrow::mididrv

@@ -89,4 +89,7 @@ int32_t WriteMetaEvent(
 }
 #endif
 
+int32_t GetPortChangeFd(void) { return portChangeDescriptor(); }
+uint32_t GetPortChangeCount(void) { return portChangeCount(); }
+
 } // extern "C"

@@ -1,7 +1,7 @@
 #pragma once
 
 /* The driver library's C interface (libmididrv.so). The toolkit in midi/
- * loads the library at run time and resolves these 35 functions by name;
+ * loads the library at run time and resolves these 37 functions by name;
  * nothing else is exported. Handles are 32-bit: a port or sync handle above
  * 32 is valid, 0..32 means failure; a file handle of 0 means failure.
  * Every function may be called from the user-interface thread only; the
@@ -124,6 +124,16 @@ MIDIDRV_API int32_t ReadMetaEvent(
 /* length 0: data is a zero-terminated text. 0 on success. */
 MIDIDRV_API int32_t WriteMetaEvent(
     uint32_t smf, int32_t track, uint8_t type, const uint8_t* data, int32_t length);
+
+/* Ports and clients that come, go or are renamed in the MIDI systems.
+ * GetPortChangeFd: a descriptor (owned by the library) that becomes readable
+ * after a change; -1 when no MIDI system can report changes. Each call also
+ * starts watching a system that was not watched yet (a JACK server started
+ * since). Nothing runs while nothing changes.
+ * GetPortChangeCount: changes so far; the descriptor is not readable again
+ * until the next change. Both are optional: an older library lacks them. */
+MIDIDRV_API int32_t GetPortChangeFd(void);
+MIDIDRV_API uint32_t GetPortChangeCount(void);
 
 #ifdef __cplusplus
 }

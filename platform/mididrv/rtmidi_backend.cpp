@@ -1,4 +1,5 @@
 #include "port_backend.h"
+#include "port_watch.h"
 #include "rtmidi_connections.h"
 
 #include <RtMidi.h>
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <unistd.h>
 
 namespace kestrow::mididrv {
@@ -27,7 +29,13 @@ namespace {
     /// user wires up in a JACK patchbay.
     constexpr const char* kJackOwnPort = "Kestrow (JACK)";
 
-    void quietError(RtMidiError::Type, const std::string& text, void*) { rtmidi::debugLog(text); }
+    /// `failed`, when given, is a bool set on any complaint.
+    void quietError(RtMidiError::Type, const std::string& text, void* failed)
+    {
+        if (failed != nullptr)
+            *static_cast<bool*>(failed) = true;
+        rtmidi::debugLog(text);
+    }
 
     /// Every RtMidi object is a client of its own; JACK would rename a second
     /// client of the same name, so each port gets a number. Numbers count opens
@@ -206,12 +214,12 @@ namespace {
         }
 
     private:
-        template <typename T> std::unique_ptr<T> create(const char* role)
+        template <typename T> std::unique_ptr<T> create(const char* role, bool* failed = nullptr)
         {
             if (!apiAvailable(m_api))
                 return nullptr;
             auto port = std::make_unique<T>(m_api, clientName(role));
-            port->setErrorCallback(quietError, nullptr);
+            port->setErrorCallback(quietError, failed);
             return port;
         }
 
@@ -229,21 +237,31 @@ namespace {
             return name;
         }
 
+        /// A scan that the running MIDI system could not answer (a busy JACK
+        /// server refused the scan's client) gives the last list, not an empty
+        /// one: the ports would all look unplugged.
         template <typename T> std::vector<std::string> list()
         {
+            auto& last = std::is_same_v<T, RtMidiOut> ? m_lastOutputs : m_lastInputs;
             std::vector<std::string> names;
+            bool failed = false;
             try {
-                auto port = create<T>("scan");
-                if (!port)
+                auto port = create<T>("scan", &failed);
+                if (!port) {
+                    last.clear();
                     return names;
+                }
                 unsigned count = port->getPortCount();
-                for (unsigned i = 0; i < count; ++i)
+                for (unsigned i = 0; i < count && !failed; ++i)
                     names.push_back(stableName(port->getPortName(i)));
                 if (m_api == RtMidi::UNIX_JACK)
                     names.push_back(kJackOwnPort);
             } catch (const RtMidiError&) {
-                names.clear();
+                failed = true;
             }
+            if (failed)
+                return last;
+            last = names;
             return names;
         }
 
@@ -266,6 +284,8 @@ namespace {
         }
 
         RtMidi::Api m_api;
+        std::vector<std::string> m_lastOutputs;
+        std::vector<std::string> m_lastInputs;
     };
 
     bool compiled(RtMidi::Api api)
@@ -279,6 +299,15 @@ namespace {
     }
 
 } // namespace
+
+bool jackServerRunning()
+{
+#if defined(KESTROW_HAVE_JACK)
+    return apiAvailable(RtMidi::UNIX_JACK);
+#else
+    return false;
+#endif
+}
 
 std::unique_ptr<PortBackend> makeAlsaBackend()
 {

@@ -130,6 +130,31 @@ namespace {
                 "out 1 will not open", "out 1 takes nothing" }));
     }
 
+    TEST(DeviceSettingsModelTest, NewPortListsKeepTheChosenPortsByName)
+    {
+        using Names = std::vector<std::string>;
+        const std::tuple<Names, std::string, Names, std::string> cases[] = {
+            { { "A", "B" }, "B", { "C", "B", "A" }, "B" }, // moved
+            { { "A", "B" }, "A", { "B" }, "no device" }, // gone
+            { { "A" }, "no device", { "A", "B" }, "no device" }, // none stays none
+        };
+        for (const auto& [before, chosen, after, expected] : cases) {
+            DeviceSettingsModel model;
+            model.setPortNames(before, before);
+            const auto at = [&](const Names& list) {
+                return static_cast<int>(std::ranges::find(list, chosen) - list.begin());
+            };
+            model.selectedOutput = at(model.outputList());
+            model.selectedInput = chosen == "no device" ? -1 : at(before);
+            model.updatePortNames(after, after);
+            EXPECT_EQ(model.outputList()[static_cast<std::size_t>(model.selectedOutput)], expected);
+            EXPECT_EQ(model.inputChosen()
+                    ? model.inputList()[static_cast<std::size_t>(model.selectedInput)]
+                    : "no device",
+                expected);
+        }
+    }
+
     TEST_F(DeviceProtocolTest, MasterChannelTextDecidesProgramChangeAndThruMessage)
     {
         choosePorts();

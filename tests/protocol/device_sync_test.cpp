@@ -3,6 +3,7 @@
 
 #include "device_sync.h"
 #include "fakes.h"
+#include "status_text.h"
 
 #include <gtest/gtest.h>
 
@@ -187,6 +188,15 @@ namespace {
         protocol.Timer4Timer();
         const SyncReport verified = run();
         EXPECT_EQ(verified.matching, (std::vector<int> { 9 }));
+
+        // Without an input the verify cannot start, and the status line says so.
+        protocol.chooseInput(1); // "no device"
+        ASSERT_FALSE(protocol.sendSelectedPreset(true, false).abandon());
+        runTransfer();
+        protocol.Timer4Timer();
+        EXPECT_FALSE(sync.tick(++now));
+        EXPECT_FALSE(sync.busy());
+        EXPECT_EQ(host.statuses.back(), status::kNoVerifyWithoutInput);
     }
 
     TEST(PresetListText, JoinsRunsOfThreeOrMore)

@@ -129,7 +129,8 @@ namespace {
         Recorder monitor;
         Recorder learner;
         const MidiEvent cc { 0, 0xB0, 7, 1, 0 };
-        (void)tap.openInput(0);
+        (void)tap.openInput(0); // names the input once, kept while the lists change
+        ports.namesAsked = 0;
 
         tap.incoming(cc); // closed monitor, learn off: nothing named, nothing told
         (void)tap.put(0, std::span(&cc, 1));

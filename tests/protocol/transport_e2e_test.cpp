@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
+#include <poll.h>
 #include <random>
 #include <set>
 #include <sys/wait.h>
@@ -278,6 +280,103 @@ namespace {
         EXPECT_NE(simA->output().find("in  F0 00 20 20 14 00 26 05"), std::string::npos)
             << simA->output();
         EXPECT_EQ(simB->output().find(" 26 05"), std::string::npos) << simB->output();
+        rig.link.closeInput();
+        setDefaultMidiDispatcher(nullptr);
+    }
+
+    TEST(TransportEndToEnd, PortChangesRefreshTheListsReportALossWhileIdleAndReopenByName)
+    {
+        const std::string tag = std::to_string(::getpid());
+        const std::string server = "kestrow-plug-" + tag;
+        const testing::JackDummyServer jack(server);
+        if (!jack.up())
+            GTEST_SKIP() << "the JACK dummy server did not start";
+        const auto temp = std::filesystem::temp_directory_path();
+        const std::string nameA = "zPlugA-" + tag, nameB = "zPlugB-" + tag;
+        auto startSim = [&](const std::string& name, const std::string& log) {
+            auto sim = std::make_unique<Background>(
+                kSim + " --name " + name, temp / (server + "." + log + ".log"));
+            EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
+            return sim;
+        };
+        auto simA = startSim(nameA, "a");
+
+        ManualDispatcher dispatcher;
+        setDefaultMidiDispatcher(&dispatcher);
+        TMidiDriver driver;
+        testing::Rig<ToolkitMidiPorts> rig(driver, dispatcher);
+        const int changes = rig.link.changeDescriptor();
+        ASSERT_GE(changes, 0) << "no port change notifications from JACK";
+        auto listed = [](const std::vector<std::string>& names, const std::string& part) {
+            return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
+                return n.find(part) != n.npos;
+            }) - names.begin());
+        };
+        rig.settings.setPortNames(rig.link.outputNames(), rig.link.inputNames());
+        rig.link.onInput = [&rig](const MidiEvent& e) { rig.protocol.replyCollector(e); };
+        rig.protocol.setPortNotifications(true);
+        rig.protocol.chooseOutput(listed(rig.link.outputNames(), nameA));
+        rig.protocol.chooseInput(listed(rig.link.inputNames(), nameA));
+        // As the window does: it sleeps on the descriptor, reads the lists a
+        // moment after a change and runs no timer while idle.
+        auto idle = [&](milliseconds span, const std::function<bool()>& until) {
+            std::optional<Clock::time_point> settleAt;
+            for (const auto end = Clock::now() + span; Clock::now() < end && !until();) {
+                pollfd ready { changes, POLLIN, 0 };
+                if (::poll(&ready, 1, 10) > 0) {
+                    rig.link.changeCount();
+                    settleAt = settleAt.value_or(Clock::now() + 100ms);
+                }
+                if (settleAt && Clock::now() >= *settleAt) {
+                    settleAt.reset();
+                    rig.protocol.refreshPorts(rig.link);
+                }
+                dispatcher.pump();
+                if (rig.protocol.timerEnabled(ProtocolTimer::Timer5))
+                    rig.protocol.Timer5Timer(); // the replies to the queries at open
+            }
+            return until();
+        };
+        auto lastStatus = [&](const std::string& part) {
+            return !rig.host.statuses.empty()
+                && rig.host.statuses.back().find(part) != std::string::npos;
+        };
+        ASSERT_TRUE(idle(5s, [&] { return rig.host.settingsChanges >= 2; }));
+        const std::string chosen = rig.settings.outputList()[rig.settings.selectedOutput];
+
+        // A device plugged in is listed; the chosen one stays chosen by name.
+        auto simB = startSim(nameB, "b");
+        EXPECT_TRUE(idle(3s, [&] {
+            return listed(rig.settings.inputList(), nameB) < rig.settings.inputDeviceCount();
+        }));
+        EXPECT_EQ(rig.settings.outputList()[rig.settings.selectedOutput], chosen);
+
+        rig.host.statuses.clear();
+        simA->stop();
+        const auto goneAt = Clock::now();
+        ASSERT_TRUE(idle(5s, [&] { return lastStatus("gone"); }))
+            << ::testing::PrintToString(rig.host.statuses);
+        const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - goneAt);
+        std::cout << "idle: vanished device reported after " << took.count() << " ms\n";
+        EXPECT_LT(took, 2000ms);
+        EXPECT_NE(rig.host.statuses.back().find(nameA), std::string::npos);
+        EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer5)) << "polls while idle";
+        EXPECT_EQ(rig.settings.outputList()[rig.settings.selectedOutput], chosen);
+
+        rig.host.statuses.clear();
+        simA = startSim(nameA, "a2");
+        const auto restartedAt = Clock::now();
+        ASSERT_TRUE(idle(10s, [&] {
+            return std::ranges::count_if(rig.host.statuses, [](const std::string& s) {
+                return s.ends_with(" is back");
+            }) >= 2;
+        })) << ::testing::PrintToString(rig.host.statuses);
+        std::cout << "reopened "
+                  << std::chrono::duration_cast<milliseconds>(Clock::now() - restartedAt).count()
+                  << " ms after the restart\n";
+        rig.protocol.sendProgramChange(9);
+        EXPECT_TRUE(simA->waitForOutput("in  C0 09", 2000ms)) << simA->output();
+        EXPECT_EQ(simB->output().find("C0 09"), std::string::npos);
         rig.link.closeInput();
         setDefaultMidiDispatcher(nullptr);
     }

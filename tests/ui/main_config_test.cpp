@@ -95,6 +95,22 @@ private slots:
         QCOMPARE(ports().inputOpened, -1);
     }
 
+    void portChangesRefreshTheListsKeepingTheChoicesByName()
+    {
+        config().chooseOutputEntry(1);
+        config().chooseInputEntry(0);
+        config().show();
+        ports().outputs = { "Test Out C", "Test Out B" };
+        ports().inputs = { "Test In 2", "Test In" };
+        const std::uint64_t one = 1;
+        QCOMPARE(::write(ports().changes, &one, sizeof one), ssize_t { sizeof one });
+        QTRY_COMPARE(config().outputList()->itemText(0), QStringLiteral("Test Out C"));
+        QCOMPARE(config().outputList()->currentText(), QStringLiteral("Test Out B"));
+        QCOMPARE(config().inputList()->currentText(), QStringLiteral("Test In"));
+        QCOMPARE(config().model().selectedOutput, 1);
+        QCOMPARE(config().model().selectedInput, 1);
+    }
+
     void thruConfiguration()
     {
         int asked = 0;

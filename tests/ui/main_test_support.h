@@ -15,6 +15,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <vector>
 
 namespace kestrow::test {
@@ -36,6 +38,16 @@ public:
     std::set<int> openedOutputs;
     int inputOpened = -1;
     int inputCloses = 0;
+    /// Written to, it tells the window that the ports changed.
+    int changes = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+
+    ~FakePorts() override { ::close(changes); }
+    int changeDescriptor() override { return changes; }
+    std::uint32_t changeCount() override
+    {
+        std::uint64_t count = 0;
+        return ::read(changes, &count, sizeof count) > 0 ? static_cast<std::uint32_t>(count) : 0;
+    }
 
     std::vector<std::string> outputNames() const override { return outputs; }
     std::vector<std::string> inputNames() const override { return inputs; }
