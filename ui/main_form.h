@@ -5,6 +5,7 @@
 #include "knob_learn_mode.h"
 #include "main_menus.h"
 #include "preset_tree.h"
+#include "realtime_priority.h"
 
 #include <QMainWindow>
 
@@ -278,6 +279,9 @@ private:
     void createDeviceSync();
     void startDeviceSync(const SyncStart& start, const QString& title);
     void armPacedTimer(ProtocolTimer which);
+    /// Real-time scheduling for this thread while a paced transfer and its
+    /// Program Change are pending, ordinary scheduling otherwise.
+    void updatePacingPriority();
     void fillTree();
     QString itemText(int presetIndex) const;
     void setItemText(int presetIndex);
@@ -345,6 +349,8 @@ private:
     QTimer* m_timer3 = nullptr;
     QTimer* m_timer4 = nullptr;
     QTimer* m_timer5 = nullptr;
+    RealtimePriority m_pacingPriority;
+    bool m_inPacedTick = false;
     QLabel* m_status = nullptr;
     QTimer* m_journalTimer = nullptr;
     TMidiMonitorForm* m_monitor = nullptr; ///< a child window, made when first opened
