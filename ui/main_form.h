@@ -41,14 +41,16 @@ class TCompareForm;
 class TFindForm;
 class TMidiMonitorForm;
 
-/// The windows the main window opens. Set once by the program entry after
-/// all windows exist; a missing one makes its commands do nothing.
+/// The windows the main window opens. Set once by the program entry; the
+/// functions create their window on first use (not at start, which they
+/// would only slow down) and return the same one after. A missing one makes
+/// its commands do nothing.
 struct SecondaryWindows {
     TConfigForm* config = nullptr;
-    TAboutForm* about = nullptr;
-    TInfoForm* info = nullptr;
-    TDisplayForm* display = nullptr;
-    TDescriptionForm* description = nullptr;
+    std::function<TAboutForm*()> about;
+    std::function<TInfoForm*()> info;
+    std::function<TDisplayForm*()> display;
+    std::function<TDescriptionForm*()> description;
 };
 
 /// What the user decides when an autosave file cannot be written at close.
