@@ -263,7 +263,8 @@ public:
     bool pasteEnabled() const { return m_menus->pasteEnabled(); }
     QAction* undoAction() const { return m_menus->undoAction(); }
     QAction* redoAction() const { return m_menus->redoAction(); }
-    /// Calls journalTick every 250 ms, so a change is journaled within 1.5 s.
+    /// Calls journalTick every 250 ms while a change waits to be journaled,
+    /// so a change is journaled within 1.5 s; stopped while there is none.
     QTimer* journalTimer() const { return m_journalTimer; }
 
 signals:
