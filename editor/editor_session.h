@@ -183,6 +183,13 @@ public:
     /// about a second after a change, atomically; never touches Config.*.
     /// Returns the failure of a write, success otherwise (also when idle).
     FileResult journalTick(RecoveryScheduler::Clock::time_point now);
+    /// Nothing waits to be journaled: the periodic call may pause until the
+    /// history changes next (EditHistory::onChanged).
+    bool journalIdle() const
+    {
+        return !m_journalClaimed
+            || (m_history.revision() == m_journaledRevision && !m_journalSchedule.pending());
+    }
     const RecoveryFile& recoveryFile() const { return m_recovery; }
 
     // --- librarian: .syx files, opening any preset file, recent files, compare ---

@@ -50,11 +50,24 @@ EditorWindows::EditorWindows(EditorSession& session)
     SecondaryWindows secondary;
     m_config = adopt<TConfigForm>(m_windows, "ConfigForm", session, *m_main);
     secondary.config = m_config;
-    secondary.about = adopt<TAboutForm>(m_windows, "AboutForm");
-    secondary.info = adopt<TInfoForm>(m_windows, "InfoForm");
-    secondary.display = adopt<TDisplayForm>(m_windows, "DisplayForm");
-    secondary.description = adopt<TDescriptionForm>(m_windows, "DescriptionForm");
+    // The windows that only show something on request are made when first asked for.
+    secondary.about = onFirstUse<TAboutForm>("AboutForm");
+    secondary.info = onFirstUse<TInfoForm>("InfoForm");
+    secondary.display = onFirstUse<TDisplayForm>("DisplayForm");
+    secondary.description = onFirstUse<TDescriptionForm>("DescriptionForm");
     m_main->setSecondaryWindows(std::move(secondary));
+}
+
+template <typename T> std::function<T*()> EditorWindows::onFirstUse(const char* objectName)
+{
+    return [this, objectName]() -> T* {
+        const QString name = QString::fromLatin1(objectName);
+        for (const auto& window : m_windows) {
+            if (window->objectName() == name)
+                return static_cast<T*>(window.get());
+        }
+        return adopt<T>(m_windows, objectName);
+    };
 }
 
 EditorWindows::~EditorWindows()

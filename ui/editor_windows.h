@@ -5,14 +5,17 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace kestrow {
 
-/// The sixteen windows of a run, created in their fixed order (the main
-/// window first, the device settings dialog fifth) and destroyed in reverse;
-/// all of them views over one session, which must outlive them.
+/// The windows of a run: the main window with its pickers and the device
+/// settings dialog are created at start in their fixed order, the windows
+/// that only show something on request (about box, help, listings, knob
+/// table) on first use; all are destroyed in reverse order of creation, all
+/// of them views over one session, which must outlive them.
 class EditorWindows {
 public:
     explicit EditorWindows(EditorSession& session);
@@ -22,15 +25,19 @@ public:
 
     TMainForm& mainForm() { return *m_main; }
     TConfigForm& configForm() { return *m_config; }
-    /// Object names of the windows in creation order.
+    /// Object names of the windows created so far, in creation order.
     QStringList creationOrder() const;
-    /// A window by its object name ("ConfigForm", "InfoForm", ...).
+    /// A window by its object name ("ConfigForm", "InfoForm", ...); nullptr
+    /// for one not created yet.
     QWidget* window(const QString& objectName) const;
 
 private:
+    /// Creates the window named `objectName` when first called, returns it after.
+    template <typename T> std::function<T*()> onFirstUse(const char* objectName);
+
     std::unique_ptr<TMainForm> m_main;
     TConfigForm* m_config = nullptr;
-    std::vector<std::unique_ptr<QWidget>> m_windows; ///< windows 2..16 in order
+    std::vector<std::unique_ptr<QWidget>> m_windows; ///< the others, in creation order
 };
 
 class TMidiDriver;

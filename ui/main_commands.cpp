@@ -36,6 +36,12 @@ namespace {
         return QString::fromStdString(cp1252ToUtf8(text));
     }
 
+    /// The secondary window `make` creates on first use; nullptr without one.
+    template <typename T> T* onFirstUse(const std::function<T*()>& make)
+    {
+        return make ? make() : nullptr;
+    }
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -474,7 +480,7 @@ void TMainForm::openBeside(QWidget* window, const std::function<void()>& show)
 
 void TMainForm::showListing(MainCommand command)
 {
-    TDisplayForm* display = m_windows.display;
+    TDisplayForm* display = onFirstUse(m_windows.display);
     const int selected = bank().selectedPreset;
     openBeside(display, [&] {
         switch (command) {
@@ -494,28 +500,29 @@ void TMainForm::showListing(MainCommand command)
 
 void TMainForm::displayKnobTable(int presetCount)
 {
-    openBeside(m_windows.description,
-        [&] { m_windows.description->showKnobTable(bank(), bank().selectedPreset, presetCount); });
+    TDescriptionForm* description = onFirstUse(m_windows.description);
+    openBeside(description,
+        [&] { description->showKnobTable(bank(), bank().selectedPreset, presetCount); });
 }
 
 void TMainForm::printKnobTable(int presetCount)
 {
-    if (m_windows.description != nullptr)
-        m_windows.description->printKnobTable(bank(), bank().selectedPreset, presetCount);
+    if (TDescriptionForm* description = onFirstUse(m_windows.description))
+        description->printKnobTable(bank(), bank().selectedPreset, presetCount);
 }
 
 void TMainForm::showHelp()
 {
-    openBeside(m_windows.info, [this] {
-        m_windows.info->showInfo(
-            QString::fromStdString(paths().infoDirectory) + QStringLiteral("Info.txt"));
+    TInfoForm* info = onFirstUse(m_windows.info);
+    openBeside(info, [this, info] {
+        info->showInfo(QString::fromStdString(paths().infoDirectory) + QStringLiteral("Info.txt"));
     });
 }
 
 void TMainForm::showAbout()
 {
-    if (m_windows.about != nullptr)
-        m_windows.about->exec();
+    if (TAboutForm* about = onFirstUse(m_windows.about))
+        about->exec();
 }
 
 } // namespace kestrow

@@ -118,6 +118,7 @@ TMainForm::~TMainForm()
     m_session.history().onChanged = nullptr;
     m_state.hooks = {};
     m_state.removeView(&m_find); // the librarian's tree marks
+    m_pacingPriority.leave(); // the thread goes on after the window
     // The knob table, picture and pickers hold the editing state; they go first.
     const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     qDeleteAll(children);

@@ -5,6 +5,7 @@
 #include "knob_learn_mode.h"
 #include "main_menus.h"
 #include "preset_tree.h"
+#include "realtime_priority.h"
 
 #include <QMainWindow>
 
@@ -41,14 +42,16 @@ class TCompareForm;
 class TFindForm;
 class TMidiMonitorForm;
 
-/// The windows the main window opens. Set once by the program entry after
-/// all windows exist; a missing one makes its commands do nothing.
+/// The windows the main window opens. Set once by the program entry; the
+/// functions create their window on first use (not at start, which they
+/// would only slow down) and return the same one after. A missing one makes
+/// its commands do nothing.
 struct SecondaryWindows {
     TConfigForm* config = nullptr;
-    TAboutForm* about = nullptr;
-    TInfoForm* info = nullptr;
-    TDisplayForm* display = nullptr;
-    TDescriptionForm* description = nullptr;
+    std::function<TAboutForm*()> about;
+    std::function<TInfoForm*()> info;
+    std::function<TDisplayForm*()> display;
+    std::function<TDescriptionForm*()> description;
 };
 
 /// What the user decides when an autosave file cannot be written at close.
@@ -266,7 +269,8 @@ public:
     bool pasteEnabled() const { return m_menus->pasteEnabled(); }
     QAction* undoAction() const { return m_menus->undoAction(); }
     QAction* redoAction() const { return m_menus->redoAction(); }
-    /// Calls journalTick every 250 ms, so a change is journaled within 1.5 s.
+    /// Calls journalTick every 250 ms while a change waits to be journaled,
+    /// so a change is journaled within 1.5 s; stopped while there is none.
     QTimer* journalTimer() const { return m_journalTimer; }
 
 signals:
@@ -286,6 +290,9 @@ private:
     void armPacedTimer(ProtocolTimer which);
     /// Listens to the MIDI system's port changes when it reports them.
     void watchPortChanges();
+    /// Real-time scheduling for this thread while a paced transfer and its
+    /// Program Change are pending, ordinary scheduling otherwise.
+    void updatePacingPriority();
     void fillTree();
     QString itemText(int presetIndex) const;
     void setItemText(int presetIndex);
@@ -355,6 +362,8 @@ private:
     QTimer* m_timer5 = nullptr;
     QSocketNotifier* m_portChanges = nullptr; ///< readable after the ports changed
     QTimer* m_portsSettle = nullptr; ///< one refresh for a burst of changes
+    RealtimePriority m_pacingPriority;
+    bool m_inPacedTick = false;
     QLabel* m_status = nullptr;
     QTimer* m_journalTimer = nullptr;
     TMidiMonitorForm* m_monitor = nullptr; ///< a child window, made when first opened

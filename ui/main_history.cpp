@@ -26,7 +26,14 @@ namespace {
 
 void TMainForm::setUpHistory()
 {
-    m_session.history().onChanged = [this] { updateUndoActions(); };
+    m_session.history().onChanged = [this] {
+        updateUndoActions();
+        // The journal's tick rests while there is nothing to journal, so an
+        // idle editor does not wake up; a change starts it again (a running
+        // one keeps its rhythm, or steady typing would hold it off).
+        if (m_shown && m_journalTimer != nullptr && !m_journalTimer->isActive())
+            m_journalTimer->start();
+    };
     updateUndoActions();
 
     // The box's typing is taken back through the history, a burst at a time,
@@ -108,6 +115,8 @@ RecoveryChoice TMainForm::askRecoveryHoldingTimers(const std::string& question)
 void TMainForm::journalTick()
 {
     const FileResult result = m_session.journalTick(std::chrono::steady_clock::now());
+    if (m_session.journalIdle())
+        m_journalTimer->stop();
     if (result || m_journalFailureShown)
         return;
     m_journalFailureShown = true;

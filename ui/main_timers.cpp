@@ -105,7 +105,11 @@ void TMainForm::pacedTick()
         waitUntil(*due);
     const PaceClock::time_point now = PaceClock::now();
     const auto programChange = protocol.deadline(ProtocolTimer::Timer4);
+    // Within the tick the last message turns Timer1 off before Timer4 is
+    // on; the priority follows once both are settled.
+    m_inPacedTick = true;
     protocol.tick(now);
+    m_inPacedTick = false;
     if (programChange && *programChange <= now) {
         redrawTree(); // what the device holds changed with the transfer
         if (m_session.deviceSync().verifyAfterSend)
@@ -113,6 +117,7 @@ void TMainForm::pacedTick()
     }
     armPacedTimer(ProtocolTimer::Timer1);
     armPacedTimer(ProtocolTimer::Timer4);
+    updatePacingPriority();
 }
 
 void TMainForm::armPacedTimer(ProtocolTimer which)
@@ -128,6 +133,19 @@ void TMainForm::armPacedTimer(ProtocolTimer which)
         = std::chrono::ceil<std::chrono::milliseconds>(*due - kPacedWakeLead - PaceClock::now());
     t->start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
         wait.count(), 0, std::numeric_limits<int>::max())));
+}
+
+void TMainForm::updatePacingPriority()
+{
+    // Under load an ordinary thread is woken only at the next scheduler
+    // tick, milliseconds late; a real-time one at once. The window's thread
+    // holds the priority only from a transfer's first deadline to its
+    // Program Change, so painting and the rest of the run stay ordinary.
+    const DeviceProtocol& protocol = m_session.protocol();
+    if (protocol.deadline(ProtocolTimer::Timer1))
+        m_pacingPriority.enter(); // without the privilege the transfer runs as before
+    else if (!protocol.deadline(ProtocolTimer::Timer4))
+        m_pacingPriority.leave();
 }
 
 void TMainForm::Timer3Timer() { m_session.protocol().Timer3Timer(); }
@@ -153,6 +171,8 @@ void TMainForm::setTimerEnabled(ProtocolTimer which, bool enabled)
 {
     if (which == ProtocolTimer::Timer1 || which == ProtocolTimer::Timer4) {
         armPacedTimer(which);
+        if (!m_inPacedTick)
+            updatePacingPriority();
         return;
     }
     QTimer* t = timer(which);

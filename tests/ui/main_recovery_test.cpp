@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -21,16 +22,19 @@ namespace {
 constexpr const char* kChildOption = "--edit-and-wait";
 constexpr int kEditedPreset = 9;
 
-/// The editor process of the test: starts in FOLDER, names preset 10 NAME
-/// and runs until it is killed.
+/// The editor process of the test: starts in FOLDER, rests, names preset 10
+/// NAME and runs until it is killed.
 int editAndWait(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     Session run(QString::fromLocal8Bit(argv[2]));
     run.main().show();
-    run.main().renameConfirmed(kEditedPreset, QString::fromLocal8Bit(argv[3]));
-    std::printf("edited\n");
-    std::fflush(stdout);
+    // After a rest, when the journal's tick has paused: the edit must wake it.
+    QTimer::singleShot(600, &run.main(), [&] {
+        run.main().renameConfirmed(kEditedPreset, QString::fromLocal8Bit(argv[3]));
+        std::printf("edited\n");
+        std::fflush(stdout);
+    });
     return app.exec();
 }
 

@@ -403,7 +403,7 @@ private slots:
         QCOMPARE(order.front(), QStringLiteral("MainForm"));
         QVERIFY(order.indexOf(QStringLiteral("ConfigForm"))
             > order.indexOf(QStringLiteral("EventsForm")));
-        QCOMPARE(order.size(), 13);
+        QCOMPARE(order.size(), 9); // the windows shown only on request come later
     }
 };
 
