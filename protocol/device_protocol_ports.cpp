@@ -24,6 +24,7 @@ void DeviceProtocol::checkPresence()
 {
     m_lastPresenceCheck = m_clock;
     std::vector<std::string> gone;
+    std::vector<std::string> back;
     const bool output = m_settings.outputChosen();
     const bool input = m_settings.inputChosen();
     if (output) {
@@ -33,7 +34,10 @@ void DeviceProtocol::checkPresence()
         if (present && m_outputLost) {
             m_outputLost = false;
             const PortResult reopened = m_link.reopenOutput(m_settings.selectedOutput);
-            m_host.showStatus(reopened ? status::portBack(outputName()) : reopened.reason);
+            if (reopened)
+                back.push_back(outputName());
+            else
+                m_host.showStatus(reopened.reason);
         }
         m_outputLost = !present;
     }
@@ -46,10 +50,16 @@ void DeviceProtocol::checkPresence()
             m_link.closeInput();
             const PortResult reopened = m_link.openInput(m_settings.selectedInput);
             m_collector.reset();
-            m_host.showStatus(reopened ? status::portBack(inputName()) : reopened.reason);
+            if (reopened)
+                back.push_back(inputName());
+            else
+                m_host.showStatus(reopened.reason);
         }
         m_inputLost = !present;
     }
+    // Output and input usually come back together: one line names both.
+    if (!back.empty())
+        m_host.showStatus(status::portsBack(back));
     if (gone.empty())
         return;
     // Nothing can come back through a vanished port, and nothing goes out.

@@ -41,12 +41,21 @@ std::string noReply(const std::vector<std::string>& what, int waitedMs)
         + joined(what, ", ") + ")";
 }
 
+namespace {
+
+    std::string quotedNames(const std::vector<std::string>& names)
+    {
+        std::vector<std::string> quoted;
+        for (const std::string& name : names)
+            quoted.push_back("\"" + name + "\"");
+        return joined(quoted, " and ");
+    }
+
+} // namespace
+
 std::string portsGone(const std::vector<std::string>& names)
 {
-    std::vector<std::string> quoted;
-    for (const std::string& name : names)
-        quoted.push_back("\"" + name + "\"");
-    return joined(quoted, " and ")
+    return quotedNames(names)
         + (names.size() == 1 ? " has gone: the device was unplugged, switched off or closed"
                              : " have gone: the device was unplugged, switched off or closed");
 }
@@ -56,6 +65,9 @@ std::string noVerifyAfterSend(const std::string& reason)
     return "No verify after the send: " + reason;
 }
 
-std::string portBack(const std::string& name) { return "\"" + name + "\" is back"; }
+std::string portsBack(const std::vector<std::string>& names)
+{
+    return quotedNames(names) + (names.size() == 1 ? " is back" : " are back");
+}
 
 } // namespace kestrow::status

@@ -27,8 +27,8 @@ namespace status {
     std::string portsGone(const std::vector<std::string>& names);
     /// The verify after a send could not start, and why.
     std::string noVerifyAfterSend(const std::string& reason);
-    /// The port `name` is there again and bound anew.
-    std::string portBack(const std::string& name);
+    /// The ports `names` (quoted by this function) are there again and bound anew.
+    std::string portsBack(const std::vector<std::string>& names);
 
 } // namespace status
 

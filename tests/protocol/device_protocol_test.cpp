@@ -402,8 +402,7 @@ namespace {
         expected.push_back("Sending stopped after 6 of 256: \"out B\" and \"in A\" have gone: "
                            "the device was unplugged, switched off or closed");
         expected.push_back("\"out B\" has gone: the device was unplugged, switched off or closed");
-        expected.push_back("\"out B\" is back");
-        expected.push_back("\"in A\" is back");
+        expected.push_back("\"out B\" and \"in A\" are back");
         expected.push_back("Received");
         EXPECT_EQ(host.statuses, expected);
     }

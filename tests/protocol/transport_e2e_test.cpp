@@ -366,10 +366,15 @@ namespace {
         rig.host.statuses.clear();
         simA = startSim(nameA, "a2");
         const auto restartedAt = Clock::now();
+        const std::string chosenInput = rig.settings.inputList()[rig.settings.selectedInput];
         ASSERT_TRUE(idle(10s, [&] {
-            return std::ranges::count_if(rig.host.statuses, [](const std::string& s) {
-                return s.ends_with(" is back");
-            }) >= 2;
+            auto back = [&](const std::string& port) {
+                return std::ranges::any_of(rig.host.statuses, [&](const std::string& s) {
+                    return s.find("\"" + port + "\"") != std::string::npos
+                        && (s.ends_with(" is back") || s.ends_with(" are back"));
+                });
+            };
+            return back(chosen) && back(chosenInput);
         })) << ::testing::PrintToString(rig.host.statuses);
         std::cout << "reopened "
                   << std::chrono::duration_cast<milliseconds>(Clock::now() - restartedAt).count()
