@@ -38,11 +38,17 @@ namespace {
 
     void applyKnobNames(const IniFile& file, int section, Preset& preset, int defaultNumber)
     {
+        static const std::array<std::string, kKnobCount> defaultKnobNames = [] {
+            std::array<std::string, kKnobCount> n;
+            for (std::size_t k = 0; k < n.size(); ++k)
+                n[k] = "Knob " + std::to_string(k + 1);
+            return n;
+        }();
         auto found = file.values(std::to_string(section), presetKeys());
         preset.name = found[0] ? std::move(*found[0]) : "Preset " + std::to_string(defaultNumber);
         for (std::size_t k = 0; k < preset.knobName.size(); ++k) {
             auto& value = found[k + 1];
-            preset.knobName[k] = value ? std::move(*value) : "Knob " + std::to_string(k + 1);
+            preset.knobName[k] = value ? std::move(*value) : defaultKnobNames[k];
         }
     }
 
