@@ -39,16 +39,32 @@ bool fitsVariant(const Preset& preset, DeviceVariant variant)
     return true;
 }
 
-PresetBank::PresetBank() { initBank(); }
+namespace {
+
+    /// A knob's channel is its number; it sends nothing.
+    void setKnobDefaults(Preset& p)
+    {
+        for (int k = 0; k < kKnobCount; ++k) {
+            p.channel[k] = k + 1;
+            p.eventType[k] = kNoEvent;
+        }
+    }
+
+} // namespace
+
+PresetBank::PresetBank()
+{
+    // Freshly made presets are empty already: only the knob defaults are set
+    // (a bank is made for every load, fetch and test).
+    for (Preset& p : presets)
+        setKnobDefaults(p);
+}
 
 void PresetBank::initBank()
 {
     for (Preset& p : presets) {
         p = Preset {};
-        for (int k = 0; k < kKnobCount; ++k) {
-            p.channel[k] = k + 1;
-            p.eventType[k] = kNoEvent;
-        }
+        setKnobDefaults(p);
     }
 }
 

@@ -46,7 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     place(folder / "Config.CFG", cfg, (command & 4) == 0);
     place(folder / "Config.nts", input, (command & 8) == 0);
 
-    bank.presets = fresh.presets;
     const std::string path = folder / "Config.MID";
     const int target = (command >> 4) * 9 % kPresetCount;
     bool loaded = false;
@@ -73,9 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int p = 0; p < kPresetCount; ++p) {
         const auto i = static_cast<std::size_t>(p);
         const bool inRange = (p - first + kPresetCount) % kPresetCount < count;
-        fuzz::check((loaded && inRange) || bank.presets[i] == fresh.presets[i],
+        const bool unchanged = bank.presets[i] == fresh.presets[i];
+        fuzz::check((loaded && inRange) || unchanged,
             loaded ? "load: a preset outside the loaded ones changed"
                    : "load: a refused set changed presets");
+        // Only the presets a load changed are set back for the next input.
+        if (!unchanged)
+            bank.presets[i] = fresh.presets[i];
     }
     return 0;
 }

@@ -203,6 +203,7 @@ public:
 
     // --- state ---
 
+    /// The events of the last send; empty before the first.
     std::span<const MidiEvent> sendBuffer() const { return m_sendBuffer; }
     int sendCount() const { return m_sendCount; }
     int sendPosition() const { return m_sendPosition; }
@@ -257,6 +258,9 @@ private:
     DeviceLink& m_link;
     ProtocolHost& m_host;
     std::function<PaceClock::time_point()> m_paceClock;
+
+    /// The send buffer, sized for the largest send.
+    std::span<MidiEvent> encodeTarget();
 
     std::vector<MidiEvent> m_sendBuffer;
     int m_sendCount = 0;

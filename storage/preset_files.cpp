@@ -19,13 +19,48 @@ namespace {
 
     int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
 
+    /// The keys of a preset's section: "N" for its name, "1".."16" for its knobs.
+    const std::array<std::string_view, kKnobCount + 1>& presetKeys()
+    {
+        static const std::array<std::string, kKnobCount> numbers = [] {
+            std::array<std::string, kKnobCount> n;
+            for (int k = 0; k < kKnobCount; ++k)
+                n[static_cast<std::size_t>(k)] = std::to_string(k + 1);
+            return n;
+        }();
+        static const std::array<std::string_view, kKnobCount + 1> keys = [] {
+            std::array<std::string_view, kKnobCount + 1> k { "N" };
+            std::copy(numbers.begin(), numbers.end(), k.begin() + 1);
+            return k;
+        }();
+        return keys;
+    }
+
     void applyKnobNames(const IniFile& file, int section, Preset& preset, int defaultNumber)
     {
-        const std::string name = std::to_string(section);
-        preset.name = file.readString(name, "N", "Preset " + std::to_string(defaultNumber));
-        for (int k = 0; k < kKnobCount; ++k)
-            preset.knobName[k]
-                = file.readString(name, std::to_string(k + 1), "Knob " + std::to_string(k + 1));
+        static const std::array<std::string, kKnobCount> defaultKnobNames = [] {
+            std::array<std::string, kKnobCount> n;
+            for (std::size_t k = 0; k < n.size(); ++k)
+                n[k] = "Knob " + std::to_string(k + 1);
+            return n;
+        }();
+        auto found = file.values(std::to_string(section), presetKeys());
+        preset.name = found[0] ? std::move(*found[0]) : "Preset " + std::to_string(defaultNumber);
+        for (std::size_t k = 0; k < preset.knobName.size(); ++k) {
+            auto& value = found[k + 1];
+            preset.knobName[k] = value ? std::move(*value) : defaultKnobNames[k];
+        }
+    }
+
+    /// A preset's names as the keys and values of its section.
+    std::array<std::pair<std::string_view, std::string_view>, kKnobCount + 1> presetEntries(
+        const Preset& preset)
+    {
+        std::array<std::pair<std::string_view, std::string_view>, kKnobCount + 1> entries;
+        entries[0] = { presetKeys()[0], preset.name };
+        for (std::size_t k = 0; k < preset.knobName.size(); ++k)
+            entries[k + 1] = { presetKeys()[k + 1], preset.knobName[k] };
+        return entries;
     }
 
     /// The names of a load: all 128 (target -1), one preset, or a run of n from target.
@@ -244,10 +279,7 @@ std::optional<std::string> PresetFiles::knobNamesText(
     int s = 1;
     for (int p : storedPresets()) {
         const Preset& preset = m_bank.presets[static_cast<std::size_t>(p)];
-        const std::string section = std::to_string(s++);
-        file.writeString(section, "N", preset.name);
-        for (int k = 0; k < kKnobCount; ++k)
-            file.writeString(section, std::to_string(k + 1), preset.knobName[k]);
+        file.writeStrings(std::to_string(s++), presetEntries(preset));
     }
     if (settings != nullptr)
         writeSettings(file, *settings);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,10 @@ public:
     bool hasSection(std::string_view section) const;
     /// The value of the first matching key of the first matching section.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    /// value() for each key, in the order given, reading the section's lines
+    /// once: a preset's names are 17 keys of one section.
+    std::vector<std::optional<std::string>> values(
+        std::string_view section, std::span<const std::string_view> keys) const;
     std::string readString(
         std::string_view section, std::string_view key, std::string_view fallback) const;
     /// An integer in decimal (optional sign, blanks around it); anything else,
@@ -54,6 +59,10 @@ public:
 
     /// Line breaks in the value become blanks: a value is one line.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
+    /// Key and value pairs written as writeString() one after the other would
+    /// write them, reading the section's lines once.
+    void writeStrings(std::string_view section,
+        std::span<const std::pair<std::string_view, std::string_view>> entries);
     void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
     /// Writes "1" or "0".
     void writeBool(std::string_view section, std::string_view key, bool value);
@@ -69,6 +78,10 @@ private:
             header; ///< raw "[name]" line; empty for the lines before the first section
         std::string_view body; ///< its lines with their line ends, as read
         int edited = -1;
+        /// Where its name sits in the header, so that lookups need not parse
+        /// the header again.
+        std::size_t nameStart = 0;
+        std::size_t nameSize = 0;
     };
     struct EditedSection {
         std::string header;
@@ -77,6 +90,7 @@ private:
 
     std::string_view headerOf(const Section& s) const;
     std::string_view nameOf(std::size_t index) const;
+    std::string_view bodyOf(const Section& s) const;
     std::optional<std::size_t> findSection(std::string_view section) const;
     std::string& editableBody(std::size_t index);
     std::size_t sectionForWrite(std::string_view section);

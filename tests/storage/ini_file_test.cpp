@@ -39,6 +39,29 @@ TEST(IniFile, WritingReplacesOneLineInPlaceAndKeepsEverythingElse)
     EXPECT_EQ(IniFile::fromText(expected).text(), expected);
 }
 
+TEST(IniFile, KeysTogetherReadAndWriteAsOneByOne)
+{
+    const std::string text
+        = "[1]\n; N=comment\n 2 = two\nn=name\nN=second\n\n\n[2]\nx=1\n[1]\n3=late";
+    const std::string_view keys[] = { "N", "3", " 2 ", "", "missing", "n" };
+    const IniFile file = IniFile::fromText(text);
+    const auto together = file.values("1", keys);
+    for (std::size_t i = 0; i < std::size(keys); ++i)
+        EXPECT_EQ(together[i], file.value("1", keys[i])) << keys[i];
+
+    // Repeated keys (in any case), an empty key, new and existing keys, a new section.
+    const std::pair<std::string_view, std::string_view> entries[] = { { "new", "a" }, { "2", "b" },
+        { "", "c" }, { "NEW", "d" }, { "n", "e" }, { "later", "f" } };
+    for (const char* section : { "1", "2", "3" }) {
+        IniFile batched = IniFile::fromText(text);
+        IniFile single = batched;
+        batched.writeStrings(section, entries);
+        for (const auto& [key, value] : entries)
+            single.writeString(section, key, value);
+        EXPECT_EQ(batched.text(), single.text()) << section;
+    }
+}
+
 TEST(IniFile, IntegersAndBooleansFallBackWhenMalformed)
 {
     const IniFile file = IniFile::fromText(
