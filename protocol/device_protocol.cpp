@@ -63,12 +63,20 @@ DeviceProtocol::DeviceProtocol(PresetBank& bank, DeviceSettingsModel& settings, 
     , m_link(link)
     , m_host(host)
     , m_paceClock(std::move(clock))
-    , m_sendBuffer(kSendBufferSize)
     , m_timer4Anchor(m_paceClock()) // Timer4 runs from creation
 {
 }
 
 // --- sending ---
+
+std::vector<MidiEvent>& DeviceProtocol::sendRoom()
+{
+    // Made when first needed: most runs send nothing, and the 100 KB would
+    // be resident from the start.
+    if (m_sendBuffer.empty())
+        m_sendBuffer.resize(kSendBufferSize);
+    return m_sendBuffer;
+}
 
 PortCheck DeviceProtocol::checkPorts(bool needOutput, bool needInput) const
 {
@@ -177,7 +185,7 @@ bool DeviceProtocol::timerEnabled(ProtocolTimer timer) const
 void DeviceProtocol::sendPreset(int presetIndex, bool withPresetData, bool withInitValues)
 {
     m_sendCount = encodePreset(m_bank, m_settings.deviceVariant, presetIndex,
-        EncodeOptions { withInitValues, withPresetData, true }, 0, m_sendBuffer, 0);
+        EncodeOptions { withInitValues, withPresetData, true }, 0, sendRoom(), 0);
     m_sendPosition = 0;
     startPacedSend();
 }
@@ -195,7 +203,7 @@ PortCheck DeviceProtocol::sendAllPresets()
     PortCheck check = checkPorts(true, false);
     if (check.abandon())
         return check;
-    m_sendCount = encodeAllPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
+    m_sendCount = encodeAllPresets(m_bank, m_settings.deviceVariant, kLiveAll, sendRoom());
     m_sendPosition = 0;
     startPacedSend();
     return check;
@@ -207,7 +215,7 @@ PortCheck DeviceProtocol::sendBanks()
     if (check.abandon())
         return check;
     maskBanks(m_bank, m_bank.selectedPreset);
-    m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
+    m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, sendRoom());
     m_sendPosition = 0;
     startPacedSend();
     return check;
@@ -223,7 +231,7 @@ PortCheck DeviceProtocol::sendPresets(std::span<const int> presetIndices)
         if (p >= 0 && p < kPresetCount)
             m_bank.presetMask[static_cast<std::size_t>(p)] = 1;
     }
-    m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, m_sendBuffer);
+    m_sendCount = encodeMaskedPresets(m_bank, m_settings.deviceVariant, kLiveAll, sendRoom());
     m_sendPosition = 0;
     if (m_sendCount > 0)
         startPacedSend();

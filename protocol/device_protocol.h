@@ -203,6 +203,7 @@ public:
 
     // --- state ---
 
+    /// The events of the last transfer from 0 (sendCount() of them); empty before the first.
     std::span<const MidiEvent> sendBuffer() const { return m_sendBuffer; }
     int sendCount() const { return m_sendCount; }
     int sendPosition() const { return m_sendPosition; }
@@ -252,13 +253,16 @@ private:
     void applyReply(const DecodedFrame& reply);
     void presetReplyStored(int presetIndex);
 
+    /// sendBuffer at its full size, made on the first transfer.
+    std::vector<MidiEvent>& sendRoom();
+
     PresetBank& m_bank;
     DeviceSettingsModel& m_settings;
     DeviceLink& m_link;
     ProtocolHost& m_host;
     std::function<PaceClock::time_point()> m_paceClock;
 
-    std::vector<MidiEvent> m_sendBuffer;
+    std::vector<MidiEvent> m_sendBuffer; ///< kSendBufferSize events once a transfer was encoded
     int m_sendCount = 0;
     int m_sendPosition = 0;
     int m_lastSentPreset = -1;
