@@ -1,6 +1,7 @@
 // kestrow-editor: the editor window and its fifteen secondary windows.
 
 #include "build_info.h"
+#include "editor_style.h"
 #include "editor_windows.h"
 #include "first_paint_probe.h"
 #include "main_form.h"
@@ -167,6 +168,7 @@ int main(int argc, char* argv[])
     installSignalHandlers();
     EditorApplication app(argc, argv);
     EditorApplication::setApplicationName(QStringLiteral("Kestrow Editor"));
+    EditorApplication::setStyle(new EditorStyle(EditorApplication::style()));
     try {
         return run(app);
     } catch (const std::exception& error) {

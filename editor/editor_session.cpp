@@ -10,6 +10,7 @@
 #include <ctime>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 namespace kestrow {
@@ -88,7 +89,7 @@ StartupReport EditorSession::startUp(const RecoveryChooser& choose)
     for (const FileResult& problem : recovered.problems)
         report.warnings.push_back(problem.file + ": " + problem.reason);
     // Asked before the settings open the ports and query the device.
-    const std::optional<RecoveryContents> journal = takeRecovery(choose, report);
+    const std::unique_ptr<RecoveryContents> journal = takeRecovery(choose, report);
     loadSets(report);
     // What start-up read is where the run begins: nothing to take back.
     m_history.clear();
@@ -383,16 +384,19 @@ std::string EditorSession::recoveryQuestion(std::int64_t savedAt)
         + when + ")?";
 }
 
-std::optional<RecoveryContents> EditorSession::takeRecovery(
+std::unique_ptr<RecoveryContents> EditorSession::takeRecovery(
     const RecoveryChooser& choose, StartupReport& report)
 {
     // Another editor working on this folder holds its journal: leave it alone.
     m_journalClaimed = m_recovery.claim();
     if (!m_journalClaimed)
-        return std::nullopt;
-    RecoveryRead read = m_recovery.read();
+        return nullptr;
+    // On the heap, as the contents returned: a whole set is about 115 KiB, and
+    // stack pages once touched stay resident for the whole run.
+    const std::unique_ptr<RecoveryRead> held(new RecoveryRead(m_recovery.read()));
+    RecoveryRead& read = *held;
     if (read.status == RecoveryRead::Status::missing)
-        return std::nullopt;
+        return nullptr;
     if (read.status == RecoveryRead::Status::damaged) {
         const FileResult kept = m_recovery.keepDamaged();
         report.warnings.push_back(
@@ -401,18 +405,18 @@ std::optional<RecoveryContents> EditorSession::takeRecovery(
             + m_recovery.path().string() + " is damaged (" + read.reason + ").\n\n"
             + (kept ? "It is kept as " + m_recovery.damagedPath().string() + "."
                     : "It could not be moved aside (" + kept.reason + ") and will be replaced."));
-        return std::nullopt;
+        return nullptr;
     }
     const RecoveryChoice choice
         = choose ? choose(recoveryQuestion(read.contents.savedAt)) : RecoveryChoice::discard;
     if (choice == RecoveryChoice::restore)
-        return std::move(read.contents);
+        return std::make_unique<RecoveryContents>(std::move(read.contents));
     const FileResult kept = m_recovery.discard();
     m_discardedThisRun = kept.ok;
     if (!kept)
         report.warnings.push_back("The recovery file " + m_recovery.path().string()
             + " could not be kept as " + m_recovery.oldPath().string() + ": " + kept.reason);
-    return std::nullopt;
+    return nullptr;
 }
 
 void EditorSession::restore(const RecoveryContents& contents)

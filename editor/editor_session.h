@@ -246,8 +246,8 @@ private:
 
     void keepUnreadableAutosave(StartupReport& report);
     void loadSets(StartupReport& report);
-    /// Reads the journal and asks; the contents to restore, if chosen.
-    std::optional<RecoveryContents> takeRecovery(
+    /// Reads the journal and asks; the contents to restore, if chosen (else null).
+    std::unique_ptr<RecoveryContents> takeRecovery(
         const RecoveryChooser& choose, StartupReport& report);
     void restore(const RecoveryContents& contents);
     FileResult writeJournal();

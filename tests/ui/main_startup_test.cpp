@@ -1,5 +1,6 @@
 // Start-up and close of a run in a temporary program directory.
 
+#include "editor_style.h"
 #include "main_test_support.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -404,6 +406,23 @@ private slots:
         QVERIFY(order.indexOf(QStringLiteral("ConfigForm"))
             > order.indexOf(QStringLiteral("EventsForm")));
         QCOMPARE(order.size(), 9); // the windows shown only on request come later
+    }
+
+    void menuBarExtensionIconDrawsAsTheBaseStyles()
+    {
+        // Loaded only when drawn, yet the same picture, in either direction.
+        const std::unique_ptr<QStyle> base(QStyleFactory::create(QStringLiteral("Fusion")));
+        EditorStyle style(QStyleFactory::create(QStringLiteral("Fusion")));
+        for (const Qt::LayoutDirection direction : { Qt::LeftToRight, Qt::RightToLeft }) {
+            QWidget bar;
+            bar.setLayoutDirection(direction);
+            for (const auto which : { QStyle::SP_ToolBarHorizontalExtensionButton,
+                     QStyle::SP_ToolBarVerticalExtensionButton }) {
+                const QImage ours = style.standardIcon(which, nullptr, &bar).pixmap(16).toImage();
+                QVERIFY(!ours.isNull());
+                QCOMPARE(ours, base->standardIcon(which, nullptr, &bar).pixmap(16).toImage());
+            }
+        }
     }
 };
 
