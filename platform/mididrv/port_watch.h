@@ -15,8 +15,9 @@ namespace kestrow::mididrv {
 /// comings and goings (a list scan is a client) are no news.
 inline constexpr char kOwnClientPrefix[] = "kestrow-";
 
-/// Whether a JACK server answers (a probe, shared with the port lists; its
-/// answer stands for half a second). False in a build without JACK.
+/// Whether a JACK server answers, on the client shared with the port lists
+/// (see jack_session.h); a "no" stands for half a second. False in a build
+/// without JACK.
 bool jackServerRunning();
 
 class PortWatch {

@@ -5,7 +5,7 @@
 #include <RtMidi.h>
 
 #if defined(KESTROW_HAVE_JACK)
-#include <jack/jack.h>
+#include "jack_session.h"
 #endif
 
 #include <algorithm>
@@ -13,9 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <dlfcn.h>
-#include <filesystem>
-#include <iostream>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -69,104 +66,23 @@ namespace {
     }
 
 #if defined(KESTROW_HAVE_JACK)
-    /// How long a JACK probe's answer stands.
-    constexpr std::chrono::milliseconds kProbeLife { 500 };
-
-    /// Length of one JACK process cycle in microseconds, as the last probe found it.
-    std::atomic<long> g_jackCycle { 0 };
-
     /// libjack allocates when it is loaded and frees none of it when unloaded
     /// with this library. Kept loaded from the first load on, it is set up once
     /// per process however often the driver comes and goes, and its memory stays
     /// reachable instead of leaking.
     [[maybe_unused]] const bool kJackPinned
         = ::dlopen("libjack.so.0", RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
-
-    void quietJack(const char* text)
-    {
-        if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
-            std::cerr << "mididrv: JACK: " << text << '\n';
-    }
-
-    /// Whether a JACK server may be running: it keeps a socket
-    /// "jack_<server>_<uid>_0" in /dev/shm (or /tmp), and JACK1 a folder
-    /// "jack-<uid>". Without any of them a probe would fail anyway, after some
-    /// milliseconds and a couple of MiB for libjack's metadata store; a leftover
-    /// of a dead server only costs the probe.
-    bool jackServerMayRun()
-    {
-        const char* named = std::getenv("JACK_DEFAULT_SERVER");
-        const std::string prefix
-            = std::string("jack_") + (named && *named ? named : "default") + "_";
-        const std::string jack1 = "jack-" + std::to_string(::getuid());
-        for (const char* folder : { "/dev/shm", "/tmp" }) {
-            std::error_code error;
-            for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-                 it.increment(error)) {
-                const std::string name = it->path().filename().string();
-                if (name == jack1 || (name.starts_with(prefix) && name.ends_with("_0")))
-                    return true;
-            }
-        }
-        return false;
-    }
 #endif
-
-    /// Asking RtMidi straight away makes libjack and ALSA print complaints when
-    /// there is no server or no sequencer; look first, quietly.
-    bool apiAvailable(RtMidi::Api api)
-    {
-        if (api == RtMidi::LINUX_ALSA)
-            return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
-#if defined(KESTROW_HAVE_JACK)
-        if (api == RtMidi::UNIX_JACK) {
-            // libjack may stay loaded after this library is unloaded (when the
-            // host uses it too) and must not call into us then.
-            static const struct PrintReset {
-                ~PrintReset()
-                {
-                    jack_set_error_function(nullptr);
-                    jack_set_info_function(nullptr);
-                }
-            } printReset;
-            // A probe is a whole client (a thread, the metadata store): the
-            // output and input lists, asked one after the other, share one.
-            static std::mutex mutex;
-            static std::chrono::steady_clock::time_point probedAt;
-            static bool running = false;
-            std::lock_guard lock(mutex);
-            const auto now = std::chrono::steady_clock::now();
-            if (probedAt != std::chrono::steady_clock::time_point {} && now - probedAt < kProbeLife)
-                return running;
-            if (!jackServerMayRun()) {
-                running = false;
-                probedAt = now;
-                return running;
-            }
-            jack_set_error_function(quietJack);
-            jack_set_info_function(quietJack);
-            jack_status_t status {};
-            jack_client_t* probe = jack_client_open("kestrow-probe", JackNoStartServer, &status);
-            running = probe != nullptr;
-            if (probe) {
-                const jack_nframes_t rate = jack_get_sample_rate(probe);
-                if (rate > 0)
-                    g_jackCycle = static_cast<long>(
-                        1000000.0 * jack_get_buffer_size(probe) / static_cast<double>(rate));
-                jack_client_close(probe);
-            }
-            probedAt = std::chrono::steady_clock::now();
-            return running;
-        }
-#endif
-        return false;
-    }
 
     class RtBackend : public PortBackend {
     public:
         explicit RtBackend(RtMidi::Api api)
             : m_api(api)
         {
+#if defined(KESTROW_HAVE_JACK)
+            if (api == RtMidi::UNIX_JACK)
+                m_jack = JackSession::shared();
+#endif
         }
 
         std::vector<std::string> outputs() override { return list<RtMidiOut>(); }
@@ -181,9 +97,9 @@ namespace {
                 // A new connection carries data only from the cycles after the
                 // server has rewired its graph; a message put at once (a request
                 // right after the port was reopened) would be lost.
-                if (connection && m_api == RtMidi::UNIX_JACK)
-                    std::this_thread::sleep_for(std::chrono::microseconds(
-                        std::clamp(4 * g_jackCycle.load(), 5000L, 50000L)));
+                if (connection && m_jack)
+                    std::this_thread::sleep_for(
+                        std::chrono::microseconds(std::clamp(4 * m_jack->cycle(), 5000L, 50000L)));
 #endif
                 return connection;
             } catch (const RtMidiError& error) {
@@ -199,7 +115,7 @@ namespace {
             // RtMidi's JACK input does not stop its thread on closing (see
             // jack_midi_input.h); JACK inputs are our own.
             if (m_api == RtMidi::UNIX_JACK)
-                return apiAvailable(m_api)
+                return apiAvailable()
                     ? openJackInput(clientName("in"), name == kJackOwnPort ? "" : name, sink)
                     : nullptr;
 #endif
@@ -216,7 +132,7 @@ namespace {
     private:
         template <typename T> std::unique_ptr<T> create(const char* role, bool* failed = nullptr)
         {
-            if (!apiAvailable(m_api))
+            if (!apiAvailable())
                 return nullptr;
             auto port = std::make_unique<T>(m_api, clientName(role));
             port->setErrorCallback(quietError, failed);
@@ -243,6 +159,10 @@ namespace {
         template <typename T> std::vector<std::string> list()
         {
             auto& last = std::is_same_v<T, RtMidiOut> ? m_lastOutputs : m_lastInputs;
+#if defined(KESTROW_HAVE_JACK)
+            if (m_jack)
+                return listJack(std::is_same_v<T, RtMidiOut>, last);
+#endif
             std::vector<std::string> names;
             bool failed = false;
             try {
@@ -265,6 +185,38 @@ namespace {
             return names;
         }
 
+#if defined(KESTROW_HAVE_JACK)
+        /// RtMidi's JACK lists, read on the shared client instead of a client
+        /// per scan: its outputs are the MIDI ports that take data, its inputs
+        /// those that give it, full names in the server's order.
+        std::vector<std::string> listJack(bool outputs, std::vector<std::string>& last)
+        {
+            if (!apiAvailable()) {
+                last.clear();
+                return {};
+            }
+            auto names = m_jack->midiPorts(outputs ? JackPortIsInput : JackPortIsOutput);
+            if (!names)
+                return last;
+            names->push_back(kJackOwnPort);
+            last = std::move(*names);
+            return last;
+        }
+#endif
+
+        /// Asking RtMidi straight away makes libjack and ALSA print complaints
+        /// when there is no server or no sequencer; look first, quietly.
+        bool apiAvailable()
+        {
+            if (m_api == RtMidi::LINUX_ALSA)
+                return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+#if defined(KESTROW_HAVE_JACK)
+            if (m_jack)
+                return m_jack->running();
+#endif
+            return false;
+        }
+
         template <typename T>
         bool openNamed(T& port, const std::string& name, const char* ownPortName)
         {
@@ -284,6 +236,9 @@ namespace {
         }
 
         RtMidi::Api m_api;
+#if defined(KESTROW_HAVE_JACK)
+        std::shared_ptr<JackSession> m_jack; ///< null but for JACK
+#endif
         std::vector<std::string> m_lastOutputs;
         std::vector<std::string> m_lastInputs;
     };
@@ -303,7 +258,7 @@ namespace {
 bool jackServerRunning()
 {
 #if defined(KESTROW_HAVE_JACK)
-    return apiAvailable(RtMidi::UNIX_JACK);
+    return JackSession::shared()->running();
 #else
     return false;
 #endif

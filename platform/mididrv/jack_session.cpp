@@ -1,0 +1,182 @@
+#include "jack_session.h"
+
+#include "port_watch.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+namespace kestrow::mididrv {
+
+namespace {
+
+    /// How long a failed open's answer stands.
+    constexpr std::chrono::milliseconds kRetryAfter { 500 };
+
+    std::mutex g_sharedMutex;
+    std::weak_ptr<JackSession> g_shared;
+
+    bool own(const char* name)
+    {
+        return name != nullptr
+            && std::strncmp(name, kOwnClientPrefix, std::strlen(kOwnClientPrefix)) == 0;
+    }
+
+    void quietJack(const char* text)
+    {
+        if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
+            std::cerr << "mididrv: JACK: " << text << '\n';
+    }
+
+    /// Whether a JACK server may be running: it keeps a socket
+    /// "jack_<server>_<uid>_0" in /dev/shm (or /tmp), and JACK1 a folder
+    /// "jack-<uid>". Without any of them an open would fail anyway, after some
+    /// milliseconds and a couple of MiB for libjack's metadata store; a leftover
+    /// of a dead server only costs the attempt.
+    bool jackServerMayRun()
+    {
+        const char* named = std::getenv("JACK_DEFAULT_SERVER");
+        const std::string prefix
+            = std::string("jack_") + (named && *named ? named : "default") + "_";
+        const std::string jack1 = "jack-" + std::to_string(::getuid());
+        for (const char* folder : { "/dev/shm", "/tmp" }) {
+            std::error_code error;
+            for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+                 it.increment(error)) {
+                const std::string name = it->path().filename().string();
+                if (name == jack1 || (name.starts_with(prefix) && name.ends_with("_0")))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+} // namespace
+
+std::shared_ptr<JackSession> JackSession::shared()
+{
+    std::lock_guard lock(g_sharedMutex);
+    auto session = g_shared.lock();
+    if (!session) {
+        session = std::shared_ptr<JackSession>(new JackSession);
+        g_shared = session;
+    }
+    return session;
+}
+
+JackSession::~JackSession()
+{
+    if (jack_client_t* client = m_client.load())
+        jack_client_close(client);
+}
+
+bool JackSession::running()
+{
+    std::lock_guard lock(m_mutex);
+    return open();
+}
+
+std::optional<std::vector<std::string>> JackSession::midiPorts(unsigned long flags)
+{
+    std::lock_guard lock(m_mutex);
+    if (!open())
+        return std::nullopt;
+    std::vector<std::string> names;
+    const char** ports = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    for (std::size_t i = 0; ports != nullptr && ports[i] != nullptr; ++i)
+        names.emplace_back(ports[i]);
+    jack_free(ports);
+    return names;
+}
+
+void JackSession::setWatch(PortWatch* watch)
+{
+    std::lock_guard lock(m_watchMutex);
+    m_watch = watch;
+}
+
+bool JackSession::open()
+{
+    if (m_client.load() != nullptr && m_alive.load())
+        return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_triedAt != std::chrono::steady_clock::time_point {} && now - m_triedAt < kRetryAfter)
+        return false;
+    if (jack_client_t* gone = m_client.exchange(nullptr))
+        jack_client_close(gone); // the server went; the client must still be closed
+    m_triedAt = now;
+    if (!jackServerMayRun())
+        return false;
+    // libjack may stay loaded after this library is unloaded (when the host
+    // uses it too) and must not call into us then.
+    static const struct PrintReset {
+        ~PrintReset()
+        {
+            jack_set_error_function(nullptr);
+            jack_set_info_function(nullptr);
+        }
+    } printReset;
+    jack_set_error_function(quietJack);
+    jack_set_info_function(quietJack);
+    jack_status_t status {};
+    // No ports and no process callback: the server never wakes this client
+    // for audio cycles, only its notification thread when the graph changes.
+    jack_client_t* client = jack_client_open("kestrow-watch", JackNoStartServer, &status);
+    m_triedAt = std::chrono::steady_clock::now();
+    if (client == nullptr)
+        return false;
+    const jack_nframes_t rate = jack_get_sample_rate(client);
+    if (rate > 0)
+        m_cycle = static_cast<long>(
+            1000000.0 * jack_get_buffer_size(client) / static_cast<double>(rate));
+    jack_set_port_registration_callback(client, &JackSession::portRegistered, this);
+    jack_set_client_registration_callback(client, &JackSession::clientRegistered, this);
+    jack_set_port_rename_callback(client, &JackSession::portRenamed, this);
+    jack_on_shutdown(client, &JackSession::shutDown, this);
+    m_client = client;
+    if (jack_activate(client) != 0) {
+        jack_client_close(m_client.exchange(nullptr));
+        return false;
+    }
+    m_alive = true;
+    return true;
+}
+
+void JackSession::changed()
+{
+    std::lock_guard lock(m_watchMutex);
+    if (m_watch != nullptr)
+        m_watch->changed();
+}
+
+void JackSession::portRegistered(jack_port_id_t id, int, void* arg)
+{
+    auto* self = static_cast<JackSession*>(arg);
+    // A port that is gone may have no name left: counted, to be safe.
+    const jack_port_t* port = jack_port_by_id(self->m_client.load(), id);
+    if (!own(port != nullptr ? jack_port_name(port) : nullptr))
+        self->changed();
+}
+
+void JackSession::clientRegistered(const char* name, int, void* arg)
+{
+    if (!own(name))
+        static_cast<JackSession*>(arg)->changed();
+}
+
+void JackSession::portRenamed(jack_port_id_t, const char*, const char* name, void* arg)
+{
+    if (!own(name))
+        static_cast<JackSession*>(arg)->changed();
+}
+
+void JackSession::shutDown(void* arg)
+{
+    auto* self = static_cast<JackSession*>(arg);
+    self->m_alive = false;
+    self->changed(); // every port of the server went with it
+}
+
+} // namespace kestrow::mididrv

@@ -1,0 +1,50 @@
+// The driver's JACK port lists, read on its one shared client, are RtMidi's
+// own lists (which open a client per list) with our port last.
+#include "jack_flood.h"
+#include "port_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <RtMidi.h>
+#include <algorithm>
+
+namespace {
+
+template <typename T> std::vector<std::string> rtMidiList()
+{
+    T port(RtMidi::UNIX_JACK, "kestrow-reference");
+    std::vector<std::string> names;
+    for (unsigned i = 0; i < port.getPortCount(); ++i)
+        names.push_back(port.getPortName(i));
+    names.emplace_back("Kestrow (JACK)");
+    return names;
+}
+
+} // namespace
+
+TEST(JackLists, SharedClientListsAreRtMidisOwn)
+{
+    kestrow::testing::JackDummyServer server("kestrow-lists-" + std::to_string(::getpid()));
+    if (!server.up())
+        GTEST_SKIP() << "the JACK dummy server did not start";
+    jack_client_t* other = jack_client_open("kx lists", JackNoStartServer, nullptr);
+    ASSERT_NE(other, nullptr);
+    // Registered out of name order, a non-ASCII name, and an audio port that
+    // neither list may show.
+    for (const char* name : { "b in", "a in" })
+        jack_port_register(other, name, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    for (const char* name : { "z out", "\xC3\x84 out" })
+        jack_port_register(other, name, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_port_register(other, "audio", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    ASSERT_EQ(jack_activate(other), 0);
+
+    const auto backend = kestrow::mididrv::makeJackBackend();
+    ASSERT_NE(backend, nullptr);
+    const auto outputs = rtMidiList<RtMidiOut>();
+    const auto inputs = rtMidiList<RtMidiIn>();
+    EXPECT_EQ(std::count(outputs.begin(), outputs.end(), "kx lists:b in"), 1);
+    EXPECT_EQ(std::count(inputs.begin(), inputs.end(), "kx lists:z out"), 1);
+    EXPECT_EQ(backend->outputs(), outputs);
+    EXPECT_EQ(backend->inputs(), inputs);
+    jack_client_close(other);
+}
