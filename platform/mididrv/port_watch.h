@@ -15,11 +15,6 @@ namespace kestrow::mididrv {
 /// comings and goings (a list scan is a client) are no news.
 inline constexpr char kOwnClientPrefix[] = "kestrow-";
 
-/// Whether a JACK server answers, on the client shared with the port lists
-/// (see jack_session.h); a "no" stands for half a second. False in a build
-/// without JACK.
-bool jackServerRunning();
-
 class PortWatch {
 public:
     PortWatch();

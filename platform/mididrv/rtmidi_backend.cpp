@@ -255,15 +255,6 @@ namespace {
 
 } // namespace
 
-bool jackServerRunning()
-{
-#if defined(KESTROW_HAVE_JACK)
-    return JackSession::shared()->running();
-#else
-    return false;
-#endif
-}
-
 std::unique_ptr<PortBackend> makeAlsaBackend()
 {
     return compiled(RtMidi::LINUX_ALSA) ? std::make_unique<RtBackend>(RtMidi::LINUX_ALSA) : nullptr;
