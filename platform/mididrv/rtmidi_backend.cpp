@@ -91,16 +91,20 @@ namespace {
         std::unique_ptr<OutputConnection> openOutput(const std::string& name) override
         {
             try {
-                auto connection = rtmidi::openOutput<RtMidiOut>(create<RtMidiOut>("out"),
-                    [&](RtMidiOut& out) { return openNamed(out, name, "out"); });
+                std::chrono::microseconds cycles {};
 #if defined(KESTROW_HAVE_JACK)
+                if (m_jack)
+                    cycles
+                        = std::chrono::microseconds(std::clamp(4 * m_jack->cycle(), 5000L, 50000L));
+#endif
+                auto connection = rtmidi::openOutput<RtMidiOut>(
+                    create<RtMidiOut>("out"),
+                    [&](RtMidiOut& out) { return openNamed(out, name, "out"); }, cycles);
                 // A new connection carries data only from the cycles after the
                 // server has rewired its graph; a message put at once (a request
                 // right after the port was reopened) would be lost.
-                if (connection && m_jack)
-                    std::this_thread::sleep_for(
-                        std::chrono::microseconds(std::clamp(4 * m_jack->cycle(), 5000L, 50000L)));
-#endif
+                if (connection)
+                    std::this_thread::sleep_for(cycles);
                 return connection;
             } catch (const RtMidiError& error) {
                 rtmidi::debugLog(error.getMessage());
