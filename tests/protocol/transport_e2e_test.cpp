@@ -108,6 +108,16 @@ namespace {
         int m_exit = -1;
     };
 
+    /// `zembra-sim --name NAME` on the running server, logging beside the server's other logs.
+    std::unique_ptr<Background> startSim(
+        const std::string& server, const std::string& name, const std::string& log)
+    {
+        auto sim = std::make_unique<Background>(kSim + " --name " + name,
+            std::filesystem::temp_directory_path() / (server + "." + log + ".log"));
+        EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
+        return sim;
+    }
+
     TEST(ZembraSimProgram, BadOptionsOrNoMidiSystemGiveOneLineAndExitCode2)
     {
         ::setenv(
@@ -201,13 +211,9 @@ namespace {
         const testing::JackDummyServer jack(server);
         if (!jack.up())
             GTEST_SKIP() << "the JACK dummy server did not start";
-        const auto temp = std::filesystem::temp_directory_path();
         const std::string nameA = "zLossA-" + tag, nameB = "zLossB-" + tag;
         auto startSim = [&](const std::string& name, const std::string& log) {
-            auto sim = std::make_unique<Background>(
-                kSim + " --name " + name, temp / (server + "." + log + ".log"));
-            EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
-            return sim;
+            return kestrow::startSim(server, name, log);
         };
         auto simA = startSim(nameA, "a");
 
@@ -291,13 +297,9 @@ namespace {
         const testing::JackDummyServer jack(server);
         if (!jack.up())
             GTEST_SKIP() << "the JACK dummy server did not start";
-        const auto temp = std::filesystem::temp_directory_path();
         const std::string nameA = "zPlugA-" + tag, nameB = "zPlugB-" + tag;
         auto startSim = [&](const std::string& name, const std::string& log) {
-            auto sim = std::make_unique<Background>(
-                kSim + " --name " + name, temp / (server + "." + log + ".log"));
-            EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
-            return sim;
+            return kestrow::startSim(server, name, log);
         };
         auto simA = startSim(nameA, "a");
 
