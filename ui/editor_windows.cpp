@@ -36,16 +36,8 @@ namespace {
 
 EditorWindows::EditorWindows(EditorSession& session)
 {
-    // The main window builds its pickers and picture sets with its own controls.
+    // The main window makes its pickers itself, each when first asked for.
     m_main = std::make_unique<TMainForm>(session);
-    PickerSet& pickers = m_main->pickers();
-    pickers.controllers().setObjectName(QStringLiteral("Controller1Form"));
-    pickers.values().setObjectName(QStringLiteral("ValuesForm"));
-    pickers.events().setObjectName(QStringLiteral("EventsForm"));
-    pickers.factoryPresets().setObjectName(QStringLiteral("FactoryPresetsForm"));
-    pickers.parameters().setObjectName(QStringLiteral("Parameter1Form"));
-    pickers.piano().setObjectName(QStringLiteral("LongPianoForm"));
-    pickers.nameEdit().setObjectName(QStringLiteral("NameEditForm"));
 
     SecondaryWindows secondary;
     m_config = adopt<TConfigForm>(m_windows, "ConfigForm", session, *m_main);
@@ -82,10 +74,7 @@ EditorWindows::~EditorWindows()
 QStringList EditorWindows::creationOrder() const
 {
     QStringList names { m_main->objectName() };
-    PickerSet& pickers = m_main->pickers();
-    for (QWidget* picker : std::initializer_list<QWidget*> { &pickers.controllers(),
-             &pickers.values(), &pickers.events(), &pickers.factoryPresets(), &pickers.parameters(),
-             &pickers.piano(), &pickers.nameEdit() })
+    for (const QWidget* picker : m_main->pickers().created())
         names << picker->objectName();
     for (const auto& window : m_windows)
         names << window->objectName();

@@ -11,10 +11,10 @@
 
 namespace kestrow {
 
-/// The windows of a run: the main window with its pickers and the device
-/// settings dialog are created at start in their fixed order, the windows
-/// that only show something on request (about box, help, listings, knob
-/// table) on first use; all are destroyed in reverse order of creation, all
+/// The windows of a run: the main window and the device settings dialog are
+/// created at start in that order, the windows that only show something on
+/// request (pickers, about box, help, listings, knob table) on first use;
+/// all are destroyed in reverse order of creation, all
 /// of them views over one session, which must outlive them.
 class EditorWindows {
 public:
@@ -25,7 +25,8 @@ public:
 
     TMainForm& mainForm() { return *m_main; }
     TConfigForm& configForm() { return *m_config; }
-    /// Object names of the windows created so far, in creation order.
+    /// Object names of the windows created so far: the main window, the
+    /// pickers it has made, then the others in creation order.
     QStringList creationOrder() const;
     /// A window by its object name ("ConfigForm", "InfoForm", ...); nullptr
     /// for one not created yet.

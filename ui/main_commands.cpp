@@ -74,7 +74,7 @@ void TMainForm::FormShow()
     const StartupReport report = m_session.startUp(
         [this](const std::string& question) { return askRecoveryHoldingTimers(question); });
     if (report.factoryLoaded)
-        m_pickers->factoryPresets().update();
+        m_pickers->refreshFactoryPresets();
     else
         m_menus->setFactoryEnabled(false);
     if (report.settingsApplied || report.restored)

@@ -13,25 +13,72 @@
 
 namespace kestrow {
 
-// The dialogs are children of the parent window, which deletes them.
 PickerSet::PickerSet(EditorState& state, QWidget* parent)
-    : m_parent(parent)
-    , m_controllers(new TController1Form(state, parent))
-    , m_events(new TEventsForm(state, parent))
-    , m_values(new TValuesForm(state, parent))
-    , m_parameters(new TParameter1Form(state, parent))
-    , m_factoryPresets(new TFactoryPresetsForm(state, parent))
-    , m_piano(new TLongPianoForm(state, parent))
-    , m_nameEdit(new TNameEditForm(parent))
+    : m_state(state)
+    , m_parent(parent)
 {
-    // Where the dialogs first appear; the window manager may still move them.
-    m_controllers->move(473, 35);
-    m_events->move(50, 50);
-    m_values->move(505, 81);
-    m_parameters->move(79, 25);
-    m_factoryPresets->move(50, 50);
-    m_piano->move(435, 36);
-    m_nameEdit->move(275, 114);
+}
+
+// The dialogs are children of the parent window, which deletes them. Where
+// they first appear; the window manager may still move them.
+template <typename T, typename Make>
+T& PickerSet::onFirstUse(T*& slot, const char* objectName, QPoint position, Make make)
+{
+    if (!slot) {
+        slot = make();
+        slot->setObjectName(QString::fromLatin1(objectName));
+        slot->move(position);
+        m_created.push_back(slot);
+    }
+    return *slot;
+}
+
+TController1Form& PickerSet::controllers()
+{
+    return onFirstUse(m_controllers, "Controller1Form", { 473, 35 },
+        [this] { return new TController1Form(m_state, m_parent); });
+}
+
+TEventsForm& PickerSet::events()
+{
+    return onFirstUse(
+        m_events, "EventsForm", { 50, 50 }, [this] { return new TEventsForm(m_state, m_parent); });
+}
+
+TValuesForm& PickerSet::values()
+{
+    return onFirstUse(
+        m_values, "ValuesForm", { 505, 81 }, [this] { return new TValuesForm(m_state, m_parent); });
+}
+
+TParameter1Form& PickerSet::parameters()
+{
+    return onFirstUse(m_parameters, "Parameter1Form", { 79, 25 },
+        [this] { return new TParameter1Form(m_state, m_parent); });
+}
+
+TFactoryPresetsForm& PickerSet::factoryPresets()
+{
+    return onFirstUse(m_factoryPresets, "FactoryPresetsForm", { 50, 50 },
+        [this] { return new TFactoryPresetsForm(m_state, m_parent); });
+}
+
+TLongPianoForm& PickerSet::piano()
+{
+    return onFirstUse(m_piano, "LongPianoForm", { 435, 36 },
+        [this] { return new TLongPianoForm(m_state, m_parent); });
+}
+
+TNameEditForm& PickerSet::nameEdit()
+{
+    return onFirstUse(
+        m_nameEdit, "NameEditForm", { 275, 114 }, [this] { return new TNameEditForm(m_parent); });
+}
+
+void PickerSet::refreshFactoryPresets()
+{
+    if (m_factoryPresets)
+        m_factoryPresets->update();
 }
 
 PickerSet::~PickerSet() = default;
@@ -59,29 +106,29 @@ int PickerSet::popupMenu(const std::vector<PopupEntry>& entries, QPoint screenPo
 
 void PickerSet::openEventPicker(int marked, bool byKeyboard)
 {
-    m_events->openEventPicker(marked, byKeyboard);
+    events().openEventPicker(marked, byKeyboard);
 }
 
 void PickerSet::openControllerPicker(int value, bool byKeyboard)
 {
-    m_controllers->openControllerPicker(value, byKeyboard);
+    controllers().openControllerPicker(value, byKeyboard);
 }
 
 void PickerSet::openValuePicker(int marked, bool byKeyboard)
 {
-    m_values->openValuePicker(marked, byKeyboard);
+    values().openValuePicker(marked, byKeyboard);
 }
 
 void PickerSet::openParameterPicker(ParameterList list, int value, bool byKeyboard)
 {
-    m_parameters->openParameterPicker(list, value, byKeyboard);
+    parameters().openParameterPicker(list, value, byKeyboard);
 }
 
-void PickerSet::openNotePicker(int note) { m_piano->openNotePicker(note); }
+void PickerSet::openNotePicker(int note) { piano().openNotePicker(note); }
 
 std::optional<QString> PickerSet::editNumber(const QString& text)
 {
-    return m_nameEdit->editNumber(text);
+    return nameEdit().editNumber(text);
 }
 
 void PickerSet::warning(const QString& title, const QString& text)

@@ -3,6 +3,10 @@
 #include "editor_state.h"
 #include "picker_host.h"
 
+#include <QPoint>
+
+#include <vector>
+
 class QWidget;
 
 namespace kestrow {
@@ -15,8 +19,10 @@ class TFactoryPresetsForm;
 class TLongPianoForm;
 class TNameEditForm;
 
-/// All selector dialogs, created once and reused; the knob table opens them
-/// through the PickerHost calls. The main window owns one.
+/// All selector dialogs, each created when first asked for and reused after;
+/// the knob table opens them through the PickerHost calls. The main window
+/// owns one. Made on demand because none is seen at start, and together they
+/// cost a good part of the main window's start-up.
 class PickerSet : public PickerHost {
 public:
     PickerSet(EditorState& state, QWidget* parent);
@@ -31,24 +37,35 @@ public:
     std::optional<QString> editNumber(const QString& text) override;
     void warning(const QString& title, const QString& text) override;
 
-    TController1Form& controllers() { return *m_controllers; }
-    TEventsForm& events() { return *m_events; }
-    TValuesForm& values() { return *m_values; }
-    TParameter1Form& parameters() { return *m_parameters; }
-    TFactoryPresetsForm& factoryPresets() { return *m_factoryPresets; }
-    TLongPianoForm& piano() { return *m_piano; }
+    TController1Form& controllers();
+    TEventsForm& events();
+    TValuesForm& values();
+    TParameter1Form& parameters();
+    TFactoryPresetsForm& factoryPresets();
+    TLongPianoForm& piano();
     /// Also the preset tree's rename box.
-    TNameEditForm& nameEdit() { return *m_nameEdit; }
+    TNameEditForm& nameEdit();
+
+    /// Redraws the factory preset picker if it exists (it reads the names when drawn).
+    void refreshFactoryPresets();
+    /// The dialogs created so far, in creation order.
+    std::vector<QWidget*> created() const { return m_created; }
 
 private:
+    /// Creates the dialog with its object name and first position on first use.
+    template <typename T, typename Make>
+    T& onFirstUse(T*& slot, const char* objectName, QPoint position, Make make);
+
+    EditorState& m_state;
     QWidget* m_parent;
-    TController1Form* m_controllers;
-    TEventsForm* m_events;
-    TValuesForm* m_values;
-    TParameter1Form* m_parameters;
-    TFactoryPresetsForm* m_factoryPresets;
-    TLongPianoForm* m_piano;
-    TNameEditForm* m_nameEdit;
+    TController1Form* m_controllers = nullptr;
+    TEventsForm* m_events = nullptr;
+    TValuesForm* m_values = nullptr;
+    TParameter1Form* m_parameters = nullptr;
+    TFactoryPresetsForm* m_factoryPresets = nullptr;
+    TLongPianoForm* m_piano = nullptr;
+    TNameEditForm* m_nameEdit = nullptr;
+    std::vector<QWidget*> m_created;
 };
 
 } // namespace kestrow
