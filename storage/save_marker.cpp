@@ -102,11 +102,14 @@ std::string encodeSaveMarker(const std::vector<SetEntry>& entries)
 std::optional<std::vector<SetEntry>> decodeSaveMarker(std::string_view text, const fs::path& folder)
 {
     MarkerReader in(text);
-    const auto count = in.literal(kMarkerMagic) && in.literal("\n") ? in.number() : std::nullopt;
-    if (!count || !in.literal("\n") || *count > 16)
+    if (!in.literal(kMarkerMagic) || !in.literal("\n"))
+        return std::nullopt;
+    // A missing count reads as too large.
+    const std::uint64_t count = in.number().value_or(UINT64_MAX);
+    if (count > 16 || !in.literal("\n"))
         return std::nullopt;
     std::vector<SetEntry> entries;
-    for (std::uint64_t i = 0; i < *count; ++i) {
+    for (std::uint64_t i = 0; i < count; ++i) {
         const bool write = in.literal("w ");
         if (!write && !in.literal("r "))
             return std::nullopt;

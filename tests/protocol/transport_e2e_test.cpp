@@ -322,15 +322,16 @@ namespace {
         // As the window does: it sleeps on the descriptor, reads the lists a
         // moment after a change and runs no timer while idle.
         auto idle = [&](milliseconds span, const std::function<bool()>& until) {
-            std::optional<Clock::time_point> settleAt;
+            constexpr Clock::time_point kNone = Clock::time_point::max();
+            Clock::time_point settleAt = kNone;
             for (const auto end = Clock::now() + span; Clock::now() < end && !until();) {
                 pollfd ready { changes, POLLIN, 0 };
                 if (::poll(&ready, 1, 10) > 0) {
                     rig.link.changeCount();
-                    settleAt = settleAt.value_or(Clock::now() + 100ms);
+                    settleAt = std::min(settleAt, Clock::now() + 100ms);
                 }
-                if (settleAt && Clock::now() >= *settleAt) {
-                    settleAt.reset();
+                if (Clock::now() >= settleAt) {
+                    settleAt = kNone;
                     rig.protocol.refreshPorts(rig.link);
                 }
                 dispatcher.pump();
