@@ -62,8 +62,8 @@ def scratch_program_folder(bin_dir, scratch):
     """The editor in a folder of its own (its autosave set goes there), with
     a saved set in place as after an ordinary run."""
     os.makedirs(scratch, exist_ok=True)
-    for name in ("kestrow-editor", "libmididrv.so", "FactoryPresets.MID", "FactoryPresets.CFG",
-                 "FactoryPresets.NTS", "Info.txt"):
+    for name in ("kestrow-editor", "libmididrv.so", "libkestrow-print.so", "FactoryPresets.MID",
+                 "FactoryPresets.CFG", "FactoryPresets.NTS", "Info.txt"):
         source, target = os.path.join(bin_dir, name), os.path.join(scratch, name)
         if os.path.exists(target):
             os.remove(target)

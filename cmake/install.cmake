@@ -1,18 +1,20 @@
-# cmake --install: the programs, the driver library they load at run time,
-# and the desktop integration (menu entry, icon, AppStream metainfo).
+# cmake --install: the programs, the driver library and print module they
+# load at run time, and the desktop integration (menu entry, icon, AppStream metainfo).
 # Included from the root after every layer, so the targets exist; a program
 # that is not built yet is simply skipped.
 #
-#   libexec/kestrow-editor/kestrow-editor, kestrow-cli, libmididrv.so
+#   libexec/kestrow-editor/kestrow-editor, kestrow-cli, libmididrv.so,
+#                                        libkestrow-print.so
 #   bin/kestrow-editor, bin/kestrow-cli  symbolic links to the above
 #   bin/zembra-sim                       (needs no driver)
 #   share/kestrow-editor/                data files (installed by data/)
 #   share/applications, share/icons/hicolor, share/metainfo
 #   share/man/man1                       manual pages (data/man/)
 #
-# The programs and the driver stay side by side as in the build tree: the
-# toolkit and kestrow-cli look for libmididrv.so beside the program's real
-# path, which the links in bin/ lead to. ui/CMakeLists.txt derives the
+# The programs, the driver and the print module stay side by side as in the
+# build tree: the toolkit and kestrow-cli look for libmididrv.so, the editor
+# for libkestrow-print.so, beside the program's real path, which the links in
+# bin/ lead to. ui/CMakeLists.txt derives the
 # data directory relative to KESTROW_INSTALL_PROGRAMDIR; keep the two in step.
 
 set(KESTROW_APP_ID org.kestrow.KestrowEditor)
@@ -42,6 +44,9 @@ set(KESTROW_INSTALLED_DRIVER OFF)
 if(TARGET mididrv)
     install(TARGETS mididrv LIBRARY DESTINATION ${KESTROW_INSTALL_PROGRAMDIR} NAMELINK_SKIP)
     set(KESTROW_INSTALLED_DRIVER ON)
+endif()
+if(TARGET kestrow-print)
+    install(TARGETS kestrow-print LIBRARY DESTINATION ${KESTROW_INSTALL_PROGRAMDIR})
 endif()
 
 set(_kestrow_desktop ${CMAKE_CURRENT_LIST_DIR}/../data/desktop)

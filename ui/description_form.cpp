@@ -1,12 +1,11 @@
 #include "description_form.h"
 
 #include "knob_table_layout.h"
+#include "print/print_module.h"
 
 #include <QKeyEvent>
-#include <QPageLayout>
+#include <QMessageBox>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -33,6 +32,9 @@ TDescriptionForm::TDescriptionForm(QWidget* parent)
     setWindowTitle(QStringLiteral("DescriptionForm"));
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    showWarning = [this](const QString& title, const QString& text) {
+        QMessageBox::warning(this, title, text, QMessageBox::Ok);
+    };
 }
 
 TDescriptionForm::~TDescriptionForm() = default;
@@ -137,29 +139,31 @@ void TDescriptionForm::paintEvent(QPaintEvent*)
 
 void TDescriptionForm::setPrinterSetup(PrinterSetup setup) { m_printerSetup = std::move(setup); }
 
-bool TDescriptionForm::runPrinterSetup(QPrinter& printer)
+bool TDescriptionForm::runPrinterSetup(PrinterSession& session)
 {
     if (m_printerSetup)
-        return m_printerSetup(printer);
-    QPrintDialog dialog(&printer, this);
-    return dialog.exec() == QDialog::Accepted;
+        return m_printerSetup(session.printer());
+    return session.setUp(this);
 }
 
 bool TDescriptionForm::printKnobTable(const PresetBank& bank, int firstPreset, int presetCount)
 {
     if (!m_printer) {
         // Kept for the run, so the printer and its options chosen once stay
-        // chosen. The table is 238.7 mm wide: it only fits across a page.
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        m_printer->setPageOrientation(QPageLayout::Landscape);
-        // Also the name "Print to File (PDF)" offers.
-        m_printer->setDocName(QStringLiteral("KnobTable"));
+        // chosen.
+        QString failure;
+        m_printer = createPrinterSession(failure);
+        if (!m_printer) {
+            showWarning(QStringLiteral("Kestrow Editor"),
+                QStringLiteral("Printing is not available: %1").arg(failure));
+            return false;
+        }
     }
     if (!runPrinterSetup(*m_printer))
         return false;
 
     QPainter painter;
-    if (!painter.begin(m_printer.get()))
+    if (!painter.begin(&m_printer->paintDevice()))
         return false;
     const int dpiX = painter.device()->logicalDpiX();
     const int dpiY = painter.device()->logicalDpiY();

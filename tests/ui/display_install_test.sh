@@ -85,6 +85,15 @@ if [ "$driver" = "ON" ]; then
     if find "$prefix" -name 'libmididrv_*' | grep -q .; then fail "a test build of the driver was installed"; fi
 fi
 
+# The print module the editor loads on the first print.
+if [ -f "$build/bin/libkestrow-print.so" ]; then
+    if [ -f "$prefix/$programdir/libkestrow-print.so" ]; then
+        pass "$programdir/libkestrow-print.so"
+    else
+        fail "missing print module"
+    fi
+fi
+
 # Data files: whatever the build puts beside the programs must be installed too.
 for f in FactoryPresets.MID FactoryPresets.CFG FactoryPresets.NTS Info.txt; do
     if [ -f "$build/bin/$f" ]; then
@@ -153,6 +162,12 @@ for program in "${programs[@]}"; do
         done
         if kill -0 "$editor_pid" 2>/dev/null; then
             pass "kestrow-editor runs"
+            # Qt's print support waits for the first print.
+            if grep -E 'PrintSupport|kestrow-print' "/proc/$editor_pid/maps"; then
+                fail "kestrow-editor maps print support before anything is printed"
+            else
+                pass "no print support mapped at start"
+            fi
             kill "$editor_pid"
             wait "$editor_pid" 2>/dev/null || true
         else

@@ -5,9 +5,11 @@
 #include "knob_table_layout.h"
 
 #include <QImage>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -233,8 +235,10 @@ private slots:
         TDescriptionForm form;
         bool accept = false;
         int setups = 0;
+        QSet<QPrinter*> printers;
         form.setPrinterSetup([&](QPrinter& printer) {
             ++setups;
+            printers << &printer;
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
             printer.setResolution(600);
@@ -246,6 +250,7 @@ private slots:
         accept = true;
         QVERIFY(form.printKnobTable(namedBank(), 124, 8));
         QCOMPARE(setups, 2);
+        QCOMPARE(printers.size(), 1); // one printer for the run, options and all
 
         const int renderDpi = 150;
         QProcess render;
@@ -272,6 +277,48 @@ private slots:
         QVERIFY(nextRow > 0);
         const double blockMm = (nextRow - frameRow) / pixelsPerMm;
         QVERIFY2(std::abs(blockMm - 23.4) < 0.4, qPrintable(QString::number(blockMm)));
+    }
+
+    void printingWithoutTheModule_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QStringLiteral("/nonexistent/libkestrow-print.so")
+                                 << QStringLiteral("No such file");
+        const QString core
+            = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6Core.so.6");
+        QTest::newRow("no factory")
+            << core << QStringLiteral("has no function CreatePrinterSessionV1");
+    }
+    void printingWithoutTheModule()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("table.pdf"));
+        const PresetBank bank = namedBank();
+        TDescriptionForm form;
+        QStringList warnings;
+        form.showWarning = [&](const QString&, const QString& text) { warnings << text; };
+        form.setPrinterSetup([&](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return true;
+        });
+        qputenv("KESTROW_PRINT_MODULE", module.toLocal8Bit());
+        QVERIFY(!form.printKnobTable(bank, 0, 4));
+        qunsetenv("KESTROW_PRINT_MODULE");
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings[0].startsWith(QStringLiteral("Printing is not available: "))
+                && warnings[0].contains(reason),
+            qPrintable(warnings[0]));
+        QVERIFY(!QFile::exists(pdf));
+        // The window still works, and the module beside the program is found next time.
+        form.showKnobTable(bank, 0, 4);
+        QVERIFY(form.isVisible());
+        QVERIFY(form.printKnobTable(bank, 0, 4));
+        QVERIFY(QFile::exists(pdf));
+        QCOMPARE(warnings.size(), 1);
     }
 };
 
