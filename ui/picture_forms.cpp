@@ -1,5 +1,7 @@
 #include "picture_forms.h"
 
+#include "plain_pictures.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -100,7 +102,10 @@ const QPixmap& KnobPictureSet::picture(int slot) const
     if (!cached.isNull())
         return cached;
     if (slot == kPlainSlot) {
-        cached = render(kPlainSlot);
+        // Drawn when the editor was built; drawn here only if that fails.
+        cached = builtPlainPicture(m_variant);
+        if (cached.isNull())
+            cached = render(kPlainSlot);
         return cached;
     }
     // The plain picture with the knob's surroundings drawn again, lit: the

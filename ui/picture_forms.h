@@ -15,9 +15,10 @@ namespace kestrow {
 
 /// A set of 17 device pictures (369 x 147): slot k-1 shows knob k with a red
 /// cap, slot 16 the plain device. Never shown itself; the picture widget
-/// copies from it. Each picture is drawn when first asked for (needs a
-/// QGuiApplication): the plain one whole, a highlighted one as a copy of the
-/// plain one with only the knob's surroundings drawn again.
+/// copies from it. Each picture is made when first asked for (needs a
+/// QGuiApplication): the plain one decoded from the build (drawn whole if
+/// that fails), a highlighted one as a copy of the plain one with only the
+/// knob's surroundings drawn again.
 class KnobPictureSet {
 public:
     virtual ~KnobPictureSet() = default;
@@ -31,7 +32,7 @@ public:
     const QPixmap& pictureForKnob(int knob) const { return picture(knob - 1); }
     /// Slot 0..16 drawn whole, without the cache: what picture(slot) shows.
     QPixmap render(int slot) const;
-    /// Slots drawn so far.
+    /// Slots made so far.
     int drawnPictures() const;
 
 protected:

@@ -2,8 +2,10 @@
 #include "drag_cursors.h"
 #include "knob_drops.h"
 #include "knob_hit_areas.h"
+#include "plain_pictures.h"
 #include "widget_fake_host.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace kestrow;
@@ -124,8 +126,11 @@ private slots:
             const KnobPictureSet& set = sets.forVariant(v);
             QCOMPARE(set.drawnPictures(), 0); // drawn when first shown, not before
             const QImage plain = set.picture(KnobPictureSet::kPlainSlot).toImage();
-            QCOMPARE(plain.size(), QSize(369, 147));
             QCOMPARE(set.drawnPictures(), 1);
+            // Drawn when the editor was built, yet exactly the drawing of today.
+            const QImage drawn = set.render(KnobPictureSet::kPlainSlot).toImage();
+            QCOMPARE(builtPlainPicture(v).toImage(), drawn);
+            QCOMPARE(plain, drawn);
             for (int k = 1; k <= kKnobCount; ++k) {
                 const QImage lit = set.pictureForKnob(k).toImage();
                 // Composed from the plain picture, yet exactly the whole drawing.
@@ -138,6 +143,26 @@ private slots:
             // Anything but a knob number gives the plain picture.
             QCOMPARE(set.pictureForKnob(0).toImage(), plain);
             QCOMPARE(set.pictureForKnob(-1).toImage(), plain);
+        }
+    }
+
+    void damagedPicturesDecodeToNothing()
+    {
+        const auto png = kPlainPicturePngs[0];
+        const QByteArray good(reinterpret_cast<const char*>(png.data()), qsizetype(png.size()));
+        QList<QByteArray> damaged;
+        for (const int length : { 0, 7, 8, 30, 100, 4000, 6000, int(good.size()) - 1 })
+            damaged << good.left(length);
+        damaged << QByteArray(good).replace(19, 1, "\x72"); // a wider picture
+        damaged << QByteArray(good).replace(25, 1, "\x06"); // with an alpha channel
+        damaged << QByteArray(good).replace(12, 4, "IDAT"); // no header
+        QByteArray broken = good;
+        broken[good.size() / 2] = char(~good[good.size() / 2]); // inside the image data
+        damaged << broken;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^qUncompress"));
+        for (const QByteArray& bytes : damaged) {
+            const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+            QVERIFY(decodePlainPicturePng({ data, std::size_t(bytes.size()) }).isNull());
         }
     }
 
