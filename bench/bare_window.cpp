@@ -1,15 +1,18 @@
 // bare_window: the start-up baseline of scripts/bench. An empty Qt window of
 // the main window's size and flags that reports its first paint as the editor
-// does (KESTROW_FIRST_PAINT).
+// does (KESTROW_FIRST_PAINT). With "label" it shows one line of text, the
+// bench's reference for what drawing any text costs (the font system).
 //
-//   bare_window WIDTH HEIGHT FLAGS
+//   bare_window WIDTH HEIGHT FLAGS [label]
 
 #include "first_paint_probe.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QWidget>
 
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv)
 {
@@ -21,6 +24,8 @@ int main(int argc, char** argv)
     if (flags != 0)
         window.setWindowFlags(Qt::WindowFlags::fromInt(static_cast<int>(flags)));
     window.setFixedSize(width, height);
+    if (argc > 4 && std::strcmp(argv[4], "label") == 0)
+        new QLabel(QStringLiteral("1: Init Preset"), &window);
     kestrow::FirstPaintProbe::installFromEnvironment(window);
     window.show();
     return app.exec();
