@@ -67,7 +67,6 @@ TConfigForm::TConfigForm(EditorSession& session, TMainForm& mainForm, QWidget* p
     setObjectName(QStringLiteral("ConfigForm"));
     setWindowTitle(QStringLiteral("ConfigForm"));
     setFixedSize(395, 386);
-    buildControls();
 
     confirmConfigure = [this] {
         return QMessageBox::warning(this, QString::fromLatin1(kConfigureWarningTitle),
@@ -81,6 +80,20 @@ TConfigForm::TConfigForm(EditorSession& session, TMainForm& mainForm, QWidget* p
 }
 
 TConfigForm::~TConfigForm() = default;
+
+const TConfigForm& TConfigForm::controls() const
+{
+    if (!built())
+        const_cast<TConfigForm*>(this)->buildControls();
+    return *this;
+}
+
+void TConfigForm::setVisible(bool visible)
+{
+    if (visible)
+        controls();
+    QDialog::setVisible(visible);
+}
 
 DeviceSettingsModel& TConfigForm::model() { return m_session.deviceSettings(); }
 
@@ -225,18 +238,23 @@ void TConfigForm::buildControls()
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     showSettings();
+    if (m_syncPending)
+        syncFromModel();
 }
 
 DeviceProtocol& TConfigForm::protocol() { return m_session.protocol(); }
 
 void TConfigForm::updateButtons()
 {
+    if (!built())
+        return;
     m_configure->setEnabled(model().configureEnabled());
     m_getConfiguration->setEnabled(model().getConfigurationEnabled());
 }
 
 void TConfigForm::chooseOutputEntry(int entry)
 {
+    controls();
     if (entry < 0 || entry >= m_outputList->count())
         return;
     if (m_outputList->currentIndex() != entry) {
@@ -249,6 +267,7 @@ void TConfigForm::chooseOutputEntry(int entry)
 
 void TConfigForm::chooseInputEntry(int entry)
 {
+    controls();
     if (entry < 0 || entry >= m_inputList->count())
         return;
     if (m_inputList->currentIndex() != entry) {
@@ -261,6 +280,7 @@ void TConfigForm::chooseInputEntry(int entry)
 
 void TConfigForm::setDelayFieldText(const QString& text)
 {
+    controls();
     if (m_delayUpdating)
         return;
     m_delayUpdating = true;
@@ -273,6 +293,7 @@ void TConfigForm::setDelayFieldText(const QString& text)
 
 void TConfigForm::setNotesRangeLow(int low)
 {
+    controls();
     m_session.setNotesRangeLow(low);
     {
         m_syncing = true;
@@ -292,6 +313,7 @@ void TConfigForm::chooseDeviceVariant(DeviceVariant variant)
 
 void TConfigForm::setShowBankGroups(bool show)
 {
+    controls();
     model().showBankGroups = show;
     m_syncing = true;
     m_showBankGroups->setChecked(show);
@@ -304,6 +326,7 @@ void TConfigForm::setShowBankGroups(bool show)
 
 void TConfigForm::setBankGroupsVariable(bool variable)
 {
+    controls();
     model().bankGroupsVariable = variable;
     m_syncing = true;
     (variable ? m_variable : m_fixed)->setChecked(true);
@@ -347,11 +370,13 @@ std::string TConfigForm::selectedInputName() const { return m_session.selectedIn
 QRadioButton* TConfigForm::variantRadio(DeviceVariant variant) const
 {
     const int v = static_cast<int>(variant);
-    return v >= 0 && v < 3 ? m_variant[static_cast<std::size_t>(v)] : nullptr;
+    return v >= 0 && v < 3 ? controls().m_variant[static_cast<std::size_t>(v)] : nullptr;
 }
 
 void TConfigForm::showDeviceVariant(DeviceVariant variant)
 {
+    if (!built())
+        return;
     m_syncing = true;
     if (QRadioButton* radio = variantRadio(variant))
         radio->setChecked(true);
@@ -364,6 +389,9 @@ void TConfigForm::showDeviceVariant(DeviceVariant variant)
 
 void TConfigForm::syncFromModel()
 {
+    m_syncPending = !built();
+    if (m_syncPending)
+        return;
     m_syncing = true;
     {
         const QSignalBlocker b1(m_channelThru);
@@ -380,6 +408,8 @@ void TConfigForm::syncFromModel()
 
 void TConfigForm::showPortLists()
 {
+    if (!built())
+        return;
     const DeviceSettingsModel& m = model();
     const QSignalBlocker blockOutput(m_outputList);
     const QSignalBlocker blockInput(m_inputList);
@@ -400,6 +430,8 @@ void TConfigForm::showPortLists()
 
 void TConfigForm::showSettings()
 {
+    if (!built())
+        return;
     const DeviceSettingsModel& m = model();
     showPortLists();
     m_delayUpdating = true;

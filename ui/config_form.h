@@ -30,7 +30,10 @@ std::array<DragOperation, 3> dragKeyRow(int row);
 
 /// Device settings: MIDI ports, delay, notes range, device variant, tree
 /// options and the device's thru configuration. A view over the session's
-/// device settings and protocol; lives for the whole run and only hides when closed.
+/// device settings and protocol; lives for the whole run and only hides when
+/// closed. Its controls are built when first needed (shown, asked for, or a
+/// gesture), as nothing shows them before: until then the show and sync calls
+/// have nothing to update, and the controls show the session when built.
 class TConfigForm : public QDialog {
     Q_OBJECT
 public:
@@ -77,32 +80,37 @@ public:
     /// Every event of the input port.
     void MidiIn1MidiData(const MidiEvent& event);
 
-    // Controls, for the main window's settings and for tests.
-    QComboBox* outputList() const { return m_outputList; }
-    QComboBox* inputList() const { return m_inputList; }
-    QLineEdit* delayField() const { return m_delay; }
-    QRadioButton* notesMinus1() const { return m_notesMinus1; }
-    QRadioButton* notesMinus2() const { return m_notesMinus2; }
-    QCheckBox* channelThru() const { return m_channelThru; }
-    QCheckBox* sysexThru() const { return m_sysexThru; }
-    QCheckBox* realtimeThru() const { return m_realtimeThru; }
-    QSpinBox* masterChannel() const { return m_masterChannel; }
-    QPushButton* configureButton() const { return m_configure; }
-    QPushButton* getConfigurationButton() const { return m_getConfiguration; }
-    QLabel* versionLabel() const { return m_version; }
+    // Controls, for the main window's settings and for tests (built on the first call).
+    QComboBox* outputList() const { return controls().m_outputList; }
+    QComboBox* inputList() const { return controls().m_inputList; }
+    QLineEdit* delayField() const { return controls().m_delay; }
+    QRadioButton* notesMinus1() const { return controls().m_notesMinus1; }
+    QRadioButton* notesMinus2() const { return controls().m_notesMinus2; }
+    QCheckBox* channelThru() const { return controls().m_channelThru; }
+    QCheckBox* sysexThru() const { return controls().m_sysexThru; }
+    QCheckBox* realtimeThru() const { return controls().m_realtimeThru; }
+    QSpinBox* masterChannel() const { return controls().m_masterChannel; }
+    QPushButton* configureButton() const { return controls().m_configure; }
+    QPushButton* getConfigurationButton() const { return controls().m_getConfiguration; }
+    QLabel* versionLabel() const { return controls().m_version; }
     QRadioButton* variantRadio(DeviceVariant variant) const;
-    QCheckBox* showBankGroups() const { return m_showBankGroups; }
-    QRadioButton* fixedRadio() const { return m_fixed; }
-    QRadioButton* variableRadio() const { return m_variable; }
-    QGroupBox* dragDropGroup() const { return m_dragGroup; }
+    QCheckBox* showBankGroups() const { return controls().m_showBankGroups; }
+    QRadioButton* fixedRadio() const { return controls().m_fixed; }
+    QRadioButton* variableRadio() const { return controls().m_variable; }
+    QGroupBox* dragDropGroup() const { return controls().m_dragGroup; }
     /// "Verify after send": each paced send is read back and compared.
-    QCheckBox* verifyAfterSend() const { return m_verifyAfterSend; }
+    QCheckBox* verifyAfterSend() const { return controls().m_verifyAfterSend; }
+
+    void setVisible(bool visible) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
+    /// This form with its controls built.
+    const TConfigForm& controls() const;
+    bool built() const { return m_outputList != nullptr; }
     void buildControls();
     void updateButtons();
     DeviceProtocol& protocol();
@@ -111,6 +119,7 @@ private:
     TMainForm& m_main;
     bool m_delayUpdating = false;
     bool m_syncing = false;
+    bool m_syncPending = false; ///< syncFromModel came before the controls
 
     QComboBox* m_outputList = nullptr;
     QComboBox* m_inputList = nullptr;

@@ -137,6 +137,8 @@ private slots:
 
     void deviceRepliesFillTheDialog()
     {
+        // Before the controls exist (they are built when first needed), and after.
+        QVERIFY(config().findChildren<QComboBox*>().isEmpty());
         feed(config(), { 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x50, 0x05, 0x09, 0xF7 });
         QVERIFY(config().channelThru()->isChecked());
         QVERIFY(!config().sysexThru()->isChecked());
