@@ -17,7 +17,7 @@ namespace {
 struct EmulatorRun {
     explicit EmulatorRun(QObject* parent)
         : dispatcher(parent)
-        , paths(pathsIn(dir))
+        , paths(test::pathsIn(dir.path()))
         , dispatcherSet(&dispatcher)
         , session(paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher), &driver)
         , windows(session)
@@ -34,14 +34,6 @@ struct EmulatorRun {
             && config.selectInputByName("zembra Emulator");
         config.getDeviceConfiguration();
         return listed;
-    }
-
-    static EditorPaths pathsIn(const QTemporaryDir& folder)
-    {
-        EditorPaths p;
-        p.programDirectory = folder.path().toStdString() + "/";
-        p.autosaveDirectory = p.factoryDirectory = p.infoDirectory = p.programDirectory;
-        return p;
     }
 
     /// The dispatcher is the default one from before the driver loads until

@@ -103,6 +103,21 @@ public:
     }
 };
 
+/// Every folder of a run in `folder`, or Config.* in `autosaveFolder` when given.
+inline EditorPaths pathsIn(const QString& folder, const QString& autosaveFolder = {})
+{
+    const auto path = [](const QString& f) { return QDir(f).absolutePath().toStdString() + "/"; };
+    const std::string program = path(folder);
+    return { program, autosaveFolder.isEmpty() ? program : path(autosaveFolder), program, program };
+}
+
+/// The bytes of a file; empty when it cannot be read.
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 /// One run of the editor in a folder: the session over fake ports and, with
 /// withFiles, the real driver library for the preset files; the windows over it.
 class Session {
@@ -110,13 +125,8 @@ public:
     /// autosaveFolder: where Config.* go when not the program folder.
     explicit Session(
         const QString& folder, bool withFiles = true, const QString& autosaveFolder = {})
+        : paths(pathsIn(folder, autosaveFolder))
     {
-        paths.programDirectory = QDir(folder).absolutePath().toStdString() + "/";
-        paths.autosaveDirectory = autosaveFolder.isEmpty()
-            ? paths.programDirectory
-            : QDir(autosaveFolder).absolutePath().toStdString() + "/";
-        paths.factoryDirectory = paths.programDirectory;
-        paths.infoDirectory = paths.programDirectory;
         auto fake = std::make_unique<FakePorts>();
         ports = fake.get();
         if (withFiles)
