@@ -1,5 +1,5 @@
-// The start-up and close sequences of a run against a temporary folder, and
-// the protocol working with no window at all.
+// The start-up and close sequences of a run against a temporary folder, with
+// no window at all.
 
 #include "editor_session.h"
 #include "fake_ports.h"
@@ -80,35 +80,6 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     auto third = start(&driver);
     EXPECT_TRUE(third->startUp().settingsApplied);
     EXPECT_TRUE(third->deviceSync().differsFromDevice(57));
-}
-
-TEST_F(EditorSessionTest, TheProtocolWorksWithoutAnyWindow)
-{
-    auto run = start(nullptr);
-    run->startUp();
-    // AutoSend sends a selected preset, except the one selection suppressed.
-    ASSERT_TRUE(run->selectOutputByName("Test Out A"));
-    run->setAutoSend(true);
-    run->suppressNextAutoSend();
-    run->presetSelected(4);
-    EXPECT_EQ(run->protocol().sendCount(), 0);
-    run->presetSelected(5);
-    EXPECT_EQ(run->protocol().sendCount(), 68);
-    EXPECT_TRUE(run->protocol().timerEnabled(ProtocolTimer::Timer1));
-    run->protocol().Timer1Timer();
-    ASSERT_FALSE(ports->puts.empty());
-    EXPECT_EQ(ports->puts.back().bytes[7], 5);
-
-    // Replies reach the settings through the ports, with no dialog open.
-    ASSERT_TRUE(run->selectInputByName("Test In"));
-    run->protocol().reopenInputAndRequestConfiguration();
-    EXPECT_EQ(ports->inputOpened, 0);
-    ports->reply({ 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x50, 0x05, 0x09, 0xF7 });
-    EXPECT_FALSE(run->deviceSettings().sysexEventsThru);
-    EXPECT_EQ(run->deviceSettings().masterChannel(), 10);
-    // A name that differs in letter case is no port.
-    EXPECT_FALSE(run->selectOutputByName("test out a"));
-    EXPECT_EQ(run->selectedOutputName(), "no device");
 }
 
 } // namespace

@@ -150,26 +150,6 @@ TEST_F(PresetFilesTest, NameWithoutMidExtensionWritesAndMovesNothing)
     EXPECT_TRUE(files.saveAllPresets(dir.file("Lower.mid")).ok()); // any letter case
 }
 
-TEST_F(PresetFilesTest, AFailedWriteNamesTheFileAndKeepsTheOldSetWhole)
-{
-    fillBank(bank, 9);
-    ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
-    // A folder where the notes file should go cannot be replaced.
-    fs::remove(dir.file("Set.NTS"));
-    fs::create_directory(dir.file("Set.NTS"));
-    const std::vector<std::string> before { readFile(dir.file("Set.MID")),
-        readFile(dir.file("Set.CFG")) };
-    const Names names = dir.names();
-    fillBank(bank, 11);
-    const SaveResult result = files.saveAllPresets(dir.file("Set.MID"));
-    ASSERT_EQ(result.problems.size(), 1u);
-    EXPECT_EQ(result.problems[0].file, dir.file("Set.NTS"));
-    EXPECT_FALSE(result.wroteDump || result.wroteKnobNames);
-    EXPECT_EQ(dir.names(), names); // no temporary file left, no backup made
-    EXPECT_EQ(
-        (std::vector { readFile(dir.file("Set.MID")), readFile(dir.file("Set.CFG")) }), before);
-}
-
 TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlace)
 {
     writeFile(dir.file("song.cfg"), "[Settings]\r\nDelay=99\r\n");
