@@ -352,9 +352,7 @@ private slots:
         QVERIFY(singleItem && singleMenu);
         QAction* loadBanks = form().findAction({ "&File", "Load", "Load Banks 1-4" });
         QAction* popupSendBanks = form().findAction({ "PresetPopupMenu", "Send Banks 1-4" });
-        QVERIFY(loadBanks && popupSendBanks);
-        QVERIFY(!loadBanks->isVisible() && !loadBanks->isEnabled());
-        QVERIFY(singleItem->isVisible() && !singleMenu->isVisible());
+        QVERIFY(loadBanks && popupSendBanks); // hidden at first: the menus test
 
         form().switchDeviceVariant(DeviceVariant::zembraDial); // F8
         QCOMPARE(form().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA DIAL"));
@@ -421,8 +419,6 @@ private slots:
         QCOMPARE(m_run->warnings.size(), 1);
         QVERIFY(m_run->warnings[0].startsWith(
             QStringLiteral("Warning !!!: You need to select the \"PC -> zembraControl\" port")));
-        form().SendButtonClick(); // no warning from the button
-        QCOMPARE(m_run->warnings.size(), 1);
         form().GetPreset1Click();
         QCOMPARE(m_run->warnings.size(), 2);
         QVERIFY(m_run->warnings[1].contains(QStringLiteral("MidiIn/Out ports")));

@@ -31,6 +31,14 @@ inline QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+/// Replaces a file with the bytes; false when it cannot be written.
+inline bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(bytes) == bytes.size();
+}
+
 /// One run of the editor in a folder: the session over fake ports and, with
 /// withFiles, the real driver library for the preset files; the windows over it.
 class Session {
