@@ -204,8 +204,6 @@ private slots:
 
     void findListsMatchesAndChoosingOneSelectsIt()
     {
-        for (auto& preset : bank().presets)
-            preset.eventType.fill(kNoEvent);
         const std::vector<SearchMatch> wanted { { 3, 2 }, { 90, 0 }, { 90, 15 } };
         for (const SearchMatch& m : wanted) {
             Preset& p = bank().presets[static_cast<std::size_t>(m.presetIndex)];
@@ -265,8 +263,7 @@ private slots:
 
     void knobsSendingOneEventAreMarked()
     {
-        Preset& p = bank().presets[2];
-        p.eventType.fill(kNoEvent);
+        Preset& p = bank().presets[2]; // every knob on No-Event at first
         for (int k : { 0, 4, 9 }) {
             p.eventType[static_cast<std::size_t>(k)] = 0;
             p.fixedParameter[static_cast<std::size_t>(k)] = 74;
