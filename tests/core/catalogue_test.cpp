@@ -164,11 +164,6 @@ TEST(Catalogue, EveryParameterListIsFull)
     const Catalogue catalogue;
     for (int list = 0; list <= static_cast<int>(ParameterList::resetGrid); ++list)
         EXPECT_EQ(catalogue.parameterGrid(static_cast<ParameterList>(list)).size(), 128u) << list;
-    EXPECT_EQ(catalogue.aweParameterNamesEmu, catalogue.aweParameterNamesAwe);
-    int named = 0;
-    for (const std::string& name : catalogue.nrpn1ParameterNames)
-        named += name.empty() ? 0 : 1;
-    EXPECT_EQ(named, 18);
 }
 
 } // namespace

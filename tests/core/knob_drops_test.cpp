@@ -1,3 +1,4 @@
+#include "editor_rig.h"
 #include "knob_drops.h"
 
 #include <gtest/gtest.h>
@@ -10,12 +11,7 @@ namespace {
 
 /// A bank whose knob k carries fixed parameter k and name "Kk" (1-based), so
 /// moves are easy to read, and which counts the preset view's refreshes.
-struct DropRig {
-    PresetBank bank;
-    Catalogue catalogue;
-    DeviceVariant variant = DeviceVariant::zembraControl;
-    EditHistory history { bank, variant };
-    EditorState state { bank, catalogue, variant, history };
+struct DropRig : EditorRig {
     int refreshes = 0;
 
     DropRig()

@@ -97,13 +97,6 @@ TEST_F(PresetBankTest, KnobClipboardFillsEverySlotAndKeepsClipboardTexts)
         EXPECT_EQ(knob(bank.clipboardPreset, k), std::make_tuple("src5", 2, 15, 25, 35)) << k;
 }
 
-TEST(PresetTexts, LabelWidths)
-{
-    EXPECT_EQ(presetLabel(9), " 9: ");
-    EXPECT_EQ(presetLabel(10), "10: ");
-    EXPECT_EQ(presetLabel(128), "128: ");
-}
-
 TEST_F(PresetBankTest, FitsVariantWhenEveryKnobFits)
 {
     // code, fits zembraControl and zembraFader, fits zembraDial

@@ -177,12 +177,9 @@ protected:
     {
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
             std::filesystem::remove(entry.path());
-        for (int p = 0; p < kPresetCount; ++p) {
-            Preset& preset = source.presets[static_cast<std::size_t>(p)];
-            preset.name = "Saved " + std::to_string(p);
-            preset.description = "about " + std::to_string(p);
-            preset.fixedParameter[3] = (p * 7) % 128;
-        }
+        test::fillBank(source, 3);
+        for (Preset& preset : source.presets)
+            preset.initValue = {}; // not in a zembraControl's dump
         Reader writer(driver);
         writer.bank = source;
         ASSERT_TRUE(writer.files.saveAllPresets(dir.file("Set.MID")).ok());

@@ -1,5 +1,5 @@
+#include "preset_files_fixture.h"
 #include "recovery_file.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -23,26 +23,13 @@ protected:
 
     static RecoveryContents makeSample()
     {
-        RecoveryContents c;
-        std::string everyByte;
-        for (int b = 0; b < 256; ++b)
-            everyByte += static_cast<char>(b);
-        for (int p = 0; p < kPresetCount; ++p) {
-            Preset& preset = c.presets[p];
-            preset.name = p % 2 ? "Preset " + std::to_string(p) : "";
-            preset.description = p == 5 ? everyByte : "line\r\nnext " + std::to_string(p);
-            for (int k = 0; k < kKnobCount; ++k) {
-                preset.knobName[k]
-                    = k == 3 ? "with blank\nand break " : "Knob " + std::to_string(k);
-                preset.channel[k] = (p + k) % 17;
-                preset.eventType[k] = (p * 3 + k) % 128;
-                preset.fixedParameter[k] = 127 - k;
-                preset.initValue[k] = (p + 2 * k) % 128;
-            }
-        }
-        c.selectedPreset = 127;
-        c.variant = DeviceVariant::zembraDial;
-        c.savedAt = 1712345678;
+        PresetBank bank;
+        test::fillBank(bank, 5);
+        RecoveryContents c { bank.presets, 127, DeviceVariant::zembraDial, 1712345678 };
+        for (int b = 0; b < 256; ++b) // line breaks and blanks at the ends included
+            c.presets[5].description += static_cast<char>(b);
+        c.presets[6].name = "";
+        c.presets[7].knobName[3] = "with blank\nand break ";
         return c;
     }
 };
@@ -74,7 +61,7 @@ TEST_F(RecoveryFileTest, DamagedJournalIsRefusedWhole)
         { "cut in half", good.substr(0, good.size() / 2), "incomplete" },
         { "last byte cut", good.substr(0, good.size() - 1), "incomplete" },
         { "bytes after the end", good + "x\n", "incomplete" },
-        { "flipped byte", flipped(good.find("line\r\nnext 77")), "checksum" },
+        { "flipped byte", flipped(good.find("Line 77/5")), "checksum" },
         { "flipped checksum", flipped(good.size() - 3), "checksum" },
         { "bad value, good checksum", encodeRecovery(outOfRange), "unreadable entry" },
         { "oversized", "", "larger" },
@@ -101,28 +88,17 @@ TEST_F(RecoveryFileTest, FailedWriteLeavesThePreviousJournal)
     EXPECT_EQ(dir.names(), std::set<std::string> { "Recovery.kes" });
 }
 
-TEST_F(RecoveryFileTest, DiscardDamagedAndCleanCloseMoveTheJournal)
+TEST_F(RecoveryFileTest, DiscardKeepsTheBytesAndNothingToMoveIsNoFailure)
 {
-    const std::string bytes = encodeRecovery(sample);
+    // Which file each step of a run leaves is the recovery start-up test's.
     ASSERT_TRUE(journal.write(sample));
     ASSERT_TRUE(journal.discard());
-    EXPECT_EQ(dir.names(), std::set<std::string> { "Recovery.old" });
-    EXPECT_EQ(readFile(journal.oldPath()), bytes);
-
-    ASSERT_TRUE(journal.write(sample));
-    ASSERT_TRUE(journal.keepDamaged());
-    EXPECT_EQ(dir.names(), (std::set<std::string> { "Recovery.damaged", "Recovery.old" }));
-
-    ASSERT_TRUE(journal.write(sample));
-    ASSERT_TRUE(journal.remove());
+    EXPECT_EQ(readFile(journal.oldPath()), encodeRecovery(sample));
     ASSERT_TRUE(journal.removeOld());
-    EXPECT_EQ(dir.names(), std::set<std::string> { "Recovery.damaged" });
-
-    // Nothing to move or remove is no failure.
-    EXPECT_TRUE(journal.discard());
-    EXPECT_TRUE(journal.keepDamaged());
-    EXPECT_TRUE(journal.remove());
-    EXPECT_TRUE(journal.removeOld());
+    for (auto step : { &RecoveryFile::discard, &RecoveryFile::keepDamaged, &RecoveryFile::remove,
+             &RecoveryFile::removeOld })
+        EXPECT_TRUE((journal.*step)());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST_F(RecoveryFileTest, OneRunningEditorClaimsTheFolder)

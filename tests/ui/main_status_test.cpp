@@ -3,7 +3,6 @@
 
 #include "knob_table.h"
 #include "main_test_support.h"
-#include "side_files.h"
 #include "window_placement.h"
 
 #include <QApplication>
@@ -15,8 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <fstream>
 
 using namespace kestrow;
 using namespace kestrow::test;
@@ -62,38 +59,31 @@ private slots:
     void replyForAnotherPresetRedrawsOnlyItsTreeItem()
     {
         QTemporaryDir dir;
-        {
-            Session run(dir.path());
-            TMainForm& form = run.main();
-            PresetBank& bank = run.bank();
-            bank.presets[4].name = "Five";
-            bank.presets[4].description = "five's text";
-            bank.presets[126].name = "Mine";
-            bank.presets[126].description = "mine";
-            form.FormShow();
-            form.selectPreset(126);
-            const QStringList shown = shownCells(form);
+        Session run(dir.path(), false);
+        TMainForm& form = run.main();
+        PresetBank& bank = run.bank();
+        bank.presets[4].name = "Five";
+        bank.presets[4].description = "five's text";
+        bank.presets[126].name = "Mine";
+        bank.presets[126].description = "mine";
+        form.FormShow();
+        form.selectPreset(126);
+        const QStringList shown = shownCells(form);
 
-            feedReply(form, 4);
-            QCOMPARE(form.headingLabel()->text(), QStringLiteral("127: Mine"));
-            QCOMPARE(form.descriptionBox()->toPlainText(), QStringLiteral("mine"));
-            QCOMPARE(shownCells(form), shown);
-            QCOMPARE(form.presetTree()->item(4)->text(), QStringLiteral(" 5: Five"));
-            QVERIFY(cellsOf(form, 4) != shown); // the reply did land in preset 5
+        feedReply(form, 4);
+        QCOMPARE(form.headingLabel()->text(), QStringLiteral("127: Mine"));
+        QCOMPARE(form.descriptionBox()->toPlainText(), QStringLiteral("mine"));
+        QCOMPARE(shownCells(form), shown);
+        QCOMPARE(form.presetTree()->item(4)->text(), QStringLiteral(" 5: Five"));
+        QVERIFY(cellsOf(form, 4) != shown); // the reply did land in preset 5
 
-            form.descriptionBox()->moveCursor(QTextCursor::End);
-            QTest::keyClicks(form.descriptionBox(), QStringLiteral("X"));
-            feedReply(form, 126); // the selected one is redrawn
-            QCOMPARE(shownCells(form), cellsOf(form, 126));
-            QVERIFY(form.close());
-        }
-        std::ifstream in(
-            dir.filePath(QStringLiteral("Config.NTS")).toStdString(), std::ios::binary);
-        const std::string bytes { std::istreambuf_iterator<char>(in), {} };
-        const DescriptionRecords records = decodeDescriptions(bytes, kPresetCount);
-        QCOMPARE(records.outcome, DescriptionRecords::Outcome::texts);
-        QCOMPARE(records.texts.at(126), std::string("mineX"));
-        QCOMPARE(records.texts.at(4), std::string("five's text"));
+        form.descriptionBox()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(form.descriptionBox(), QStringLiteral("X"));
+        feedReply(form, 126); // the selected one is redrawn
+        QCOMPARE(shownCells(form), cellsOf(form, 126));
+        // Replies carry no texts: both descriptions stay as they were.
+        QCOMPARE(bank.presets[126].description, std::string("mineX"));
+        QCOMPARE(bank.presets[4].description, std::string("five's text"));
     }
 
     void statusLineNamesWhatHappensToATransfer()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor_state.h"
+#include "../core/editor_rig.h"
 #include "picker_host.h"
 
 #include <QStringList>
@@ -9,21 +9,6 @@
 #include <vector>
 
 namespace kestrow {
-
-/// The editing setup every widget test starts from: bank, catalogue, state.
-struct EditorRig {
-    PresetBank bank;
-    Catalogue catalogue;
-    DeviceVariant deviceVariant; ///< the one variant the state reads
-    EditHistory history { bank, deviceVariant };
-    EditorState state { bank, catalogue, deviceVariant, history };
-
-    explicit EditorRig(DeviceVariant variant)
-        : deviceVariant(variant)
-    {
-    }
-    Preset& preset() { return bank.presets[static_cast<std::size_t>(bank.selectedPreset)]; }
-};
 
 /// A PickerHost that logs what the knob table opens ("event 94", "value -1 by
 /// keyboard", "popup 1 - 16 at 200,200", "warning <title>|<text>") and answers

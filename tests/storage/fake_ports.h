@@ -1,0 +1,94 @@
+#pragma once
+
+#include "midi_ports.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrow::test {
+
+/// One message put to an output: the device and its bytes (data1 of each
+/// SysEx event, or status and data1 of a channel message).
+struct PutMessage {
+    int device = -1;
+    std::vector<std::uint8_t> bytes;
+};
+
+/// Ports without hardware: two outputs and one input that record what the
+/// protocol does with them.
+class FakePorts : public MidiPorts {
+public:
+    std::vector<std::string> outputs { "Test Out A", "Test Out B" };
+    std::vector<std::string> inputs { "Test In" };
+    std::vector<PutMessage> puts;
+    std::set<int> openedOutputs;
+    int inputOpened = -1;
+    /// Written to, it tells the window that the ports changed.
+    int changes = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+
+    ~FakePorts() override { ::close(changes); }
+    int changeDescriptor() override { return changes; }
+    std::uint32_t changeCount() override
+    {
+        std::uint64_t count = 0;
+        return ::read(changes, &count, sizeof count) > 0 ? static_cast<std::uint32_t>(count) : 0;
+    }
+
+    std::vector<std::string> outputNames() const override { return outputs; }
+    std::vector<std::string> inputNames() const override { return inputs; }
+    bool outputIsOpen(int device) const override { return openedOutputs.count(device) > 0; }
+    PortResult openOutput(int device) override
+    {
+        openedOutputs.insert(device);
+        return PortResult::success();
+    }
+    PortResult put(int device, std::span<const MidiEvent> events) override
+    {
+        PutMessage message { device, {} };
+        for (const MidiEvent& e : events) {
+            if (e.status != 0xF0)
+                message.bytes.push_back(e.status);
+            message.bytes.push_back(e.data1);
+        }
+        puts.push_back(message);
+        return PortResult::success();
+    }
+    void closeInput() override { inputOpened = -1; }
+    PortResult openInput(int device) override
+    {
+        inputOpened = device;
+        return PortResult::success();
+    }
+
+    /// The device replying, byte by byte, on the open input.
+    void reply(const std::vector<std::uint8_t>& bytes)
+    {
+        for (std::uint8_t b : bytes)
+            onInput(MidiEvent { 0, 0xF0, b, 0, 0 });
+    }
+    /// Messages of a given length (10 = requests and queries, 58/26/10 = dump parts).
+    std::vector<PutMessage> sysex(std::size_t length) const
+    {
+        std::vector<PutMessage> found;
+        for (const PutMessage& m : puts) {
+            if (m.bytes.size() == length && m.bytes.front() == 0xF0)
+                found.push_back(m);
+        }
+        return found;
+    }
+    std::vector<PutMessage> programChanges() const
+    {
+        std::vector<PutMessage> found;
+        for (const PutMessage& m : puts) {
+            if (!m.bytes.empty() && (m.bytes.front() & 0xF0) == 0xC0)
+                found.push_back(m);
+        }
+        return found;
+    }
+};
+
+} // namespace kestrow::test
