@@ -6,8 +6,9 @@
 # toolkit) keep the speed flags through kestrow_fast_code. Unused functions
 # are dropped at link time.
 option(KESTROW_SMALL_CODE "Optimise for size, except the per-byte paths" ON)
-if(KESTROW_FUZZ)
-    set(KESTROW_SMALL_CODE OFF) # fuzzing wants executions per second
+if(KESTROW_FUZZ OR KESTROW_SANITIZE)
+    # Checking builds want executions per second, not a small program.
+    set(KESTROW_SMALL_CODE OFF)
 endif()
 set(KESTROW_OPTIMISED_CONFIGS Release,RelWithDebInfo)
 if(KESTROW_SMALL_CODE)
