@@ -36,7 +36,10 @@ TMidiDriver::TMidiDriver(const std::string& libraryPath)
         path = besideExecutable();
     if (path.empty())
         path = kLibraryName;
-    m_library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Lazy for the libraries it pulls in (RtMidi, JACK, ALSA: binding all
+    // of them up front costs start-up time); the library itself is linked
+    // with -z now, so a symbol it lacks still fails this load, not a call.
+    m_library = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!m_library)
         throw EMidiException("Load of libmididrv.so failed");
     m_path = path;
