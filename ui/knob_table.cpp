@@ -161,12 +161,16 @@ void execKnobDrag(QWidget* source, const EditorState& state, bool fromPicture)
 }
 
 KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
-    : QTableWidget(kKnobCount + 1, 6, parent)
+    : QTableWidget(parent)
     , m_state(state)
     , m_controller(state, host)
 {
+    // Rows and columns only once the headers are hidden: a shown header
+    // measures every section's text each time their number changes.
     horizontalHeader()->hide();
     verticalHeader()->hide();
+    setRowCount(kKnobCount + 1);
+    setColumnCount(6);
     horizontalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setMinimumSectionSize(1);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
