@@ -77,8 +77,6 @@ QPixmap dragCursorPixmap(DragCursor cursor)
     return pixmap;
 }
 
-QCursor dragCursor(DragCursor cursor) { return QCursor(dragCursorPixmap(cursor), 0, 0); }
-
 bool dragCursorFor(DragOperation operation, bool fromPicture, DragCursor& cursor)
 {
     switch (operation) {

@@ -2,7 +2,6 @@
 
 #include "editor_state.h"
 
-#include <QCursor>
 #include <QPixmap>
 
 namespace kestrow {
@@ -14,7 +13,6 @@ enum class DragCursor { copy = 1, move = 2, swap = 3, c2 = 4, m2 = 5, s2 = 6 };
 
 /// The cursor's picture, 32 x 32 with the hot spot at the top left.
 QPixmap dragCursorPixmap(DragCursor cursor);
-QCursor dragCursor(DragCursor cursor);
 
 /// The cursor a drag shows for an operation; fromPicture picks C2/M2/S2.
 /// Returns false for None, which shows the ordinary drag cursor.

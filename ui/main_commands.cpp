@@ -5,7 +5,6 @@
 #include "config_form.h"
 #include "description_form.h"
 #include "display_form.h"
-#include "drag_cursors.h"
 #include "info_form.h"
 #include "knob_table.h"
 #include "main_form.h"
@@ -65,8 +64,6 @@ void TMainForm::FormShow()
     m_shown = true;
 
     PresetTree* tree = presetTree();
-    tree->setDragCursors(
-        dragCursor(DragCursor::copy), dragCursor(DragCursor::swap), dragCursor(DragCursor::move));
     m_state.showKnob(-1);
     for (int c = 0; c < static_cast<int>(KnobTable::kColumnWidths.size()); ++c)
         knobTable()->setColumnWidth(c, KnobTable::kColumnWidths[static_cast<std::size_t>(c)]);

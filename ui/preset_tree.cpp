@@ -1,5 +1,7 @@
 #include "preset_tree.h"
 
+#include "drag_cursors.h"
+
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -122,14 +124,6 @@ PresetTree::PresetTree(QWidget* parent)
     connect(m_delegate, &PresetItemDelegate::editConfirmed, this, &PresetTree::renameConfirmed);
 }
 
-void PresetTree::setDragCursors(const QCursor& copy, const QCursor& swap, const QCursor& move)
-{
-    m_cursors[static_cast<int>(DragOperation::copy)] = copy;
-    m_cursors[static_cast<int>(DragOperation::swap)] = swap;
-    m_cursors[static_cast<int>(DragOperation::move)] = move;
-    m_haveCursors = true;
-}
-
 int PresetTree::rowAt(const QPoint& viewportPos) const
 {
     const QModelIndex index = indexAt(viewportPos);
@@ -190,10 +184,11 @@ void PresetTree::startPresetDrag()
     mime->setData(kPresetMime, QByteArray::number(m_sourceRow));
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
-    if (m_haveCursors && m_operation != DragOperation::none) {
-        const QCursor& cursor = m_cursors[static_cast<int>(m_operation)];
+    // Drawn when a drag starts, as the knob table's are: none at start-up.
+    if (DragCursor cursor {}; dragCursorFor(m_operation, false, cursor)) {
+        const QPixmap pixmap = dragCursorPixmap(cursor);
         for (Qt::DropAction action : { Qt::CopyAction, Qt::MoveAction, Qt::LinkAction })
-            drag->setDragCursor(cursor.pixmap(), action);
+            drag->setDragCursor(pixmap, action);
     }
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
 }

@@ -55,8 +55,7 @@ public:
 
     PresetItemDelegate* itemDelegateForPresets() const { return m_delegate; }
 
-    /// Drag operation fixed at the last mouse-down, and the cursors for it.
-    void setDragCursors(const QCursor& copy, const QCursor& swap, const QCursor& move);
+    /// Drag operation fixed at the last mouse-down.
     /// Decides the operation from the modifier keys at mouse-down.
     std::function<DragOperation(Qt::KeyboardModifiers)> operationForModifiers;
     DragOperation dragOperation() const { return m_operation; }
@@ -92,8 +91,6 @@ private:
     QPoint m_pressPos;
     bool m_pressed = false;
     bool m_viewHasPress = false; ///< the list view saw the press (edit on release)
-    QCursor m_cursors[3];
-    bool m_haveCursors = false;
 };
 
 } // namespace kestrow
