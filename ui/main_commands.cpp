@@ -10,6 +10,7 @@
 #include "main_form.h"
 #include "pickers/factory_presets_form.h"
 #include "pickers/picker_set.h"
+#include "plain_pictures.h"
 #include "preset_files.h"
 #include "text_codec.h"
 #include "window_placement.h"
@@ -70,6 +71,8 @@ void TMainForm::FormShow()
 
     const StartupReport report = m_session.startUp(
         [this](const std::string& question) { return askRecoveryHoldingTimers(question); });
+    // The variant is known now; the picture is decoded while the rest is set up.
+    prefetchPlainPicture(deviceVariant());
     if (report.factoryLoaded)
         m_pickers->refreshFactoryPresets();
     else

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <optional>
 
 namespace kestrow {
 
@@ -139,12 +141,51 @@ QImage decodePlainPicturePng(std::span<const unsigned char> png)
     return image;
 }
 
+namespace {
+
+    struct PrefetchedPicture {
+        DeviceVariant variant;
+        std::future<QImage> image;
+    };
+
+    /// Only the interface thread reads or sets this.
+    std::optional<PrefetchedPicture>& prefetched()
+    {
+        static std::optional<PrefetchedPicture> picture;
+        return picture;
+    }
+
+} // namespace
+
 QPixmap builtPlainPicture(DeviceVariant variant)
 {
     const auto index = static_cast<std::size_t>(variant);
     if (index >= kPlainPicturePngs.size())
         return {};
-    return QPixmap::fromImage(decodePlainPicturePng(kPlainPicturePngs[index]));
+    QImage image;
+    auto& pending = prefetched();
+    if (pending && pending->variant == variant)
+        image = pending->image.get();
+    pending.reset(); // one for another variant is of no more use
+    if (image.isNull())
+        image = decodePlainPicturePng(kPlainPicturePngs[index]);
+    // A QPixmap belongs to the interface thread: made here, not in the prefetch.
+    return QPixmap::fromImage(std::move(image));
+}
+
+void prefetchPlainPicture(DeviceVariant variant)
+{
+    const auto index = static_cast<std::size_t>(variant);
+    auto& pending = prefetched();
+    if (index >= kPlainPicturePngs.size() || pending)
+        return;
+    try {
+        pending = PrefetchedPicture { variant,
+            std::async(std::launch::async,
+                [png = kPlainPicturePngs[index]] { return decodePlainPicturePng(png); }) };
+    } catch (const std::system_error&) {
+        // No thread to spare: the picture is decoded when it is painted.
+    }
 }
 
 } // namespace kestrow

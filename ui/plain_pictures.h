@@ -23,4 +23,9 @@ QImage decodePlainPicturePng(std::span<const unsigned char> png);
 /// none or it cannot be decoded.
 QPixmap builtPlainPicture(DeviceVariant variant);
 
+/// Starts decoding the variant's plain picture on another thread, for the
+/// next builtPlainPicture of that variant: start-up asks for it once the
+/// variant is known and has other work to do before the picture is painted.
+void prefetchPlainPicture(DeviceVariant variant);
+
 } // namespace kestrow
