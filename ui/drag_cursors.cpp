@@ -1,5 +1,6 @@
 #include "drag_cursors.h"
 
+#include <QDrag>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -93,6 +94,16 @@ bool dragCursorFor(DragOperation operation, bool fromPicture, DragCursor& cursor
         break;
     }
     return false;
+}
+
+void setOperationCursor(QDrag& drag, DragOperation operation, bool fromPicture)
+{
+    DragCursor cursor {};
+    if (!dragCursorFor(operation, fromPicture, cursor))
+        return;
+    const QPixmap pixmap = dragCursorPixmap(cursor);
+    for (Qt::DropAction action : { Qt::CopyAction, Qt::MoveAction, Qt::LinkAction })
+        drag.setDragCursor(pixmap, action);
 }
 
 } // namespace kestrow

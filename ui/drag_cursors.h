@@ -4,6 +4,8 @@
 
 #include <QPixmap>
 
+class QDrag;
+
 namespace kestrow {
 
 /// The six drag cursors, numbered as the program registers them: 1 "COPYCURSOR",
@@ -17,5 +19,9 @@ QPixmap dragCursorPixmap(DragCursor cursor);
 /// The cursor a drag shows for an operation; fromPicture picks C2/M2/S2.
 /// Returns false for None, which shows the ordinary drag cursor.
 bool dragCursorFor(DragOperation operation, bool fromPicture, DragCursor& cursor);
+
+/// Gives `drag` the operation's cursor for every drop action, drawn when the
+/// drag starts (none at start-up); None keeps the ordinary drag cursor.
+void setOperationCursor(QDrag& drag, DragOperation operation, bool fromPicture);
 
 } // namespace kestrow

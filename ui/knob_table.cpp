@@ -151,12 +151,7 @@ void execKnobDrag(QWidget* source, const EditorState& state, bool fromPicture)
     auto* mime = new QMimeData;
     mime->setData(kKnobDragMime, QByteArray::number(state.dragSourceKnob));
     drag->setMimeData(mime);
-    DragCursor cursor {};
-    if (dragCursorFor(state.dragOperation, fromPicture, cursor)) {
-        const QPixmap pixmap = dragCursorPixmap(cursor);
-        drag->setDragCursor(pixmap, Qt::CopyAction);
-        drag->setDragCursor(pixmap, Qt::MoveAction);
-    }
+    setOperationCursor(*drag, state.dragOperation, fromPicture);
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
 }
 

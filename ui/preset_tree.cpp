@@ -184,12 +184,7 @@ void PresetTree::startPresetDrag()
     mime->setData(kPresetMime, QByteArray::number(m_sourceRow));
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
-    // Drawn when a drag starts, as the knob table's are: none at start-up.
-    if (DragCursor cursor {}; dragCursorFor(m_operation, false, cursor)) {
-        const QPixmap pixmap = dragCursorPixmap(cursor);
-        for (Qt::DropAction action : { Qt::CopyAction, Qt::MoveAction, Qt::LinkAction })
-            drag->setDragCursor(pixmap, action);
-    }
+    setOperationCursor(*drag, m_operation, false);
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
 }
 
