@@ -9,6 +9,7 @@
 #include <cstring>
 #include <future>
 #include <optional>
+#include <system_error>
 
 namespace kestrow {
 
