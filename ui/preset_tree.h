@@ -55,9 +55,9 @@ public:
 
     PresetItemDelegate* itemDelegateForPresets() const { return m_delegate; }
 
-    /// Drag operation fixed at the last mouse-down.
     /// Decides the operation from the modifier keys at mouse-down.
     std::function<DragOperation(Qt::KeyboardModifiers)> operationForModifiers;
+    /// Drag operation fixed at the last mouse-down.
     DragOperation dragOperation() const { return m_operation; }
     int dragSourceItem() const { return m_sourceRow; }
 
