@@ -71,6 +71,7 @@ public:
     JackDummyServer(const JackDummyServer&) = delete;
     JackDummyServer& operator=(const JackDummyServer&) = delete;
     bool up() const { return m_up; }
+    pid_t pid() const { return m_pid; }
 
 private:
     pid_t m_pid = -1;

@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
 #include <iostream>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrow::mididrv {
@@ -53,6 +55,19 @@ namespace {
         return false;
     }
 
+    /// A thread left waiting in libjack returns into this library's code, so
+    /// once one is left the library stays loaded until the process ends.
+    void keepLibraryLoaded()
+    {
+        static const bool kept = [] {
+            Dl_info info {};
+            return ::dladdr(reinterpret_cast<void*>(&keepLibraryLoaded), &info) != 0
+                && info.dli_fname != nullptr
+                && ::dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+        }();
+        (void)kept;
+    }
+
 } // namespace
 
 std::shared_ptr<JackSession> JackSession::shared()
@@ -70,6 +85,12 @@ JackSession::~JackSession()
 {
     if (jack_client_t* client = m_client.load())
         jack_client_close(client);
+    if (m_attempt) {
+        std::lock_guard lock(m_attempt->mutex);
+        if (m_attempt->done && m_attempt->client != nullptr)
+            jack_client_close(m_attempt->client);
+        m_attempt->abandoned = true;
+    }
 }
 
 bool JackSession::running()
@@ -120,10 +141,7 @@ bool JackSession::open()
     } printReset;
     jack_set_error_function(quietJack);
     jack_set_info_function(quietJack);
-    jack_status_t status {};
-    // No ports and no process callback: the server never wakes this client
-    // for audio cycles, only its notification thread when the graph changes.
-    jack_client_t* client = jack_client_open("kestrow-watch", JackNoStartServer, &status);
+    jack_client_t* client = answeredClient();
     m_triedAt = std::chrono::steady_clock::now();
     if (client == nullptr)
         return false;
@@ -142,6 +160,44 @@ bool JackSession::open()
     }
     m_alive = true;
     return true;
+}
+
+jack_client_t* JackSession::answeredClient()
+{
+    if (!m_attempt) {
+        m_attempt = std::make_shared<Attempt>();
+        // No ports and no process callback: the server never wakes this client
+        // for audio cycles, only its notification thread when the graph changes.
+        std::thread opener([attempt = m_attempt] {
+            jack_status_t status {};
+            jack_client_t* client = jack_client_open("kestrow-watch", JackNoStartServer, &status);
+            std::unique_lock lock(attempt->mutex);
+            if (attempt->abandoned) {
+                lock.unlock();
+                if (client != nullptr)
+                    jack_client_close(client);
+                return;
+            }
+            attempt->client = client;
+            attempt->done = true;
+            attempt->answered.notify_all();
+        });
+        std::unique_lock lock(m_attempt->mutex);
+        if (m_attempt->answered.wait_for(lock, kAnswerWithin, [this] { return m_attempt->done; })) {
+            lock.unlock();
+            opener.join();
+        } else {
+            keepLibraryLoaded();
+            opener.detach();
+        }
+    }
+    std::unique_lock lock(m_attempt->mutex);
+    if (!m_attempt->done)
+        return nullptr; // still waiting: no second thread, no second wait
+    jack_client_t* client = m_attempt->client;
+    lock.unlock();
+    m_attempt.reset();
+    return client;
 }
 
 void JackSession::changed()

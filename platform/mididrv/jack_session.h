@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <jack/jack.h>
 #include <memory>
 #include <mutex>
@@ -26,7 +27,9 @@ public:
     JackSession& operator=(const JackSession&) = delete;
 
     /// Whether a server answers: true while the client lives; without one, an
-    /// open is tried again at most every half second.
+    /// open is tried again at most every half second. A server that takes
+    /// longer than kAnswerWithin to let a client in (one that is stopped or
+    /// hung) counts as not running; its late answer is taken up by a later call.
     bool running();
     /// Full names of the MIDI ports with `flags` (JackPortIsInput or
     /// JackPortIsOutput) in the server's order; nullopt when no server answers.
@@ -39,9 +42,24 @@ public:
     /// from now on, across reopens; null stops it. One watch at a time.
     void setWatch(PortWatch* watch);
 
+    static constexpr std::chrono::seconds kAnswerWithin { 2 };
+
 private:
+    /// One jack_client_open on a thread of its own: libjack waits for the
+    /// server's answer without a time limit.
+    struct Attempt {
+        std::mutex mutex;
+        std::condition_variable answered;
+        bool done = false;
+        bool abandoned = false; ///< the session went first; the thread closes the client
+        jack_client_t* client = nullptr;
+    };
+
     JackSession() = default;
     bool open(); ///< m_mutex held
+    /// The client of the attempt under way or a new one; null when the server
+    /// has not answered (yet). m_mutex held.
+    jack_client_t* answeredClient();
     void changed();
 
     static void portRegistered(jack_port_id_t id, int, void* arg);
@@ -54,6 +72,7 @@ private:
     std::atomic<bool> m_alive { false };
     std::atomic<long> m_cycle { 0 };
     std::chrono::steady_clock::time_point m_triedAt;
+    std::shared_ptr<Attempt> m_attempt; ///< an open the server has not answered yet
     std::mutex m_watchMutex;
     PortWatch* m_watch = nullptr;
 };

@@ -48,3 +48,31 @@ TEST(JackLists, SharedClientListsAreRtMidisOwn)
     EXPECT_EQ(backend->inputs(), inputs);
     jack_client_close(other);
 }
+
+// libjack waits for a stopped or hung server's answer without end; the editor
+// must still start, and take the server up once it answers again.
+TEST(JackLists, AServerThatDoesNotAnswerIsNotWaitedFor)
+{
+    using namespace std::chrono_literals;
+    kestrow::testing::JackDummyServer server("kestrow-stopped-" + std::to_string(::getpid()));
+    if (!server.up())
+        GTEST_SKIP() << "the JACK dummy server did not start";
+    ::kill(server.pid(), SIGSTOP);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); }
+    } resume { server.pid() };
+
+    const auto backend = kestrow::mididrv::makeJackBackend();
+    ASSERT_NE(backend, nullptr);
+    EXPECT_EQ(backend->outputs(), std::vector<std::string> {});
+    EXPECT_EQ(backend->inputs(), std::vector<std::string> {});
+
+    ::kill(server.pid(), SIGCONT);
+    std::vector<std::string> outputs;
+    for (const auto end = std::chrono::steady_clock::now() + 10s;
+         outputs.empty() && std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(100ms))
+        outputs = backend->outputs();
+    EXPECT_EQ(outputs, rtMidiList<RtMidiOut>());
+}
