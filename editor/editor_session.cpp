@@ -218,7 +218,9 @@ void EditorSession::applySettings(const EditorSettings& settings)
     selectOutputByName(settings_keys::kNoDevice);
     setNotesRangeLow(settings.midiNotesRange ? 1 : 0);
     selectInputByName(settings_keys::kNoDevice);
-    selectOutputByName(settings.midiDevice);
+    // Opened by the reopen just below: an open here as well would open the
+    // port twice in a row, which for a JACK port costs tens of milliseconds.
+    m_protocol.selectOutput(outputEntry(settings.midiDevice));
     selectInputByName(settings.midiInDevice);
     m_protocol.reopenInputAndRequestConfiguration();
     m_bank.selectedPreset = std::clamp(settings.selectedPreset, 0, kPresetCount - 1);
@@ -236,12 +238,17 @@ void EditorSession::switchVariant(DeviceVariant variant)
     setVariant(variant);
 }
 
-bool EditorSession::selectOutputByName(const std::string& name)
+int EditorSession::outputEntry(const std::string& name) const
 {
     const int found = findPortByName(m_model.outputList(), name);
-    const bool device = found >= 0 && found < m_model.outputDeviceCount();
-    m_protocol.chooseOutput(device ? found : m_model.outputDeviceCount());
-    return device;
+    return found >= 0 && found < m_model.outputDeviceCount() ? found : m_model.outputDeviceCount();
+}
+
+bool EditorSession::selectOutputByName(const std::string& name)
+{
+    const int entry = outputEntry(name);
+    m_protocol.chooseOutput(entry);
+    return entry < m_model.outputDeviceCount();
 }
 
 bool EditorSession::selectInputByName(const std::string& name)

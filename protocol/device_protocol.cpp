@@ -524,10 +524,15 @@ void DeviceProtocol::presetReplyStored(int presetIndex)
 
 // --- device settings dialog ---
 
-void DeviceProtocol::chooseOutput(int index)
+void DeviceProtocol::selectOutput(int index)
 {
     m_settings.selectedOutput = index;
     m_outputLost = false;
+}
+
+void DeviceProtocol::chooseOutput(int index)
+{
+    selectOutput(index);
     if (m_settings.outputChosen())
         report(m_link.reopenOutput(index));
     updateWatch();

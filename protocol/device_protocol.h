@@ -189,6 +189,9 @@ public:
     /// The output drop-down changed to entry `index` ("no device" = last);
     /// a device is (re)opened on the port of its name now.
     void chooseOutput(int index);
+    /// Entry `index` chosen, its port left as it is: for a caller that runs
+    /// reopenInputAndRequestConfiguration next, which (re)opens it.
+    void selectOutput(int index);
     /// The input drop-down changed to entry `index`; reopens and asks the device.
     void chooseInput(int index);
     /// "get zembraC Configuration", input choice, settings loader at start-up.

@@ -67,8 +67,10 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
                   .size(),
         127u);
     EXPECT_FALSE(second->deviceSync().differsFromDevice(57));
-    // The saved output is open again and the device was asked for its configuration.
+    // The saved output is open again, opened once, and the device was asked
+    // for its configuration.
     EXPECT_EQ(ports->openedOutputs, std::set<int> { 0 });
+    EXPECT_EQ(ports->outputOpens, 1);
     ASSERT_EQ(ports->puts.size(), 2u);
     EXPECT_EQ(ports->puts[0].bytes[6], 0x06);
     EXPECT_EQ(ports->puts[1].bytes[6], 0x56);

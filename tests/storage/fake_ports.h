@@ -26,6 +26,7 @@ public:
     std::vector<std::string> inputs { "Test In" };
     std::vector<PutMessage> puts;
     std::set<int> openedOutputs;
+    int outputOpens = 0;
     int inputOpened = -1;
     /// Written to, it tells the window that the ports changed.
     int changes = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -44,6 +45,7 @@ public:
     PortResult openOutput(int device) override
     {
         openedOutputs.insert(device);
+        ++outputOpens;
         return PortResult::success();
     }
     PortResult put(int device, std::span<const MidiEvent> events) override
