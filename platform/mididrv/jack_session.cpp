@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <iostream>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -165,10 +166,10 @@ bool JackSession::open()
 jack_client_t* JackSession::answeredClient()
 {
     if (!m_attempt) {
-        m_attempt = std::make_shared<Attempt>();
+        auto attempt = std::make_shared<Attempt>();
         // No ports and no process callback: the server never wakes this client
         // for audio cycles, only its notification thread when the graph changes.
-        std::thread opener([attempt = m_attempt] {
+        const auto openClient = [attempt] {
             jack_status_t status {};
             jack_client_t* client = jack_client_open("kestrow-watch", JackNoStartServer, &status);
             std::unique_lock lock(attempt->mutex);
@@ -181,7 +182,14 @@ jack_client_t* JackSession::answeredClient()
             attempt->client = client;
             attempt->done = true;
             attempt->answered.notify_all();
-        });
+        };
+        std::thread opener;
+        try {
+            opener = std::thread(openClient);
+        } catch (const std::system_error&) {
+            return nullptr; // no thread to spare: tried again later
+        }
+        m_attempt = std::move(attempt);
         std::unique_lock lock(m_attempt->mutex);
         if (m_attempt->answered.wait_for(lock, kAnswerWithin, [this] { return m_attempt->done; })) {
             lock.unlock();
