@@ -127,8 +127,6 @@ public:
     /// Chooses the output port named exactly `name` (opening it), else "no
     /// device"; returns whether it was found.
     bool selectOutputByName(const std::string& name);
-    /// The output list's entry named exactly `name`, else its "no device" entry.
-    int outputEntry(const std::string& name) const;
     /// Chooses the input port named exactly `name`, else none; does not open it.
     bool selectInputByName(const std::string& name);
     /// The chosen port's name, "no device" for none.
@@ -234,6 +232,8 @@ public:
     bool takeTheirPreset(const PresetSet& theirs, int presetIndex);
 
 private:
+    /// The output list's entry named exactly `name`, else its "no device" entry.
+    int outputEntry(const std::string& name) const;
     /// Forwards the protocol's calls to the window, once there is one.
     class HostRelay : public ProtocolHost {
     public:
