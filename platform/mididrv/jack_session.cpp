@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <filesystem>
 #include <iostream>
 #include <system_error>
 #include <thread>
@@ -31,29 +30,6 @@ namespace {
     {
         if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
             std::cerr << "mididrv: JACK: " << text << '\n';
-    }
-
-    /// Whether a JACK server may be running: it keeps a socket
-    /// "jack_<server>_<uid>_0" in /dev/shm (or /tmp), and JACK1 a folder
-    /// "jack-<uid>". Without any of them an open would fail anyway, after some
-    /// milliseconds and a couple of MiB for libjack's metadata store; a leftover
-    /// of a dead server only costs the attempt.
-    bool jackServerMayRun()
-    {
-        const char* named = std::getenv("JACK_DEFAULT_SERVER");
-        const std::string prefix
-            = std::string("jack_") + (named && *named ? named : "default") + "_";
-        const std::string jack1 = "jack-" + std::to_string(::getuid());
-        for (const char* folder : { "/dev/shm", "/tmp" }) {
-            std::error_code error;
-            for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-                 it.increment(error)) {
-                const std::string name = it->path().filename().string();
-                if (name == jack1 || (name.starts_with(prefix) && name.ends_with("_0")))
-                    return true;
-            }
-        }
-        return false;
     }
 
     /// A thread left waiting in libjack returns into this library's code, so
@@ -129,8 +105,9 @@ bool JackSession::open()
     if (jack_client_t* gone = m_client.exchange(nullptr))
         jack_client_close(gone); // the server went; the client must still be closed
     m_triedAt = now;
-    if (!jackServerMayRun())
-        return false;
+    // Only the library can tell whether a server answers: jackd's leaves
+    // socket files about, PipeWire's none. Asking costs a failed connect when
+    // nobody answers, and never more than kAnswerWithin.
     // libjack may stay loaded after this library is unloaded (when the host
     // uses it too) and must not call into us then.
     static const struct PrintReset {
