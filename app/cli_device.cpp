@@ -357,7 +357,10 @@ int listPorts(std::span<char* const> rest)
     TMidiDriver driver(programDirectory() + "libmididrv.so");
     ManualDispatcher dispatcher;
     ToolkitMidiPorts ports(driver, dispatcher);
+    // The MIDI systems first: an empty list says nothing of why it is empty.
     std::string text;
+    for (const std::string& line : ports.systemStatus())
+        text += "system  " + line + "\n";
     for (const std::string& name : ports.outputNames())
         text += "output  " + name + "\n";
     for (const std::string& name : ports.inputNames())

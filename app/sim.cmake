@@ -6,8 +6,8 @@ target_compile_definitions(zembra-sim PRIVATE KESTROW_VERSION="${PROJECT_VERSION
 pkg_check_modules(ZEMBRA_SIM_JACK IMPORTED_TARGET jack)
 if(ZEMBRA_SIM_JACK_FOUND)
     # To ask, quietly, whether a JACK server runs before RtMidi tries, and
-    # for the driver's own JACK input.
+    # for the driver's own JACK input and output.
     target_compile_definitions(zembra-sim PRIVATE KESTROW_HAVE_JACK)
-    target_link_libraries(zembra-sim PRIVATE PkgConfig::ZEMBRA_SIM_JACK kestrow::jack_midi_input)
+    target_link_libraries(zembra-sim PRIVATE PkgConfig::ZEMBRA_SIM_JACK kestrow::jack_midi)
 endif()
 kestrow_warnings(zembra-sim)

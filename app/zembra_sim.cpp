@@ -7,6 +7,7 @@
 
 #if defined(KESTROW_HAVE_JACK)
 #include "jack_midi_input.h"
+#include "jack_midi_output.h"
 #endif
 
 #include <RtMidi.h>
@@ -50,7 +51,7 @@ constexpr char kHelp[]
       "runs, else ALSA) and logs every message in hex. See zembra-sim(1).\n"
       "\n"
       "  --variant VARIANT               control (default), fader or dial\n"
-      "  --name NAME                     port and client name (\"zembra Emulator\")\n"
+      "  --name NAME                     port and client name (\"zembra-sim\")\n"
       "  --state FILE                    load the presets from FILE, save them on exit\n"
       "  --device-version MAJOR.MINOR    version the device reports (1.0)\n"
       "  -h, --help                      show this help and exit\n"
@@ -58,7 +59,7 @@ constexpr char kHelp[]
 
 struct Options {
     Variant variant = Variant::control;
-    std::string name = "zembra Emulator";
+    std::string name = "zembra-sim";
     std::optional<std::filesystem::path> state;
     DeviceVersion version { 1, 0 };
 };
@@ -204,7 +205,10 @@ struct Emulator {
     std::mutex mutex; ///< guards device
     ZembraDevice device;
     LineLog& log;
-    RtMidiOut* out = nullptr;
+    RtMidiOut* out = nullptr; ///< ALSA
+#if defined(KESTROW_HAVE_JACK)
+    kestrow::mididrv::JackMidiOutput* jackOut = nullptr;
+#endif
 
     std::mutex queueMutex;
     std::condition_variable queued;
@@ -292,6 +296,17 @@ struct Emulator {
             log.print(LineLog::Stream::out, hexLine("in ", message));
             std::lock_guard lock(mutex);
             for (const auto& reply : device.receive(message)) {
+#if defined(KESTROW_HAVE_JACK)
+                if (jackOut) {
+                    if (jackOut->send(reply)) {
+                        log.print(LineLog::Stream::out, hexLine("out", reply));
+                    } else {
+                        ++g_midiErrors;
+                        log.print(LineLog::Stream::err, "zembra-sim: JACK did not take a reply");
+                    }
+                    continue;
+                }
+#endif
                 try {
                     // RtMidi reports a failed send through reportError, not by throwing.
                     const int errors = g_midiErrors;
@@ -389,20 +404,25 @@ int main(int argc, char** argv)
     std::unique_ptr<RtMidiOut> out;
     std::unique_ptr<RtMidiIn> alsaIn;
 #if defined(KESTROW_HAVE_JACK)
-    // RtMidi's JACK input may call a cleared callback while it closes; ours
-    // stops JACK's thread first.
+    // RtMidi's JACK input may call a cleared callback while it closes, and its
+    // output clears the null buffer PipeWire gives a port being unregistered;
+    // ours stop JACK's thread first.
+    std::unique_ptr<kestrow::mididrv::JackMidiOutput> jackOut;
     std::unique_ptr<kestrow::mididrv::JackMidiInput> jackIn;
 #endif
     emulator.start();
     std::string failure;
     try {
-        out = std::make_unique<RtMidiOut>(api, options.name);
-        out->setErrorCallback(reportError, &log);
-        out->openVirtualPort(options.name);
-        emulator.out = out.get();
-
 #if defined(KESTROW_HAVE_JACK)
+        // The output first: its client keeps the name and the server renames
+        // the input's, as the ports have always been named and wired.
         if (api == RtMidi::UNIX_JACK) {
+            jackOut = kestrow::mididrv::JackMidiOutput::open(options.name, options.name, "");
+            emulator.jackOut = jackOut.get();
+            if (!jackOut)
+                failure = ": the output port cannot be made";
+        }
+        if (api == RtMidi::UNIX_JACK && jackOut) {
             jackIn = kestrow::mididrv::JackMidiInput::open(options.name, options.name, "",
                 [&emulator](std::span<const std::uint8_t> message) { emulator.take(message); });
             if (!jackIn)
@@ -410,6 +430,10 @@ int main(int argc, char** argv)
         }
 #endif
         if (api == RtMidi::LINUX_ALSA) {
+            out = std::make_unique<RtMidiOut>(api, options.name);
+            out->setErrorCallback(reportError, &log);
+            out->openVirtualPort(options.name);
+            emulator.out = out.get();
             alsaIn = std::make_unique<RtMidiIn>(api, options.name);
             alsaIn->setErrorCallback(reportError, &log);
             // SysEx, timing and sensing all reach the device.
@@ -458,10 +482,12 @@ int main(int argc, char** argv)
 
 #if defined(KESTROW_HAVE_JACK)
     jackIn.reset();
+    jackOut.reset();
 #endif
     if (alsaIn)
         alsaIn->closePort(); // before the callback goes: this stops RtMidi's thread
-    out->closePort();
+    if (out)
+        out->closePort();
     if (g_midiErrors > 0) {
         log.print(LineLog::Stream::err,
             "zembra-sim: " + std::to_string(g_midiErrors.load()) + " MIDI errors during the run");

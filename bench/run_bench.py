@@ -243,7 +243,8 @@ def measure_jack(bin_dir, reps, requests):
     program = os.path.join(bin_dir, "jack_roundtrip_bench")
     if not shutil.which("jackd") or not os.path.exists(program):
         raise Skipped("jackd or the JACK client library is missing")
-    tag = "kestrow-bench-%d" % os.getpid()
+    # Not "kestrow-...": the driver lists no port of a Kestrow program.
+    tag = "zbench-%d" % os.getpid()
     env = dict(os.environ, JACK_DEFAULT_SERVER=tag, JACK_NO_START_SERVER="1")
     started = []
     try:

@@ -49,7 +49,10 @@ namespace kestrow {
 /// toolkit does without.
 #define KESTROW_MIDIDRV_OPTIONAL_FUNCTIONS(X)                                                      \
     X(GetPortChangeFd)                                                                             \
-    X(GetPortChangeCount)
+    X(GetPortChangeCount)                                                                          \
+    X(GetMidiOutName)                                                                              \
+    X(GetMidiInName)                                                                               \
+    X(GetMidiSystemStatus)
 
 struct MidiDriverApi {
 #define KESTROW_MIDIDRV_POINTER(name) decltype(&::name) name = nullptr;

@@ -15,8 +15,28 @@ namespace {
     /// How long the lists refreshNames read answer a presence check.
     constexpr std::chrono::milliseconds kFreshLists { 250 };
 
-    std::string descriptionOf(std::uint16_t (*describe)(std::uint16_t, char*), std::uint16_t id)
+    using Describe = std::uint16_t (*)(std::uint16_t, char*);
+    using WholeText = std::uint32_t (*)(std::uint16_t, char*, std::uint32_t);
+
+    /// A text the library stores by the GetMidiOutName convention, whole.
+    std::string wholeText(WholeText get, std::uint16_t index)
     {
+        std::string text(64, '\0');
+        std::uint32_t length = get(index, text.data(), static_cast<std::uint32_t>(text.size()));
+        if (length >= text.size()) {
+            text.assign(length + 1, '\0');
+            length = std::min<std::uint32_t>(
+                get(index, text.data(), static_cast<std::uint32_t>(text.size())), length);
+        }
+        text.resize(length);
+        return text;
+    }
+
+    /// Device `id`'s whole name; an older library knows only the cut description.
+    std::string descriptionOf(Describe describe, WholeText whole, std::uint16_t id)
+    {
+        if (whole != nullptr)
+            return wholeText(whole, id);
         char name[MIDIDRV_DESCRIPTION_SIZE] = {};
         if (describe == nullptr || describe(id, name) != 0)
             return {};
@@ -26,14 +46,13 @@ namespace {
 
     std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
-    /// The driver's device descriptions now, at most kMaxPorts.
-    std::vector<std::string> listed(
-        std::uint16_t (*count)(), std::uint16_t (*describe)(std::uint16_t, char*))
+    /// The driver's device names now, at most kMaxPorts.
+    std::vector<std::string> listed(std::uint16_t (*count)(), Describe describe, WholeText whole)
     {
         std::vector<std::string> names;
         const int devices = std::min<int>(count != nullptr ? count() : 0, kMaxPorts);
         for (int i = 0; i < devices; ++i)
-            names.push_back(descriptionOf(describe, static_cast<std::uint16_t>(i)));
+            names.push_back(descriptionOf(describe, whole, static_cast<std::uint16_t>(i)));
         return names;
     }
 
@@ -96,8 +115,8 @@ ToolkitMidiPorts::~ToolkitMidiPorts()
 void ToolkitMidiPorts::refreshNames(const std::string& keepOutput, const std::string& keepInput)
 {
     const MidiDriverApi& api = m_driver.api();
-    m_freshOutputs = listed(api.GetNumOutDevices, api.GetMidiOutDescription);
-    m_freshInputs = listed(api.GetNumInDevices, api.GetMidiInDescription);
+    m_freshOutputs = listed(api.GetNumOutDevices, api.GetMidiOutDescription, api.GetMidiOutName);
+    m_freshInputs = listed(api.GetNumInDevices, api.GetMidiInDescription, api.GetMidiInName);
     relist(*m_freshOutputs, keepOutput, m_outputNames, m_outputs, m_driver, m_dispatcher);
     relist(*m_freshInputs, keepInput, m_inputNames, m_inputs, m_driver, m_dispatcher);
     m_freshUntil = std::chrono::steady_clock::now() + kFreshLists;
@@ -113,6 +132,19 @@ std::uint32_t ToolkitMidiPorts::changeCount()
 {
     const auto count = m_driver.api().GetPortChangeCount;
     return count != nullptr ? count() : 0;
+}
+
+std::vector<std::string> ToolkitMidiPorts::systemStatus() const
+{
+    std::vector<std::string> lines;
+    const auto status = m_driver.api().GetMidiSystemStatus;
+    for (std::uint16_t i = 0; status != nullptr && i < 16; ++i) {
+        std::string line = wholeText(status, i);
+        if (line.empty())
+            break;
+        lines.push_back(std::move(line));
+    }
+    return lines;
 }
 
 std::vector<std::string> ToolkitMidiPorts::outputNames() const { return m_outputNames; }
@@ -137,9 +169,10 @@ int ToolkitMidiPorts::currentId(bool output, const std::string& name) const
     const MidiDriverApi& api = m_driver.api();
     const auto count = output ? api.GetNumOutDevices : api.GetNumInDevices;
     const auto describe = output ? api.GetMidiOutDescription : api.GetMidiInDescription;
+    const auto whole = output ? api.GetMidiOutName : api.GetMidiInName;
     const int devices = count ? count() : 0;
     for (int i = 0; i < devices; ++i) {
-        if (descriptionOf(describe, static_cast<std::uint16_t>(i)) == name)
+        if (descriptionOf(describe, whole, static_cast<std::uint16_t>(i)) == name)
             return i;
     }
     return -1;

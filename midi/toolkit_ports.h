@@ -30,6 +30,7 @@ public:
     ToolkitMidiPorts(TMidiDriver& driver, MidiDispatcher& dispatcher);
     ~ToolkitMidiPorts() override;
 
+    std::vector<std::string> systemStatus() const override;
     std::vector<std::string> outputNames() const override;
     std::vector<std::string> inputNames() const override;
     bool outputIsOpen(int device) const override;

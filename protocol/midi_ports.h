@@ -20,6 +20,10 @@ public:
     /// Input device names in device order (at most 50).
     virtual std::vector<std::string> inputNames() const = 0;
 
+    /// One line per MIDI system: its name, whether it can be used and, when
+    /// not, why and what to do. Empty when the driver cannot say.
+    virtual std::vector<std::string> systemStatus() const { return {}; }
+
     /// Reads the device lists afresh. A device keeps its port object under its
     /// name (an open output stays open); `keepOutput` / `keepInput` (the
     /// chosen ports, empty for none) stay listed, last, while no port bears
@@ -43,6 +47,10 @@ inline constexpr char kNoDriverReason[] = "the MIDI driver library is not loaded
 /// No driver: empty lists, nothing opens, nothing is sent; each says why.
 class NoMidiPorts : public MidiPorts {
 public:
+    std::vector<std::string> systemStatus() const override
+    {
+        return { std::string("MIDI driver: ") + kNoDriverReason };
+    }
     std::vector<std::string> outputNames() const override { return {}; }
     std::vector<std::string> inputNames() const override { return {}; }
     bool outputIsOpen(int) const override { return false; }

@@ -20,25 +20,35 @@ namespace {
         return text.substr(0, end);
     }
 
+    std::vector<std::string> numbered(const std::vector<std::string>& names, std::size_t room)
+    {
+        std::vector<std::string> out;
+        std::set<std::string> used;
+        for (const std::string& raw : names) {
+            std::string name = raw.empty() ? std::string("MIDI port") : raw;
+            std::replace(name.begin(), name.end(), '\0', ' ');
+            std::string candidate = cut(name, room);
+            for (int n = 2; used.count(candidate) != 0; ++n) {
+                std::string suffix = " #" + std::to_string(n);
+                candidate = cut(name, room - suffix.size()) + suffix;
+            }
+            used.insert(candidate);
+            out.push_back(candidate);
+        }
+        return out;
+    }
+
 } // namespace
 
 std::vector<std::string> describe(const std::vector<std::string>& names)
 {
-    constexpr std::size_t room = MIDIDRV_DESCRIPTION_SIZE - 1;
-    std::vector<std::string> out;
-    std::set<std::string> used;
-    for (const std::string& raw : names) {
-        std::string name = raw.empty() ? std::string("MIDI port") : raw;
-        std::replace(name.begin(), name.end(), '\0', ' ');
-        std::string candidate = cut(name, room);
-        for (int n = 2; used.count(candidate) != 0; ++n) {
-            std::string suffix = " #" + std::to_string(n);
-            candidate = cut(name, room - suffix.size()) + suffix;
-        }
-        used.insert(candidate);
-        out.push_back(candidate);
-    }
-    return out;
+    return numbered(names, MIDIDRV_DESCRIPTION_SIZE - 1);
+}
+
+std::vector<std::string> uniqueNames(const std::vector<std::string>& names)
+{
+    // Room enough for any name, and for the number after it.
+    return numbered(names, std::string::npos / 2);
 }
 
 } // namespace kestrow::mididrv

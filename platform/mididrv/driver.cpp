@@ -29,8 +29,9 @@ namespace {
 
     struct Device {
         PortBackend* backend = nullptr;
-        std::string portName;
-        std::string description;
+        PortInfo port;
+        std::string name; ///< whole and unique in its list
+        std::string description; ///< the same cut to fit the 32-byte buffer
     };
 
     struct SmfFile {
@@ -90,20 +91,41 @@ namespace {
         std::vector<Device>& list(bool output)
         {
             std::vector<Device> devices;
-            std::vector<std::string> names;
             for (auto& backend : m_backends) {
-                for (auto& name : output ? backend->outputs() : backend->inputs()) {
-                    devices.push_back({ backend.get(), name, {} });
-                    names.push_back(name);
-                }
+                for (auto& port : output ? backend->outputs() : backend->inputs())
+                    devices.push_back({ backend.get(), std::move(port), {}, {} });
             }
-            auto descriptions = describe(names);
+            // Ports of one name stand together, in their stable order, so the
+            // " #2" that tells them apart names the same device in every run.
+            std::map<std::string, std::size_t> firstAt;
             for (std::size_t i = 0; i < devices.size(); ++i)
+                firstAt.emplace(devices[i].port.name, i);
+            std::stable_sort(devices.begin(), devices.end(), [&](const Device& a, const Device& b) {
+                const std::size_t groupA = firstAt[a.port.name];
+                const std::size_t groupB = firstAt[b.port.name];
+                return groupA != groupB ? groupA < groupB : a.port.order < b.port.order;
+            });
+            std::vector<std::string> names;
+            for (const Device& device : devices)
+                names.push_back(device.port.name);
+            const auto descriptions = describe(names);
+            const auto whole = uniqueNames(names);
+            for (std::size_t i = 0; i < devices.size(); ++i) {
                 devices[i].description = descriptions[i];
+                devices[i].name = whole[i];
+            }
             auto& target = output ? m_outDevices : m_inDevices;
             target = std::move(devices);
             (output ? m_outListed : m_inListed) = true;
             return target;
+        }
+
+        std::vector<std::string> statuses()
+        {
+            std::vector<std::string> lines;
+            for (auto& backend : m_backends)
+                lines.push_back(backend->status());
+            return lines;
         }
 
         std::vector<Device>& devices(bool output)
@@ -156,6 +178,24 @@ namespace {
         return 0;
     }
 
+    /// `text` into a caller's buffer of `size` bytes (cut, terminated); its
+    /// whole length, so a caller can ask again with room enough.
+    std::uint32_t copyOut(const std::string& text, char* buffer, std::uint32_t size)
+    {
+        if (buffer != nullptr && size > 0)
+            std::snprintf(buffer, size, "%s", text.c_str());
+        return static_cast<std::uint32_t>(text.size());
+    }
+
+    std::uint32_t wholeName(bool output, std::uint16_t id, char* text, std::uint32_t size)
+    {
+        std::lock_guard lock(driver().mutex);
+        auto& devices = driver().devices(output);
+        if (id >= devices.size())
+            return copyOut({}, text, size);
+        return copyOut(devices[id].name, text, size);
+    }
+
     std::uint16_t count(bool output)
     {
         std::lock_guard lock(driver().mutex);
@@ -177,6 +217,23 @@ std::uint32_t portChangeCount()
     return driver().watch.changes();
 }
 
+std::uint32_t outName(std::uint16_t id, char* text, std::uint32_t size)
+{
+    return wholeName(true, id, text, size);
+}
+
+std::uint32_t inName(std::uint16_t id, char* text, std::uint32_t size)
+{
+    return wholeName(false, id, text, size);
+}
+
+std::uint32_t systemStatus(std::uint16_t index, char* text, std::uint32_t size)
+{
+    std::lock_guard lock(driver().mutex);
+    const auto lines = driver().statuses();
+    return copyOut(index < lines.size() ? lines[index] : std::string(), text, size);
+}
+
 std::uint16_t numOutDevices() { return count(true); }
 std::uint16_t numInDevices() { return count(false); }
 std::uint16_t outDescription(std::uint16_t id, char* text) { return description(true, id, text); }
@@ -188,7 +245,7 @@ std::uint32_t openOut(const MidiDrvNotify* notify, std::uint16_t id, std::uint32
     auto& devices = driver().devices(true);
     if (id >= devices.size())
         return 0;
-    auto connection = devices[id].backend->openOutput(devices[id].portName);
+    auto connection = devices[id].backend->openOutput(devices[id].port);
     if (!connection)
         return 0;
     auto port = std::make_unique<OutputPort>(std::move(connection));
@@ -251,7 +308,7 @@ std::uint32_t openIn(const MidiDrvNotify* notify, std::uint16_t id, std::uint32_
     if (id >= devices.size())
         return 0;
     auto port = std::make_unique<InputPort>(notify ? *notify : MidiDrvNotify {});
-    auto connection = devices[id].backend->openInput(devices[id].portName, *port);
+    auto connection = devices[id].backend->openInput(devices[id].port, *port);
     if (!connection)
         return 0;
     port->attach(std::move(connection));

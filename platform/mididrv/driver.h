@@ -53,6 +53,10 @@ std::int32_t readMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type,
 std::int32_t writeMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type,
     const std::uint8_t* data, std::int32_t length);
 
+std::uint32_t outName(std::uint16_t id, char* text, std::uint32_t size);
+std::uint32_t inName(std::uint16_t id, char* text, std::uint32_t size);
+std::uint32_t systemStatus(std::uint16_t index, char* text, std::uint32_t size);
+
 std::int32_t portChangeDescriptor();
 std::uint32_t portChangeCount();
 

@@ -19,22 +19,29 @@ namespace {
         {
         }
 
-        std::vector<std::string> outputs() override { return { kEmulatorName }; }
-        std::vector<std::string> inputs() override { return { kEmulatorName }; }
-
-        std::unique_ptr<OutputConnection> openOutput(const std::string& name) override
+        std::vector<PortInfo> outputs() override
         {
-            if (name != kEmulatorName)
+            return { { kEmulatorName, kEmulatorName, {} } };
+        }
+        std::vector<PortInfo> inputs() override { return outputs(); }
+
+        std::unique_ptr<OutputConnection> openOutput(const PortInfo& port) override
+        {
+            if (port.address != kEmulatorName)
                 return nullptr;
             return std::make_unique<Output>(*this);
         }
 
-        std::unique_ptr<InputConnection> openInput(
-            const std::string& name, InputSink& sink) override
+        std::unique_ptr<InputConnection> openInput(const PortInfo& port, InputSink& sink) override
         {
-            if (name != kEmulatorName)
+            if (port.address != kEmulatorName)
                 return nullptr;
             return std::make_unique<Input>(*this, sink);
+        }
+
+        std::string status() override
+        {
+            return std::string(kEmulatorName) + ": ready (built in, no hardware needed)";
         }
 
     private:

@@ -89,6 +89,13 @@ int32_t WriteMetaEvent(
 }
 #endif
 
+uint32_t GetMidiOutName(uint16_t id, char* name, uint32_t size) { return outName(id, name, size); }
+uint32_t GetMidiInName(uint16_t id, char* name, uint32_t size) { return inName(id, name, size); }
+uint32_t GetMidiSystemStatus(uint16_t index, char* text, uint32_t size)
+{
+    return systemStatus(index, text, size);
+}
+
 int32_t GetPortChangeFd(void) { return portChangeDescriptor(); }
 uint32_t GetPortChangeCount(void) { return portChangeCount(); }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 /* The driver library's C interface (libmididrv.so). The toolkit in midi/
- * loads the library at run time and resolves these 37 functions by name;
+ * loads the library at run time and resolves these 40 functions by name;
  * nothing else is exported. Handles are 32-bit: a port or sync handle above
  * 32 is valid, 0..32 means failure; a file handle of 0 means failure.
  * Every function may be called from the user-interface thread only; the
@@ -134,6 +134,17 @@ MIDIDRV_API int32_t WriteMetaEvent(
  * until the next change. Both are optional: an older library lacks them. */
 MIDIDRV_API int32_t GetPortChangeFd(void);
 MIDIDRV_API uint32_t GetPortChangeCount(void);
+
+/* A device's whole name, as the 32-byte description is cut: unique in its
+ * list (" #2", " #3" on repeats, numbered in an order that stays the same
+ * from run to run). Stores at most size bytes, terminator included; returns
+ * the whole name's length without it (0 for no such device). Optional. */
+MIDIDRV_API uint32_t GetMidiOutName(uint16_t id, char* name, uint32_t size);
+MIDIDRV_API uint32_t GetMidiInName(uint16_t id, char* name, uint32_t size);
+/* One line on MIDI system `index` (0, 1, ...): its name, whether it can be
+ * used and, when not, why and what to do. Stored as above; 0 past the last
+ * system. Optional. */
+MIDIDRV_API uint32_t GetMidiSystemStatus(uint16_t index, char* text, uint32_t size);
 
 #ifdef __cplusplus
 }

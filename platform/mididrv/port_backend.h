@@ -32,16 +32,30 @@ public:
     virtual ~InputConnection() = default;
 };
 
+/// One port as a backend lists it.
+struct PortInfo {
+    std::string name; ///< shown to the user; several ports may share it
+    /// What opens exactly this port while it stays (ALSA "client:port", a
+    /// JACK port's full name); the name when the backend needs no more.
+    std::string address;
+    /// Orders ports of one name the same way in every run and process (an
+    /// ALSA card's USB path), so that "#2" keeps naming the same device
+    /// however the devices were plugged in. Empty: the system's order.
+    std::string order;
+};
+
 class PortBackend {
 public:
     virtual ~PortBackend() = default;
-    virtual std::vector<std::string> outputs() = 0;
-    virtual std::vector<std::string> inputs() = 0;
+    virtual std::vector<PortInfo> outputs() = 0;
+    virtual std::vector<PortInfo> inputs() = 0;
     /// Null when the port is gone or cannot be opened.
-    virtual std::unique_ptr<OutputConnection> openOutput(const std::string& name) = 0;
+    virtual std::unique_ptr<OutputConnection> openOutput(const PortInfo& port) = 0;
     /// The sink outlives the connection.
-    virtual std::unique_ptr<InputConnection> openInput(const std::string& name, InputSink& sink)
-        = 0;
+    virtual std::unique_ptr<InputConnection> openInput(const PortInfo& port, InputSink& sink) = 0;
+    /// One line on the MIDI system behind this backend: its name, whether it
+    /// can be used, and when not, why and what to do.
+    virtual std::string status() = 0;
 };
 
 std::unique_ptr<PortBackend> makeAlsaBackend();
@@ -51,6 +65,10 @@ std::unique_ptr<PortBackend> makeEmulatedBackend();
 /// (none when empty); null when it cannot be opened or connected.
 std::unique_ptr<InputConnection> openJackInput(
     const std::string& clientName, const std::string& source, InputSink& sink);
+/// An output on a JACK client of our own, connected to the port
+/// `destination` (none when empty); null when it cannot be opened or connected.
+std::unique_ptr<OutputConnection> openJackOutput(
+    const std::string& clientName, const std::string& destination);
 
 /// Shown for the emulated device in both lists.
 inline constexpr const char* kEmulatorName = "zembra Emulator";

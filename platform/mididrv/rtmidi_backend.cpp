@@ -7,12 +7,20 @@
 #if defined(KESTROW_HAVE_JACK)
 #include "jack_session.h"
 #endif
+#if defined(KESTROW_HAVE_ALSA_WATCH)
+#include <alsa/asoundlib.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -45,8 +53,9 @@ namespace {
         return std::string("kestrow-") + role + "-" + std::to_string(++counter);
     }
 
-    /// "Client:Port 20:0" without the trailing " 20:0".
-    std::string withoutAddress(const std::string& raw)
+    /// Where the trailing " 20:0" of "Client:Port 20:0" starts (its blank),
+    /// or npos when the name has none.
+    std::size_t addressStart(const std::string& raw)
     {
         auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
         std::size_t end = raw.size();
@@ -54,15 +63,67 @@ namespace {
         while (i > 0 && isDigit(raw[i - 1]))
             --i;
         if (i == end || i == 0 || raw[i - 1] != ':')
-            return raw;
+            return std::string::npos;
         std::size_t colon = --i;
         while (i > 0 && isDigit(raw[i - 1]))
             --i;
         if (i == colon || i == 0 || raw[i - 1] != ' ')
-            return raw;
+            return std::string::npos;
         while (i > 0 && raw[i - 1] == ' ')
             --i;
-        return raw.substr(0, i);
+        return i;
+    }
+
+    /// "Client:Port 20:0" without the trailing " 20:0".
+    std::string withoutAddress(const std::string& raw)
+    {
+        const std::size_t start = addressStart(raw);
+        return start == std::string::npos ? raw : raw.substr(0, start);
+    }
+
+    /// "20:0" of "Client:Port 20:0"; empty when there is none.
+    std::string addressOf(const std::string& raw)
+    {
+        const std::size_t start = addressStart(raw);
+        if (start == std::string::npos)
+            return {};
+        const std::size_t digits = raw.find_first_not_of(' ', start);
+        return raw.substr(digits);
+    }
+
+    bool ownPort(const std::string& name) { return name.starts_with(kOwnClientPrefix); }
+
+    /// An order for each ALSA sequencer client: a card's device path in sysfs
+    /// (for USB the port it is plugged into, which stays when devices are
+    /// plugged in another order), else the client number.
+    std::map<int, std::string> alsaClientOrder()
+    {
+        std::map<int, std::string> order;
+#if defined(KESTROW_HAVE_ALSA_WATCH)
+        snd_seq_t* seq = nullptr;
+        if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0)
+            return order;
+        snd_seq_set_client_name(seq, "kestrow-scan");
+        snd_seq_client_info_t* info = nullptr;
+        snd_seq_client_info_alloca(&info);
+        snd_seq_client_info_set_client(info, -1);
+        while (snd_seq_query_next_client(seq, info) >= 0) {
+            const int client = snd_seq_client_info_get_client(info);
+            char number[16];
+            std::snprintf(number, sizeof number, "~%05d", client);
+            std::string key = number;
+            if (const int card = snd_seq_client_info_get_card(info); card >= 0) {
+                std::error_code error;
+                const auto device = std::filesystem::canonical(
+                    "/sys/class/sound/card" + std::to_string(card) + "/device", error);
+                if (!error)
+                    key = device.string();
+            }
+            order[client] = key;
+        }
+        snd_seq_close(seq);
+#endif
+        return order;
     }
 
 #if defined(KESTROW_HAVE_JACK)
@@ -85,48 +146,74 @@ namespace {
 #endif
         }
 
-        std::vector<std::string> outputs() override { return list<RtMidiOut>(); }
-        std::vector<std::string> inputs() override { return list<RtMidiIn>(); }
+        std::vector<PortInfo> outputs() override { return list<RtMidiOut>(); }
+        std::vector<PortInfo> inputs() override { return list<RtMidiIn>(); }
 
-        std::unique_ptr<OutputConnection> openOutput(const std::string& name) override
+        std::string status() override
         {
-            try {
-                std::chrono::microseconds cycles {};
+            if (m_api == RtMidi::LINUX_ALSA) {
+                constexpr const char* kDevice = "/dev/snd/seq";
+                if (::access(kDevice, R_OK | W_OK) == 0)
+                    return "ALSA sequencer: ready";
+                const int error = errno;
+                if (error == ENOENT)
+                    return "ALSA sequencer: /dev/snd/seq is missing \u2014 load the kernel's "
+                           "sequencer (modprobe snd-seq) or plug in a MIDI device";
+                if (error == EACCES || error == EPERM)
+                    return "ALSA sequencer: /dev/snd/seq: permission denied \u2014 add your user "
+                           "to the audio group, then log in again";
+                return std::string("ALSA sequencer: /dev/snd/seq: ") + std::strerror(error);
+            }
+            if (apiAvailable())
+                return "JACK: ready";
+            return "JACK: no server answers \u2014 start PipeWire's JACK support or jackd if "
+                   "your devices are there";
+        }
+
+        std::unique_ptr<OutputConnection> openOutput(const PortInfo& target) override
+        {
 #if defined(KESTROW_HAVE_JACK)
-                if (m_jack)
-                    cycles
-                        = std::chrono::microseconds(std::clamp(4 * m_jack->cycle(), 5000L, 50000L));
-#endif
-                auto connection = rtmidi::openOutput<RtMidiOut>(
-                    create<RtMidiOut>("out"),
-                    [&](RtMidiOut& out) { return openNamed(out, name, "out"); }, cycles);
+            // RtMidi's JACK output clears the null buffer PipeWire gives its
+            // port while the port is unregistered (see jack_midi_output.h);
+            // JACK outputs are our own.
+            if (m_api == RtMidi::UNIX_JACK) {
+                if (!apiAvailable())
+                    return nullptr;
+                const auto cycles
+                    = std::chrono::microseconds(std::clamp(4 * m_jack->cycle(), 5000L, 50000L));
+                auto connection = openJackOutput(
+                    clientName("out"), target.address == kJackOwnPort ? "" : target.address);
                 // A new connection carries data only from the cycles after the
                 // server has rewired its graph; a message put at once (a request
                 // right after the port was reopened) would be lost.
                 if (connection)
                     std::this_thread::sleep_for(cycles);
                 return connection;
+            }
+#endif
+            try {
+                return rtmidi::openOutput<RtMidiOut>(create<RtMidiOut>("out"),
+                    [&](RtMidiOut& out) { return openNamed(out, target, "out"); });
             } catch (const RtMidiError& error) {
                 rtmidi::debugLog(error.getMessage());
                 return nullptr;
             }
         }
 
-        std::unique_ptr<InputConnection> openInput(
-            const std::string& name, InputSink& sink) override
+        std::unique_ptr<InputConnection> openInput(const PortInfo& target, InputSink& sink) override
         {
 #if defined(KESTROW_HAVE_JACK)
             // RtMidi's JACK input does not stop its thread on closing (see
             // jack_midi_input.h); JACK inputs are our own.
             if (m_api == RtMidi::UNIX_JACK)
-                return apiAvailable()
-                    ? openJackInput(clientName("in"), name == kJackOwnPort ? "" : name, sink)
-                    : nullptr;
+                return apiAvailable() ? openJackInput(clientName("in"),
+                           target.address == kJackOwnPort ? "" : target.address, sink)
+                                      : nullptr;
 #endif
             try {
                 return rtmidi::openInput<RtMidiIn>(
-                    create<RtMidiIn>("in"), [&](RtMidiIn& in) { return openNamed(in, name, "in"); },
-                    sink);
+                    create<RtMidiIn>("in"),
+                    [&](RtMidiIn& in) { return openNamed(in, target, "in"); }, sink);
             } catch (const RtMidiError& error) {
                 rtmidi::debugLog(error.getMessage());
                 return nullptr;
@@ -160,40 +247,53 @@ namespace {
         /// A scan that the running MIDI system could not answer (a busy JACK
         /// server refused the scan's client) gives the last list, not an empty
         /// one: the ports would all look unplugged.
-        template <typename T> std::vector<std::string> list()
+        /// Our own ports and other Kestrow processes' are left out: a user
+        /// never means them, and they would move the other entries about.
+        template <typename T> std::vector<PortInfo> list()
         {
             auto& last = std::is_same_v<T, RtMidiOut> ? m_lastOutputs : m_lastInputs;
 #if defined(KESTROW_HAVE_JACK)
             if (m_jack)
                 return listJack(std::is_same_v<T, RtMidiOut>, last);
 #endif
-            std::vector<std::string> names;
+            std::vector<PortInfo> ports;
             bool failed = false;
             try {
                 auto port = create<T>("scan", &failed);
                 if (!port) {
                     last.clear();
-                    return names;
+                    return ports;
                 }
                 unsigned count = port->getPortCount();
-                for (unsigned i = 0; i < count && !failed; ++i)
-                    names.push_back(stableName(port->getPortName(i)));
-                if (m_api == RtMidi::UNIX_JACK)
-                    names.push_back(kJackOwnPort);
+                for (unsigned i = 0; i < count && !failed; ++i) {
+                    const std::string raw = port->getPortName(i);
+                    if (!ownPort(raw))
+                        ports.push_back({ stableName(raw), addressOf(raw), {} });
+                }
             } catch (const RtMidiError&) {
                 failed = true;
             }
             if (failed)
                 return last;
-            last = names;
-            return names;
+            if (m_api == RtMidi::LINUX_ALSA) {
+                const auto order = alsaClientOrder();
+                for (PortInfo& port : ports) {
+                    const auto client = order.find(std::atoi(port.address.c_str()));
+                    if (client != order.end())
+                        port.order = client->second + " "
+                            + port.address.substr(
+                                std::min(port.address.find(':'), port.address.size()));
+                }
+            }
+            last = ports;
+            return ports;
         }
 
 #if defined(KESTROW_HAVE_JACK)
         /// RtMidi's JACK lists, read on the shared client instead of a client
         /// per scan: its outputs are the MIDI ports that take data, its inputs
         /// those that give it, full names in the server's order.
-        std::vector<std::string> listJack(bool outputs, std::vector<std::string>& last)
+        std::vector<PortInfo> listJack(bool outputs, std::vector<PortInfo>& last)
         {
             if (!apiAvailable()) {
                 last.clear();
@@ -202,8 +302,12 @@ namespace {
             auto names = m_jack->midiPorts(outputs ? JackPortIsInput : JackPortIsOutput);
             if (!names)
                 return last;
-            names->push_back(kJackOwnPort);
-            last = std::move(*names);
+            std::vector<PortInfo> ports;
+            for (std::string& name : *names)
+                if (!ownPort(name))
+                    ports.push_back({ name, name, {} });
+            ports.push_back({ kJackOwnPort, kJackOwnPort, {} });
+            last = std::move(ports);
             return last;
         }
 #endif
@@ -221,17 +325,15 @@ namespace {
             return false;
         }
 
+        /// Opens exactly the ALSA port listed as `target`: indices move when
+        /// devices come and go, and a name may be shared by several devices.
         template <typename T>
-        bool openNamed(T& port, const std::string& name, const char* ownPortName)
+        bool openNamed(T& port, const PortInfo& target, const char* ownPortName)
         {
-            if (m_api == RtMidi::UNIX_JACK && name == kJackOwnPort) {
-                port.openVirtualPort(ownPortName);
-                return true;
-            }
-            // Indices move when devices come and go; look the name up again.
             unsigned count = port.getPortCount();
             for (unsigned i = 0; i < count; ++i) {
-                if (stableName(port.getPortName(i)) == name) {
+                const std::string raw = port.getPortName(i);
+                if (addressOf(raw) == target.address && stableName(raw) == target.name) {
                     port.openPort(i, ownPortName);
                     return port.isPortOpen();
                 }
@@ -243,8 +345,8 @@ namespace {
 #if defined(KESTROW_HAVE_JACK)
         std::shared_ptr<JackSession> m_jack; ///< null but for JACK
 #endif
-        std::vector<std::string> m_lastOutputs;
-        std::vector<std::string> m_lastInputs;
+        std::vector<PortInfo> m_lastOutputs;
+        std::vector<PortInfo> m_lastInputs;
     };
 
     bool compiled(RtMidi::Api api)

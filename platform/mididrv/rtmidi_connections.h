@@ -3,7 +3,6 @@
 #include "port_backend.h"
 
 #include <RtMidi.h>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -11,7 +10,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -61,11 +59,9 @@ private:
 template <class Out> class Output : public OutputConnection {
 public:
     /// The trap must be the port's error callback target.
-    Output(std::unique_ptr<Out> out, std::unique_ptr<ErrorTrap> trap,
-        std::chrono::microseconds closeGrace)
+    Output(std::unique_ptr<Out> out, std::unique_ptr<ErrorTrap> trap)
         : m_trap(std::move(trap))
         , m_out(std::move(out))
-        , m_closeGrace(closeGrace)
     {
     }
     ~Output() override
@@ -74,10 +70,6 @@ public:
             m_out->closePort();
         } catch (const RtMidiError&) {
         }
-        // RtMidi's JACK output frees its buffer before closing its client, so
-        // a process cycle that began before the close would read freed memory;
-        // those cycles end first.
-        std::this_thread::sleep_for(m_closeGrace);
     }
     bool send(std::span<const std::uint8_t> message) override
     {
@@ -94,7 +86,6 @@ public:
 private:
     std::unique_ptr<ErrorTrap> m_trap; ///< outlives the port, which may report as it goes
     std::unique_ptr<Out> m_out;
-    std::chrono::microseconds m_closeGrace;
 };
 
 template <class In> class Input : public InputConnection {
@@ -141,8 +132,8 @@ bool opened(Port& port, const std::function<bool(Port&)>& open, ErrorTrap& trap)
 /// Opens `out` on its port with `open` (which says whether the port opened)
 /// and wraps it; null when it did not open or RtMidi reported a failure.
 template <class Out>
-std::unique_ptr<OutputConnection> openOutput(std::unique_ptr<Out> out,
-    const std::function<bool(Out&)>& open, std::chrono::microseconds closeGrace = {})
+std::unique_ptr<OutputConnection> openOutput(
+    std::unique_ptr<Out> out, const std::function<bool(Out&)>& open)
 {
     if (!out)
         return nullptr;
@@ -152,7 +143,7 @@ std::unique_ptr<OutputConnection> openOutput(std::unique_ptr<Out> out,
         out.reset(); // while the trap is still there
         return nullptr;
     }
-    return std::make_unique<Output<Out>>(std::move(out), std::move(trap), closeGrace);
+    return std::make_unique<Output<Out>>(std::move(out), std::move(trap));
 }
 
 /// The same for an input, which delivers to `sink`. Every message type comes

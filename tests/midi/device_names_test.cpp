@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 using kestrow::mididrv::describe;
+using kestrow::mididrv::uniqueNames;
 
 TEST(DeviceNames, RepeatsGetSuffixesAndEverythingFitsTheBuffer)
 {
@@ -16,6 +17,10 @@ TEST(DeviceNames, RepeatsGetSuffixesAndEverythingFitsTheBuffer)
     EXPECT_EQ(names[4], std::string(28, 'A') + " #2");
     EXPECT_EQ(names[5], "MIDI port");
     EXPECT_EQ(names[6], "MIDI port #2");
+    // Whole names are never cut, and numbered the same way.
+    EXPECT_EQ(uniqueNames({ "USB MIDI", longName, "USB MIDI", longName, "" }),
+        (std::vector<std::string> {
+            "USB MIDI", longName, "USB MIDI #2", longName + " #2", "MIDI port" }));
 }
 
 TEST(DeviceNames, CutsNeverSplitAUtf8Character)
