@@ -218,6 +218,7 @@ void EditorSession::applySettings(const EditorSettings& settings)
     selectOutputByName(settings_keys::kNoDevice);
     setNotesRangeLow(settings.midiNotesRange ? 1 : 0);
     selectInputByName(settings_keys::kNoDevice);
+    keepSavedPorts(settings.midiDevice, settings.midiInDevice);
     // Opened by the reopen just below: an open here as well would open the
     // port twice in a row, which for a JACK port costs tens of milliseconds.
     m_protocol.selectOutput(outputEntry(settings.midiDevice));
@@ -225,6 +226,25 @@ void EditorSession::applySettings(const EditorSettings& settings)
     m_protocol.reopenInputAndRequestConfiguration();
     m_bank.selectedPreset = std::clamp(settings.selectedPreset, 0, kPresetCount - 1);
     m_recentFiles = settings.recentFiles;
+}
+
+void EditorSession::keepSavedPorts(const std::string& output, const std::string& input)
+{
+    // A saved port that is not there now (the device unplugged, its JACK
+    // server not up yet) stays the choice, listed as not connected, and is
+    // opened when it appears; choosing "no device" for it would lose it.
+    const auto missing = [](const std::string& name, const std::vector<std::string>& listed) {
+        return name.empty() || name == settings_keys::kNoDevice
+                || std::ranges::find(listed, name) != listed.end()
+            ? std::string()
+            : name;
+    };
+    const std::string keepOutput = missing(output, m_ports->outputNames());
+    const std::string keepInput = missing(input, m_ports->inputNames());
+    if (keepOutput.empty() && keepInput.empty())
+        return;
+    m_ports->refreshNames(keepOutput, keepInput);
+    m_model.updatePortNames(m_ports->outputNames(), m_ports->inputNames());
 }
 
 void EditorSession::setNotesRangeLow(int low) { m_catalogue.notesRangeLow = low == 1 ? 1 : 0; }

@@ -232,6 +232,8 @@ public:
     bool takeTheirPreset(const PresetSet& theirs, int presetIndex);
 
 private:
+    /// Lists the saved ports that are not there now, so they stay chosen.
+    void keepSavedPorts(const std::string& output, const std::string& input);
     /// The output list's entry named exactly `name`, else its "no device" entry.
     int outputEntry(const std::string& name) const;
     /// Forwards the protocol's calls to the window, once there is one.

@@ -95,10 +95,11 @@ bool DeviceProtocol::putMessage(std::span<const MidiEvent> events)
     return result.ok;
 }
 
-void DeviceProtocol::report(const PortResult& result)
+bool DeviceProtocol::report(const PortResult& result)
 {
     if (!result)
         m_host.showStatus(result.reason);
+    return result.ok;
 }
 
 std::string DeviceProtocol::outputName() const
@@ -438,14 +439,16 @@ void DeviceProtocol::portRefresh()
 {
     m_link.closeInput();
     m_inputLost = false;
-    if (m_settings.inputChosen())
-        report(m_link.openInput(m_settings.selectedInput));
+    // A chosen port that is not there (a saved one whose device is
+    // unplugged) counts as gone, so that it is opened when it appears.
+    if (m_settings.inputChosen() && !report(m_link.openInput(m_settings.selectedInput)))
+        m_inputLost = !m_link.inputPresent(m_settings.selectedInput);
     // Reopened whatever its state: a port of the same name may be a new one
     // (the device went and came back), and an open handle would still point
     // at the old one.
     m_outputLost = false;
-    if (m_settings.outputChosen())
-        report(m_link.reopenOutput(m_settings.selectedOutput));
+    if (m_settings.outputChosen() && !report(m_link.reopenOutput(m_settings.selectedOutput)))
+        m_outputLost = !m_link.outputPresent(m_settings.selectedOutput);
     m_collector.reset();
     updateWatch();
 }

@@ -164,6 +164,10 @@ public:
     /// The MIDI system's ports changed, or the lists are wanted afresh: the
     /// lists are read again from `ports` (the chosen ports stay chosen by name,
     /// and listed while gone) and the chosen ports are looked for at once.
+    /// Whether the chosen output / input was found not there (unplugged, or
+    /// saved but missing since the start); it is opened when it appears.
+    bool outputLost() const { return m_outputLost; }
+    bool inputLost() const { return m_inputLost; }
     void refreshPorts(MidiPorts& ports);
     /// Whether the MIDI system reports port changes (refreshPorts follows each):
     /// then a lost port is waited for without looking every second.
@@ -239,7 +243,7 @@ private:
     bool outputUsable() const;
     /// Puts one message when the output is usable; whether it went.
     bool putMessage(std::span<const MidiEvent> events);
-    void report(const PortResult& result);
+    bool report(const PortResult& result); ///< shows a failure; whether it went well
     void expectReply(FrameKind reply, int preset, bool repeatOnce);
     void replyArrived(FrameKind reply, int preset);
     void stopTransfer(const std::string& reason);

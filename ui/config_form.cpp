@@ -177,6 +177,13 @@ void TConfigForm::buildControls()
     auto* close = new QPushButton(QStringLiteral("Close"), this);
     close->setGeometry(300, 340, 87, 28);
     close->setDefault(true);
+    // Why a device may be missing from the lists, one line per MIDI system.
+    m_systems = new QLabel(this);
+    m_systems->setObjectName(QStringLiteral("midiSystems"));
+    m_systems->setGeometry(8, 382, 379, 0);
+    m_systems->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_systems->setWordWrap(true);
+    m_systems->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     // Kept for the key map, never shown.
     m_dragGroup = new QGroupBox(QStringLiteral("Drag/Drop Configuration"), this);
@@ -413,8 +420,25 @@ void TConfigForm::showPortLists()
     const DeviceSettingsModel& m = model();
     const QSignalBlocker blockOutput(m_outputList);
     const QSignalBlocker blockInput(m_inputList);
-    const QStringList outputs = toQt(m.outputList());
-    const QStringList inputs = toQt(m.inputList());
+    QStringList outputs = toQt(m.outputList());
+    QStringList inputs = toQt(m.inputList());
+    // A chosen port that is not there stays chosen, and says so.
+    const auto markAbsent = [](QStringList& names, bool chosen, int index, bool lost) {
+        if (chosen && lost && index >= 0 && index < names.size())
+            names[index] += QStringLiteral(" (not connected)");
+    };
+    markAbsent(outputs, m.outputChosen(), m.selectedOutput, protocol().outputLost());
+    markAbsent(inputs, m.inputChosen(), m.selectedInput, protocol().inputLost());
+    QString systems;
+    for (const std::string& line : m_session.ports().systemStatus())
+        systems += (systems.isEmpty() ? QString() : QStringLiteral("\n"))
+            + QString::fromStdString(line);
+    if (m_systems->text() != systems) {
+        // As tall as its lines wrap to; the dialog grows with it.
+        m_systems->setText(systems);
+        m_systems->resize(m_systems->width(), m_systems->heightForWidth(m_systems->width()));
+        setFixedSize(width(), m_systems->geometry().bottom() + kSystemsMargin);
+    }
     if (outputs != listed(*m_outputList)) {
         m_outputList->clear();
         m_outputList->addItems(outputs);

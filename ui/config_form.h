@@ -93,6 +93,8 @@ public:
     QPushButton* configureButton() const { return controls().m_configure; }
     QPushButton* getConfigurationButton() const { return controls().m_getConfiguration; }
     QLabel* versionLabel() const { return controls().m_version; }
+    /// One line per MIDI system: its state, and why a device may be missing.
+    QLabel* systemsLabel() const { return controls().m_systems; }
     QRadioButton* variantRadio(DeviceVariant variant) const;
     QCheckBox* showBankGroups() const { return controls().m_showBankGroups; }
     QRadioButton* fixedRadio() const { return controls().m_fixed; }
@@ -133,6 +135,8 @@ private:
     QPushButton* m_configure = nullptr;
     QPushButton* m_getConfiguration = nullptr;
     QLabel* m_version = nullptr;
+    QLabel* m_systems = nullptr;
+    static constexpr int kSystemsMargin = 8;
     std::array<QRadioButton*, 3> m_variant {};
     QCheckBox* m_showBankGroups = nullptr;
     QRadioButton* m_fixed = nullptr;

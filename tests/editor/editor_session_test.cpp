@@ -20,9 +20,15 @@ protected:
     TMidiDriver driver;
     test::FakePorts* ports = nullptr;
 
-    std::unique_ptr<EditorSession> start(TMidiDriver* withDriver)
+    /// `unplugged`: the devices of these names are not there.
+    std::unique_ptr<EditorSession> start(
+        TMidiDriver* withDriver, const std::vector<std::string>& unplugged = {})
     {
         auto recording = std::make_unique<test::FakePorts>();
+        for (const std::string& name : unplugged) {
+            std::erase(recording->outputs, name);
+            std::erase(recording->inputs, name);
+        }
         ports = recording.get();
         EditorPaths paths { dir.dir(), dir.dir(), dir.dir(), dir.dir() };
         return std::make_unique<EditorSession>(
@@ -85,3 +91,33 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
 }
 
 } // namespace
+
+// Started while the device is unplugged, the editor keeps the saved ports
+// (and saves them again) and opens them once the device appears.
+TEST_F(EditorSessionTest, ASavedPortThatIsMissingAtStartStaysChosenAndOpensWhenItAppears)
+{
+    auto first = start(&driver);
+    first->startUp();
+    ASSERT_TRUE(first->selectOutputByName("Test Out B"));
+    first->protocol().chooseInput(0);
+    const EditorSettings saved = first->currentSettings();
+    ASSERT_EQ(saved.midiInDevice, "Test In");
+    ASSERT_TRUE(first->saveAutosaveSet().ok());
+    first.reset();
+
+    auto second = start(&driver, { "Test Out B", "Test In" });
+    second->startUp();
+    EXPECT_EQ(second->currentSettings(), saved);
+    EXPECT_TRUE(second->protocol().outputLost() && second->protocol().inputLost());
+    EXPECT_TRUE(ports->openedOutputs.empty());
+    EXPECT_EQ(ports->inputOpened, -1);
+
+    ports->outputs.push_back("Test Out B");
+    ports->inputs.push_back("Test In");
+    second->protocol().refreshPorts(second->ports());
+    EXPECT_FALSE(second->protocol().outputLost() || second->protocol().inputLost());
+    EXPECT_EQ(ports->openedOutputs, std::set<int> { 1 });
+    EXPECT_EQ(ports->inputOpened, 0);
+    EXPECT_EQ(second->currentSettings(), saved);
+    ASSERT_TRUE(second->saveAutosaveSet().ok());
+}

@@ -2,6 +2,7 @@
 
 #include "midi_ports.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -19,11 +20,14 @@ struct PutMessage {
 };
 
 /// Ports without hardware: two outputs and one input that record what the
-/// protocol does with them.
+/// protocol does with them. `outputs` and `inputs` are the devices there now;
+/// a kept port (refreshNames) is listed after them and cannot be opened.
 class FakePorts : public MidiPorts {
 public:
     std::vector<std::string> outputs { "Test Out A", "Test Out B" };
     std::vector<std::string> inputs { "Test In" };
+    std::string keptOutput;
+    std::string keptInput;
     std::vector<PutMessage> puts;
     std::set<int> openedOutputs;
     int outputOpens = 0;
@@ -39,11 +43,21 @@ public:
         return ::read(changes, &count, sizeof count) > 0 ? static_cast<std::uint32_t>(count) : 0;
     }
 
-    std::vector<std::string> outputNames() const override { return outputs; }
-    std::vector<std::string> inputNames() const override { return inputs; }
+    std::vector<std::string> systemStatus() const override { return { "Test MIDI: ready" }; }
+    std::vector<std::string> outputNames() const override { return withKept(outputs, keptOutput); }
+    std::vector<std::string> inputNames() const override { return withKept(inputs, keptInput); }
+    void refreshNames(const std::string& keepOutput, const std::string& keepInput) override
+    {
+        keptOutput = keepOutput;
+        keptInput = keepInput;
+    }
+    bool outputPresent(int device) override { return device < std::ssize(outputs); }
+    bool inputPresent(int device) override { return device < std::ssize(inputs); }
     bool outputIsOpen(int device) const override { return openedOutputs.count(device) > 0; }
     PortResult openOutput(int device) override
     {
+        if (!outputPresent(device))
+            return PortResult::failure("output not there");
         openedOutputs.insert(device);
         ++outputOpens;
         return PortResult::success();
@@ -62,8 +76,18 @@ public:
     void closeInput() override { inputOpened = -1; }
     PortResult openInput(int device) override
     {
+        if (!inputPresent(device))
+            return PortResult::failure("input not there");
         inputOpened = device;
         return PortResult::success();
+    }
+
+    static std::vector<std::string> withKept(
+        std::vector<std::string> names, const std::string& kept)
+    {
+        if (!kept.empty() && std::find(names.begin(), names.end(), kept) == names.end())
+            names.push_back(kept);
+        return names;
     }
 
     /// The device replying, byte by byte, on the open input.

@@ -91,6 +91,16 @@ private slots:
         QTRY_COMPARE(config().outputList()->itemText(0), QStringLiteral("Test Out C"));
         QCOMPARE(config().outputList()->currentText(), QStringLiteral("Test Out B"));
         QCOMPARE(config().inputList()->currentText(), QStringLiteral("Test In"));
+        QCOMPARE(config().systemsLabel()->text(), QStringLiteral("Test MIDI: ready"));
+
+        // Unplugged, the chosen output stays chosen and says so.
+        ports().outputs = { "Test Out C" };
+        QCOMPARE(::write(ports().changes, &one, sizeof one), ssize_t { sizeof one });
+        QTRY_COMPARE(
+            config().outputList()->currentText(), QStringLiteral("Test Out B (not connected)"));
+        ports().outputs = { "Test Out C", "Test Out B" };
+        QCOMPARE(::write(ports().changes, &one, sizeof one), ssize_t { sizeof one });
+        QTRY_COMPARE(config().outputList()->currentText(), QStringLiteral("Test Out B"));
     }
 
     void thruConfiguration()
@@ -200,10 +210,13 @@ private slots:
         QCOMPARE(ports().inputOpened, 0);
         QVERIFY(config().getConfigurationButton()->isEnabled());
 
-        s.midiDevice = "test out b"; // letter case differs: not found
+        // Letter case differs: no such port now, so kept as a port not connected.
+        s.midiDevice = "test out b";
         m_run->main().applySettings(s);
-        QCOMPARE(m_run->main().currentSettings().midiDevice, std::string("no device"));
-        QVERIFY(!config().getConfigurationButton()->isEnabled());
+        QCOMPARE(m_run->main().currentSettings(), s);
+        config().showPortLists();
+        QCOMPARE(
+            config().outputList()->currentText(), QStringLiteral("test out b (not connected)"));
     }
 };
 
