@@ -30,7 +30,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # The knob tables and listings are laid out in Liberation fonts.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2 | fonts-liberation")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jackd2")
+# JACK users need a server: on a PipeWire desktop its JACK support (jackd2
+# would fight PipeWire for the sound card), elsewhere jackd2. ALSA's tools
+# help to see and wire USB devices by hand.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pipewire-jack | jackd2, alsa-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -17,10 +17,19 @@ PACKAGES=(
     desktop-file-utils appstream
 )
 
+# What the device suites' rigs need besides: PipeWire with its JACK library,
+# and for the ALSA sequencer a virtual machine with Debian's own kernel.
+VM_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static alsa-utils cpio kmod util-linux)
+TEST_PACKAGES=(pipewire pipewire-jack wireplumber dbus "${VM_PACKAGES[@]}")
+
+# kestrow_install_packages [PACKAGE...]: the missing ones of those given
+# (PACKAGES without any).
 kestrow_install_packages() {
+    local wanted=("$@")
+    [ ${#wanted[@]} -gt 0 ] || wanted=("${PACKAGES[@]}")
     local missing=()
     local p
-    for p in "${PACKAGES[@]}"; do
+    for p in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$p")
         fi
@@ -32,7 +41,10 @@ kestrow_install_packages() {
     # jackd2 asks about real-time priority; answer it without a prompt.
     echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections 2>/dev/null || true
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # INITRD=No: the virtual machine boots Debian's kernel with an initramfs
+    # of its own; building Debian's would take minutes for nothing.
+    $sudo env DEBIAN_FRONTEND=noninteractive INITRD=No \
+        apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 # kestrow_build [build dir [cmake options...]]
