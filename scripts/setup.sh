@@ -20,7 +20,7 @@ PACKAGES=(
 # What the device suites' rigs need besides: PipeWire with its JACK library,
 # and for the ALSA sequencer a virtual machine with Debian's own kernel.
 VM_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static alsa-utils cpio kmod util-linux)
-TEST_PACKAGES=(pipewire pipewire-jack wireplumber dbus "${VM_PACKAGES[@]}")
+TEST_PACKAGES=(pipewire pipewire-bin pipewire-jack wireplumber dbus-daemon "${VM_PACKAGES[@]}")
 
 # kestrow_install_packages [PACKAGE...]: the missing ones of those given
 # (PACKAGES without any).

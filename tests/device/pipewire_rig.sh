@@ -35,22 +35,12 @@ if [ $# -eq 0 ]; then
     exit 2
 fi
 
-installPackages() {
-    local missing=() p
-    for p in "${kPackages[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-            missing+=("$p")
-        fi
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    say "installing Debian packages: ${missing[*]}"
-    local sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-    # jackd2 asks about real-time priority; answer it without a prompt.
-    echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections 2>/dev/null || true
-    $sudo apt-get update -qq &&
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+# In a subshell: setup.sh turns on errexit, which this script does without.
+installPackages() (
+    # shellcheck source=scripts/setup.sh
+    source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/setup.sh" &&
+        kestrow_install_packages "${kPackages[@]}"
+)
 
 # First pass: packages, then the same script again in a mount namespace of its
 # own, where it can lay a fresh /dev/shm over the machine's.
