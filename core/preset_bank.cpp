@@ -60,14 +60,6 @@ PresetBank::PresetBank()
         setKnobDefaults(p);
 }
 
-void PresetBank::initBank()
-{
-    for (Preset& p : presets) {
-        p = Preset {};
-        setKnobDefaults(p);
-    }
-}
-
 std::int32_t PresetBank::getKnobField(int preset, int knob, int field) const
 {
     const Preset& p = presets[preset];

@@ -7,6 +7,12 @@
 namespace kestrow {
 
 constexpr int kPresetCount = 128; ///< presets are indexed 0..127, shown 1..128
+
+/// A preset index taken round into 0..127: 128 is 0, -1 is 127.
+constexpr int wrapPresetIndex(int index)
+{
+    return ((index % kPresetCount) + kPresetCount) % kPresetCount;
+}
 constexpr int kKnobCount = 16; ///< knobs are indexed 0..15, shown 1..16
 
 /// The device model the editor works for; stored as the "Device Type" setting.
@@ -69,9 +75,6 @@ public:
     std::int32_t selectedKnob = 0;
     bool allKnobsPending = false;
     std::array<std::uint8_t, kPresetCount> presetMask {};
-
-    /// Gives every preset its creation values (channel k+1, "No-Event", 0, 0, empty texts).
-    void initBank();
 
     /// Field 1..4 (channel, eventType, fixedParameter, initValue).
     std::int32_t getKnobField(int preset, int knob, int field) const;

@@ -190,7 +190,6 @@ public:
         return !m_journalClaimed
             || (m_history.revision() == m_journaledRevision && !m_journalSchedule.pending());
     }
-    const RecoveryFile& recoveryFile() const { return m_recovery; }
 
     // --- librarian: .syx files, opening any preset file, recent files, compare ---
 

@@ -60,7 +60,7 @@ FileResult EditorSession::exportSysEx(const std::string& path, PresetRange range
     case PresetRange::banks:
         // Ascending, as "Save Banks 1-4 As..." stores them.
         for (int i = 0; i < 4; ++i)
-            presets.push_back((selected + i) % kPresetCount);
+            presets.push_back(wrapPresetIndex(selected + i));
         std::sort(presets.begin(), presets.end());
         break;
     }

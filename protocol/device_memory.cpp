@@ -99,10 +99,4 @@ void DeviceMemory::setHeld(int presetIndex, const HeldPreset& held)
         m_held[static_cast<std::size_t>(presetIndex)] = held;
 }
 
-void DeviceMemory::forget()
-{
-    m_held.fill({});
-    m_sentSinceVerify.fill(false);
-}
-
 } // namespace kestrow

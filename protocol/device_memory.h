@@ -46,8 +46,6 @@ public:
 
     const HeldPreset& held(int presetIndex) const;
     void setHeld(int presetIndex, const HeldPreset& held);
-    /// Nothing known any more (another device, a reset).
-    void forget();
 
 private:
     void store(const DecodedFrame& frame);

@@ -14,7 +14,6 @@ namespace {
         return at;
     }
 
-    int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
 
 } // namespace
 
@@ -73,14 +72,14 @@ void maskAllPresets(PresetBank& bank) { bank.presetMask.fill(1); }
 void maskSinglePreset(PresetBank& bank, int presetIndex)
 {
     bank.presetMask.fill(0);
-    bank.presetMask[static_cast<std::size_t>(wrapPreset(presetIndex))] = 1;
+    bank.presetMask[static_cast<std::size_t>(wrapPresetIndex(presetIndex))] = 1;
 }
 
 void maskBanks(PresetBank& bank, int start)
 {
     bank.presetMask.fill(0);
     for (int i = 0; i < 4; ++i)
-        bank.presetMask[static_cast<std::size_t>(wrapPreset(start + i))] = 1;
+        bank.presetMask[static_cast<std::size_t>(wrapPresetIndex(start + i))] = 1;
 }
 
 } // namespace kestrow

@@ -8,16 +8,13 @@ namespace kestrow {
 
 std::vector<std::uint8_t> DumpFrame::bytes() const
 {
-    // Data bytes are 7 bits wide: a value above 7F would be a status byte in
-    // the middle of the message.
-    const auto data = [](std::uint8_t b) { return static_cast<std::uint8_t>(b & 0x7F); };
     std::vector<std::uint8_t> out(dump::kHeader.begin(), dump::kHeader.end());
     out.reserve(dump::kBareLength + payload.size());
-    out.push_back(data(command));
-    out.push_back(data(firstParam));
-    out.push_back(data(secondParam));
+    out.push_back(dataByte(command));
+    out.push_back(dataByte(firstParam));
+    out.push_back(dataByte(secondParam));
     for (std::uint8_t b : payload)
-        out.push_back(data(b));
+        out.push_back(dataByte(b));
     out.push_back(dump::kSysExEnd);
     return out;
 }
@@ -31,18 +28,15 @@ namespace {
 
     int clampChannel(int channel) { return channel < 1 ? 1 : (channel > 16 ? 16 : channel); }
 
-    std::uint8_t presetByte(int presetIndex)
-    {
-        return static_cast<std::uint8_t>(presetIndex & 0x7F);
-    }
+    std::uint8_t presetByte(int presetIndex) { return dataByte(presetIndex); }
 
-    // Low 7 bits of each field: the bank keeps them within 0..127, and a value
-    // out of range must not leave as a status byte.
+    // The payload is what the device will hold, so it is masked here already
+    // (what the device holds is compared with it).
     template <typename Column>
     void appendColumn(std::vector<std::uint8_t>& payload, const Column& column)
     {
         for (std::int32_t value : column)
-            payload.push_back(static_cast<std::uint8_t>(value & 0x7F));
+            payload.push_back(dataByte(value));
     }
 
 } // namespace
@@ -176,7 +170,7 @@ DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes, FrameBounds bounds
     if (out.kind == FrameKind::presetData || out.kind == FrameKind::initValues) {
         // Values are 7-bit, whether from the device or a damaged file.
         for (auto b = bytes.begin() + dump::kPayloadOffset; b != bytes.begin() + length - 1; ++b)
-            out.frame.payload.push_back(static_cast<std::uint8_t>(*b & 0x7F));
+            out.frame.payload.push_back(dataByte(*b));
     }
     return out;
 }

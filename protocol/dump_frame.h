@@ -95,6 +95,13 @@ namespace dump {
 
 // --- Encoding ------------------------------------------------------------------
 
+/// A MIDI data byte: the low 7 bits of `value`, so that a value out of range
+/// never leaves as a status byte in the middle of a message.
+constexpr std::uint8_t dataByte(std::int32_t value)
+{
+    return static_cast<std::uint8_t>(value & 0x7F);
+}
+
 /// A message of the frame above, built from its parts. The one encoder:
 /// every message the editor sends or writes is laid out by bytes(), which
 /// never emits a data byte above 7F (each is taken to its low 7 bits).

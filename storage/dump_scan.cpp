@@ -6,7 +6,6 @@ namespace kestrow {
 
 namespace {
 
-    int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
 
     /// Where a message that cannot be read ends: after its F7, or before the next
     /// F0 when that comes first (a message cut short).
@@ -93,7 +92,7 @@ std::vector<DumpAssignment> assignDump(const DumpScan& scan, int target)
     for (std::size_t m = 0; m < scan.messages.size(); ++m) {
         if (!isPresetMessage(scan.messages[m]))
             continue;
-        const int q = target == -1 ? scan.messages[m].frame.firstParam : wrapPreset(target);
+        const int q = target == -1 ? scan.messages[m].frame.firstParam : wrapPresetIndex(target);
         // A damaged file can name a preset that does not exist; step over it.
         if (q < kPresetCount)
             out.push_back({ m, q });
@@ -105,14 +104,14 @@ std::vector<DumpAssignment> assignDumpToRun(const DumpScan& scan, int start, int
 {
     std::vector<DumpAssignment> out;
     int taken = 0;
-    int q = wrapPreset(start);
+    int q = wrapPresetIndex(start);
     for (std::size_t m = 0; m < scan.messages.size() && taken < n; ++m) {
         if (!isPresetMessage(scan.messages[m]))
             continue;
         out.push_back({ m, q });
         if (scan.messages[m].kind == FrameKind::presetData) {
             ++taken;
-            q = wrapPreset(q + 1);
+            q = wrapPresetIndex(q + 1);
         }
     }
     return out;

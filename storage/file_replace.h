@@ -52,7 +52,6 @@ public:
     PendingFile& operator=(const PendingFile&) = delete;
 
     /// Empty when the temporary file could not be created (see error()).
-    const std::filesystem::path& tempPath() const { return m_temp; }
     const std::string& error() const { return m_error; }
 
     /// Writes all bytes and flushes them to disk; false on a short write.

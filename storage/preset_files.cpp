@@ -17,7 +17,6 @@ namespace {
     constexpr const char* kKnobNameFile = "knob-name file";
     constexpr const char* kDescriptionFile = "description file";
 
-    int wrapPreset(int index) { return ((index % kPresetCount) + kPresetCount) % kPresetCount; }
 
     /// The keys of a preset's section: "N" for its name, "1".."16" for its knobs.
     const std::array<std::string_view, kKnobCount + 1>& presetKeys()
@@ -69,9 +68,9 @@ namespace {
         if (runLength > 0) {
             for (int i = 1; i <= runLength; ++i)
                 applyKnobNames(
-                    file, i, presets[static_cast<std::size_t>(wrapPreset(target + i - 1))], i);
+                    file, i, presets[static_cast<std::size_t>(wrapPresetIndex(target + i - 1))], i);
         } else if (target >= 0) {
-            const int t = wrapPreset(target);
+            const int t = wrapPresetIndex(target);
             applyKnobNames(file, 1, presets[static_cast<std::size_t>(t)], t + 1);
         } else {
             for (int i = 1; i <= kPresetCount; ++i)
@@ -85,7 +84,7 @@ namespace {
             return;
         for (int i = 0; i < n; ++i) {
             std::string& description
-                = presets[static_cast<std::size_t>(wrapPreset(start + i))].description;
+                = presets[static_cast<std::size_t>(wrapPresetIndex(start + i))].description;
             if (records.outcome == DescriptionRecords::Outcome::texts)
                 description = records.texts[static_cast<std::size_t>(i)];
             else
@@ -123,7 +122,7 @@ namespace {
         for (int i = 0; i < 4; ++i) {
             if (i > 0)
                 out += separator;
-            out += std::to_string(wrapPreset(start + i) + 1);
+            out += std::to_string(wrapPresetIndex(start + i) + 1);
         }
         return out;
     }
@@ -239,7 +238,7 @@ void PresetFiles::loadKnobNames(const std::string& path, int target)
 {
     std::string problem;
     if (const auto file = readKnobNames(sideFile(path), problem))
-        applyNames(*file, m_bank.presets, wrapPreset(target), 0);
+        applyNames(*file, m_bank.presets, wrapPresetIndex(target), 0);
 }
 
 void PresetFiles::loadKnobNames(const std::string& path, int start, int n)
@@ -418,7 +417,7 @@ void PresetFiles::applySet(const StagedSet& set, int target, int runLength)
     applyDumpAssignments(set.scan, set.assignments, m_bank.presets);
     applyNames(set.names, m_bank.presets, target, runLength);
     const int n = runLength > 0 ? runLength : (target >= 0 ? 1 : kPresetCount);
-    applyDescriptions(set.descriptions, m_bank.presets, n, target >= 0 ? wrapPreset(target) : 0);
+    applyDescriptions(set.descriptions, m_bank.presets, n, target >= 0 ? wrapPresetIndex(target) : 0);
 }
 
 LoadResult PresetFiles::loadSet(const std::string& path, int target, int runLength)
@@ -435,12 +434,12 @@ LoadResult PresetFiles::loadAllPresets(const std::string& path) { return loadSet
 
 LoadResult PresetFiles::loadSinglePreset(const std::string& path, int target)
 {
-    return loadSet(path, wrapPreset(target), 0);
+    return loadSet(path, wrapPresetIndex(target), 0);
 }
 
 LoadResult PresetFiles::loadBanks(const std::string& path, int start)
 {
-    return loadSet(path, wrapPreset(start), 4);
+    return loadSet(path, wrapPresetIndex(start), 4);
 }
 
 SaveResult PresetFiles::saveAllPresets(const std::string& path)
@@ -493,7 +492,7 @@ SaveDialogText saveAllPresetsText() { return { "Save All Presets", "All Presets.
 
 SaveDialogText saveSinglePresetText(const PresetBank& bank, int presetIndex)
 {
-    const int p = wrapPreset(presetIndex);
+    const int p = wrapPresetIndex(presetIndex);
     const std::string n = std::to_string(p + 1);
     const std::string& name = bank.presets[static_cast<std::size_t>(p)].name;
     // The name becomes part of a file name; a slash would make it a folder.
@@ -515,7 +514,7 @@ std::string loadAllPresetsTitle() { return "Load All Presets"; }
 
 std::string loadSinglePresetTitle(int presetIndex)
 {
-    return "Load Preset " + std::to_string(wrapPreset(presetIndex) + 1);
+    return "Load Preset " + std::to_string(wrapPresetIndex(presetIndex) + 1);
 }
 
 std::string loadBanksTitle(int start) { return "Load Presets " + numberList(start, ","); }

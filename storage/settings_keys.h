@@ -3,6 +3,8 @@
 // Section and keys of the editor settings in Config.CFG. The texts are what
 // earlier versions wrote; files rely on them, so they never change.
 
+#include "protocol/device_settings_model.h"
+
 namespace kestrow::settings_keys {
 
 inline constexpr const char* kSection = "Settings";
@@ -23,7 +25,7 @@ inline constexpr const char* kVerifyAfterSend = "Verify After Send";
 inline constexpr const char* kRecentSection = "Recent Files";
 inline constexpr int kRecentFileCount = 8;
 
-/// The port name that stands for "no port chosen".
-inline constexpr const char* kNoDevice = "no device";
+/// The port name that stands for "no port chosen": the port lists' last entry.
+inline constexpr const char* kNoDevice = kNoDeviceEntry;
 
 } // namespace kestrow::settings_keys

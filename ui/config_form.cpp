@@ -471,7 +471,6 @@ void TConfigForm::showSettings()
     updateButtons();
 }
 
-void TConfigForm::MidiIn1MidiData(const MidiEvent& event) { protocol().replyCollector(event); }
 
 void TConfigForm::closeEvent(QCloseEvent* event)
 {

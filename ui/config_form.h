@@ -77,9 +77,6 @@ public:
     /// Every control shows the session's settings (after the settings loader).
     void showSettings();
 
-    /// Every event of the input port.
-    void MidiIn1MidiData(const MidiEvent& event);
-
     // Controls, for the main window's settings and for tests (built on the first call).
     QComboBox* outputList() const { return controls().m_outputList; }
     QComboBox* inputList() const { return controls().m_inputList; }

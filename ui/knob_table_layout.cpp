@@ -70,7 +70,7 @@ QString knobTableTitle(const Preset& preset, int presetIndex)
 
 int knobTableBlockPreset(int firstPreset, int block)
 {
-    return ((firstPreset + block) % kPresetCount + kPresetCount) % kPresetCount;
+    return wrapPresetIndex(firstPreset + block);
 }
 
 QRect knobTableTitleRect(int block, int dpiX, int dpiY)

@@ -18,20 +18,6 @@
 using namespace kestrow;
 using namespace kestrow::test;
 
-namespace {
-
-void feed(TConfigForm& config, const std::vector<std::uint8_t>& bytes)
-{
-    for (std::uint8_t b : bytes) {
-        MidiEvent e;
-        e.status = 0xF0;
-        e.data1 = b;
-        config.MidiIn1MidiData(e);
-    }
-}
-
-} // namespace
-
 class MainConfigTest : public QObject {
     Q_OBJECT
 
@@ -131,11 +117,11 @@ private slots:
     {
         // Before the controls exist (they are built when first needed), and after.
         QVERIFY(config().findChildren<QComboBox*>().isEmpty());
-        feed(config(), { 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x50, 0x05, 0x09, 0xF7 });
+        ports().reply({ 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x50, 0x05, 0x09, 0xF7 });
         QVERIFY(config().channelThru()->isChecked() && config().realtimeThru()->isChecked());
         QVERIFY(!config().sysexThru()->isChecked());
         QCOMPARE(config().masterChannel()->value(), 10);
-        feed(config(), { 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x00, 1, 12, 0xF7 });
+        ports().reply({ 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x00, 1, 12, 0xF7 });
         QCOMPARE(config().versionLabel()->text(), QStringLiteral("1.12"));
         // The reply's master channel reaches the Program Change.
         config().chooseOutputEntry(0);
