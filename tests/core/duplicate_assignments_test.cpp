@@ -24,16 +24,24 @@ TEST(DuplicateAssignments, SameEventAndGroups)
         bool same;
     };
     const Case cases[] = {
-        { 3, 0, 7, 3, 0, 7, 0, true }, { 3, 0, 7, 4, 0, 7, 0, false },
+        { 3, 0, 7, 3, 0, 7, 0, true },
+        { 3, 0, 7, 4, 0, 7, 0, false },
         { 3, 0, 7, 3, 0, 8, 0, false },
         { 3, 0, 7, 3, 94, 7, 0, false }, // relative controller: another event
         { 0, 0, 7, 0, 0, 7, 0, true }, // both on the master channel
         { 0, 0, 7, 5, 0, 7, 0, false }, // master channel unknown
-        { 0, 0, 7, 5, 0, 7, 5, true }, { 0, 0, 7, 5, 0, 7, 6, false },
+        { 0, 0, 7, 5, 0, 7, 5, true },
+        { 0, 0, 7, 5, 0, 7, 6, false },
         { 3, 3, 7, 3, 3, 9, 0, true }, // program change takes no parameter
         { 3, 82, 12, 9, 82, 12, 0, true }, // XG Effect sends no channel
         { 3, 82, 12, 3, 82, 13, 0, false },
         { 3, 127, 0, 3, 127, 0, 0, false }, // No-Event sends nothing
+        { 3, 8, 1, 3, 8, 2, 0, true }, // RPN0_MSB: the number is the event's own
+        { 3, 14, 1, 3, 14, 2, 0, false }, // RPN127_MSB: the parameter picks the LSB
+        { 3, 14, 1, 3, 14, 1, 0, true },
+        { 3, 18, 5, 3, 18, 6, 0, false }, // NRPN1_MSB: likewise
+        { 3, 18, 5, 4, 18, 5, 0, false },
+        { 3, 16, 5, 3, 17, 5, 0, false },
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];

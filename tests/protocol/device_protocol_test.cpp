@@ -384,9 +384,14 @@ namespace {
         protocol.sendPreset(0, true, true); // refused while the port is away
         EXPECT_EQ(link.messages.size(), sentInAll);
 
-        // It comes back: found and bound again, and it answers.
+        // It comes back: found and bound again (the chosen ports, no others),
+        // and it answers.
         link.vanished = false;
+        link.reopenedOutputs.clear();
+        link.openedInputs.clear();
         runFor(1000);
+        EXPECT_EQ(link.reopenedOutputs, std::vector<int> { 1 });
+        EXPECT_EQ(link.openedInputs, std::vector<int> { 0 });
         EXPECT_FALSE(protocol.timerEnabled(ProtocolTimer::Timer5));
         bank.presets[5].eventType.fill(99);
         ASSERT_FALSE(protocol.getPreset().abandon());

@@ -150,8 +150,12 @@ namespace {
         EXPECT_TRUE(run().ok());
         EXPECT_TRUE(sync.memory().sentSinceVerify().empty());
         EXPECT_NE(sync.verifyDevice(true).note, "");
+        // Every field the device holds is compared, each on its own.
         sim::DevicePreset planted = device.preset(77);
         planted.eventType[4] = 7;
+        planted.channel[0] ^= 1;
+        planted.fixedParameter[9] ^= 1;
+        planted.initValue[12] ^= 1;
         device.setPreset(77, planted);
         ASSERT_TRUE(sync.verifyPresets({ 3, 77 }).started());
         const SyncReport report = run();
@@ -160,11 +164,14 @@ namespace {
         PresetDifference expected;
         expected.presetIndex = 77;
         expected.knobFields[4][kFieldEventType] = true;
+        expected.knobFields[0][kFieldChannel] = true;
+        expected.knobFields[9][kFieldFixedParameter] = true;
+        expected.knobFields[12][kFieldInitValue] = true;
         EXPECT_EQ(report.differing[0], expected);
         EXPECT_FALSE(report.ok());
-        ASSERT_EQ(report.differenceLines.size(), 1u);
-        EXPECT_EQ(report.differenceLines[0].rfind("preset 78 / knob 5 event: ", 0), 0u)
-            << report.differenceLines[0];
+        ASSERT_EQ(report.differenceLines.size(), 4u);
+        EXPECT_EQ(report.differenceLines[1].rfind("preset 78 / knob 5 event: ", 0), 0u)
+            << report.differenceLines[1];
         EXPECT_TRUE(sync.differsFromDevice(77)) << "the reply is what the device holds";
     }
 

@@ -88,6 +88,13 @@ public:
         return failOpen ? PortResult::failure("in will not open") : PortResult::success();
     }
 
+    /// Closes and opens again; each such reopen is recorded.
+    PortResult reopenOutput(int device) override
+    {
+        reopenedOutputs.push_back(device);
+        openOutputs.erase(device);
+        return openOutput(device);
+    }
     bool outputPresent(int) override { return !vanished; }
     bool inputPresent(int) override { return !vanished; }
 
@@ -97,6 +104,7 @@ public:
     bool failOpen = false;
     bool failPut = false;
     std::vector<int> openedInputs;
+    std::vector<int> reopenedOutputs;
     std::vector<std::vector<MidiEvent>> messages;
     std::vector<int> devices;
     sim::ZembraDevice* emulator = nullptr;
