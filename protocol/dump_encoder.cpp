@@ -14,7 +14,6 @@ namespace {
         return at;
     }
 
-
 } // namespace
 
 int encodePreset(const PresetBank& bank, DeviceVariant variant, int presetIndex,

@@ -6,7 +6,6 @@ namespace kestrow {
 
 namespace {
 
-
     /// Where a message that cannot be read ends: after its F7, or before the next
     /// F0 when that comes first (a message cut short).
     std::size_t endOfUnreadable(std::span<const std::uint8_t> bytes, std::size_t start)

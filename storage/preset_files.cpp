@@ -17,7 +17,6 @@ namespace {
     constexpr const char* kKnobNameFile = "knob-name file";
     constexpr const char* kDescriptionFile = "description file";
 
-
     /// The keys of a preset's section: "N" for its name, "1".."16" for its knobs.
     const std::array<std::string_view, kKnobCount + 1>& presetKeys()
     {
@@ -417,7 +416,8 @@ void PresetFiles::applySet(const StagedSet& set, int target, int runLength)
     applyDumpAssignments(set.scan, set.assignments, m_bank.presets);
     applyNames(set.names, m_bank.presets, target, runLength);
     const int n = runLength > 0 ? runLength : (target >= 0 ? 1 : kPresetCount);
-    applyDescriptions(set.descriptions, m_bank.presets, n, target >= 0 ? wrapPresetIndex(target) : 0);
+    applyDescriptions(
+        set.descriptions, m_bank.presets, n, target >= 0 ? wrapPresetIndex(target) : 0);
 }
 
 LoadResult PresetFiles::loadSet(const std::string& path, int target, int runLength)

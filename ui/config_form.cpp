@@ -471,7 +471,6 @@ void TConfigForm::showSettings()
     updateButtons();
 }
 
-
 void TConfigForm::closeEvent(QCloseEvent* event)
 {
     event->accept();
