@@ -1,6 +1,6 @@
-#include "cli_args.h"
+#include "app/cli_args.h"
 
-#include "file_replace.h"
+#include "storage/file_replace.h"
 
 #include <charconv>
 #include <filesystem>

@@ -1,15 +1,15 @@
-#include "cli_device.h"
+#include "app/cli_device.h"
 
-#include "catalogue.h"
-#include "cli_args.h"
-#include "device_protocol.h"
-#include "device_sync.h"
-#include "dump_scan.h"
-#include "midi_driver.h"
-#include "midi_smf.h"
-#include "preset_files.h"
-#include "text_codec.h"
-#include "toolkit_ports.h"
+#include "app/cli_args.h"
+#include "core/catalogue.h"
+#include "core/text_codec.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_smf.h"
+#include "midi/toolkit_ports.h"
+#include "protocol/device_protocol.h"
+#include "protocol/device_sync.h"
+#include "storage/dump_scan.h"
+#include "storage/preset_files.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,21 +2,21 @@
 // the editor's own storage code, so what it prints and writes is what the
 // editor would show and save.
 
-#include "bank_diff.h"
-#include "bank_search.h"
-#include "catalogue.h"
-#include "cli_args.h"
-#include "cli_device.h"
-#include "dump_frame.h"
-#include "dump_scan.h"
-#include "duplicate_assignments.h"
-#include "file_replace.h"
-#include "listings.h"
-#include "midi_driver.h"
-#include "midi_smf.h"
-#include "preset_bank.h"
-#include "preset_files.h"
-#include "text_codec.h"
+#include "app/cli_args.h"
+#include "app/cli_device.h"
+#include "core/bank_diff.h"
+#include "core/bank_search.h"
+#include "core/catalogue.h"
+#include "core/duplicate_assignments.h"
+#include "core/listings.h"
+#include "core/preset_bank.h"
+#include "core/text_codec.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_smf.h"
+#include "protocol/dump_frame.h"
+#include "storage/dump_scan.h"
+#include "storage/file_replace.h"
+#include "storage/preset_files.h"
 
 #include <charconv>
 #include <cstdio>

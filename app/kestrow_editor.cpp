@@ -1,12 +1,12 @@
 // kestrow-editor: the editor window and its fifteen secondary windows.
 
-#include "build_info.h"
-#include "editor_style.h"
-#include "editor_windows.h"
-#include "first_paint_probe.h"
-#include "main_form.h"
-#include "program_directory.h"
-#include "qt_midi_dispatcher.h"
+#include "core/program_directory.h"
+#include "ui/build_info.h"
+#include "ui/editor_style.h"
+#include "ui/editor_windows.h"
+#include "ui/first_paint_probe.h"
+#include "ui/main_form.h"
+#include "ui/qt_midi_dispatcher.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -6,8 +6,8 @@
 #include "sim/zembra_device.h"
 
 #if defined(KESTROW_HAVE_JACK)
-#include "jack_midi_input.h"
-#include "jack_midi_output.h"
+#include "platform/mididrv/jack_midi_input.h"
+#include "platform/mididrv/jack_midi_output.h"
 #endif
 
 #include <RtMidi.h>

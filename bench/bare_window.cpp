@@ -5,7 +5,7 @@
 //
 //   bare_window WIDTH HEIGHT FLAGS [label]
 
-#include "first_paint_probe.h"
+#include "ui/first_paint_probe.h"
 
 #include <QApplication>
 #include <QLabel>

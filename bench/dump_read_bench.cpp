@@ -5,10 +5,10 @@
 //
 //   dump_read_bench FILE.MID [reads]     (default 20 reads, after one warm-up)
 
-#include "midi_driver.h"
-#include "midi_smf.h"
-#include "preset_bank.h"
-#include "preset_files.h"
+#include "core/preset_bank.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_smf.h"
+#include "storage/preset_files.h"
 
 #include <algorithm>
 #include <chrono>

@@ -15,10 +15,10 @@
 // the main thread. Requests are spaced irregularly, so they meet the server's
 // cycle at different phases, the same spacing in both modes.
 
-#include "dump_frame.h"
-#include "midi_driver.h"
-#include "qt_midi_dispatcher.h"
-#include "toolkit_ports.h"
+#include "midi/midi_driver.h"
+#include "midi/toolkit_ports.h"
+#include "protocol/dump_frame.h"
+#include "ui/qt_midi_dispatcher.h"
 
 #include <QCoreApplication>
 #include <QTimer>

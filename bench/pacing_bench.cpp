@@ -10,13 +10,13 @@
 // worst_gap_ms, least_gap_ms and pc_after_ms (last message to the Program
 // Change). --banks sends four presets instead of all (a quick run).
 
-#include "config_form.h"
-#include "dump_frame.h"
-#include "editor_session.h"
-#include "editor_windows.h"
-#include "main_form.h"
-#include "midi_ports.h"
+#include "editor/editor_session.h"
+#include "link/midi_ports.h"
+#include "protocol/dump_frame.h"
 #include "sim/zembra_device.h"
+#include "ui/config_form.h"
+#include "ui/editor_windows.h"
+#include "ui/main_form.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

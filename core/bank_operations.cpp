@@ -1,4 +1,4 @@
-#include "bank_operations.h"
+#include "core/bank_operations.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor_state.h"
-#include "preset_bank.h"
+#include "core/editor_state.h"
+#include "core/preset_bank.h"
 
 #include <vector>
 

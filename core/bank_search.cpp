@@ -1,6 +1,6 @@
-#include "bank_search.h"
+#include "core/bank_search.h"
 
-#include "text_codec.h"
+#include "core/text_codec.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "core/catalogue.h"
 
 #include <cstdio>
 #include <initializer_list>

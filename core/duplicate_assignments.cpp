@@ -1,6 +1,6 @@
-#include "duplicate_assignments.h"
+#include "core/duplicate_assignments.h"
 
-#include "bank_search.h"
+#include "core/bank_search.h"
 
 namespace kestrow {
 

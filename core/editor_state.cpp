@@ -1,6 +1,6 @@
-#include "editor_state.h"
+#include "core/editor_state.h"
 
-#include "knob_edits.h"
+#include "core/knob_edits.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "catalogue.h"
-#include "edit_history.h"
-#include "preset_bank.h"
+#include "core/catalogue.h"
+#include "core/edit_history.h"
+#include "core/preset_bank.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "knob_drops.h"
+#include "core/knob_drops.h"
 
-#include "knob_edits.h"
+#include "core/knob_edits.h"
 
 #include <string>
 

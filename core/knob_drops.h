@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor_state.h"
+#include "core/editor_state.h"
 
 // Knob drags: the dragged knob travels in the clipboard's 16 knob slots; a drop
 // on the knob table or the device picture copies, swaps or moves knobs of the

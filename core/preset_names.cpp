@@ -1,6 +1,6 @@
-#include "preset_names.h"
+#include "core/preset_names.h"
 
-#include "text_codec.h"
+#include "core/text_codec.h"
 
 #include <algorithm>
 

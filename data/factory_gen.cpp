@@ -1,11 +1,11 @@
 // kestrow-factory-gen TABLE OUT.MID: turns the factory preset table into a
 // preset file set (OUT.MID, .CFG, .NTS) with the editor's storage code.
 
-#include "midi_driver.h"
-#include "midi_smf.h"
-#include "preset_bank.h"
-#include "preset_files.h"
-#include "text_codec.h"
+#include "core/preset_bank.h"
+#include "core/text_codec.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_smf.h"
+#include "storage/preset_files.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,10 +1,10 @@
-#include "editor_session.h"
+#include "editor/editor_session.h"
 
-#include "device_memory_file.h"
-#include "program_directory.h"
-#include "set_writer.h"
-#include "settings_keys.h"
-#include "side_files.h"
+#include "core/program_directory.h"
+#include "storage/device_memory_file.h"
+#include "storage/set_writer.h"
+#include "storage/settings_keys.h"
+#include "storage/side_files.h"
 
 #include <algorithm>
 #include <ctime>

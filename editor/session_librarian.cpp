@@ -2,10 +2,10 @@
 // a dropped or recent file stands for, the recent-file list, and comparing
 // the working set with a file.
 
-#include "bank_diff.h"
-#include "editor_session.h"
-#include "side_files.h"
-#include "sysex_file.h"
+#include "core/bank_diff.h"
+#include "editor/editor_session.h"
+#include "storage/side_files.h"
+#include "storage/sysex_file.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,10 +5,10 @@
 // Input: one byte choosing the decoding (every preset where it says, one
 // target preset, or a run of four), one naming the target or the run's
 // start, then the dump file's SysEx bytes.
-#include "dump_encoder.h"
-#include "fuzz_support.h"
-#include "midi_smf.h"
-#include "preset_files.h"
+#include "fuzz/fuzz_support.h"
+#include "midi/midi_smf.h"
+#include "protocol/dump_encoder.h"
+#include "storage/preset_files.h"
 
 #include <algorithm>
 

@@ -2,11 +2,11 @@
 // names, through the side-file readers: any text makes a document that
 // writes out stable, and settings and names written into it read back as
 // they were.
-#include "editor_settings.h"
-#include "fuzz_support.h"
-#include "ini_file.h"
-#include "midi_smf.h"
-#include "preset_files.h"
+#include "fuzz/fuzz_support.h"
+#include "midi/midi_smf.h"
+#include "platform/ini/ini_file.h"
+#include "storage/editor_settings.h"
+#include "storage/preset_files.h"
 
 #include <array>
 

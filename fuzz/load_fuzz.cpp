@@ -5,10 +5,10 @@
 // Input: a command byte (bits 0-1 the command, bit 2 no .CFG, bit 3 no .NTS,
 // bits 4-7 the target preset), the .MID and the .CFG each as a 16-bit
 // little-endian length and bytes, then the .NTS.
-#include "fuzz_support.h"
-#include "midi_driver.h"
-#include "midi_smf.h"
-#include "preset_files.h"
+#include "fuzz/fuzz_support.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_smf.h"
+#include "storage/preset_files.h"
 
 using namespace kestrow;
 

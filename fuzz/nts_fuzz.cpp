@@ -1,10 +1,10 @@
 // The .NTS description reader, through the file the loaders read. A file it
 // refuses changes the loaded presets not at all or clears them all, and no
 // other preset; descriptions it takes write back and read back unchanged.
-#include "fuzz_support.h"
-#include "midi_smf.h"
-#include "preset_files.h"
-#include "side_files.h"
+#include "fuzz/fuzz_support.h"
+#include "midi/midi_smf.h"
+#include "storage/preset_files.h"
+#include "storage/side_files.h"
 
 #include <array>
 #include <vector>

@@ -5,8 +5,8 @@
 //
 // Input: four bytes seeding where other messages and the editor's own
 // commands come in, then the stream.
-#include "device_protocol.h"
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
+#include "protocol/device_protocol.h"
 
 #include <string>
 

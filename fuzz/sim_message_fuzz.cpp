@@ -4,7 +4,7 @@
 //
 // Input: one byte choosing the variant, then messages, each a length byte
 // and that many bytes.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 #include "sim/zembra_device.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The emulator's state file: a file it refuses leaves the device as it was;
 // a state it takes saves and loads back unchanged.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 #include "sim/zembra_device.h"
 
 using namespace kestrow;

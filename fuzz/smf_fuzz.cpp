@@ -1,7 +1,7 @@
 // The driver library's standard MIDI file codec: what it reads it writes,
 // and writing what it read back changes nothing.
-#include "fuzz_support.h"
-#include "smf_codec.h"
+#include "fuzz/fuzz_support.h"
+#include "platform/mididrv/smf_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

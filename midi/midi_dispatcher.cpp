@@ -1,4 +1,4 @@
-#include "midi_dispatcher.h"
+#include "midi/midi_dispatcher.h"
 
 #include <atomic>
 

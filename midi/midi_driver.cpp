@@ -1,6 +1,6 @@
-#include "midi_driver.h"
+#include "midi/midi_driver.h"
 
-#include "midi_exception.h"
+#include "midi/midi_exception.h"
 
 #include <cstdlib>
 #include <dlfcn.h>

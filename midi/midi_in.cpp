@@ -1,9 +1,9 @@
-#include "midi_in.h"
+#include "midi/midi_in.h"
 
-#include "midi_driver.h"
-#include "midi_exception.h"
-#include "midi_out.h"
-#include "midi_track.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_exception.h"
+#include "midi/midi_out.h"
+#include "midi/midi_track.h"
 
 #include <iostream>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "midi_event.h"
-#include "midi_port.h"
+#include "link/midi_event.h"
+#include "midi/midi_port.h"
 
 #include <cstdint>
 #include <functional>

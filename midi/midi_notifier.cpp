@@ -1,4 +1,4 @@
-#include "midi_notifier.h"
+#include "midi/midi_notifier.h"
 
 namespace kestrow {
 

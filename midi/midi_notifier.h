@@ -1,7 +1,7 @@
 #pragma once
 
-#include "midi_dispatcher.h"
-#include "mididrv.h"
+#include "midi/midi_dispatcher.h"
+#include "platform/mididrv/mididrv.h"
 
 #include <atomic>
 #include <cstdint>

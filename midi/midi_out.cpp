@@ -1,8 +1,8 @@
-#include "midi_out.h"
+#include "midi/midi_out.h"
 
-#include "midi_driver.h"
-#include "midi_exception.h"
-#include "midi_score.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_exception.h"
+#include "midi/midi_score.h"
 
 #include <cstddef>
 #include <iostream>

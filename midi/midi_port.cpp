@@ -1,8 +1,8 @@
-#include "midi_port.h"
+#include "midi/midi_port.h"
 
-#include "midi_driver.h"
-#include "midi_exception.h"
-#include "midi_sync.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_exception.h"
+#include "midi/midi_sync.h"
 
 namespace kestrow {
 

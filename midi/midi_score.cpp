@@ -1,7 +1,7 @@
-#include "midi_score.h"
+#include "midi/midi_score.h"
 
-#include "midi_out.h"
-#include "midi_track.h"
+#include "midi/midi_out.h"
+#include "midi/midi_track.h"
 
 #include <algorithm>
 

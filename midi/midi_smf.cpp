@@ -1,10 +1,10 @@
-#include "midi_smf.h"
+#include "midi/midi_smf.h"
 
-#include "midi_driver.h"
-#include "midi_exception.h"
-#include "midi_score.h"
-#include "midi_sync.h"
-#include "midi_track.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_exception.h"
+#include "midi/midi_score.h"
+#include "midi/midi_sync.h"
+#include "midi/midi_track.h"
 
 #include <algorithm>
 #include <filesystem>

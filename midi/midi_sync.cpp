@@ -1,7 +1,7 @@
-#include "midi_sync.h"
+#include "midi/midi_sync.h"
 
-#include "midi_driver.h"
-#include "midi_exception.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_exception.h"
 
 namespace kestrow {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi_notifier.h"
+#include "midi/midi_notifier.h"
 
 #include <cstdint>
 #include <functional>

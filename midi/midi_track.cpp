@@ -1,7 +1,7 @@
-#include "midi_track.h"
+#include "midi/midi_track.h"
 
-#include "midi_in.h"
-#include "midi_smf.h"
+#include "midi/midi_in.h"
+#include "midi/midi_smf.h"
 
 #include <algorithm>
 #include <cstring>

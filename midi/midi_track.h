@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi_event.h"
+#include "link/midi_event.h"
 
 #include <cstdint>
 #include <cstdlib>

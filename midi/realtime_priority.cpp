@@ -1,4 +1,4 @@
-#include "realtime_priority.h"
+#include "midi/realtime_priority.h"
 
 #include <sched.h>
 

@@ -1,8 +1,8 @@
-#include "toolkit_ports.h"
+#include "midi/toolkit_ports.h"
 
-#include "midi_driver.h"
-#include "midi_in.h"
-#include "midi_out.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_in.h"
+#include "midi/midi_out.h"
 
 #include <algorithm>
 

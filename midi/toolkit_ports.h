@@ -1,7 +1,7 @@
 #pragma once
 
-#include "midi_dispatcher.h"
-#include "midi_ports.h"
+#include "link/midi_ports.h"
+#include "midi/midi_dispatcher.h"
 
 #include <chrono>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "device_memory.h"
+#include "protocol/device_memory.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dump_frame.h"
-#include "preset_bank.h"
+#include "core/preset_bank.h"
+#include "protocol/dump_frame.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "device_protocol.h"
+#include "protocol/device_protocol.h"
 
-#include "dump_frame.h"
-#include "status_text.h"
+#include "protocol/dump_frame.h"
+#include "protocol/status_text.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "device_link.h"
-#include "device_settings_model.h"
-#include "dump_encoder.h"
-#include "midi_ports.h"
-#include "preset_bank.h"
-#include "reply_collector.h"
+#include "core/preset_bank.h"
+#include "link/device_link.h"
+#include "link/midi_ports.h"
+#include "protocol/device_settings_model.h"
+#include "protocol/dump_encoder.h"
+#include "protocol/reply_collector.h"
 
 #include <chrono>
 #include <cstdint>

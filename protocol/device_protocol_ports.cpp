@@ -1,7 +1,7 @@
 // The chosen ports as the MIDI system changes: read the lists afresh, and
 // report a port that went and bind one that came back.
-#include "device_protocol.h"
-#include "status_text.h"
+#include "protocol/device_protocol.h"
+#include "protocol/status_text.h"
 
 namespace kestrow {
 

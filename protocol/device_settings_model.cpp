@@ -1,4 +1,4 @@
-#include "device_settings_model.h"
+#include "protocol/device_settings_model.h"
 
 #include <algorithm>
 #include <charconv>

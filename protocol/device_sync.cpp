@@ -1,6 +1,6 @@
-#include "device_sync.h"
+#include "protocol/device_sync.h"
 
-#include "status_text.h"
+#include "protocol/status_text.h"
 
 #include <algorithm>
 

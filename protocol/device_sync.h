@@ -1,10 +1,10 @@
 #pragma once
 
-#include "bank_diff.h"
-#include "catalogue.h"
-#include "device_memory.h"
-#include "device_protocol.h"
-#include "preset_fetch.h"
+#include "core/bank_diff.h"
+#include "core/catalogue.h"
+#include "protocol/device_memory.h"
+#include "protocol/device_protocol.h"
+#include "protocol/preset_fetch.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "dump_encoder.h"
+#include "protocol/dump_encoder.h"
 
-#include "dump_frame.h"
+#include "protocol/dump_frame.h"
 
 namespace kestrow {
 

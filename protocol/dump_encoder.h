@@ -1,7 +1,7 @@
 #pragma once
 
-#include "midi/midi_event.h"
-#include "preset_bank.h"
+#include "core/preset_bank.h"
+#include "link/midi_event.h"
 
 #include <cstdint>
 #include <span>

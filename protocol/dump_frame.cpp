@@ -1,4 +1,4 @@
-#include "dump_frame.h"
+#include "protocol/dump_frame.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "midi_monitor.h"
+#include "protocol/midi_monitor.h"
 
-#include "dump_frame.h"
+#include "protocol/dump_frame.h"
 
 #include <cstdio>
 

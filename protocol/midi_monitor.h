@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue.h"
-#include "midi/midi_event.h"
+#include "core/catalogue.h"
+#include "link/midi_event.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "preset_fetch.h"
+#include "protocol/preset_fetch.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dump_frame.h"
+#include "protocol/dump_frame.h"
 
 #include <cstdint>
 #include <optional>

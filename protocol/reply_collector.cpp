@@ -1,6 +1,6 @@
-#include "reply_collector.h"
+#include "protocol/reply_collector.h"
 
-#include "dump_frame.h"
+#include "protocol/dump_frame.h"
 
 namespace kestrow {
 

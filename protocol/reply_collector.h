@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dump_frame.h"
-#include "midi/midi_event.h"
+#include "link/midi_event.h"
+#include "protocol/dump_frame.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "status_text.h"
+#include "protocol/status_text.h"
 
 namespace kestrow::status {
 

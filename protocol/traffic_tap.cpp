@@ -1,4 +1,4 @@
-#include "traffic_tap.h"
+#include "protocol/traffic_tap.h"
 
 namespace kestrow {
 

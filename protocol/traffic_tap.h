@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi_ports.h"
+#include "link/midi_ports.h"
 
 #include <span>
 #include <string>

@@ -1,4 +1,4 @@
-#include "line_log.h"
+#include "sim/line_log.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "zembra_device.h"
+#include "sim/zembra_device.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,6 +1,6 @@
-#include "device_memory_file.h"
+#include "storage/device_memory_file.h"
 
-#include "file_replace.h"
+#include "storage/file_replace.h"
 
 #include <charconv>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device_memory.h"
+#include "protocol/device_memory.h"
 
 #include <filesystem>
 #include <string>

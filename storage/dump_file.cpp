@@ -1,13 +1,13 @@
 // The .MID dump goes through the toolkit's standard MIDI file classes, in the
 // call order the editor has always used; the driver library does the coding.
 
-#include "dump_encoder.h"
-#include "dump_frame.h"
-#include "midi_exception.h"
-#include "midi_score.h"
-#include "midi_smf.h"
-#include "midi_track.h"
-#include "preset_files.h"
+#include "midi/midi_exception.h"
+#include "midi/midi_score.h"
+#include "midi/midi_smf.h"
+#include "midi/midi_track.h"
+#include "protocol/dump_encoder.h"
+#include "protocol/dump_frame.h"
+#include "storage/preset_files.h"
 
 #include <array>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "dump_scan.h"
+#include "storage/dump_scan.h"
 
 #include <algorithm>
 

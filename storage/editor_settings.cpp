@@ -1,6 +1,6 @@
-#include "editor_settings.h"
+#include "storage/editor_settings.h"
 
-#include "ini_file.h"
+#include "platform/ini/ini_file.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "file_replace.h"
-#include "preset_bank.h"
-#include "settings_keys.h"
+#include "core/preset_bank.h"
+#include "storage/file_replace.h"
+#include "storage/settings_keys.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "file_replace.h"
+#include "storage/file_replace.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "preset_files.h"
+#include "storage/preset_files.h"
 
-#include "dump_frame.h"
-#include "dump_scan.h"
-#include "ini_file.h"
-#include "set_writer.h"
-#include "side_files.h"
+#include "platform/ini/ini_file.h"
+#include "protocol/dump_frame.h"
+#include "storage/dump_scan.h"
+#include "storage/set_writer.h"
+#include "storage/side_files.h"
 
 #include <algorithm>
 #include <array>

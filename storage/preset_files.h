@@ -1,9 +1,9 @@
 #pragma once
 
-#include "dump_encoder.h"
-#include "editor_settings.h"
-#include "file_replace.h"
-#include "preset_bank.h"
+#include "core/preset_bank.h"
+#include "protocol/dump_encoder.h"
+#include "storage/editor_settings.h"
+#include "storage/file_replace.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "recovery_file.h"
+#include "storage/recovery_file.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "file_replace.h"
-#include "preset_bank.h"
+#include "core/preset_bank.h"
+#include "storage/file_replace.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "save_marker.h"
+#include "storage/save_marker.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "set_writer.h"
+#include "storage/set_writer.h"
 
-#include "ini_file.h"
-#include "save_marker.h"
+#include "platform/ini/ini_file.h"
+#include "storage/save_marker.h"
 
 #include <algorithm>
 #include <array>

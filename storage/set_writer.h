@@ -1,7 +1,7 @@
 #pragma once
 
-#include "file_replace.h"
-#include "save_marker.h"
+#include "storage/file_replace.h"
+#include "storage/save_marker.h"
 
 #include <cstdint>
 #include <filesystem>

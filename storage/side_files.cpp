@@ -1,6 +1,6 @@
-#include "side_files.h"
+#include "storage/side_files.h"
 
-#include "file_replace.h"
+#include "storage/file_replace.h"
 
 #include <algorithm>
 #include <cctype>

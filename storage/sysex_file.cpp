@@ -1,7 +1,7 @@
-#include "sysex_file.h"
+#include "storage/sysex_file.h"
 
-#include "dump_frame.h"
-#include "side_files.h"
+#include "protocol/dump_frame.h"
+#include "storage/side_files.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "dump_scan.h"
-#include "file_replace.h"
-#include "preset_bank.h"
+#include "core/preset_bank.h"
+#include "storage/dump_scan.h"
+#include "storage/file_replace.h"
 
 #include <cstdint>
 #include <optional>

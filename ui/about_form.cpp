@@ -1,6 +1,6 @@
-#include "about_form.h"
+#include "ui/about_form.h"
 
-#include "build_info.h"
+#include "ui/build_info.h"
 
 #include <QDialogButtonBox>
 #include <QImage>

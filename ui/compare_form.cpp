@@ -1,7 +1,7 @@
-#include "compare_form.h"
+#include "ui/compare_form.h"
 
-#include "editor_session.h"
-#include "text_codec.h"
+#include "core/text_codec.h"
+#include "editor/editor_session.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

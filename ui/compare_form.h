@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bank_diff.h"
-#include "preset_bank.h"
+#include "core/bank_diff.h"
+#include "core/preset_bank.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
-#include "config_form.h"
+#include "ui/config_form.h"
 
-#include "device_protocol.h"
-#include "editor_session.h"
-#include "main_form.h"
+#include "editor/editor_session.h"
+#include "protocol/device_protocol.h"
+#include "ui/main_form.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "device_settings_model.h"
-#include "midi/midi_event.h"
-#include "preset_tree.h"
+#include "link/midi_event.h"
+#include "protocol/device_settings_model.h"
+#include "ui/preset_tree.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "description_form.h"
+#include "ui/description_form.h"
 
-#include "knob_table_layout.h"
-#include "print/print_module.h"
+#include "ui/knob_table_layout.h"
+#include "ui/print/print_module.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>

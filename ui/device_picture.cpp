@@ -1,7 +1,7 @@
-#include "device_picture.h"
+#include "ui/device_picture.h"
 
-#include "knob_drops.h"
-#include "knob_table.h"
+#include "core/knob_drops.h"
+#include "ui/knob_table.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor_state.h"
-#include "picture_forms.h"
+#include "core/editor_state.h"
+#include "ui/picture_forms.h"
 
 #include <QWidget>
 

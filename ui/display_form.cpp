@@ -1,7 +1,7 @@
-#include "display_form.h"
+#include "ui/display_form.h"
 
-#include "listings.h"
-#include "text_codec.h"
+#include "core/listings.h"
+#include "core/text_codec.h"
 
 #include <QMenu>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue.h"
-#include "preset_bank.h"
+#include "core/catalogue.h"
+#include "core/preset_bank.h"
 
 #include <QWidget>
 

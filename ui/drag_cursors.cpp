@@ -1,4 +1,4 @@
-#include "drag_cursors.h"
+#include "ui/drag_cursors.h"
 
 #include <QDrag>
 #include <QPainter>

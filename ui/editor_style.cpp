@@ -1,4 +1,4 @@
-#include "editor_style.h"
+#include "ui/editor_style.h"
 
 #include <QIconEngine>
 #include <QPainter>

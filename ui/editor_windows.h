@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor_session.h"
-#include "main_form.h"
+#include "editor/editor_session.h"
+#include "ui/main_form.h"
 
 #include <QWidget>
 

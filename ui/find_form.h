@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bank_search.h"
+#include "core/bank_search.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
-#include "info_form.h"
+#include "ui/info_form.h"
 
-#include "build_info.h"
-#include "program_directory.h"
-#include "text_codec.h"
+#include "core/program_directory.h"
+#include "core/text_codec.h"
+#include "ui/build_info.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "knob_hit_areas.h"
+#include "ui/knob_hit_areas.h"
 
 #include <array>
 

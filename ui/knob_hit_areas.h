@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preset_bank.h"
+#include "core/preset_bank.h"
 
 namespace kestrow {
 

@@ -1,6 +1,6 @@
-#include "knob_learn_mode.h"
+#include "ui/knob_learn_mode.h"
 
-#include "device_settings_model.h"
+#include "protocol/device_settings_model.h"
 
 namespace kestrow {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "knob_learn.h"
-#include "traffic_tap.h"
+#include "core/knob_learn.h"
+#include "protocol/traffic_tap.h"
 
 #include <functional>
 

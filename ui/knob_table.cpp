@@ -1,11 +1,11 @@
-#include "knob_table.h"
+#include "ui/knob_table.h"
 
-#include "drag_cursors.h"
-#include "duplicate_assignments.h"
-#include "knob_drops.h"
-#include "preset_names.h"
-#include "text_codec.h"
-#include "undo_pass_through.h"
+#include "core/duplicate_assignments.h"
+#include "core/knob_drops.h"
+#include "core/preset_names.h"
+#include "core/text_codec.h"
+#include "ui/drag_cursors.h"
+#include "ui/undo_pass_through.h"
 
 #include <QDrag>
 #include <QHeaderView>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "editor_state.h"
-#include "knob_table_controller.h"
-#include "picker_host.h"
+#include "core/editor_state.h"
+#include "ui/knob_table_controller.h"
+#include "ui/picker_host.h"
 
 #include <QColor>
 #include <QPalette>

@@ -1,9 +1,9 @@
-#include "knob_table_controller.h"
+#include "ui/knob_table_controller.h"
 
-#include "knob_drops.h"
-#include "knob_edits.h"
-#include "preset_names.h"
-#include "screen_pointer.h"
+#include "core/knob_drops.h"
+#include "core/knob_edits.h"
+#include "core/preset_names.h"
+#include "ui/screen_pointer.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "knob_table_layout.h"
+#include "ui/knob_table_layout.h"
 
-#include "text_codec.h"
+#include "core/text_codec.h"
 
 #include <QPainter>
 

@@ -2,13 +2,13 @@
 // dropped on the preset tree, recent files, "Find..." and "Compare with
 // File...". Each is a plain call the menus, the tree and the tests share.
 
-#include "compare_form.h"
-#include "duplicate_assignments.h"
-#include "find_form.h"
-#include "knob_table.h"
-#include "main_form.h"
-#include "preset_files.h"
-#include "text_codec.h"
+#include "core/duplicate_assignments.h"
+#include "core/text_codec.h"
+#include "storage/preset_files.h"
+#include "ui/compare_form.h"
+#include "ui/find_form.h"
+#include "ui/knob_table.h"
+#include "ui/main_form.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -1,19 +1,19 @@
 // The main window's commands and its start and close: each turns into calls
 // on the editor session.
 
-#include "about_form.h"
-#include "config_form.h"
-#include "description_form.h"
-#include "display_form.h"
-#include "info_form.h"
-#include "knob_table.h"
-#include "main_form.h"
-#include "pickers/factory_presets_form.h"
-#include "pickers/picker_set.h"
-#include "plain_pictures.h"
-#include "preset_files.h"
-#include "text_codec.h"
-#include "window_placement.h"
+#include "core/text_codec.h"
+#include "storage/preset_files.h"
+#include "ui/about_form.h"
+#include "ui/config_form.h"
+#include "ui/description_form.h"
+#include "ui/display_form.h"
+#include "ui/info_form.h"
+#include "ui/knob_table.h"
+#include "ui/main_form.h"
+#include "ui/pickers/factory_presets_form.h"
+#include "ui/pickers/picker_set.h"
+#include "ui/plain_pictures.h"
+#include "ui/window_placement.h"
 
 #include <QApplication>
 #include <QCloseEvent>

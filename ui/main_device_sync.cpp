@@ -2,8 +2,8 @@
 // Presets, Send Changed Presets and Verify Device, and the tree's mark for
 // presets that differ from the device.
 
-#include "main_form.h"
-#include "preset_tree.h"
+#include "ui/main_form.h"
+#include "ui/preset_tree.h"
 
 #include <QAction>
 #include <QElapsedTimer>

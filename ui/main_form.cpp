@@ -1,13 +1,13 @@
-#include "main_form.h"
+#include "ui/main_form.h"
 
-#include "config_form.h"
-#include "device_picture.h"
-#include "knob_table.h"
-#include "main_layout.h"
-#include "pickers/name_edit_form.h"
-#include "pickers/picker_set.h"
-#include "switch_display.h"
-#include "text_codec.h"
+#include "core/text_codec.h"
+#include "ui/config_form.h"
+#include "ui/device_picture.h"
+#include "ui/knob_table.h"
+#include "ui/main_layout.h"
+#include "ui/pickers/name_edit_form.h"
+#include "ui/pickers/picker_set.h"
+#include "ui/switch_display.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "editor_session.h"
-#include "editor_state.h"
-#include "knob_learn_mode.h"
-#include "main_menus.h"
-#include "preset_tree.h"
-#include "realtime_priority.h"
+#include "core/editor_state.h"
+#include "editor/editor_session.h"
+#include "midi/realtime_priority.h"
+#include "ui/knob_learn_mode.h"
+#include "ui/main_menus.h"
+#include "ui/preset_tree.h"
 
 #include <QMainWindow>
 

@@ -1,10 +1,10 @@
 // The main window's "Undo" and "Redo", and the crash-recovery journal and
 // question: each turns into calls on the editor session.
 
-#include "knob_table.h"
-#include "main_form.h"
-#include "main_layout.h"
-#include "undo_pass_through.h"
+#include "ui/knob_table.h"
+#include "ui/main_form.h"
+#include "ui/main_layout.h"
+#include "ui/undo_pass_through.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
-#include "main_layout.h"
+#include "ui/main_layout.h"
 
-#include "device_picture.h"
-#include "knob_table.h"
-#include "pickers/picker_set.h"
-#include "preset_tree.h"
-#include "switch_display.h"
+#include "ui/device_picture.h"
+#include "ui/knob_table.h"
+#include "ui/pickers/picker_set.h"
+#include "ui/preset_tree.h"
+#include "ui/switch_display.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -1,8 +1,8 @@
 // The main window's views of the live MIDI traffic: the monitor and knob learn.
-#include "bank_search.h"
-#include "knob_table.h"
-#include "main_form.h"
-#include "midi_monitor_form.h"
+#include "core/bank_search.h"
+#include "ui/knob_table.h"
+#include "ui/main_form.h"
+#include "ui/midi_monitor_form.h"
 
 #include <QAction>
 

@@ -1,4 +1,4 @@
-#include "main_menus.h"
+#include "ui/main_menus.h"
 
 #include <QAction>
 #include <QKeySequence>

@@ -1,8 +1,8 @@
 // The main window's timers and the protocol host it is: the paced sender
 // and the Program Change wake up at the protocol's deadlines, the others
 // tick at fixed intervals.
-#include "config_form.h"
-#include "main_form.h"
+#include "ui/config_form.h"
+#include "ui/main_form.h"
 
 #include <QLabel>
 #include <QSocketNotifier>

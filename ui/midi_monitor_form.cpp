@@ -1,7 +1,7 @@
-#include "midi_monitor_form.h"
+#include "ui/midi_monitor_form.h"
 
-#include "dump_frame.h"
-#include "text_codec.h"
+#include "core/text_codec.h"
+#include "protocol/dump_frame.h"
 
 #include <QApplication>
 #include <QCheckBox>

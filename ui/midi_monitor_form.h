@@ -1,7 +1,7 @@
 #pragma once
 
-#include "midi_monitor.h"
-#include "traffic_tap.h"
+#include "protocol/midi_monitor.h"
+#include "protocol/traffic_tap.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

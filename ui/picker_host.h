@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue.h"
+#include "core/catalogue.h"
 
 #include <QPoint>
 #include <QString>

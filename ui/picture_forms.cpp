@@ -1,6 +1,6 @@
-#include "picture_forms.h"
+#include "ui/picture_forms.h"
 
-#include "plain_pictures.h"
+#include "ui/plain_pictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "knob_hit_areas.h"
-#include "preset_bank.h"
+#include "core/preset_bank.h"
+#include "ui/knob_hit_areas.h"
 
 #include <QPixmap>
 

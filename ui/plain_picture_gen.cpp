@@ -3,8 +3,8 @@
 // variant's number), for the build to compile into the editor. Each file is
 // read back with the editor's reader and must give the very same pixels.
 
-#include "picture_forms.h"
-#include "plain_pictures.h"
+#include "ui/picture_forms.h"
+#include "ui/plain_pictures.h"
 
 #include <QDir>
 #include <QFile>

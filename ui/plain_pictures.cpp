@@ -1,6 +1,6 @@
-#include "plain_pictures.h"
+#include "ui/plain_pictures.h"
 
-#include "knob_hit_areas.h"
+#include "ui/knob_hit_areas.h"
 
 #include <QByteArray>
 

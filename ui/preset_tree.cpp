@@ -1,6 +1,6 @@
-#include "preset_tree.h"
+#include "ui/preset_tree.h"
 
-#include "drag_cursors.h"
+#include "ui/drag_cursors.h"
 
 #include <QApplication>
 #include <QDrag>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "bank_operations.h"
-#include "editor_state.h"
-#include "preset_bank.h"
-#include "preset_names.h"
+#include "core/bank_operations.h"
+#include "core/editor_state.h"
+#include "core/preset_bank.h"
+#include "core/preset_names.h"
 
 #include <QListWidget>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "qt_midi_dispatcher.h"
+#include "ui/qt_midi_dispatcher.h"
 
 #include <QMetaObject>
 

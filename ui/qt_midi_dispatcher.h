@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi_dispatcher.h"
+#include "midi/midi_dispatcher.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "screen_pointer.h"
+#include "ui/screen_pointer.h"
 
 #include <QCursor>
 

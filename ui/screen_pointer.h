@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor_state.h"
+#include "core/editor_state.h"
 
 #include <QPoint>
 

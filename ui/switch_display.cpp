@@ -1,4 +1,4 @@
-#include "switch_display.h"
+#include "ui/switch_display.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bank_operations.h" // presetAfterSwitchClick, what a click does
+#include "core/bank_operations.h" // presetAfterSwitchClick, what a click does
 
 #include <QPixmap>
 #include <QWidget>

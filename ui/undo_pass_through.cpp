@@ -1,4 +1,4 @@
-#include "undo_pass_through.h"
+#include "ui/undo_pass_through.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

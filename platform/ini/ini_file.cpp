@@ -1,4 +1,4 @@
-#include "ini_file.h"
+#include "platform/ini/ini_file.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 // Port changes in the ALSA sequencer: a handle of our own subscribed to the
 // System:Announce port, read by a thread that sleeps in poll() until the
 // sequencer announces something or the watch is stopped.
-#include "port_watch.h"
+#include "platform/mididrv/port_watch.h"
 
 #include <algorithm>
 #include <alsa/asoundlib.h>

@@ -1,6 +1,6 @@
-#include "device_names.h"
+#include "platform/mididrv/device_names.h"
 
-#include "mididrv.h"
+#include "platform/mididrv/mididrv.h"
 
 #include <algorithm>
 #include <set>

@@ -1,12 +1,12 @@
-#include "driver.h"
+#include "platform/mididrv/driver.h"
 
-#include "device_names.h"
-#include "input_port.h"
-#include "output_port.h"
-#include "port_backend.h"
-#include "port_watch.h"
-#include "smf_codec.h"
-#include "sync_clock.h"
+#include "platform/mididrv/device_names.h"
+#include "platform/mididrv/input_port.h"
+#include "platform/mididrv/output_port.h"
+#include "platform/mididrv/port_backend.h"
+#include "platform/mididrv/port_watch.h"
+#include "platform/mididrv/smf_codec.h"
+#include "platform/mididrv/sync_clock.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
-#include "port_backend.h"
-#include "zembra_device.h"
+#include "platform/mididrv/port_backend.h"
+#include "sim/zembra_device.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // The C interface of libmididrv.so. Only these functions are visible; a
 // test build leaves out WriteMetaEvent to show how the toolkit copes with an
 // incomplete library.
-#include "driver.h"
-#include "mididrv.h"
+#include "platform/mididrv/driver.h"
+#include "platform/mididrv/mididrv.h"
 
 using namespace kestrow::mididrv;
 

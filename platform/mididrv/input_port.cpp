@@ -1,6 +1,6 @@
-#include "input_port.h"
+#include "platform/mididrv/input_port.h"
 
-#include "smf_codec.h"
+#include "platform/mididrv/smf_codec.h"
 
 namespace kestrow::mididrv {
 

@@ -1,4 +1,4 @@
-#include "jack_midi_input.h"
+#include "platform/mididrv/jack_midi_input.h"
 
 #include <jack/midiport.h>
 

@@ -1,4 +1,4 @@
-#include "jack_midi_output.h"
+#include "platform/mididrv/jack_midi_output.h"
 
 #include <chrono>
 #include <jack/midiport.h>

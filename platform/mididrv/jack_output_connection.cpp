@@ -1,5 +1,5 @@
-#include "jack_midi_output.h"
-#include "port_backend.h"
+#include "platform/mididrv/jack_midi_output.h"
+#include "platform/mididrv/port_backend.h"
 
 namespace kestrow::mididrv {
 

@@ -1,7 +1,7 @@
 // Port changes on a JACK server, told by the library's shared client (see
 // jack_session.h): no client of its own.
-#include "jack_session.h"
-#include "port_watch.h"
+#include "platform/mididrv/jack_session.h"
+#include "platform/mididrv/port_watch.h"
 
 namespace kestrow::mididrv {
 

@@ -1,6 +1,6 @@
-#include "jack_session.h"
+#include "platform/mididrv/jack_session.h"
 
-#include "port_watch.h"
+#include "platform/mididrv/port_watch.h"
 
 #include <cstdlib>
 #include <cstring>

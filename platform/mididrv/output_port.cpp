@@ -1,6 +1,6 @@
-#include "output_port.h"
+#include "platform/mididrv/output_port.h"
 
-#include "smf_codec.h"
+#include "platform/mididrv/smf_codec.h"
 
 namespace kestrow::mididrv {
 

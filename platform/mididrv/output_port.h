@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mididrv.h"
-#include "port_backend.h"
+#include "platform/mididrv/mididrv.h"
+#include "platform/mididrv/port_backend.h"
 
 #include <cstdint>
 #include <memory>

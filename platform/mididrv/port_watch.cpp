@@ -1,4 +1,4 @@
-#include "port_watch.h"
+#include "platform/mididrv/port_watch.h"
 
 #include <cstdint>
 #include <sys/eventfd.h>

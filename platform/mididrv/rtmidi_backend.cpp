@@ -1,11 +1,11 @@
-#include "port_backend.h"
-#include "port_watch.h"
-#include "rtmidi_connections.h"
+#include "platform/mididrv/port_backend.h"
+#include "platform/mididrv/port_watch.h"
+#include "platform/mididrv/rtmidi_connections.h"
 
 #include <RtMidi.h>
 
 #if defined(KESTROW_HAVE_JACK)
-#include "jack_session.h"
+#include "platform/mididrv/jack_session.h"
 #endif
 #if defined(KESTROW_HAVE_ALSA_WATCH)
 #include <alsa/asoundlib.h>

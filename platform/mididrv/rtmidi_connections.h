@@ -1,6 +1,6 @@
 #pragma once
 
-#include "port_backend.h"
+#include "platform/mididrv/port_backend.h"
 
 #include <RtMidi.h>
 #include <cstdlib>

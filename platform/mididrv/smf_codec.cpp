@@ -1,4 +1,4 @@
-#include "smf_codec.h"
+#include "platform/mididrv/smf_codec.h"
 
 #include <algorithm>
 #include <cstddef>

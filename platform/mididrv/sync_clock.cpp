@@ -1,4 +1,4 @@
-#include "sync_clock.h"
+#include "platform/mididrv/sync_clock.h"
 
 #include <algorithm>
 

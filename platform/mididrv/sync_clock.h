@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mididrv.h"
+#include "platform/mididrv/mididrv.h"
 
 #include <chrono>
 #include <condition_variable>

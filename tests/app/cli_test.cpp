@@ -1,8 +1,8 @@
-#include "catalogue.h"
-#include "listings.h"
-#include "midi_driver.h"
-#include "midi_smf.h"
-#include "preset_files.h"
+#include "core/catalogue.h"
+#include "core/listings.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_smf.h"
+#include "storage/preset_files.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "bank_diff.h"
+#include "core/bank_diff.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "bank_operations.h"
-#include "preset_names.h"
+#include "core/bank_operations.h"
+#include "core/preset_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "bank_search.h"
-#include "text_codec.h"
+#include "core/bank_search.h"
+#include "core/text_codec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "duplicate_assignments.h"
+#include "core/duplicate_assignments.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "edit_history.h"
+#include "core/edit_history.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
+#include "core/knob_drops.h"
 #include "editor_rig.h"
-#include "knob_drops.h"
 
 #include <gtest/gtest.h>
 

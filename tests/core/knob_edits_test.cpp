@@ -1,4 +1,4 @@
-#include "knob_edits.h"
+#include "core/knob_edits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "knob_learn.h"
+#include "core/knob_learn.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "listings.h"
+#include "core/listings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "preset_bank.h"
+#include "core/preset_bank.h"
 
 #include <gtest/gtest.h>
 

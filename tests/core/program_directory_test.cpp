@@ -1,4 +1,4 @@
-#include "program_directory.h"
+#include "core/program_directory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "recovery_scheduler.h"
+#include "core/recovery_scheduler.h"
 
 #include <gtest/gtest.h>
 

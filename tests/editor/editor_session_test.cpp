@@ -1,9 +1,9 @@
 // The start-up and close sequences of a run against a temporary folder, with
 // no window at all.
 
-#include "editor_session.h"
+#include "editor/editor_session.h"
 #include "fake_ports.h"
-#include "midi_driver.h"
+#include "midi/midi_driver.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "device_names.h"
+#include "platform/mididrv/device_names.h"
 
 #include <gtest/gtest.h>
 

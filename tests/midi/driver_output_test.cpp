@@ -2,8 +2,8 @@
 // assembles and reports what it is given, and what it does with an RtMidi
 // port (through stand-ins that record the calls).
 
-#include "output_port.h"
-#include "rtmidi_connections.h"
+#include "platform/mididrv/output_port.h"
+#include "platform/mididrv/rtmidi_connections.h"
 
 #include <gtest/gtest.h>
 

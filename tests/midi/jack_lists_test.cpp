@@ -2,7 +2,7 @@
 // own lists (which open a client per list) without the ports of Kestrow
 // programs, with our port last.
 #include "jack_flood.h"
-#include "port_backend.h"
+#include "platform/mididrv/port_backend.h"
 
 #include <gtest/gtest.h>
 

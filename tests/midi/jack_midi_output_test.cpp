@@ -2,7 +2,7 @@
 // port has no buffer for some cycles, as PipeWire's has none for a port being
 // unregistered. This binary's own definitions of those functions take the
 // place of libjack's; the ring buffer is libjack's own.
-#include "jack_midi_output.h"
+#include "platform/mididrv/jack_midi_output.h"
 
 #include <gtest/gtest.h>
 

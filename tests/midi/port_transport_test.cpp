@@ -1,8 +1,8 @@
-#include "midi_dispatcher.h"
-#include "midi_driver.h"
-#include "midi_in.h"
-#include "midi_out.h"
-#include "midi_sync.h"
+#include "midi/midi_dispatcher.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_in.h"
+#include "midi/midi_out.h"
+#include "midi/midi_sync.h"
 
 #include <gtest/gtest.h>
 

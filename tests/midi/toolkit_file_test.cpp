@@ -1,4 +1,4 @@
-#include "midi_out.h"
+#include "midi/midi_out.h"
 #include "toolkit_support.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "fake_mididrv.h"
-#include "midi_driver.h"
-#include "midi_exception.h"
-#include "midi_score.h"
-#include "midi_smf.h"
-#include "midi_track.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_exception.h"
+#include "midi/midi_score.h"
+#include "midi/midi_smf.h"
+#include "midi/midi_track.h"
 
 #include <gtest/gtest.h>
 

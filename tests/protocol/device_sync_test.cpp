@@ -1,9 +1,9 @@
 // Get All Presets, Send Changed Presets and Verify Device against the
 // emulated device in process, on a clock the test moves.
 
-#include "device_sync.h"
 #include "fakes.h"
-#include "status_text.h"
+#include "protocol/device_sync.h"
+#include "protocol/status_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "dump_encoder.h"
 #include "fakes.h"
+#include "protocol/dump_encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device_protocol.h"
-#include "dump_frame.h"
+#include "protocol/device_protocol.h"
+#include "protocol/dump_frame.h"
 #include "sim/zembra_device.h"
 
 #include <gtest/gtest.h>

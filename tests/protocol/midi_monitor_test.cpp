@@ -1,6 +1,6 @@
-#include "dump_frame.h"
-#include "midi_monitor.h"
-#include "traffic_tap.h"
+#include "protocol/dump_frame.h"
+#include "protocol/midi_monitor.h"
+#include "protocol/traffic_tap.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "fakes.h"
-#include "reply_collector.h"
+#include "protocol/reply_collector.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // zembra-sim process, over a JACK dummy server started for this test.
 
 #include "fakes.h"
-#include "midi_driver.h"
-#include "toolkit_ports.h"
+#include "midi/midi_driver.h"
+#include "midi/toolkit_ports.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "device_memory_file.h"
+#include "storage/device_memory_file.h"
 
 #include <gtest/gtest.h>
 

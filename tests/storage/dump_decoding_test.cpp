@@ -1,9 +1,9 @@
 // Dump decoding fed directly, and files that other tools or accidents made.
 
-#include "midi_score.h"
-#include "midi_track.h"
+#include "midi/midi_score.h"
+#include "midi/midi_track.h"
 #include "preset_files_fixture.h"
-#include "side_files.h"
+#include "storage/side_files.h"
 
 #include <cstdlib>
 #include <functional>

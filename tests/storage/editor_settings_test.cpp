@@ -1,5 +1,5 @@
-#include "editor_settings.h"
-#include "ini_file.h"
+#include "platform/ini/ini_file.h"
+#include "storage/editor_settings.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "file_replace.h"
-#include "ini_file.h"
+#include "platform/ini/ini_file.h"
+#include "storage/file_replace.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "midi_driver.h"
-#include "midi_smf.h"
-#include "preset_files.h"
+#include "midi/midi_driver.h"
+#include "midi/midi_smf.h"
+#include "storage/preset_files.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "device_protocol.h"
 #include "fake_ports.h"
-#include "ini_file.h"
+#include "platform/ini/ini_file.h"
 #include "preset_files_fixture.h"
+#include "protocol/device_protocol.h"
 
 using namespace kestrow;
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
 #include "preset_files_fixture.h"
-#include "recovery_file.h"
+#include "storage/recovery_file.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // set or the new one, never a mix, and no temporary files once started again.
 
 #include "preset_files_fixture.h"
-#include "set_writer.h"
+#include "storage/set_writer.h"
 
 #include <csignal>
 #include <functional>

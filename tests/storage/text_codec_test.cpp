@@ -1,4 +1,4 @@
-#include "text_codec.h"
+#include "core/text_codec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The knob table window and its printing: layout at screen and printer
 // resolution, navigation with its clamps and wrap-around, a real PDF print.
 
-#include "description_form.h"
-#include "knob_table_layout.h"
+#include "ui/description_form.h"
+#include "ui/knob_table_layout.h"
 
 #include <QImage>
 #include <QLibraryInfo>

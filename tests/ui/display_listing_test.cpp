@@ -1,11 +1,11 @@
 // The listing window, the help window and the about box.
 
-#include "about_form.h"
-#include "build_info.h"
-#include "display_form.h"
-#include "info_form.h"
-#include "listings.h"
-#include "text_codec.h"
+#include "core/listings.h"
+#include "core/text_codec.h"
+#include "ui/about_form.h"
+#include "ui/build_info.h"
+#include "ui/display_form.h"
+#include "ui/info_form.h"
 
 #include <QAction>
 #include <QDir>

@@ -3,11 +3,11 @@
 // (through the load commands' own paths), recent files, Find, Compare with
 // File with Take Theirs, and knobs that send the same event.
 
-#include "compare_form.h"
-#include "editor_settings.h"
-#include "find_form.h"
-#include "knob_table.h"
 #include "main_test_support.h"
+#include "storage/editor_settings.h"
+#include "ui/compare_form.h"
+#include "ui/find_form.h"
+#include "ui/knob_table.h"
 
 #include <QApplication>
 #include <QComboBox>

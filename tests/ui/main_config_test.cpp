@@ -1,8 +1,8 @@
 // The device settings dialog: ports, delay, thru configuration, replies,
 // notes range, variant and tree options.
 
-#include "knob_table.h"
 #include "main_test_support.h"
+#include "ui/knob_table.h"
 
 #include <QCheckBox>
 #include <QComboBox>

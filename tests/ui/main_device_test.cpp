@@ -2,8 +2,8 @@
 // through the paced sender and comes back with "Get Preset".
 
 #include "main_test_support.h"
-#include "qt_midi_dispatcher.h"
-#include "toolkit_ports.h"
+#include "midi/toolkit_ports.h"
+#include "ui/qt_midi_dispatcher.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -2,7 +2,7 @@
 // variant switch, preset clipboard and the description box.
 
 #include "main_test_support.h"
-#include "switch_display.h"
+#include "ui/switch_display.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,15 +1,15 @@
 // Undo and redo through the main window: every gesture that changes the
 // working set is one step, taken back and put back whole.
 
-#include "dump_frame.h"
-#include "knob_drops.h"
-#include "knob_table.h"
+#include "core/knob_drops.h"
 #include "main_test_support.h"
-#include "pickers/events_form.h"
-#include "pickers/factory_presets_form.h"
-#include "pickers/picker_set.h"
-#include "pickers/values_form.h"
-#include "preset_files.h"
+#include "protocol/dump_frame.h"
+#include "storage/preset_files.h"
+#include "ui/knob_table.h"
+#include "ui/pickers/events_form.h"
+#include "ui/pickers/factory_presets_form.h"
+#include "ui/pickers/picker_set.h"
+#include "ui/pickers/values_form.h"
 #include "widget_fake_host.h"
 
 #include <QAction>

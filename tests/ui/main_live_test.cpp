@@ -1,8 +1,8 @@
 // The views of the live traffic: the MIDI monitor window and knob learn.
 
-#include "knob_table.h"
 #include "main_test_support.h"
-#include "midi_monitor_form.h"
+#include "ui/knob_table.h"
+#include "ui/midi_monitor_form.h"
 
 #include <QAction>
 #include <QApplication>

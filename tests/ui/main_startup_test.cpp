@@ -1,9 +1,9 @@
 // Start-up and close of a run in a temporary program directory.
 
-#include "editor_style.h"
 #include "main_test_support.h"
-#include "pickers/events_form.h"
-#include "pickers/picker_set.h"
+#include "ui/editor_style.h"
+#include "ui/pickers/events_form.h"
+#include "ui/pickers/picker_set.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // The status line, what device replies may redraw, and small hazards of
 // the main window.
 
-#include "knob_table.h"
 #include "main_test_support.h"
-#include "window_placement.h"
+#include "ui/knob_table.h"
+#include "ui/window_placement.h"
 
 #include <QApplication>
 #include <QLabel>

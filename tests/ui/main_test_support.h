@@ -1,11 +1,11 @@
 #pragma once
 
 #include "../storage/fake_ports.h"
-#include "config_form.h"
-#include "editor_session.h"
-#include "editor_windows.h"
-#include "main_form.h"
-#include "midi_driver.h"
+#include "editor/editor_session.h"
+#include "midi/midi_driver.h"
+#include "ui/config_form.h"
+#include "ui/editor_windows.h"
+#include "ui/main_form.h"
 
 #include <QCoreApplication>
 #include <QDir>

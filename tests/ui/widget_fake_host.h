@@ -1,7 +1,7 @@
 #pragma once
 
 #include "../core/editor_rig.h"
-#include "picker_host.h"
+#include "ui/picker_host.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "knob_table.h"
+#include "ui/knob_table.h"
 #include "widget_fake_host.h"
 
 #include <QKeySequence>

@@ -1,8 +1,8 @@
-#include "device_picture.h"
-#include "drag_cursors.h"
-#include "knob_drops.h"
-#include "knob_hit_areas.h"
-#include "plain_pictures.h"
+#include "core/knob_drops.h"
+#include "ui/device_picture.h"
+#include "ui/drag_cursors.h"
+#include "ui/knob_hit_areas.h"
+#include "ui/plain_pictures.h"
 #include "widget_fake_host.h"
 
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
-#include "pickers/controller_form.h"
+#include "ui/pickers/controller_form.h"
 
-#include "text_codec.h"
+#include "core/text_codec.h"
 
 namespace kestrow {
 

@@ -1,7 +1,7 @@
-#include "pickers/factory_presets_form.h"
+#include "ui/pickers/factory_presets_form.h"
 
-#include "bank_operations.h"
-#include "text_codec.h"
+#include "core/bank_operations.h"
+#include "core/text_codec.h"
 
 #include <string>
 

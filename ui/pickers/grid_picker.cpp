@@ -1,6 +1,6 @@
-#include "grid_picker.h"
+#include "ui/pickers/grid_picker.h"
 
-#include "screen_pointer.h"
+#include "ui/screen_pointer.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,8 +1,8 @@
-#include "pickers/long_piano_form.h"
+#include "ui/pickers/long_piano_form.h"
 
-#include "pickers/grid_picker.h"
-#include "screen_pointer.h"
-#include "text_codec.h"
+#include "core/text_codec.h"
+#include "ui/pickers/grid_picker.h"
+#include "ui/screen_pointer.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

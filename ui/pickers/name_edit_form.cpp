@@ -1,4 +1,4 @@
-#include "pickers/name_edit_form.h"
+#include "ui/pickers/name_edit_form.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

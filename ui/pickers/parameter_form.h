@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pickers/grid_picker.h"
+#include "ui/pickers/grid_picker.h"
 
 namespace kestrow {
 

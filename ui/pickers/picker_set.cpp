@@ -1,12 +1,12 @@
-#include "pickers/picker_set.h"
+#include "ui/pickers/picker_set.h"
 
-#include "pickers/controller_form.h"
-#include "pickers/events_form.h"
-#include "pickers/factory_presets_form.h"
-#include "pickers/long_piano_form.h"
-#include "pickers/name_edit_form.h"
-#include "pickers/parameter_form.h"
-#include "pickers/values_form.h"
+#include "ui/pickers/controller_form.h"
+#include "ui/pickers/events_form.h"
+#include "ui/pickers/factory_presets_form.h"
+#include "ui/pickers/long_piano_form.h"
+#include "ui/pickers/name_edit_form.h"
+#include "ui/pickers/parameter_form.h"
+#include "ui/pickers/values_form.h"
 
 #include <QMenu>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor_state.h"
-#include "picker_host.h"
+#include "core/editor_state.h"
+#include "ui/picker_host.h"
 
 #include <QPoint>
 

@@ -1,4 +1,4 @@
-#include "pickers/values_form.h"
+#include "ui/pickers/values_form.h"
 
 namespace kestrow {
 

@@ -1,4 +1,4 @@
-#include "print_module.h"
+#include "ui/print/print_module.h"
 
 #include <cstdlib>
 #include <dlfcn.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/printer_session.h"
+#include "ui/print/printer_session.h"
 
 #include <QString>
 

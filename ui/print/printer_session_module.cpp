@@ -1,6 +1,6 @@
 // libkestrow-print.so: the editor's only use of Qt's print support, loaded on
 // the first print (see print_module.cpp). Only the factory is exported.
-#include "printer_session.h"
+#include "ui/print/printer_session.h"
 
 #include <QPageLayout>
 #include <QPrintDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi/midi_event.h"
+#include "link/midi_event.h"
 
 #include <span>
 #include <string>

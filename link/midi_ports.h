@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device_link.h"
-#include "midi/midi_event.h"
+#include "link/device_link.h"
+#include "link/midi_event.h"
 
 #include <cstdint>
 #include <functional>
