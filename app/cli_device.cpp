@@ -177,11 +177,11 @@ namespace {
             const int programChange = presets.front();
             while (m_protocol.timerEnabled(ProtocolTimer::Timer1)) {
                 m_protocol.Timer1Timer();
-                wait(m_timerInterval);
+                wait(delay());
             }
             m_bank.selectedPreset = programChange;
             if (m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
-                wait(m_timerInterval);
+                wait(delay());
                 m_protocol.Timer4Timer();
             }
             endProgress();
@@ -212,16 +212,6 @@ namespace {
         }
 
         // ProtocolHost
-        void setTimerEnabled(ProtocolTimer timer, bool enabled) override
-        {
-            if (timer == ProtocolTimer::Timer5)
-                m_watch = enabled;
-        }
-        void setTimerInterval(ProtocolTimer timer, int ms) override
-        {
-            if (timer == ProtocolTimer::Timer1)
-                m_timerInterval = std::chrono::milliseconds(ms);
-        }
         void setCaption(const std::string& caption) override
         {
             if (!m_terminal || caption == variantTitle(m_settings.deviceVariant))
@@ -237,16 +227,24 @@ namespace {
         /// Runs the input and, as the window's Timer5 would, the protocol's watch.
         void wait(std::chrono::milliseconds time)
         {
+            // Only the watch runs on its own: the transfer's messages and its
+            // Program Change are the caller's steps.
             const auto end = Clock::now() + time;
             for (auto now = Clock::now(); now < end; now = Clock::now()) {
-                if (m_watch && now >= m_nextWatch) {
+                const std::optional<PaceClock::time_point> watch
+                    = m_protocol.deadline(ProtocolTimer::Timer5);
+                if (watch && now >= *watch)
                     m_protocol.Timer5Timer();
-                    m_nextWatch = now + std::chrono::milliseconds(kWatchInterval);
-                }
-                const auto until = m_watch ? std::min(end, m_nextWatch) : end;
+                const std::optional<PaceClock::time_point> next
+                    = m_protocol.deadline(ProtocolTimer::Timer5);
+                const auto until = next ? std::min(end, *next) : end;
                 m_dispatcher.pumpUntil([] { return false; },
                     std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
             }
+        }
+        std::chrono::milliseconds delay() const
+        {
+            return std::chrono::milliseconds(std::max(1, m_settings.delay));
         }
         void endProgress()
         {
@@ -265,11 +263,8 @@ namespace {
         PresetFiles m_files;
         DeviceProtocol m_protocol { m_bank, m_settings, m_ports, *this };
         DeviceSync m_sync { m_protocol, m_bank, m_settings, m_catalogue, *this };
-        std::chrono::milliseconds m_timerInterval { 200 };
         int m_settingsChanges = 0;
         std::string m_lastStatus;
-        bool m_watch = false;
-        Clock::time_point m_nextWatch {};
         bool m_terminal = ::isatty(2) == 1;
         bool m_progressShown = false;
     };

@@ -27,6 +27,8 @@ public:
     void failed(Clock::time_point now);
     /// Whether changes wait to be journaled.
     bool pending() const { return m_dueAt.has_value(); }
+    /// When the journal falls due; none while nothing waits.
+    std::optional<Clock::time_point> dueAt() const { return m_dueAt; }
 
 private:
     std::chrono::milliseconds m_delay;

@@ -46,7 +46,7 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
     , m_sync(m_protocol, m_bank, m_model, m_catalogue, m_relay)
     , m_smf(driver)
     , m_files(m_bank, m_smf, m_model.deviceVariant)
-    , m_recovery(m_paths.autosaveDirectory)
+    , m_journal(m_paths.autosaveDirectory)
 {
     if (driver == nullptr)
         m_dumpFilesUnavailable = driverError.empty() ? "the MIDI driver library is not loaded"
@@ -66,6 +66,12 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
               return store();
           };
     m_protocol.setObserver(&m_sync);
+    m_history.onChanged = [this] {
+        m_journal.changed(PaceClock::now());
+        if (m_relay.target != nullptr)
+            m_relay.target->historyChanged();
+        m_relay.scheduleChanged();
+    };
 }
 
 EditorSession::~EditorSession()
@@ -89,11 +95,11 @@ StartupReport EditorSession::startUp(const RecoveryChooser& choose)
     for (const FileResult& problem : recovered.problems)
         report.warnings.push_back(problem.file + ": " + problem.reason);
     // Asked before the settings open the ports and query the device.
-    const std::unique_ptr<RecoveryContents> journal = takeRecovery(choose, report);
+    const std::unique_ptr<RecoveryContents> journal = m_journal.take(choose, report.warnings);
     loadSets(report);
     // What start-up read is where the run begins: nothing to take back.
     m_history.clear();
-    m_journaledRevision = m_history.revision();
+    m_journal.startAt(m_history.revision());
     if (journal) {
         restore(*journal);
         report.restored = true;
@@ -179,10 +185,11 @@ SaveResult EditorSession::saveAutosaveSet()
         }
     }
     if (result.ok()) {
-        removeJournal();
-    } else if (m_journalClaimed && m_history.revision() != m_journaledRevision) {
+        m_journal.remove(m_history.revision());
+    } else if (m_journal.behind(m_history.revision())) {
         // What could not be saved stays in the journal for the next start.
-        if (const FileResult journaled = writeJournal(); !journaled)
+        if (const FileResult journaled = m_journal.write(m_history.revision(), journalContents());
+            !journaled)
             result.problems.push_back(journaled);
     }
     return result;
@@ -294,14 +301,6 @@ std::string EditorSession::selectedInputName() const
 
 // --- the device ---
 
-std::optional<SyncReport> EditorSession::tickDevice(std::int64_t now)
-{
-    std::optional<SyncReport> report = m_sync.tick(now);
-    if (report && report->job == SyncJob::getAll)
-        takeFetchedPresets(*report);
-    return report;
-}
-
 void EditorSession::takeFetchedPresets(const SyncReport& report)
 {
     // Names stay, so the tree's texts do too: the selected preset's view is all.
@@ -399,53 +398,6 @@ LoadResult EditorSession::loadBanks(const std::string& path, int start)
 
 // --- crash recovery ---
 
-std::string EditorSession::recoveryQuestion(std::int64_t savedAt)
-{
-    const auto time = static_cast<std::time_t>(savedAt);
-    std::tm local {};
-    char when[32] = "?";
-    if (::localtime_r(&time, &local) != nullptr)
-        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local);
-    return std::string("Restore the changes that were not saved when Kestrow Editor last "
-                       "stopped (")
-        + when + ")?";
-}
-
-std::unique_ptr<RecoveryContents> EditorSession::takeRecovery(
-    const RecoveryChooser& choose, StartupReport& report)
-{
-    // Another editor working on this folder holds its journal: leave it alone.
-    m_journalClaimed = m_recovery.claim();
-    if (!m_journalClaimed)
-        return nullptr;
-    // On the heap, as the contents returned: a whole set is about 115 KiB, and
-    // stack pages once touched stay resident for the whole run.
-    const std::unique_ptr<RecoveryRead> held(new RecoveryRead(m_recovery.read()));
-    RecoveryRead& read = *held;
-    if (read.status == RecoveryRead::Status::missing)
-        return nullptr;
-    if (read.status == RecoveryRead::Status::damaged) {
-        const FileResult kept = m_recovery.keepDamaged();
-        report.warnings.push_back(
-            "The changes that were not saved when Kestrow Editor last stopped cannot be "
-            "restored: the recovery file "
-            + m_recovery.path().string() + " is damaged (" + read.reason + ").\n\n"
-            + (kept ? "It is kept as " + m_recovery.damagedPath().string() + "."
-                    : "It could not be moved aside (" + kept.reason + ") and will be replaced."));
-        return nullptr;
-    }
-    const RecoveryChoice choice
-        = choose ? choose(recoveryQuestion(read.contents.savedAt)) : RecoveryChoice::discard;
-    if (choice == RecoveryChoice::restore)
-        return std::make_unique<RecoveryContents>(std::move(read.contents));
-    const FileResult kept = m_recovery.discard();
-    m_discardedThisRun = kept.ok;
-    if (!kept)
-        report.warnings.push_back("The recovery file " + m_recovery.path().string()
-            + " could not be kept as " + m_recovery.oldPath().string() + ": " + kept.reason);
-    return nullptr;
-}
-
 void EditorSession::restore(const RecoveryContents& contents)
 {
     const int selected = std::clamp(contents.selectedPreset, 0, kPresetCount - 1);
@@ -458,62 +410,27 @@ void EditorSession::restore(const RecoveryContents& contents)
     m_bank.selectedPreset = selected;
 }
 
-FileResult EditorSession::writeJournal()
+RecoveryContents EditorSession::journalContents() const
 {
-    if (!ensureDirectory(m_paths.autosaveDirectory))
-        return FileResult::failure(m_recovery.path(), "its folder cannot be created");
     RecoveryContents contents;
     contents.presets = m_bank.presets;
     contents.selectedPreset = m_bank.selectedPreset;
     contents.variant = m_model.deviceVariant;
     contents.savedAt = static_cast<std::int64_t>(std::time(nullptr));
-    const std::uint64_t revision = m_history.revision();
-    FileResult result = m_recovery.write(contents);
-    if (result)
-        m_journaledRevision = revision;
-    return result;
+    return contents;
 }
 
-FileResult EditorSession::journalTick(RecoveryScheduler::Clock::time_point now)
+FileResult EditorSession::journalTick(PaceClock::time_point now)
 {
-    if (!m_journalClaimed)
-        return FileResult::success();
-    if (m_history.revision() != m_journaledRevision && !m_journalSchedule.pending())
-        m_journalSchedule.changed(now);
-    if (!m_journalSchedule.due(now))
-        return FileResult::success();
-    FileResult result = writeJournal();
-    if (result)
-        m_journalSchedule.written();
-    else
-        m_journalSchedule.failed(now);
-    return result;
-}
-
-void EditorSession::removeJournal()
-{
-    if (!m_journalClaimed)
-        return;
-    // A journal that cannot be removed only offers the saved state again.
-    (void)m_recovery.remove();
-    if (!m_discardedThisRun)
-        (void)m_recovery.removeOld();
-    m_journaledRevision = m_history.revision();
-    m_journalSchedule.written();
+    return m_journal.tick(now, m_history.revision(), [this] { return journalContents(); });
 }
 
 // --- host ---
 
-void EditorSession::HostRelay::setTimerEnabled(ProtocolTimer timer, bool enabled)
+void EditorSession::HostRelay::scheduleChanged()
 {
     if (target != nullptr)
-        target->setTimerEnabled(timer, enabled);
-}
-
-void EditorSession::HostRelay::setTimerInterval(ProtocolTimer timer, int milliseconds)
-{
-    if (target != nullptr)
-        target->setTimerInterval(timer, milliseconds);
+        target->scheduleChanged();
 }
 
 void EditorSession::HostRelay::setCaption(const std::string& caption)

@@ -7,6 +7,7 @@
 #include "core/preset_bank.h"
 #include "core/recovery_scheduler.h"
 #include "editor/editor_paths.h"
+#include "editor/recovery_journal.h"
 #include "link/midi_ports.h"
 #include "midi/midi_smf.h"
 #include "protocol/device_protocol.h"
@@ -39,10 +40,23 @@ struct StartupReport {
     bool restored = false;
 };
 
-/// The user's answer to the crash-recovery question.
-enum class RecoveryChoice { restore, discard };
-/// Shows the question and returns the answer; the window asks with a message box.
-using RecoveryChooser = std::function<RecoveryChoice(const std::string& question)>;
+/// What the session asks of the window beyond the protocol's texts and
+/// redraws. Every call comes on the user-interface thread.
+class SessionHost : public ProtocolHost {
+public:
+    /// The edit history changed: the Undo and Redo captions.
+    virtual void historyChanged() { }
+    /// What the device is known to hold changed: the tree's marks.
+    virtual void deviceMarksChanged() { }
+    /// Get All Presets or Verify Device began (true) or ended (false).
+    virtual void deviceWorkRunning(bool /*running*/) { }
+    /// The report of a Get All Presets or Verify Device, under `title`.
+    virtual void deviceWorkReport(const std::string& /*title*/, const std::string& /*text*/) { }
+    /// The MIDI system's port lists were read afresh.
+    virtual void portListsChanged() { }
+    /// The journal could not be written (said once per run).
+    virtual void journalFailed(const FileResult& /*result*/) { }
+};
 
 /// One run of the editor below its windows: the working set, the catalogue,
 /// the one device variant (kept in the device settings), the preset files,
@@ -85,8 +99,48 @@ public:
     /// The one device variant of the run; views and files refer to it.
     const DeviceVariant& variant() const { return m_model.deviceVariant; }
 
-    /// The window that runs the timers, shows the caption and redraws; nullptr detaches.
-    void setHost(ProtocolHost* host) { m_relay.target = host; }
+    /// The window that shows the caption and status and redraws; nullptr detaches.
+    void setHost(SessionHost* host) { m_relay.target = host; }
+
+    // --- time: the window wakes up at nextDeadline() and calls tick() ---
+
+    /// The earliest moment something is due (a paced message, a time-out, a
+    /// fetch's next step, the journal, a port change settling); none when idle.
+    std::optional<PaceClock::time_point> nextDeadline() const;
+    /// The next paced message or Program Change, which is to be met within
+    /// microseconds; none while neither is due.
+    std::optional<PaceClock::time_point> pacedDeadline() const;
+    /// Whether a transfer's messages are being paced out now.
+    bool transferring() const { return m_protocol.deadline(ProtocolTimer::Timer1).has_value(); }
+    /// Runs whatever is due at `now`.
+    void tick(PaceClock::time_point now);
+    /// Defers everything due until resume (the recovery question is open).
+    void hold(bool held);
+    /// A descriptor that becomes readable when the MIDI system's ports change
+    /// (-1 when it cannot tell); call portsChangeNoticed when it does.
+    int portChangeDescriptor();
+    /// The ports changed: the lists are read once the burst has settled.
+    void portsChangeNoticed(PaceClock::time_point now);
+    /// Reads the port lists afresh and looks for the chosen ports at once.
+    void portsChanged();
+
+    // --- device commands; a PortCheck that abandons names the missing ports ---
+
+    PortCheck sendSelectedPreset(bool withPresetData, bool withInitValues);
+    PortCheck sendAllPresets();
+    PortCheck sendBanks();
+    PortCheck getPreset();
+    void getInitValues();
+    void sendInitValuesNow();
+    /// Get All Presets, Verify Device, Send Changed Presets: the start's
+    /// port check and note are the window's to show.
+    SyncStart getAllPresets();
+    SyncStart verifyDevice(bool onlySentSinceVerify);
+    SyncStart sendChangedPresets();
+    /// Ends a running Get All or Verify at the next tick.
+    void cancelDeviceWork() { m_sync.cancel(); }
+    bool deviceWorkRunning() const { return m_sync.busy(); }
+    void setVerifyAfterSend(bool on) { m_sync.verifyAfterSend = on; }
 
     // --- start and end of a run ---
 
@@ -135,11 +189,6 @@ public:
 
     // --- the device ---
 
-    /// Drives a running Get All Presets or Verify Device (time in ms of a
-    /// steady clock); the report when it ended now. The presets a Get All
-    /// fetched are in the working set by then.
-    std::optional<SyncReport> tickDevice(std::int64_t now);
-
     // --- the working set ---
 
     /// The selection-change steps below the window: preset 0..127 becomes
@@ -168,28 +217,17 @@ public:
     /// Every change of the working set, one step each (at least 200 kept).
     EditHistory& history() { return m_history; }
     const EditHistory& history() const { return m_history; }
-    /// Takes back the last step; nothing when there is none.
-    std::optional<HistoryChange> undo() { return m_history.undo(); }
+    /// Takes back the last step; nothing when there is none. A step taken
+    /// back selects its preset without sending it (AutoSend).
+    std::optional<HistoryChange> undo();
     /// Puts back the last step taken back; nothing when there is none.
-    std::optional<HistoryChange> redo() { return m_history.redo(); }
+    std::optional<HistoryChange> redo();
 
     // --- crash recovery ---
 
-    /// The question asked at start-up for a journal written at savedAt
-    /// (seconds since 1970 UTC), with the local date and time.
-    static std::string recoveryQuestion(std::int64_t savedAt);
-    /// Call periodically (the window: every 250 ms): journals the working
-    /// set, names and descriptions to Recovery.kes in the autosave folder
-    /// about a second after a change, atomically; never touches Config.*.
-    /// Returns the failure of a write, success otherwise (also when idle).
-    FileResult journalTick(RecoveryScheduler::Clock::time_point now);
-    /// Nothing waits to be journaled: the periodic call may pause until the
-    /// history changes next (EditHistory::onChanged).
-    bool journalIdle() const
-    {
-        return !m_journalClaimed
-            || (m_history.revision() == m_journaledRevision && !m_journalSchedule.pending());
-    }
+    /// Journals the working set when it is due at `now` (tick does this);
+    /// the failure of a write, success otherwise.
+    FileResult journalTick(PaceClock::time_point now);
 
     // --- librarian: .syx files, opening any preset file, recent files, compare ---
 
@@ -238,9 +276,8 @@ private:
     /// Forwards the protocol's calls to the window, once there is one.
     class HostRelay : public ProtocolHost {
     public:
-        ProtocolHost* target = nullptr;
-        void setTimerEnabled(ProtocolTimer timer, bool enabled) override;
-        void setTimerInterval(ProtocolTimer timer, int milliseconds) override;
+        SessionHost* target = nullptr;
+        void scheduleChanged() override;
         void setCaption(const std::string& caption) override;
         void refreshKnobTable(int presetIndex) override;
         void deviceSettingsChanged() override;
@@ -253,9 +290,9 @@ private:
     std::unique_ptr<RecoveryContents> takeRecovery(
         const RecoveryChooser& choose, StartupReport& report);
     void restore(const RecoveryContents& contents);
-    FileResult writeJournal();
-    /// A clean close: the journal goes, and a Recovery.old of an earlier run.
-    void removeJournal();
+    RecoveryContents journalContents() const;
+    std::optional<HistoryChange> showStep(std::optional<HistoryChange> change);
+    void tickDeviceWork(PaceClock::time_point now);
     /// Takes the presets a Get All fetched into the working set as one edit;
     /// the edit history records it here as one step.
     void takeFetchedPresets(const SyncReport& report);
@@ -280,11 +317,13 @@ private:
     bool m_suppressAutoSend = false;
     std::vector<std::string> m_recentFiles;
 
-    RecoveryFile m_recovery;
-    RecoveryScheduler m_journalSchedule;
-    bool m_journalClaimed = false; ///< this run owns the folder's journal
-    bool m_discardedThisRun = false; ///< Recovery.old is this run's "Discard"
-    std::uint64_t m_journaledRevision = 0; ///< history revision the journal holds
+    RecoveryJournal m_journal;
+    bool m_journalFailureShown = false;
+    bool m_held = false;
+    std::optional<PaceClock::time_point> m_portsSettleAt;
+    std::optional<PaceClock::time_point> m_nextSyncStep;
+    std::string m_workTitle; ///< "Get All Presets" or "Verify Device" while one runs
+    bool m_workQuiet = false; ///< a verify after a send reports only a difference
 };
 
 } // namespace kestrow

@@ -33,8 +33,7 @@ public:
 /// Everything the protocol asks of the window, in order.
 class LogHost : public ProtocolHost {
 public:
-    void setTimerEnabled(ProtocolTimer timer, bool on) override { note('t', int(timer) * 2 + on); }
-    void setTimerInterval(ProtocolTimer timer, int ms) override { note('i', int(timer) + ms); }
+    void scheduleChanged() override { note('t', 0); }
     void setCaption(const std::string& caption) override { log += caption + '\n'; }
     void refreshKnobTable(int preset) override { note('r', preset); }
     void deviceSettingsChanged() override { note('s', 0); }

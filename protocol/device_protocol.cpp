@@ -10,18 +10,6 @@ namespace kestrow {
 
 namespace {
 
-    const char* const kPortWarnings[] = {
-        "",
-        "You need to select the \"PC -> zembraControl\" port corresponding to your zembraDevice in "
-        "the "
-        "Device Settings Menu.",
-        "You need to select the \"zembraControl -> PC\" port corresponding to your zembraDevice in "
-        "the "
-        "Device Settings Menu.",
-        "You need to select the MidiIn/Out ports corresponding to your zembraDevice in the Device "
-        "Settings Menu.",
-    };
-
     constexpr EncodeOptions kLiveAll { true, true, true };
 
     /// The reply a request or query is answered with.
@@ -36,21 +24,6 @@ namespace {
             return FrameKind::versionReply;
         default:
             return FrameKind::configuration;
-        }
-    }
-
-    /// What the status line calls the reply to a request.
-    std::string requestName(FrameKind reply, int preset)
-    {
-        switch (reply) {
-        case FrameKind::presetData:
-            return "preset " + std::to_string(preset + 1);
-        case FrameKind::initValues:
-            return "init values of preset " + std::to_string(preset + 1);
-        case FrameKind::versionReply:
-            return "version";
-        default:
-            return "configuration";
         }
     }
 
@@ -123,6 +96,8 @@ void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
         m_timer1 = enabled;
         break;
     case ProtocolTimer::Timer3:
+        if (enabled)
+            m_timer3Anchor = m_paceClock();
         m_timer3 = enabled;
         break;
     case ProtocolTimer::Timer4:
@@ -131,10 +106,12 @@ void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
     case ProtocolTimer::Timer5:
         if (m_timer5 == enabled)
             return; // the watch is switched often; the window needs only the changes
+        if (enabled)
+            m_timer5Anchor = m_paceClock();
         m_timer5 = enabled;
         break;
     }
-    m_host.setTimerEnabled(timer, enabled);
+    m_host.scheduleChanged();
 }
 
 PaceClock::duration DeviceProtocol::delay() const
@@ -144,19 +121,48 @@ PaceClock::duration DeviceProtocol::delay() const
 
 std::optional<PaceClock::time_point> DeviceProtocol::deadline(ProtocolTimer timer) const
 {
-    if (timer == ProtocolTimer::Timer1 && m_timer1)
-        return m_timer1Anchor + delay();
-    if (timer == ProtocolTimer::Timer4 && m_timer4)
-        return m_timer4Anchor + delay();
+    switch (timer) {
+    case ProtocolTimer::Timer1:
+        return m_timer1 ? std::optional(m_timer1Anchor + delay()) : std::nullopt;
+    case ProtocolTimer::Timer3:
+        return m_timer3
+            ? std::optional(m_timer3Anchor + std::chrono::milliseconds(kInitValuesRequestDelay))
+            : std::nullopt;
+    case ProtocolTimer::Timer4:
+        return m_timer4 ? std::optional(m_timer4Anchor + delay()) : std::nullopt;
+    case ProtocolTimer::Timer5:
+        return m_timer5 ? std::optional(m_timer5Anchor + std::chrono::milliseconds(kWatchInterval))
+                        : std::nullopt;
+    }
     return std::nullopt;
+}
+
+std::optional<PaceClock::time_point> DeviceProtocol::nextDeadline() const
+{
+    std::optional<PaceClock::time_point> next;
+    for (ProtocolTimer timer : { ProtocolTimer::Timer1, ProtocolTimer::Timer3,
+             ProtocolTimer::Timer4, ProtocolTimer::Timer5 }) {
+        const auto due = deadline(timer);
+        if (due && (!next || *due < *next))
+            next = due;
+    }
+    return next;
 }
 
 void DeviceProtocol::tick(PaceClock::time_point now)
 {
-    if (m_timer1 && now >= m_timer1Anchor + delay())
+    const auto due = [&](ProtocolTimer timer) {
+        const auto at = deadline(timer);
+        return at && now >= *at;
+    };
+    if (due(ProtocolTimer::Timer1))
         Timer1Timer();
-    if (m_timer4 && now >= m_timer4Anchor + delay())
+    if (due(ProtocolTimer::Timer4))
         Timer4Timer();
+    if (due(ProtocolTimer::Timer3))
+        Timer3Timer();
+    if (due(ProtocolTimer::Timer5))
+        Timer5Timer();
 }
 
 bool DeviceProtocol::timerEnabled(ProtocolTimer timer) const
@@ -368,30 +374,15 @@ void DeviceProtocol::Timer4Timer()
 
 void DeviceProtocol::Timer5Timer()
 {
-    m_clock += kWatchInterval;
+    const PaceClock::time_point now = m_paceClock();
+    m_timer5Anchor = now;
     const int timeout = kReplyTimeout + m_settings.delay;
-    std::vector<std::string> unanswered;
-    std::vector<std::uint8_t> repeat;
-    for (auto it = m_pending.begin(); it != m_pending.end();) {
-        if (m_clock - it->askedAt < timeout) {
-            ++it;
-        } else if (it->repeatOnce) {
-            // Right after a port opens the first query may be lost on the way.
-            it->repeatOnce = false;
-            it->askedAt = m_clock;
-            repeat.push_back(it->reply == FrameKind::versionReply ? dump::kVersionQuery
-                                                                  : dump::kConfigurationQuery);
-            ++it;
-        } else {
-            unanswered.push_back(requestName(it->reply, it->preset));
-            it = m_pending.erase(it);
-        }
-    }
-    for (std::uint8_t query : repeat)
+    const ReplyTracker::Expired expired = m_replies.expire(now, std::chrono::milliseconds(timeout));
+    for (std::uint8_t query : expired.repeat)
         putMessage(deviceQuery(query).events(0));
-    if (!unanswered.empty())
-        m_host.showStatus(status::noReply(unanswered, timeout));
-    if (m_clock - m_lastPresenceCheck >= kPresenceCheckInterval)
+    if (!expired.unanswered.empty())
+        m_host.showStatus(status::noReply(expired.unanswered, timeout));
+    if (now - m_lastPresenceCheck >= std::chrono::milliseconds(kPresenceCheckInterval))
         checkPresence();
     updateWatch();
 }
@@ -399,7 +390,7 @@ void DeviceProtocol::Timer5Timer()
 void DeviceProtocol::updateWatch()
 {
     setTimer(ProtocolTimer::Timer5,
-        transferRunning() || !m_pending.empty()
+        transferRunning() || !m_replies.empty()
             || (!m_portNotifications && (m_outputLost || m_inputLost)));
 }
 
@@ -407,17 +398,13 @@ void DeviceProtocol::expectReply(FrameKind reply, int preset, bool repeatOnce)
 {
     if (!m_settings.inputChosen())
         return; // nothing could be heard
-    std::erase_if(
-        m_pending, [&](const Pending& p) { return p.reply == reply && p.preset == preset; });
-    m_pending.push_back(Pending { reply, preset, m_clock, repeatOnce });
+    m_replies.expect(reply, preset, repeatOnce, m_paceClock());
     updateWatch();
 }
 
 void DeviceProtocol::replyArrived(FrameKind reply, int preset)
 {
-    const bool presetReply = reply == FrameKind::presetData || reply == FrameKind::initValues;
-    std::erase_if(m_pending,
-        [&](const Pending& p) { return p.reply == reply && (!presetReply || p.preset == preset); });
+    m_replies.arrived(reply, preset);
     updateWatch();
 }
 
@@ -567,8 +554,7 @@ DelayEntry DeviceProtocol::setDelayText(std::string_view text)
     DelayEntry entry = interpretDelayText(text);
     m_settings.delay = entry.delay;
     m_settings.delayText = entry.text;
-    m_host.setTimerInterval(ProtocolTimer::Timer1, entry.delay);
-    m_host.setTimerInterval(ProtocolTimer::Timer4, entry.delay);
+    m_host.scheduleChanged(); // the paced deadlines moved with the delay
     return entry;
 }
 

@@ -6,6 +6,8 @@
 #include "protocol/device_settings_model.h"
 #include "protocol/dump_encoder.h"
 #include "protocol/reply_collector.h"
+#include "protocol/reply_tracker.h"
+#include "protocol/status_text.h"
 
 #include <chrono>
 #include <cstdint>
@@ -39,15 +41,6 @@ constexpr int kReplyTimeout = 1000;
 /// While the watch runs, the chosen ports are looked for this often, in milliseconds.
 constexpr int kPresenceCheckInterval = 1000;
 
-inline constexpr char kSendingPresetCaption[] = "Sending Preset:";
-inline constexpr char kGettingPresetCaption[] = "Getting Preset:";
-inline constexpr char kPortWarningTitle[] = "Warning !!!";
-inline constexpr char kConfigureWarningTitle[] = "Warning";
-inline constexpr char kConfigureWarningText[]
-    = "You are going to change some internal zembraC settings\n"
-      "The master channel can be reconfigured on the zembraC itself (see the manual)\n"
-      "The Thru settings can only be changed in the editor !";
-
 /// Which ports a command found missing; the values are the warning's codes.
 enum class MissingPorts {
     none = 0,
@@ -69,8 +62,9 @@ struct [[nodiscard]] PortCheck {
 class ProtocolHost {
 public:
     virtual ~ProtocolHost() = default;
-    virtual void setTimerEnabled(ProtocolTimer timer, bool enabled) = 0;
-    virtual void setTimerInterval(ProtocolTimer timer, int milliseconds) = 0;
+    /// A deadline() changed (a timer went on or off, the delay moved): the
+    /// owner of the event loop looks at nextDeadline() again.
+    virtual void scheduleChanged() { }
     virtual void setCaption(const std::string& caption) = 0;
     /// Redraw the knob table and tree item from preset 0..127 (refreshKnobTable).
     virtual void refreshKnobTable(int presetIndex) = 0;
@@ -100,15 +94,15 @@ public:
 /// operations. Owns sendBuffer and the reply collector; reads the bank and
 /// the settings model; reaches the ports only through DeviceLink.
 ///
-/// Timer1 (paced sender) and Timer4 (Program Change) run from absolute
-/// deadlines on PaceClock: each is due one delay after its anchor (the last
-/// message sent, the end of a transfer, the start of a send or creation), so
-/// no two paced messages go closer than the delay and waiting for a deadline
-/// never adds up over a transfer. The window wakes up at deadline() and calls
-/// tick(); setTimerEnabled and setTimerInterval for these two tell it that a
-/// deadline changed. Timer3 is an ordinary 400 ms single-use timer whose
-/// timeout calls Timer3Timer. Every event of the input port goes to
-/// replyCollector on the user-interface thread.
+/// Every timer runs from an absolute deadline on the one injected PaceClock:
+/// Timer1 (paced sender) and Timer4 (Program Change) are due one delay after
+/// their anchor (the last message sent, the end of a transfer, the start of
+/// a send or creation), so no two paced messages go closer than the delay and
+/// waiting never adds up over a transfer; Timer3 400 ms after "Get Preset";
+/// the watch (Timer5) kWatchInterval after its last run. The owner of the
+/// event loop wakes up at nextDeadline() and calls tick(); the host's
+/// scheduleChanged() says a deadline moved. Every event of the input port
+/// goes to replyCollector on the user-interface thread.
 class DeviceProtocol {
 public:
     /// `clock` stamps the sends and anchors the deadlines (tests pass a fake).
@@ -141,10 +135,12 @@ public:
     /// One Program Change (C0 + master channel - 1) for preset 0..127.
     void sendProgramChange(int presetIndex);
 
-    /// When Timer1 or Timer4 is next due; none while it is off (and for Timer3).
+    /// When `timer` is next due; none while it is off.
     std::optional<PaceClock::time_point> deadline(ProtocolTimer timer) const;
-    /// Runs Timer1 and then Timer4 if `now` has reached their deadlines; at
-    /// most one message per timer, however late the call.
+    /// The earliest deadline of all four timers; none while all are off.
+    std::optional<PaceClock::time_point> nextDeadline() const;
+    /// Runs each timer whose deadline `now` has reached (Timer1, Timer4,
+    /// Timer3, the watch); at most one message per timer, however late the call.
     void tick(PaceClock::time_point now);
     /// Timer1 tick, at once: one whole message of sendBuffer, the next due
     /// one delay later; at the end the title comes back and Timer4 is armed.
@@ -220,7 +216,7 @@ public:
     bool timerEnabled(ProtocolTimer timer) const;
     const ReplyCollector& collector() const { return m_collector; }
     /// Replies asked for and not yet come, in the order asked.
-    int pendingReplies() const { return static_cast<int>(m_pending.size()); }
+    int pendingReplies() const { return m_replies.size(); }
     /// One watcher of the traffic, nullptr for none; it must outlive its use.
     void setObserver(ProtocolObserver* observer) { m_observer = observer; }
 
@@ -232,14 +228,6 @@ public:
         replyChange;
 
 private:
-    /// A request waiting for its reply.
-    struct Pending {
-        FrameKind reply = FrameKind::otherCommand;
-        int preset = 0; ///< for preset data and init values
-        int askedAt = 0; ///< m_clock when put
-        bool repeatOnce = false; ///< the queries at open are put once more
-    };
-
     bool outputUsable() const;
     /// Puts one message when the output is usable; whether it went.
     bool putMessage(std::span<const MidiEvent> events);
@@ -283,9 +271,10 @@ private:
     int m_initValuesPreset = 0; ///< preset 0..127 whose init values Timer3 asks for
     int m_messageCount = 0; ///< messages of the running transfer
     int m_messagesSent = 0;
-    int m_clock = 0; ///< milliseconds counted by Timer5
-    int m_lastPresenceCheck = 0;
-    std::vector<Pending> m_pending;
+    PaceClock::time_point m_timer3Anchor; ///< the init values request is due 400 ms after this
+    PaceClock::time_point m_timer5Anchor; ///< the watch runs kWatchInterval after this
+    PaceClock::time_point m_lastPresenceCheck;
+    ReplyTracker m_replies;
     bool m_outputLost = false; ///< the chosen output was found gone
     bool m_inputLost = false;
     bool m_portNotifications = false;

@@ -22,7 +22,7 @@ void DeviceProtocol::setPortNotifications(bool on)
 
 void DeviceProtocol::checkPresence()
 {
-    m_lastPresenceCheck = m_clock;
+    m_lastPresenceCheck = m_paceClock();
     std::vector<std::string> gone;
     std::vector<std::string> back;
     const bool output = m_settings.outputChosen();
@@ -63,7 +63,7 @@ void DeviceProtocol::checkPresence()
     if (gone.empty())
         return;
     // Nothing can come back through a vanished port, and nothing goes out.
-    m_pending.clear();
+    m_replies.clear();
     if (transferRunning())
         stopTransfer(status::portsGone(gone));
     else

@@ -93,7 +93,6 @@ void TMainForm::FormShow()
     selectPreset(saved, true);
     tree->setCurrentItem(tree->item(saved));
     tree->scrollToItem(tree->item(saved), QAbstractItemView::PositionAtCenter);
-    m_journalTimer->start();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -461,7 +460,7 @@ void TMainForm::DeviceSettings1Click()
 {
     if (m_config == nullptr || m_config->isVisible())
         return;
-    portsChanged(); // devices plugged in since are listed
+    m_session.portsChanged(); // devices plugged in since are listed
     m_config->exec();
     redrawTree();
 }

@@ -60,7 +60,7 @@ enum class SaveFailureChoice { retry, closeAnyway };
 /// The editor's main window: preset tree, heading, send panel, device
 /// picture, description box and knob table, a view over the editor session.
 /// It owns the widgets, the menus and the three timers the protocol drives.
-class TMainForm : public QMainWindow, public ProtocolHost {
+class TMainForm : public QMainWindow, public SessionHost {
     Q_OBJECT
 public:
     /// Attaches itself as the session's host; the session must outlive it.
@@ -146,7 +146,6 @@ public:
     /// The Edit menu's "Undo ..." / "Redo ..." texts and states from the history.
     void updateUndoActions();
     /// Journal timer tick: the session journals; a failure is shown once a run.
-    void journalTick();
     /// "MIDI Monitor": shows the monitor window (made at its first use).
     void openMidiMonitor();
     /// The monitor window; nullptr until it was first opened.
@@ -228,24 +227,18 @@ public:
     /// Selects preset 0..127 and, for knob 0..15, that knob's row in the knob table.
     void showPresetKnob(int presetIndex, int knob);
 
-    // --- timers ---
-    /// Timer1 or Timer4 woke up: waits for the protocol's deadline, ticks it
-    /// and arms both for their next deadlines.
-    void pacedTick();
-    void Timer3Timer();
-    void Timer5Timer();
-    /// The QTimer behind a protocol timer; Timer1 and Timer4 are active
-    /// while the protocol has a deadline for them.
-    QTimer* timer(ProtocolTimer which) const;
-    /// The MIDI system's ports changed, or the lists are wanted afresh: the
-    /// session and the settings dialog show the ports there are now, the chosen
-    /// ones stay chosen by name; one that went is reported, one that came back
-    /// is opened again.
-    void portsChanged();
+    // --- the one timer: wakes up at the session's next deadline ---
+    void wakeUp();
+    QTimer* wakeTimer() const { return m_wake; }
 
-    // --- ProtocolHost ---
-    void setTimerEnabled(ProtocolTimer timer, bool enabled) override;
-    void setTimerInterval(ProtocolTimer timer, int milliseconds) override;
+    // --- SessionHost ---
+    void scheduleChanged() override;
+    void historyChanged() override { updateUndoActions(); }
+    void deviceMarksChanged() override;
+    void deviceWorkRunning(bool running) override;
+    void deviceWorkReport(const std::string& title, const std::string& text) override;
+    void portListsChanged() override;
+    void journalFailed(const FileResult& result) override;
     void setCaption(const std::string& caption) override;
     void deviceSettingsChanged() override;
     /// The status line at the bottom of the window shows `text`.
@@ -271,7 +264,6 @@ public:
     QAction* redoAction() const { return m_menus->redoAction(); }
     /// Calls journalTick every 250 ms while a change waits to be journaled,
     /// so a change is journaled within 1.5 s; stopped while there is none.
-    QTimer* journalTimer() const { return m_journalTimer; }
 
 signals:
     /// The close path ran and the window closed: the run ends, whatever
@@ -287,7 +279,6 @@ private:
     void createTimers();
     void createDeviceSync();
     void startDeviceSync(const SyncStart& start, const QString& title);
-    void armPacedTimer(ProtocolTimer which);
     /// Listens to the MIDI system's port changes when it reports them.
     void watchPortChanges();
     /// Real-time scheduling for this thread while a paced transfer and its
@@ -351,27 +342,18 @@ private:
     bool m_terminating = false;
     bool m_savedAtClose = false;
     bool m_refreshing = false;
-    bool m_journalFailureShown = false;
 
     TFindForm* m_find = nullptr;
     TCompareForm* m_compare = nullptr;
 
-    QTimer* m_timer1 = nullptr;
-    QTimer* m_timer3 = nullptr;
-    QTimer* m_timer4 = nullptr;
-    QTimer* m_timer5 = nullptr;
+    QTimer* m_wake = nullptr; ///< the session's next deadline
+    bool m_inTick = false;
     QSocketNotifier* m_portChanges = nullptr; ///< readable after the ports changed
-    QTimer* m_portsSettle = nullptr; ///< one refresh for a burst of changes
     RealtimePriority m_pacingPriority;
-    bool m_inPacedTick = false;
     QLabel* m_status = nullptr;
-    QTimer* m_journalTimer = nullptr;
     TMidiMonitorForm* m_monitor = nullptr; ///< a child window, made when first opened
     std::unique_ptr<KnobLearnMode> m_learn;
-    QTimer* m_syncTimer = nullptr; ///< drives Get All Presets and Verify Device
     QAction* m_cancelSync = nullptr; ///< Escape, enabled only while one runs
-    QString m_syncTitle;
-    bool m_syncQuiet = false; ///< a verify after a send: reported only when something is wrong
 };
 
 } // namespace kestrow

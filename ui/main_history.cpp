@@ -1,5 +1,5 @@
-// The main window's "Undo" and "Redo", and the crash-recovery journal and
-// question: each turns into calls on the editor session.
+// The main window's "Undo" and "Redo", and the crash-recovery question:
+// each turns into calls on the editor session.
 
 #include "ui/knob_table.h"
 #include "ui/main_form.h"
@@ -11,29 +11,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
-
-#include <chrono>
 
 namespace kestrow {
 
-namespace {
-
-    /// A change is journaled at most the scheduler's delay plus this after it happens.
-    constexpr int kJournalTickMilliseconds = 250;
-
-} // namespace
-
 void TMainForm::setUpHistory()
 {
-    m_session.history().onChanged = [this] {
-        updateUndoActions();
-        // The journal's tick rests while there is nothing to journal, so an
-        // idle editor does not wake up; a change starts it again (a running
-        // one keeps its rhythm, or steady typing would hold it off).
-        if (m_shown && m_journalTimer != nullptr && !m_journalTimer->isActive())
-            m_journalTimer->start();
-    };
     updateUndoActions();
 
     // The box's typing is taken back through the history, a burst at a time,
@@ -56,10 +38,6 @@ void TMainForm::setUpHistory()
         // Closing the box discards too; the journal is still kept as Recovery.old.
         return box.clickedButton() == restore ? RecoveryChoice::restore : RecoveryChoice::discard;
     };
-
-    m_journalTimer = new QTimer(this);
-    m_journalTimer->setInterval(kJournalTickMilliseconds);
-    connect(m_journalTimer, &QTimer::timeout, this, &TMainForm::journalTick);
 }
 
 void TMainForm::updateUndoActions()
@@ -90,11 +68,8 @@ void TMainForm::showHistoryChange(const HistoryChange& change)
         showDeviceVariant();
     for (int p : change.presets)
         setItemText(p);
-    if (change.presetIndex != bank().selectedPreset) {
-        // Taking a step back is no reason to send a preset to the device.
-        m_session.suppressNextAutoSend();
-        selectPreset(change.presetIndex, false);
-    }
+    if (change.presetIndex != bank().selectedPreset)
+        selectPreset(change.presetIndex, false); // the session sends nothing for it
     refreshKnobTable(bank().selectedPreset);
     redrawTree();
     m_state.showKnob(m_state.hoverKnob);
@@ -103,26 +78,11 @@ void TMainForm::showHistoryChange(const HistoryChange& change)
 RecoveryChoice TMainForm::askRecoveryHoldingTimers(const std::string& question)
 {
     // The start-up Program Change waits for the answer: nothing is sent before it.
-    const bool programChangePending = m_timer4->isActive();
-    m_timer4->stop();
+    m_session.hold(true);
     const RecoveryChoice choice
         = askRecovery ? askRecovery(QString::fromStdString(question)) : RecoveryChoice::discard;
-    if (programChangePending)
-        m_timer4->start();
+    m_session.hold(false);
     return choice;
-}
-
-void TMainForm::journalTick()
-{
-    const FileResult result = m_session.journalTick(std::chrono::steady_clock::now());
-    if (m_session.journalIdle())
-        m_journalTimer->stop();
-    if (result || m_journalFailureShown)
-        return;
-    m_journalFailureShown = true;
-    showWarning(QStringLiteral("Kestrow Editor"),
-        QStringLiteral("The changes of this run cannot be kept safe against a crash:\n%1: %2")
-            .arg(QString::fromStdString(result.file), QString::fromStdString(result.reason)));
 }
 
 } // namespace kestrow

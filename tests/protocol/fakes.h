@@ -118,15 +118,13 @@ public:
 /// Records what the protocol asks of the window.
 class FakeHost : public ProtocolHost {
 public:
-    void setTimerEnabled(ProtocolTimer timer, bool enabled) override { timers[timer] = enabled; }
-    void setTimerInterval(ProtocolTimer timer, int ms) override { intervals[timer] = ms; }
+    void scheduleChanged() override { ++scheduleChanges; }
     void setCaption(const std::string& caption) override { captions.push_back(caption); }
     void refreshKnobTable(int presetIndex) override { refreshed.push_back(presetIndex); }
     void deviceSettingsChanged() override { ++settingsChanges; }
     void showStatus(const std::string& text) override { statuses.push_back(text); }
 
-    std::map<ProtocolTimer, bool> timers;
-    std::map<ProtocolTimer, int> intervals;
+    int scheduleChanges = 0;
     std::vector<std::string> captions;
     std::vector<int> refreshed;
     int settingsChanges = 0;
@@ -209,7 +207,7 @@ template <class Link> struct Rig {
             EXPECT_FALSE(protocol.getPreset().abandon());
             EXPECT_TRUE(waitFor([&] { return !host.refreshed.empty(); }))
                 << "no reply for preset " << p;
-            EXPECT_EQ(host.timers[ProtocolTimer::Timer3], dial);
+            EXPECT_EQ(protocol.timerEnabled(ProtocolTimer::Timer3), dial);
             if (dial) {
                 protocol.Timer3Timer(); // 400 ms later in the window
                 EXPECT_TRUE(waitFor([&] { return host.refreshed.size() >= 3; }))

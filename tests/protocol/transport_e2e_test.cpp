@@ -240,6 +240,7 @@ namespace {
                 if (until())
                     return true;
                 const auto now = Clock::now();
+                rig.now = now;
                 if (now >= next1) {
                     if (rig.protocol.timerEnabled(ProtocolTimer::Timer1))
                         rig.protocol.Timer1Timer();
@@ -335,6 +336,7 @@ namespace {
                     rig.protocol.refreshPorts(rig.link);
                 }
                 dispatcher.pump();
+                rig.now = Clock::now();
                 if (rig.protocol.timerEnabled(ProtocolTimer::Timer5))
                     rig.protocol.Timer5Timer(); // the replies to the queries at open
             }

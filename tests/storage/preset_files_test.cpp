@@ -224,8 +224,6 @@ TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
 namespace {
 
 struct QuietHost : kestrow::ProtocolHost {
-    void setTimerEnabled(kestrow::ProtocolTimer, bool) override { }
-    void setTimerInterval(kestrow::ProtocolTimer, int) override { }
     void setCaption(const std::string&) override { }
     void refreshKnobTable(int) override { }
     void deviceSettingsChanged() override { }

@@ -80,7 +80,7 @@ private slots:
             connect(&form, &QWidget::windowTitleChanged, this,
                 [&](const QString& title) { captions << title; });
             form.SendButtonClick();
-            QTRY_VERIFY_WITH_TIMEOUT(!form.timer(ProtocolTimer::Timer1)->isActive(), 3000);
+            QTRY_VERIFY_WITH_TIMEOUT(!form.session().transferring(), 3000);
             QCOMPARE(form.windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA CONTROL"));
             QVERIFY(captions.contains(QStringLiteral("Sending Preset:21")));
 
@@ -118,13 +118,13 @@ private slots:
             const QStringList sendChanged { "&File", "Send", "Send Changed Presets" };
 
             run(sendChanged); // nothing is known of the device yet: all 128 go
-            QTRY_VERIFY_WITH_TIMEOUT(!form.timer(ProtocolTimer::Timer1)->isActive(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!form.session().transferring(), 10000);
             QCOMPARE(sending.size(), 128);
             form.bank().presets[3].eventType[2] = 9;
             form.bank().presets[40].channel[0] = 16;
             sending.clear();
             run(sendChanged);
-            QTRY_VERIFY_WITH_TIMEOUT(!form.timer(ProtocolTimer::Timer1)->isActive(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!form.session().transferring(), 5000);
             QCOMPARE(sending, QStringList({ "Sending Preset:4", "Sending Preset:41" }));
 
             run({ "PresetPopupMenu", "Verify Device" });

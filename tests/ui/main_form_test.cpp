@@ -176,7 +176,7 @@ private slots:
             [&](int row) { sent.emplace_back(row, form().protocol()->sendBuffer()[7].data1); });
         form().presetTreeDrop(4, 1, DragOperation::swap);
         QCOMPARE(sent, (std::vector<std::pair<int, int>> { { 1, 1 }, { 4, 4 }, { 1, 1 } }));
-        QVERIFY(form().timer(ProtocolTimer::Timer1)->isActive());
+        QVERIFY(form().session().transferring());
     }
 
     void autoSendFollowsTheCheckBox()

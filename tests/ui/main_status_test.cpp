@@ -101,7 +101,7 @@ private slots:
         run.config().chooseOutputEntry(0);
         form.SendButtonClick();
         QStringList seen;
-        while (form.timer(ProtocolTimer::Timer1)->isActive()) {
+        while (form.session().transferring()) {
             form.protocol()->Timer1Timer();
             seen << form.statusText();
         }

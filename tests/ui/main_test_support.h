@@ -57,6 +57,9 @@ public:
         main().showWarning = [this](const QString& title, const QString& text) {
             warnings << title + QStringLiteral(": ") + text;
         };
+        // A run of an earlier test case in the same folder may leave a
+        // journal; no box may wait for an answer.
+        main().askRecovery = [](const QString&) { return RecoveryChoice::discard; };
     }
 
     TMainForm& main() { return windows->mainForm(); }
