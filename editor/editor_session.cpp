@@ -396,6 +396,31 @@ LoadResult EditorSession::loadBanks(const std::string& path, int start)
     return m_files.loadBanks(path, start);
 }
 
+SaveResult EditorSession::saveAllPresets(const std::string& path)
+{
+    maskAllPresets(m_bank);
+    return m_files.saveAllPresets(path);
+}
+
+SaveResult EditorSession::saveSinglePreset(const std::string& path, int presetIndex)
+{
+    maskSinglePreset(m_bank, presetIndex);
+    return m_files.saveSinglePreset(path, presetIndex);
+}
+
+SaveResult EditorSession::saveBanks(const std::string& path, int start)
+{
+    maskBanks(m_bank, start);
+    return m_files.saveBanks(path, start);
+}
+
+void EditorSession::setThruFlags(bool channelEvents, bool sysexEvents, bool realtimeEvents)
+{
+    m_model.channelEventsThru = channelEvents;
+    m_model.sysexEventsThru = sysexEvents;
+    m_model.realtimeEventsThru = realtimeEvents;
+}
+
 // --- crash recovery ---
 
 void EditorSession::restore(const RecoveryContents& contents)

@@ -79,18 +79,13 @@ public:
     EditorSession& operator=(const EditorSession&) = delete;
 
     const EditorPaths& paths() const { return m_paths; }
-    PresetBank& bank() { return m_bank; }
     const PresetBank& bank() const { return m_bank; }
-    Catalogue& catalogue() { return m_catalogue; }
     const Catalogue& catalogue() const { return m_catalogue; }
-    DeviceSettingsModel& deviceSettings() { return m_model; }
     const DeviceSettingsModel& deviceSettings() const { return m_model; }
-    DeviceProtocol& protocol() { return m_protocol; }
+    const DeviceProtocol& protocol() const { return m_protocol; }
     /// What the device holds, and Get All Presets, Send Changed Presets, Verify Device.
-    DeviceSync& deviceSync() { return m_sync; }
     const DeviceSync& deviceSync() const { return m_sync; }
-    PresetFiles& files() { return m_files; }
-    MidiPorts& ports() { return *m_ports; }
+    const MidiPorts& ports() const { return *m_ports; }
     /// The tap between the ports and the protocol: the monitor and knob learn
     /// attach here while they are open or on.
     TrafficTap& traffic() { return m_tap; }
@@ -125,6 +120,11 @@ public:
     void portsChanged();
 
     // --- device commands; a PortCheck that abandons names the missing ports ---
+
+    /// The Send button and AutoSend: the selected preset, whole, no port warning.
+    void sendSelectedNow() { m_protocol.sendPreset(m_bank.selectedPreset, true, true); }
+    /// One Program Change for the selected preset.
+    void sendProgramChange() { m_protocol.sendProgramChange(m_bank.selectedPreset); }
 
     PortCheck sendSelectedPreset(bool withPresetData, bool withInitValues);
     PortCheck sendAllPresets();
@@ -189,6 +189,23 @@ public:
 
     // --- the device ---
 
+    // --- the device settings dialog ---
+
+    /// The output list's entry `entry` ("no device" = last), (re)opened.
+    void chooseOutputEntry(int entry) { m_protocol.chooseOutput(entry); }
+    /// The input list's entry `entry`; reopens and asks the device.
+    void chooseInputEntry(int entry) { m_protocol.chooseInput(entry); }
+    /// The delay rule; the dialog shows the returned text when it differs.
+    DelayEntry setDelayText(std::string_view text) { return m_protocol.setDelayText(text); }
+    /// "Configure zembraC" after OK: the thru settings and master channel.
+    void sendThruConfiguration() { m_protocol.sendThruConfiguration(); }
+    /// "get zembraC Configuration".
+    void requestConfiguration() { m_protocol.reopenInputAndRequestConfiguration(); }
+    void setThruFlags(bool channelEvents, bool sysexEvents, bool realtimeEvents);
+    void setMasterChannelText(const std::string& text) { m_model.masterChannelText = text; }
+    void setShowBankGroups(bool show) { m_model.showBankGroups = show; }
+    void setBankGroupsVariable(bool variable) { m_model.bankGroupsVariable = variable; }
+
     // --- the working set ---
 
     /// The selection-change steps below the window: preset 0..127 becomes
@@ -207,6 +224,13 @@ public:
     /// Description of the selected preset (Windows line breaks); the
     /// keystrokes of one burst are one undo step.
     void setDescription(const std::string& description);
+    /// The typing of a burst ends here (the description box lost the focus).
+    void closeEditBurst() { m_history.closeBurst(); }
+    /// File saves of all presets, one preset (0..127), or Banks 1-4 from
+    /// `start` (PresetFiles); they change nothing in the working set.
+    SaveResult saveAllPresets(const std::string& path);
+    SaveResult saveSinglePreset(const std::string& path, int presetIndex);
+    SaveResult saveBanks(const std::string& path, int start);
     /// File loads into the working set, each one undo step (PresetFiles).
     LoadResult loadAllPresets(const std::string& path);
     LoadResult loadSinglePreset(const std::string& path, int target);
@@ -215,7 +239,6 @@ public:
     // --- undo and redo ---
 
     /// Every change of the working set, one step each (at least 200 kept).
-    EditHistory& history() { return m_history; }
     const EditHistory& history() const { return m_history; }
     /// Takes back the last step; nothing when there is none. A step taken
     /// back selects its preset without sending it (AutoSend).

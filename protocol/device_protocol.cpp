@@ -156,13 +156,13 @@ void DeviceProtocol::tick(PaceClock::time_point now)
         return at && now >= *at;
     };
     if (due(ProtocolTimer::Timer1))
-        Timer1Timer();
+        sendNextMessage(now);
     if (due(ProtocolTimer::Timer4))
         Timer4Timer();
     if (due(ProtocolTimer::Timer3))
         Timer3Timer();
     if (due(ProtocolTimer::Timer5))
-        Timer5Timer();
+        watch(now);
 }
 
 bool DeviceProtocol::timerEnabled(ProtocolTimer timer) const
@@ -302,12 +302,13 @@ void DeviceProtocol::sendProgramChange(int presetIndex)
     putMessage(std::span<const MidiEvent>(&event, 1));
 }
 
-void DeviceProtocol::Timer1Timer()
+void DeviceProtocol::Timer1Timer() { sendNextMessage(m_paceClock()); }
+
+void DeviceProtocol::sendNextMessage(PaceClock::time_point now)
 {
     // The next tick is due one delay after this one, whenever this one ran:
     // a late tick moves the rest by its own lateness and no more, and never
     // lets two messages go closer than the delay.
-    const PaceClock::time_point now = m_paceClock();
     m_timer1Anchor = now;
     if (m_sendCount == 0)
         return;
@@ -372,9 +373,10 @@ void DeviceProtocol::Timer4Timer()
     setTimer(ProtocolTimer::Timer4, false);
 }
 
-void DeviceProtocol::Timer5Timer()
+void DeviceProtocol::Timer5Timer() { watch(m_paceClock()); }
+
+void DeviceProtocol::watch(PaceClock::time_point now)
 {
-    const PaceClock::time_point now = m_paceClock();
     m_timer5Anchor = now;
     const int timeout = kReplyTimeout + m_settings.delay;
     const ReplyTracker::Expired expired = m_replies.expire(now, std::chrono::milliseconds(timeout));
@@ -383,7 +385,7 @@ void DeviceProtocol::Timer5Timer()
     if (!expired.unanswered.empty())
         m_host.showStatus(status::noReply(expired.unanswered, timeout));
     if (now - m_lastPresenceCheck >= std::chrono::milliseconds(kPresenceCheckInterval))
-        checkPresence();
+        checkPresence(now);
     updateWatch();
 }
 

@@ -241,6 +241,10 @@ private:
     /// Looks for the chosen ports: one that has gone is shown and stops the
     /// transfer; one that came back is opened again.
     void checkPresence();
+    void checkPresence(PaceClock::time_point now);
+    /// Timer1 and the watch at `now`.
+    void sendNextMessage(PaceClock::time_point now);
+    void watch(PaceClock::time_point now);
     std::string outputName() const;
     std::string inputName() const;
     void setTimer(ProtocolTimer timer, bool enabled);

@@ -20,9 +20,11 @@ void DeviceProtocol::setPortNotifications(bool on)
     updateWatch();
 }
 
-void DeviceProtocol::checkPresence()
+void DeviceProtocol::checkPresence() { checkPresence(m_paceClock()); }
+
+void DeviceProtocol::checkPresence(PaceClock::time_point now)
 {
-    m_lastPresenceCheck = m_paceClock();
+    m_lastPresenceCheck = now;
     std::vector<std::string> gone;
     std::vector<std::string> back;
     const bool output = m_settings.outputChosen();

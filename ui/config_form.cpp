@@ -95,8 +95,6 @@ void TConfigForm::setVisible(bool visible)
     QDialog::setVisible(visible);
 }
 
-DeviceSettingsModel& TConfigForm::model() { return m_session.deviceSettings(); }
-
 const DeviceSettingsModel& TConfigForm::model() const { return m_session.deviceSettings(); }
 
 void TConfigForm::buildControls()
@@ -222,14 +220,14 @@ void TConfigForm::buildControls()
         if (on && !m_syncing)
             chooseDeviceVariant(static_cast<DeviceVariant>(id));
     });
-    connect(m_channelThru, &QCheckBox::toggled, this,
-        [this](bool on) { model().channelEventsThru = on; });
-    connect(
-        m_sysexThru, &QCheckBox::toggled, this, [this](bool on) { model().sysexEventsThru = on; });
-    connect(m_realtimeThru, &QCheckBox::toggled, this,
-        [this](bool on) { model().realtimeEventsThru = on; });
+    // The three boxes are the device's thru settings, taken whole.
+    for (QCheckBox* box : { m_channelThru, m_sysexThru, m_realtimeThru })
+        connect(box, &QCheckBox::toggled, this, [this] {
+            m_session.setThruFlags(
+                m_channelThru->isChecked(), m_sysexThru->isChecked(), m_realtimeThru->isChecked());
+        });
     connect(m_masterChannel, &QSpinBox::textChanged, this,
-        [this](const QString& text) { model().masterChannelText = text.toStdString(); });
+        [this](const QString& text) { m_session.setMasterChannelText(text.toStdString()); });
     connect(m_configure, &QPushButton::clicked, this, &TConfigForm::configureDevice);
     connect(m_getConfiguration, &QPushButton::clicked, this, &TConfigForm::getDeviceConfiguration);
     connect(m_showBankGroups, &QCheckBox::toggled, this, [this](bool on) {
@@ -241,15 +239,13 @@ void TConfigForm::buildControls()
             setBankGroupsVariable(!on);
     });
     connect(m_verifyAfterSend, &QCheckBox::toggled, this,
-        [this](bool on) { m_session.deviceSync().verifyAfterSend = on; });
+        [this](bool on) { m_session.setVerifyAfterSend(on); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     showSettings();
     if (m_syncPending)
         syncFromModel();
 }
-
-DeviceProtocol& TConfigForm::protocol() { return m_session.protocol(); }
 
 void TConfigForm::updateButtons()
 {
@@ -268,7 +264,7 @@ void TConfigForm::chooseOutputEntry(int entry)
         const QSignalBlocker block(m_outputList);
         m_outputList->setCurrentIndex(entry);
     }
-    protocol().chooseOutput(entry);
+    m_session.chooseOutputEntry(entry);
     updateButtons();
 }
 
@@ -281,7 +277,7 @@ void TConfigForm::chooseInputEntry(int entry)
         const QSignalBlocker block(m_inputList);
         m_inputList->setCurrentIndex(entry);
     }
-    protocol().chooseInput(entry);
+    m_session.chooseInputEntry(entry);
     updateButtons();
 }
 
@@ -291,7 +287,7 @@ void TConfigForm::setDelayFieldText(const QString& text)
     if (m_delayUpdating)
         return;
     m_delayUpdating = true;
-    const DelayEntry entry = protocol().setDelayText(text.toStdString());
+    const DelayEntry entry = m_session.setDelayText(text.toStdString());
     const QString shown = QString::fromStdString(entry.text);
     if (m_delay->text() != shown)
         m_delay->setText(shown);
@@ -321,7 +317,7 @@ void TConfigForm::chooseDeviceVariant(DeviceVariant variant)
 void TConfigForm::setShowBankGroups(bool show)
 {
     controls();
-    model().showBankGroups = show;
+    m_session.setShowBankGroups(show);
     m_syncing = true;
     m_showBankGroups->setChecked(show);
     m_syncing = false;
@@ -334,7 +330,7 @@ void TConfigForm::setShowBankGroups(bool show)
 void TConfigForm::setBankGroupsVariable(bool variable)
 {
     controls();
-    model().bankGroupsVariable = variable;
+    m_session.setBankGroupsVariable(variable);
     m_syncing = true;
     (variable ? m_variable : m_fixed)->setChecked(true);
     m_syncing = false;
@@ -345,12 +341,12 @@ void TConfigForm::configureDevice()
 {
     if (!model().configureEnabled() || !confirmConfigure || !confirmConfigure())
         return;
-    protocol().sendThruConfiguration();
+    m_session.sendThruConfiguration();
 }
 
 void TConfigForm::getDeviceConfiguration()
 {
-    protocol().reopenInputAndRequestConfiguration();
+    m_session.requestConfiguration();
     updateButtons();
 }
 
@@ -427,8 +423,8 @@ void TConfigForm::showPortLists()
         if (chosen && lost && index >= 0 && index < names.size())
             names[index] += QStringLiteral(" (not connected)");
     };
-    markAbsent(outputs, m.outputChosen(), m.selectedOutput, protocol().outputLost());
-    markAbsent(inputs, m.inputChosen(), m.selectedInput, protocol().inputLost());
+    markAbsent(outputs, m.outputChosen(), m.selectedOutput, m_session.protocol().outputLost());
+    markAbsent(inputs, m.inputChosen(), m.selectedInput, m_session.protocol().inputLost());
     QString systems;
     for (const std::string& line : m_session.ports().systemStatus())
         systems += (systems.isEmpty() ? QString() : QStringLiteral("\n"))

@@ -42,7 +42,6 @@ public:
     TConfigForm(EditorSession& session, TMainForm& mainForm, QWidget* parent = nullptr);
     ~TConfigForm() override;
 
-    DeviceSettingsModel& model();
     const DeviceSettingsModel& model() const;
 
     /// Asked before "Configure zembraC" sends; true = OK. Defaults to the warning box.
@@ -112,7 +111,6 @@ private:
     bool built() const { return m_outputList != nullptr; }
     void buildControls();
     void updateButtons();
-    DeviceProtocol& protocol();
 
     EditorSession& m_session;
     TMainForm& m_main;

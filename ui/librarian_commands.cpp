@@ -234,8 +234,8 @@ void TMainForm::showPresetKnob(int presetIndex, int knob)
     selectPreset(presetIndex, false);
     if (knob < 0 || knob >= kKnobCount)
         return;
-    bank().selectedKnob = knob;
-    bank().selectedField = 0;
+    m_state.bank.selectedKnob = knob;
+    m_state.bank.selectedField = 0;
     knobTable()->setCurrentCell(knob + 1, 1);
     m_state.hoverKnob = knob + 1;
     m_state.showKnob(knob + 1);

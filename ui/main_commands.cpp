@@ -287,35 +287,26 @@ bool TMainForm::portsMissing(const PortCheck& check)
     return true;
 }
 
-void TMainForm::SendButtonClick()
-{
-    m_session.protocol().sendPreset(bank().selectedPreset, true, true);
-}
+void TMainForm::SendButtonClick() { m_session.sendSelectedNow(); }
 
-void TMainForm::Button1Click() { m_session.protocol().sendProgramChange(bank().selectedPreset); }
+void TMainForm::Button1Click() { m_session.sendProgramChange(); }
 
-void TMainForm::SendPreset1Click()
-{
-    portsMissing(m_session.protocol().sendSelectedPreset(true, true));
-}
+void TMainForm::SendPreset1Click() { portsMissing(m_session.sendSelectedPreset(true, true)); }
 
 void TMainForm::SendAllData1Click() { SendPreset1Click(); }
 
 void TMainForm::SendPresetDataOnly1Click()
 {
-    portsMissing(m_session.protocol().sendSelectedPreset(true, false));
+    portsMissing(m_session.sendSelectedPreset(true, false));
 }
 
-void TMainForm::SendInitValues1Click()
-{
-    portsMissing(m_session.protocol().sendSelectedPreset(false, true));
-}
+void TMainForm::SendInitValues1Click() { portsMissing(m_session.sendSelectedPreset(false, true)); }
 
-void TMainForm::SendAllPresets1Click() { portsMissing(m_session.protocol().sendAllPresets()); }
+void TMainForm::SendAllPresets1Click() { portsMissing(m_session.sendAllPresets()); }
 
-void TMainForm::Send4Presets1Click() { portsMissing(m_session.protocol().sendBanks()); }
+void TMainForm::Send4Presets1Click() { portsMissing(m_session.sendBanks()); }
 
-void TMainForm::GetPreset1Click() { portsMissing(m_session.protocol().getPreset()); }
+void TMainForm::GetPreset1Click() { portsMissing(m_session.getPreset()); }
 
 QString TMainForm::askSavePath(const std::string& title, const std::string& defaultName)
 {
@@ -372,12 +363,11 @@ bool TMainForm::loadChosenFile(const QString& command, const std::string& path,
     return result.loaded;
 }
 
-void TMainForm::savePresetFile(const QString& command, const std::function<void()>& mask,
-    const SaveDialogText& text, const std::function<SaveResult(const std::string&)>& save)
+void TMainForm::savePresetFile(const QString& command, const SaveDialogText& text,
+    const std::function<SaveResult(const std::string&)>& save)
 {
     if (dumpFilesMissing(command))
         return;
-    mask();
     const QString path = askSavePath(text.title, text.defaultName);
     if (path.isEmpty())
         return;
@@ -428,20 +418,16 @@ void TMainForm::Load4Presets1Click()
 
 void TMainForm::Save1Click()
 {
-    savePresetFile(
-        QStringLiteral("Save All Presets"), [this] { maskAllPresets(bank()); },
-        saveAllPresetsText(),
-        [this](const std::string& path) { return m_session.files().saveAllPresets(path); });
+    savePresetFile(QStringLiteral("Save All Presets"), saveAllPresetsText(),
+        [this](const std::string& path) { return m_session.saveAllPresets(path); });
 }
 
 void TMainForm::SaveSinglePreset1Click()
 {
     const int preset = bank().selectedPreset;
-    savePresetFile(
-        QStringLiteral("Save Single Preset"), [this, preset] { maskSinglePreset(bank(), preset); },
-        saveSinglePresetText(bank(), preset),
+    savePresetFile(QStringLiteral("Save Single Preset"), saveSinglePresetText(bank(), preset),
         [this, preset](
-            const std::string& path) { return m_session.files().saveSinglePreset(path, preset); });
+            const std::string& path) { return m_session.saveSinglePreset(path, preset); });
 }
 
 void TMainForm::Save4Presets1Click()
@@ -449,11 +435,8 @@ void TMainForm::Save4Presets1Click()
     if (deviceVariant() != DeviceVariant::zembraDial)
         return;
     const int start = bank().selectedPreset;
-    savePresetFile(
-        QStringLiteral("Save Banks 1-4"), [this, start] { maskBanks(bank(), start); },
-        saveBanksText(start),
-        [this, start](
-            const std::string& path) { return m_session.files().saveBanks(path, start); });
+    savePresetFile(QStringLiteral("Save Banks 1-4"), saveBanksText(start),
+        [this, start](const std::string& path) { return m_session.saveBanks(path, start); });
 }
 
 void TMainForm::DeviceSettings1Click()

@@ -79,16 +79,16 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
     // 2.-4. The working set's tree and the table headings; nothing selected
     // on the table or the picture yet.
     fillTree();
-    bank().selectedField = 0;
-    bank().selectedKnob = 0;
+    m_state.bank.selectedField = 0;
+    m_state.bank.selectedKnob = 0;
     m_state.hoverKnob = -1;
 
     EditorHooks& hooks = m_state.hooks;
     hooks.refreshPresetView = [this](int presetIndex) { refreshPresetView(presetIndex); };
     hooks.selectPreset = [this](int presetIndex) { selectPreset(presetIndex, false); };
     hooks.enablePresetPaste = [this] { m_menus->setPasteEnabled(true); };
-    hooks.requestInitValues = [this] { m_session.protocol().getInitValues(); };
-    hooks.sendInitValues = [this] { m_session.protocol().sendInitValuesNow(); };
+    hooks.requestInitValues = [this] { m_session.getInitValues(); };
+    hooks.sendInitValues = [this] { m_session.sendInitValuesNow(); };
 
     createTimers();
     setUpHistory();
@@ -115,7 +115,6 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
 TMainForm::~TMainForm()
 {
     m_session.setHost(nullptr);
-    m_session.history().onChanged = nullptr;
     m_state.hooks = {};
     m_state.removeView(&m_find); // the librarian's tree marks
     m_pacingPriority.leave(); // the thread goes on after the window

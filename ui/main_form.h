@@ -68,8 +68,8 @@ public:
     ~TMainForm() override;
 
     EditorSession& session() { return m_session; }
-    PresetBank& bank() { return m_session.bank(); }
-    Catalogue& catalogue() { return m_session.catalogue(); }
+    const PresetBank& bank() const { return m_session.bank(); }
+    const Catalogue& catalogue() const { return m_session.catalogue(); }
     EditorState& editorState() { return m_state; }
     PickerSet& pickers() { return *m_pickers; }
     const EditorPaths& paths() const { return m_session.paths(); }
@@ -85,7 +85,6 @@ public:
     void setSecondaryWindows(SecondaryWindows windows);
     TConfigForm* configForm() const { return m_config; }
     /// The session's protocol; it exists from start-up.
-    DeviceProtocol* protocol() const { return &m_session.protocol(); }
 
     // --- start and end of a run ---
     /// First show: cursors, the session's start-up (factory set, autosave set
@@ -312,8 +311,8 @@ private:
     void loadPresetFile(const QString& command, const std::string& title,
         const std::function<LoadResult(const std::string&)>& load);
     /// A save command: marks the presets to save, asks for the file, saves, reports.
-    void savePresetFile(const QString& command, const std::function<void()>& mask,
-        const SaveDialogText& text, const std::function<SaveResult(const std::string&)>& save);
+    void savePresetFile(const QString& command, const SaveDialogText& text,
+        const std::function<SaveResult(const std::string&)>& save);
     QString askSavePath(const std::string& title, const std::string& defaultName);
     QString askLoadPath(const std::string& title);
     void showAbout();

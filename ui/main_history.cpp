@@ -25,7 +25,7 @@ void TMainForm::setUpHistory()
     UndoPassThrough::install(description);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget*) {
         if (old != nullptr && old == m_layout->description)
-            m_session.history().closeBurst();
+            m_session.closeEditBurst();
     });
 
     askRecovery = [this](const QString& question) {

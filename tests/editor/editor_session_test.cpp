@@ -1,28 +1,52 @@
-// The start-up and close sequences of a run against a temporary folder, with
-// no window at all.
+// A run below its windows against a temporary folder and fake ports: the
+// start-up and close sequences, every gesture as one history step, and the
+// one clock that drives transfers, fetches, the journal and port changes.
 
 #include "editor/editor_session.h"
 #include "fake_ports.h"
 #include "midi/midi_driver.h"
+#include "protocol/dump_frame.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 using namespace kestrow;
 
 namespace {
 
+/// What the session tells its window.
+struct RecordingHost : SessionHost {
+    void setCaption(const std::string&) override { }
+    void refreshKnobTable(int) override { }
+    void deviceSettingsChanged() override { }
+    void showStatus(const std::string& text) override { statuses.push_back(text); }
+    void deviceWorkRunning(bool running) override { workRunning.push_back(running); }
+    void deviceWorkReport(const std::string& title, const std::string& text) override
+    {
+        reports.push_back(title + ": " + text);
+    }
+    void portListsChanged() override { ++listChanges; }
+
+    std::vector<std::string> statuses;
+    std::vector<bool> workRunning;
+    std::vector<std::string> reports;
+    int listChanges = 0;
+};
+
 class EditorSessionTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     TMidiDriver driver;
     test::FakePorts* ports = nullptr;
+    RecordingHost host;
+    /// What the emulated device holds; it answers preset requests from it.
+    PresetSet device {};
 
     /// `unplugged`: the devices of these names are not there.
-    std::unique_ptr<EditorSession> start(
-        TMidiDriver* withDriver, const std::vector<std::string>& unplugged = {})
+    std::unique_ptr<EditorSession> start(const std::vector<std::string>& unplugged = {})
     {
         auto recording = std::make_unique<test::FakePorts>();
         for (const std::string& name : unplugged) {
@@ -31,41 +55,74 @@ protected:
         }
         ports = recording.get();
         EditorPaths paths { dir.dir(), dir.dir(), dir.dir(), dir.dir() };
-        return std::make_unique<EditorSession>(
-            paths, std::move(recording), withDriver, "Load of libmididrv.so failed");
+        auto session = std::make_unique<EditorSession>(
+            paths, std::move(recording), &driver, "Load of libmididrv.so failed");
+        session->setHost(&host);
+        return session;
     }
+
+    /// A started session with both ports chosen and a 1 ms delay.
+    std::unique_ptr<EditorSession> connected()
+    {
+        auto session = start();
+        session->startUp();
+        EXPECT_TRUE(session->selectOutputByName("Test Out A"));
+        session->chooseInputEntry(0);
+        (void)session->setDelayText("1");
+        return session;
+    }
+
+    /// Runs the session's clock from deadline to deadline until nothing is
+    /// due (or `limit` ticks), the device answering each preset request.
+    void runClock(EditorSession& session, int limit = 5000)
+    {
+        for (int i = 0; i < limit; ++i) {
+            for (; answered < ports->puts.size(); ++answered) {
+                const std::vector<std::uint8_t>& bytes = ports->puts[answered].bytes;
+                if (bytes.size() == 10 && bytes[6] == dump::kPresetRequest) {
+                    const DumpFrame reply
+                        = presetDataFrame(device[bytes[7]], static_cast<int>(bytes[7]));
+                    for (const MidiEvent& e : reply.events())
+                        ports->onInput(e);
+                }
+            }
+            const std::optional<PaceClock::time_point> due = session.nextDeadline();
+            if (!due)
+                return;
+            session.tick(*due);
+        }
+        ADD_FAILURE() << "the clock never came to rest: "
+                      << (host.statuses.empty() ? "" : host.statuses.back());
+    }
+    std::size_t answered = 0; ///< puts the device has looked at
 };
 
 TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
 {
-    auto first = start(&driver);
+    auto first = start();
     const StartupReport fresh = first->startUp();
     EXPECT_FALSE(fresh.factoryLoaded || fresh.settingsApplied || !fresh.warnings.empty());
     EXPECT_FALSE(first->autoSend()); // the check box's own initial state
-    first->setVariant(DeviceVariant::zembraDial);
+    first->switchVariant(DeviceVariant::zembraDial);
     first->setAutoSend(true);
-    first->protocol().setDelayText("75");
+    (void)first->setDelayText("75");
     ASSERT_TRUE(first->selectOutputByName("Test Out A"));
     first->setNotesRangeLow(1);
-    first->presetSelected(57);
+    first->setVerifyAfterSend(true);
+    first->presetSelected(57); // AutoSend: the device holds it from now on
     first->renamePreset(57, "Strings");
-    first->bank().presets[57].initValue[3] = 99; // kept only in a zembraDial's dump
-    first->deviceSync().verifyAfterSend = true;
-    first->protocol().sendPreset(57, true, true); // the device holds it from now on
-    while (first->protocol().timerEnabled(ProtocolTimer::Timer1))
-        first->protocol().Timer1Timer();
+    runClock(*first);
     const EditorSettings leftAs = first->currentSettings();
     ASSERT_TRUE(first->saveAutosaveSet().ok());
     first.reset();
 
-    auto second = start(&driver);
+    auto second = start();
     const StartupReport again = second->startUp();
     EXPECT_TRUE(again.settingsApplied);
     EXPECT_TRUE(again.warnings.empty());
     EXPECT_EQ(second->currentSettings(), leftAs);
     EXPECT_EQ(second->variant(), DeviceVariant::zembraDial);
     EXPECT_EQ(second->bank().presets[57].name, "Strings");
-    EXPECT_EQ(second->bank().presets[57].initValue[3], 99);
     // The device holds preset 58 as sent, nothing else is known.
     EXPECT_EQ(second->deviceSync()
                   .memory()
@@ -85,39 +142,198 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
 
     // A set from before the device was remembered: it loads, nothing is known.
     std::filesystem::remove(dir.file("Config.DEV"));
-    auto third = start(&driver);
+    auto third = start();
     EXPECT_TRUE(third->startUp().settingsApplied);
     EXPECT_TRUE(third->deviceSync().differsFromDevice(57));
 }
-
-} // namespace
 
 // Started while the device is unplugged, the editor keeps the saved ports
 // (and saves them again) and opens them once the device appears.
 TEST_F(EditorSessionTest, ASavedPortThatIsMissingAtStartStaysChosenAndOpensWhenItAppears)
 {
-    auto first = start(&driver);
+    auto first = start();
     first->startUp();
     ASSERT_TRUE(first->selectOutputByName("Test Out B"));
-    first->protocol().chooseInput(0);
+    first->chooseInputEntry(0);
     const EditorSettings saved = first->currentSettings();
     ASSERT_EQ(saved.midiInDevice, "Test In");
     ASSERT_TRUE(first->saveAutosaveSet().ok());
     first.reset();
 
-    auto second = start(&driver, { "Test Out B", "Test In" });
+    auto second = start({ "Test Out B", "Test In" });
     second->startUp();
     EXPECT_EQ(second->currentSettings(), saved);
     EXPECT_TRUE(second->protocol().outputLost() && second->protocol().inputLost());
     EXPECT_TRUE(ports->openedOutputs.empty());
     EXPECT_EQ(ports->inputOpened, -1);
 
+    // The MIDI system says its ports changed: the lists are read once the
+    // burst has settled, and the ports are bound again.
     ports->outputs.push_back("Test Out B");
     ports->inputs.push_back("Test In");
-    second->protocol().refreshPorts(second->ports());
+    const PaceClock::time_point noticed = PaceClock::now();
+    second->portsChangeNoticed(noticed);
+    second->portsChangeNoticed(noticed + std::chrono::milliseconds(30));
+    EXPECT_EQ(second->nextDeadline(), noticed + std::chrono::milliseconds(100));
+    second->tick(noticed + std::chrono::milliseconds(100));
+    EXPECT_EQ(host.listChanges, 1);
     EXPECT_FALSE(second->protocol().outputLost() || second->protocol().inputLost());
     EXPECT_EQ(ports->openedOutputs, std::set<int> { 1 });
     EXPECT_EQ(ports->inputOpened, 0);
     EXPECT_EQ(second->currentSettings(), saved);
     ASSERT_TRUE(second->saveAutosaveSet().ok());
 }
+
+// Every gesture on the working set is one step: taken back whole, put back
+// whole, named in the Edit menu, and it selects its preset when taken back.
+TEST_F(EditorSessionTest, EveryGestureIsOneStepTakenBackAndPutBackWhole)
+{
+    auto session = connected();
+    const std::string mid = dir.file("One.MID");
+    const std::string syx = dir.file("One.syx");
+    session->presetSelected(0);
+    session->renamePreset(0, "Saved");
+    ASSERT_TRUE(session->saveSinglePreset(mid, 0).ok());
+    ASSERT_TRUE(session->exportSysEx(syx, EditorSession::PresetRange::selected).ok);
+    // Presets that differ from each other, as the device holds them.
+    for (int p = 0; p < kPresetCount; ++p)
+        device[static_cast<std::size_t>(p)].channel.fill(p % 16 + 1);
+    ASSERT_TRUE(session->getAllPresets().started());
+    runClock(*session);
+
+    struct Gesture {
+        const char* step;
+        int preset; ///< taken back, it selects this one
+        std::function<void()> apply;
+    };
+    const std::vector<Gesture> gestures {
+        { "Move Preset 3", 9, [&] { session->dropPreset(2, 9, DragOperation::move); } },
+        { "Copy Preset 5", 6, [&] { session->dropPreset(4, 6, DragOperation::copy); } },
+        { "Paste Preset", 20,
+            [&] {
+                session->presetSelected(20);
+                session->pastePreset();
+            } },
+        { "Paste Preset w/Clipboard", 21,
+            [&] {
+                session->presetSelected(21);
+                session->swapPresetWithClipboard();
+            } },
+        { "Rename Preset 8", 7, [&] { session->renamePreset(7, "Strings"); } },
+        { "Edit Description", 7, [&] { session->setDescription("warm\r\npad"); } },
+        { "Load Single Preset", 30, [&] { ASSERT_TRUE(session->loadSinglePreset(mid, 30)); } },
+        { "Import SysEx", 31, [&] { ASSERT_TRUE(session->importSysEx(syx, 31).loaded); } },
+        { "Take Theirs", 12,
+            [&] {
+                std::string error;
+                const auto theirs = session->readComparisonSet(mid, error);
+                ASSERT_TRUE(theirs && session->takeTheirPreset(*theirs, 12)) << error;
+            } },
+        { "Get All Presets", 12,
+            [&] {
+                device[40].eventType.fill(3);
+                ASSERT_TRUE(session->getAllPresets().started());
+                runClock(*session);
+            } },
+        { "Switch to zembraDial", 12, [&] { session->switchVariant(DeviceVariant::zembraDial); } },
+    };
+    for (const Gesture& g : gestures) {
+        const PresetSet before = session->bank().presets;
+        const DeviceVariant variantBefore = session->variant();
+        g.apply();
+        const PresetSet after = session->bank().presets;
+        EXPECT_TRUE(after != before || session->variant() != variantBefore) << g.step;
+        EXPECT_EQ(session->history().undoText(), std::string("Undo ") + g.step);
+
+        session->presetSelected(g.preset == 0 ? 1 : 0);
+        const std::optional<HistoryChange> undone = session->undo();
+        ASSERT_TRUE(undone) << g.step;
+        EXPECT_EQ(undone->presetIndex, g.preset) << g.step;
+        EXPECT_TRUE(session->bank().presets == before) << g.step;
+        EXPECT_EQ(session->variant(), variantBefore) << g.step;
+        session->presetSelected(undone->presetIndex); // as the window does
+        ASSERT_TRUE(session->redo()) << g.step;
+        EXPECT_TRUE(session->bank().presets == after) << g.step;
+    }
+    // A Get All reports how it went, also when all went well.
+    EXPECT_EQ(host.reports,
+        std::vector<std::string>(2, "Get All Presets: Got 128 of 128 presets from the device."));
+}
+
+// A step taken back selects its preset but sends nothing; the user's next
+// selection sends as AutoSend says.
+TEST_F(EditorSessionTest, UndoSelectsItsPresetWithoutSendingIt)
+{
+    auto session = connected();
+    session->setAutoSend(true);
+    session->presetSelected(7);
+    runClock(*session);
+    session->renamePreset(7, "Lead");
+    session->presetSelected(3);
+    runClock(*session);
+    const std::size_t sent = ports->sysex(58).size();
+    ASSERT_EQ(sent, 2u); // presets 8 and 4, each one data message
+
+    const std::optional<HistoryChange> undone = session->undo();
+    ASSERT_TRUE(undone);
+    session->presetSelected(undone->presetIndex);
+    runClock(*session);
+    EXPECT_EQ(ports->sysex(58).size(), sent);
+    session->presetSelected(9);
+    runClock(*session);
+    EXPECT_EQ(ports->sysex(58).size(), sent + 1);
+}
+
+// One clock: a transfer's messages and its Program Change are paced
+// deadlines, the verify after a send follows it and reports only a
+// difference, the journal is written a second after a change, and an idle
+// session asks to be woken for nothing.
+TEST_F(EditorSessionTest, OneClockDrivesTheTransferTheVerifyAndTheJournal)
+{
+    auto session = connected();
+    runClock(*session); // the start-up Program Change and the configuration queries
+    ASSERT_EQ(session->nextDeadline(), std::nullopt);
+
+    session->setVerifyAfterSend(true);
+    device[5] = session->bank().presets[5];
+    session->presetSelected(5);
+    ASSERT_FALSE(session->sendSelectedPreset(true, true).abandon());
+    EXPECT_EQ(session->nextDeadline(), session->pacedDeadline());
+    EXPECT_TRUE(session->transferring());
+    runClock(*session);
+    EXPECT_EQ(ports->programChanges().size(), 2u);
+    EXPECT_EQ(host.workRunning, (std::vector<bool> { true, false }));
+    EXPECT_TRUE(host.reports.empty()); // the device holds what was sent
+
+    // The device keeps something else: the quiet verify speaks up.
+    device[5].eventType.fill(2);
+    ASSERT_FALSE(session->sendSelectedPreset(true, true).abandon());
+    runClock(*session);
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0].rfind("Verify Device: ", 0), 0u);
+
+    // Held (a question is open), nothing is due and nothing goes.
+    const std::size_t puts = ports->puts.size();
+    session->hold(true);
+    ASSERT_FALSE(session->sendSelectedPreset(true, true).abandon());
+    EXPECT_EQ(session->nextDeadline(), std::nullopt);
+    session->tick(PaceClock::now() + std::chrono::hours(1));
+    EXPECT_EQ(ports->puts.size(), puts);
+    session->hold(false);
+    runClock(*session);
+    EXPECT_GT(ports->puts.size(), puts);
+
+    // The journal falls due a second after a change, then the session rests.
+    const std::filesystem::path journal = dir.file("Recovery.kes");
+    std::filesystem::remove(journal);
+    const PaceClock::time_point changedAt = PaceClock::now();
+    session->renamePreset(5, "Journaled");
+    const std::optional<PaceClock::time_point> due = session->nextDeadline();
+    ASSERT_TRUE(due);
+    EXPECT_GE(*due, changedAt + std::chrono::seconds(1));
+    session->tick(*due);
+    EXPECT_TRUE(std::filesystem::exists(journal));
+    EXPECT_EQ(session->nextDeadline(), std::nullopt);
+}
+
+} // namespace

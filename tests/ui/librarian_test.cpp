@@ -149,9 +149,9 @@ private slots:
         bank().presets[11].name = "Twelve";
         bank().presets[11].fixedParameter.fill(99);
         const Preset twelve = bank().presets[11];
-        QVERIFY(m_run->editor->files().saveSinglePreset(file("single.MID").toStdString(), 11).ok());
+        QVERIFY(m_run->editor->saveSinglePreset(file("single.MID").toStdString(), 11).ok());
         bank().presets[100].name = "Hundred and one";
-        QVERIFY(m_run->editor->files().saveAllPresets(file("all.MID").toStdString()).ok());
+        QVERIFY(m_run->editor->saveAllPresets(file("all.MID").toStdString()).ok());
         bank().presets[100].name = "changed";
 
         // This one through the tree's own drop handling.
@@ -233,7 +233,7 @@ private slots:
 
     void compareShowsDifferencesAndTakesTheirs()
     {
-        QVERIFY(m_run->editor->files().saveAllPresets(file("theirs.MID").toStdString()).ok());
+        QVERIFY(m_run->editor->saveAllPresets(file("theirs.MID").toStdString()).ok());
         const PresetSet theirs = bank().presets;
         bank().presets[3].name = "Mine";
         bank().presets[3].eventType[1] = 5;

@@ -125,7 +125,8 @@ private slots:
         QCOMPARE(config().versionLabel()->text(), QStringLiteral("1.12"));
         // The reply's master channel reaches the Program Change.
         config().chooseOutputEntry(0);
-        m_run->main().protocol()->sendProgramChange(3);
+        m_run->main().editorState().bank.selectedPreset = 3;
+        m_run->editor->sendProgramChange();
         QCOMPARE(ports().programChanges().back().bytes, (std::vector<std::uint8_t> { 0xC9, 3 }));
     }
 

@@ -73,7 +73,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!config.model().versionText.empty(), 3000);
 
             // Which bytes carry which field is the protocol's test; here the way there and back.
-            Preset& preset = form.bank().presets[20];
+            Preset& preset = form.editorState().bank.presets[20];
             preset.fixedParameter.fill(77);
             form.selectPreset(20);
             QStringList captions;
@@ -120,8 +120,8 @@ private slots:
             run(sendChanged); // nothing is known of the device yet: all 128 go
             QTRY_VERIFY_WITH_TIMEOUT(!form.session().transferring(), 10000);
             QCOMPARE(sending.size(), 128);
-            form.bank().presets[3].eventType[2] = 9;
-            form.bank().presets[40].channel[0] = 16;
+            form.editorState().bank.presets[3].eventType[2] = 9;
+            form.editorState().bank.presets[40].channel[0] = 16;
             sending.clear();
             run(sendChanged);
             QTRY_VERIFY_WITH_TIMEOUT(!form.session().transferring(), 5000);

@@ -172,8 +172,9 @@ private slots:
         form().autoSendBox()->setChecked(true);
         form().selectPreset(4); // mouse-down on the source selects it
         std::vector<std::pair<int, int>> sent; // (row, preset byte in sendBuffer)
-        connect(form().presetTree(), &QListWidget::currentRowChanged, this,
-            [&](int row) { sent.emplace_back(row, form().protocol()->sendBuffer()[7].data1); });
+        connect(form().presetTree(), &QListWidget::currentRowChanged, this, [&](int row) {
+            sent.emplace_back(row, form().session().protocol().sendBuffer()[7].data1);
+        });
         form().presetTreeDrop(4, 1, DragOperation::swap);
         QCOMPARE(sent, (std::vector<std::pair<int, int>> { { 1, 1 }, { 4, 4 }, { 1, 1 } }));
         QVERIFY(form().session().transferring());
@@ -183,13 +184,13 @@ private slots:
     {
         m_run->config().chooseOutputEntry(0);
         form().selectPreset(9);
-        QCOMPARE(form().protocol()->sendCount(), 0);
+        QCOMPARE(form().session().protocol().sendCount(), 0);
         form().autoSendBox()->setChecked(true);
         form().selectPreset(10);
-        QCOMPARE(form().protocol()->sendCount(), 68);
-        QCOMPARE(form().protocol()->sendBuffer()[7].data1, std::uint8_t { 10 });
+        QCOMPARE(form().session().protocol().sendCount(), 68);
+        QCOMPARE(form().session().protocol().sendBuffer()[7].data1, std::uint8_t { 10 });
         form().selectPreset(10); // already selected: no steps
-        QCOMPARE(form().protocol()->sendPosition(), 0);
+        QCOMPARE(form().session().protocol().sendPosition(), 0);
     }
 
     void presetNumberSwitches()
@@ -365,14 +366,14 @@ private slots:
         m_run->config().chooseOutputEntry(0);
         form().selectPreset(6);
         QTest::keyClick(&form(), Qt::Key_F3);
-        QCOMPARE(form().protocol()->sendCount(), 68);
+        QCOMPARE(form().session().protocol().sendCount(), 68);
         form().switchDeviceVariant(DeviceVariant::zembraDial);
         form().selectPreset(7);
         QTest::keyClick(&form(), Qt::Key_F3);
-        QCOMPARE(form().protocol()->sendCount(), 84); // init values and data
-        QCOMPARE(form().protocol()->sendBuffer()[7].data1, std::uint8_t { 7 });
+        QCOMPARE(form().session().protocol().sendCount(), 84); // init values and data
+        QCOMPARE(form().session().protocol().sendBuffer()[7].data1, std::uint8_t { 7 });
         QTest::keyClick(&form(), Qt::Key_F2);
-        QCOMPARE(form().protocol()->sendCount(), 4 * 84);
+        QCOMPARE(form().session().protocol().sendCount(), 4 * 84);
         QVERIFY(m_run->warnings.isEmpty());
     }
 
@@ -412,7 +413,7 @@ private slots:
         m_run->config().chooseOutputEntry(0);
         form().SendAllPresets1Click();
         QCOMPARE(m_run->warnings.size(), 2);
-        QCOMPARE(form().protocol()->sendCount(), 128 * 68);
+        QCOMPARE(form().session().protocol().sendCount(), 128 * 68);
     }
 };
 

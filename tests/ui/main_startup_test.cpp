@@ -184,7 +184,7 @@ private slots:
         QVERIFY(second.ports->sysex(58).empty());
         // The next selection sends again.
         second.main().selectPreset(58);
-        QCOMPARE(second.main().protocol()->sendCount(), 68);
+        QCOMPARE(second.main().session().protocol().sendCount(), 68);
     }
 
     void unwritableAutosaveFolderCanBeRetried()

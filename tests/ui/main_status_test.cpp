@@ -20,14 +20,13 @@ using namespace kestrow::test;
 
 namespace {
 
-void feedReply(TMainForm& form, std::uint8_t preset)
+void feedReply(FakePorts& ports, std::uint8_t preset)
 {
     std::vector<std::uint8_t> bytes { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x20, preset, 0x00 };
     for (int i = 0; i < 48; ++i)
         bytes.push_back(static_cast<std::uint8_t>(i % 16 + 1));
     bytes.push_back(0xF7);
-    for (std::uint8_t b : bytes)
-        form.protocol()->replyCollector(MidiEvent { 0, 0xF0, b, 0, 0 });
+    ports.reply(bytes);
 }
 
 /// The 16 x 5 knob cells as shown.
@@ -70,7 +69,7 @@ private slots:
         form.selectPreset(126);
         const QStringList shown = shownCells(form);
 
-        feedReply(form, 4);
+        feedReply(*run.ports, 4);
         QCOMPARE(form.headingLabel()->text(), QStringLiteral("127: Mine"));
         QCOMPARE(form.descriptionBox()->toPlainText(), QStringLiteral("mine"));
         QCOMPARE(shownCells(form), shown);
@@ -79,7 +78,7 @@ private slots:
 
         form.descriptionBox()->moveCursor(QTextCursor::End);
         QTest::keyClicks(form.descriptionBox(), QStringLiteral("X"));
-        feedReply(form, 126); // the selected one is redrawn
+        feedReply(*run.ports, 126); // the selected one is redrawn
         QCOMPARE(shownCells(form), cellsOf(form, 126));
         // Replies carry no texts: both descriptions stay as they were.
         QCOMPARE(bank.presets[126].description, std::string("mineX"));
@@ -102,7 +101,7 @@ private slots:
         form.SendButtonClick();
         QStringList seen;
         while (form.session().transferring()) {
-            form.protocol()->Timer1Timer();
+            form.session().tick(*form.session().protocol().deadline(ProtocolTimer::Timer1));
             seen << form.statusText();
         }
         QCOMPARE(seen, (QStringList { QStringLiteral("Sending 1 of 2"), QStringLiteral("Sent") }));
@@ -119,8 +118,8 @@ private slots:
         QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 
         // "Master" is shown whole in its 39-pixel cell, not cut to "Maste".
-        form.bank().presets[0].eventType[0] = 0; // a controller, which has a channel
-        form.bank().presets[0].channel[0] = 0;
+        run.bank().presets[0].eventType[0] = 0; // a controller, which has a channel
+        run.bank().presets[0].channel[0] = 0;
         form.selectPreset(0);
         form.refreshKnobTable(0);
         KnobTable* table = form.knobTable();

@@ -64,7 +64,7 @@ public:
 
     TMainForm& main() { return windows->mainForm(); }
     TConfigForm& config() { return windows->configForm(); }
-    PresetBank& bank() { return main().bank(); }
+    PresetBank& bank() { return main().editorState().bank; }
 
     EditorPaths paths;
     FakePorts* ports = nullptr;
