@@ -109,11 +109,11 @@ namespace {
     };
 
 #if defined(KESTROW_HAVE_JACK)
-    /// Position of the first name containing `part`; the size when none does.
-    int listed(const std::vector<std::string>& names, const std::string& part)
+    /// Position of the first name containing `text`; the size when none does.
+    int listed(const std::vector<std::string>& names, const std::string& text)
     {
         return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
-            return n.find(part) != n.npos;
+            return n.find(text) != n.npos;
         }) - names.begin());
     }
 
@@ -319,9 +319,9 @@ namespace {
             }
             return until();
         };
-        auto lastStatus = [&](const std::string& part) {
+        auto lastStatus = [&](const std::string& text) {
             return !rig.host.statuses.empty()
-                && rig.host.statuses.back().find(part) != std::string::npos;
+                && rig.host.statuses.back().find(text) != std::string::npos;
         };
         ASSERT_TRUE(idle(5s, [&] { return rig.host.settingsChanges >= 2; }));
         const std::string chosen = rig.settings.outputList()[rig.settings.selectedOutput];
