@@ -1,7 +1,7 @@
 // The driver's JACK port lists, read on its one shared client, are RtMidi's
 // own lists (which open a client per list) without the ports of Kestrow
 // programs, with our port last.
-#include "jack_flood.h"
+#include "jack_rig.h"
 #include "platform/mididrv/port_backend.h"
 
 #include <gtest/gtest.h>
@@ -33,13 +33,12 @@ std::vector<std::string> names(const std::vector<kestrow::mididrv::PortInfo>& po
     return out;
 }
 
+using JackLists = kestrow::testing::JackServerTest;
+
 } // namespace
 
-TEST(JackLists, SharedClientListsAreRtMidisOwn)
+TEST_F(JackLists, SharedClientListsAreRtMidisOwn)
 {
-    kestrow::testing::JackDummyServer server("kestrow-lists-" + std::to_string(::getpid()));
-    if (!server.up())
-        GTEST_SKIP() << "the JACK dummy server did not start";
     jack_client_t* other = jack_client_open("kx lists", JackNoStartServer, nullptr);
     ASSERT_NE(other, nullptr);
     // Registered out of name order, a non-ASCII name, and an audio port that
@@ -71,24 +70,21 @@ TEST(JackLists, SharedClientListsAreRtMidisOwn)
 
 // libjack waits for a stopped or hung server's answer without end; the editor
 // must still start, and take the server up once it answers again.
-TEST(JackLists, AServerThatDoesNotAnswerIsNotWaitedFor)
+TEST_F(JackLists, AServerThatDoesNotAnswerIsNotWaitedFor)
 {
     using namespace std::chrono_literals;
-    kestrow::testing::JackDummyServer server("kestrow-stopped-" + std::to_string(::getpid()));
-    if (!server.up())
-        GTEST_SKIP() << "the JACK dummy server did not start";
-    ::kill(server.pid(), SIGSTOP);
+    ::kill(server->pid(), SIGSTOP);
     struct Resume {
         pid_t pid;
         ~Resume() { ::kill(pid, SIGCONT); }
-    } resume { server.pid() };
+    } resume { server->pid() };
 
     const auto backend = kestrow::mididrv::makeJackBackend();
     ASSERT_NE(backend, nullptr);
     EXPECT_EQ(names(backend->outputs()), std::vector<std::string> {});
     EXPECT_EQ(names(backend->inputs()), std::vector<std::string> {});
 
-    ::kill(server.pid(), SIGCONT);
+    ::kill(server->pid(), SIGCONT);
     std::vector<std::string> outputs;
     for (const auto end = std::chrono::steady_clock::now() + 10s;
          outputs.empty() && std::chrono::steady_clock::now() < end;

@@ -47,18 +47,14 @@ std::vector<Bytes> hexLines(const std::string& text, const std::string& prefix)
     return out;
 }
 
-class MidoTest : public ::testing::Test {
+class MidoTest : public miditest::RealDriverTest {
 protected:
     void SetUp() override
     {
         if (run("/usr/bin/python3 -c 'import mido; print(\"ok\")' 2>/dev/null") != "ok\n")
             FAIL() << "python3-mido is missing (scripts/setup.sh installs it)";
-        driver = std::make_unique<TMidiDriver>(KESTROW_MIDIDRV);
-        dir = std::filesystem::temp_directory_path()
-            / ("kestrow-mido-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
+        RealDriverTest::SetUp();
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 
     std::string script(const std::string& name, const std::string& body)
     {
@@ -66,9 +62,6 @@ protected:
         std::ofstream(path) << body;
         return path.string();
     }
-
-    std::unique_ptr<TMidiDriver> driver;
-    std::filesystem::path dir;
 };
 
 } // namespace
@@ -89,7 +82,7 @@ TEST_F(MidoTest, MidoReadsTheSysExWeWrite)
     for (const Bytes& m : messages)
         for (std::size_t i = 0; i < m.size(); ++i)
             events.push_back(miditest::ev(i == 0 && &m != &messages[0] ? 1 : 0, 0xF0, m[i]));
-    ASSERT_TRUE(miditest::saveTrack(*driver, path, "zembra dump", events));
+    ASSERT_TRUE(miditest::saveTrack(driver, path, "zembra dump", events));
     std::string reader = script("read.py",
         "import sys, mido\n"
         "f = mido.MidiFile(sys.argv[1])\n"
@@ -133,7 +126,7 @@ TEST_F(MidoTest, WeReadTheSysExMidoWrites)
     ASSERT_EQ(expected.size(), 3u) << output;
 
     TMidiScore score(0);
-    TMidiSMF smf(driver.get());
+    TMidiSMF smf(&driver);
     TMidiTrack* track = miditest::loadTrack(smf, score, path);
     ASSERT_TRUE(track);
     EXPECT_EQ(smf.Resolution(), 96);

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #if defined(KESTROW_HAVE_JACK)
-#include "jack_flood.h"
+#include "jack_rig.h"
 #endif
 
 #include <chrono>
@@ -136,11 +136,10 @@ TEST_F(PortTest, ActiveSensingThroughTheEmulatorNeverReachesTheHandler)
 #if defined(KESTROW_HAVE_JACK)
 // RtMidi 5.0's JACK input, used here before, could call a cleared callback
 // while an input closed under traffic; every close below happens mid-flood.
-TEST(JackTransport, InputOpenedAndClosedAgainAndAgainUnderAFloodStaysWhole)
+using JackTransport = kestrow::testing::JackServerTest;
+
+TEST_F(JackTransport, InputOpenedAndClosedAgainAndAgainUnderAFloodStaysWhole)
 {
-    kestrow::testing::JackDummyServer server("kestrow-flood-" + std::to_string(::getpid()));
-    if (!server.up())
-        GTEST_SKIP() << "the JACK dummy server did not start";
     // The source must exist before the driver lists its inputs.
     const std::vector<std::uint8_t> noteOn { 0x90, 0x40, 0x7F };
     const auto flood = std::make_unique<kestrow::testing::JackFlood>("kflood", noteOn, 32);

@@ -150,27 +150,14 @@ TEST(MidiScore, OwnershipFindRemoveAndPlayback)
     EXPECT_EQ(score.getCount(), 0);
 }
 
-namespace {
-
-class FakeSmfTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        driver = std::make_unique<TMidiDriver>(KESTROW_FAKE_MIDIDRV);
-        state = &miditest::fakeDriverState();
-    }
-    std::unique_ptr<TMidiDriver> driver;
-    FakeDrvState* state = nullptr;
-};
-
-} // namespace
+using FakeSmfTest = miditest::FakeDriverTest;
 
 TEST_F(FakeSmfTest, ReadCollects20000EventsIn8192Chunks)
 {
     for (std::uint32_t i = 0; i < 20000; ++i)
         state->smfEvents.push_back({ i, 0x90, static_cast<std::uint8_t>(i & 0x7F), 1, 0 });
     TMidiScore score;
-    TMidiSMF smf(driver.get());
+    TMidiSMF smf(&driver);
     ASSERT_TRUE(smf.Open("any.mid", 'r', 1));
     ASSERT_EQ(smf.NumTracks(), 1);
     score.Add(nullptr);
@@ -190,7 +177,7 @@ TEST_F(FakeSmfTest, ModeAndTrackChecks)
 {
     TMidiSMF unbound;
     expectMidiError([&] { unbound.Open("x.mid", 'r', 1); }, "No MidiDriver");
-    TMidiSMF smf(driver.get());
+    TMidiSMF smf(&driver);
     expectMidiError([&] { smf.Close(); }, "SMF not open");
     TMidiScore score(1);
     TMidiTrack stranger;
@@ -206,29 +193,11 @@ TEST_F(FakeSmfTest, ModeAndTrackChecks)
     EXPECT_FALSE(smf.WriteMeta(&stranger, 3, reinterpret_cast<const std::uint8_t*>("x"), 0));
 }
 
-namespace {
-
-/// The real library on real files.
-class RealSmfTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        driver = std::make_unique<TMidiDriver>(KESTROW_MIDIDRV);
-        dir = std::filesystem::temp_directory_path()
-            / ("kestrow-smf-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    std::unique_ptr<TMidiDriver> driver;
-    std::filesystem::path dir;
-};
-
-} // namespace
+using RealSmfTest = miditest::RealDriverTest;
 
 TEST_F(RealSmfTest, MissingDamagedAndUnwritableFilesFailToOpen)
 {
-    TMidiSMF smf(driver.get());
+    TMidiSMF smf(&driver);
     EXPECT_FALSE(smf.Open((dir / "none.mid").string(), 'r', 1));
     std::ofstream((dir / "junk.mid").string()) << "not a MIDI file at all";
     EXPECT_FALSE(smf.Open((dir / "junk.mid").string(), 'r', 1));
@@ -247,7 +216,7 @@ TEST_F(RealSmfTest, ManyEmptyTracksCostNoMemoryAndLinearTime)
     std::ofstream(path, std::ios::binary) << bytes;
     const auto start = std::chrono::steady_clock::now();
     TMidiScore score(0);
-    TMidiSMF smf(driver.get());
+    TMidiSMF smf(&driver);
     ASSERT_TRUE(smf.Open(path, 'r', 1));
     ASSERT_EQ(smf.NumTracks(), 0xFFFF);
     for (int t = 0; t < smf.NumTracks(); ++t)

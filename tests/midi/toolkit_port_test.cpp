@@ -26,30 +26,7 @@ bool isLoaded(const char* path)
     return true;
 }
 
-/// The toolkit over the scripted driver, with a hand-pumped dispatcher.
-class FakeDriverTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_driver = std::make_unique<TMidiDriver>(KESTROW_FAKE_MIDIDRV);
-        state = &miditest::fakeDriverState();
-        setDefaultMidiDispatcher(&dispatcher);
-    }
-    void TearDown() override { setDefaultMidiDispatcher(nullptr); }
-
-    void arrive(std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
-    {
-        state->input.push_back({ time, status, d1, d2, 0 });
-    }
-    void notifyInput()
-    {
-        state->inNotify.callback(state->inNotify.context, MIDIDRV_MSG_INPUT_WAITING);
-    }
-
-    ManualDispatcher dispatcher;
-    std::unique_ptr<TMidiDriver> m_driver;
-    FakeDrvState* state = nullptr;
-};
+using miditest::FakeDriverTest;
 
 } // namespace
 
@@ -85,7 +62,7 @@ TEST_F(FakeDriverTest, OutputOpenCloseAndTheirFailures)
 {
     TMidiOut out;
     expectMidiError([&] { static_cast<void>(out.Open(0, 78624)); }, "No MidiDriver");
-    out.Driver = m_driver.get();
+    out.Driver = &driver;
 
     state->openResult = 32; // the highest failure value
     EXPECT_FALSE(out.Open(1, 78624));
@@ -128,7 +105,7 @@ TEST_F(FakeDriverTest, OutputOpenCloseAndTheirFailures)
 
 TEST_F(FakeDriverTest, InputStartStopResetRules)
 {
-    TMidiIn in(m_driver.get());
+    TMidiIn in(&driver);
     expectMidiError([&] { in.Start(); }, "cant start midiIn");
     expectMidiError([&] { in.Stop(); }, "midiIn not open");
     expectMidiError([&] { in.Close(); }, "midiIn not open");
@@ -152,7 +129,7 @@ TEST_F(FakeDriverTest, InputStartStopResetRules)
 
 TEST_F(FakeDriverTest, ActiveSensingIsDroppedAndItsTimeCarriesOn)
 {
-    TMidiIn in(m_driver.get());
+    TMidiIn in(&driver);
     ASSERT_TRUE(in.Open(0, 78624));
     in.Start();
     std::vector<MidiEvent> seen;
@@ -196,7 +173,7 @@ TEST_F(FakeDriverTest, ActiveSensingIsDroppedAndItsTimeCarriesOn)
 TEST_F(FakeDriverTest, NotificationsGoThroughTheObjectsDispatcherAndNotToADestroyedOne)
 {
     int calls = 0;
-    auto in = std::make_unique<TMidiIn>(m_driver.get());
+    auto in = std::make_unique<TMidiIn>(&driver);
     InlineDispatcher inlineDispatcher;
     in->setDispatcher(&inlineDispatcher);
     ASSERT_TRUE(in->Open(0, 78624));
@@ -217,11 +194,11 @@ TEST_F(FakeDriverTest, NotificationsGoThroughTheObjectsDispatcherAndNotToADestro
 
 TEST_F(FakeDriverTest, SyncAttachReopensAndDetachChecksTheSync)
 {
-    TMidiSync sync(m_driver.get());
+    TMidiSync sync(&driver);
     expectMidiError([&] { sync.Start(); }, "sync not open");
     ASSERT_TRUE(sync.Open(0, 0));
-    TMidiSync other(m_driver.get());
-    TMidiOut out(m_driver.get());
+    TMidiSync other(&driver);
+    TMidiOut out(&driver);
     ASSERT_TRUE(out.Open(0, 78624));
     out.Attach(&sync);
     EXPECT_TRUE(out.IsOpen());
@@ -234,7 +211,7 @@ TEST_F(FakeDriverTest, SyncAttachReopensAndDetachChecksTheSync)
     EXPECT_EQ(state->lastSync, 0u);
     EXPECT_TRUE(out.IsOpen());
 
-    TMidiIn in(m_driver.get());
+    TMidiIn in(&driver);
     expectMidiError([&] { in.Detach(&sync); }, "sync not found");
     EXPECT_EQ(TMidiSync::Convert(std::uint16_t { 0 }), 500000u);
     EXPECT_EQ(TMidiSync::Convert(std::uint16_t { 60 }), 1000000u);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fake_mididrv.h"
+#include "midi/midi_dispatcher.h"
 #include "midi/midi_driver.h"
 #include "midi/midi_exception.h"
 #include "midi/midi_score.h"
@@ -10,8 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace kestrow::miditest {
@@ -42,6 +45,41 @@ inline FakeDrvState& fakeDriverState()
     state->reset();
     return *state;
 }
+
+/// The toolkit over the scripted driver, with a hand-pumped dispatcher.
+class FakeDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        state = &fakeDriverState();
+        setDefaultMidiDispatcher(&dispatcher);
+    }
+    void TearDown() override { setDefaultMidiDispatcher(nullptr); }
+
+    void arrive(std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
+    {
+        state->input.push_back({ time, status, d1, d2, 0 });
+    }
+    void notifyInput()
+    {
+        state->inNotify.callback(state->inNotify.context, MIDIDRV_MSG_INPUT_WAITING);
+    }
+
+    ManualDispatcher dispatcher;
+    TMidiDriver driver { KESTROW_FAKE_MIDIDRV };
+    FakeDrvState* state = nullptr;
+};
+
+/// The real library, and a fresh folder for files, removed afterwards.
+class RealDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directories(dir); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    TMidiDriver driver { KESTROW_MIDIDRV };
+    const std::filesystem::path dir
+        = std::filesystem::temp_directory_path() / ("kestrow-midi-" + std::to_string(::getpid()));
+};
 
 /// One named track recorded from `events` into a new standard MIDI file.
 inline bool saveTrack(TMidiDriver& driver, const std::string& path, const std::string& name,

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #if defined(KESTROW_HAVE_JACK)
-#include "jack_flood.h"
+#include "jack_rig.h"
 #endif
 
 #include <chrono>
@@ -108,15 +108,74 @@ namespace {
         int m_exit = -1;
     };
 
-    /// `zembra-sim --name NAME` on the running server, logging beside the server's other logs.
-    std::unique_ptr<Background> startSim(
-        const std::string& server, const std::string& name, const std::string& log)
+#if defined(KESTROW_HAVE_JACK)
+    /// Position of the first name containing `text`; the size when none does.
+    int listed(const std::vector<std::string>& names, const std::string& text)
     {
-        auto sim = std::make_unique<Background>(kSim + " --name " + name,
-            std::filesystem::temp_directory_path() / (server + "." + log + ".log"));
-        EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
-        return sim;
+        return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
+            return n.find(text) != n.npos;
+        }) - names.begin());
     }
+
+    /// zembra-sim processes on the test's JACK server, and the editor's side
+    /// over the toolkit and the real library.
+    class SimOverJack : public testing::JackServerTest {
+    protected:
+        /// `zembra-sim --name NAME OPTIONS`, once it is on JACK.
+        std::unique_ptr<Background> startSim(
+            const std::string& name, const std::string& options = "")
+        {
+            auto sim = std::make_unique<Background>(kSim + " --name " + name + " " + options,
+                m_temp / (serverName + "." + std::to_string(++m_sims) + ".log"));
+            EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
+            return sim;
+        }
+
+        /// Loads the driver (it lists devices once, so only now) and chooses
+        /// the ports named `name`, after `first`; false when they are not listed.
+        bool connect(
+            const std::string& name, const std::function<void()>& first = [] {})
+        {
+            setDefaultMidiDispatcher(&dispatcher);
+            driver.emplace();
+            auto& r = m_rig.emplace(*driver, dispatcher);
+            const auto outputs = r.link.outputNames();
+            const auto inputs = r.link.inputNames();
+            r.settings.setPortNames(outputs, inputs);
+            r.link.onInput = [&r](const MidiEvent& e) { r.protocol.replyCollector(e); };
+            r.tick = [this] { // as the window's Timer1 would, at a short delay
+                dispatcher.pump();
+                std::this_thread::sleep_for(4ms);
+            };
+            r.waitFor = [this](const std::function<bool()>& done) {
+                return dispatcher.pumpUntil(done, 5000ms);
+            };
+            first();
+            r.protocol.chooseOutput(listed(outputs, name));
+            r.protocol.chooseInput(listed(inputs, name));
+            return listed(outputs, name) < std::ssize(outputs)
+                && listed(inputs, name) < std::ssize(inputs);
+        }
+
+        void TearDown() override
+        {
+            if (m_rig)
+                m_rig->link.closeInput();
+            setDefaultMidiDispatcher(nullptr);
+        }
+
+        const std::filesystem::path m_temp = std::filesystem::temp_directory_path();
+        ManualDispatcher dispatcher;
+        std::optional<TMidiDriver> driver;
+        std::optional<testing::Rig<ToolkitMidiPorts>> m_rig;
+
+    private:
+        int m_sims = 0;
+    };
+    using TransportEndToEnd = SimOverJack;
+    using KestrowCliOverJack = SimOverJack;
+    using ZembraSimOverJack = testing::JackServerTest;
+#endif
 
     TEST(ZembraSimProgram, BadOptionsOrNoMidiSystemGiveOneLineAndExitCode2)
     {
@@ -140,49 +199,16 @@ namespace {
     }
 
 #if defined(KESTROW_HAVE_JACK)
-    TEST(TransportEndToEnd, DialSetThroughJackToTheEmulatorProcessAndBack)
+    TEST_F(TransportEndToEnd, DialSetThroughJackToTheEmulatorProcessAndBack)
     {
-        const std::string tag = std::to_string(::getpid());
-        const std::string server = "kestrow-e2e-" + tag;
-        const testing::JackDummyServer jack(server);
-        if (!jack.up())
-            GTEST_SKIP() << "the JACK dummy server did not start";
-        const auto temp = std::filesystem::temp_directory_path();
-
         const std::string name = "zE2E-" + tag;
-        const auto state = temp / (server + ".state");
-        auto sim = std::make_unique<Background>(kSim + " --variant dial --name " + name
-                + " --device-version 1.12 --state '" + state.string() + "'",
-            temp / (server + ".sim.log"));
-        ASSERT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
-
-        // The driver lists devices once, so it is loaded only now.
-        ManualDispatcher dispatcher;
-        setDefaultMidiDispatcher(&dispatcher);
-        TMidiDriver driver;
-        testing::Rig<ToolkitMidiPorts> rig(driver, dispatcher);
-        const auto outputs = rig.link.outputNames();
-        const auto inputs = rig.link.inputNames();
-        auto indexOf = [&](const std::vector<std::string>& names) {
-            return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
-                return n.find(name) != n.npos;
-            }) - names.begin());
-        };
-        const int outputId = indexOf(outputs), inputId = indexOf(inputs);
-        ASSERT_TRUE(outputId < std::ssize(outputs) && inputId < std::ssize(inputs))
-            << "emulator ports not listed";
-
-        rig.settings.setPortNames(outputs, inputs);
-        rig.link.onInput = [&rig](const MidiEvent& e) { rig.protocol.replyCollector(e); };
-        rig.tick = [&] { // as the window's Timer1 would, at a short delay
-            dispatcher.pump();
-            std::this_thread::sleep_for(4ms);
-        };
-        rig.waitFor
-            = [&](const std::function<bool()>& done) { return dispatcher.pumpUntil(done, 5000ms); };
-        rig.protocol.setDeviceVariant(DeviceVariant::zembraDial);
-        rig.protocol.chooseOutput(outputId);
-        rig.protocol.chooseInput(inputId); // also asks for version and configuration
+        const auto state = m_temp / (serverName + ".state");
+        auto sim = startSim(
+            name, "--variant dial --device-version 1.12 --state '" + state.string() + "'");
+        ASSERT_TRUE(connect(name, [&] {
+            m_rig->protocol.setDeviceVariant(DeviceVariant::zembraDial);
+        })) << "emulator ports not listed";
+        testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
         ASSERT_TRUE(rig.waitFor([&] { return rig.host.settingsChanges >= 2; }))
             << "no version/configuration reply";
 
@@ -201,36 +227,14 @@ namespace {
         EXPECT_EQ(device.currentProgram(), 42);
         EXPECT_EQ(device.masterChannel(), 10);
         std::filesystem::remove(state);
-        setDefaultMidiDispatcher(nullptr);
     }
 
-    TEST(TransportEndToEnd, VanishedDeviceStopsTheTransferAndARestartedOneIsReachedByName)
+    TEST_F(TransportEndToEnd, VanishedDeviceStopsTheTransferAndARestartedOneIsReachedByName)
     {
-        const std::string tag = std::to_string(::getpid());
-        const std::string server = "kestrow-loss-" + tag;
-        const testing::JackDummyServer jack(server);
-        if (!jack.up())
-            GTEST_SKIP() << "the JACK dummy server did not start";
         const std::string nameA = "zLossA-" + tag, nameB = "zLossB-" + tag;
-        auto startSim = [&](const std::string& name, const std::string& log) {
-            return kestrow::startSim(server, name, log);
-        };
-        auto simA = startSim(nameA, "a");
-
-        ManualDispatcher dispatcher;
-        setDefaultMidiDispatcher(&dispatcher);
-        TMidiDriver driver;
-        testing::Rig<ToolkitMidiPorts> rig(driver, dispatcher);
-        auto indexOf = [&](const std::vector<std::string>& names) {
-            return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
-                return n.find(nameA) != n.npos;
-            }) - names.begin());
-        };
-        const int outputId = indexOf(rig.link.outputNames()),
-                  inputId = indexOf(rig.link.inputNames());
-        ASSERT_LT(outputId, std::ssize(rig.link.outputNames()));
-        rig.settings.setPortNames(rig.link.outputNames(), rig.link.inputNames());
-        rig.link.onInput = [&rig](const MidiEvent& e) { rig.protocol.replyCollector(e); };
+        auto simA = startSim(nameA);
+        ASSERT_TRUE(connect(nameA));
+        testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
         // The window's timers in real time: Timer1 at the delay, Timer5 at its interval.
         auto drive = [&](milliseconds span, const std::function<bool()>& until) {
             auto next1 = Clock::now(), next5 = Clock::now() + milliseconds(kWatchInterval);
@@ -254,8 +258,6 @@ namespace {
             }
             return until();
         };
-        rig.protocol.chooseOutput(outputId);
-        rig.protocol.chooseInput(inputId);
         ASSERT_TRUE(drive(5s, [&] { return rig.host.settingsChanges >= 2; }));
 
         // The device goes in the middle of "Send All Presets".
@@ -278,8 +280,8 @@ namespace {
 
         // Another device comes first, then the same one again: its ports now
         // sit elsewhere in the lists. "Get Preset" reaches it by name.
-        auto simB = startSim(nameB, "b");
-        simA = startSim(nameA, "a2");
+        auto simB = startSim(nameB);
+        simA = startSim(nameA);
         rig.host.refreshed.clear();
         rig.bank.selectedPreset = 5;
         ASSERT_FALSE(rig.protocol.getPreset().abandon());
@@ -287,39 +289,16 @@ namespace {
         EXPECT_NE(simA->output().find("in  F0 00 20 20 14 00 26 05"), std::string::npos)
             << simA->output();
         EXPECT_EQ(simB->output().find(" 26 05"), std::string::npos) << simB->output();
-        rig.link.closeInput();
-        setDefaultMidiDispatcher(nullptr);
     }
 
-    TEST(TransportEndToEnd, PortChangesRefreshTheListsReportALossWhileIdleAndReopenByName)
+    TEST_F(TransportEndToEnd, PortChangesRefreshTheListsReportALossWhileIdleAndReopenByName)
     {
-        const std::string tag = std::to_string(::getpid());
-        const std::string server = "kestrow-plug-" + tag;
-        const testing::JackDummyServer jack(server);
-        if (!jack.up())
-            GTEST_SKIP() << "the JACK dummy server did not start";
         const std::string nameA = "zPlugA-" + tag, nameB = "zPlugB-" + tag;
-        auto startSim = [&](const std::string& name, const std::string& log) {
-            return kestrow::startSim(server, name, log);
-        };
-        auto simA = startSim(nameA, "a");
-
-        ManualDispatcher dispatcher;
-        setDefaultMidiDispatcher(&dispatcher);
-        TMidiDriver driver;
-        testing::Rig<ToolkitMidiPorts> rig(driver, dispatcher);
+        auto simA = startSim(nameA);
+        ASSERT_TRUE(connect(nameA, [&] { m_rig->protocol.setPortNotifications(true); }));
+        testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
         const int changes = rig.link.changeDescriptor();
         ASSERT_GE(changes, 0) << "no port change notifications from JACK";
-        auto listed = [](const std::vector<std::string>& names, const std::string& part) {
-            return static_cast<int>(std::ranges::find_if(names, [&](const auto& n) {
-                return n.find(part) != n.npos;
-            }) - names.begin());
-        };
-        rig.settings.setPortNames(rig.link.outputNames(), rig.link.inputNames());
-        rig.link.onInput = [&rig](const MidiEvent& e) { rig.protocol.replyCollector(e); };
-        rig.protocol.setPortNotifications(true);
-        rig.protocol.chooseOutput(listed(rig.link.outputNames(), nameA));
-        rig.protocol.chooseInput(listed(rig.link.inputNames(), nameA));
         // As the window does: it sleeps on the descriptor, reads the lists a
         // moment after a change and runs no timer while idle.
         auto idle = [&](milliseconds span, const std::function<bool()>& until) {
@@ -342,15 +321,15 @@ namespace {
             }
             return until();
         };
-        auto lastStatus = [&](const std::string& part) {
+        auto lastStatus = [&](const std::string& text) {
             return !rig.host.statuses.empty()
-                && rig.host.statuses.back().find(part) != std::string::npos;
+                && rig.host.statuses.back().find(text) != std::string::npos;
         };
         ASSERT_TRUE(idle(5s, [&] { return rig.host.settingsChanges >= 2; }));
         const std::string chosen = rig.settings.outputList()[rig.settings.selectedOutput];
 
         // A device plugged in is listed; the chosen one stays chosen by name.
-        auto simB = startSim(nameB, "b");
+        auto simB = startSim(nameB);
         EXPECT_TRUE(idle(3s, [&] {
             return listed(rig.settings.inputList(), nameB) < rig.settings.inputDeviceCount();
         }));
@@ -369,7 +348,7 @@ namespace {
         EXPECT_EQ(rig.settings.outputList()[rig.settings.selectedOutput], chosen);
 
         rig.host.statuses.clear();
-        simA = startSim(nameA, "a2");
+        simA = startSim(nameA);
         const auto restartedAt = Clock::now();
         const std::string chosenInput = rig.settings.inputList()[rig.settings.selectedInput];
         ASSERT_TRUE(idle(10s, [&] {
@@ -387,8 +366,6 @@ namespace {
         rig.protocol.sendProgramChange(9);
         EXPECT_TRUE(simA->waitForOutput("in  C0 09", 2000ms)) << simA->output();
         EXPECT_EQ(simB->output().find("C0 09"), std::string::npos);
-        rig.link.closeInput();
-        setDefaultMidiDispatcher(nullptr);
     }
 
     /// Writes a zembraDial set as a .syx file: every preset's init values and
@@ -421,19 +398,12 @@ namespace {
         return { std::istreambuf_iterator<char>(in), {} };
     }
 
-    TEST(KestrowCliOverJack, BackupIsByteIdenticalAndSendAndVerifyFindExactlyTheChanges)
+    TEST_F(KestrowCliOverJack, BackupIsByteIdenticalAndSendAndVerifyFindExactlyTheChanges)
     {
-        const std::string tag = std::to_string(::getpid());
-        const std::string server = "kestrow-cli-" + tag;
-        const testing::JackDummyServer jack(server);
-        if (!jack.up())
-            GTEST_SKIP() << "the JACK dummy server did not start";
-        const auto temp = std::filesystem::temp_directory_path() / server;
+        const auto temp = m_temp / serverName;
         std::filesystem::create_directories(temp);
         const std::string name = "zCli" + tag;
-        auto sim = std::make_unique<Background>(
-            kSim + " --variant dial --name " + name, temp / "sim.log");
-        ASSERT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
+        auto sim = startSim(name, "--variant dial");
 
         const std::string cli = std::string("'") + KESTROW_CLI + "' ";
         const std::string port = " --port " + name + " --delay 2";
@@ -480,15 +450,11 @@ namespace {
         std::filesystem::remove_all(temp);
     }
 
-    TEST(ZembraSimProgram, StopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
+    TEST_F(ZembraSimOverJack, StopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
     {
-        const std::string tag = std::to_string(::getpid());
-        const testing::JackDummyServer jack("kestrow-flood-" + tag);
-        if (!jack.up())
-            GTEST_SKIP() << "the JACK dummy server did not start";
         const auto temp = std::filesystem::temp_directory_path();
-        const auto state = temp / ("kestrow-flood-" + tag + ".state");
-        const auto errors = temp / ("kestrow-flood-" + tag + ".err");
+        const auto state = temp / (serverName + ".state");
+        const auto errors = temp / (serverName + ".err");
         const std::string name = "zFlood-" + tag;
 
         // Its output goes into a pipe nobody reads until it has ended.

@@ -1,7 +1,10 @@
 #pragma once
 
-// JACK for the transport tests: a dummy server of their own, and a client
-// that floods one message many times in every cycle.
+// JACK for the transport tests: a dummy server of their own, a fixture that
+// runs each test beside one, and a client that floods one message many times
+// in every cycle.
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +14,7 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -76,6 +80,24 @@ public:
 private:
     pid_t m_pid = -1;
     bool m_up = false;
+};
+
+/// Each test beside a dummy server of its own, made the default one; `tag`
+/// tells this run's names apart. Skips the test when the server does not start.
+class JackServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int serial = 0;
+        serverName = "kestrow-" + tag + "-" + std::to_string(++serial);
+        server.emplace(serverName);
+        if (!server->up())
+            GTEST_SKIP() << "the JACK dummy server did not start";
+    }
+
+    const std::string tag = std::to_string(::getpid());
+    std::string serverName;
+    std::optional<JackDummyServer> server;
 };
 
 class JackFlood {
