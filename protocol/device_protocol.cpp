@@ -146,16 +146,25 @@ std::optional<PaceClock::time_point> DeviceProtocol::deadline(ProtocolTimer time
 {
     if (timer == ProtocolTimer::Timer1 && m_timer1)
         return m_timer1Anchor + delay();
-    if (timer == ProtocolTimer::Timer4 && m_timer4)
+    if (timer == ProtocolTimer::Timer4 && m_timer4 && !m_programChangeHeld)
         return m_timer4Anchor + delay();
     return std::nullopt;
+}
+
+void DeviceProtocol::holdProgramChange(bool held)
+{
+    if (m_programChangeHeld == held)
+        return;
+    m_programChangeHeld = held;
+    if (m_timer4)
+        m_host.setTimerEnabled(ProtocolTimer::Timer4, true); // the window arms it afresh
 }
 
 void DeviceProtocol::tick(PaceClock::time_point now)
 {
     if (m_timer1 && now >= m_timer1Anchor + delay())
         Timer1Timer();
-    if (m_timer4 && now >= m_timer4Anchor + delay())
+    if (m_timer4 && !m_programChangeHeld && now >= m_timer4Anchor + delay())
         Timer4Timer();
 }
 

@@ -143,6 +143,10 @@ public:
 
     /// When Timer1 or Timer4 is next due; none while it is off (and for Timer3).
     std::optional<PaceClock::time_point> deadline(ProtocolTimer timer) const;
+    /// While held, Timer4's Program Change waits (the ports it goes to are
+    /// not there yet); released, it goes at its time, or at once when that
+    /// has passed. Timer4 stays enabled meanwhile.
+    void holdProgramChange(bool held);
     /// Runs Timer1 and then Timer4 if `now` has reached their deadlines; at
     /// most one message per timer, however late the call.
     void tick(PaceClock::time_point now);
@@ -277,6 +281,7 @@ private:
     bool m_timer1 = false;
     bool m_timer3 = false;
     bool m_timer4 = true;
+    bool m_programChangeHeld = false;
     PaceClock::time_point m_timer1Anchor; ///< Timer1 is due one delay after this
     PaceClock::time_point m_timer4Anchor; ///< Timer4 likewise
     bool m_timer5 = false;
