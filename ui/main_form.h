@@ -242,6 +242,9 @@ public:
     /// ones stay chosen by name; one that went is reported, one that came back
     /// is opened again.
     void portsChanged();
+    /// The driver was loaded after start-up (or could not be): the port
+    /// changes are watched, the dialog shows the ports and the saved choice.
+    void midiAttached();
 
     // --- ProtocolHost ---
     void setTimerEnabled(ProtocolTimer timer, bool enabled) override;

@@ -95,6 +95,13 @@ void TMainForm::portsChanged()
     watchPortChanges(); // a JACK server started since is watched from now on
 }
 
+void TMainForm::midiAttached()
+{
+    watchPortChanges();
+    if (m_config != nullptr)
+        m_config->showSettings();
+}
+
 void TMainForm::pacedTick()
 {
     DeviceProtocol& protocol = m_session.protocol();
