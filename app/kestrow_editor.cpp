@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -103,7 +102,8 @@ int run(EditorApplication& app)
     setDefaultMidiDispatcher(&dispatcher);
 
     // Without the driver library the editor still runs, without ports and
-    // without dump files; the user is told why.
+    // without dump files; the user is told why. The library is loaded once
+    // the window has been painted.
     EditorRun editorRun(editorPaths());
     TMainForm& mainForm = editorRun.mainForm();
 
@@ -118,14 +118,12 @@ int run(EditorApplication& app)
     // Closing the main window ends the run even with other windows open.
     QObject::connect(
         &mainForm, &TMainForm::runEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Shown once the window is up, over it, from the loop, so that a signal
+    // during the box still ends the run through the close path.
+    editorRun.onDriverMissing
+        = [](const QString& message) { EditorApplication::showError(message); };
     FirstPaintProbe::installFromEnvironment(mainForm);
     mainForm.show();
-    if (!editorRun.hasDriver()) {
-        // Shown once the loop runs, over the window, so that a signal during
-        // the box still ends the run through the close path.
-        QTimer::singleShot(0, &mainForm,
-            [message = editorRun.driverErrorMessage()] { EditorApplication::showError(message); });
-    }
     const int result = app.exec();
     setDefaultMidiDispatcher(nullptr);
     // A run that could not save its working set at close did not end well.

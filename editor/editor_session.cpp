@@ -40,7 +40,7 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
     : m_paths(std::move(paths))
     , m_history(m_bank, m_model.deviceVariant)
     , m_editorState(m_bank, m_catalogue, m_model.deviceVariant, m_history)
-    , m_ports(ports ? std::move(ports) : std::make_unique<NoMidiPorts>())
+    , m_ports(std::make_unique<LateMidiPorts>(std::move(ports)))
     , m_tap(*m_ports)
     , m_protocol(m_bank, m_model, m_tap, m_relay)
     , m_sync(m_protocol, m_bank, m_model, m_catalogue, m_relay)
@@ -206,6 +206,10 @@ EditorSettings EditorSession::currentSettings() const
     s.selectedPreset = m_bank.selectedPreset;
     s.midiNotesRange = m_catalogue.notesRangeLow == 1;
     s.midiInDevice = selectedInputName();
+    if (m_savedPorts) { // a close before the ports came keeps the saved ones
+        s.midiDevice = m_savedPorts->first;
+        s.midiInDevice = m_savedPorts->second;
+    }
     s.deviceType = m_model.deviceVariant;
     s.optionsShowBankGroups = m_model.showBankGroups;
     s.optionsFixed = !m_model.bankGroupsVariable;
@@ -225,14 +229,48 @@ void EditorSession::applySettings(const EditorSettings& settings)
     selectOutputByName(settings_keys::kNoDevice);
     setNotesRangeLow(settings.midiNotesRange ? 1 : 0);
     selectInputByName(settings_keys::kNoDevice);
-    keepSavedPorts(settings.midiDevice, settings.midiInDevice);
-    // Opened by the reopen just below: an open here as well would open the
-    // port twice in a row, which for a JACK port costs tens of milliseconds.
-    m_protocol.selectOutput(outputEntry(settings.midiDevice));
-    selectInputByName(settings.midiInDevice);
-    m_protocol.reopenInputAndRequestConfiguration();
+    if (m_midiAwaited)
+        m_savedPorts.emplace(settings.midiDevice, settings.midiInDevice);
+    else
+        applyPortSettings(settings.midiDevice, settings.midiInDevice);
     m_bank.selectedPreset = std::clamp(settings.selectedPreset, 0, kPresetCount - 1);
     m_recentFiles = settings.recentFiles;
+}
+
+void EditorSession::applyPortSettings(const std::string& output, const std::string& input)
+{
+    keepSavedPorts(output, input);
+    // Opened by the reopen just below: an open here as well would open the
+    // port twice in a row, which for a JACK port costs tens of milliseconds.
+    m_protocol.selectOutput(outputEntry(output));
+    selectInputByName(input);
+    m_protocol.reopenInputAndRequestConfiguration();
+}
+
+void EditorSession::awaitMidi()
+{
+    m_midiAwaited = true;
+    m_protocol.holdProgramChange(true);
+}
+
+void EditorSession::attachMidi(
+    std::unique_ptr<MidiPorts> ports, TMidiDriver* driver, std::string error)
+{
+    m_midiAwaited = false;
+    if (ports) {
+        m_ports->attach(std::move(ports));
+        m_smf.Driver = driver;
+    } else {
+        m_smf.Driver = nullptr;
+        m_dumpFilesUnavailable = error.empty() ? kNoDriverReason : std::move(error);
+    }
+    m_model.setPortNames(m_ports->outputNames(), m_ports->inputNames());
+    if (m_savedPorts) {
+        const auto [output, input] = *m_savedPorts;
+        m_savedPorts.reset();
+        applyPortSettings(output, input);
+    }
+    m_protocol.holdProgramChange(false);
 }
 
 void EditorSession::keepSavedPorts(const std::string& output, const std::string& input)

@@ -8,6 +8,7 @@
 #include "core/recovery_scheduler.h"
 #include "editor/editor_paths.h"
 #include "editor/recovery_journal.h"
+#include "link/late_midi_ports.h"
 #include "link/midi_ports.h"
 #include "midi/midi_smf.h"
 #include "protocol/device_protocol.h"
@@ -163,6 +164,20 @@ public:
     /// Why the dump files cannot be read or written in this run; empty when they can.
     const std::string& dumpFilesUnavailable() const { return m_dumpFilesUnavailable; }
 
+    // --- a driver loaded after start-up ---
+
+    /// The run loads its driver once the window is up: start-up reads the
+    /// files with `driver` as given to the constructor but leaves the ports
+    /// alone. The saved ports are chosen, opened and asked for the
+    /// configuration in attachMidi, and the Program Change that follows
+    /// start-up waits for that. Call before startUp.
+    void awaitMidi();
+    /// The driver and its ports, now loaded: the port lists are read and what
+    /// the saved settings ask of the ports is done. With ports null the
+    /// driver could not be loaded for the reason `error`: the run goes on
+    /// without ports, and the dump files are unavailable from now on.
+    void attachMidi(std::unique_ptr<MidiPorts> ports, TMidiDriver* driver, std::string error = {});
+
     // --- settings ---
 
     /// The nine settings as they stand now.
@@ -292,6 +307,8 @@ public:
     bool takeTheirPreset(const PresetSet& theirs, int presetIndex);
 
 private:
+    /// The port part of applySettings: chooses, opens and asks the device.
+    void applyPortSettings(const std::string& output, const std::string& input);
     /// Lists the saved ports that are not there now, so they stay chosen.
     void keepSavedPorts(const std::string& output, const std::string& input);
     /// The output list's entry named exactly `name`, else its "no device" entry.
@@ -326,7 +343,7 @@ private:
     DeviceSettingsModel m_model;
     EditHistory m_history;
     EditorState m_editorState;
-    std::unique_ptr<MidiPorts> m_ports;
+    std::unique_ptr<LateMidiPorts> m_ports;
     TrafficTap m_tap; ///< the protocol reaches the ports through it
     HostRelay m_relay;
     DeviceProtocol m_protocol;
@@ -335,6 +352,9 @@ private:
     PresetFiles m_files;
     std::string m_dumpFilesUnavailable;
     bool m_started = false;
+    bool m_midiAwaited = false; ///< ports come with attachMidi
+    /// The saved output and input, applied when the ports come.
+    std::optional<std::pair<std::string, std::string>> m_savedPorts;
     bool m_factoryLoaded = false;
     bool m_autoSend = false; ///< "&AutoSend" starts off; a saved setting turns it on
     bool m_suppressAutoSend = false;

@@ -1,6 +1,7 @@
 #include "midi/midi_driver.h"
 
 #include "midi/midi_exception.h"
+#include "platform/mididrv/smf_files.h"
 
 #include <cstdlib>
 #include <dlfcn.h>
@@ -25,7 +26,7 @@ namespace {
 
 } // namespace
 
-TMidiDriver::TMidiDriver(const std::string& libraryPath)
+std::string TMidiDriver::libraryToLoad(const std::string& libraryPath)
 {
     std::string path = libraryPath;
     if (path.empty()) {
@@ -36,6 +37,36 @@ TMidiDriver::TMidiDriver(const std::string& libraryPath)
         path = besideExecutable();
     if (path.empty())
         path = kLibraryName;
+    return path;
+}
+
+bool TMidiDriver::libraryPresent(const std::string& libraryPath)
+{
+    const std::string path = libraryToLoad(libraryPath);
+    std::error_code ec;
+    return path == kLibraryName || std::filesystem::exists(path, ec);
+}
+
+std::unique_ptr<TMidiDriver> TMidiDriver::filesOnly()
+{
+    std::unique_ptr<TMidiDriver> driver(new TMidiDriver(FilesOnly {}));
+    MidiDriverApi& api = driver->m_api;
+    api.OpenSMF = &mididrv::openSmf;
+    api.CloseSMF = &mididrv::closeSmf;
+    api.RewindSMF = &mididrv::rewindSmf;
+    api.ReadSMF = &mididrv::readSmf;
+    api.WriteSMF = &mididrv::writeSmf;
+    api.GetSMFResolution = &mididrv::getSmfResolution;
+    api.SetSMFResolution = &mididrv::setSmfResolution;
+    api.ReadMetaEvent = &mididrv::readMeta;
+    api.WriteMetaEvent = &mididrv::writeMeta;
+    driver->m_path = "(built in)";
+    return driver;
+}
+
+TMidiDriver::TMidiDriver(const std::string& libraryPath)
+{
+    const std::string path = libraryToLoad(libraryPath);
     // Lazy for the libraries it pulls in (RtMidi, JACK, ALSA: binding all
     // of them up front costs start-up time); the library itself is linked
     // with -z now, so a symbol it lacks still fails this load, not a call.

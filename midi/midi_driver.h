@@ -3,6 +3,7 @@
 #include "platform/mididrv/mididrv.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace kestrow {
@@ -70,6 +71,17 @@ public:
     /// Raises "Load of libmididrv.so failed" or "Failed to loadproc:" with
     /// the missing name; after a failure nothing stays loaded.
     explicit TMidiDriver(const std::string& libraryPath = {});
+    /// Only the standard MIDI file functions, built into the program: files
+    /// read and written as the library does, with no library loaded and no
+    /// MIDI system started. Ports and sync are not there (null functions).
+    static std::unique_ptr<TMidiDriver> filesOnly();
+    /// The file a load with that libraryPath would try: libraryPath, else
+    /// $KESTROW_MIDIDRV, else the one beside the executable, else the bare
+    /// name for the library path.
+    static std::string libraryToLoad(const std::string& libraryPath = {});
+    /// Whether that file is there (a bare name is looked for only by the
+    /// load itself, so it counts as there).
+    static bool libraryPresent(const std::string& libraryPath = {});
     /// Frees the library; a failure is written to stderr, since a throwing
     /// destructor would end the program (call Unload to see it raised).
     ~TMidiDriver();
@@ -86,6 +98,9 @@ public:
     const std::string& libraryPath() const { return m_path; }
 
 private:
+    struct FilesOnly { };
+    explicit TMidiDriver(FilesOnly) { }
+
     void* m_library = nullptr;
     MidiDriverApi m_api;
     std::uint16_t m_version = 0;

@@ -129,7 +129,8 @@ std::optional<PaceClock::time_point> DeviceProtocol::deadline(ProtocolTimer time
             ? std::optional(m_timer3Anchor + std::chrono::milliseconds(kInitValuesRequestDelay))
             : std::nullopt;
     case ProtocolTimer::Timer4:
-        return m_timer4 ? std::optional(m_timer4Anchor + delay()) : std::nullopt;
+        return m_timer4 && !m_programChangeHeld ? std::optional(m_timer4Anchor + delay())
+                                                : std::nullopt;
     case ProtocolTimer::Timer5:
         return m_timer5 ? std::optional(m_timer5Anchor + std::chrono::milliseconds(kWatchInterval))
                         : std::nullopt;
@@ -147,6 +148,14 @@ std::optional<PaceClock::time_point> DeviceProtocol::nextDeadline() const
             next = due;
     }
     return next;
+}
+
+void DeviceProtocol::holdProgramChange(bool held)
+{
+    if (m_programChangeHeld == held)
+        return;
+    m_programChangeHeld = held;
+    m_host.scheduleChanged();
 }
 
 void DeviceProtocol::tick(PaceClock::time_point now)

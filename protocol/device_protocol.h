@@ -141,6 +141,10 @@ public:
     std::optional<PaceClock::time_point> nextDeadline() const;
     /// Runs each timer whose deadline `now` has reached (Timer1, Timer4,
     /// Timer3, the watch); at most one message per timer, however late the call.
+    /// While held, Timer4's Program Change waits (the ports it goes to are
+    /// not there yet); released, it goes at its time, or at once when that
+    /// has passed. Timer4 stays enabled meanwhile.
+    void holdProgramChange(bool held);
     void tick(PaceClock::time_point now);
     /// Timer1 tick, at once: one whole message of sendBuffer, the next due
     /// one delay later; at the end the title comes back and Timer4 is armed.
@@ -269,6 +273,7 @@ private:
     bool m_timer1 = false;
     bool m_timer3 = false;
     bool m_timer4 = true;
+    bool m_programChangeHeld = false;
     PaceClock::time_point m_timer1Anchor; ///< Timer1 is due one delay after this
     PaceClock::time_point m_timer4Anchor; ///< Timer4 likewise
     bool m_timer5 = false;

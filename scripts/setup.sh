@@ -17,6 +17,10 @@ PACKAGES=(
     desktop-file-utils appstream
 )
 
+# What scripts/bench needs besides: qjackctl, its outside reference for the
+# first paint.
+BENCH_PACKAGES=(qjackctl)
+
 # What the device suites' rigs need besides: PipeWire with its JACK library,
 # and for the ALSA sequencer a virtual machine with Debian's own kernel.
 VM_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static alsa-utils cpio kmod util-linux)

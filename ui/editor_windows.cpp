@@ -7,6 +7,7 @@
 #include "ui/description_form.h"
 #include "ui/display_form.h"
 #include "ui/info_form.h"
+#include "ui/main_layout.h"
 #include "ui/pickers/controller_form.h"
 #include "ui/pickers/events_form.h"
 #include "ui/pickers/factory_presets_form.h"
@@ -15,6 +16,10 @@
 #include "ui/pickers/parameter_form.h"
 #include "ui/pickers/picker_set.h"
 #include "ui/pickers/values_form.h"
+
+#include <QEvent>
+#include <QPlainTextEdit>
+#include <QTimer>
 
 #include <exception>
 
@@ -92,27 +97,86 @@ QWidget* EditorWindows::window(const QString& objectName) const
     return m_main->findChild<QWidget*>(objectName);
 }
 
+namespace {
+
+    /// Runs `work` once the window's first paint is done: queued behind that
+    /// paint (and behind whatever it queued), so the frame is out first.
+    class AfterFirstPaint : public QObject {
+    public:
+        AfterFirstPaint(QWidget& window, std::function<void()> work)
+            : QObject(&window)
+            , m_work(std::move(work))
+        {
+            window.installEventFilter(this);
+        }
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && watched == parent()) {
+                watched->removeEventFilter(this);
+                QTimer::singleShot(0, this, [this] { m_work(); });
+            }
+            return false;
+        }
+
+    private:
+        std::function<void()> m_work;
+    };
+
+} // namespace
+
 EditorRun::EditorRun(const EditorPaths& paths)
 {
-    try {
-        m_driver = std::make_unique<TMidiDriver>();
-    } catch (const std::exception& error) {
-        m_driverError = QString::fromLocal8Bit(error.what());
-    }
-    std::unique_ptr<MidiPorts> ports;
-    if (m_driver)
-        ports = std::make_unique<ToolkitMidiPorts>(*m_driver, defaultMidiDispatcher());
+    // Where the library cannot be there at all, the run starts as it goes
+    // on: without dump files, and the load fails at once (nothing to link).
+    const bool present = TMidiDriver::libraryPresent();
+    if (present)
+        m_files = TMidiDriver::filesOnly();
     else
-        ports = std::make_unique<NoMidiPorts>();
-    m_session = std::make_unique<EditorSession>(
-        paths, std::move(ports), m_driver.get(), m_driverError.toStdString());
+        loadDriver();
+    m_session = std::make_unique<EditorSession>(paths, std::make_unique<NoMidiPorts>(),
+        m_files ? m_files.get() : m_driver.get(), m_driverError.toStdString());
+    if (present)
+        m_session->awaitMidi();
     m_windows = std::make_unique<EditorWindows>(*m_session);
+    new AfterFirstPaint(mainForm(), [this] { finishStart(); });
 }
 
 EditorRun::~EditorRun()
 {
     m_windows.reset();
     m_session.reset();
+}
+
+void EditorRun::loadDriver()
+{
+    try {
+        m_driver = std::make_unique<TMidiDriver>();
+    } catch (const std::exception& error) {
+        m_driverError = QString::fromLocal8Bit(error.what());
+    }
+}
+
+void EditorRun::finishStart()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    TMainForm& main = mainForm();
+    main.descriptionBox()->setFont(descriptionBoxFont());
+    if (m_files) {
+        loadDriver();
+        if (m_driver)
+            m_session->attachMidi(
+                std::make_unique<ToolkitMidiPorts>(*m_driver, defaultMidiDispatcher()),
+                m_driver.get());
+        else
+            m_session->attachMidi(nullptr, nullptr, m_driverError.toStdString());
+        main.midiAttached();
+    }
+    if (!m_driver && onDriverMissing)
+        onDriverMissing(driverErrorMessage());
 }
 
 QString EditorRun::driverErrorMessage() const

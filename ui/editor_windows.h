@@ -47,9 +47,13 @@ class TMidiDriver;
 /// files, and the windows over the session. Without the driver library the
 /// run goes on with no ports; the dump files, which the library reads and
 /// writes, are then unavailable and the main window says so instead of losing work.
+///
+/// The first frame waits for nothing it does not show: start-up reads the
+/// autosave set with the file functions built into the program, and the
+/// library with its MIDI systems is loaded, the ports opened and the
+/// description box given its font once the main window has been painted.
 class EditorRun {
 public:
-    /// Loads the driver library (KESTROW_MIDIDRV, else beside the program).
     explicit EditorRun(const EditorPaths& paths);
     ~EditorRun();
     EditorRun(const EditorRun&) = delete;
@@ -58,6 +62,16 @@ public:
     EditorSession& session() { return *m_session; }
     EditorWindows& windows() { return *m_windows; }
     TMainForm& mainForm() { return m_windows->mainForm(); }
+    /// What is left of the start once the window was painted: loads the
+    /// driver library (KESTROW_MIDIDRV, else beside the program), attaches
+    /// its ports, sets the description box's font. Runs once; called on the
+    /// main window's first paint, or by whoever cannot wait for it.
+    void finishStart();
+    bool started() const { return m_finished; }
+    /// Called by finishStart when the driver library could not be loaded,
+    /// with the message for the user.
+    std::function<void(const QString& message)> onDriverMissing;
+
     bool hasDriver() const { return m_driver != nullptr; }
     /// The toolkit's text when the driver library could not be loaded.
     const QString& driverError() const { return m_driverError; }
@@ -65,8 +79,13 @@ public:
     QString driverErrorMessage() const;
 
 private:
+    void loadDriver();
+
+    std::unique_ptr<TMidiDriver>
+        m_files; ///< the built-in file functions until the library is there
     std::unique_ptr<TMidiDriver> m_driver;
     QString m_driverError;
+    bool m_finished = false;
     std::unique_ptr<EditorSession> m_session;
     std::unique_ptr<EditorWindows> m_windows;
 };

@@ -229,6 +229,9 @@ public:
     // --- the one timer: wakes up at the session's next deadline ---
     void wakeUp();
     QTimer* wakeTimer() const { return m_wake; }
+    /// The driver was loaded after start-up (or could not be): the port
+    /// changes are watched, the dialog shows the ports and the saved choice.
+    void midiAttached();
 
     // --- SessionHost ---
     void scheduleChanged() override;

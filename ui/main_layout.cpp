@@ -66,11 +66,6 @@ MainLayout::MainLayout(QWidget& client, EditorState& state, PickerSet& pickers)
 
     description = new QPlainTextEdit(&client);
     description->setGeometry(555, 54, 235, 152);
-    QFont fixed(QStringLiteral("Courier New"));
-    fixed.setStyleHint(QFont::TypeWriter);
-    fixed.setPixelSize(11);
-    fixed.setBold(true);
-    description->setFont(fixed);
     description->setLineWrapMode(QPlainTextEdit::NoWrap);
     description->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     description->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -78,6 +73,15 @@ MainLayout::MainLayout(QWidget& client, EditorState& state, PickerSet& pickers)
 
     knobTable = new KnobTable(state, pickers, &client);
     knobTable->setGeometry(181, 208, 609, 326);
+}
+
+QFont descriptionBoxFont()
+{
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setPixelSize(11);
+    fixed.setBold(true);
+    return fixed;
 }
 
 } // namespace kestrow

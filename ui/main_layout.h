@@ -1,6 +1,7 @@
 #pragma once
 
 class QCheckBox;
+class QFont;
 class QFrame;
 class QLabel;
 class QPlainTextEdit;
@@ -37,5 +38,10 @@ struct MainLayout {
     QPlainTextEdit* description = nullptr;
     KnobTable* knobTable = nullptr;
 };
+
+/// The description box's own font, Courier New. The box is built with the
+/// application font and takes this one after the window's first paint, so
+/// that the first frame loads no other face.
+QFont descriptionBoxFont();
 
 } // namespace kestrow

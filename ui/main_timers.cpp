@@ -77,6 +77,13 @@ void TMainForm::portListsChanged()
     watchPortChanges(); // a JACK server started since is watched from now on
 }
 
+void TMainForm::midiAttached()
+{
+    watchPortChanges();
+    if (m_config != nullptr)
+        m_config->showSettings();
+}
+
 void TMainForm::wakeUp()
 {
     // A paced message is waited for awake over its last stretch, so that it

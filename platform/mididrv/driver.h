@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/mididrv/mididrv.h"
+#include "platform/mididrv/smf_files.h"
 
 #include <cstdint>
 
@@ -37,21 +38,6 @@ void setResolution(std::uint32_t sync, std::uint16_t resolution);
 std::uint32_t getTempo(std::uint32_t sync);
 std::uint16_t getResolution(std::uint32_t sync);
 std::uint16_t getPosition(std::uint32_t sync, std::uint32_t* ticks);
-
-std::uint32_t openSmf(
-    const char* fileName, std::int32_t* format, char mode, std::int32_t* numTracks);
-void closeSmf(std::uint32_t smf);
-void rewindSmf(std::uint32_t smf);
-std::int32_t readSmf(
-    std::uint32_t smf, std::int32_t track, MidiDrvEvent* buffer, std::int32_t room);
-std::int32_t writeSmf(
-    std::uint32_t smf, std::int32_t track, const MidiDrvEvent* buffer, std::int32_t count);
-std::uint16_t getSmfResolution(std::uint32_t smf);
-void setSmfResolution(std::uint32_t smf, std::uint16_t resolution);
-std::int32_t readMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type,
-    const std::uint8_t** data, std::int32_t* length);
-std::int32_t writeMeta(std::uint32_t smf, std::int32_t track, std::uint8_t type,
-    const std::uint8_t* data, std::int32_t length);
 
 std::uint32_t outName(std::uint16_t id, char* text, std::uint32_t size);
 std::uint32_t inName(std::uint16_t id, char* text, std::uint32_t size);

@@ -187,6 +187,54 @@ private slots:
         QCOMPARE(second.main().session().protocol().sendCount(), 68);
     }
 
+    void portsAttachedAfterTheFirstPaintGetTheSavedChoiceBeforeTheProgramChange()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        {
+            Session first(dir.path());
+            first.main().FormShow();
+            first.config().chooseOutputEntry(1);
+            first.config().setDelayFieldText(QStringLiteral("20"));
+            first.main().selectPreset(57);
+            first.main().close();
+        }
+        // Start-up reads with the built-in file functions and no ports.
+        const std::unique_ptr<TMidiDriver> files = TMidiDriver::filesOnly();
+        EditorSession session(pathsIn(dir.path()), nullptr, files.get());
+        session.awaitMidi();
+        EditorWindows windows(session);
+        windows.mainForm().FormShow();
+        QCOMPARE(session.bank().selectedPreset, 57);
+        QTest::qWait(60); // past the delay: the Program Change waits for the ports
+        auto fake = std::make_unique<FakePorts>();
+        FakePorts& ports = *fake;
+        TMidiDriver driver;
+        session.attachMidi(std::move(fake), &driver);
+        windows.mainForm().midiAttached();
+        QVERIFY(ports.openedOutputs.count(1));
+        QCOMPARE(windows.configForm().outputList()->currentText(), QStringLiteral("Test Out B"));
+        QCOMPARE(ports.sysex(10).size(), std::size_t { 2 }); // the device queries
+        QTRY_COMPARE_WITH_TIMEOUT(ports.programChanges().size(), std::size_t { 1 }, 1000);
+        QCOMPARE(ports.puts.back().bytes, (std::vector<std::uint8_t> { 0xC0, 57 }));
+        QCOMPARE(ports.puts.size(), std::size_t { 3 });
+    }
+
+    void runLoadsTheDriverAndTheDescriptionFontAfterTheFirstPaint()
+    {
+        QTemporaryDir dir;
+        EditorRun run(pathsIn(dir.path()));
+        QPlainTextEdit* box = run.mainForm().descriptionBox();
+        QVERIFY(!run.hasDriver());
+        QVERIFY(box->font().family() != QStringLiteral("Courier New"));
+        run.mainForm().show();
+        QTRY_VERIFY(run.started());
+        QVERIFY(run.hasDriver());
+        QCOMPARE(box->font().family(), QStringLiteral("Courier New"));
+        QVERIFY(box->font().bold());
+        QVERIFY(run.mainForm().close());
+    }
+
     void unwritableAutosaveFolderCanBeRetried()
     {
         QTemporaryDir dir;
