@@ -65,6 +65,9 @@ public:
     Catalogue& catalogue;
     const DeviceVariant& variant;
     EditHistory& history;
+    /// The device's master channel (1..16) once it is known, else 0: a
+    /// "Master" knob and one on that channel then send the same event.
+    std::function<int()> knownMasterChannel = [] { return 0; };
 
     DragOperation dragOperation = DragOperation::copy;
     /// Operations for a drag started with Shift alone, Ctrl alone, neither key.

@@ -1,5 +1,6 @@
 #include "editor/editor_session.h"
 
+#include "core/duplicate_assignments.h"
 #include "core/program_directory.h"
 #include "storage/device_memory_file.h"
 #include "storage/set_writer.h"
@@ -66,6 +67,9 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
               return store();
           };
     m_protocol.setObserver(&m_sync);
+    m_editorState.knownMasterChannel = [this] {
+        return m_model.masterChannelKnown ? m_model.masterChannel() : kMasterChannelUnknown;
+    };
     m_history.onChanged = [this] {
         m_journal.changed(PaceClock::now());
         if (m_relay.target != nullptr)
@@ -323,19 +327,9 @@ bool EditorSession::selectInputByName(const std::string& name)
     return m_model.selectedInput >= 0;
 }
 
-std::string EditorSession::selectedOutputName() const
-{
-    return m_model.outputChosen()
-        ? m_model.outputList()[static_cast<std::size_t>(m_model.selectedOutput)]
-        : std::string(settings_keys::kNoDevice);
-}
+std::string EditorSession::selectedOutputName() const { return m_model.chosenOutputName(); }
 
-std::string EditorSession::selectedInputName() const
-{
-    return m_model.inputChosen()
-        ? m_model.inputList()[static_cast<std::size_t>(m_model.selectedInput)]
-        : std::string(settings_keys::kNoDevice);
-}
+std::string EditorSession::selectedInputName() const { return m_model.chosenInputName(); }
 
 // --- the device ---
 

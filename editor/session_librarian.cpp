@@ -12,21 +12,6 @@
 
 namespace kestrow {
 
-namespace {
-
-    std::string lowerExtension(const std::string& path)
-    {
-        const std::size_t dot = path.rfind('.');
-        if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
-            return {};
-        std::string ext = path.substr(dot);
-        for (char& c : ext)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return ext;
-    }
-
-} // namespace
-
 LoadResult EditorSession::importSysEx(const std::string& path, int target)
 {
     const SysExRead read = readSysExFile(path);
@@ -71,10 +56,9 @@ FileResult EditorSession::exportSysEx(const std::string& path, PresetRange range
 EditorSession::OpenAs EditorSession::openAsFor(const std::string& path, std::string& midPath)
 {
     midPath = path;
-    const std::string ext = lowerExtension(path);
-    if (ext == ".syx")
+    if (hasSysExExtension(path))
         return OpenAs::importSysEx;
-    if (ext == ".cfg" || ext == ".nts")
+    if (hasExtension(path, ".cfg") || hasExtension(path, ".nts"))
         midPath = sideFile(path.substr(0, path.size() - 4) + ".MID").string();
     if (!hasMidExtension(midPath) || !m_dumpFilesUnavailable.empty())
         return OpenAs::allPresets; // which refuses it with its own message

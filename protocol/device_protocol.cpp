@@ -75,19 +75,9 @@ bool DeviceProtocol::report(const PortResult& result)
     return result.ok;
 }
 
-std::string DeviceProtocol::outputName() const
-{
-    return m_settings.outputChosen()
-        ? m_settings.outputList()[static_cast<std::size_t>(m_settings.selectedOutput)]
-        : std::string(kNoDeviceEntry);
-}
+std::string DeviceProtocol::outputName() const { return m_settings.chosenOutputName(); }
 
-std::string DeviceProtocol::inputName() const
-{
-    return m_settings.inputChosen()
-        ? m_settings.inputList()[static_cast<std::size_t>(m_settings.selectedInput)]
-        : std::string(kNoDeviceEntry);
-}
+std::string DeviceProtocol::inputName() const { return m_settings.chosenInputName(); }
 
 void DeviceProtocol::setTimer(ProtocolTimer timer, bool enabled)
 {
@@ -557,6 +547,7 @@ void DeviceProtocol::reopenInputAndRequestConfiguration()
 
 void DeviceProtocol::sendThruConfiguration()
 {
+    m_settings.masterChannelKnown |= outputUsable();
     putMessage(thruSettingsMessage(m_settings.thruFlags(), m_settings.masterChannel()).events(0));
 }
 

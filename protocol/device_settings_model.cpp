@@ -122,6 +122,19 @@ void DeviceSettingsModel::applyConfiguration(std::uint8_t flags, std::uint8_t ch
     sysexEventsThru = (flags & 0x02) != 0;
     realtimeEventsThru = (flags & 0x04) != 0;
     masterChannelText = std::to_string((channelByte & 0x0F) + 1);
+    masterChannelKnown = true;
+}
+
+std::string DeviceSettingsModel::chosenOutputName() const
+{
+    return outputChosen() ? outputList()[static_cast<std::size_t>(selectedOutput)]
+                          : std::string(kNoDeviceEntry);
+}
+
+std::string DeviceSettingsModel::chosenInputName() const
+{
+    return inputChosen() ? inputList()[static_cast<std::size_t>(selectedInput)]
+                         : std::string(kNoDeviceEntry);
 }
 
 } // namespace kestrow

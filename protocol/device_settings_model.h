@@ -56,6 +56,9 @@ public:
     /// True when selectedOutput / selectedInput names a device.
     bool outputChosen() const;
     bool inputChosen() const;
+    /// The chosen output's (input's) name, "no device" for none.
+    std::string chosenOutputName() const;
+    std::string chosenInputName() const;
 
     /// "Configure zembraC" is enabled while an output is chosen.
     bool configureEnabled() const { return outputChosen(); }
@@ -68,6 +71,8 @@ public:
     std::string masterChannelText = "1";
     /// masterChannelFromText of the field.
     int masterChannel() const { return masterChannelFromText(masterChannelText); }
+    /// The device told its master channel, or was sent the one shown.
+    bool masterChannelKnown = false;
 
     bool channelEventsThru = true;
     bool sysexEventsThru = true;

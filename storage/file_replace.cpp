@@ -67,9 +67,10 @@ namespace {
 
 } // namespace
 
-bool hasMidExtension(std::string_view path)
+bool hasExtension(std::string_view path, std::string_view extension)
 {
-    return path.size() >= 4 && equalIgnoringCase(path.substr(path.size() - 4), ".mid");
+    return path.size() >= extension.size()
+        && equalIgnoringCase(path.substr(path.size() - extension.size()), extension);
 }
 
 std::string baseNameOf(std::string_view midPath)

@@ -21,8 +21,11 @@ struct [[nodiscard]] FileResult {
     explicit operator bool() const { return ok; }
 };
 
-/// Whether the name ends in ".MID", compared without regard to case.
-bool hasMidExtension(std::string_view path);
+/// Whether the name ends in `extension` (".mid", lower case), compared
+/// without regard to the name's case. Every file-type test goes through here.
+bool hasExtension(std::string_view path, std::string_view extension);
+/// Whether the name ends in ".MID", any letter case.
+inline bool hasMidExtension(std::string_view path) { return hasExtension(path, ".mid"); }
 
 /// The path without its last four characters (the ".MID").
 std::string baseNameOf(std::string_view midPath);

@@ -1,6 +1,7 @@
 #include "storage/set_writer.h"
 
 #include "platform/ini/ini_file.h"
+#include "storage/file_replace.h"
 #include "storage/save_marker.h"
 
 #include <algorithm>
@@ -69,12 +70,6 @@ namespace {
     }
 
     bool isAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
-
-    bool endsWithIgnoringCase(std::string_view text, std::string_view end)
-    {
-        return text.size() >= end.size()
-            && asciiLower(text.substr(text.size() - end.size())) == end;
-    }
 
     /// The set file N that a hidden scratch name belongs to: "." N "." and six
     /// letters or digits (a temporary or a kept old file), perhaps followed by
@@ -302,7 +297,7 @@ namespace {
     bool isSetFileName(std::string_view name)
     {
         return std::any_of(kSetExtensions.begin(), kSetExtensions.end(),
-            [name](std::string_view ext) { return endsWithIgnoringCase(name, ext); });
+            [name](std::string_view ext) { return hasExtension(name, ext); });
     }
 
     /// Removes the scratch files in folder of the sets whose key passes `wanted`.
@@ -352,7 +347,7 @@ SaveRecovery recoverInterruptedSaves(const fs::path& folder)
         const std::string name = it->path().filename().string();
         if (name.size() > 1 + kMarkerSuffix.size() && name.front() == '.'
             && name.ends_with(kMarkerSuffix)
-            && endsWithIgnoringCase(name.substr(0, name.size() - kMarkerSuffix.size()), ".mid"))
+            && hasExtension(name.substr(0, name.size() - kMarkerSuffix.size()), ".mid"))
             markers.push_back(it->path());
     }
     std::sort(markers.begin(), markers.end());

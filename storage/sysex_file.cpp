@@ -1,6 +1,7 @@
 #include "storage/sysex_file.h"
 
 #include "protocol/dump_frame.h"
+#include "storage/file_replace.h"
 #include "storage/side_files.h"
 
 #include <algorithm>
@@ -9,15 +10,6 @@
 #include <span>
 
 namespace kestrow {
-
-bool hasSysExExtension(std::string_view path)
-{
-    if (path.size() < 4)
-        return false;
-    const std::string_view ending = path.substr(path.size() - 4);
-    return std::equal(ending.begin(), ending.end(), ".syx",
-        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
-}
 
 SysExRead readSysExFile(const std::string& path)
 {

@@ -17,7 +17,7 @@ namespace kestrow {
 constexpr std::uintmax_t kMaxSysExFileSize = 1u << 20;
 
 /// Whether the name ends in ".syx", any letter case.
-bool hasSysExExtension(std::string_view path);
+inline bool hasSysExExtension(std::string_view path) { return hasExtension(path, ".syx"); }
 
 /// A .syx file read and scanned whole, or why not.
 struct SysExRead {

@@ -108,9 +108,9 @@ namespace {
 
 } // namespace
 
-std::vector<int> collidingWith(const Preset& preset, int knob)
+std::vector<int> collidingWith(const Preset& preset, int knob, int masterChannel)
 {
-    for (const KnobGroup& group : duplicateKnobs(preset, kMasterChannelUnknown)) {
+    for (const KnobGroup& group : duplicateKnobs(preset, masterChannel)) {
         if (std::find(group.begin(), group.end(), knob) == group.end())
             continue;
         std::vector<int> others;
@@ -127,8 +127,8 @@ CellLook knobCellLook(
     const EditorState& state, CellPos cell, bool highlighted, const QPalette& palette)
 {
     if (cell.column == 0 && cell.row > 0
-        && !collidingWith(
-            state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)], cell.row - 1)
+        && !collidingWith(state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)],
+            cell.row - 1, state.knownMasterChannel())
                 .empty())
         return { kCollisionColour, palette.color(QPalette::ButtonText), true };
     if (cell.row == 0 || cell.column == 0)
@@ -261,7 +261,7 @@ void KnobTable::markCollisions()
     const Preset& preset = m_state.preset();
     for (int r = 1; r <= kKnobCount; ++r) {
         QString tip;
-        for (int k : collidingWith(preset, r - 1))
+        for (int k : collidingWith(preset, r - 1, m_state.knownMasterChannel()))
             tip += (tip.isEmpty() ? QString() : QStringLiteral(", ")) + QString::number(k + 1);
         if (!tip.isEmpty())
             tip = QStringLiteral("Sends the same event as knob ") + tip;

@@ -73,7 +73,7 @@ struct CellLook {
 inline const QColor kCollisionColour { 0xFF, 0xB0, 0x60 };
 
 /// The other knobs (0..15, ascending) of preset that send what knob 0..15 sends.
-std::vector<int> collidingWith(const Preset& preset, int knob);
+std::vector<int> collidingWith(const Preset& preset, int knob, int masterChannel);
 
 /// Colours of cell (column, row) for the selected preset; highlighted = the
 /// table has the focus and the cell is the current one.

@@ -30,10 +30,8 @@ namespace {
     /// A save dialog's default .MID name with the .syx ending instead.
     QString sysExName(const std::string& midName)
     {
-        QString name = fromModel(midName);
-        if (name.endsWith(QStringLiteral(".MID"), Qt::CaseInsensitive))
-            name.chop(4);
-        return name + QStringLiteral(".syx");
+        return fromModel(hasMidExtension(midName) ? baseNameOf(midName) : midName)
+            + QStringLiteral(".syx");
     }
 
 } // namespace
@@ -71,7 +69,8 @@ void TMainForm::connectLibrarian()
     connect(tree, &PresetTree::filesDropped, this, &TMainForm::filesDropped);
     tree->itemDelegateForPresets()->setDuplicateMarkFunction([this](int row) {
         return row >= 0 && row < kPresetCount
-            && !duplicateKnobs(bank().presets[static_cast<std::size_t>(row)], kMasterChannelUnknown)
+            && !duplicateKnobs(
+                bank().presets[static_cast<std::size_t>(row)], m_state.knownMasterChannel())
                     .empty();
     });
     // A changed knob can make or end a collision: the tree's mark follows.

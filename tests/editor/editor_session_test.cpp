@@ -2,6 +2,8 @@
 // start-up and close sequences, every gesture as one history step, and the
 // one clock that drives transfers, fetches, the journal and port changes.
 
+#include "core/bank_search.h"
+#include "core/duplicate_assignments.h"
 #include "editor/editor_session.h"
 #include "fake_ports.h"
 #include "midi/midi_driver.h"
@@ -337,3 +339,23 @@ TEST_F(EditorSessionTest, OneClockDrivesTheTransferTheVerifyAndTheJournal)
 }
 
 } // namespace
+
+// Once the device has told its master channel, a "Master" knob and a knob on
+// that channel send the same event; before, only "Master" knobs collide.
+TEST_F(EditorSessionTest, TheDevicesMasterChannelJoinsMasterKnobsToItsChannel)
+{
+    auto session = connected();
+    Preset preset;
+    std::int32_t code = 1;
+    while (!eventShowsChannel(code))
+        ++code;
+    preset.eventType.fill(kNoEvent);
+    preset.eventType[0] = preset.eventType[1] = code;
+    preset.channel[0] = 0; // "Master"
+    preset.channel[1] = 10;
+    const EditorState& state = session->editorState();
+    EXPECT_TRUE(duplicateKnobs(preset, state.knownMasterChannel()).empty());
+    ports->reply({ 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x50, 0x05, 0x09, 0xF7 }); // channel 10
+    const std::vector<KnobGroup> joined { { 0, 1 } };
+    EXPECT_EQ(duplicateKnobs(preset, state.knownMasterChannel()), joined);
+}
