@@ -4,13 +4,12 @@
 // has been handled, a queued report prints "first-paint NS WIDTH HEIGHT
 // FLAGS" on stdout (NS: the steady clock, CLOCK_MONOTONIC).
 
+#include "ui/first_paint_probe.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
-
-#include <chrono>
-#include <cstdio>
 
 namespace {
 
@@ -29,11 +28,7 @@ protected:
 private:
     void report()
     {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        std::printf("first-paint %lld %d %d 0x%x\n",
-            static_cast<long long>(std::chrono::nanoseconds(now).count()), m_window->width(),
-            m_window->height(), static_cast<unsigned>(m_window->windowFlags().toInt()));
-        std::fflush(stdout);
+        kestrow::printFirstPaint(*m_window);
         QCoreApplication::instance()->removeEventFilter(this);
     }
 

@@ -12,6 +12,16 @@
 
 namespace kestrow {
 
+/// The bench's report of a first paint: "first-paint NS WIDTH HEIGHT FLAGS".
+inline void printFirstPaint(const QWidget& window)
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::printf("first-paint %lld %d %d 0x%x\n",
+        static_cast<long long>(std::chrono::nanoseconds(now).count()), window.width(),
+        window.height(), static_cast<unsigned>(window.windowFlags().toInt()));
+    std::fflush(stdout);
+}
+
 /// For scripts/bench: once `window` has been painted and flushed, prints
 /// "first-paint NS WIDTH HEIGHT FLAGS" on stdout (NS: the steady clock, which
 /// is CLOCK_MONOTONIC). With quit set the process then ends at once, without
@@ -53,11 +63,7 @@ protected:
 private:
     void report()
     {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        std::printf("first-paint %lld %d %d 0x%x\n",
-            static_cast<long long>(std::chrono::nanoseconds(now).count()), m_window.width(),
-            m_window.height(), static_cast<unsigned>(m_window.windowFlags().toInt()));
-        std::fflush(stdout);
+        printFirstPaint(m_window);
         if (m_quit)
             ::_exit(0);
         if (m_close)
