@@ -235,26 +235,14 @@ namespace {
         auto simA = startSim(nameA);
         ASSERT_TRUE(connect(nameA));
         testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
-        // The window's timers in real time: Timer1 at the delay, Timer5 at its interval.
+        // The window's loop in real time: every timer runs at its deadline.
         auto drive = [&](milliseconds span, const std::function<bool()>& until) {
-            auto next1 = Clock::now(), next5 = Clock::now() + milliseconds(kWatchInterval);
             for (const auto end = Clock::now() + span; Clock::now() < end;
                  std::this_thread::sleep_for(2ms)) {
                 dispatcher.pump();
                 if (until())
                     return true;
-                const auto now = Clock::now();
-                rig.now = now;
-                if (now >= next1) {
-                    if (rig.protocol.timerEnabled(ProtocolTimer::Timer1))
-                        rig.protocol.Timer1Timer();
-                    next1 = now + milliseconds(rig.settings.delay);
-                }
-                if (now >= next5) {
-                    if (rig.protocol.timerEnabled(ProtocolTimer::Timer5))
-                        rig.protocol.Timer5Timer();
-                    next5 = now + milliseconds(kWatchInterval);
-                }
+                rig.protocol.tick(rig.now = Clock::now());
             }
             return until();
         };
@@ -315,9 +303,7 @@ namespace {
                     rig.protocol.refreshPorts(rig.link);
                 }
                 dispatcher.pump();
-                rig.now = Clock::now();
-                if (rig.protocol.timerEnabled(ProtocolTimer::Timer5))
-                    rig.protocol.Timer5Timer(); // the replies to the queries at open
+                rig.protocol.tick(rig.now = Clock::now()); // the replies to the queries at open
             }
             return until();
         };
