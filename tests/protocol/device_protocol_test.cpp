@@ -406,7 +406,9 @@ namespace {
 
     INSTANTIATE_TEST_SUITE_P(Variants, ProtocolFlowTest,
         ::testing::Values(sim::Variant::control, sim::Variant::fader, sim::Variant::dial),
-        [](const auto& row) { return std::string("zembra") + "CFD"[row.index]; });
+        [](const auto& row) {
+            return row.index == 0 ? "Control" : row.index == 1 ? "Fader" : "Dial";
+        });
 
 } // namespace
 } // namespace kestrow
