@@ -107,14 +107,13 @@ namespace {
         applyFetched(bank.presets, report.fetched);
         for (int p = 0; p < kPresetCount; ++p) {
             Preset expected = before.presets[static_cast<std::size_t>(p)];
-            if (p != 16 && p != 89) {
-                const sim::DevicePreset& d = device.preset(p);
-                std::copy(d.channel.begin(), d.channel.end(), expected.channel.begin());
-                std::copy(d.eventType.begin(), d.eventType.end(), expected.eventType.begin());
-                std::copy(d.fixedParameter.begin(), d.fixedParameter.end(),
-                    expected.fixedParameter.begin());
-                std::copy(d.initValue.begin(), d.initValue.end(), expected.initValue.begin());
-            }
+            const sim::DevicePreset& d = device.preset(p);
+            if (p != 16 && p != 89)
+                for (int k = 0; k < kKnobCount; ++k)
+                    std::tie(expected.channel[k], expected.eventType[k], expected.fixedParameter[k],
+                        expected.initValue[k])
+                        = std::tuple(
+                            d.channel[k], d.eventType[k], d.fixedParameter[k], d.initValue[k]);
             EXPECT_EQ(bank.presets[static_cast<std::size_t>(p)], expected) << p;
         }
         // The replies are what the device holds now; the silent two stay unknown.

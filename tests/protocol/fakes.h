@@ -199,9 +199,9 @@ template <class Link> struct Rig {
 
         for (int p : { 0, 1, 63, 126, 127 }) {
             Preset& preset = bank.presets[static_cast<std::size_t>(p)];
-            for (auto* column : { &preset.channel, &preset.eventType, &preset.fixedParameter })
+            for (auto* column :
+                { &preset.channel, &preset.eventType, &preset.fixedParameter, &preset.initValue })
                 column->fill(99);
-            preset.initValue.fill(99);
             bank.selectedPreset = p;
             host.refreshed.clear();
             EXPECT_FALSE(protocol.getPreset().abandon());

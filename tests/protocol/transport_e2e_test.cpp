@@ -235,26 +235,14 @@ namespace {
         auto simA = startSim(nameA);
         ASSERT_TRUE(connect(nameA));
         testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
-        // The window's timers in real time: Timer1 at the delay, Timer5 at its interval.
+        // The window's loop in real time: every timer runs at its deadline.
         auto drive = [&](milliseconds span, const std::function<bool()>& until) {
-            auto next1 = Clock::now(), next5 = Clock::now() + milliseconds(kWatchInterval);
             for (const auto end = Clock::now() + span; Clock::now() < end;
                  std::this_thread::sleep_for(2ms)) {
                 dispatcher.pump();
                 if (until())
                     return true;
-                const auto now = Clock::now();
-                rig.now = now;
-                if (now >= next1) {
-                    if (rig.protocol.timerEnabled(ProtocolTimer::Timer1))
-                        rig.protocol.Timer1Timer();
-                    next1 = now + milliseconds(rig.settings.delay);
-                }
-                if (now >= next5) {
-                    if (rig.protocol.timerEnabled(ProtocolTimer::Timer5))
-                        rig.protocol.Timer5Timer();
-                    next5 = now + milliseconds(kWatchInterval);
-                }
+                rig.protocol.tick(rig.now = Clock::now());
             }
             return until();
         };
@@ -265,16 +253,12 @@ namespace {
         ASSERT_FALSE(rig.protocol.sendAllPresets().abandon());
         ASSERT_TRUE(drive(5s, [&] { return rig.protocol.sendPosition() > 10 * 68; }));
         simA->stop();
-        const auto goneAt = Clock::now();
         auto reported = [&] {
             return !rig.host.statuses.empty()
                 && rig.host.statuses.back().find("gone") != std::string::npos;
         };
+        // How soon is the in-process test's, on its own clock.
         ASSERT_TRUE(drive(5s, reported)) << rig.host.statuses.back();
-        const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - goneAt);
-        std::cout << "vanished device reported after " << took.count()
-                  << " ms: " << rig.host.statuses.back() << '\n';
-        EXPECT_LT(took, 2000ms);
         EXPECT_NE(rig.host.statuses.back().find(nameA), std::string::npos);
         EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer1));
 
@@ -315,9 +299,7 @@ namespace {
                     rig.protocol.refreshPorts(rig.link);
                 }
                 dispatcher.pump();
-                rig.now = Clock::now();
-                if (rig.protocol.timerEnabled(ProtocolTimer::Timer5))
-                    rig.protocol.Timer5Timer(); // the replies to the queries at open
+                rig.protocol.tick(rig.now = Clock::now()); // the replies to the queries at open
             }
             return until();
         };
@@ -337,19 +319,14 @@ namespace {
 
         rig.host.statuses.clear();
         simA->stop();
-        const auto goneAt = Clock::now();
         ASSERT_TRUE(idle(5s, [&] { return lastStatus("gone"); }))
             << ::testing::PrintToString(rig.host.statuses);
-        const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - goneAt);
-        std::cout << "idle: vanished device reported after " << took.count() << " ms\n";
-        EXPECT_LT(took, 2000ms);
         EXPECT_NE(rig.host.statuses.back().find(nameA), std::string::npos);
         EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer5)) << "polls while idle";
         EXPECT_EQ(rig.settings.outputList()[rig.settings.selectedOutput], chosen);
 
         rig.host.statuses.clear();
         simA = startSim(nameA);
-        const auto restartedAt = Clock::now();
         const std::string chosenInput = rig.settings.inputList()[rig.settings.selectedInput];
         ASSERT_TRUE(idle(10s, [&] {
             auto back = [&](const std::string& port) {
@@ -360,9 +337,6 @@ namespace {
             };
             return back(chosen) && back(chosenInput);
         })) << ::testing::PrintToString(rig.host.statuses);
-        std::cout << "reopened "
-                  << std::chrono::duration_cast<milliseconds>(Clock::now() - restartedAt).count()
-                  << " ms after the restart\n";
         rig.protocol.sendProgramChange(9);
         EXPECT_TRUE(simA->waitForOutput("in  C0 09", 2000ms)) << simA->output();
         EXPECT_EQ(simB->output().find("C0 09"), std::string::npos);

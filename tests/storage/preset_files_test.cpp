@@ -1,7 +1,5 @@
-#include "fake_ports.h"
 #include "platform/ini/ini_file.h"
 #include "preset_files_fixture.h"
-#include "protocol/device_protocol.h"
 
 using namespace kestrow;
 namespace fs = std::filesystem;
@@ -193,9 +191,6 @@ TEST_F(PresetFilesTest, WithBothLetterCasesPresentTheSavedSideFilesAreTheOnesLoa
 
 TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
 {
-    EXPECT_EQ(saveAllPresetsText().title, "Save All Presets");
-    EXPECT_EQ(saveAllPresetsText().defaultName, "All Presets.MID");
-    EXPECT_EQ(loadAllPresetsTitle(), "Load All Presets");
     fillBank(bank, 14);
     EditorSettings settings;
     settings.selectedPreset = 57;
@@ -220,46 +215,3 @@ TEST_F(PresetFilesTest, AutosaveSetCarriesTheSettings)
 }
 
 } // namespace
-
-namespace {
-
-struct QuietHost : kestrow::ProtocolHost {
-    void setCaption(const std::string&) override { }
-    void refreshKnobTable(int) override { }
-    void deviceSettingsChanged() override { }
-    void showStatus(const std::string&) override { } // a stopped transfer sends less
-};
-
-} // namespace
-
-TEST_F(PresetFilesTest, SaveDuringTransferLeavesTheRemainingMessagesAlone)
-{
-    DeviceSettingsModel settings;
-    settings.setPortNames({ "zembra Emulator" }, { "zembra Emulator" });
-    test::FakePorts link;
-    QuietHost host;
-    DeviceProtocol protocol(bank, settings, link, host);
-    protocol.chooseOutput(0);
-    for (int p = 0; p < kPresetCount; ++p)
-        bank.presets[p].fixedParameter[0] = p % 100;
-    ASSERT_FALSE(protocol.sendAllPresets().abandon());
-    for (int tick = 0; tick < 10; ++tick)
-        protocol.Timer1Timer();
-
-    const auto sent = [&link] {
-        std::vector<std::uint8_t> bytes;
-        for (const test::PutMessage& m : link.puts)
-            bytes.insert(bytes.end(), m.bytes.begin(), m.bytes.end());
-        return bytes;
-    };
-    std::vector<std::uint8_t> expected = sent();
-    for (int i = protocol.sendPosition(); i < protocol.sendCount(); ++i)
-        expected.push_back(protocol.sendBuffer()[static_cast<std::size_t>(i)].data1);
-
-    // The user edits and saves a single preset half way through the transfer.
-    bank.presets[3].fixedParameter[0] = 77;
-    ASSERT_TRUE(files.saveSinglePreset(dir.file("one.MID"), 3).ok());
-    while (protocol.sendPosition() < protocol.sendCount())
-        protocol.Timer1Timer();
-    EXPECT_EQ(sent(), expected);
-}
