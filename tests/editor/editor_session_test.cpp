@@ -126,6 +126,7 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     EXPECT_EQ(second->currentSettings(), leftAs);
     EXPECT_EQ(second->variant(), DeviceVariant::zembraDial);
     EXPECT_EQ(second->bank().presets[57].name, "Strings");
+    EXPECT_EQ(second->recentFiles(), std::vector<std::string> { dir.file("All.MID") });
     // The device holds preset 58 as sent, nothing else is known.
     EXPECT_EQ(second->deviceSync()
                   .memory()
