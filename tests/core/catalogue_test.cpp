@@ -149,12 +149,22 @@ TEST(Catalogue, FixedParameterPickers)
 {
     const std::pair<int, ParameterList> lists[] = { { 47, ParameterList::xgDrum },
         { 81, ParameterList::xgAdPart }, { 82, ParameterList::xgEffect },
-        { 83, ParameterList::xgEffect2Byte }, { 89, ParameterList::xgInsertion } };
+        { 83, ParameterList::xgEffect2Byte }, { 89, ParameterList::xgInsertion },
+        { 18, ParameterList::nrpn1Grid }, { 26, ParameterList::xgDrum },
+        { 66, ParameterList::xgDrum }, { 59, ParameterList::aweEmu }, { 60, ParameterList::aweAwe },
+        { 80, ParameterList::xgMultiPart }, { 87, ParameterList::xgEq },
+        { 100, ParameterList::resetGrid } };
     for (const auto& [code, list] : lists) {
         EXPECT_EQ(fixedParameterPickerFor(code).kind, PickerKind::parameter) << code;
         EXPECT_EQ(fixedParameterPickerFor(code).list, list) << code;
     }
     EXPECT_EQ(fixedParameterPickerFor(91).kind, PickerKind::none);
+    for (const int code : { 3, 84 })
+        EXPECT_EQ(fixedParameterPickerFor(code).kind, PickerKind::none) << code;
+    for (const int code : { 4, 5 })
+        EXPECT_EQ(fixedParameterPickerFor(code).kind, PickerKind::note) << code;
+    for (const int code : { 1, 7, 127 })
+        EXPECT_EQ(fixedParameterPickerFor(code).kind, PickerKind::value) << code;
     EXPECT_EQ(fixedParameterPickerFor(92).kind, PickerKind::value);
     EXPECT_EQ(fixedParameterPickerFor(101).kind, PickerKind::value);
 }

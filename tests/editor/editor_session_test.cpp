@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 using namespace kestrow;
@@ -113,6 +115,7 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     first->setVerifyAfterSend(true);
     first->presetSelected(57); // AutoSend: the device holds it from now on
     first->renamePreset(57, "Strings");
+    first->noteRecentFile(dir.file("All.MID"));
     runClock(*first);
     const EditorSettings leftAs = first->currentSettings();
     ASSERT_TRUE(first->saveAutosaveSet().ok());
@@ -125,6 +128,7 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     EXPECT_EQ(second->currentSettings(), leftAs);
     EXPECT_EQ(second->variant(), DeviceVariant::zembraDial);
     EXPECT_EQ(second->bank().presets[57].name, "Strings");
+    EXPECT_EQ(second->recentFiles(), std::vector<std::string> { dir.file("All.MID") });
     // The device holds preset 58 as sent, nothing else is known.
     EXPECT_EQ(second->deviceSync()
                   .memory()
@@ -184,6 +188,37 @@ TEST_F(EditorSessionTest, ASavedPortThatIsMissingAtStartStaysChosenAndOpensWhenI
     EXPECT_EQ(ports->inputOpened, 0);
     EXPECT_EQ(second->currentSettings(), saved);
     ASSERT_TRUE(second->saveAutosaveSet().ok());
+
+    // Port names match by their exact spelling only.
+    EditorSettings otherCase = saved;
+    otherCase.midiDevice = "test out b";
+    second->applySettings(otherCase);
+    EXPECT_EQ(second->currentSettings(), otherCase);
+    EXPECT_TRUE(second->protocol().outputLost());
+}
+
+// An autosave dump that cannot be read may be the user's only copy: it is
+// moved aside with a warning, and the set saved in its place reads cleanly.
+TEST_F(EditorSessionTest, AnUnreadableAutosaveDumpIsKeptAside)
+{
+    const std::string dump = dir.file("Config.MID");
+    {
+        std::ofstream(dump) << "MThd this is not a standard MIDI file";
+    }
+    auto first = start();
+    const StartupReport report = first->startUp();
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_NE(report.warnings[0].find("Config.MID.damaged"), std::string::npos);
+    ASSERT_TRUE(first->saveAutosaveSet().ok());
+    first.reset();
+    std::ifstream kept(dump + ".damaged");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}),
+        "MThd this is not a standard MIDI file");
+
+    std::filesystem::remove(dump + ".damaged");
+    auto second = start();
+    EXPECT_TRUE(second->startUp().warnings.empty());
+    EXPECT_FALSE(std::filesystem::exists(dump + ".damaged"));
 }
 
 // Every gesture on the working set is one step: taken back whole, put back
@@ -230,6 +265,7 @@ TEST_F(EditorSessionTest, EveryGestureIsOneStepTakenBackAndPutBackWhole)
                 std::string error;
                 const auto theirs = session->readComparisonSet(mid, error);
                 ASSERT_TRUE(theirs && session->takeTheirPreset(*theirs, 12)) << error;
+                EXPECT_TRUE(session->bank().presets[12] == (*theirs)[12]);
             } },
         { "Get All Presets", 12,
             [&] {

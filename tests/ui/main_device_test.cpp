@@ -115,27 +115,14 @@ private slots:
                 QVERIFY2(action != nullptr && action->isEnabled(), qPrintable(path.join('/')));
                 action->trigger();
             };
-            const QStringList sendChanged { "&File", "Send", "Send Changed Presets" };
-
-            run(sendChanged); // nothing is known of the device yet: all 128 go
+            // What goes and what the report says is the device sync's test.
+            run({ "&File", "Send", "Send Changed Presets" });
             QTRY_VERIFY_WITH_TIMEOUT(!form.session().transferring(), 10000);
-            QCOMPARE(sending.size(), 128);
-            form.editorState().bank.presets[3].eventType[2] = 9;
-            form.editorState().bank.presets[40].channel[0] = 16;
-            sending.clear();
-            run(sendChanged);
-            QTRY_VERIFY_WITH_TIMEOUT(!form.session().transferring(), 5000);
-            QCOMPARE(sending, QStringList({ "Sending Preset:4", "Sending Preset:41" }));
-
+            QCOMPARE(sending.size(), 128); // nothing is known of the device yet
             run({ "PresetPopupMenu", "Verify Device" });
             QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, 10000);
-            QCOMPARE(reports[0],
-                QStringLiteral("Verify Device: Verified 128 of 128 presets: 128 match, 0 differ."));
-
-            run({ "&File", "Send", "Get All Presets" });
-            form.cancelDeviceSync(); // Escape
-            QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 2, 5000);
-            QVERIFY2(reports[1].endsWith(QStringLiteral("not asked for.")), qPrintable(reports[1]));
+            QVERIFY2(reports[0].startsWith(QStringLiteral("Verify Device: Verified 128 of 128")),
+                qPrintable(reports[0]));
         }
     }
 };
