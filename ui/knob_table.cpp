@@ -180,9 +180,10 @@ KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     setTabKeyNavigation(false);
-    // A narrow face, so that "Init Val" fits its 42 pixels.
-    QFont cellFont(QStringLiteral("Liberation Sans"));
-    cellFont.setPixelSize(12);
+    // The application's own face (no other face to load before the first
+    // paint), at a size where "Init Val" fits its 42 pixels.
+    QFont cellFont = font();
+    cellFont.setPixelSize(11);
     setFont(cellFont);
 
     int width = 0;
