@@ -57,15 +57,15 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
         m_tap.incoming(event);
         m_protocol.replyCollector(event);
     };
-    m_protocol.replyChange
-        = [this](int presetIndex, bool initValues, const std::function<bool()>& store) {
-              EditHistory::Scope step
-                  = m_history.record((initValues ? "Receive Init Values " : "Receive Preset ")
-                          + std::to_string(presetIndex + 1),
-                      presetIndex);
-              step.preset(presetIndex);
-              return store();
-          };
+    m_protocol.storeReply = [this](const DecodedFrame& reply) {
+        const int presetIndex = reply.frame.firstParam;
+        EditHistory::Scope step = m_history.record(
+            (reply.kind == FrameKind::initValues ? "Receive Init Values " : "Receive Preset ")
+                + std::to_string(presetIndex + 1),
+            presetIndex);
+        step.preset(presetIndex);
+        return storeFrame(reply, m_bank.presets[static_cast<std::size_t>(presetIndex)]);
+    };
     m_protocol.setObserver(&m_sync);
     m_editorState.knownMasterChannel = [this] {
         return m_model.masterChannelKnown ? m_model.masterChannel() : kMasterChannelUnknown;

@@ -489,14 +489,8 @@ void DeviceProtocol::applyReply(const DecodedFrame& reply)
         replyArrived(reply.kind, frame.firstParam);
         if (m_observer != nullptr && m_observer->presetReply(reply))
             break;
-        {
-            const int presetIndex = frame.firstParam;
-            const std::function<bool()> store
-                = [&] { return storeFrame(reply, m_bank.presets[presetIndex]); };
-            const bool initValues = reply.kind == FrameKind::initValues;
-            if (replyChange ? replyChange(presetIndex, initValues, store) : store())
-                presetReplyStored(presetIndex);
-        }
+        if (storeReply ? storeReply(reply) : storeFrame(reply, m_bank.presets[frame.firstParam]))
+            presetReplyStored(frame.firstParam);
         break;
     default:
         break;

@@ -224,12 +224,11 @@ public:
     /// One watcher of the traffic, nullptr for none; it must outlive its use.
     void setObserver(ProtocolObserver* observer) { m_observer = observer; }
 
-    /// Wraps every change a reply makes to preset 0..127 (its knob columns, or
-    /// with initValues its initial values), so the owner can record it as one
-    /// step: it runs `store` and returns its result, whether anything was
-    /// stored. Without it the reply is stored directly.
-    std::function<bool(int presetIndex, bool initValues, const std::function<bool()>& store)>
-        replyChange;
+    /// Takes a preset data or init values reply for preset 0..127 (decoded,
+    /// its number checked) and stores it, so the owner records the change as
+    /// one step; returns whether anything changed. Without it the protocol
+    /// stores the reply in the bank itself.
+    std::function<bool(const DecodedFrame& reply)> storeReply;
 
 private:
     bool outputUsable() const;

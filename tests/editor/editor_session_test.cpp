@@ -273,7 +273,14 @@ TEST_F(EditorSessionTest, EveryGestureIsOneStepTakenBackAndPutBackWhole)
                 ASSERT_TRUE(session->getAllPresets().started());
                 runClock(*session);
             } },
-        { "Switch to zembraDial", 12, [&] { session->switchVariant(DeviceVariant::zembraDial); } },
+        { "Receive Preset 5", 4,
+            [&] {
+                Preset reply = session->bank().presets[4];
+                reply.eventType.fill(9);
+                for (const MidiEvent& e : presetDataFrame(reply, 4).events())
+                    ports->onInput(e);
+            } },
+        { "Switch to zembraDial", 4, [&] { session->switchVariant(DeviceVariant::zembraDial); } },
     };
     for (const Gesture& g : gestures) {
         const PresetSet before = session->bank().presets;
