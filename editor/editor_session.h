@@ -333,6 +333,8 @@ private:
     RecoveryContents journalContents() const;
     std::optional<HistoryChange> showStep(std::optional<HistoryChange> change);
     void tickDeviceWork(PaceClock::time_point now);
+    /// A Get All or Verify the sync began: titled, reported when it ends.
+    SyncStart startDeviceWork(SyncStart start, const char* title);
     /// Takes the presets a Get All fetched into the working set as one edit;
     /// the edit history records it here as one step.
     void takeFetchedPresets(const SyncReport& report);

@@ -134,20 +134,18 @@ void EditorSession::sendInitValuesNow() { m_protocol.sendInitValuesNow(); }
 
 SyncStart EditorSession::getAllPresets()
 {
-    SyncStart start = m_sync.getAllPresets();
-    if (m_sync.busy()) {
-        m_workTitle = "Get All Presets";
-        m_workQuiet = false;
-        tickDeviceWork(PaceClock::now());
-    }
-    return start;
+    return startDeviceWork(m_sync.getAllPresets(), "Get All Presets");
 }
 
 SyncStart EditorSession::verifyDevice(bool onlySentSinceVerify)
 {
-    SyncStart start = m_sync.verifyDevice(onlySentSinceVerify);
+    return startDeviceWork(m_sync.verifyDevice(onlySentSinceVerify), "Verify Device");
+}
+
+SyncStart EditorSession::startDeviceWork(SyncStart start, const char* title)
+{
     if (m_sync.busy()) {
-        m_workTitle = "Verify Device";
+        m_workTitle = title;
         m_workQuiet = false;
         tickDeviceWork(PaceClock::now());
     }
