@@ -3,6 +3,7 @@
 #include "app/cli_args.h"
 #include "core/catalogue.h"
 #include "core/text_codec.h"
+#include "editor/port_watch.h"
 #include "midi/midi_driver.h"
 #include "midi/midi_smf.h"
 #include "midi/toolkit_ports.h"
@@ -222,6 +223,8 @@ namespace {
         void refreshKnobTable(int) override { }
         void deviceSettingsChanged() override { ++m_settingsChanges; }
         void showStatus(const std::string& text) override { m_lastStatus = text; }
+        void portsOpened() override { m_watch.portsOpened(); }
+        bool outputWanted() override { return m_watch.outputWanted(Clock::now()); }
 
     private:
         /// Runs the input and, as the window's Timer5 would, the protocol's watch.
@@ -231,12 +234,15 @@ namespace {
             // Program Change are the caller's steps.
             const auto end = Clock::now() + time;
             for (auto now = Clock::now(); now < end; now = Clock::now()) {
+                m_watch.tick(now); // first: the protocol's watch moves the deadline they share
                 const std::optional<PaceClock::time_point> watch
                     = m_protocol.deadline(ProtocolTimer::Timer5);
                 if (watch && now >= *watch)
                     m_protocol.Timer5Timer();
-                const std::optional<PaceClock::time_point> next
+                std::optional<PaceClock::time_point> next
                     = m_protocol.deadline(ProtocolTimer::Timer5);
+                if (const auto look = m_watch.deadline(); look && (!next || *look < *next))
+                    next = look;
                 const auto until = next ? std::min(end, *next) : end;
                 m_dispatcher.pumpUntil([] { return false; },
                     std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
@@ -263,6 +269,7 @@ namespace {
         PresetFiles m_files;
         DeviceProtocol m_protocol { m_bank, m_settings, m_ports, *this };
         DeviceSync m_sync { m_protocol, m_bank, m_settings, m_catalogue, *this };
+        PortWatch m_watch { m_protocol, m_settings, m_ports, *this };
         int m_settingsChanges = 0;
         std::string m_lastStatus;
         bool m_terminal = ::isatty(2) == 1;

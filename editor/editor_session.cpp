@@ -43,8 +43,9 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
     , m_editorState(m_bank, m_catalogue, m_model.deviceVariant, m_history)
     , m_ports(std::make_unique<LateMidiPorts>(std::move(ports)))
     , m_tap(*m_ports)
-    , m_protocol(m_bank, m_model, m_tap, m_relay)
-    , m_sync(m_protocol, m_bank, m_model, m_catalogue, m_relay)
+    , m_protocol(m_bank, m_model, m_tap, *this)
+    , m_sync(m_protocol, m_bank, m_model, m_catalogue, *this)
+    , m_watch(m_protocol, m_model, m_tap, *this)
     , m_smf(driver)
     , m_files(m_bank, m_smf, m_model.deviceVariant)
     , m_journal(m_paths.autosaveDirectory)
@@ -72,9 +73,9 @@ EditorSession::EditorSession(EditorPaths paths, std::unique_ptr<MidiPorts> ports
     };
     m_history.onChanged = [this] {
         m_journal.changed(PaceClock::now());
-        if (m_relay.target != nullptr)
-            m_relay.target->historyChanged();
-        m_relay.scheduleChanged();
+        if (m_host != nullptr)
+            m_host->historyChanged();
+        scheduleChanged();
     };
 }
 
@@ -82,7 +83,7 @@ EditorSession::~EditorSession()
 {
     m_protocol.setObserver(nullptr);
     m_ports->onInput = nullptr;
-    m_relay.target = nullptr;
+    m_host = nullptr;
 }
 
 // --- start and end of a run ---
@@ -343,7 +344,7 @@ void EditorSession::takeFetchedPresets(const SyncReport& report)
         changed = !applyFetched(m_bank.presets, report.fetched).empty();
     }
     if (changed)
-        m_relay.refreshKnobTable(m_bank.selectedPreset);
+        refreshKnobTable(m_bank.selectedPreset);
 }
 
 // --- the working set ---
@@ -484,34 +485,38 @@ FileResult EditorSession::journalTick(PaceClock::time_point now)
 
 // --- host ---
 
-void EditorSession::HostRelay::scheduleChanged()
+void EditorSession::portsOpened() { m_watch.portsOpened(); }
+
+bool EditorSession::outputWanted() { return m_watch.outputWanted(PaceClock::now()); }
+
+void EditorSession::scheduleChanged()
 {
-    if (target != nullptr)
-        target->scheduleChanged();
+    if (m_host != nullptr)
+        m_host->scheduleChanged();
 }
 
-void EditorSession::HostRelay::setCaption(const std::string& caption)
+void EditorSession::setCaption(const std::string& caption)
 {
-    if (target != nullptr)
-        target->setCaption(caption);
+    if (m_host != nullptr)
+        m_host->setCaption(caption);
 }
 
-void EditorSession::HostRelay::refreshKnobTable(int presetIndex)
+void EditorSession::refreshKnobTable(int presetIndex)
 {
-    if (target != nullptr)
-        target->refreshKnobTable(presetIndex);
+    if (m_host != nullptr)
+        m_host->refreshKnobTable(presetIndex);
 }
 
-void EditorSession::HostRelay::deviceSettingsChanged()
+void EditorSession::deviceSettingsChanged()
 {
-    if (target != nullptr)
-        target->deviceSettingsChanged();
+    if (m_host != nullptr)
+        m_host->deviceSettingsChanged();
 }
 
-void EditorSession::HostRelay::showStatus(const std::string& text)
+void EditorSession::showStatus(const std::string& text)
 {
-    if (target != nullptr)
-        target->showStatus(text);
+    if (m_host != nullptr)
+        m_host->showStatus(text);
 }
 
 } // namespace kestrow

@@ -7,6 +7,7 @@
 #include "core/preset_bank.h"
 #include "core/recovery_scheduler.h"
 #include "editor/editor_paths.h"
+#include "editor/port_watch.h"
 #include "editor/recovery_journal.h"
 #include "link/late_midi_ports.h"
 #include "link/midi_ports.h"
@@ -67,7 +68,7 @@ public:
 /// The protocol exists from construction. Its timers, the caption and the
 /// redraws go to the host set with setHost(); with none they are only
 /// recorded by the protocol, so a window attached later starts them.
-class EditorSession {
+class EditorSession : private ProtocolHost {
 public:
     /// ports: the MIDI ports of the run (NoMidiPorts without a driver library).
     /// driver: reads and writes the dump files; nullptr makes them unavailable
@@ -87,6 +88,8 @@ public:
     /// What the device holds, and Get All Presets, Send Changed Presets, Verify Device.
     const DeviceSync& deviceSync() const { return m_sync; }
     const MidiPorts& ports() const { return *m_ports; }
+    /// Whether the chosen ports are there (the settings dialog marks a lost one).
+    const PortWatch& portWatch() const { return m_watch; }
     /// The tap between the ports and the protocol: the monitor and knob learn
     /// attach here while they are open or on.
     TrafficTap& traffic() { return m_tap; }
@@ -96,7 +99,7 @@ public:
     const DeviceVariant& variant() const { return m_model.deviceVariant; }
 
     /// The window that shows the caption and status and redraws; nullptr detaches.
-    void setHost(SessionHost* host) { m_relay.target = host; }
+    void setHost(SessionHost* host) { m_host = host; }
 
     // --- time: the window wakes up at nextDeadline() and calls tick() ---
 
@@ -313,16 +316,15 @@ private:
     void keepSavedPorts(const std::string& output, const std::string& input);
     /// The output list's entry named exactly `name`, else its "no device" entry.
     int outputEntry(const std::string& name) const;
-    /// Forwards the protocol's calls to the window, once there is one.
-    class HostRelay : public ProtocolHost {
-    public:
-        SessionHost* target = nullptr;
-        void scheduleChanged() override;
-        void setCaption(const std::string& caption) override;
-        void refreshKnobTable(int presetIndex) override;
-        void deviceSettingsChanged() override;
-        void showStatus(const std::string& text) override;
-    };
+    // ProtocolHost: the port watch's part here, the rest goes on to the
+    // window once there is one.
+    void scheduleChanged() override;
+    void setCaption(const std::string& caption) override;
+    void refreshKnobTable(int presetIndex) override;
+    void deviceSettingsChanged() override;
+    void showStatus(const std::string& text) override;
+    void portsOpened() override;
+    bool outputWanted() override;
 
     void keepUnreadableAutosave(StartupReport& report);
     void loadSets(StartupReport& report);
@@ -347,9 +349,10 @@ private:
     EditorState m_editorState;
     std::unique_ptr<LateMidiPorts> m_ports;
     TrafficTap m_tap; ///< the protocol reaches the ports through it
-    HostRelay m_relay;
+    SessionHost* m_host = nullptr;
     DeviceProtocol m_protocol;
     DeviceSync m_sync;
+    PortWatch m_watch;
     TMidiSMF m_smf;
     PresetFiles m_files;
     std::string m_dumpFilesUnavailable;

@@ -41,6 +41,7 @@ std::optional<PaceClock::time_point> EditorSession::nextDeadline() const
     earliest(next, m_nextSyncStep);
     earliest(next, m_journal.deadline());
     earliest(next, m_portsSettleAt);
+    earliest(next, m_watch.deadline());
     return next;
 }
 
@@ -56,7 +57,7 @@ std::optional<PaceClock::time_point> EditorSession::pacedDeadline() const
 void EditorSession::hold(bool held)
 {
     m_held = held;
-    m_relay.scheduleChanged();
+    scheduleChanged();
 }
 
 void EditorSession::tick(PaceClock::time_point now)
@@ -65,10 +66,11 @@ void EditorSession::tick(PaceClock::time_point now)
         return;
     const std::optional<PaceClock::time_point> programChange
         = m_protocol.deadline(ProtocolTimer::Timer4);
+    m_watch.tick(now); // first: the protocol's tick moves the watch deadline it shares
     m_protocol.tick(now);
     if (programChange && *programChange <= now) {
-        if (m_relay.target != nullptr)
-            m_relay.target->deviceMarksChanged(); // what the device holds changed with the transfer
+        if (m_host != nullptr)
+            m_host->deviceMarksChanged(); // what the device holds changed with the transfer
         if (m_sync.verifyAfterSend)
             tickDeviceWork(now); // starts the verify the transfer asked for
     }
@@ -76,16 +78,16 @@ void EditorSession::tick(PaceClock::time_point now)
         tickDeviceWork(now);
     if (const auto due = m_journal.deadline(); due && *due <= now) {
         const FileResult journaled = journalTick(now);
-        if (!journaled && !m_journalFailureShown && m_relay.target != nullptr) {
+        if (!journaled && !m_journalFailureShown && m_host != nullptr) {
             m_journalFailureShown = true;
-            m_relay.target->journalFailed(journaled);
+            m_host->journalFailed(journaled);
         }
     }
     if (m_portsSettleAt && *m_portsSettleAt <= now) {
         m_portsSettleAt.reset();
         portsChanged();
     }
-    m_relay.scheduleChanged();
+    scheduleChanged();
 }
 
 // --- ports ---
@@ -95,7 +97,7 @@ int EditorSession::portChangeDescriptor()
     const int descriptor = m_ports->changeDescriptor();
     // Without notifications (or once the JACK server went) a lost port is
     // looked for every second again.
-    m_protocol.setPortNotifications(descriptor >= 0);
+    m_watch.setNotifications(descriptor >= 0);
     return descriptor;
 }
 
@@ -104,15 +106,15 @@ void EditorSession::portsChangeNoticed(PaceClock::time_point now)
     m_ports->changeCount(); // the descriptor is quiet again
     if (!m_portsSettleAt) {
         m_portsSettleAt = now + kPortsSettle;
-        m_relay.scheduleChanged();
+        scheduleChanged();
     }
 }
 
 void EditorSession::portsChanged()
 {
-    m_protocol.refreshPorts(*m_ports);
-    if (m_relay.target != nullptr)
-        m_relay.target->portListsChanged();
+    m_watch.refresh(*m_ports, PaceClock::now());
+    if (m_host != nullptr)
+        m_host->portListsChanged();
 }
 
 // --- commands ---
@@ -165,8 +167,8 @@ void EditorSession::tickDeviceWork(PaceClock::time_point now)
             m_workTitle = "Verify Device";
             m_workQuiet = true;
         }
-        if (m_relay.target != nullptr)
-            m_relay.target->deviceWorkRunning(true);
+        if (m_host != nullptr)
+            m_host->deviceWorkRunning(true);
     }
     m_nextSyncStep = m_sync.busy() ? std::optional(now + kSyncStep) : std::nullopt;
     if (!report) {
@@ -180,12 +182,12 @@ void EditorSession::tickDeviceWork(PaceClock::time_point now)
     const bool quiet = m_workQuiet;
     m_workTitle.clear();
     m_nextSyncStep.reset();
-    if (m_relay.target == nullptr)
+    if (m_host == nullptr)
         return;
-    m_relay.target->deviceWorkRunning(false);
-    m_relay.target->deviceMarksChanged();
+    m_host->deviceWorkRunning(false);
+    m_host->deviceMarksChanged();
     if (!quiet || !report->ok())
-        m_relay.target->deviceWorkReport(title, reportText(*report));
+        m_host->deviceWorkReport(title, reportText(*report));
 }
 
 // --- undo and redo ---

@@ -251,13 +251,9 @@ void DeviceProtocol::startPacedSend()
         return;
     }
     const int output = m_settings.selectedOutput;
-    if (m_outputLost) {
-        // Found gone earlier: bound again if a port of its name is back.
-        checkPresence();
-        if (m_outputLost) {
-            m_host.showStatus(status::portsGone({ outputName() }));
-            return;
-        }
+    if (!m_host.outputWanted()) {
+        m_host.showStatus(status::portsGone({ outputName() }));
+        return;
     }
     if (!m_link.outputIsOpen(output)) {
         const PortResult opened = m_link.openOutput(output);
@@ -383,16 +379,22 @@ void DeviceProtocol::watch(PaceClock::time_point now)
         putMessage(deviceQuery(query).events(0));
     if (!expired.unanswered.empty())
         m_host.showStatus(status::noReply(expired.unanswered, timeout));
-    if (now - m_lastPresenceCheck >= std::chrono::milliseconds(kPresenceCheckInterval))
-        checkPresence(now);
     updateWatch();
 }
 
 void DeviceProtocol::updateWatch()
 {
-    setTimer(ProtocolTimer::Timer5,
-        transferRunning() || !m_replies.empty()
-            || (!m_portNotifications && (m_outputLost || m_inputLost)));
+    setTimer(ProtocolTimer::Timer5, transferRunning() || !m_replies.empty());
+}
+
+void DeviceProtocol::portsGone(const std::vector<std::string>& names)
+{
+    m_replies.clear();
+    if (transferRunning())
+        stopTransfer(status::portsGone(names));
+    else
+        m_host.showStatus(status::portsGone(names));
+    updateWatch();
 }
 
 void DeviceProtocol::expectReply(FrameKind reply, int preset, bool repeatOnce)
@@ -426,18 +428,15 @@ void DeviceProtocol::putRequest(std::uint8_t command, int presetIndex)
 void DeviceProtocol::portRefresh()
 {
     m_link.closeInput();
-    m_inputLost = false;
-    // A chosen port that is not there (a saved one whose device is
-    // unplugged) counts as gone, so that it is opened when it appears.
-    if (m_settings.inputChosen() && !report(m_link.openInput(m_settings.selectedInput)))
-        m_inputLost = !m_link.inputPresent(m_settings.selectedInput);
+    if (m_settings.inputChosen())
+        report(m_link.openInput(m_settings.selectedInput));
     // Reopened whatever its state: a port of the same name may be a new one
     // (the device went and came back), and an open handle would still point
     // at the old one.
-    m_outputLost = false;
-    if (m_settings.outputChosen() && !report(m_link.reopenOutput(m_settings.selectedOutput)))
-        m_outputLost = !m_link.outputPresent(m_settings.selectedOutput);
+    if (m_settings.outputChosen())
+        report(m_link.reopenOutput(m_settings.selectedOutput));
     m_collector.reset();
+    m_host.portsOpened();
     updateWatch();
 }
 
@@ -509,17 +508,14 @@ void DeviceProtocol::presetReplyStored(int presetIndex)
 
 // --- device settings dialog ---
 
-void DeviceProtocol::selectOutput(int index)
-{
-    m_settings.selectedOutput = index;
-    m_outputLost = false;
-}
+void DeviceProtocol::selectOutput(int index) { m_settings.selectedOutput = index; }
 
 void DeviceProtocol::chooseOutput(int index)
 {
     selectOutput(index);
     if (m_settings.outputChosen())
         report(m_link.reopenOutput(index));
+    m_host.portsOpened();
     updateWatch();
 }
 

@@ -2,7 +2,6 @@
 
 #include "core/preset_bank.h"
 #include "link/device_link.h"
-#include "link/midi_ports.h"
 #include "protocol/device_settings_model.h"
 #include "protocol/dump_encoder.h"
 #include "protocol/reply_collector.h"
@@ -38,8 +37,6 @@ constexpr int kInitValuesRequestDelay = 400;
 constexpr int kWatchInterval = 250;
 /// A request is given up this long plus the Delay after it was put, in milliseconds.
 constexpr int kReplyTimeout = 1000;
-/// While the watch runs, the chosen ports are looked for this often, in milliseconds.
-constexpr int kPresenceCheckInterval = 1000;
 
 /// Which ports a command found missing; the values are the warning's codes.
 enum class MissingPorts {
@@ -74,6 +71,12 @@ public:
     /// A line for the status line: progress, completion, or why a port, a
     /// transfer or a request failed (texts of status_text.h, naming the port).
     virtual void showStatus(const std::string& text) = 0;
+    /// The chosen ports were opened afresh by their names; the owner's port
+    /// watch notes which of them are not there.
+    virtual void portsOpened() { }
+    /// A send is about to start: the owner's port watch binds a lost output
+    /// that came back first; false while the output is still gone.
+    virtual bool outputWanted() { return true; }
 };
 
 /// Watches the protocol's traffic for what the device holds; every call
@@ -156,22 +159,15 @@ public:
     void Timer4Timer();
     /// Timer5 tick, every kWatchInterval ms: a request unanswered for
     /// kReplyTimeout + Delay ms is given up and shown (the queries at open
-    /// are put once more first); the chosen ports are looked for every
-    /// kPresenceCheckInterval ms, a vanished one is shown and stops the
-    /// transfer, one that came back is bound again.
+    /// are put once more first).
     void Timer5Timer();
 
-    /// The MIDI system's ports changed, or the lists are wanted afresh: the
-    /// lists are read again from `ports` (the chosen ports stay chosen by name,
-    /// and listed while gone) and the chosen ports are looked for at once.
-    /// Whether the chosen output / input was found not there (unplugged, or
-    /// saved but missing since the start); it is opened when it appears.
-    bool outputLost() const { return m_outputLost; }
-    bool inputLost() const { return m_inputLost; }
-    void refreshPorts(MidiPorts& ports);
-    /// Whether the MIDI system reports port changes (refreshPorts follows each):
-    /// then a lost port is waited for without looking every second.
-    void setPortNotifications(bool on);
+    /// Chosen ports were found gone (names as listed): nothing comes back
+    /// through them, so the awaited replies are dropped, and a running
+    /// transfer stops with the reason; else the reason is shown.
+    void portsGone(const std::vector<std::string>& names);
+    /// The input was opened again: a message cut off by the loss is dropped.
+    void inputReopened() { m_collector.reset(); }
 
     // --- requests and replies ---
 
@@ -221,6 +217,8 @@ public:
     const ReplyCollector& collector() const { return m_collector; }
     /// Replies asked for and not yet come, in the order asked.
     int pendingReplies() const { return m_replies.size(); }
+    /// A paced transfer has messages left to send.
+    bool transferRunning() const { return m_timer1 && m_sendPosition < m_sendCount; }
     /// One watcher of the traffic, nullptr for none; it must outlive its use.
     void setObserver(ProtocolObserver* observer) { m_observer = observer; }
 
@@ -240,11 +238,6 @@ private:
     void stopTransfer(const std::string& reason);
     /// The watch runs while a transfer, a reply or a lost port needs it.
     void updateWatch();
-    bool transferRunning() const { return m_timer1 && m_sendPosition < m_sendCount; }
-    /// Looks for the chosen ports: one that has gone is shown and stops the
-    /// transfer; one that came back is opened again.
-    void checkPresence();
-    void checkPresence(PaceClock::time_point now);
     /// Timer1 and the watch at `now`.
     void sendNextMessage(PaceClock::time_point now);
     void watch(PaceClock::time_point now);
@@ -281,11 +274,7 @@ private:
     int m_messagesSent = 0;
     PaceClock::time_point m_timer3Anchor; ///< the init values request is due 400 ms after this
     PaceClock::time_point m_timer5Anchor; ///< the watch runs kWatchInterval after this
-    PaceClock::time_point m_lastPresenceCheck;
     ReplyTracker m_replies;
-    bool m_outputLost = false; ///< the chosen output was found gone
-    bool m_inputLost = false;
-    bool m_portNotifications = false;
     ProtocolObserver* m_observer = nullptr;
 };
 

@@ -423,8 +423,8 @@ void TConfigForm::showPortLists()
         if (chosen && lost && index >= 0 && index < names.size())
             names[index] += QStringLiteral(" (not connected)");
     };
-    markAbsent(outputs, m.outputChosen(), m.selectedOutput, m_session.protocol().outputLost());
-    markAbsent(inputs, m.inputChosen(), m.selectedInput, m_session.protocol().inputLost());
+    markAbsent(outputs, m.outputChosen(), m.selectedOutput, m_session.portWatch().outputLost());
+    markAbsent(inputs, m.inputChosen(), m.selectedInput, m_session.portWatch().inputLost());
     QString systems;
     for (const std::string& line : m_session.ports().systemStatus())
         systems += (systems.isEmpty() ? QString() : QStringLiteral("\n"))

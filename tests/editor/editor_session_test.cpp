@@ -169,7 +169,7 @@ TEST_F(EditorSessionTest, ASavedPortThatIsMissingAtStartStaysChosenAndOpensWhenI
     auto second = start({ "Test Out B", "Test In" });
     second->startUp();
     EXPECT_EQ(second->currentSettings(), saved);
-    EXPECT_TRUE(second->protocol().outputLost() && second->protocol().inputLost());
+    EXPECT_TRUE(second->portWatch().outputLost() && second->portWatch().inputLost());
     EXPECT_TRUE(ports->openedOutputs.empty());
     EXPECT_EQ(ports->inputOpened, -1);
 
@@ -183,7 +183,7 @@ TEST_F(EditorSessionTest, ASavedPortThatIsMissingAtStartStaysChosenAndOpensWhenI
     EXPECT_EQ(second->nextDeadline(), noticed + std::chrono::milliseconds(100));
     second->tick(noticed + std::chrono::milliseconds(100));
     EXPECT_EQ(host.listChanges, 1);
-    EXPECT_FALSE(second->protocol().outputLost() || second->protocol().inputLost());
+    EXPECT_FALSE(second->portWatch().outputLost() || second->portWatch().inputLost());
     EXPECT_EQ(ports->openedOutputs, std::set<int> { 1 });
     EXPECT_EQ(ports->inputOpened, 0);
     EXPECT_EQ(second->currentSettings(), saved);
@@ -194,7 +194,7 @@ TEST_F(EditorSessionTest, ASavedPortThatIsMissingAtStartStaysChosenAndOpensWhenI
     otherCase.midiDevice = "test out b";
     second->applySettings(otherCase);
     EXPECT_EQ(second->currentSettings(), otherCase);
-    EXPECT_TRUE(second->protocol().outputLost());
+    EXPECT_TRUE(second->portWatch().outputLost());
 }
 
 // An autosave dump that cannot be read may be the user's only copy: it is

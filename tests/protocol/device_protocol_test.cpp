@@ -321,7 +321,7 @@ namespace {
         link.deliver = [this](const MidiEvent& e) { protocol.replyCollector(e); };
         auto runFor = [this](int ms) { // a millisecond at a time, every timer at its deadline
             for (int t = 0; t < ms; ++t)
-                protocol.tick(now += std::chrono::milliseconds(1));
+                tickAll(now + std::chrono::milliseconds(1));
         };
         protocol.Timer4Timer(); // the start-up Program Change, with no port yet
 
@@ -372,8 +372,9 @@ namespace {
                 "No reply from the device within 1.2 s (asked for preset 6)",
                 "No reply from the device within 1.2 s (asked for version, configuration)",
                 "Sending 1 of 256", "Sending 2 of 256", "Sending 3 of 256", "Sending 4 of 256",
-                "Sending 5 of 256", // two after it went, until the ports were looked for
-                "Sending stopped after 5 of 256: \"out B\" and \"in A\" have gone: "
+                "Sending 5 of 256", "Sending 6 of 256",
+                "Sending 7 of 256", // after it went, until the ports were looked for
+                "Sending stopped after 7 of 256: \"out B\" and \"in A\" have gone: "
                 "the device was unplugged, switched off or closed",
                 "\"out B\" has gone: the device was unplugged, switched off or closed",
                 "\"out B\" and \"in A\" are back", "Received" }));

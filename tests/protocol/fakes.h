@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/port_watch.h"
 #include "protocol/device_protocol.h"
 #include "protocol/dump_frame.h"
 #include "sim/zembra_device.h"
@@ -123,7 +124,16 @@ public:
     void refreshKnobTable(int presetIndex) override { refreshed.push_back(presetIndex); }
     void deviceSettingsChanged() override { ++settingsChanges; }
     void showStatus(const std::string& text) override { statuses.push_back(text); }
+    void portsOpened() override
+    {
+        if (watch != nullptr)
+            watch->portsOpened();
+    }
+    bool outputWanted() override { return watch == nullptr || watch->outputWanted(now()); }
 
+    /// The port watch the session would keep; none leaves presence alone.
+    PortWatch* watch = nullptr;
+    std::function<PaceClock::time_point()> now = &PaceClock::now;
     int scheduleChanges = 0;
     std::vector<std::string> captions;
     std::vector<int> refreshed;
@@ -157,6 +167,7 @@ template <class Link> struct Rig {
     FakeHost host;
     PaceClock::time_point now {}; ///< the protocol's clock
     DeviceProtocol protocol { bank, settings, link, host, [this] { return now; } };
+    PortWatch watch { protocol, settings, link, host, [this] { return now; } };
     std::function<void()> tick = [] {};
     std::function<bool(const std::function<bool()>&)> waitFor
         = [](const auto& done) { return done(); };
@@ -165,6 +176,15 @@ template <class Link> struct Rig {
     explicit Rig(Args&&... args)
         : link(std::forward<Args>(args)...)
     {
+        host.watch = &watch;
+        host.now = [this] { return now; };
+    }
+
+    /// The protocol's timers and the port watch at `at`, as the session runs them.
+    void tickAll(PaceClock::time_point at)
+    {
+        watch.tick(now = at);
+        protocol.tick(at);
     }
 
     /// Runs Timer1 until it switches itself off; returns the ticks taken.

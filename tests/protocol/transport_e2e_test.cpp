@@ -242,7 +242,7 @@ namespace {
                 dispatcher.pump();
                 if (until())
                     return true;
-                rig.protocol.tick(rig.now = Clock::now());
+                rig.tickAll(Clock::now());
             }
             return until();
         };
@@ -279,7 +279,7 @@ namespace {
     {
         const std::string nameA = "zPlugA-" + tag, nameB = "zPlugB-" + tag;
         auto simA = startSim(nameA);
-        ASSERT_TRUE(connect(nameA, [&] { m_rig->protocol.setPortNotifications(true); }));
+        ASSERT_TRUE(connect(nameA, [&] { m_rig->watch.setNotifications(true); }));
         testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
         const int changes = rig.link.changeDescriptor();
         ASSERT_GE(changes, 0) << "no port change notifications from JACK";
@@ -296,10 +296,10 @@ namespace {
                 }
                 if (Clock::now() >= settleAt) {
                     settleAt = kNone;
-                    rig.protocol.refreshPorts(rig.link);
+                    rig.watch.refresh(rig.link, Clock::now());
                 }
                 dispatcher.pump();
-                rig.protocol.tick(rig.now = Clock::now()); // the replies to the queries at open
+                rig.tickAll(Clock::now()); // the replies to the queries at open
             }
             return until();
         };
