@@ -193,7 +193,8 @@ namespace {
                         kFailed };
         }
 
-        /// Runs a fetch or verify to its end.
+        /// Runs a fetch, a verify or a send's read-back to its end, with the
+        /// presets a read-back sends again and their Program Change.
         SyncReport runFetch(const SyncStart& started)
         {
             if (started.ports.abandon())
@@ -207,6 +208,16 @@ namespace {
                 if (std::optional<SyncReport> report = m_sync.tick(now.count())) {
                     endProgress();
                     return *report;
+                }
+                if (m_sync.proving() && m_protocol.timerEnabled(ProtocolTimer::Timer1)) {
+                    m_protocol.Timer1Timer();
+                    wait(delay());
+                    continue;
+                }
+                // The Program Change after a resend; the one at creation never goes.
+                if (m_sync.proving() && m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
+                    wait(delay());
+                    m_protocol.Timer4Timer();
                 }
                 wait(2ms);
             }
@@ -417,6 +428,7 @@ int sendToDevice(std::span<char* const> rest)
     DeviceConsole console;
     const std::vector<int> presets = prepareFromFile(console, args);
     const bool verify = hasOption(args, "--verify");
+    console.sync().verifyAfterSend = verify; // a single preset proves itself too
     console.connect(args, verify);
     if (console.protocol().sendPresets(presets).abandon())
         throw Failure { "no output port to send to" };
@@ -424,7 +436,11 @@ int sendToDevice(std::span<char* const> rest)
     std::cout << "Sent presets " << presetListText(presets) << "\n" << std::flush;
     if (!verify)
         return 0;
-    return finishReport(console.runFetch(console.sync().verifyDevice(true)));
+    // The send reads itself back (and sends again what differs) on its own.
+    SyncStart proving;
+    if (!console.sync().proving())
+        proving.note = "nothing was sent to read back";
+    return finishReport(console.runFetch(proving));
 }
 
 int verifyDevice(std::span<char* const> rest)

@@ -513,10 +513,56 @@ void EditorSession::deviceSettingsChanged()
         m_host->deviceSettingsChanged();
 }
 
+namespace {
+
+    bool startsWith(const std::string& text, std::string_view start)
+    {
+        return text.starts_with(start);
+    }
+
+    /// A port went or came back: news that joins an outcome rather than hides it.
+    bool portNews(const std::string& text)
+    {
+        for (std::string_view news : { "\" has gone", "\" have gone", "\" is back", "\" are back" })
+            if (text.find(news) != std::string::npos && startsWith(text, "\""))
+                return true;
+        return false;
+    }
+
+    /// How a transfer, a fetch or a verify ended: kept on the status line.
+    bool outcome(const std::string& text)
+    {
+        for (std::string_view start :
+            { "Sent", "Sending stopped", "Got ", "Verified ", "No reply" })
+            if (startsWith(text, start))
+                return true;
+        return portNews(text);
+    }
+
+} // namespace
+
 void EditorSession::showStatus(const std::string& text)
 {
+    if (m_statusKept && portNews(text)) {
+        if (m_status.find(text) == std::string::npos)
+            m_status += "; " + text;
+    } else {
+        m_status = text;
+    }
+    m_statusKept = outcome(m_status);
     if (m_host != nullptr)
-        m_host->showStatus(text);
+        m_host->showStatus(m_status);
+}
+
+void EditorSession::chooseOutputEntry(int entry)
+{
+    const std::string before = m_model.chosenOutputName();
+    m_protocol.chooseOutput(entry);
+    if (m_model.chosenOutputName() != before) {
+        m_sync.forgetDevice();
+        if (m_host != nullptr)
+            m_host->deviceMarksChanged();
+    }
 }
 
 } // namespace kestrow

@@ -88,6 +88,11 @@ public:
     /// What the device holds, and Get All Presets, Send Changed Presets, Verify Device.
     const DeviceSync& deviceSync() const { return m_sync; }
     const MidiPorts& ports() const { return *m_ports; }
+    /// What the tree marks on preset 0..127: what the device is known to hold.
+    DeviceMark deviceMark(int presetIndex) const { return m_sync.mark(presetIndex); }
+    /// The status line as it stands: a transfer's outcome stays until the
+    /// next transfer or command; news of ports joins it.
+    const std::string& statusText() const { return m_status; }
     /// Whether the chosen ports are there (the settings dialog marks a lost one).
     const PortWatch& portWatch() const { return m_watch; }
     /// The tap between the ports and the protocol: the monitor and knob learn
@@ -210,7 +215,8 @@ public:
     // --- the device settings dialog ---
 
     /// The output list's entry `entry` ("no device" = last), (re)opened.
-    void chooseOutputEntry(int entry) { m_protocol.chooseOutput(entry); }
+    /// Another device forgets what was known of the one before.
+    void chooseOutputEntry(int entry);
     /// The input list's entry `entry`; reopens and asks the device.
     void chooseInputEntry(int entry) { m_protocol.chooseInput(entry); }
     /// The delay rule; the dialog shows the returned text when it differs.
@@ -333,7 +339,7 @@ private:
         const RecoveryChooser& choose, StartupReport& report);
     void restore(const RecoveryContents& contents);
     RecoveryContents journalContents() const;
-    std::optional<HistoryChange> showStep(std::optional<HistoryChange> change);
+    std::optional<HistoryChange> showStep(std::optional<HistoryChange> change, const char* done);
     void tickDeviceWork(PaceClock::time_point now);
     /// A Get All or Verify the sync began: titled, reported when it ends.
     SyncStart startDeviceWork(SyncStart start, const char* title);
@@ -370,6 +376,8 @@ private:
     bool m_held = false;
     std::optional<PaceClock::time_point> m_portsSettleAt;
     std::optional<PaceClock::time_point> m_nextSyncStep;
+    std::string m_status;
+    bool m_statusKept = false; ///< m_status is an outcome, kept until the next command
     std::string m_workTitle; ///< "Get All Presets" or "Verify Device" while one runs
     bool m_workQuiet = false; ///< a verify after a send reports only a difference
 };

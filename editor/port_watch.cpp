@@ -1,6 +1,7 @@
 // The chosen ports as the MIDI system changes: read the lists afresh, and
 // report a port that went and bind one that came back.
 #include "editor/port_watch.h"
+
 #include "protocol/status_text.h"
 
 #include <algorithm>
@@ -62,10 +63,12 @@ bool PortWatch::outputWanted(PaceClock::time_point now)
 
 std::optional<PaceClock::time_point> PortWatch::deadline() const
 {
-    const PaceClock::time_point again = m_lastLook + std::chrono::milliseconds(kPresenceCheckInterval);
+    const PaceClock::time_point again
+        = m_lastLook + std::chrono::milliseconds(kPresenceCheckInterval);
     // While a transfer or a reply runs, the ports are looked for on the
     // protocol's watch, so a look long ago does not make one due in the past.
-    if (const std::optional<PaceClock::time_point> watch = m_protocol.deadline(ProtocolTimer::Timer5))
+    if (const std::optional<PaceClock::time_point> watch
+        = m_protocol.deadline(ProtocolTimer::Timer5))
         return std::max(again, *watch);
     if ((outputLost() || inputLost()) && !m_notifications)
         return again;

@@ -71,8 +71,8 @@ void EditorSession::tick(PaceClock::time_point now)
     if (programChange && *programChange <= now) {
         if (m_host != nullptr)
             m_host->deviceMarksChanged(); // what the device holds changed with the transfer
-        if (m_sync.verifyAfterSend)
-            tickDeviceWork(now); // starts the verify the transfer asked for
+        if (m_sync.proving())
+            tickDeviceWork(now); // starts the read-back the transfer asked for
     }
     if (m_nextSyncStep && *m_nextSyncStep <= now)
         tickDeviceWork(now);
@@ -163,8 +163,8 @@ void EditorSession::tickDeviceWork(PaceClock::time_point now)
     const std::optional<SyncReport> report = m_sync.tick(ms.count());
     if (m_sync.busy() && !running) {
         if (m_workTitle.empty()) {
-            // A verify after a send began in this tick: it speaks only of a difference.
-            m_workTitle = "Verify Device";
+            // A send's read-back began in this tick: it speaks only of a difference.
+            m_workTitle = "Send";
             m_workQuiet = true;
         }
         if (m_host != nullptr)
@@ -186,18 +186,29 @@ void EditorSession::tickDeviceWork(PaceClock::time_point now)
         return;
     m_host->deviceWorkRunning(false);
     m_host->deviceMarksChanged();
-    if (!quiet || !report->ok())
+    // A send that could not be read back says so on the status line alone.
+    const bool differs = report->job == SyncJob::send ? !report->missing().empty() : !report->ok();
+    if (!quiet || differs)
         m_host->deviceWorkReport(title, reportText(*report));
 }
 
 // --- undo and redo ---
 
-std::optional<HistoryChange> EditorSession::undo() { return showStep(m_history.undo()); }
-
-std::optional<HistoryChange> EditorSession::redo() { return showStep(m_history.redo()); }
-
-std::optional<HistoryChange> EditorSession::showStep(std::optional<HistoryChange> change)
+std::optional<HistoryChange> EditorSession::undo()
 {
+    return showStep(m_history.undo(), "Undone: ");
+}
+
+std::optional<HistoryChange> EditorSession::redo()
+{
+    return showStep(m_history.redo(), "Redone: ");
+}
+
+std::optional<HistoryChange> EditorSession::showStep(
+    std::optional<HistoryChange> change, const char* done)
+{
+    if (change) // the outcome shown may be of what was just taken back
+        showStatus(done + change->stepName);
     // Taking a step back is no reason to send a preset to the device: the
     // window selects the step's preset, and that selection sends nothing.
     if (change && change->presetIndex != m_bank.selectedPreset)

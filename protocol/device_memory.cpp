@@ -38,8 +38,10 @@ void DeviceMemory::messageSent(std::span<const std::uint8_t> message)
 
 void DeviceMemory::replyReceived(const DecodedFrame& reply)
 {
-    if (reply.carriesPreset())
-        store(reply);
+    if (!reply.carriesPreset())
+        return;
+    store(reply);
+    m_sentSinceVerify[reply.frame.firstParam] = false; // what it holds, from itself
 }
 
 void DeviceMemory::store(const DecodedFrame& frame)
@@ -60,6 +62,16 @@ bool DeviceMemory::differs(const Preset& preset, int presetIndex, DeviceVariant 
         return true;
     return variant == DeviceVariant::zembraDial
         && (!held.initValues || *held.initValues != initValueBytes(preset));
+}
+
+DeviceMark DeviceMemory::mark(const Preset& preset, int presetIndex, DeviceVariant variant) const
+{
+    if (!valid(presetIndex) || !m_held[static_cast<std::size_t>(presetIndex)].data)
+        return DeviceMark::unknown;
+    if (differs(preset, presetIndex, variant))
+        return DeviceMark::differs;
+    return m_sentSinceVerify[static_cast<std::size_t>(presetIndex)] ? DeviceMark::sent
+                                                                    : DeviceMark::verified;
 }
 
 std::vector<int> DeviceMemory::changedPresets(const PresetBank& bank, DeviceVariant variant) const
@@ -95,8 +107,10 @@ const HeldPreset& DeviceMemory::held(int presetIndex) const
 
 void DeviceMemory::setHeld(int presetIndex, const HeldPreset& held)
 {
-    if (valid(presetIndex))
-        m_held[static_cast<std::size_t>(presetIndex)] = held;
+    if (!valid(presetIndex))
+        return;
+    m_held[static_cast<std::size_t>(presetIndex)] = held;
+    m_sentSinceVerify[static_cast<std::size_t>(presetIndex)] = held.data.has_value();
 }
 
 } // namespace kestrow

@@ -23,6 +23,14 @@ struct HeldPreset {
     bool operator==(const HeldPreset&) const = default;
 };
 
+/// What the editor knows of one preset on the device, as the tree marks it.
+enum class DeviceMark {
+    unknown, ///< never read or written since the device was chosen
+    sent, ///< the working copy went out whole, not read back since
+    verified, ///< read back (or read) and the same as the working copy
+    differs, ///< the device holds something else than the working copy
+};
+
 /// Per preset, the last bytes known to be on the device: from a message the
 /// port took or a reply the device gave. Only whole preset data and init
 /// values messages count.
@@ -39,12 +47,18 @@ public:
     /// The presets of `bank` that differ, ascending.
     std::vector<int> changedPresets(const PresetBank& bank, DeviceVariant variant) const;
 
+    /// The preset's mark against its working copy (init values on a zembraDial only).
+    DeviceMark mark(const Preset& preset, int presetIndex, DeviceVariant variant) const;
+    /// Another device was chosen: nothing is known of it.
+    void forget() { *this = DeviceMemory(); }
+
     /// Presets sent since the last verify, ascending.
     std::vector<int> sentSinceVerify() const;
     /// Preset 0..127 was verified: it leaves sentSinceVerify.
     void verified(int presetIndex);
 
     const HeldPreset& held(int presetIndex) const;
+    /// Remembered from an earlier run: known, but not read back in this one.
     void setHeld(int presetIndex, const HeldPreset& held);
 
 private:

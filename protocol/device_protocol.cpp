@@ -262,10 +262,21 @@ void DeviceProtocol::startPacedSend()
             return;
         }
     }
-    m_messageCount = 0;
-    for (int i = 0; i < m_sendCount; ++i)
-        m_messageCount += m_sendBuffer[static_cast<std::size_t>(i)].data1 == dump::kSysExEnd;
-    m_messagesSent = 0;
+    // Progress counts presets: a preset is one or two messages.
+    m_presetCount = 0;
+    int previous = -1;
+    for (int start = 0; start + dump::kFirstParamOffset < m_sendCount;) {
+        const int preset
+            = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
+        m_presetCount += preset != previous;
+        previous = preset;
+        while (start < m_sendCount
+            && m_sendBuffer[static_cast<std::size_t>(start)].data1 != dump::kSysExEnd)
+            ++start;
+        ++start;
+    }
+    m_presetsStarted = 0;
+    m_transferPreset = -1;
     // A send during a transfer keeps the running schedule, as a running
     // timer would; the first message follows one delay after the command.
     if (!m_timer1)
@@ -279,7 +290,7 @@ void DeviceProtocol::stopTransfer(const std::string& reason)
     m_sendPosition = m_sendCount;
     setTimer(ProtocolTimer::Timer1, false);
     m_host.setCaption(variantTitle(m_settings.deviceVariant));
-    m_host.showStatus(status::transferStopped(m_messagesSent, m_messageCount, reason));
+    m_host.showStatus(status::transferStopped(m_presetsStarted, m_presetCount, reason));
     updateWatch();
 }
 
@@ -329,13 +340,17 @@ void DeviceProtocol::sendNextMessage(PaceClock::time_point now)
     const PortResult put = m_link.put(m_settings.selectedOutput, message);
     if (!put)
         return stopTransfer(put.reason);
-    ++m_messagesSent;
     if (m_observer != nullptr)
         m_observer->messageSent(message);
 
     if (start + dump::kFirstParamOffset < m_sendCount)
         m_lastSentPreset
             = m_sendBuffer[static_cast<std::size_t>(start + dump::kFirstParamOffset)].data1;
+    const bool nextPreset = m_lastSentPreset != m_transferPreset;
+    if (nextPreset) {
+        m_transferPreset = m_lastSentPreset;
+        ++m_presetsStarted;
+    }
     m_host.setCaption(kSendingPresetCaption + std::to_string(m_lastSentPreset + 1));
     m_sendPosition = end;
 
@@ -348,8 +363,8 @@ void DeviceProtocol::sendNextMessage(PaceClock::time_point now)
         updateWatch();
         if (m_observer != nullptr)
             m_observer->transferEnded();
-    } else {
-        m_host.showStatus(status::sending(m_messagesSent, m_messageCount));
+    } else if (nextPreset) {
+        m_host.showStatus(status::sending(m_presetsStarted, m_presetCount));
     }
 }
 

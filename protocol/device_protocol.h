@@ -270,8 +270,9 @@ private:
     PaceClock::time_point m_timer4Anchor; ///< Timer4 likewise
     bool m_timer5 = false;
     int m_initValuesPreset = 0; ///< preset 0..127 whose init values Timer3 asks for
-    int m_messageCount = 0; ///< messages of the running transfer
-    int m_messagesSent = 0;
+    int m_presetCount = 0; ///< presets of the running transfer
+    int m_presetsStarted = 0; ///< of them, those whose first message went
+    int m_transferPreset = -1; ///< preset of the message sent last in this transfer
     PaceClock::time_point m_timer3Anchor; ///< the init values request is due 400 ms after this
     PaceClock::time_point m_timer5Anchor; ///< the watch runs kWatchInterval after this
     ReplyTracker m_replies;

@@ -3,6 +3,7 @@
 #include "protocol/status_text.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrow {
 
@@ -42,9 +43,40 @@ std::vector<int> applyFetched(PresetSet& presets, const std::vector<FetchedPrese
     return changed;
 }
 
+std::vector<int> SyncReport::missing() const
+{
+    std::vector<int> out = noReply;
+    for (const PresetDifference& d : differing)
+        out.push_back(d.presetIndex);
+    std::ranges::sort(out);
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
 std::vector<std::string> SyncReport::lines() const
 {
     std::vector<std::string> out;
+    if (job == SyncJob::send) {
+        const std::string presets = std::to_string(asked) + (asked == 1 ? " preset" : " presets");
+        const std::vector<int> wrong = missing();
+        if (notVerified)
+            out.push_back("Sent (not verified: no input port)");
+        else if (cancelled)
+            out.push_back("Sent " + presets + "; the read-back was cancelled");
+        else if (wrong.empty())
+            out.push_back("Sent and verified " + presets);
+        else
+            out.push_back("Sent " + presets + "; " + std::to_string(wrong.size())
+                + (wrong.size() == 1 ? " differs" : " differ")
+                + " on the device: " + presetListText(wrong));
+        if (!differing.empty()) {
+            out.push_back("Differing (here | on the device):");
+            out.insert(out.end(), differenceLines.begin(), differenceLines.end());
+        }
+        if (!noReply.empty())
+            out.push_back("No reply for presets " + presetListText(noReply));
+        return out;
+    }
     const int answered = static_cast<int>(
         job == SyncJob::getAll ? fetched.size() : matching.size() + differing.size());
     if (job == SyncJob::getAll) {
@@ -74,6 +106,22 @@ DeviceSync::DeviceSync(DeviceProtocol& protocol, PresetBank& bank,
     , m_catalogue(catalogue)
     , m_host(host)
 {
+}
+
+DeviceMark DeviceSync::mark(int presetIndex) const
+{
+    if (presetIndex < 0 || presetIndex >= kPresetCount)
+        return DeviceMark::unknown;
+    return m_memory.mark(m_bank.presets[static_cast<std::size_t>(presetIndex)], presetIndex,
+        m_settings.deviceVariant);
+}
+
+void DeviceSync::forgetDevice()
+{
+    m_memory.forget();
+    m_proof.reset();
+    m_verifyPending = false;
+    m_transferSent.fill(false);
 }
 
 bool DeviceSync::differsFromDevice(int presetIndex) const
@@ -160,24 +208,15 @@ std::string DeviceSync::caption(int presetIndex) const
 std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
 {
     if (!m_fetch) {
-        // A verify after a send starts once its Program Change has gone too.
-        if (m_verifyPending && !m_protocol.timerEnabled(ProtocolTimer::Timer1)
-            && !m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
-            m_verifyPending = false;
-            const SyncStart verify = verifyDevice(true);
-            if (!verify.started()) {
-                // Asked for in the settings: its absence is news.
-                const MissingPorts missing = verify.ports.missing;
-                if (missing == MissingPorts::input || missing == MissingPorts::both)
-                    m_host.showStatus(status::kNoVerifyWithoutInput);
-                else
-                    m_host.showStatus(status::noVerifyAfterSend(
-                        verify.ports.abandon() ? "no output port" : verify.note));
-                return std::nullopt;
-            }
-        } else {
+        // A send's read-back starts once its Program Change has gone too.
+        if (!m_verifyPending || m_protocol.timerEnabled(ProtocolTimer::Timer1)
+            || m_protocol.timerEnabled(ProtocolTimer::Timer4))
             return std::nullopt;
-        }
+        m_verifyPending = false;
+        if (std::optional<SyncReport> ended = startProofRound())
+            return ended;
+        if (!m_fetch)
+            return std::nullopt;
     }
     if (const std::optional<DumpFrame> request = m_fetch->poll(now)) {
         if (request->firstParam != m_shownPreset) {
@@ -191,7 +230,58 @@ std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
     }
     if (!m_fetch->finished())
         return std::nullopt;
-    return finish();
+    SyncReport report = finish();
+    if (m_proof)
+        return endProofRound(report);
+    return report;
+}
+
+std::optional<SyncReport> DeviceSync::startProofRound()
+{
+    if (!m_settings.inputChosen()) {
+        SyncReport report;
+        report.job = SyncJob::send;
+        report.asked = static_cast<int>(m_proof->sent.size());
+        report.notVerified = true;
+        m_proof.reset();
+        m_host.showStatus(report.lines().front());
+        return report;
+    }
+    const SyncStart started = verifyPresets(m_proof->checking);
+    if (started.started())
+        return std::nullopt;
+    SyncReport report;
+    report.job = SyncJob::send;
+    report.asked = static_cast<int>(m_proof->sent.size());
+    report.noReply = m_proof->checking;
+    m_proof.reset();
+    m_host.showStatus(
+        status::noVerifyAfterSend(started.ports.abandon() ? "no output port" : started.note));
+    return report;
+}
+
+std::optional<SyncReport> DeviceSync::endProofRound(const SyncReport& verify)
+{
+    Proof& proof = *m_proof;
+    proof.verified.insert(proof.verified.end(), verify.matching.begin(), verify.matching.end());
+    std::vector<int> again = verify.missing();
+    if (!verify.cancelled && !again.empty() && proof.round + 1 < kSendPasses) {
+        // Lost on the way (or in a busy device): sent again, read back again.
+        ++proof.round;
+        proof.checking = again;
+        m_resending = true;
+        if (!m_protocol.sendPresets(again).abandon() && m_protocol.transferRunning())
+            return std::nullopt;
+        m_resending = false;
+    }
+    SyncReport report = verify;
+    report.job = SyncJob::send;
+    report.asked = static_cast<int>(proof.sent.size());
+    std::ranges::sort(proof.verified);
+    report.matching = proof.verified;
+    m_proof.reset();
+    m_host.showStatus(report.lines().front());
+    return report;
 }
 
 void DeviceSync::cancel()
@@ -199,6 +289,7 @@ void DeviceSync::cancel()
     if (m_fetch)
         m_fetch->cancel();
     m_verifyPending = false;
+    m_resending = false;
 }
 
 SyncReport DeviceSync::finish()
@@ -241,8 +332,13 @@ SyncReport DeviceSync::finish()
 
 void DeviceSync::messageSent(std::span<const MidiEvent> message)
 {
-    if (!message.empty() && message.front().status == dump::kSysExStart)
-        m_memory.messageSent(sysExBytes(message));
+    if (message.empty() || message.front().status != dump::kSysExStart)
+        return;
+    const std::vector<std::uint8_t> bytes = sysExBytes(message);
+    m_memory.messageSent(bytes);
+    const DecodedFrame decoded = decodeFrame(bytes, FrameBounds::wholeMessage);
+    if (decoded.carriesPreset())
+        m_transferSent[decoded.frame.firstParam] = true;
 }
 
 bool DeviceSync::presetReply(const DecodedFrame& reply)
@@ -253,7 +349,23 @@ bool DeviceSync::presetReply(const DecodedFrame& reply)
 
 void DeviceSync::transferEnded()
 {
-    if (verifyAfterSend)
+    std::vector<int> sent;
+    for (int p = 0; p < kPresetCount; ++p)
+        if (m_transferSent[static_cast<std::size_t>(p)])
+            sent.push_back(p);
+    m_transferSent.fill(false);
+    const bool resent = std::exchange(m_resending, false);
+    if (sent.empty())
+        return;
+    if (!resent) {
+        // A send of several presets always proves itself; one only when asked.
+        if (sent.size() == 1 && !verifyAfterSend) {
+            m_proof.reset();
+            return;
+        }
+        m_proof = Proof { sent, sent, {}, 0 };
+    }
+    if (m_proof)
         m_verifyPending = true;
 }
 

@@ -6,6 +6,7 @@
 #include "protocol/device_protocol.h"
 #include "protocol/preset_fetch.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,7 +24,15 @@ struct [[nodiscard]] SyncStart {
     bool started() const { return !ports.abandon() && note.empty(); }
 };
 
-enum class SyncJob { getAll, verify };
+enum class SyncJob {
+    getAll,
+    verify,
+    send, ///< a send read back, and what differed sent again
+};
+
+/// Rounds of a send proving itself: it is read back, and what differs is
+/// sent again and read back, this many times at most.
+constexpr int kSendPasses = 3;
 
 /// How a fetch or verify ended.
 struct SyncReport {
@@ -36,9 +45,12 @@ struct SyncReport {
     std::vector<std::string>
         differenceLines; ///< verify: "preset 7 / knob 3 event: ..." (Windows-1252)
     std::vector<int> noReply;
+    bool notVerified = false; ///< send: nothing was read back (no input port)
 
     /// True when every preset asked answered (and, for a verify, matched).
-    bool ok() const { return !cancelled && noReply.empty() && differing.empty(); }
+    bool ok() const { return !cancelled && !notVerified && noReply.empty() && differing.empty(); }
+    /// Send: the presets not on the device as sent (differing or silent), ascending.
+    std::vector<int> missing() const;
     /// A short report, one line each (Windows-1252).
     std::vector<std::string> lines() const;
 };
@@ -63,6 +75,11 @@ public:
     const DeviceMemory& memory() const { return m_memory; }
     /// Whether the working copy of preset 0..127 differs from the device (unknown counts).
     bool differsFromDevice(int presetIndex) const;
+    /// The tree's mark for preset 0..127.
+    DeviceMark mark(int presetIndex) const;
+    /// Another device was chosen: nothing is known of it, and a send's
+    /// read-back in progress ends.
+    void forgetDevice();
 
     /// All 128 presets, with init values on a zembraDial.
     SyncStart getAllPresets();
@@ -72,8 +89,11 @@ public:
     SyncStart verifyPresets(std::vector<int> presetIndices);
     /// The presets that differ from the device, paced, the Program Change after them.
     SyncStart sendChangedPresets();
-    /// Verify, quietly, the presets of each paced transfer once it has ended.
+    /// Read back a single preset's send too (a send of several always is,
+    /// when an input port is chosen).
     bool verifyAfterSend = false;
+    /// Whether a send's read-back (and resends) is running or due.
+    bool proving() const { return m_proof.has_value(); }
 
     /// Puts the next request when it is due; the report when the job ended now.
     std::optional<SyncReport> tick(std::int64_t now);
@@ -97,9 +117,22 @@ private:
     const Catalogue& m_catalogue;
     ProtocolHost& m_host;
     DeviceMemory m_memory;
+    /// A send proving itself: what it sent, and the round it is in.
+    struct Proof {
+        std::vector<int> sent; ///< every preset of the send, ascending
+        std::vector<int> checking; ///< the presets this round reads back
+        std::vector<int> verified;
+        int round = 0;
+    };
+    std::optional<SyncReport> startProofRound();
+    std::optional<SyncReport> endProofRound(const SyncReport& verify);
+
     std::optional<PresetFetch> m_fetch;
     SyncJob m_job = SyncJob::getAll;
     bool m_verifyPending = false;
+    std::optional<Proof> m_proof;
+    bool m_resending = false; ///< the transfer running is the proof's own
+    std::array<bool, kPresetCount> m_transferSent {}; ///< presets of the transfer running
     int m_shownPreset = -1;
     int m_shownCount = 0; ///< presets asked for so far, for the status line
 };

@@ -1,5 +1,6 @@
 #include "protocol/preset_fetch.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kestrow {
@@ -8,48 +9,103 @@ PresetFetch::PresetFetch(FetchPlan plan)
     : m_plan(std::move(plan))
 {
     std::erase_if(m_plan.presets, [](int p) { return p < 0 || p >= kPresetCount; });
-    if (!m_plan.presets.empty())
-        m_current.presetIndex = m_plan.presets.front();
+    startPass(m_plan.presets);
 }
 
-int PresetFetch::currentPreset() const { return finished() ? -1 : m_current.presetIndex; }
+void PresetFetch::startPass(std::vector<int> presets)
+{
+    m_queue = std::move(presets);
+    m_position = 0;
+    m_again.clear();
+    m_answeredInPass = 0;
+    m_silentInARow = 0;
+    m_askingInit = false;
+    if (m_queue.empty())
+        finish({});
+}
+
+void PresetFetch::finish(std::vector<int> missing)
+{
+    m_done = true;
+    m_awaiting = false;
+    // In the order of the plan, as asked the first time.
+    for (int p : m_plan.presets)
+        if (std::ranges::find(missing, p) != missing.end())
+            m_noReply.push_back(p);
+}
+
+int PresetFetch::currentPreset() const { return m_done ? -1 : m_queue[m_position]; }
+
+bool PresetFetch::complete(int presetIndex) const
+{
+    const std::optional<FetchedPreset>& got = m_got[static_cast<std::size_t>(presetIndex)];
+    return got && (!m_plan.initValues || got->initValues);
+}
+
+std::int64_t PresetFetch::replyWait() const
+{
+    std::int64_t wait = m_plan.replyTimeout;
+    if (m_slowest >= 0)
+        wait = std::min<std::int64_t>(
+            wait, std::max<std::int64_t>(kMinReplyWait, kReplyWaitFactor * m_slowest));
+    return wait << m_pass;
+}
 
 DumpFrame PresetFetch::request() const
 {
     return requestMessage(
-        m_askingInit ? dump::kInitValuesRequest : dump::kPresetRequest, m_current.presetIndex);
+        m_askingInit ? dump::kInitValuesRequest : dump::kPresetRequest, currentPreset());
+}
+
+void PresetFetch::advance()
+{
+    ++m_position;
+    m_askingInit = false;
+    if (m_position < m_queue.size())
+        return;
+    if (m_again.empty()) {
+        finish({});
+    } else if (m_answeredInPass == 0 || m_pass + 1 >= kFetchPasses) {
+        // Nothing answered the whole pass: the device is not there.
+        finish(m_again);
+    } else {
+        ++m_pass;
+        startPass(std::move(m_again));
+    }
 }
 
 std::optional<DumpFrame> PresetFetch::poll(std::int64_t now)
 {
-    if (finished())
+    if (m_done)
         return std::nullopt;
+    if (m_replyCame) {
+        m_replyCame = false;
+        m_slowest = std::max(m_slowest, now - m_lastPut);
+    }
     if (m_awaiting) {
         if (now < m_deadline)
             return std::nullopt;
-        if (m_attempts < kRequestAttempts) {
-            ++m_attempts;
-            m_lastPut = now;
-            m_deadline = now + m_plan.replyTimeout;
-            return request();
-        }
         m_awaiting = false;
-        m_noReply.push_back(m_current.presetIndex);
-        nextPreset();
+        m_again.push_back(currentPreset());
         if (++m_silentInARow >= kSilentPresetsLimit) {
-            // The device is gone: asking the rest would only take their time-outs.
-            for (; !finished(); nextPreset())
-                m_noReply.push_back(m_current.presetIndex);
-            return std::nullopt;
+            // A bad spell or a device gone: the rest waits for the next pass.
+            m_again.insert(m_again.end(),
+                m_queue.begin() + static_cast<std::ptrdiff_t>(m_position) + 1, m_queue.end());
+            m_position = m_queue.size() - 1;
         }
+        advance();
+        if (m_done)
+            return std::nullopt;
     }
-    if (finished() || (m_anyPut && now < m_lastPut + m_plan.delay))
+    if (m_anyPut && now < m_lastPut + m_plan.delay)
         return std::nullopt;
+    // A preset whose data came in an earlier pass is asked only for what is missing.
+    if (!m_askingInit && m_got[static_cast<std::size_t>(currentPreset())])
+        m_askingInit = true;
     m_awaiting = true;
     m_anyPut = true;
-    m_attempts = 1;
     m_lastPut = now;
-    m_deadline = now + m_plan.replyTimeout;
+    m_deadline = now + replyWait();
     return request();
 }
 
@@ -57,38 +113,40 @@ bool PresetFetch::take(const DecodedFrame& reply)
 {
     const FrameKind expected = m_askingInit ? FrameKind::initValues : FrameKind::presetData;
     if (!m_awaiting || reply.kind != expected || !reply.carriesPreset()
-        || reply.frame.firstParam != m_current.presetIndex)
+        || reply.frame.firstParam != currentPreset())
         return false;
     m_awaiting = false;
+    m_replyCame = true;
     m_silentInARow = 0;
+    ++m_answeredInPass;
+    std::optional<FetchedPreset>& got = m_got[static_cast<std::size_t>(currentPreset())];
     if (m_askingInit) {
-        m_current.initValues = reply;
+        got->initValues = reply;
     } else {
-        m_current.data = reply;
+        got = FetchedPreset { currentPreset(), reply, std::nullopt };
         if (m_plan.initValues) {
             m_askingInit = true;
             return true;
         }
     }
-    m_answered.push_back(m_current);
-    nextPreset();
+    advance();
     return true;
 }
 
-void PresetFetch::nextPreset()
+std::vector<FetchedPreset> PresetFetch::answered() const
 {
-    ++m_index;
-    m_askingInit = false;
-    m_current = {};
-    if (!finished())
-        m_current.presetIndex = m_plan.presets[m_index];
+    std::vector<FetchedPreset> whole;
+    for (int p : m_plan.presets)
+        if (complete(p))
+            whole.push_back(*m_got[static_cast<std::size_t>(p)]);
+    return whole;
 }
 
 void PresetFetch::cancel()
 {
     m_cancelled = true;
     m_awaiting = false;
-    m_index = m_plan.presets.size();
+    m_done = true;
 }
 
 } // namespace kestrow

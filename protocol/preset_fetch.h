@@ -2,24 +2,33 @@
 
 #include "protocol/dump_frame.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace kestrow {
 
-/// Times one request is put before its preset counts as unanswered.
-constexpr int kRequestAttempts = 2;
-/// Presets in a row without a reply after which the device counts as gone
-/// and the rest are not asked.
+/// Passes over the presets still unanswered before they count as missing:
+/// a lost request or reply is asked for again in a later pass, with a
+/// longer wait, rather than at once into the same trouble.
+constexpr int kFetchPasses = 4;
+/// Requests in a row without a reply after which the rest of a pass moves
+/// to the next; a pass that got no reply at all ends the fetch (the device
+/// is gone, and asking the rest would only take their time-outs).
 constexpr int kSilentPresetsLimit = 3;
+/// Once the device has answered, a request waits this many times its
+/// slowest answer so far, at least kMinReplyWait ms (and never longer than
+/// the plan's time-out), so a lost message costs little.
+constexpr int kReplyWaitFactor = 4;
+constexpr int kMinReplyWait = 150;
 
 /// What to ask the device for.
 struct FetchPlan {
     std::vector<int> presets; ///< 0..127, asked in this order
     bool initValues = false; ///< also each preset's init values (zembraDial)
     int delay = 200; ///< milliseconds from one request to the next, at least
-    int replyTimeout = 1000; ///< milliseconds a request waits for its reply
+    int replyTimeout = 1000; ///< milliseconds a request waits for its reply before any came
 };
 
 /// One preset's replies as they came.
@@ -31,8 +40,10 @@ struct FetchedPreset {
 
 /// Asks for presets one request at a time: the next request goes a delay
 /// after the previous one and only once that was answered or given up.
-/// Driven by poll() with the time of a steady clock in milliseconds; the
-/// owner puts the requests it returns and hands over every preset reply.
+/// What a pass leaves unanswered is asked again in the next, each pass
+/// waiting twice as long, up to kFetchPasses. Driven by poll() with the time
+/// of a steady clock in milliseconds; the owner puts the requests it returns
+/// and hands over every preset reply.
 class PresetFetch {
 public:
     explicit PresetFetch(FetchPlan plan);
@@ -44,33 +55,47 @@ public:
     /// No further requests; finished() from now on.
     void cancel();
 
-    bool finished() const { return m_index >= m_plan.presets.size(); }
+    bool finished() const { return m_done; }
     bool cancelled() const { return m_cancelled; }
     /// Preset 0..127 asked for now; -1 when finished.
     int currentPreset() const;
-    /// Presets answered, in the order asked.
-    const std::vector<FetchedPreset>& answered() const { return m_answered; }
-    /// Presets not answered, in the order asked (with those not asked after
-    /// the device fell silent); never those left by a cancel.
+    /// 0 for the first pass over the plan, 1.. for the passes after it.
+    int pass() const { return m_pass; }
+    /// Presets answered whole, in the order of the plan.
+    std::vector<FetchedPreset> answered() const;
+    /// Presets still unanswered at the end, in the order of the plan; never
+    /// those left by a cancel.
     const std::vector<int>& noReply() const { return m_noReply; }
     const FetchPlan& plan() const { return m_plan; }
+    /// How long a request of this pass waits for its reply, in milliseconds.
+    std::int64_t replyWait() const;
 
 private:
     DumpFrame request() const;
-    void nextPreset();
+    bool complete(int presetIndex) const;
+    /// Moves on in the pass; at its end starts the next or finishes.
+    void advance();
+    void startPass(std::vector<int> presets);
+    void finish(std::vector<int> missing);
 
     FetchPlan m_plan;
-    std::size_t m_index = 0;
+    std::vector<int> m_queue; ///< this pass's presets
+    std::size_t m_position = 0;
+    std::vector<int> m_again; ///< this pass's unanswered, for the next
+    int m_pass = 0;
+    int m_answeredInPass = 0;
+    int m_silentInARow = 0;
     bool m_askingInit = false;
     bool m_awaiting = false;
-    int m_attempts = 0;
-    int m_silentInARow = 0;
+    bool m_replyCame
+        = false; ///< the reply to the last put came; its time is taken at the next poll
     std::int64_t m_lastPut = 0;
     std::int64_t m_deadline = 0;
+    std::int64_t m_slowest = -1; ///< slowest answer so far, ms; -1 before the first
     bool m_anyPut = false;
+    bool m_done = false;
     bool m_cancelled = false;
-    FetchedPreset m_current;
-    std::vector<FetchedPreset> m_answered;
+    std::array<std::optional<FetchedPreset>, kPresetCount> m_got {};
     std::vector<int> m_noReply;
 };
 

@@ -26,13 +26,13 @@ namespace {
 
 std::string sending(int sent, int total)
 {
-    return "Sending " + std::to_string(sent) + " of " + std::to_string(total);
+    return "Sending preset " + std::to_string(sent) + " of " + std::to_string(total);
 }
 
 std::string transferStopped(int sent, int total, const std::string& reason)
 {
-    return "Sending stopped after " + std::to_string(sent) + " of " + std::to_string(total) + ": "
-        + reason;
+    return "Sending stopped at preset " + std::to_string(sent) + " of " + std::to_string(total)
+        + ": " + reason;
 }
 
 std::string noReply(const std::vector<std::string>& what, int waitedMs)

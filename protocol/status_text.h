@@ -37,12 +37,10 @@ namespace status {
     inline constexpr char kNoOutputPort[] = "No output port: choose one in Device Settings";
     inline constexpr char kSent[] = "Sent";
     inline constexpr char kReceived[] = "Received";
-    inline constexpr char kNoVerifyWithoutInput[]
-        = "No verify after the send: no input port; choose one in Device Settings";
 
-    /// "Sending 37 of 256": message `sent` (1-based) of `total` has gone out.
+    /// "Sending preset 37 of 128": preset `sent` (1-based) of `total` is going out.
     std::string sending(int sent, int total);
-    /// A transfer given up after `sent` of `total` messages, and why.
+    /// A transfer given up at preset `sent` of `total`, and why.
     std::string transferStopped(int sent, int total, const std::string& reason);
     /// The request(s) `what` ("preset 6", "version", ...) got no reply
     /// within `waitedMs` milliseconds.

@@ -59,9 +59,9 @@ void writeSettings(IniFile& file, const EditorSettings& s)
     file.writeInteger(keys::kSection, keys::kDeviceType, static_cast<std::int32_t>(s.deviceType));
     file.writeBool(keys::kSection, keys::kOptionsShowBankGroups, s.optionsShowBankGroups);
     file.writeBool(keys::kSection, keys::kOptionsFixed, s.optionsFixed);
-    // Only once it was ever turned on: the file of a user who never did keeps
+    // Only once it was ever changed: the file of a user who never did keeps
     // exactly the keys earlier versions wrote.
-    if (s.verifyAfterSend || file.value(keys::kSection, keys::kVerifyAfterSend))
+    if (!s.verifyAfterSend || file.value(keys::kSection, keys::kVerifyAfterSend))
         file.writeBool(keys::kSection, keys::kVerifyAfterSend, s.verifyAfterSend);
     // Every key is written, so a list that shrank leaves no stale entries.
     if (!s.recentFiles.empty() || file.hasSection(keys::kRecentSection)) {

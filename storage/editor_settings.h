@@ -28,7 +28,7 @@ struct EditorSettings {
     bool midiNotesRange = false; ///< true: notes from "C -2"
     std::string midiInDevice = settings_keys::kNoDevice; ///< input port name, compared exactly
     std::int32_t selectedPreset = 0; ///< preset index 0..127, clamped
-    bool verifyAfterSend = false; ///< read each paced send back
+    bool verifyAfterSend = true; ///< read a single preset's send back too (with an input port)
     /// Preset files last opened or saved, newest first, at most kRecentFileCount.
     /// Kept in a section of their own, which versions without the list pass over.
     std::vector<std::string> recentFiles;

@@ -10,7 +10,7 @@ namespace kestrow {
 void TMainForm::createDeviceSync()
 {
     presetTree()->itemDelegateForPresets()->setDeviceMarkFunction(
-        [this](int row) { return m_session.deviceSync().differsFromDevice(row); });
+        [this](int row) { return m_session.deviceMark(row); });
 }
 
 void TMainForm::startDeviceSync(const SyncStart& start, const QString& title)

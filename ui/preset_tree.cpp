@@ -5,10 +5,12 @@
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QUrl>
 
 #include <algorithm>
@@ -75,11 +77,12 @@ void PresetItemDelegate::paint(
     if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
         right = std::min(right, view->viewport()->rect().right());
     const bool duplicates = m_duplicateMark && m_duplicateMark(index.row());
-    const bool differs = m_deviceMark && m_deviceMark(index.row());
+    const DeviceMark mark = m_deviceMark ? m_deviceMark(index.row()) : DeviceMark::unknown;
+    const bool marked = mark != DeviceMark::unknown;
     const int size = std::max(4, option.rect.height() / 3);
     QRect textRect = option.rect;
-    if (duplicates || differs)
-        textRect.setRight(right - (differs ? 11 + size : 7));
+    if (duplicates || marked)
+        textRect.setRight(right - (marked ? 11 + size : 7));
     painter->drawText(
         textRect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
     if (duplicates) {
@@ -87,15 +90,57 @@ void PresetItemDelegate::paint(
         painter->fillRect(QRect(right - 5, option.rect.top() + 2, 4, option.rect.height() - 4),
             QColor(0xD0, 0x20, 0x20));
     }
-    if (differs) {
-        // Differs from the device: an orange dot left of the bar.
+    if (marked) {
+        // What the device holds: a dot left of the bar, hollow while unproven.
         const QRect dot(right - 9 - size, option.rect.center().y() - size / 2, size, size);
         painter->setRenderHint(QPainter::Antialiasing);
-        painter->setPen(Qt::NoPen);
-        painter->setBrush(QColor(0xD0, 0x60, 0x00));
-        painter->drawEllipse(dot);
+        const QColor orange(0xD0, 0x60, 0x00);
+        const QColor green(0x20, 0x90, 0x30);
+        if (mark == DeviceMark::sent) {
+            painter->setPen(QPen(text, 1.2));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawEllipse(QRectF(dot).adjusted(0.5, 0.5, -0.5, -0.5));
+        } else {
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(mark == DeviceMark::differs ? orange : green);
+            painter->drawEllipse(dot);
+        }
     }
     painter->restore();
+}
+
+QString PresetItemDelegate::deviceMarkTip(DeviceMark mark)
+{
+    switch (mark) {
+    case DeviceMark::sent:
+        return QStringLiteral("Sent to the device, not read back yet");
+    case DeviceMark::verified:
+        return QStringLiteral("Read back: the device holds this preset as it is here");
+    case DeviceMark::differs:
+        return QStringLiteral(
+            "The device holds something else: send this preset, or take it from the device");
+    case DeviceMark::unknown:
+        break;
+    }
+    return {};
+}
+
+bool PresetItemDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+    const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    // The marks sit at the viewport's right edge; the tip names the one under the pointer.
+    const int right = std::min(option.rect.right(), view->viewport()->rect().right());
+    const int size = std::max(4, option.rect.height() / 3);
+    const int x = event->pos().x();
+    QString tip;
+    if (m_duplicateMark && m_duplicateMark(index.row()) && x >= right - 6)
+        tip = QStringLiteral("Two or more knobs of this preset send the same event");
+    else if (m_deviceMark && x >= right - 10 - size && x < right - 6)
+        tip = deviceMarkTip(m_deviceMark(index.row()));
+    if (tip.isEmpty())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QToolTip::showText(event->globalPos(), tip, view);
+    return true;
 }
 
 void PresetItemDelegate::setModelData(

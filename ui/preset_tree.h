@@ -4,6 +4,7 @@
 #include "core/editor_state.h"
 #include "core/preset_bank.h"
 #include "core/preset_names.h"
+#include "protocol/device_memory.h"
 
 #include <QListWidget>
 #include <QStringList>
@@ -19,19 +20,26 @@ class PresetItemDelegate : public QStyledItemDelegate {
 public:
     using ShadeFunction = std::function<TreeShade(int row, bool drawnSelected)>;
     using MarkFunction = std::function<bool(int row)>;
+    using DeviceMarkFunction = std::function<DeviceMark(int row)>;
 
     explicit PresetItemDelegate(QObject* parent = nullptr);
     void setShadeFunction(ShadeFunction shade) { m_shade = std::move(shade); }
     /// Rows with a red bar at their visible right edge (knobs that send the
     /// same event); the bank shade stays.
     void setDuplicateMarkFunction(MarkFunction mark) { m_duplicateMark = std::move(mark); }
-    /// Rows with a dot left of that bar (differs from what the device holds).
-    void setDeviceMarkFunction(MarkFunction mark) { m_deviceMark = std::move(mark); }
+    /// What the device holds of each row, as a mark left of that bar: none
+    /// while unknown, a ring once sent, a green dot once read back the same,
+    /// an orange dot where the device holds something else.
+    void setDeviceMarkFunction(DeviceMarkFunction mark) { m_deviceMark = std::move(mark); }
+    /// The tooltip of a device mark; empty for none.
+    static QString deviceMarkTip(DeviceMark mark);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
         const QModelIndex& index) const override;
     void setModelData(
         QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+        const QModelIndex& index) override;
 
 signals:
     /// The in-place editor was confirmed with this text (UTF-8).
@@ -40,7 +48,7 @@ signals:
 private:
     ShadeFunction m_shade;
     MarkFunction m_duplicateMark;
-    MarkFunction m_deviceMark;
+    DeviceMarkFunction m_deviceMark;
 };
 
 /// The flat list of 128 presets: owner-painted, renamed in place, presets

@@ -350,12 +350,18 @@ TEST_F(EditorSessionTest, OneClockDrivesTheTransferTheVerifyAndTheJournal)
     EXPECT_EQ(host.workRunning, (std::vector<bool> { true, false }));
     EXPECT_TRUE(host.reports.empty()); // the device holds what was sent
 
-    // The device keeps something else: the quiet verify speaks up.
+    // The device keeps something else: sent again, read back again, then
+    // the quiet verify speaks up.
     device[5].eventType.fill(2);
+    const std::size_t before = ports->sysex(58).size();
     ASSERT_FALSE(session->sendSelectedPreset(true, true).abandon());
     runClock(*session);
+    EXPECT_EQ(ports->sysex(58).size(), before + kSendPasses);
     ASSERT_EQ(host.reports.size(), 1u);
-    EXPECT_EQ(host.reports[0].rfind("Verify Device: ", 0), 0u);
+    EXPECT_EQ(host.reports[0].rfind("Send: Sent 1 preset; 1 differs on the device: 6", 0), 0u)
+        << host.reports[0];
+    EXPECT_EQ(session->statusText(), "Sent 1 preset; 1 differs on the device: 6");
+    EXPECT_EQ(session->deviceMark(5), DeviceMark::differs);
 
     // Held (a question is open), nothing is due and nothing goes.
     const std::size_t puts = ports->puts.size();

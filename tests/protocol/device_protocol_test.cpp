@@ -297,10 +297,10 @@ namespace {
         protocol.sendPreset(4, true, true);
         EXPECT_EQ(runTransfer(), 2);
         EXPECT_EQ(host.statuses,
-            (std::vector<std::string> { "Sending 1 of 8", "Sending 2 of 8",
-                "Sending stopped after 2 of 8: No output port: choose one in Device Settings",
-                "Sending 1 of 2", "Sending stopped after 1 of 2: out 1 takes nothing",
-                "Sending 1 of 2", "Sent" }));
+            (std::vector<std::string> { "Sending preset 1 of 4",
+                "Sending stopped at preset 1 of 4: No output port: choose one in Device Settings",
+                "Sending preset 1 of 1", "Sending stopped at preset 1 of 1: out 1 takes nothing",
+                "Sending preset 1 of 1", "Sent" }));
 
         // A new send replaces a running one and starts from its beginning.
         const std::size_t before = link.messages.size();
@@ -371,10 +371,9 @@ namespace {
             (std::vector<std::string> {
                 "No reply from the device within 1.2 s (asked for preset 6)",
                 "No reply from the device within 1.2 s (asked for version, configuration)",
-                "Sending 1 of 256", "Sending 2 of 256", "Sending 3 of 256", "Sending 4 of 256",
-                "Sending 5 of 256", "Sending 6 of 256",
-                "Sending 7 of 256", // after it went, until the ports were looked for
-                "Sending stopped after 7 of 256: \"out B\" and \"in A\" have gone: "
+                "Sending preset 1 of 128", "Sending preset 2 of 128", "Sending preset 3 of 128",
+                "Sending preset 4 of 128", // after it went, until the ports were looked for
+                "Sending stopped at preset 4 of 128: \"out B\" and \"in A\" have gone: "
                 "the device was unplugged, switched off or closed",
                 "\"out B\" has gone: the device was unplugged, switched off or closed",
                 "\"out B\" and \"in A\" are back", "Received" }));

@@ -195,14 +195,18 @@ namespace {
         const SyncReport verified = run();
         EXPECT_EQ(verified.matching, (std::vector<int> { 9 }));
 
-        // Without an input the verify cannot start, and the status line says so.
+        EXPECT_EQ(verified.job, SyncJob::send);
+
+        // Without an input nothing is read back, and the outcome says so.
         protocol.chooseInput(1); // "no device"
         ASSERT_FALSE(protocol.sendSelectedPreset(true, false).abandon());
         runTransfer();
         protocol.Timer4Timer();
-        EXPECT_FALSE(sync.tick(++now));
+        const std::optional<SyncReport> unproven = sync.tick(++now);
+        ASSERT_TRUE(unproven);
+        EXPECT_TRUE(unproven->notVerified && !unproven->ok());
         EXPECT_FALSE(sync.busy());
-        EXPECT_EQ(host.statuses.back(), status::kNoVerifyWithoutInput);
+        EXPECT_EQ(host.statuses.back(), "Sent (not verified: no input port)");
     }
 
     TEST(PresetListText, JoinsRunsOfThreeOrMore)

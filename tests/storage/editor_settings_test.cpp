@@ -32,11 +32,11 @@ TEST(EditorSettings, LoadingFallsBackToTheDefaults)
             } },
         { "clamped low", "[Settings]\r\nSelected Preset=-4\r\nDevice Type=-1\r\nAuto Send=0\r\n",
             [](EditorSettings& s) { s.autoSend = false; } },
-        { "verify after send", "[Settings]\r\nVerify After Send=1\r\n",
-            [](EditorSettings& s) { s.verifyAfterSend = true; } } };
+        { "verify after send", "[Settings]\r\nVerify After Send=0\r\n",
+            [](EditorSettings& s) { s.verifyAfterSend = false; } } };
     EXPECT_EQ(EditorSettings {},
         (EditorSettings { DeviceVariant::zembraControl, true, true, true, 200, "no device", false,
-            "no device", 0, false, {} }));
+            "no device", 0, true, {} }));
     for (const LoadCase& c : cases) {
         test::TempDir dir;
         if (c.text)
@@ -53,7 +53,7 @@ TEST(EditorSettings, SavedInTheirOrderBesideTheNamesAndReadBack)
     const std::string path = dir.file("Config.CFG");
     test::writeFile(path, "[1]\r\nN=Pad\r\n");
     EditorSettings s { DeviceVariant::zembraFader, false, false, false, 35, "zembra Emulator", true,
-        "USB MIDI 1", 127, false, { "/music/Live Set.syx", "/music/All.MID" } };
+        "USB MIDI 1", 127, true, { "/music/Live Set.syx", "/music/All.MID" } };
     ASSERT_TRUE(saveSettings(path, s));
     EXPECT_EQ(test::readFile(path),
         "[1]\r\nN=Pad\r\n[Settings]\r\nAuto Send=0\r\nDelay=35\r\n"
