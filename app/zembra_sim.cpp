@@ -359,7 +359,7 @@ struct Emulator {
             const auto replies = limited.receive(message, arrival.atMs);
             const kestrow::sim::LinkDrops& after = limited.drops();
             if (after.lostIn != before.lostIn)
-                log.print(LineLog::Stream::out, hexLine("lost in ", message));
+                log.print(LineLog::Stream::out, hexLine("lost in", message));
             else if (after.busy != before.busy)
                 log.print(LineLog::Stream::out, hexLine("busy", message));
             else
