@@ -3,6 +3,7 @@
 // like the hardware and logs every message in hex, one line each.
 
 #include "sim/line_log.h"
+#include "sim/link_limits.h"
 #include "sim/zembra_device.h"
 
 #if defined(KESTROW_HAVE_JACK)
@@ -39,13 +40,15 @@
 namespace {
 
 using kestrow::sim::DeviceVersion;
+using kestrow::sim::LimitedDevice;
 using kestrow::sim::LineLog;
 using kestrow::sim::Variant;
 using kestrow::sim::ZembraDevice;
 
 constexpr int kUsageExit = 2;
 constexpr char kUsage[] = "usage: zembra-sim [--variant control|fader|dial] [--name NAME] "
-                          "[--state FILE] [--device-version MAJOR.MINOR]";
+                          "[--state FILE] [--device-version MAJOR.MINOR] [--message-time MS] "
+                          "[--loss-in PERCENT] [--loss-out PERCENT] [--seed N]";
 constexpr char kHelp[]
     = "Emulates a zembra controller on MIDI ports of its own (JACK when a server\n"
       "runs, else ALSA) and logs every message in hex. See zembra-sim(1).\n"
@@ -54,6 +57,12 @@ constexpr char kHelp[]
       "  --name NAME                     port and client name (\"zembra-sim\")\n"
       "  --state FILE                    load the presets from FILE, save them on exit\n"
       "  --device-version MAJOR.MINOR    version the device reports (1.0)\n"
+      "  --message-time MS               busy for MS milliseconds after each message it\n"
+      "                                  takes; what arrives meanwhile is lost (0)\n"
+      "  --loss-in PERCENT               lose this share of incoming messages (0)\n"
+      "  --loss-out PERCENT              lose this share of outgoing replies (0)\n"
+      "  --seed N                        the random losses' seed: the same seed, the\n"
+      "                                  same losses (1)\n"
       "  -h, --help                      show this help and exit\n"
       "  --version                       show the program's version and exit\n";
 
@@ -62,6 +71,7 @@ struct Options {
     std::string name = "zembra-sim";
     std::optional<std::filesystem::path> state;
     DeviceVersion version { 1, 0 };
+    kestrow::sim::LinkLimits limits;
 };
 
 /// One line on stderr and the usage exit code.
@@ -100,7 +110,8 @@ Options parseOptions(int argc, char** argv)
             std::exit(0);
         }
         if (arg != "--variant" && arg != "--name" && arg != "--state" && arg != "--version"
-            && arg != "--device-version")
+            && arg != "--device-version" && arg != "--message-time" && arg != "--loss-in"
+            && arg != "--loss-out" && arg != "--seed")
             fail("unknown option '" + std::string(arg) + "'; " + kUsage);
         if (i + 1 >= argc)
             fail("option " + std::string(arg) + " needs a value");
@@ -114,6 +125,24 @@ Options parseOptions(int argc, char** argv)
             if (value.empty())
                 fail("--name must not be empty");
             options.name = value;
+        } else if (arg == "--message-time") {
+            const auto ms = kestrow::sim::parseMessageTime(value);
+            if (!ms)
+                fail("--message-time must be milliseconds 0..60000, not '" + std::string(value)
+                    + "'");
+            options.limits.messageTimeMs = *ms;
+        } else if (arg == "--loss-in" || arg == "--loss-out") {
+            const auto percent = kestrow::sim::parsePercent(value);
+            if (!percent)
+                fail(std::string(arg) + " must be a percentage 0..100 (one decimal at most), not '"
+                    + std::string(value) + "'");
+            (arg == "--loss-in" ? options.limits.lossInPercent : options.limits.lossOutPercent)
+                = *percent;
+        } else if (arg == "--seed") {
+            const auto seed = kestrow::sim::parseSeed(value);
+            if (!seed)
+                fail("--seed must be a number 0..4294967295, not '" + std::string(value) + "'");
+            options.limits.seed = *seed;
         } else if (arg == "--state") {
             if (value.empty())
                 fail("--state needs a file name");
@@ -132,6 +161,21 @@ Options parseOptions(int argc, char** argv)
         }
     }
     return options;
+}
+
+/// For the start line: empty without limits.
+std::string limitsText(const kestrow::sim::LinkLimits& limits)
+{
+    if (!limits.any())
+        return {};
+    const auto percent = [](double value) {
+        const auto tenths = static_cast<long>(value * 10 + 0.5);
+        return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "")
+            + " %";
+    };
+    return "; message time " + std::to_string(limits.messageTimeMs) + " ms, loss in "
+        + percent(limits.lossInPercent) + ", loss out " + percent(limits.lossOutPercent) + ", seed "
+        + std::to_string(limits.seed);
 }
 
 /// "in " or "out" and the bytes in hex.
@@ -198,12 +242,14 @@ constexpr auto kShutdownLimit = std::chrono::milliseconds(4000);
 struct Emulator {
     Emulator(const Options& o, LineLog& lineLog)
         : device(o.variant, o.version)
+        , limited(device, o.limits)
         , log(lineLog)
     {
     }
 
-    std::mutex mutex; ///< guards device
+    std::mutex mutex; ///< guards device and limited
     ZembraDevice device;
+    LimitedDevice limited;
     LineLog& log;
     RtMidiOut* out = nullptr; ///< ALSA
 #if defined(KESTROW_HAVE_JACK)
@@ -212,7 +258,11 @@ struct Emulator {
 
     std::mutex queueMutex;
     std::condition_variable queued;
-    std::deque<std::vector<std::uint8_t>> queue;
+    struct Arrival {
+        std::vector<std::uint8_t> message;
+        std::int64_t atMs = 0; ///< steady clock, taken when the MIDI system handed it over
+    };
+    std::deque<Arrival> queue;
     std::size_t queuedBytes = 0;
     std::uint64_t dropped = 0;
     std::uint64_t reportedDrops = 0; ///< worker side, then the stopping thread's
@@ -232,6 +282,8 @@ struct Emulator {
     {
         if (message.empty())
             return;
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
         {
             std::lock_guard lock(queueMutex);
             if (quit)
@@ -240,7 +292,7 @@ struct Emulator {
                 ++dropped;
                 return;
             }
-            queue.emplace_back(message.begin(), message.end());
+            queue.push_back({ { message.begin(), message.end() }, now.count() });
             queuedBytes += kQueueEntryCost + message.size();
         }
         queued.notify_one();
@@ -260,6 +312,14 @@ struct Emulator {
             worker.join();
         if (dropped > reportedDrops)
             reportDrops(dropped);
+        if (limited.limits().any()) {
+            std::lock_guard lock(mutex);
+            const kestrow::sim::LinkDrops& d = limited.drops();
+            log.print(LineLog::Stream::out,
+                "zembra-sim: the limits dropped " + std::to_string(d.busy) + " while busy, "
+                    + std::to_string(d.lostIn) + " lost in, " + std::to_string(d.lostOut)
+                    + " lost out");
+        }
         if (unanswered > 0)
             log.print(LineLog::Stream::err,
                 "zembra-sim: " + std::to_string(unanswered)
@@ -276,7 +336,7 @@ struct Emulator {
     void run()
     {
         for (;;) {
-            std::vector<std::uint8_t> message;
+            Arrival arrival;
             std::uint64_t drops = 0;
             {
                 std::unique_lock lock(queueMutex);
@@ -286,16 +346,28 @@ struct Emulator {
                     queue.clear();
                     return;
                 }
-                message = std::move(queue.front());
+                arrival = std::move(queue.front());
                 queue.pop_front();
-                queuedBytes -= kQueueEntryCost + message.size();
+                queuedBytes -= kQueueEntryCost + arrival.message.size();
                 drops = dropped;
             }
             if (drops > reportedDrops)
                 reportDrops(drops);
-            log.print(LineLog::Stream::out, hexLine("in ", message));
+            const std::vector<std::uint8_t>& message = arrival.message;
             std::lock_guard lock(mutex);
-            for (const auto& reply : device.receive(message)) {
+            const kestrow::sim::LinkDrops before = limited.drops();
+            const auto replies = limited.receive(message, arrival.atMs);
+            const kestrow::sim::LinkDrops& after = limited.drops();
+            if (after.lostIn != before.lostIn)
+                log.print(LineLog::Stream::out, hexLine("lost in", message));
+            else if (after.busy != before.busy)
+                log.print(LineLog::Stream::out, hexLine("busy", message));
+            else
+                log.print(LineLog::Stream::out, hexLine("in ", message));
+            if (after.lostOut != before.lostOut)
+                log.print(LineLog::Stream::out,
+                    "lost out: " + std::to_string(after.lostOut - before.lostOut) + " replies");
+            for (const auto& reply : replies) {
 #if defined(KESTROW_HAVE_JACK)
                 if (jackOut) {
                     if (jackOut->send(reply)) {
@@ -456,7 +528,7 @@ int main(int argc, char** argv)
     log.print(LineLog::Stream::out,
         "zembra-sim: " + std::string(kestrow::sim::variantName(options.variant)) + " "
             + std::to_string(options.version.major) + "." + std::to_string(options.version.minor)
-            + " on " + apiName + ", ports \"" + options.name + "\"");
+            + " on " + apiName + ", ports \"" + options.name + "\"" + limitsText(options.limits));
 
     stopped.wait();
     // The state is saved before the ports close: closing waits on the MIDI

@@ -122,37 +122,51 @@ bool takeTheirs(PresetSet& ours, const PresetSet& theirs, int presetIndex)
     return true;
 }
 
-std::vector<std::string> differenceListing(const Catalogue& catalogue, const PresetSet& ours,
+std::vector<DifferenceRow> differenceRows(const Catalogue& catalogue, const PresetSet& ours,
     const PresetSet& theirs, const std::vector<PresetDifference>& differences)
 {
-    std::vector<std::string> lines;
+    std::vector<DifferenceRow> rows;
     for (const PresetDifference& d : differences) {
         if (d.presetIndex < 0 || d.presetIndex >= kPresetCount)
             continue;
         const Preset& a = ours[static_cast<std::size_t>(d.presetIndex)];
         const Preset& b = theirs[static_cast<std::size_t>(d.presetIndex)];
-        const std::string head = "preset " + std::to_string(d.presetIndex + 1) + " / ";
         if (d.name)
-            lines.push_back(head + "name: " + sides(a.name, b.name));
+            rows.push_back({ d.presetIndex, -1, "name", a.name, b.name, std::nullopt });
         for (int k = 0; k < kKnobCount; ++k) {
             const auto knob = static_cast<std::size_t>(k);
             for (int f = kFieldKnobName; f <= kFieldInitValue; ++f) {
                 if (!d.knobFields[knob][static_cast<std::size_t>(f)])
                     continue;
-                const std::string left = catalogue.cellText(a, k, f);
-                const std::string right = catalogue.cellText(b, k, f);
-                std::string line = head + "knob " + std::to_string(k + 1) + " "
-                    + kFieldLabels[static_cast<std::size_t>(f)] + ": " + sides(left, right);
+                DifferenceRow row { d.presetIndex, k, kFieldLabels[static_cast<std::size_t>(f)],
+                    catalogue.cellText(a, k, f), catalogue.cellText(b, k, f), std::nullopt };
                 // Texts that agree hide a stored difference (a channel the event
                 // does not show, a parameter it does not take): give the numbers.
-                if (left == right && f != kFieldKnobName)
-                    line += " (" + std::to_string(storedField(a, knob, f)) + " | "
-                        + std::to_string(storedField(b, knob, f)) + ")";
-                lines.push_back(std::move(line));
+                if (row.ours == row.theirs && f != kFieldKnobName)
+                    row.numbers = { storedField(a, knob, f), storedField(b, knob, f) };
+                rows.push_back(std::move(row));
             }
         }
         if (d.description)
-            lines.push_back(head + "description: " + sides(a.description, b.description));
+            rows.push_back(
+                { d.presetIndex, -1, "description", a.description, b.description, std::nullopt });
+    }
+    return rows;
+}
+
+std::vector<std::string> differenceListing(const Catalogue& catalogue, const PresetSet& ours,
+    const PresetSet& theirs, const std::vector<PresetDifference>& differences)
+{
+    std::vector<std::string> lines;
+    for (const DifferenceRow& row : differenceRows(catalogue, ours, theirs, differences)) {
+        std::string line = "preset " + std::to_string(row.presetIndex + 1) + " / ";
+        if (row.knob >= 0)
+            line += "knob " + std::to_string(row.knob + 1) + " ";
+        line += row.field + ": " + sides(row.ours, row.theirs);
+        if (row.numbers)
+            line += " (" + std::to_string(row.numbers->first) + " | "
+                + std::to_string(row.numbers->second) + ")";
+        lines.push_back(std::move(line));
     }
     return lines;
 }

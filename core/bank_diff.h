@@ -4,7 +4,10 @@
 #include "core/preset_bank.h"
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrow {
@@ -30,6 +33,25 @@ std::vector<PresetDifference> compareSets(const PresetSet& ours, const PresetSet
 /// "Take theirs": our preset 0..127 becomes theirs, whole. False, and nothing
 /// changed, for an index out of range or presets already equal.
 bool takeTheirs(PresetSet& ours, const PresetSet& theirs, int presetIndex);
+
+/// One differing part of a preset, as both sides show it (Windows-1252).
+struct DifferenceRow {
+    int presetIndex = 0; ///< 0..127
+    int knob = -1; ///< 0..15; -1 for the preset's name or description
+    std::string field; ///< "name", "channel", "event", "fixed parameter", "init value",
+                       ///< "description"
+    std::string ours;
+    std::string theirs;
+    /// The stored numbers, ours and theirs, where the texts agree and hide them.
+    std::optional<std::pair<std::int32_t, std::int32_t>> numbers;
+
+    bool operator==(const DifferenceRow&) const = default;
+};
+
+/// The differing parts in the order of `differences`: name, knobs 1..16 field
+/// by field, description. Knob fields show the catalogue's cell texts.
+std::vector<DifferenceRow> differenceRows(const Catalogue& catalogue, const PresetSet& ours,
+    const PresetSet& theirs, const std::vector<PresetDifference>& differences);
 
 /// One Windows-1252 line per differing part, ours left and theirs right:
 /// `preset 7 / knob 3 event: "Controller" | "NoteOn"`. Knob fields show the

@@ -16,6 +16,7 @@
 #include "protocol/device_settings_model.h"
 #include "protocol/device_sync.h"
 #include "protocol/traffic_tap.h"
+#include "protocol/verify_rows.h"
 #include "storage/editor_settings.h"
 #include "storage/preset_files.h"
 #include "storage/recovery_file.h"
@@ -150,6 +151,17 @@ public:
     void cancelDeviceWork() { m_sync.cancel(); }
     bool deviceWorkRunning() const { return m_sync.busy(); }
     void setVerifyAfterSend(bool on) { m_sync.verifyAfterSend = on; }
+
+    // --- the Verify report's commands (session_verify.cpp) ---
+
+    /// The report of a verify as rows, the device's side from what it is known to hold.
+    std::vector<VerifyRow> verifyRows(const SyncReport& report) const;
+    /// "Send These Presets": presets 0..127, paced, the Program Change after them.
+    PortCheck sendPresets(const std::vector<int>& presetIndices);
+    /// "Take From Device" as one step: the knob data the device is known to
+    /// hold replaces ours in each of the presets 0..127 (names stay); presets
+    /// with nothing known are left alone. Returns the presets changed.
+    std::vector<int> takeFromDevice(const std::vector<int>& presetIndices);
 
     // --- start and end of a run ---
 

@@ -1,7 +1,10 @@
 #include "platform/mididrv/port_backend.h"
+#include "sim/link_limits.h"
 #include "sim/zembra_device.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -11,11 +14,13 @@ namespace {
 
     /// The device behind "zembra Emulator": what goes out to it is answered on
     /// every open emulator input. KESTROW_ZEMBRA_VARIANT (control, fader, dial)
-    /// picks the kind of device.
+    /// picks the kind of device; KESTROW_EMULATOR_LIMITS gives it a real
+    /// device's limits ("message-time=15,loss-in=5,loss-out=5,seed=1").
     class EmulatedBackend : public PortBackend {
     public:
         EmulatedBackend()
             : m_device(variantFromEnvironment())
+            , m_limited(m_device, limitsFromEnvironment())
         {
         }
 
@@ -41,7 +46,16 @@ namespace {
 
         std::string status() override
         {
-            return std::string(kEmulatorName) + ": ready (built in, no hardware needed)";
+            std::string text
+                = std::string(kEmulatorName) + ": ready (built in, no hardware needed)";
+            std::lock_guard lock(m_mutex);
+            if (m_limited.limits().any()) {
+                const sim::LinkDrops& drops = m_limited.drops();
+                text += "; with a device's limits, dropped so far: " + std::to_string(drops.busy)
+                    + " while busy, " + std::to_string(drops.lostIn) + " lost in, "
+                    + std::to_string(drops.lostOut) + " lost out";
+            }
+            return text;
         }
 
     private:
@@ -91,16 +105,35 @@ namespace {
             return sim::Variant::control;
         }
 
+        /// No limits when the variable is unset; a bad value is said once on
+        /// stderr and also gives none, so the emulator still answers.
+        static sim::LinkLimits limitsFromEnvironment()
+        {
+            const char* text = std::getenv("KESTROW_EMULATOR_LIMITS");
+            if (!text)
+                return {};
+            std::string error;
+            if (auto limits = sim::parseLinkLimits(text, error))
+                return *limits;
+            std::fprintf(stderr,
+                "KESTROW_EMULATOR_LIMITS: %s; the zembra Emulator runs without limits\n",
+                error.c_str());
+            return {};
+        }
+
         void deliver(std::span<const std::uint8_t> message)
         {
+            const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now().time_since_epoch());
             std::lock_guard lock(m_mutex);
-            for (const auto& reply : m_device.receive(message))
+            for (const auto& reply : m_limited.receive(message, now.count()))
                 for (InputSink* sink : m_sinks)
                     sink->received(reply);
         }
 
         std::mutex m_mutex;
         sim::ZembraDevice m_device;
+        sim::LimitedDevice m_limited;
         std::vector<InputSink*> m_sinks;
     };
 

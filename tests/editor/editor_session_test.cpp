@@ -387,6 +387,44 @@ TEST_F(EditorSessionTest, OneClockDrivesTheTransferTheVerifyAndTheJournal)
     EXPECT_EQ(session->nextDeadline(), std::nullopt);
 }
 
+// "Take From Device" after a verify: the knob data the device answered with,
+// names kept, as one step; a preset it never answered is left alone.
+TEST_F(EditorSessionTest, TakeFromDeviceStoresWhatTheDeviceAnsweredAsOneStep)
+{
+    auto session = connected();
+    runClock(*session);
+    session->renamePreset(5, "Kept name");
+    const PresetSet before = session->bank().presets;
+    device = before;
+    device[5].eventType.fill(2);
+    device[9].channel.fill(3);
+    ASSERT_TRUE(session->verifyDevice(false).started());
+    runClock(*session);
+
+    SyncReport report;
+    report.job = SyncJob::verify;
+    report.differing = { comparePresets(before[5], device[5], 5) };
+    report.noReply = { 7 };
+    const std::vector<VerifyRow> rows = session->verifyRows(report);
+    ASSERT_EQ(rows.size(), 17u);
+    EXPECT_EQ(rows[0].preset, "6 Kept name");
+    EXPECT_EQ(rows[0].knobText, "1");
+    EXPECT_EQ(rows[0].field, "event");
+    EXPECT_EQ(rows[16], (VerifyRow { 7, -1, "8", "", "whole preset", "", "no reply" }));
+
+    const std::size_t steps = session->history().undoCount();
+    EXPECT_EQ(session->takeFromDevice({ 9, 5, 200, 5, 3 }), (std::vector<int> { 5, 9 }));
+    PresetSet expected = before;
+    expected[5].eventType = device[5].eventType;
+    expected[9].channel = device[9].channel;
+    EXPECT_EQ(session->bank().presets, expected);
+    EXPECT_EQ(session->history().undoCount(), steps + 1);
+    EXPECT_EQ(session->history().undoName(), "Take From Device");
+    EXPECT_FALSE(session->deviceSync().differsFromDevice(5));
+    session->undo();
+    EXPECT_EQ(session->bank().presets, before);
+}
+
 } // namespace
 
 // Once the device has told its master channel, a "Master" knob and a knob on
