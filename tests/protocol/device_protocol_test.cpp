@@ -369,8 +369,10 @@ namespace {
         EXPECT_TRUE(std::ranges::equal(bank.presets[5].eventType, device.preset(5).eventType));
         EXPECT_EQ(host.statuses,
             (std::vector<std::string> {
-                "No reply from the device within 1.2 s (asked for preset 6)",
-                "No reply from the device within 1.2 s (asked for version, configuration)",
+                "No reply from the device within 1.2 s (asked for preset 6): check that the input "
+                "port is the device's and that its cable is in",
+                "No reply from the device within 1.2 s (asked for version, configuration): check "
+                "that the input port is the device's and that its cable is in",
                 "Sending 1 of 256", "Sending 2 of 256", "Sending 3 of 256", "Sending 4 of 256",
                 "Sending 5 of 256", // two after it went, until the ports were looked for
                 "Sending stopped after 5 of 256: \"out B\" and \"in A\" have gone: "
