@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <string_view>
 #include <poll.h>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
