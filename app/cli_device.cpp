@@ -1,6 +1,7 @@
 #include "app/cli_device.h"
 
 #include "app/cli_args.h"
+#include "app/cli_folder.h"
 #include "core/catalogue.h"
 #include "core/text_codec.h"
 #include "editor/port_watch.h"
@@ -189,7 +190,8 @@ namespace {
             for (int p : presets)
                 if (m_sync.differsFromDevice(p)) // its messages did not all go
                     throw Failure { "the transfer stopped at preset " + std::to_string(p + 1)
-                            + (m_lastStatus.empty() ? "" : ": " + m_lastStatus),
+                            + ": the output port took no more messages (the device, its cable or "
+                              "its MIDI system went away); check them and send again",
                         kFailed };
         }
 
@@ -395,6 +397,7 @@ int backupDevice(std::span<char* const> rest)
     const std::filesystem::path folder = std::filesystem::absolute(out, error).parent_path();
     if (error || !std::filesystem::is_directory(folder, error))
         throw Failure { out + ": there is no folder " + folder.string() };
+    prepareFolderOf(out, true);
     DeviceConsole console;
     console.setVariant(
         hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl);

@@ -4,6 +4,7 @@
 
 #include "app/cli_args.h"
 #include "app/cli_device.h"
+#include "app/cli_folder.h"
 #include "core/bank_diff.h"
 #include "core/bank_search.h"
 #include "core/catalogue.h"
@@ -17,9 +18,13 @@
 #include "storage/dump_scan.h"
 #include "storage/file_replace.h"
 #include "storage/preset_files.h"
+#include "storage/sysex_file.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -71,12 +76,6 @@ namespace {
         return scan;
     }
 
-    /// A file's bytes as the codec reads them.
-    std::span<const std::uint8_t> bytesOf(std::string_view text)
-    {
-        return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
-    }
-
     /// A working set with its creation values and the file toolkit beside it.
     class Session {
     public:
@@ -97,6 +96,7 @@ namespace {
         void load(const std::string& path)
         {
             checkName(path);
+            prepareFolderOf(path, false);
             const LoadResult loaded = m_files.loadAllPresets(path);
             if (!loaded)
                 throw Failure { loaded.reason };
@@ -108,6 +108,7 @@ namespace {
         DumpScan readDump(const std::string& path)
         {
             checkName(path);
+            prepareFolderOf(path, false);
             const int count = m_files.readDumpFile(path);
             if (count < 0)
                 throw Failure { m_files.lastReadError() };
@@ -146,7 +147,8 @@ namespace {
         const std::string out = cp1252ToUtf8(text);
         const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
         if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
-            throw Failure { "cannot write the output" };
+            throw Failure { std::string("cannot write the output: ") + std::strerror(errno)
+                + "; check the file or program it goes to" };
     }
 
     int find(std::span<char* const> rest)
@@ -234,6 +236,7 @@ namespace {
         const Arguments args = splitArguments(rest, {});
         expectCount(args, 2, "export");
         const std::string& path = args.positional[0];
+        prepareFolderOf(args.positional[1], true);
         Session session;
         // Each message is decoded and encoded again, so what leaves is what the
         // editor would read from the file and send.
@@ -256,22 +259,20 @@ namespace {
         const std::string& out = args.positional[1];
         if (!hasMidExtension(out))
             throw Failure { out + ": a preset file name must end in .MID" };
-        // A .syx file is SysEx and nothing else: its size says whether it fits.
-        std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(in, error);
-        if (!error && size >= static_cast<std::uintmax_t>(kDumpCapacity))
-            throw Failure { tooMuchSysEx(in, size, kDumpCapacity - 1) };
-        const auto raw = readWholeFile(in);
-        if (!raw)
-            throw Failure { in + ": cannot read the file" };
-        if (raw->size() >= static_cast<std::size_t>(kDumpCapacity)) // grown since
-            throw Failure { tooMuchSysEx(in, raw->size(), kDumpCapacity - 1) };
+        prepareFolderOf(out, true);
+        // Read as the editor's import reads it: the same size limit, other
+        // devices' messages skipped and counted.
+        const SysExRead read = readSysExFile(in);
+        if (!read.scan)
+            throw Failure { read.error };
+        const DumpScan& scan = *read.scan;
+        if (const std::string skipped = scan.skippedText(); !skipped.empty())
+            std::cerr << in << ": " << skipped << "\n";
 
         Session session;
         PresetBank& bank = session.bank();
         // Message by message, so that a capture of a live send (no trailers)
         // imports as well as an exported file.
-        const DumpScan scan = checkedScan(in, bytesOf(*raw));
         const std::vector<DumpAssignment> assignments = assignDump(scan, -1);
         if (assignments.empty()) // only preset numbers above 128
             throw Failure { in + " holds no presets for this device" };
@@ -287,8 +288,11 @@ namespace {
             for (int k = 0; k < kKnobCount; ++k)
                 preset.knobName[k] = "Knob " + std::to_string(k + 1);
         }
-        session.setVariant(
-            hasOption(args, "--dial") ? DeviceVariant::zembraDial : DeviceVariant::zembraControl);
+        // Init values are a zembraDial's: a file that has them is written as one.
+        const bool initValues = std::ranges::any_of(
+            scan.messages, [](const DecodedFrame& m) { return m.kind == FrameKind::initValues; });
+        session.setVariant(hasOption(args, "--dial") || initValues ? DeviceVariant::zembraDial
+                                                                   : DeviceVariant::zembraControl);
         PresetFiles& files = session.files();
         const SaveResult saved = files.savePresetFiles(out, saveAllPresetsText().defaultName);
         if (!saved.ok())
@@ -340,6 +344,7 @@ namespace {
 
 int main(int argc, char** argv)
 {
+    kestrow::cli::ignoreWriteSignals();
     try {
         return kestrow::run(argc, argv);
     } catch (const kestrow::cli::Failure& f) {

@@ -1,6 +1,7 @@
 // kestrow-editor: the editor window and its fifteen secondary windows.
 
 #include "core/program_directory.h"
+#include "editor/instance_lock.h"
 #include "ui/build_info.h"
 #include "ui/editor_style.h"
 #include "ui/editor_windows.h"
@@ -68,6 +69,11 @@ void installSignalHandlers()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    // A file-size limit makes the write fail (EFBIG) and is reported like a
+    // full disk, instead of ending the run with the edits unsaved; a JACK
+    // server that died makes libjack write to a closed socket (EPIPE).
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 /// The program's folder (build tree), else the data folder relative to the
@@ -98,14 +104,47 @@ EditorPaths editorPaths()
 
 int run(EditorApplication& app)
 {
+    const EditorPaths paths = editorPaths();
+    // One editor per autosave folder: two would each save over the other's set.
+    InstanceLock instance(paths.autosaveDirectory);
+    switch (instance.outcome()) {
+    case InstanceLock::Outcome::acquired:
+    case InstanceLock::Outcome::unavailable: // no guard to be had; the run goes on
+        break;
+    case InstanceLock::Outcome::forwarded:
+        std::fprintf(stderr,
+            "kestrow-editor: Kestrow Editor is already running with the presets in %s; its "
+            "window was brought to the front.\n",
+            paths.autosaveDirectory.c_str());
+        return EXIT_SUCCESS;
+    case InstanceLock::Outcome::held:
+        EditorApplication::showError(QStringLiteral(
+            "Another Kestrow Editor is working with the presets in %1 and does not answer.\n\n"
+            "Switch to it, or close it (end it if it hangs), then start the editor again.")
+                                         .arg(QString::fromStdString(paths.autosaveDirectory)));
+        return EXIT_FAILURE;
+    }
+
     QtMidiDispatcher dispatcher(&app);
     setDefaultMidiDispatcher(&dispatcher);
 
     // Without the driver library the editor still runs, without ports and
     // without dump files; the user is told why. The library is loaded once
     // the window has been painted.
-    EditorRun editorRun(editorPaths());
+    EditorRun editorRun(paths);
     TMainForm& mainForm = editorRun.mainForm();
+
+    // A second editor started on this folder asks this one to come forward.
+    QSocketNotifier raiseNotifier(instance.requestDescriptor(), QSocketNotifier::Read);
+    raiseNotifier.setEnabled(instance.requestDescriptor() >= 0);
+    QObject::connect(&raiseNotifier, &QSocketNotifier::activated, &mainForm, [&] {
+        if (!instance.takeRequest())
+            return;
+        if (mainForm.isMinimized())
+            mainForm.showNormal();
+        mainForm.raise();
+        mainForm.activateWindow();
+    });
 
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
     signalNotifier.setEnabled(g_signalPipe[0] >= 0);
@@ -116,6 +155,8 @@ int run(EditorApplication& app)
     });
 
     // Closing the main window ends the run even with other windows open.
+    bool ended = false;
+    QObject::connect(&mainForm, &TMainForm::runEnded, &app, [&ended] { ended = true; });
     QObject::connect(
         &mainForm, &TMainForm::runEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     // Shown once the window is up, over it, from the loop, so that a signal
@@ -124,7 +165,8 @@ int run(EditorApplication& app)
         = [](const QString& message) { EditorApplication::showError(message); };
     FirstPaintProbe::installFromEnvironment(mainForm);
     mainForm.show();
-    const int result = app.exec();
+    // A close while start-up asked its question may end the run inside show().
+    const int result = ended ? EXIT_SUCCESS : app.exec();
     setDefaultMidiDispatcher(nullptr);
     // A run that could not save its working set at close did not end well.
     if (result == EXIT_SUCCESS && !mainForm.savedAtClose())

@@ -101,6 +101,11 @@ StartupReport EditorSession::startUp(const RecoveryChooser& choose)
         report.warnings.push_back(problem.file + ": " + problem.reason);
     // Asked before the settings open the ports and query the device.
     const std::unique_ptr<RecoveryContents> journal = m_journal.take(choose, report.warnings);
+    if (m_journal.postponed()) {
+        // The run ends while asking: nothing is read, so nothing may be saved.
+        report.abandoned = true;
+        return report;
+    }
     loadSets(report);
     // What start-up read is where the run begins: nothing to take back.
     m_history.clear();
@@ -109,6 +114,7 @@ StartupReport EditorSession::startUp(const RecoveryChooser& choose)
         restore(*journal);
         report.restored = true;
     }
+    m_startedUp = true;
     return report;
 }
 
@@ -134,12 +140,24 @@ void EditorSession::loadSets(StartupReport& report)
         report.warnings.emplace_back(error.what());
     }
     if (settings) {
+        for (const FileResult& side : m_files.setAsideFiles())
+            report.warnings.push_back(
+                "Part of the autosaved presets could not be read; the rest is loaded.\n\n"
+                + side.reason + " Its names or descriptions start from their defaults.");
         applySettings(*settings);
         report.settingsApplied = true;
         // Beside the set only when an earlier run wrote it; without it every
         // preset counts as not known to be on the device.
-        m_sync.memory() = readDeviceMemoryFile(
-            sideFile(m_paths.autosaveDirectory + kAutosaveBase + kDeviceMemoryExtension));
+        const std::filesystem::path memory
+            = sideFile(m_paths.autosaveDirectory + kAutosaveBase + kDeviceMemoryExtension);
+        if (const std::string problem = deviceMemoryFileProblem(memory); !problem.empty()) {
+            const FileResult kept = keepAsDamaged(memory);
+            report.warnings.push_back(memory.string() + ": " + problem + ". "
+                + (kept ? "It is kept as " + damagedPathOf(memory).string() + "; "
+                        : "It could not be kept aside (" + kept.reason + "); ")
+                + "what the device holds counts as unknown until the next Verify Device.");
+        }
+        m_sync.memory() = readDeviceMemoryFile(memory);
     } else {
         keepUnreadableAutosave(report);
     }
@@ -149,28 +167,34 @@ void EditorSession::keepUnreadableAutosave(StartupReport& report)
 {
     // The close sequence would replace an autosave dump that exists but cannot
     // be read; it may hold the user's only copy, so it moves aside first.
-    namespace fs = std::filesystem;
     const std::string path = m_paths.autosaveDirectory + kAutosaveDump;
     std::error_code error;
-    if (m_files.lastReadError().empty() || !fs::is_regular_file(path, error))
+    if (m_files.lastReadError().empty() || !std::filesystem::is_regular_file(path, error))
         return;
-    const std::string kept = path + ".damaged";
-    fs::remove(kept, error);
-    error.clear();
-    fs::rename(path, kept, error);
+    const FileResult kept = keepAsDamaged(path);
     report.warnings.push_back("The autosaved presets could not be read:\n" + m_files.lastReadError()
         + "\n\n"
-        + (error
-                ? std::string("The file could not be moved aside and will be replaced when the "
-                              "editor closes.")
-                : "The file is kept as " + kept + ". The editor starts with the factory presets."));
+        + (kept ? "The file is kept as " + damagedPathOf(path).string()
+                    + ". The editor starts with the factory presets."
+                : "The file could not be moved aside (" + kept.reason
+                    + ") and will be replaced when the editor closes: copy it elsewhere now "
+                      "if it matters."));
 }
 
 SaveResult EditorSession::saveAutosaveSet()
 {
     const std::string& folder = m_paths.autosaveDirectory;
-    m_bank.presetMask.fill(1);
     SaveResult result;
+    if (!m_startedUp) {
+        // Before the sets are read the working set holds creation values:
+        // saving them would replace the user's set, and the journal is the
+        // next run's to offer.
+        result.problems.push_back(FileResult::failure(folder + kAutosaveDump,
+            "the editor was closed before it had finished starting, so nothing was saved; "
+            "the autosave files stay as they were and the next start reads them"));
+        return result;
+    }
+    m_bank.presetMask.fill(1);
     if (!m_dumpFilesUnavailable.empty()) {
         // Writing only the settings would put this run's defaults over the
         // saved ones; the previous autosave files stay as they are.
@@ -190,7 +214,11 @@ SaveResult EditorSession::saveAutosaveSet()
         }
     }
     if (result.ok()) {
-        m_journal.remove(m_history.revision());
+        if (const FileResult removed = m_journal.remove(m_history.revision()); !removed)
+            result.problems.push_back(FileResult::failure(removed.file,
+                removed.reason
+                    + "; the set was saved, so remove this file by hand or the next start "
+                      "offers these changes again"));
     } else if (m_journal.behind(m_history.revision())) {
         // What could not be saved stays in the journal for the next start.
         if (const FileResult journaled = m_journal.write(m_history.revision(), journalContents());

@@ -41,6 +41,9 @@ struct StartupReport {
     std::vector<std::string> warnings;
     /// The working set of a run that did not close cleanly was restored.
     bool restored = false;
+    /// The run ended while start-up asked (recovery question answered
+    /// `later`): nothing was read and nothing will be saved.
+    bool abandoned = false;
 };
 
 /// What the session asks of the window beyond the protocol's texts and
@@ -57,7 +60,8 @@ public:
     virtual void deviceWorkReport(const std::string& /*title*/, const std::string& /*text*/) { }
     /// The MIDI system's port lists were read afresh.
     virtual void portListsChanged() { }
-    /// The journal could not be written (said once per run).
+    /// The journal could not be written (each retry), or with an ok result:
+    /// it was written again after failing.
     virtual void journalFailed(const FileResult& /*result*/) { }
 };
 
@@ -176,10 +180,13 @@ public:
     /// journal is reported and kept as Recovery.damaged, never loaded in part.
     StartupReport startUp(const RecoveryChooser& choose = {});
     bool factorySetLoaded() const { return m_factoryLoaded; }
+    /// Whether startUp has read the sets: only then may the close save them.
+    bool startedUp() const { return m_startedUp; }
     /// The close sequence: all 128 presets as the autosave set, then the
-    /// settings. May be called again after a failure (retry). Success removes
-    /// the recovery journal; a failure journals the working set at once, so
-    /// the next start offers what could not be saved.
+    /// settings. Before startUp has finished it writes nothing and touches
+    /// no journal (a failure saying so). May be called again after a failure (retry). Success
+    /// removes the recovery journal; a failure journals the working set at once, so the next start
+    /// offers what could not be saved.
     [[nodiscard]] SaveResult saveAutosaveSet();
     /// Why the dump files cannot be read or written in this run; empty when they can.
     const std::string& dumpFilesUnavailable() const { return m_dumpFilesUnavailable; }
@@ -375,6 +382,7 @@ private:
     PresetFiles m_files;
     std::string m_dumpFilesUnavailable;
     bool m_started = false;
+    bool m_startedUp = false; ///< the sets were read: a close may save
     bool m_midiAwaited = false; ///< ports come with attachMidi
     /// The saved output and input, applied when the ports come.
     std::optional<std::pair<std::string, std::string>> m_savedPorts;
@@ -384,7 +392,7 @@ private:
     std::vector<std::string> m_recentFiles;
 
     RecoveryJournal m_journal;
-    bool m_journalFailureShown = false;
+    bool m_journalFailing = false; ///< the last journal write failed
     bool m_held = false;
     std::optional<PaceClock::time_point> m_portsSettleAt;
     std::optional<PaceClock::time_point> m_nextSyncStep;

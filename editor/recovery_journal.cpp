@@ -31,6 +31,8 @@ std::unique_ptr<RecoveryContents> RecoveryJournal::take(
     m_claimed = m_file.claim();
     if (!m_claimed)
         return nullptr;
+    // Temporaries of a journal write that a crash or a size limit cut short.
+    m_file.removeTemporaries();
     // On the heap, as the contents returned: a whole set is about 115 KiB, and
     // stack pages once touched stay resident for the whole run.
     const std::unique_ptr<RecoveryRead> held(new RecoveryRead(m_file.read()));
@@ -48,6 +50,11 @@ std::unique_ptr<RecoveryContents> RecoveryJournal::take(
     }
     const RecoveryChoice choice
         = choose ? choose(question(read.contents.savedAt)) : RecoveryChoice::discard;
+    if (choice == RecoveryChoice::later) {
+        m_postponed = true;
+        m_claimed = false; // neither written over nor removed by this run
+        return nullptr;
+    }
     if (choice == RecoveryChoice::restore)
         return std::make_unique<RecoveryContents>(std::move(read.contents));
     const FileResult kept = m_file.discard();
@@ -96,16 +103,22 @@ FileResult RecoveryJournal::write(std::uint64_t revision, const RecoveryContents
     return result;
 }
 
-void RecoveryJournal::remove(std::uint64_t revision)
+FileResult RecoveryJournal::remove(std::uint64_t revision)
 {
     if (!m_claimed)
-        return;
-    // A journal that cannot be removed only offers the saved state again.
-    (void)m_file.remove();
-    if (!m_discardedThisRun)
-        (void)m_file.removeOld();
-    m_written = revision;
-    m_schedule.written();
+        return FileResult::success();
+    FileResult result = m_file.remove();
+    if (!m_discardedThisRun) {
+        // An old journal left over is only offered by no one: its failure is
+        // reported when nothing worse is.
+        if (FileResult old = m_file.removeOld(); !old && result)
+            result = std::move(old);
+    }
+    if (result) {
+        m_written = revision;
+        m_schedule.written();
+    }
+    return result;
 }
 
 } // namespace kestrow

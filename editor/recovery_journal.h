@@ -12,8 +12,9 @@
 
 namespace kestrow {
 
-/// The user's answer to the crash-recovery question.
-enum class RecoveryChoice { restore, discard };
+/// The user's answer to the crash-recovery question; `later` when the run
+/// ends before answering (a signal, a logout): the journal stays untouched.
+enum class RecoveryChoice { restore, discard, later };
 /// Shows the question and returns the answer; the window asks with a message box.
 using RecoveryChooser = std::function<RecoveryChoice(const std::string& question)>;
 
@@ -48,12 +49,15 @@ public:
     /// one delay later. Success also when nothing was due.
     FileResult tick(Clock::time_point now, std::uint64_t revision,
         const std::function<RecoveryContents()>& contents);
+    /// The question was left unanswered: this run touches the journal no more.
+    bool postponed() const { return m_postponed; }
     /// Whether the journal misses changes up to `revision`.
     bool behind(std::uint64_t revision) const { return m_claimed && revision != m_written; }
     /// Writes at once (a close that could not save).
     FileResult write(std::uint64_t revision, const RecoveryContents& contents);
     /// A clean close: the journal goes, and a Recovery.old of an earlier run.
-    void remove(std::uint64_t revision);
+    /// A journal left behind would offer saved changes again: its failure.
+    FileResult remove(std::uint64_t revision);
 
 private:
     std::string m_folder;
@@ -61,6 +65,7 @@ private:
     RecoveryScheduler m_schedule;
     bool m_claimed = false; ///< this run owns the folder's journal
     bool m_discardedThisRun = false; ///< Recovery.old is this run's "Discard"
+    bool m_postponed = false;
     std::uint64_t m_written = 0; ///< history revision the journal holds
 };
 

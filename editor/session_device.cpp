@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace kestrow {
 
@@ -77,11 +78,12 @@ void EditorSession::tick(PaceClock::time_point now)
     if (m_nextSyncStep && *m_nextSyncStep <= now)
         tickDeviceWork(now);
     if (const auto due = m_journal.deadline(); due && *due <= now) {
+        // Each failure is told (it is tried again a second later), and the
+        // first success after failures.
         const FileResult journaled = journalTick(now);
-        if (!journaled && !m_journalFailureShown && m_host != nullptr) {
-            m_journalFailureShown = true;
+        const bool wasFailing = std::exchange(m_journalFailing, !journaled);
+        if (m_host != nullptr && (!journaled || wasFailing))
             m_host->journalFailed(journaled);
-        }
     }
     if (m_portsSettleAt && *m_portsSettleAt <= now) {
         m_portsSettleAt.reset();

@@ -43,10 +43,10 @@ std::vector<int> EditorSession::takeFromDevice(const std::vector<int>& presetInd
         }
     }
     if (std::ranges::find(changed, m_bank.selectedPreset) != changed.end())
-        m_relay.refreshKnobTable(m_bank.selectedPreset);
-    if (m_relay.target != nullptr && !changed.empty()) {
-        m_relay.target->historyChanged();
-        m_relay.target->deviceMarksChanged();
+        refreshKnobTable(m_bank.selectedPreset);
+    if (m_host != nullptr && !changed.empty()) {
+        m_host->historyChanged();
+        m_host->deviceMarksChanged();
     }
     return changed;
 }

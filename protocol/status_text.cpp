@@ -38,7 +38,8 @@ std::string transferStopped(int sent, int total, const std::string& reason)
 std::string noReply(const std::vector<std::string>& what, int waitedMs)
 {
     return "No reply from the device within " + seconds(waitedMs) + " s (asked for "
-        + joined(what, ", ") + ")";
+        + joined(what, ", ")
+        + "): check that the input port is the device's and that its cable is in";
 }
 
 namespace {

@@ -87,6 +87,24 @@ DeviceMemory decodeDeviceMemory(std::string_view text)
     return memory;
 }
 
+std::string deviceMemoryFileProblem(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(path, error))
+        return error ? "it cannot be read: " + error.message() : std::string();
+    const auto size = std::filesystem::file_size(path, error);
+    if (error)
+        return "it cannot be read: " + error.message();
+    if (size > kMaxFileSize)
+        return "it is " + std::to_string(size) + " bytes long, larger than any such file";
+    const std::optional<std::string> text = readWholeFile(path);
+    if (!text)
+        return "it cannot be read";
+    if (!text->starts_with(std::string(kHeader) + "\n"))
+        return "it is not a device memory file";
+    return {};
+}
+
 DeviceMemory readDeviceMemoryFile(const std::filesystem::path& path)
 {
     std::error_code error;

@@ -21,5 +21,8 @@ std::string encodeDeviceMemory(const DeviceMemory& memory);
 DeviceMemory decodeDeviceMemory(std::string_view text);
 /// The memory kept in `path`; empty when the file is missing or unreadable.
 DeviceMemory readDeviceMemoryFile(const std::filesystem::path& path);
+/// Why the file at `path` cannot be taken (too large, unreadable, not such a
+/// file); empty when it can, or when there is none.
+std::string deviceMemoryFileProblem(const std::filesystem::path& path);
 
 } // namespace kestrow

@@ -10,6 +10,7 @@
 #include "storage/preset_files.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -79,6 +80,10 @@ FileResult PresetFiles::writeDumpFile(
     const int count = encodeMaskedPresets(m_bank, variant, { true, true, false }, events);
 
     auto score = std::make_unique<TMidiScore>(0);
+    // The toolkit's texts are fixed; the system's reason comes from errno.
+    const auto withReason
+        = [](std::string text) { return errno != 0 ? text + ": " + std::strerror(errno) : text; };
+    errno = 0;
     try {
         SmfSession session(m_smf, *score);
         score->Add(nullptr);
@@ -86,7 +91,7 @@ FileResult PresetFiles::writeDumpFile(
         if (m_smf.IsOpen())
             m_smf.Close();
         if (!m_smf.Open(temp.string(), 'w', 1))
-            return FileResult::failure(path, "cannot create the file");
+            return FileResult::failure(path, withReason("cannot create the file"));
         m_smf.Attach(score.get());
         track->SetTrackName(trackName);
         track->IsRecording(true);
@@ -97,7 +102,7 @@ FileResult PresetFiles::writeDumpFile(
         m_smf.Close();
         score->Clear();
     } catch (const EMidiException& e) {
-        return FileResult::failure(path, e.what());
+        return FileResult::failure(path, withReason(e.what()));
     }
     return FileResult::success();
 }

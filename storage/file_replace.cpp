@@ -230,6 +230,21 @@ FileResult retireFile(const fs::path& file)
     return FileResult::failure(file, "cannot remove the old file: " + errnoText(error));
 }
 
+fs::path damagedPathOf(const fs::path& file)
+{
+    fs::path kept = file;
+    kept += ".damaged";
+    return kept;
+}
+
+FileResult keepAsDamaged(const fs::path& file)
+{
+    if (::rename(file.c_str(), damagedPathOf(file).c_str()) == 0)
+        return FileResult::success();
+    return FileResult::failure(file,
+        "cannot rename it to " + damagedPathOf(file).filename().string() + ": " + errnoText(errno));
+}
+
 std::optional<std::string> readWholeFile(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);

@@ -82,6 +82,12 @@ FileResult writeFileAtomically(
 /// it cannot pass for part of the newly saved set.
 FileResult retireFile(const std::filesystem::path& file);
 
+/// Keeps a file that cannot be read as its name followed by ".damaged"
+/// (replacing an older one), so that no save replaces it.
+FileResult keepAsDamaged(const std::filesystem::path& file);
+/// The file's name followed by ".damaged".
+std::filesystem::path damagedPathOf(const std::filesystem::path& file);
+
 /// Reads a whole file; nothing when it cannot be read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& file);
 

@@ -385,7 +385,8 @@ std::optional<PresetFiles::StagedSet> PresetFiles::stageSet(
         const SaveRecovery recovered = recoverInterruptedSave(path);
         if (hasInterruptedSave(path))
             return refuse(path + ": an interrupted save of this set cannot be finished"
-                + (recovered.problems.empty() ? "" : ": " + recovered.problems.front().reason));
+                + (recovered.problems.empty() ? "" : ": " + recovered.problems.front().reason)
+                + "; check that the folder is writable and has free space, then load it again");
     }
     const int count = readDumpFile(path);
     if (count < 0)
@@ -398,14 +399,28 @@ std::optional<PresetFiles::StagedSet> PresetFiles::stageSet(
         return refuse(path + " holds no presets for this device");
 
     std::string problem;
-    auto names = readKnobNames(sideFile(lastFileBase + ".cfg"), problem);
-    if (!names)
+    const std::filesystem::path namesPath = sideFile(lastFileBase + ".cfg");
+    auto names = readKnobNames(namesPath, problem);
+    if (!names && !m_keepAside)
         return refuse(problem);
+    if (!names) {
+        m_setAside.push_back(FileResult::failure(namesPath, problem));
+        names.emplace(); // the default names
+    }
     set.names = std::move(*names);
     const int n = runLength > 0 ? runLength : (target >= 0 ? 1 : kPresetCount);
-    auto descriptions = readDescriptions(sideFile(lastFileBase + ".NTS"), n, problem);
-    if (!descriptions)
+    const std::filesystem::path descriptionsPath = sideFile(lastFileBase + ".NTS");
+    auto descriptions = readDescriptions(descriptionsPath, n, problem);
+    if (!descriptions && !m_keepAside)
         return refuse(problem);
+    if (m_keepAside
+        && (!descriptions || descriptions->outcome == DescriptionRecords::Outcome::keep)) {
+        // A description file the save would replace with empty texts.
+        m_setAside.push_back(FileResult::failure(descriptionsPath,
+            descriptions ? descriptionsPath.string() + ": it is damaged or holds too few records"
+                         : problem));
+        descriptions.emplace();
+    }
     set.descriptions = std::move(*descriptions);
     m_readError.clear();
     return set;
@@ -472,9 +487,23 @@ bool PresetFiles::loadFactorySet(const std::string& programDirectory)
 
 std::optional<EditorSettings> PresetFiles::loadAutosaveSet(const std::string& programDirectory)
 {
+    m_setAside.clear();
+    m_keepAside = true;
     const auto set = stageSet(programDirectory + "Config.MID", -1, 0);
-    if (!set)
+    m_keepAside = false;
+    if (!set) {
+        m_setAside.clear();
         return std::nullopt;
+    }
+    // Out of the close's way before anything is applied: the save would
+    // replace them with this run's names and descriptions.
+    for (FileResult& side : m_setAside) {
+        if (const FileResult kept = keepAsDamaged(side.file); kept)
+            side.reason += ". It is kept as " + damagedPathOf(side.file).string() + ".";
+        else
+            side.reason += ". It could not be kept aside (" + kept.reason
+                + ") and will be replaced when the editor closes.";
+    }
     applySet(*set, -1, 0);
     return readSettings(set->names);
 }

@@ -125,8 +125,12 @@ public:
     bool loadFactorySet(const std::string& programDirectory);
     /// Config.MID/.CFG/.NTS with the settings of Config.CFG; nothing (and
     /// nothing changed, lastReadError() saying why when a file is there) when
-    /// the set cannot be loaded, so the settings are not to be applied.
+    /// the set cannot be loaded, so the settings are not to be applied. A
+    /// side file that cannot be taken does not cost the set: it is kept as
+    /// its name + ".damaged", its defaults are used and setAsideFiles() says so.
     std::optional<EditorSettings> loadAutosaveSet(const std::string& programDirectory);
+    /// The side files the last loadAutosaveSet kept aside, each with why.
+    const std::vector<FileResult>& setAsideFiles() const { return m_setAside; }
     /// All 128 presets as Config.*, the settings in Config.CFG beside the
     /// names, and the extra files: each file written once, the set as a whole.
     SaveResult saveAutosaveSet(const std::string& programDirectory, const EditorSettings& settings,
@@ -152,6 +156,8 @@ private:
     TMidiSMF& m_smf;
     int m_dumpLimit = 0; ///< bytes of dumpBytes that parseDumpMessage may look at
     std::string m_readError;
+    bool m_keepAside = false; ///< a bad side file is set aside, not a refusal
+    std::vector<FileResult> m_setAside;
 };
 
 // --- Texts of the file commands --------------------------------------------

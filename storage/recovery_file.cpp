@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <limits>
 #include <optional>
@@ -337,7 +338,7 @@ RecoveryRead RecoveryFile::read() const
             "it is " + std::to_string(size) + " bytes long, larger than any recovery file");
     const auto bytes = readWholeFile(file);
     if (!bytes)
-        return damaged("it cannot be read");
+        return damaged(std::string("it cannot be read: ") + std::strerror(errno));
     return decodeRecovery(*bytes);
 }
 
@@ -348,5 +349,20 @@ FileResult RecoveryFile::discard() const { return moveJournal(path(), oldPath())
 FileResult RecoveryFile::keepDamaged() const { return moveJournal(path(), damagedPath()); }
 
 FileResult RecoveryFile::removeOld() const { return removeFile(oldPath()); }
+
+void RecoveryFile::removeTemporaries() const
+{
+    // PendingFile's names: "." + the journal's name + "." + six characters.
+    const std::string prefix = "." + path().filename().string() + ".";
+    std::error_code error;
+    for (fs::directory_iterator it(m_folder.empty() ? fs::path(".") : m_folder, error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix)) {
+            std::error_code ignored; // one left behind is tried again next time
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
 
 } // namespace kestrow

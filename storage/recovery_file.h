@@ -72,6 +72,8 @@ public:
     FileResult keepDamaged() const;
     /// Removes the Recovery.old of an earlier run's "Discard".
     FileResult removeOld() const;
+    /// Removes the temporary files of journal writes that never finished.
+    void removeTemporaries() const;
 
 private:
     std::filesystem::path m_folder;

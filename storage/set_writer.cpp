@@ -262,7 +262,9 @@ namespace {
             return;
         }
         FileResult done = canFinish(*entries) ? finishEntries(*entries)
-                                              : FileResult::failure(marker, "cannot be finished");
+                                              : FileResult::failure(marker,
+                                                  "a file of the interrupted save is missing, "
+                                                  "so the set was put back as it was before it");
         if (done) {
             ++report.finished;
         } else {

@@ -23,6 +23,12 @@ SysExRead readSysExFile(const std::string& path)
         out.error = path + ": " + read.reason;
         return out;
     }
+    if (read.bytes.starts_with("MThd")) {
+        out.error = path
+            + " is a standard MIDI file, not raw SysEx: give it a name ending in .MID and load "
+              "it as a preset file";
+        return out;
+    }
     const std::span<const std::uint8_t> bytes(
         reinterpret_cast<const std::uint8_t*>(read.bytes.data()), read.bytes.size());
     DumpScan scan = scanDump(bytes);

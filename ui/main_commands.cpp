@@ -71,6 +71,8 @@ void TMainForm::FormShow()
 
     const StartupReport report = m_session.startUp(
         [this](const std::string& question) { return askRecoveryHoldingTimers(question); });
+    if (report.abandoned || m_closed)
+        return; // closed while start-up asked: the run ends with nothing read
     // The variant is known now; the picture is decoded while the rest is set up.
     prefetchPlainPicture(deviceVariant());
     if (report.factoryLoaded)
@@ -138,6 +140,16 @@ bool TMainForm::FormClose()
             modal->close();
     }
     hide();
+    if (!m_session.startedUp()) {
+        // Closed (a signal, a logout) while start-up waits for an answer: the
+        // sets are not read yet, so the close saves nothing and leaves the
+        // journal to the next start.
+        std::fprintf(stderr,
+            "kestrow-editor: closed before start-up had finished; nothing was saved and the "
+            "autosave files and the recovery file stay as they were. Start the editor again "
+            "to go on.\n");
+        return true;
+    }
     for (;;) {
         const SaveResult result = m_session.saveAutosaveSet();
         m_savedAtClose = result.ok();

@@ -82,7 +82,8 @@ RecoveryChoice TMainForm::askRecoveryHoldingTimers(const std::string& question)
     const RecoveryChoice choice
         = askRecovery ? askRecovery(QString::fromStdString(question)) : RecoveryChoice::discard;
     m_session.hold(false);
-    return choice;
+    // The window closed while asking: the question stays for the next start.
+    return m_closing || m_closed ? RecoveryChoice::later : choice;
 }
 
 } // namespace kestrow

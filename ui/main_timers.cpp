@@ -158,9 +158,11 @@ void TMainForm::deviceWorkReport(const std::string& title, const std::string& te
 
 void TMainForm::journalFailed(const FileResult& result)
 {
-    showWarning(QStringLiteral("Kestrow Editor"),
-        QStringLiteral("The changes of this run cannot be kept safe against a crash:\n%1: %2")
-            .arg(QString::fromStdString(result.file), QString::fromStdString(result.reason)));
+    // On the status line, not in a box: it is tried again every second, and
+    // the edits go on meanwhile.
+    showStatus(result ? std::string("Changes are kept safe against a crash again.")
+                      : "Changes are not kept safe against a crash: " + result.file + ": "
+                + result.reason + ". Free some disk space; the editor keeps trying.");
 }
 
 } // namespace kestrow

@@ -29,6 +29,8 @@ std::unique_ptr<JackMidiInput> JackMidiInput::open(const std::string& clientName
         input->m_client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     if (!input->m_port)
         return nullptr;
+    jack_on_shutdown(input->m_client, shutDown, input.get());
+    input->m_alive = true;
     input->m_reader = std::thread([self = input.get()] { self->readerLoop(); });
     if (jack_set_process_callback(input->m_client, process, input.get()) != 0
         || jack_activate(input->m_client) != 0)
@@ -42,8 +44,10 @@ std::unique_ptr<JackMidiInput> JackMidiInput::open(const std::string& clientName
 JackMidiInput::~JackMidiInput()
 {
     // Closing deactivates first, and libjack joins its process thread
-    // before that returns: nothing is written into the ring after this.
-    if (m_client)
+    // before that returns: nothing is written into the ring after this. A
+    // client whose server has died has no process thread left, and closing
+    // it reaches into the server's unmapped memory: it is left as it is.
+    if (m_client && m_alive.load())
         jack_client_close(m_client);
     m_quit.store(true);
     m_signal.store(1);
@@ -53,6 +57,8 @@ JackMidiInput::~JackMidiInput()
     if (m_ring)
         jack_ringbuffer_free(m_ring);
 }
+
+void JackMidiInput::shutDown(void* arg) { static_cast<JackMidiInput*>(arg)->m_alive = false; }
 
 std::string JackMidiInput::fullPortName() const { return m_port ? jack_port_name(m_port) : ""; }
 

@@ -48,6 +48,7 @@ public:
 private:
     JackMidiInput(Handler handler);
     static int process(jack_nframes_t frames, void* self);
+    static void shutDown(void* self);
     void readerLoop();
     void drain();
     void deliver(std::span<const std::uint8_t> event);
@@ -59,6 +60,8 @@ private:
     std::atomic<std::uint64_t> m_dropped { 0 };
     std::atomic<std::uint32_t> m_signal { 0 };
     std::atomic<bool> m_quit { false };
+    /// False once the server has gone: its client must not be closed then.
+    std::atomic<bool> m_alive { false };
     enum class SysEx : std::uint8_t { none, collecting, skipping };
     SysEx m_sysExState = SysEx::none; ///< reader side, for a SysEx sent in pieces
     std::vector<std::uint8_t> m_sysEx;

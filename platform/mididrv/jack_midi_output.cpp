@@ -48,8 +48,9 @@ JackMidiOutput::~JackMidiOutput()
     if (m_client)
         flush();
     // Closing deactivates first, and libjack joins its process thread
-    // before that returns: nothing reads the ring after this.
-    if (m_client)
+    // before that returns: nothing reads the ring after this. The client of
+    // a server that has died is not closed (libjack would crash in it).
+    if (m_client && m_alive.load())
         jack_client_close(m_client);
     if (m_ring)
         jack_ringbuffer_free(m_ring);

@@ -60,7 +60,8 @@ std::shared_ptr<JackSession> JackSession::shared()
 
 JackSession::~JackSession()
 {
-    if (jack_client_t* client = m_client.load())
+    // A client whose server has died is not closed: libjack would crash in it.
+    if (jack_client_t* client = m_client.load(); client != nullptr && m_alive.load())
         jack_client_close(client);
     if (m_attempt) {
         std::lock_guard lock(m_attempt->mutex);
@@ -102,8 +103,9 @@ bool JackSession::open()
     const auto now = std::chrono::steady_clock::now();
     if (m_triedAt != std::chrono::steady_clock::time_point {} && now - m_triedAt < kRetryAfter)
         return false;
-    if (jack_client_t* gone = m_client.exchange(nullptr))
-        jack_client_close(gone); // the server went; the client must still be closed
+    // The client of a server that went is dropped unclosed: closing it
+    // would reach into the dead server's memory.
+    m_client = nullptr;
     m_triedAt = now;
     // Only the library can tell whether a server answers: jackd's leaves
     // socket files about, PipeWire's none. Asking costs a failed connect when

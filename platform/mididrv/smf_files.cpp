@@ -3,6 +3,7 @@
 #include "platform/mididrv/smf_codec.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -43,13 +44,17 @@ namespace {
                 static_cast<std::streamsize>(bytes.size()));
             out.flush();
             if (!out) {
+                const int error = errno; // the caller reports the system's reason
                 out.close();
                 std::remove(temporary.c_str());
+                errno = error;
                 return false;
             }
         }
         if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+            const int error = errno;
             std::remove(temporary.c_str());
+            errno = error;
             return false;
         }
         return true;

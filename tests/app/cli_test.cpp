@@ -153,15 +153,15 @@ namespace {
         ASSERT_EQ(cli({ "export", dir.file("Live.MID"), dir.file("live-out.syx") }).exitCode, 0);
         EXPECT_EQ(test::readFile(dir.file("live-out.syx")), sysex({ 3, 64 }, true));
 
-        // Without --dial the init values are not part of the preset file; a value
+        // Init values make a zembraDial's file even without --dial; a value
         // byte above 7F comes back as its low 7 bits, never as a status byte.
         std::string damaged = sysex({ 3 }, true);
         damaged[26 + 9] = '\x85';
         test::writeFile(dir.file("in.syx"), damaged);
         ASSERT_EQ(cli({ "import", dir.file("in.syx"), dir.file("Plain.MID") }).exitCode, 0);
         ASSERT_EQ(cli({ "export", dir.file("Plain.MID"), dir.file("plain.syx") }).exitCode, 0);
-        std::string expected = sysex({ 3 }, false);
-        expected[9] = '\x05';
+        std::string expected = sysex({ 3 }, true);
+        expected[26 + 9] = '\x05';
         EXPECT_EQ(test::readFile(dir.file("plain.syx")), expected);
     }
 

@@ -47,7 +47,7 @@ for case in TERM INT TERM:full; do
         UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
         XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=offscreen JACK_NO_START_SERVER=1 \
         KESTROW_MIDIDRV="$bin/libmididrv.so" KESTROW_FIRST_PAINT=close \
-        bash -c 'trap "" XFSZ; ulimit -f "$0"; exec "$@"' "$limit" \
+        bash -c 'ulimit -f "$0"; exec "$@"' "$limit" \
         "${run_as[@]}" "$work/prog/kestrow-editor" >"$work/out" 2>"$work/err" &
     pid=$!
     for _ in $(seq 100); do

@@ -369,8 +369,10 @@ namespace {
         EXPECT_TRUE(std::ranges::equal(bank.presets[5].eventType, device.preset(5).eventType));
         EXPECT_EQ(host.statuses,
             (std::vector<std::string> {
-                "No reply from the device within 1.2 s (asked for preset 6)",
-                "No reply from the device within 1.2 s (asked for version, configuration)",
+                "No reply from the device within 1.2 s (asked for preset 6): check that the input "
+                "port is the device's and that its cable is in",
+                "No reply from the device within 1.2 s (asked for version, configuration): check "
+                "that the input port is the device's and that its cable is in",
                 "Sending preset 1 of 128", "Sending preset 2 of 128", "Sending preset 3 of 128",
                 "Sending preset 4 of 128", // after it went, until the ports were looked for
                 "Sending stopped at preset 4 of 128: \"out B\" and \"in A\" have gone: "

@@ -4,7 +4,9 @@
 #include "main_test_support.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -132,6 +134,34 @@ private slots:
             QVERIFY(session.main().close());
         }
         QVERIFY(!QFile::exists(fileIn(dir, "Recovery.old")));
+    }
+
+    // A signal or a logout while the question is open ends the run through
+    // the close path: nothing is saved over the set, the journal stays.
+    void closeWhileAskedSavesNothing()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyFactorySet(dir.path()));
+        QVERIFY(killAfterEdit(dir, QStringLiteral("Pending")) >= 0);
+        const auto folder = [&dir] {
+            QMap<QString, QByteArray> files;
+            for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden)) {
+                QFile file(dir.filePath(name));
+                files[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            }
+            return files;
+        };
+        const auto before = folder();
+        {
+            Session run(dir.path());
+            run.main().askRecovery = [&](const QString&) {
+                run.main().terminate();
+                return RecoveryChoice::discard;
+            };
+            run.main().FormShow();
+            QVERIFY(!run.main().savedAtClose());
+        }
+        QCOMPARE(folder(), before);
     }
 
     void damagedJournalIsReportedAndKeptAsideUnread()
