@@ -116,7 +116,7 @@ private slots:
                 action->trigger();
             };
             // What goes and what the report says is the device sync's test.
-            run({ "&File", "Send", "Send Changed Presets" });
+            run({ "&Device", "Send Changed Presets" });
             QTRY_VERIFY_WITH_TIMEOUT(!form.session().transferring(), 10000);
             QCOMPARE(sending.size(), 128); // nothing is known of the device yet
             run({ "PresetPopupMenu", "Verify Device" });

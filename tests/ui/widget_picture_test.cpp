@@ -86,13 +86,17 @@ private slots:
             const QImage plain = set.picture(KnobPictureSet::kPlainSlot).toImage();
             QCOMPARE(set.drawnPictures(), 1);
             // Drawn when the editor was built, yet exactly the drawing of today.
-            const QImage drawn = set.render(KnobPictureSet::kPlainSlot).toImage();
-            QCOMPARE(builtPlainPicture(v).toImage(), drawn);
+            // In one format: a Wayland screen's pixmaps carry alpha.
+            const QImage drawn = set.render(KnobPictureSet::kPlainSlot)
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(builtPlainPicture(v).toImage().convertToFormat(QImage::Format_RGB32), drawn);
             QCOMPARE(plain, drawn);
             for (int k = 1; k <= kKnobCount; ++k) {
-                const QImage lit = set.pictureForKnob(k).toImage();
+                const QImage lit
+                    = set.pictureForKnob(k).toImage().convertToFormat(QImage::Format_RGB32);
                 // Composed from the plain picture, yet exactly the whole drawing.
-                QCOMPARE(lit, set.render(k - 1).toImage());
+                QCOMPARE(lit, set.render(k - 1).toImage().convertToFormat(QImage::Format_RGB32));
                 QVERIFY2(redInside(lit, knobArea(v, k)), qPrintable(QString::number(k)));
                 QVERIFY(!redInside(plain, knobArea(v, k)));
                 const int other = k % kKnobCount + 1;
@@ -101,6 +105,18 @@ private slots:
             // Anything but a knob number gives the plain picture.
             QCOMPARE(set.pictureForKnob(0).toImage(), plain);
             QCOMPARE(set.pictureForKnob(-1).toImage(), plain);
+        }
+        // On a screen of more device pixels per pixel: drawn at that size, not scaled up.
+        const KnobPictureSet& set = sets.forVariant(DeviceVariant::zembraFader);
+        for (qreal ratio : { 1.25, 2.0, 3.0 }) {
+            set.setPixelRatio(ratio);
+            QCOMPARE(set.drawnPictures(), 0);
+            const QPixmap lit = set.pictureForKnob(3);
+            QCOMPARE(lit.size(), QSize(kPictureWidth, kPictureHeight) * ratio);
+            QCOMPARE(lit.devicePixelRatio(), ratio);
+            const QPixmap cursor = dragCursorPixmap(DragCursor::s2, ratio);
+            QCOMPARE(cursor.size(), QSize(32, 32) * ratio);
+            QCOMPARE(cursor.deviceIndependentSize(), QSizeF(32, 32));
         }
     }
 
@@ -156,7 +172,7 @@ private slots:
         picture.pointerMovedTo({ three.left + 5, three.top + 5 }); // same knob: no redraw
         QCOMPARE(rig.refreshes, 1);
         const KnobArea four = knobArea(rig.state.variant, 4);
-        QTest::mouseMove(&picture, { four.left + 1, four.top + 1 });
+        movePointer(&picture, { four.left + 1, four.top + 1 });
         QCOMPARE(picture.shownKnob(), 4);
         rig.state.showKnob(0);
         QCOMPARE(picture.shownKnob(), 0);
