@@ -390,6 +390,13 @@ private slots:
         const CellLook grey = knobCellLook(fader.state, { 5, 3 }, false, pal);
         QCOMPARE(grey.background, QColor(128, 128, 128));
         QVERIFY(!grey.showsText);
+        // Each says why in its tooltip; a plain cell has none.
+        QCOMPARE(fader.table->item(3, 2)->toolTip(),
+            QStringLiteral("The zembraFader does not offer this event: choose another one for "
+                           "this knob."));
+        QVERIFY(
+            fader.table->item(3, 5)->toolTip().startsWith(QStringLiteral("Only the zembraDial")));
+        QVERIFY(fader.table->item(4, 2)->toolTip().isEmpty());
 
         Rig dial(DeviceVariant::zembraDial);
         dial.preset().eventType[2] = 7;

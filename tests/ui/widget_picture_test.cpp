@@ -1,11 +1,17 @@
+#include "core/bank_search.h"
 #include "core/knob_drops.h"
+#include "core/text_codec.h"
+#include "ui/accessible_parts.h"
 #include "ui/device_picture.h"
 #include "ui/drag_cursors.h"
 #include "ui/knob_hit_areas.h"
 #include "ui/plain_pictures.h"
+#include "ui/switch_display.h"
 #include "widget_fake_host.h"
 
+#include <QAccessibleActionInterface>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace kestrow;
@@ -155,6 +161,30 @@ private slots:
         const QImage c2 = dragCursorPixmap(DragCursor::c2).toImage();
         QVERIFY(c2 != dragCursorPixmap(DragCursor::m2).toImage());
         QVERIFY(c2 != dragCursorPixmap(DragCursor::copy).toImage());
+    }
+
+    void knobsAndSwitchesAreSeenOneByOne()
+    {
+        Rig rig;
+        DevicePicture picture(rig.state);
+        SwitchDisplay switches;
+        switches.showPresetNumber(5); // switches 1 and 3 down
+        QCOMPARE(accessiblePartText(&picture, 2, QAccessible::Name), QStringLiteral("Knob 3"));
+        QCOMPARE(accessiblePartText(&picture, 2, QAccessible::Value),
+            QString::fromStdString(cp1252ToUtf8(sendsText(rig.state.catalogue, rig.preset(), 2))));
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(&switches);
+        QCOMPARE(control->childCount(), 7);
+        QVERIFY(control->child(2)->state().checked && !control->child(1)->state().checked);
+        // Pressed as a screen reader presses it: the knob shows, the switch toggles.
+        QAccessible::queryAccessibleInterface(&picture)->child(6)->actionInterface()->doAction(
+            QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.state.hoverKnob, 7);
+        QSignalSpy toggled(&switches, &SwitchDisplay::switchClicked);
+        control->child(3)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(toggled.value(0).value(0).toInt(), 4);
+        // The arrow keys go from knob to knob.
+        QTest::keyClick(&picture, Qt::Key_Right);
+        QCOMPARE(rig.state.hoverKnob, 8);
     }
 
     void hoverKeepsTheLastKnob()
