@@ -26,8 +26,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KESTROW_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded by Qt, not linked: without a platform plugin no window opens.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Loaded by Qt, not linked: without a platform plugin no window opens; the
+# Wayland one lets the editor run natively on GNOME's and Plasma's sessions.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
 # The knob tables and listings are laid out in Liberation fonts.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2 | fonts-liberation")
 # JACK users need a server: on a PipeWire desktop its JACK support (jackd2

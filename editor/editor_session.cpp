@@ -248,6 +248,8 @@ EditorSettings EditorSession::currentSettings() const
     s.optionsFixed = !m_model.bankGroupsVariable;
     s.verifyAfterSend = m_sync.verifyAfterSend;
     s.recentFiles = m_recentFiles;
+    s.presetFolder = m_presetFolder;
+    s.sysExFolder = m_sysExFolder;
     return s;
 }
 
@@ -268,6 +270,8 @@ void EditorSession::applySettings(const EditorSettings& settings)
         applyPortSettings(settings.midiDevice, settings.midiInDevice);
     m_bank.selectedPreset = std::clamp(settings.selectedPreset, 0, kPresetCount - 1);
     m_recentFiles = settings.recentFiles;
+    m_presetFolder = settings.presetFolder;
+    m_sysExFolder = settings.sysExFolder;
 }
 
 void EditorSession::applyPortSettings(const std::string& output, const std::string& input)
@@ -390,11 +394,13 @@ void EditorSession::presetSelected(int presetIndex)
 
 std::vector<int> EditorSession::dropPreset(int source, int target, DragOperation operation)
 {
+    // The caption names both places: "Copy Preset 5 to 2", "Swap Preset 5 with 2".
     static const char* const kOperations[] = { "Copy", "Swap", "Move", "Drop" };
-    EditHistory::Scope step
-        = m_history.record(std::string(kOperations[std::clamp(static_cast<int>(operation), 0, 3)])
-                + " Preset " + std::to_string(source + 1),
-            target);
+    static const char* const kJoins[] = { " to ", " with ", " to ", " on " };
+    const auto op = static_cast<std::size_t>(std::clamp(static_cast<int>(operation), 0, 3));
+    EditHistory::Scope step = m_history.record(std::string(kOperations[op]) + " Preset "
+            + std::to_string(source + 1) + kJoins[op] + std::to_string(target + 1),
+        target);
     for (int p = std::min(source, target); p <= std::max(source, target); ++p)
         step.preset(p);
     return applyPresetDrop(m_bank, source, target, operation);

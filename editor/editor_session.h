@@ -322,7 +322,11 @@ public:
 
     /// Preset files opened or saved, newest first (at most 8).
     const std::vector<std::string>& recentFiles() const { return m_recentFiles; }
+    /// Also keeps the file's folder as the last one used for its kind (.syx or preset files).
     void noteRecentFile(const std::string& path);
+    enum class FileKind { presets, sysEx };
+    /// The folder a file of that kind was last opened from or saved to; empty if none yet.
+    const std::string& lastFolder(FileKind kind) const;
     void forgetRecentFile(const std::string& path);
 
     /// The 128 presets a file would give: a .MID with its side files as
@@ -390,6 +394,8 @@ private:
     bool m_autoSend = false; ///< "&AutoSend" starts off; a saved setting turns it on
     bool m_suppressAutoSend = false;
     std::vector<std::string> m_recentFiles;
+    std::string m_presetFolder;
+    std::string m_sysExFolder;
 
     RecoveryJournal m_journal;
     bool m_journalFailing = false; ///< the last journal write failed

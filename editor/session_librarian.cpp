@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace kestrow {
 
@@ -78,7 +79,18 @@ EditorSession::OpenAs EditorSession::openAsFor(const std::string& path, std::str
     return OpenAs::allPresets;
 }
 
-void EditorSession::noteRecentFile(const std::string& path) { addRecentFile(m_recentFiles, path); }
+void EditorSession::noteRecentFile(const std::string& path)
+{
+    addRecentFile(m_recentFiles, path);
+    const std::filesystem::path file(path);
+    if (file.has_parent_path())
+        (hasSysExExtension(path) ? m_sysExFolder : m_presetFolder) = file.parent_path().string();
+}
+
+const std::string& EditorSession::lastFolder(FileKind kind) const
+{
+    return kind == FileKind::sysEx ? m_sysExFolder : m_presetFolder;
+}
 
 void EditorSession::forgetRecentFile(const std::string& path)
 {

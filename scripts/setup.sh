@@ -14,6 +14,8 @@ PACKAGES=(
     jackd2 libjack-jackd2-dev python3-mido
     fonts-liberation fonts-liberation2
     xvfb xauth xdotool poppler-utils
+    weston qt6-wayland
+    python3-pyatspi at-spi2-core dbus-daemon
     desktop-file-utils appstream
 )
 

@@ -39,6 +39,8 @@ EditorSettings readSettings(const IniFile& file)
             && std::find(s.recentFiles.begin(), s.recentFiles.end(), path) == s.recentFiles.end())
             s.recentFiles.push_back(path);
     }
+    s.presetFolder = file.readString(keys::kFolderSection, keys::kPresetFolder, "");
+    s.sysExFolder = file.readString(keys::kFolderSection, keys::kSysExFolder, "");
     return s;
 }
 
@@ -70,6 +72,11 @@ void writeSettings(IniFile& file, const EditorSettings& s)
             file.writeString(keys::kRecentSection, std::to_string(i),
                 at < s.recentFiles.size() ? s.recentFiles[at] : std::string());
         }
+    }
+    if (!s.presetFolder.empty() || !s.sysExFolder.empty()
+        || file.hasSection(keys::kFolderSection)) {
+        file.writeString(keys::kFolderSection, keys::kPresetFolder, s.presetFolder);
+        file.writeString(keys::kFolderSection, keys::kSysExFolder, s.sysExFolder);
     }
 }
 

@@ -32,6 +32,9 @@ struct EditorSettings {
     /// Preset files last opened or saved, newest first, at most kRecentFileCount.
     /// Kept in a section of their own, which versions without the list pass over.
     std::vector<std::string> recentFiles;
+    /// Folders preset files (.MID) and .syx files were last used in; empty: none yet.
+    std::string presetFolder;
+    std::string sysExFolder;
 
     bool operator==(const EditorSettings&) const = default;
 };

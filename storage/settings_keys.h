@@ -25,6 +25,12 @@ inline constexpr const char* kVerifyAfterSend = "Verify After Send";
 inline constexpr const char* kRecentSection = "Recent Files";
 inline constexpr int kRecentFileCount = 8;
 
+/// The folder each kind of file was last opened from or saved to, so the
+/// file dialogs start there. Older versions ignore the section.
+inline constexpr const char* kFolderSection = "Folders";
+inline constexpr const char* kPresetFolder = "Preset Files";
+inline constexpr const char* kSysExFolder = "SysEx Files";
+
 /// The port name that stands for "no port chosen": the port lists' last entry.
 inline constexpr const char* kNoDevice = kNoDeviceEntry;
 

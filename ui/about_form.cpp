@@ -69,9 +69,11 @@ namespace {
 
 } // namespace
 
-QImage TAboutForm::picture()
+QImage TAboutForm::picture(qreal pixelRatio)
 {
-    QImage image(kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
+    QImage image(
+        QSize(kPictureWidth, kPictureHeight) * pixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(pixelRatio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     drawController(painter, QRectF(0, 0, kPictureWidth, kPictureHeight));
@@ -117,8 +119,9 @@ TAboutForm::TAboutForm(QWidget* parent)
 
 void TAboutForm::showEvent(QShowEvent* event)
 {
-    if (m_picture->pixmap().isNull())
-        m_picture->setPixmap(QPixmap::fromImage(picture()));
+    if (m_picture->pixmap().isNull()
+        || m_picture->pixmap().devicePixelRatio() != m_picture->devicePixelRatioF())
+        m_picture->setPixmap(QPixmap::fromImage(picture(m_picture->devicePixelRatioF())));
     QDialog::showEvent(event);
 }
 

@@ -16,8 +16,9 @@ public:
     /// "Version 0.1.0" for this build.
     static QString versionLine();
 
-    /// The picture at its natural size, as the box shows it.
-    static QImage picture();
+    /// The picture at its natural size, as the box shows it, drawn for
+    /// `pixelRatio` device pixels per pixel.
+    static QImage picture(qreal pixelRatio = 1.0);
 
 protected:
     void showEvent(QShowEvent* event) override;

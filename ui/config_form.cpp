@@ -2,6 +2,7 @@
 
 #include "editor/editor_session.h"
 #include "protocol/device_protocol.h"
+#include "ui/fit_text.h"
 #include "ui/main_form.h"
 
 #include <QButtonGroup>
@@ -114,7 +115,7 @@ void TConfigForm::buildControls()
     m_inputList = new QComboBox(midi);
     m_inputList->setGeometry(10, 74, 250, 22);
     m_verifyAfterSend = new QCheckBox(QStringLiteral("Verify after send"), midi);
-    m_verifyAfterSend->setGeometry(270, 74, 108, 20);
+    m_verifyAfterSend->setGeometry(270, 74, 106, 20); // widened to its text below
 
     auto* notes = new QGroupBox(QStringLiteral("Midi Notes Range"), this);
     notes->setGeometry(8, 108, 190, 62);
@@ -241,6 +242,10 @@ void TConfigForm::buildControls()
     connect(m_verifyAfterSend, &QCheckBox::toggled, this,
         [this](bool on) { m_session.setVerifyAfterSend(on); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Hand-placed captions grow to their text (larger desktop fonts), the
+    // dialog with them.
+    fitTextWidgets(*this);
 
     showSettings();
     if (m_syncPending)

@@ -1,9 +1,12 @@
 #include "ui/device_picture.h"
 
+#include "core/bank_search.h"
 #include "core/knob_drops.h"
+#include "core/text_codec.h"
 #include "ui/knob_table.h"
 
 #include <QDragEnterEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -21,8 +24,11 @@ DevicePicture::DevicePicture(EditorState& state, QWidget* parent)
     , m_state(state)
     , m_sets(std::make_unique<PictureSets>())
 {
+    installAccessibleParts(); // before anything makes Qt look at this widget
     setFixedSize(kPictureWidth, kPictureHeight);
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Device picture"));
     setAcceptDrops(true);
     m_state.addView(this, { {}, {}, [this](int knob) { showKnob(knob); } });
 }
@@ -37,7 +43,11 @@ void DevicePicture::showKnob(int knob)
 
 void DevicePicture::pointerMovedTo(QPoint pos)
 {
-    const int knob = knobHitTest(m_state.variant, pos.x(), pos.y());
+    hoverKnob(knobHitTest(m_state.variant, pos.x(), pos.y()));
+}
+
+void DevicePicture::hoverKnob(int knob)
+{
     if (!isKnob(knob) || knob == m_state.hoverKnob)
         return;
     m_state.hoverKnob = knob;
@@ -78,7 +88,71 @@ bool DevicePicture::dropAt(QPoint pos)
 void DevicePicture::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_sets->forVariant(m_state.variant).pictureForKnob(m_shownKnob));
+    const KnobPictureSet& set = m_sets->forVariant(m_state.variant);
+    set.setPixelRatio(devicePixelRatioF());
+    // Into the picture's own rectangle: at a fractional ratio the pixmap's
+    // size in pixels is rounded, and must not shift the knobs by a fraction.
+    const QPixmap& picture = set.pictureForKnob(m_shownKnob);
+    painter.drawPixmap(QRectF(0, 0, kPictureWidth, kPictureHeight), picture,
+        QRectF(QPointF(0, 0), QSizeF(picture.size())));
+    if (hasFocus() && isKnob(m_shownKnob)) {
+        // The knob the arrow keys start from.
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(accessiblePartRect(m_shownKnob - 1).adjusted(-2, -2, 1, 1));
+    }
+}
+
+void DevicePicture::keyPressEvent(QKeyEvent* event)
+{
+    // Left and right step through the knobs in their order, up and down by a row of eight.
+    int step = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        step = -1;
+        break;
+    case Qt::Key_Right:
+        step = 1;
+        break;
+    case Qt::Key_Up:
+        step = -kKnobCount / 2;
+        break;
+    case Qt::Key_Down:
+        step = kKnobCount / 2;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int from = isKnob(m_state.hoverKnob) ? m_state.hoverKnob : 1;
+    hoverKnob((from - 1 + step + kKnobCount) % kKnobCount + 1);
+    update();
+}
+
+int DevicePicture::accessiblePartCount() const { return kKnobCount; }
+
+QString DevicePicture::accessiblePartName(int part) const
+{
+    return QStringLiteral("Knob %1").arg(part + 1);
+}
+
+QString DevicePicture::accessiblePartValue(int part) const
+{
+    if (part < 0 || part >= kKnobCount)
+        return {};
+    const Preset& preset
+        = m_state.bank.presets[static_cast<std::size_t>(m_state.bank.selectedPreset)];
+    return QString::fromStdString(cp1252ToUtf8(sendsText(m_state.catalogue, preset, part)));
+}
+
+QRect DevicePicture::accessiblePartRect(int part) const
+{
+    const KnobArea area = knobArea(m_state.variant, part + 1);
+    return QRect(QPoint(area.left, area.top), QPoint(area.right, area.bottom));
+}
+
+QAccessible::Role DevicePicture::accessiblePartRole() const
+{
+    return m_state.variant == DeviceVariant::zembraFader ? QAccessible::Slider : QAccessible::Dial;
 }
 
 void DevicePicture::mouseMoveEvent(QMouseEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/editor_state.h"
+#include "ui/accessible_parts.h"
 #include "ui/picture_forms.h"
 
 #include <QWidget>
@@ -11,7 +12,9 @@ namespace kestrow {
 
 /// The 369 x 147 device picture: shows the knob set of the current variant
 /// with hoverKnob highlighted, and is a source and target of knob drags.
-class DevicePicture : public QWidget {
+/// Its 16 knobs are seen by assistive technology, each with what it sends;
+/// with the focus, the arrow keys go from knob to knob.
+class DevicePicture : public QWidget, public AccessibleParts {
     Q_OBJECT
 public:
     explicit DevicePicture(EditorState& state, QWidget* parent = nullptr);
@@ -31,12 +34,22 @@ public:
     void releaseAt(QPoint pos);
     /// A drag in progress dropped at pos; returns whether the preset changed.
     bool dropAt(QPoint pos);
+    /// Knob 1..16 becomes hoverKnob and is shown, as if the pointer went there.
+    void hoverKnob(int knob);
+
+    int accessiblePartCount() const override;
+    QString accessiblePartName(int part) const override;
+    QString accessiblePartValue(int part) const override;
+    QRect accessiblePartRect(int part) const override;
+    QAccessible::Role accessiblePartRole() const override;
+    void pressAccessiblePart(int part) override { hoverKnob(part + 1); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

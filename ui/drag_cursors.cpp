@@ -1,8 +1,10 @@
 #include "ui/drag_cursors.h"
 
+#include <QApplication>
 #include <QDrag>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWidget>
 
 namespace kestrow {
 
@@ -65,9 +67,10 @@ namespace {
 
 } // namespace
 
-QPixmap dragCursorPixmap(DragCursor cursor)
+QPixmap dragCursorPixmap(DragCursor cursor, qreal pixelRatio)
 {
-    QPixmap pixmap(32, 32);
+    QPixmap pixmap(QSize(32, 32) * pixelRatio);
+    pixmap.setDevicePixelRatio(pixelRatio);
     pixmap.fill(Qt::transparent);
     {
         QPainter painter(&pixmap);
@@ -101,7 +104,10 @@ void setOperationCursor(QDrag& drag, DragOperation operation, bool fromPicture)
     DragCursor cursor {};
     if (!dragCursorFor(operation, fromPicture, cursor))
         return;
-    const QPixmap pixmap = dragCursorPixmap(cursor);
+    // Sharp on the screen the drag starts on.
+    const auto* source = qobject_cast<const QWidget*>(drag.source());
+    const QPixmap pixmap = dragCursorPixmap(
+        cursor, source != nullptr ? source->devicePixelRatioF() : qApp->devicePixelRatio());
     for (Qt::DropAction action : { Qt::CopyAction, Qt::MoveAction, Qt::LinkAction })
         drag.setDragCursor(pixmap, action);
 }

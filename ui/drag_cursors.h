@@ -13,8 +13,9 @@ namespace kestrow {
 /// 4 "C2", 5 "M2", 6 "S2" for knob drags from the device picture.
 enum class DragCursor { copy = 1, move = 2, swap = 3, c2 = 4, m2 = 5, s2 = 6 };
 
-/// The cursor's picture, 32 x 32 with the hot spot at the top left.
-QPixmap dragCursorPixmap(DragCursor cursor);
+/// The cursor's picture, 32 x 32 logical pixels with the hot spot at the top
+/// left, drawn for `pixelRatio` device pixels per logical one.
+QPixmap dragCursorPixmap(DragCursor cursor, qreal pixelRatio = 1.0);
 
 /// The cursor a drag shows for an operation; fromPicture picks C2/M2/S2.
 /// Returns false for None, which shows the ordinary drag cursor.

@@ -1,10 +1,12 @@
 #include "ui/knob_table.h"
 
+#include "core/bank_search.h"
 #include "core/duplicate_assignments.h"
 #include "core/knob_drops.h"
 #include "core/preset_names.h"
 #include "core/text_codec.h"
 #include "ui/drag_cursors.h"
+#include "ui/readable_colour.h"
 #include "ui/undo_pass_through.h"
 
 #include <QDrag>
@@ -130,7 +132,8 @@ CellLook knobCellLook(
         && !collidingWith(state.bank.presets[static_cast<std::size_t>(state.bank.selectedPreset)],
             cell.row - 1, state.knownMasterChannel())
                 .empty())
-        return { kCollisionColour, palette.color(QPalette::ButtonText), true };
+        return { kCollisionColour,
+            readableOn(kCollisionColour, palette.color(QPalette::ButtonText)), true };
     if (cell.row == 0 || cell.column == 0)
         return { palette.color(QPalette::Button), palette.color(QPalette::ButtonText), true };
     if (cell.column == 5 && !state.initValuesAvailable())
@@ -140,8 +143,8 @@ CellLook knobCellLook(
     const QColor background = highlighted ? palette.color(QPalette::Highlight) : QColor(Qt::white);
     if (!eventFitsVariant(state.variant, eventType))
         return { background, QColor(255, 0, 0), true };
-    const QColor text
-        = palette.color(highlighted ? QPalette::HighlightedText : QPalette::WindowText);
+    const QColor text = readableOn(
+        background, palette.color(highlighted ? QPalette::HighlightedText : QPalette::WindowText));
     return { background, text, true };
 }
 
@@ -166,6 +169,11 @@ KnobTable::KnobTable(EditorState& state, PickerHost& host, QWidget* parent)
     verticalHeader()->hide();
     setRowCount(kKnobCount + 1);
     setColumnCount(6);
+    // Read by assistive technology only: the heading row shows them short.
+    setHorizontalHeaderLabels({ QStringLiteral("Knob"), QStringLiteral("Description"),
+        QStringLiteral("Channel"), QStringLiteral("Event"), QStringLiteral("Fixed Parameter"),
+        QStringLiteral("Init Value") });
+    setAccessibleName(QStringLiteral("Knob table"));
     horizontalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setMinimumSectionSize(1);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -233,14 +241,33 @@ void KnobTable::refreshCells(int presetIndex)
     if (presetIndex < 0 || presetIndex >= kPresetCount)
         return;
     const Preset& p = m_state.bank.presets[static_cast<std::size_t>(presetIndex)];
+    static const char* const kVariantNames[] = { "zembraControl", "zembraFader", "zembraDial" };
+    const QString notOffered
+        = QStringLiteral("The %1 does not offer this event: choose another one for this knob.")
+              .arg(QString::fromLatin1(kVariantNames[std::clamp(int(m_state.variant), 0, 2)]));
+    const QString noInitValue
+        = QStringLiteral("Only the zembraDial keeps init values, for its presets 1 to 127.");
     for (int r = 1; r <= kKnobCount; ++r) {
+        const bool offered = eventFitsVariant(m_state.variant, p.eventType[std::size_t(r - 1)]);
         for (int c = 1; c < 6; ++c) {
             const QString text = fromModel(m_state.catalogue.cellText(p, r - 1, c - 1));
             QTableWidgetItem* cell = item(r, c);
             // Leave an unchanged cell alone so that an open name editor keeps its caret.
             if (cell->text() != text)
                 cell->setText(text);
+            // The red rows and the grey column say why.
+            const QString tip = c == 5 && !m_state.initValuesAvailable() ? noInitValue
+                : !offered                                               ? notOffered
+                                                                         : QString();
+            if (cell->toolTip() != tip)
+                cell->setToolTip(tip);
         }
+        // A screen reader reads the knob's number cell as the whole row.
+        QTableWidgetItem* number = item(r, 0);
+        const QString spoken = QStringLiteral("Knob %1, ").arg(r)
+            + fromModel(sendsText(m_state.catalogue, p, r - 1));
+        if (number->data(Qt::AccessibleTextRole).toString() != spoken)
+            number->setData(Qt::AccessibleTextRole, spoken);
     }
     markCollisions();
     viewport()->update();

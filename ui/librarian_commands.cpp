@@ -83,7 +83,7 @@ void TMainForm::connectLibrarian()
 
 QString TMainForm::askSysExPath(const QString& title, const QString& defaultName, bool save)
 {
-    const QString start = QString::fromStdString(dialogDirectory) + defaultName;
+    const QString start = dialogFolder(EditorSession::FileKind::sysEx) + defaultName;
     if (askFileName)
         return askFileName(title, start, save);
     const QString filter = QStringLiteral("SysEx Files (*.syx *.SYX)");
@@ -243,7 +243,7 @@ void TMainForm::showPresetKnob(int presetIndex, int knob)
 void TMainForm::CompareWithFile1Click()
 {
     QString path;
-    const QString start = QString::fromStdString(dialogDirectory);
+    const QString start = dialogFolder(EditorSession::FileKind::presets);
     if (askFileName)
         path = askFileName(kCompareTitle, start, false);
     else

@@ -18,8 +18,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -255,7 +258,7 @@ void TMainForm::runCommand(MainCommand command)
         return openMidiMonitor();
     case C::knobLearn:
         return setKnobLearn(
-            findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->isChecked());
+            findAction({ QStringLiteral("&Device"), QStringLiteral("Learn") })->isChecked());
     case C::getAllPresets:
         return GetAllPresets1Click();
     case C::sendChangedPresets:
@@ -322,7 +325,7 @@ void TMainForm::GetPreset1Click() { portsMissing(m_session.getPreset()); }
 
 QString TMainForm::askSavePath(const std::string& title, const std::string& defaultName)
 {
-    const QString start = QString::fromStdString(dialogDirectory) + fromModel(defaultName);
+    const QString start = dialogFolder(EditorSession::FileKind::presets) + fromModel(defaultName);
     if (askFileName)
         return askFileName(fromModel(title), start, true);
     QFileDialog dialog(this, fromModel(title), start, QStringLiteral("Midi File (*.MID *.mid)"));
@@ -333,9 +336,19 @@ QString TMainForm::askSavePath(const std::string& title, const std::string& defa
     return dialog.selectedFiles().front();
 }
 
+QString TMainForm::dialogFolder(EditorSession::FileKind kind) const
+{
+    QString folder = QString::fromStdString(m_session.lastFolder(kind));
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
 QString TMainForm::askLoadPath(const std::string& title)
 {
-    const QString start = QString::fromStdString(dialogDirectory);
+    const QString start = dialogFolder(EditorSession::FileKind::presets);
     if (askFileName)
         return askFileName(fromModel(title), start, false);
     return QFileDialog::getOpenFileName(
@@ -467,6 +480,7 @@ void TMainForm::openBeside(QWidget* window, const std::function<void()>& show)
     // A window that opens goes beside this one; one already open stays where
     // the user has put it.
     const bool opening = !window->isVisible();
+    makeTransientFor(*window, *this);
     show();
     if (opening && window->isVisible())
         placeBeside(*window, *this);

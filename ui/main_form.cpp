@@ -52,8 +52,6 @@ TMainForm::TMainForm(EditorSession& session, QWidget* parent)
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , programDirectory(session.paths().programDirectory)
-    , dialogDirectory(session.paths().autosaveDirectory.empty() ? session.paths().programDirectory
-                                                                : session.paths().autosaveDirectory)
     , m_session(session)
     , m_state(session.editorState())
 {

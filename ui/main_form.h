@@ -74,9 +74,10 @@ public:
     PickerSet& pickers() { return *m_pickers; }
     const EditorPaths& paths() const { return m_session.paths(); }
     std::string programDirectory;
-    /// Start folder of the file dialogs: the program's folder, or the
-    /// autosave folder when the program's folder is read-only.
-    std::string dialogDirectory;
+    /// Start folder of the file dialogs, with a trailing '/': where that kind
+    /// of file was last used, else the documents folder, else home; never the
+    /// autosave folder.
+    QString dialogFolder(EditorSession::FileKind kind) const;
 
     /// Called by the device settings dialog while it is created.
     void attachConfigForm(TConfigForm& config) { m_config = &config; }

@@ -25,7 +25,7 @@ void TMainForm::setKnobLearn(bool on)
         m_learn->onKnob = [this](int knob) { showLearnedKnob(knob); };
     }
     m_learn->setOn(on);
-    if (QAction* action = findAction({ QStringLiteral("&View"), QStringLiteral("Learn") }))
+    if (QAction* action = findAction({ QStringLiteral("&Device"), QStringLiteral("Learn") }))
         action->setChecked(on);
 }
 

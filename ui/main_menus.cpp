@@ -14,6 +14,7 @@ namespace {
 
     constexpr const char* kPopup = "PresetPopupMenu";
     constexpr const char* kDevices = "&Devices";
+    constexpr const char* kDevice = "&Device";
 
     enum class Kind { item, separator, submenu };
     /// Which variants show an entry.
@@ -89,11 +90,6 @@ namespace {
                 Shown::notDial),
             separator("&File/Send", dial),
             item("&File/Send", "Send Banks 1-4", C::sendBanks, K(Qt::Key_F2), dial),
-            separator("&File/Send"),
-            item("&File/Send", "Send Changed Presets", C::sendChangedPresets),
-            item("&File/Send", "Get All Presets", C::getAllPresets),
-            item("&File/Send", "Verify Device", C::verifyDevice),
-            item("&File/Send", "Verify Sent Presets", C::verifySentPresets),
             separator("&File"),
             submenu("&File", "Display"),
             item("&File/Display", "Display Knob Table (4 Presets)", C::displayKnobTable4,
@@ -109,8 +105,6 @@ namespace {
             item("&File/Print", "Print Knob Table (8 Presets)", C::printKnobTable8,
                 K(Qt::CTRL | Qt::ALT | Qt::Key_P)),
             separator("&File"),
-            item("&File", "Exit", C::exit),
-            separator("&File"),
             item("&File", "Import SysEx...", C::importSysEx),
             submenu("&File", "Export SysEx..."),
             item("&File/Export SysEx...", "All Presets...", C::exportAllSysEx),
@@ -119,6 +113,9 @@ namespace {
             item("&File", "Compare with File...", C::compareWithFile),
             // Filled by the window each time it opens.
             submenu("&File", "Recent Files"),
+            // Exit stays last, where every desktop program keeps it.
+            separator("&File"),
+            item("&File", "Exit", C::exit),
 
             submenu("", "&Edit"),
             item("&Edit", "&Copy Preset", C::copyPreset, K(Qt::CTRL | Qt::ALT | Qt::Key_C)),
@@ -139,13 +136,19 @@ namespace {
             submenu("", "&Settings"),
             item("&Settings", "Device &Settings", C::deviceSettings, K(Qt::Key_F12)),
 
+            // What talks to the device beyond sending and getting one preset.
+            submenu("", kDevice),
+            item(kDevice, "Get All Presets", C::getAllPresets),
+            item(kDevice, "Send Changed Presets", C::sendChangedPresets),
+            item(kDevice, "Verify Device", C::verifyDevice),
+            item(kDevice, "Verify Sent Presets", C::verifySentPresets),
+            separator(kDevice),
+            item(kDevice, "MIDI Monitor", C::midiMonitor, K(Qt::CTRL | Qt::SHIFT | Qt::Key_M)),
+            item(kDevice, "Learn", C::knobLearn, K(Qt::CTRL | Qt::SHIFT | Qt::Key_L)),
+
             submenu("", "&Help"),
             item("&Help", "Zembra Control Help", C::help, K(Qt::Key_F1)),
             item("&Help", "&About", C::about),
-
-            submenu("", "&View"),
-            item("&View", "MIDI Monitor", C::midiMonitor, K(Qt::CTRL | Qt::SHIFT | Qt::Key_M)),
-            item("&View", "Learn", C::knobLearn, K(Qt::CTRL | Qt::SHIFT | Qt::Key_L)),
 
             // Not in the menu bar: only its shortcuts work.
             item(kDevices, "zembraC", C::deviceControl, K(Qt::Key_F7)),
@@ -295,7 +298,7 @@ MainMenus::MainMenus(QMainWindow& window, QWidget& tree, std::function<void(Main
     setUndoRedo(QStringLiteral("Undo"), false, QStringLiteral("Redo"), false);
     setPasteEnabled(false);
     showVariant(false);
-    findAction({ QStringLiteral("&View"), QStringLiteral("Learn") })->setCheckable(true);
+    findAction({ QString::fromLatin1(kDevice), QStringLiteral("Learn") })->setCheckable(true);
 }
 
 QMenu* MainMenus::popup() const { return m_menus.at(QString::fromLatin1(kPopup)); }

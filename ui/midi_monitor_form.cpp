@@ -8,12 +8,14 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QHideEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QTextOption>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace kestrow {
@@ -44,6 +46,7 @@ TMidiMonitorForm::TMidiMonitorForm(TrafficTap& tap, const Catalogue& catalogue, 
         tabs.append(QTextOption::Tab(at * character, QTextOption::LeftTab));
     columns.setTabs(tabs);
     m_view->document()->setDefaultTextOption(columns);
+    m_view->viewport()->installEventFilter(this);
 
     m_pause = new QCheckBox(QStringLiteral("&Pause"), this);
     auto* clearButton = new QPushButton(QStringLiteral("C&lear"), this);
@@ -109,6 +112,7 @@ void TMidiMonitorForm::clear()
 {
     m_log.clear();
     m_view->clear();
+    m_shownWhole.clear();
     m_shownUpTo = m_log.nextSequence();
 }
 
@@ -127,13 +131,46 @@ void TMidiMonitorForm::showNewLines()
         return;
     QStringList lines;
     for (const MonitorLine& line : m_log.lines()) {
-        if (line.sequence >= m_shownUpTo)
-            lines.push_back(QString::fromStdString(cp1252ToUtf8(MidiMonitorLog::lineText(line))));
+        if (line.sequence < m_shownUpTo)
+            continue;
+        lines.push_back(QString::fromStdString(cp1252ToUtf8(MidiMonitorLog::lineText(line))));
+        QString whole = QString::fromStdString(cp1252ToUtf8(line.port + ": " + line.text));
+        const std::string hex = hexBytes(line.bytes, line.bytes.size());
+        constexpr std::size_t kPerLine = 16 * 3; // "F0 " per byte
+        for (std::size_t at = 0; at < hex.size(); at += kPerLine)
+            whole += QLatin1Char('\n') + QString::fromStdString(hex.substr(at, kPerLine - 1));
+        m_shownWhole.push_back(whole);
     }
     m_shownUpTo = m_log.nextSequence();
-    if (lines.size() >= static_cast<qsizetype>(m_log.cap()))
+    if (lines.size() >= static_cast<qsizetype>(m_log.cap())) {
         m_view->clear(); // the view would drop its old lines anyway
+        m_shownWhole.erase(m_shownWhole.begin(), m_shownWhole.end() - lines.size());
+    }
     m_view->appendPlainText(lines.join(QLatin1Char('\n')));
+    // The view drops its oldest lines beyond the log's cap; so does this.
+    while (m_shownWhole.size() > static_cast<std::size_t>(m_view->document()->blockCount()))
+        m_shownWhole.pop_front();
+}
+
+QString TMidiMonitorForm::wholeMessage(int block) const
+{
+    if (block < 0 || static_cast<std::size_t>(block) >= m_shownWhole.size())
+        return {};
+    return m_shownWhole[static_cast<std::size_t>(block)];
+}
+
+bool TMidiMonitorForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = wholeMessage(m_view->cursorForPosition(help->pos()).blockNumber());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, m_view->viewport());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TMidiMonitorForm::showEvent(QShowEvent* event)

@@ -4,7 +4,10 @@
 #include "protocol/traffic_tap.h"
 
 #include <QElapsedTimer>
+#include <QString>
 #include <QWidget>
+
+#include <deque>
 
 class QCheckBox;
 class QPlainTextEdit;
@@ -37,11 +40,17 @@ public:
     /// Moves the lines logged since the last call into the view (unless paused).
     void showNewLines();
 
+    /// The whole of the message shown in view line `block` (0-based): its
+    /// description and every byte, 16 to a line; empty past the lines shown.
+    /// The view cuts long messages; this is its tooltip.
+    QString wholeMessage(int block) const;
+
     bool attached() const { return m_tap.monitor() == this; }
     const MidiMonitorLog& log() const { return m_log; }
     QPlainTextEdit* view() const { return m_view; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -55,6 +64,7 @@ private:
     QCheckBox* m_pause = nullptr;
     QTimer* m_refresh = nullptr;
     std::uint64_t m_shownUpTo = 0; ///< sequence of the next line to show
+    std::deque<QString> m_shownWhole; ///< wholeMessage of each view line, in order
 };
 
 } // namespace kestrow

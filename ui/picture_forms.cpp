@@ -102,8 +102,10 @@ const QPixmap& KnobPictureSet::picture(int slot) const
     if (!cached.isNull())
         return cached;
     if (slot == kPlainSlot) {
-        // Drawn when the editor was built; drawn here only if that fails.
-        cached = builtPlainPicture(m_variant);
+        // Drawn when the editor was built, for a pixel ratio of 1; drawn here
+        // for any other ratio, or if that fails.
+        if (m_ratio == 1.0)
+            cached = builtPlainPicture(m_variant);
         if (cached.isNull())
             cached = render(kPlainSlot);
         return cached;
@@ -124,11 +126,21 @@ const QPixmap& KnobPictureSet::picture(int slot) const
 
 QPixmap KnobPictureSet::render(int slot) const
 {
-    QPixmap pixmap(kPictureWidth, kPictureHeight);
+    // Logical coordinates throughout: the painter scales to the device pixels.
+    QPixmap pixmap(QSize(kPictureWidth, kPictureHeight) * m_ratio);
+    pixmap.setDevicePixelRatio(m_ratio);
     QPainter painter(&pixmap);
     paint(painter, slot + 1, QRect(0, 0, kPictureWidth, kPictureHeight));
     painter.end();
     return pixmap;
+}
+
+void KnobPictureSet::setPixelRatio(qreal ratio) const
+{
+    if (ratio <= 0 || ratio == m_ratio)
+        return;
+    m_ratio = ratio;
+    m_pictures.fill(QPixmap());
 }
 
 int KnobPictureSet::drawnPictures() const

@@ -34,6 +34,11 @@ public:
     QPixmap render(int slot) const;
     /// Slots made so far.
     int drawnPictures() const;
+    /// Device pixels per picture pixel of the screen it shows on (1, 1.25,
+    /// 2, ...): the pictures are drawn for it, so they stay sharp; a change
+    /// drops those made so far.
+    void setPixelRatio(qreal ratio) const;
+    qreal pixelRatio() const { return m_ratio; }
 
 protected:
     explicit KnobPictureSet(DeviceVariant variant);
@@ -46,6 +51,7 @@ private:
     void paint(QPainter& painter, int litKnob, const QRect& clip) const;
 
     DeviceVariant m_variant;
+    mutable qreal m_ratio = 1.0;
     mutable std::array<QPixmap, 17> m_pictures;
 };
 

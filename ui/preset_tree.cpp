@@ -70,9 +70,38 @@ void PresetItemDelegate::paint(
     // Hot tracking: the item under the pointer is underlined.
     font.setUnderline(option.state.testFlag(QStyle::State_MouseOver));
     painter->setFont(font);
-    // Level is always 0, so the text starts at the row's left edge.
-    // Marks sit at the visible right edge, over the row's own shade; the
-    // name stops short of them so neither hides the other.
+    // Level is always 0, so the text starts at the row's left edge; the name
+    // stops with an ellipsis before the marks, and its tooltip shows it whole.
+    const RowLayout row = layoutRow(option, index);
+    painter->drawText(row.text, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(font).elidedText(
+            index.data(Qt::DisplayRole).toString(), Qt::ElideRight, row.text.width()));
+    if (!row.bar.isNull()) {
+        // Two knobs send the same event: a red bar.
+        painter->fillRect(row.bar, QColor(0xD0, 0x20, 0x20));
+    }
+    if (!row.dot.isNull()) {
+        // What the device holds: a dot left of the bar, hollow while unproven.
+        const DeviceMark mark = m_deviceMark(index.row());
+        painter->setRenderHint(QPainter::Antialiasing);
+        if (mark == DeviceMark::sent) {
+            painter->setPen(QPen(text, 1.2));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawEllipse(QRectF(row.dot).adjusted(0.5, 0.5, -0.5, -0.5));
+        } else {
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(
+                mark == DeviceMark::differs ? QColor(0xD0, 0x60, 0x00) : QColor(0x20, 0x90, 0x30));
+            painter->drawEllipse(row.dot);
+        }
+    }
+    painter->restore();
+}
+
+PresetItemDelegate::RowLayout PresetItemDelegate::layoutRow(
+    const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    // Marks sit at the visible right edge, over the row's own shade.
     int right = option.rect.right();
     if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
         right = std::min(right, view->viewport()->rect().right());
@@ -80,33 +109,54 @@ void PresetItemDelegate::paint(
     const DeviceMark mark = m_deviceMark ? m_deviceMark(index.row()) : DeviceMark::unknown;
     const bool marked = mark != DeviceMark::unknown;
     const int size = std::max(4, option.rect.height() / 3);
-    QRect textRect = option.rect;
+    RowLayout row;
+    row.text = option.rect;
+    row.text.setRight(right);
     if (duplicates || marked)
-        textRect.setRight(right - (marked ? 11 + size : 7));
-    painter->drawText(
-        textRect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
-    if (duplicates) {
-        // Two knobs send the same event: a red bar.
-        painter->fillRect(QRect(right - 5, option.rect.top() + 2, 4, option.rect.height() - 4),
-            QColor(0xD0, 0x20, 0x20));
-    }
-    if (marked) {
-        // What the device holds: a dot left of the bar, hollow while unproven.
-        const QRect dot(right - 9 - size, option.rect.center().y() - size / 2, size, size);
-        painter->setRenderHint(QPainter::Antialiasing);
-        const QColor orange(0xD0, 0x60, 0x00);
-        const QColor green(0x20, 0x90, 0x30);
-        if (mark == DeviceMark::sent) {
-            painter->setPen(QPen(text, 1.2));
-            painter->setBrush(Qt::NoBrush);
-            painter->drawEllipse(QRectF(dot).adjusted(0.5, 0.5, -0.5, -0.5));
-        } else {
-            painter->setPen(Qt::NoPen);
-            painter->setBrush(mark == DeviceMark::differs ? orange : green);
-            painter->drawEllipse(dot);
-        }
-    }
-    painter->restore();
+        row.text.setRight(right - (marked ? 11 + size : 7));
+    if (duplicates)
+        row.bar = QRect(right - 5, option.rect.top() + 2, 4, option.rect.height() - 4);
+    if (marked)
+        row.dot = QRect(right - 9 - size, option.rect.center().y() - size / 2, size, size);
+    return row;
+}
+
+QString PresetItemDelegate::toolTipAt(
+    const QStyleOptionViewItem& option, const QModelIndex& index, QPoint pos) const
+{
+    static const QString kDuplicateTip = QStringLiteral(
+        "Two or more knobs of this preset send the same event; their numbers are orange in "
+        "the knob table.");
+    const QString deviceTip
+        = deviceMarkTip(m_deviceMark ? m_deviceMark(index.row()) : DeviceMark::unknown);
+    const RowLayout row = layoutRow(option, index);
+    // The marks are small: the pointer may miss them by a pixel or two.
+    if (!row.bar.isNull() && row.bar.adjusted(-2, -2, 3, 2).contains(pos))
+        return kDuplicateTip;
+    if (!row.dot.isNull() && row.dot.adjusted(-2, -2, 2, 2).contains(pos))
+        return deviceTip;
+    QStringList lines;
+    const QString name = index.data(Qt::DisplayRole).toString();
+    if (QFontMetrics(option.font).horizontalAdvance(name) > row.text.width())
+        lines << name;
+    if (!row.bar.isNull())
+        lines << kDuplicateTip;
+    if (!row.dot.isNull())
+        lines << deviceTip;
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool PresetItemDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+    const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString tip = toolTipAt(option, index, event->pos());
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
+    return true;
 }
 
 QString PresetItemDelegate::deviceMarkTip(DeviceMark mark)
@@ -123,24 +173,6 @@ QString PresetItemDelegate::deviceMarkTip(DeviceMark mark)
         break;
     }
     return {};
-}
-
-bool PresetItemDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
-    const QStyleOptionViewItem& option, const QModelIndex& index)
-{
-    // The marks sit at the viewport's right edge; the tip names the one under the pointer.
-    const int right = std::min(option.rect.right(), view->viewport()->rect().right());
-    const int size = std::max(4, option.rect.height() / 3);
-    const int x = event->pos().x();
-    QString tip;
-    if (m_duplicateMark && m_duplicateMark(index.row()) && x >= right - 6)
-        tip = QStringLiteral("Two or more knobs of this preset send the same event");
-    else if (m_deviceMark && x >= right - 10 - size && x < right - 6)
-        tip = deviceMarkTip(m_deviceMark(index.row()));
-    if (tip.isEmpty())
-        return QStyledItemDelegate::helpEvent(event, view, option, index);
-    QToolTip::showText(event->globalPos(), tip, view);
-    return true;
 }
 
 void PresetItemDelegate::setModelData(
@@ -165,6 +197,8 @@ PresetTree::PresetTree(QWidget* parent)
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setUniformItemSizes(true);
+    // Long names end in an ellipsis with the whole name in the tooltip.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     connect(m_delegate, &PresetItemDelegate::editConfirmed, this, &PresetTree::renameConfirmed);
 }

@@ -40,12 +40,24 @@ public:
         QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
         const QModelIndex& index) override;
+    /// The row's tooltip at a viewport position: what a mark means over the
+    /// mark, else the whole name where it is cut short, with the row's marks.
+    QString toolTipAt(
+        const QStyleOptionViewItem& option, const QModelIndex& index, QPoint pos) const;
 
 signals:
     /// The in-place editor was confirmed with this text (UTF-8).
     void editConfirmed(int row, const QString& text) const;
 
 private:
+    /// Where the name, the red bar and the device dot go; null rects for absent marks.
+    struct RowLayout {
+        QRect text;
+        QRect bar;
+        QRect dot;
+    };
+    RowLayout layoutRow(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+
     ShadeFunction m_shade;
     MarkFunction m_duplicateMark;
     DeviceMarkFunction m_deviceMark;

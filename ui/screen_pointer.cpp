@@ -1,5 +1,7 @@
 #include "ui/screen_pointer.h"
 
+#include "ui/window_placement.h"
+
 #include <QCursor>
 
 namespace kestrow {
@@ -8,7 +10,8 @@ void savePointer(EditorState& state) { state.savedPointer = toScreenPoint(QCurso
 
 void restorePointer(const EditorState& state)
 {
-    if (state.savedPointer)
+    // Wayland keeps the pointer the user's; the picker works the same without.
+    if (state.savedPointer && canPlaceWindows())
         QCursor::setPos(toQPoint(*state.savedPointer));
 }
 

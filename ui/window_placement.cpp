@@ -1,7 +1,9 @@
 #include "ui/window_placement.h"
 
+#include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -25,10 +27,25 @@ QPoint besidePosition(const QRect& main, const QSize& size, const QRect& screen)
     return { x, y };
 }
 
+bool canPlaceWindows()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void makeTransientFor(QWidget& window, QWidget& main)
+{
+    if (window.parentWidget() != nullptr || &window == &main)
+        return; // a child window is transient for its parent already
+    window.winId();
+    main.winId();
+    if (window.windowHandle() != nullptr)
+        window.windowHandle()->setTransientParent(main.windowHandle());
+}
+
 void placeBeside(QWidget& window, const QWidget& main)
 {
     const QScreen* screen = main.screen();
-    if (screen == nullptr)
+    if (screen == nullptr || !canPlaceWindows())
         return;
     // The frame's extra size, as far as the window system has told it.
     const QSize frame = window.frameGeometry().size() - window.geometry().size();

@@ -14,7 +14,17 @@ namespace kestrow {
 /// more room; tops aligned; always wholly on the screen when it fits on it.
 QPoint besidePosition(const QRect& main, const QSize& size, const QRect& screen);
 
-/// Moves the shown `window` beside `main` on main's screen.
+/// Whether the window system lets a program place its top-level windows and
+/// the mouse pointer. Wayland does not: there the compositor places windows
+/// (transient ones near their parent) and the pointer stays the user's.
+bool canPlaceWindows();
+
+/// Makes a parentless top-level `window` a transient child of `main`, which
+/// every window system honours: it stays above main and opens near it.
+void makeTransientFor(QWidget& window, QWidget& main);
+
+/// Moves the shown `window` beside `main` on main's screen, where the window
+/// system allows it.
 void placeBeside(QWidget& window, const QWidget& main);
 
 } // namespace kestrow

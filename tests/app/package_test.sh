@@ -59,7 +59,9 @@ for group in "${groups[@]}"; do
     [ -n "$known" ] || fail "no alternative of '$group' is installed here"
 done
 # Loaded by Qt, not linked, so only named by hand: without it no window opens.
-[ -n "${depended[qt6-qpa-plugins]:-}" ] || fail "Depends lacks qt6-qpa-plugins"
+for plugin in qt6-qpa-plugins qt6-wayland; do
+    [ -n "${depended[$plugin]:-}" ] || fail "Depends lacks $plugin"
+done
 while IFS= read -r elf; do
     symbols=$(readelf -SW "$elf" | grep -c '\.symtab' || true)
     [ "$symbols" -eq 0 ] || fail "${elf#"$root"} is not stripped"

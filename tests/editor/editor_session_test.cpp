@@ -244,8 +244,8 @@ TEST_F(EditorSessionTest, EveryGestureIsOneStepTakenBackAndPutBackWhole)
         std::function<void()> apply;
     };
     const std::vector<Gesture> gestures {
-        { "Move Preset 3", 9, [&] { session->dropPreset(2, 9, DragOperation::move); } },
-        { "Copy Preset 5", 6, [&] { session->dropPreset(4, 6, DragOperation::copy); } },
+        { "Move Preset 3 to 10", 9, [&] { session->dropPreset(2, 9, DragOperation::move); } },
+        { "Copy Preset 5 to 7", 6, [&] { session->dropPreset(4, 6, DragOperation::copy); } },
         { "Paste Preset", 20,
             [&] {
                 session->presetSelected(20);

@@ -4,6 +4,7 @@
 #include "main_test_support.h"
 #include "ui/knob_table.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -33,6 +34,34 @@ private slots:
         m_run->main().FormShow();
     }
     void cleanup() { m_run.reset(); }
+
+    void captionsAreWholeEvenInLargerFonts()
+    {
+        for (const int points : { 0, 14 }) { // the desktop's font, then a larger one
+            QFont font = QApplication::font();
+            if (points > 0)
+                font.setPointSize(points);
+            const QFont before = QApplication::font();
+            QApplication::setFont(font);
+            cleanup();
+            init();
+            config().delayField(); // builds the controls
+            QApplication::setFont(before);
+            for (const QWidget* w : config().findChildren<QWidget*>()) {
+                const bool caption = qobject_cast<const QAbstractButton*>(w) != nullptr
+                    || (qobject_cast<const QLabel*>(w) != nullptr
+                        && !qobject_cast<const QLabel*>(w)->wordWrap());
+                if (!caption || !w->isVisibleTo(&config()))
+                    continue;
+                const QString what = w->metaObject()->className() + QStringLiteral(" ")
+                    + (qobject_cast<const QLabel*>(w)
+                            ? qobject_cast<const QLabel*>(w)->text()
+                            : qobject_cast<const QAbstractButton*>(w)->text());
+                QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(what));
+                QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(what));
+            }
+        }
+    }
 
     void delayField()
     {

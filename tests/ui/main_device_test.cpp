@@ -116,7 +116,7 @@ private slots:
                 action->trigger();
             };
             // What goes and what the report says is the device sync's test.
-            run({ "&File", "Send", "Send Changed Presets" });
+            run({ "&Device", "Send Changed Presets" });
             // The send reads itself back; only a difference would bring a report.
             QTRY_COMPARE_WITH_TIMEOUT(
                 form.statusText(), QStringLiteral("Sent and verified 128 presets"), 20000);

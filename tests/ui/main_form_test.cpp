@@ -2,6 +2,7 @@
 // variant switch, preset clipboard and the description box.
 
 #include "main_test_support.h"
+#include "ui/preset_tree.h"
 #include "ui/switch_display.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -159,6 +161,33 @@ private slots:
         QCOMPARE(item(4), QStringLiteral(" 5: P1"));
     }
 
+    void longNamesEndBeforeTheMarksWhichExplainThemselves()
+    {
+        Preset& preset = bank().presets[15];
+        preset.name = "Master Channel Controllers For The Whole Rig";
+        preset.fixedParameter[1] = preset.fixedParameter[0]; // knobs 1 and 2 collide
+        preset.channel[1] = preset.channel[0];
+        form().selectPreset(15);
+        PresetTree* tree = form().presetTree();
+        const auto tipAt = [tree](int row, bool onMark) {
+            QStyleOptionViewItem option;
+            option.rect = tree->visualRect(tree->model()->index(row, 0));
+            option.font = tree->font();
+            option.widget = tree;
+            const QPoint at(
+                onMark ? tree->viewport()->rect().right() - 3 : 4, option.rect.center().y());
+            return tree->itemDelegateForPresets()->toolTipAt(
+                option, tree->model()->index(row, 0), at);
+        };
+        const QString duplicates = QStringLiteral(
+            "Two or more knobs of this preset send the same event; their numbers are orange in "
+            "the knob table.");
+        QCOMPARE(tipAt(15, true), duplicates);
+        QVERIFY(tipAt(15, false).startsWith(
+            QStringLiteral("16: Master Channel Controllers For The Whole Rig\n") + duplicates));
+        QVERIFY(!tipAt(2, false).contains(QStringLiteral("P2"))); // a short name is not repeated
+    }
+
     void autoSendFollowsTheCheckBoxAndASwapSendsTargetSourceTarget()
     {
         m_run->config().chooseOutputEntry(0);
@@ -223,11 +252,6 @@ private slots:
             "    Send Single Preset [F3]",
             "    - ~ #",
             "    Send Banks 1-4 [F2] ~ #",
-            "    -",
-            "    Send Changed Presets",
-            "    Get All Presets",
-            "    Verify Device",
-            "    Verify Sent Presets",
             "  -",
             "  Display",
             "    Display Knob Table (4 Presets) [Ctrl+D]",
@@ -239,8 +263,6 @@ private slots:
             "    Print Knob Table (4 Presets) [Ctrl+P]",
             "    Print Knob Table (8 Presets) [Ctrl+Alt+P]",
             "  -",
-            "  Exit",
-            "  -",
             "  Import SysEx...",
             "  Export SysEx...",
             "    All Presets...",
@@ -248,6 +270,8 @@ private slots:
             "    Banks 1-4... ~ #",
             "  Compare with File...",
             "  Recent Files",
+            "  -",
+            "  Exit",
             "&Edit",
             "  &Copy Preset [Ctrl+Alt+C]",
             "  &Paste Preset [Ctrl+Alt+V] #",
@@ -260,12 +284,17 @@ private slots:
             "  Find... [Ctrl+Shift+F]",
             "&Settings",
             "  Device &Settings [F12]",
+            "&Device",
+            "  Get All Presets",
+            "  Send Changed Presets",
+            "  Verify Device",
+            "  Verify Sent Presets",
+            "  -",
+            "  MIDI Monitor [Ctrl+Shift+M]",
+            "  Learn [Ctrl+Shift+L]",
             "&Help",
             "  Zembra Control Help [F1]",
             "  &About",
-            "&View",
-            "  MIDI Monitor [Ctrl+Shift+M]",
-            "  Learn [Ctrl+Shift+L]",
             "== devices",
             "zembraC [F7]",
             "zembraDial [F8]",

@@ -116,7 +116,8 @@ private slots:
             { "Paste Knob", 3, [&] { copyAt(CellPos(0, 4)); }, [&] { table.paste(); } },
             { "Edit Description", 3, {},
                 [&] { QTest::keyClicks(form().descriptionBox(), QStringLiteral("abc")); } },
-            { "Move Preset 3", 9, {}, [&] { form().presetTreeDrop(2, 9, DragOperation::move); } },
+            { "Move Preset 3 to 10", 9, {},
+                [&] { form().presetTreeDrop(2, 9, DragOperation::move); } },
             { "Select Factory Preset 11", 9, {}, [&] { pickers.factoryPresets().assign(10); } },
             { "Load Single Preset", 30, [&] { form().selectPreset(30); },
                 [&] { form().Load1Click(); } }, // preset 1, saved below

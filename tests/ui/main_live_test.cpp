@@ -30,7 +30,7 @@ private slots:
         s.config().getDeviceConfiguration(); // opens the input
         QVERIFY(tap.monitor() == nullptr);
 
-        form.findAction({ QStringLiteral("&View"), QStringLiteral("MIDI Monitor") })->trigger();
+        form.findAction({ QStringLiteral("&Device"), QStringLiteral("MIDI Monitor") })->trigger();
         TMidiMonitorForm* monitor = form.midiMonitor();
         QVERIFY(monitor != nullptr && monitor->attached());
         s.ports->onInput(MidiEvent { 0, 0xB0, 7, 100, 0 });
@@ -59,6 +59,19 @@ private slots:
         monitor->clear();
         QVERIFY(monitor->view()->toPlainText().isEmpty() && monitor->log().lines().empty());
 
+        // A long message is cut in the view and whole, 16 bytes a line, in its tooltip.
+        s.ports->onInput(MidiEvent { 0, 0xF0, 0xF0, 0, 0 });
+        for (int i = 0; i < 98; ++i)
+            s.ports->onInput(MidiEvent { 0, 0xF0, 0x11, 0, 0 });
+        s.ports->onInput(MidiEvent { 0, 0xF0, 0xF7, 0, 0 });
+        monitor->showNewLines();
+        QVERIFY(monitor->view()->toPlainText().endsWith(QStringLiteral(" ...")));
+        const QStringList whole = monitor->wholeMessage(0).split(QLatin1Char('\n'));
+        QCOMPARE(whole.size(), 1 + 7);
+        QVERIFY(whole.front().startsWith(QStringLiteral("Test In: ")));
+        QCOMPARE(whole.back(), QStringLiteral("11 11 11 F7"));
+        QVERIFY(monitor->wholeMessage(1).isEmpty());
+
         // Closed, nothing is recorded.
         monitor->close();
         QVERIFY(tap.monitor() == nullptr);
@@ -80,7 +93,7 @@ private slots:
         preset.channel[9] = 0; // Master (channel 1 by default)
         preset.eventType[9] = 5; // NoteOn 60
         preset.fixedParameter[9] = 60;
-        QAction* learn = form.findAction({ QStringLiteral("&View"), QStringLiteral("Learn") });
+        QAction* learn = form.findAction({ QStringLiteral("&Device"), QStringLiteral("Learn") });
         QVERIFY(s.editor->traffic().learner() == nullptr);
 
         learn->trigger();

@@ -3,12 +3,24 @@
 #include "../core/editor_rig.h"
 #include "ui/picker_host.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QStringList>
+#include <QWidget>
 
 #include <deque>
 #include <vector>
 
 namespace kestrow {
+
+/// The pointer moved to pos over the widget, as the window system reports it.
+/// QTest::mouseMove moves the real pointer, which Wayland does not allow.
+inline void movePointer(QWidget* widget, QPoint pos)
+{
+    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+        Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
 
 /// A PickerHost that logs what the knob table opens ("event 94", "value -1 by
 /// keyboard", "popup 1 - 16 at 200,200", "warning <title>|<text>") and answers

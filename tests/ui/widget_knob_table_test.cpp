@@ -316,7 +316,7 @@ private slots:
         QCOMPARE(rig.viewRefreshes, refreshes + 1);
         QVERIFY(rig.ctl().hover({ 2, 0 }));
         QCOMPARE(rig.shownKnobs.back(), 0);
-        QTest::mouseMove(rig.table->viewport(), rig.table->cellRect({ 4, 9 }).center());
+        movePointer(rig.table->viewport(), rig.table->cellRect({ 4, 9 }).center());
         QCOMPARE(rig.state.hoverKnob, 9);
     }
 
@@ -378,9 +378,25 @@ private slots:
             QCOMPARE(knobCellLook(fader.state, { c, 3 }, false, pal).text, QColor(255, 0, 0));
         QCOMPARE(knobCellLook(fader.state, { 1, 3 }, false, pal).background, QColor(Qt::white));
         QVERIFY(knobCellLook(fader.state, { 1, 4 }, false, pal).text != QColor(255, 0, 0));
+        // A dark desktop palette: its light text would vanish on the white cells.
+        QPalette dark = pal;
+        dark.setColor(QPalette::WindowText, QColor(0xE0, 0xE0, 0xE0));
+        dark.setColor(QPalette::ButtonText, QColor(0xE0, 0xE0, 0xE0));
+        QCOMPARE(knobCellLook(fader.state, { 1, 4 }, false, dark).text, QColor(Qt::black));
+        fader.preset().eventType[4] = fader.preset().eventType[5] = 0; // knobs 5 and 6 collide
+        fader.preset().fixedParameter[4] = fader.preset().fixedParameter[5];
+        fader.preset().channel[4] = fader.preset().channel[5];
+        QCOMPARE(knobCellLook(fader.state, { 0, 5 }, false, dark).text, QColor(Qt::black));
         const CellLook grey = knobCellLook(fader.state, { 5, 3 }, false, pal);
         QCOMPARE(grey.background, QColor(128, 128, 128));
         QVERIFY(!grey.showsText);
+        // Each says why in its tooltip; a plain cell has none.
+        QCOMPARE(fader.table->item(3, 2)->toolTip(),
+            QStringLiteral("The zembraFader does not offer this event: choose another one for "
+                           "this knob."));
+        QVERIFY(
+            fader.table->item(3, 5)->toolTip().startsWith(QStringLiteral("Only the zembraDial")));
+        QVERIFY(fader.table->item(4, 2)->toolTip().isEmpty());
 
         Rig dial(DeviceVariant::zembraDial);
         dial.preset().eventType[2] = 7;

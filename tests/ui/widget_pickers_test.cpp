@@ -6,6 +6,7 @@
 #include "ui/pickers/parameter_form.h"
 #include "ui/pickers/picker_set.h"
 #include "ui/pickers/values_form.h"
+#include "ui/window_placement.h"
 #include "widget_fake_host.h"
 
 #include <QCursor>
@@ -83,7 +84,7 @@ private slots:
         rig.select(-1, kFieldEventType);
         whileOpen([&] {
             QCOMPARE(events.markedValue(), -1);
-            QTest::mouseMove(events.grid(), events.cellRect(5).center());
+            movePointer(events.grid(), events.cellRect(5).center());
             QCOMPARE(events.windowTitle(), QStringLiteral("(Event: 5)  NoteOn"));
             QTest::keyClick(&events, Qt::Key_Down);
             QCOMPARE(events.windowTitle(), QStringLiteral("(Ctrl: 6)  NoteOff"));
@@ -118,7 +119,7 @@ private slots:
             QCOMPARE(values.markedValue(), 64);
             const QRect marked = values.cellRect(64).translated(values.grid()->pos());
             QCOMPARE(pixelAt(&values, marked.center() + QPoint(0, 6)), QColor(255, 0, 0));
-            QTest::mouseMove(values.grid(), values.cellRect(127).center());
+            movePointer(values.grid(), values.cellRect(127).center());
             QCOMPARE(values.windowTitle(), QStringLiteral("Value:127"));
             QTest::mouseClick(
                 values.grid(), Qt::LeftButton, Qt::NoModifier, values.cellRect(127).center());
@@ -170,7 +171,7 @@ private slots:
         rig.preset().eventType[0] = 26;
         rig.select(0, kFieldFixedParameter);
         whileOpen([&] {
-            QTest::mouseMove(parameters.grid(), parameters.cellRect(38).center());
+            movePointer(parameters.grid(), parameters.cellRect(38).center());
             QCOMPARE(parameters.windowTitle(), QStringLiteral("38  (0x26)    Snare"));
             QTest::keyClick(&parameters, Qt::Key_Down);
             QTest::keyClick(&parameters, Qt::Key_Return);
@@ -191,7 +192,7 @@ private slots:
         rig.select(5, kFieldFixedParameter);
         rig.state.savedPointer = ScreenPoint { 123, 45 };
         whileOpen([&] {
-            QTest::mouseMove(controllers.grid(), controllers.cellRect(7).center());
+            movePointer(controllers.grid(), controllers.cellRect(7).center());
             QCOMPARE(controllers.windowTitle(), QStringLiteral("(Ctrl: 7)    7:Volume"));
             QTest::keyClick(&controllers, Qt::Key_A);
             QCOMPARE(controllers.windowTitle(), QStringLiteral("(Ctrl: 7)    7:Volume"));
@@ -199,7 +200,8 @@ private slots:
         });
         controllers.openControllerPicker(64, false);
         QCOMPARE(rig.preset().fixedParameter[5], 0);
-        QCOMPARE(QCursor::pos(), QPoint(123, 45));
+        if (canPlaceWindows()) // Wayland leaves the pointer alone
+            QCOMPARE(QCursor::pos(), QPoint(123, 45));
         QCOMPARE(controllers.cellOf(64), QPoint(2, 0));
     }
 
@@ -268,9 +270,9 @@ private slots:
         // A click on no key assigns the last key reached; the right button closes.
         rig.select(2, kFieldFixedParameter);
         whileOpen([&] {
-            QTest::mouseMove(piano.keys(), { 421, 45 }); // note 72
+            movePointer(piano.keys(), { 421, 45 }); // note 72
             QCOMPARE(piano.keyboardNote(), 72);
-            QTest::mouseMove(piano.keys(), { 700, 45 }); // no key: keeps 72
+            movePointer(piano.keys(), { 700, 45 }); // no key: keeps 72
             QTest::mouseClick(piano.keys(), Qt::LeftButton, Qt::NoModifier, { 700, 45 });
         });
         piano.openNotePicker(40);
@@ -302,7 +304,7 @@ private slots:
         QCOMPARE(rig.bank.presets[10].eventType[0], kNoEvent);
         QCOMPARE(rig.tableRefreshes, 0);
         whileOpen([&] {
-            QTest::mouseMove(factory.grid(), factory.cellRect(4).center());
+            movePointer(factory.grid(), factory.cellRect(4).center());
             QCOMPARE(factory.windowTitle(), QStringLiteral("4:  Plain"));
             QTest::mouseClick(
                 factory.grid(), Qt::LeftButton, Qt::NoModifier, factory.cellRect(4).center());

@@ -1,11 +1,17 @@
+#include "core/bank_search.h"
 #include "core/knob_drops.h"
+#include "core/text_codec.h"
+#include "ui/accessible_parts.h"
 #include "ui/device_picture.h"
 #include "ui/drag_cursors.h"
 #include "ui/knob_hit_areas.h"
 #include "ui/plain_pictures.h"
+#include "ui/switch_display.h"
 #include "widget_fake_host.h"
 
+#include <QAccessibleActionInterface>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace kestrow;
@@ -86,13 +92,17 @@ private slots:
             const QImage plain = set.picture(KnobPictureSet::kPlainSlot).toImage();
             QCOMPARE(set.drawnPictures(), 1);
             // Drawn when the editor was built, yet exactly the drawing of today.
-            const QImage drawn = set.render(KnobPictureSet::kPlainSlot).toImage();
-            QCOMPARE(builtPlainPicture(v).toImage(), drawn);
+            // In one format: a Wayland screen's pixmaps carry alpha.
+            const QImage drawn = set.render(KnobPictureSet::kPlainSlot)
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(builtPlainPicture(v).toImage().convertToFormat(QImage::Format_RGB32), drawn);
             QCOMPARE(plain, drawn);
             for (int k = 1; k <= kKnobCount; ++k) {
-                const QImage lit = set.pictureForKnob(k).toImage();
+                const QImage lit
+                    = set.pictureForKnob(k).toImage().convertToFormat(QImage::Format_RGB32);
                 // Composed from the plain picture, yet exactly the whole drawing.
-                QCOMPARE(lit, set.render(k - 1).toImage());
+                QCOMPARE(lit, set.render(k - 1).toImage().convertToFormat(QImage::Format_RGB32));
                 QVERIFY2(redInside(lit, knobArea(v, k)), qPrintable(QString::number(k)));
                 QVERIFY(!redInside(plain, knobArea(v, k)));
                 const int other = k % kKnobCount + 1;
@@ -101,6 +111,18 @@ private slots:
             // Anything but a knob number gives the plain picture.
             QCOMPARE(set.pictureForKnob(0).toImage(), plain);
             QCOMPARE(set.pictureForKnob(-1).toImage(), plain);
+        }
+        // On a screen of more device pixels per pixel: drawn at that size, not scaled up.
+        const KnobPictureSet& set = sets.forVariant(DeviceVariant::zembraFader);
+        for (qreal ratio : { 1.25, 2.0, 3.0 }) {
+            set.setPixelRatio(ratio);
+            QCOMPARE(set.drawnPictures(), 0);
+            const QPixmap lit = set.pictureForKnob(3);
+            QCOMPARE(lit.size(), QSize(kPictureWidth, kPictureHeight) * ratio);
+            QCOMPARE(lit.devicePixelRatio(), ratio);
+            const QPixmap cursor = dragCursorPixmap(DragCursor::s2, ratio);
+            QCOMPARE(cursor.size(), QSize(32, 32) * ratio);
+            QCOMPARE(cursor.deviceIndependentSize(), QSizeF(32, 32));
         }
     }
 
@@ -141,6 +163,30 @@ private slots:
         QVERIFY(c2 != dragCursorPixmap(DragCursor::copy).toImage());
     }
 
+    void knobsAndSwitchesAreSeenOneByOne()
+    {
+        Rig rig;
+        DevicePicture picture(rig.state);
+        SwitchDisplay switches;
+        switches.showPresetNumber(5); // switches 1 and 3 down
+        QCOMPARE(accessiblePartText(&picture, 2, QAccessible::Name), QStringLiteral("Knob 3"));
+        QCOMPARE(accessiblePartText(&picture, 2, QAccessible::Value),
+            QString::fromStdString(cp1252ToUtf8(sendsText(rig.state.catalogue, rig.preset(), 2))));
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(&switches);
+        QCOMPARE(control->childCount(), 7);
+        QVERIFY(control->child(2)->state().checked && !control->child(1)->state().checked);
+        // Pressed as a screen reader presses it: the knob shows, the switch toggles.
+        QAccessible::queryAccessibleInterface(&picture)->child(6)->actionInterface()->doAction(
+            QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.state.hoverKnob, 7);
+        QSignalSpy toggled(&switches, &SwitchDisplay::switchClicked);
+        control->child(3)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(toggled.value(0).value(0).toInt(), 4);
+        // The arrow keys go from knob to knob.
+        QTest::keyClick(&picture, Qt::Key_Right);
+        QCOMPARE(rig.state.hoverKnob, 8);
+    }
+
     void hoverKeepsTheLastKnob()
     {
         Rig rig;
@@ -156,7 +202,7 @@ private slots:
         picture.pointerMovedTo({ three.left + 5, three.top + 5 }); // same knob: no redraw
         QCOMPARE(rig.refreshes, 1);
         const KnobArea four = knobArea(rig.state.variant, 4);
-        QTest::mouseMove(&picture, { four.left + 1, four.top + 1 });
+        movePointer(&picture, { four.left + 1, four.top + 1 });
         QCOMPARE(picture.shownKnob(), 4);
         rig.state.showKnob(0);
         QCOMPARE(picture.shownKnob(), 0);

@@ -1,6 +1,8 @@
 #include "ui/pickers/grid_picker.h"
 
+#include "ui/readable_colour.h"
 #include "ui/screen_pointer.h"
+#include "ui/window_placement.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -19,7 +21,7 @@ QString hexByte(int value)
 void keepOnScreen(QWidget& dialog)
 {
     const QScreen* screen = dialog.screen();
-    if (!screen)
+    if (!screen || !canPlaceWindows())
         return;
     const QRect area = screen->availableGeometry();
     const QRect frame = dialog.frameGeometry();
@@ -169,7 +171,7 @@ void GridPicker::paintCell(QPainter& painter, int value, const QRect& rect) cons
         painter.drawText(rect.adjusted(2, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
     } else {
         painter.fillRect(rect, Qt::white);
-        painter.setPen(pal.color(QPalette::WindowText));
+        painter.setPen(readableOn(Qt::white, pal.color(QPalette::WindowText)));
         painter.drawText(rect.adjusted(textInset(), 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
     }
 }

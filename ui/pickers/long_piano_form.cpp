@@ -108,6 +108,11 @@ int TLongPianoForm::openNotePicker(int note)
     return exec();
 }
 
+QString TLongPianoForm::noteText(int note) const
+{
+    return QString::fromStdString(cp1252ToUtf8(m_state.catalogue.noteName(note)));
+}
+
 void TLongPianoForm::moveKeyboardNote(int note)
 {
     m_keyboard = note;
@@ -169,8 +174,25 @@ PianoKeys::PianoKeys(TLongPianoForm& form)
     : QWidget(&form)
     , m_form(form)
 {
+    installAccessibleParts(); // before anything makes Qt look at this widget
     setFixedSize(TLongPianoForm::kWidth, TLongPianoForm::kHeight);
     setMouseTracking(true);
+    setAccessibleName(QStringLiteral("Piano keys"));
+}
+
+QRect PianoKeys::accessiblePartRect(int part) const
+{
+    return TLongPianoForm::keyShape(part).boundingRect().toAlignedRect();
+}
+
+void PianoKeys::pressAccessiblePart(int part)
+{
+    // Where only this key is: a black key's top, a white key's bottom.
+    const QRect key = accessiblePartRect(part);
+    const QPoint inside(
+        key.center().x(), TLongPianoForm::isBlackKey(part) ? key.top() + 2 : key.bottom() - 2);
+    m_form.pointerMoved(inside);
+    m_form.buttonReleased(Qt::LeftButton);
 }
 
 void PianoKeys::paintEvent(QPaintEvent*)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/editor_state.h"
+#include "ui/accessible_parts.h"
 
 #include <QDialog>
 #include <QPainterPath>
@@ -29,6 +30,8 @@ public:
     /// Prepares an opening without running it (the caption and both notes).
     void prepare(int note);
 
+    /// The note's name as the picker's caption shows it.
+    QString noteText(int note) const;
     int keyboardNote() const { return m_keyboard; }
     int currentNote() const { return m_current; }
     PianoKeys* keys() const { return m_keys; }
@@ -53,11 +56,19 @@ private:
     int m_keyboard = 0;
 };
 
-/// The drawn keys inside the note picker.
-class PianoKeys : public QWidget {
+/// The drawn keys inside the note picker; assistive technology sees each
+/// key as a button named after its note.
+class PianoKeys : public QWidget, public AccessibleParts {
     Q_OBJECT
 public:
     explicit PianoKeys(TLongPianoForm& form);
+
+    int accessiblePartCount() const override { return 128; }
+    QString accessiblePartName(int part) const override { return m_form.noteText(part); }
+    QRect accessiblePartRect(int part) const override;
+    QAccessible::Role accessiblePartRole() const override { return QAccessible::Button; }
+    /// As a click on the key: takes the note and closes the picker.
+    void pressAccessiblePart(int part) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

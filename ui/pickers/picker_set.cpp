@@ -7,6 +7,7 @@
 #include "ui/pickers/name_edit_form.h"
 #include "ui/pickers/parameter_form.h"
 #include "ui/pickers/values_form.h"
+#include "ui/window_placement.h"
 
 #include <QMenu>
 #include <QMessageBox>
@@ -27,7 +28,8 @@ T& PickerSet::onFirstUse(T*& slot, const char* objectName, QPoint position, Make
     if (!slot) {
         slot = make();
         slot->setObjectName(QString::fromLatin1(objectName));
-        slot->move(position);
+        if (canPlaceWindows())
+            slot->move(position);
         m_created.push_back(slot);
     }
     return *slot;
