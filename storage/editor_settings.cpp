@@ -39,6 +39,15 @@ EditorSettings readSettings(const IniFile& file)
             && std::find(s.recentFiles.begin(), s.recentFiles.end(), path) == s.recentFiles.end())
             s.recentFiles.push_back(path);
     }
+    const int folders = std::clamp(file.readInteger(keys::kLibrarySection, keys::kLibraryCount, 0),
+        0, keys::kLibraryFolderLimit);
+    for (int i = 1; i <= folders; ++i) {
+        const std::string path = file.readString(keys::kLibrarySection, std::to_string(i), "");
+        if (!path.empty()
+            && std::find(s.libraryFolders.begin(), s.libraryFolders.end(), path)
+                == s.libraryFolders.end())
+            s.libraryFolders.push_back(path);
+    }
     return s;
 }
 
@@ -70,6 +79,12 @@ void writeSettings(IniFile& file, const EditorSettings& s)
             file.writeString(keys::kRecentSection, std::to_string(i),
                 at < s.recentFiles.size() ? s.recentFiles[at] : std::string());
         }
+    }
+    if (!s.libraryFolders.empty() || file.hasSection(keys::kLibrarySection)) {
+        file.writeInteger(keys::kLibrarySection, keys::kLibraryCount,
+            static_cast<std::int32_t>(s.libraryFolders.size()));
+        for (std::size_t i = 0; i < s.libraryFolders.size(); ++i)
+            file.writeString(keys::kLibrarySection, std::to_string(i + 1), s.libraryFolders[i]);
     }
 }
 

@@ -32,6 +32,8 @@ struct EditorSettings {
     /// Preset files last opened or saved, newest first, at most kRecentFileCount.
     /// Kept in a section of their own, which versions without the list pass over.
     std::vector<std::string> recentFiles;
+    /// Folders whose preset files the library lists, in the order added.
+    std::vector<std::string> libraryFolders;
 
     bool operator==(const EditorSettings&) const = default;
 };

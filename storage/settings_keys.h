@@ -25,6 +25,11 @@ inline constexpr const char* kVerifyAfterSend = "Verify After Send";
 inline constexpr const char* kRecentSection = "Recent Files";
 inline constexpr int kRecentFileCount = 8;
 
+/// Folders of the library, keys "1".."Count"; entries past Count are stale.
+inline constexpr const char* kLibrarySection = "Library Folders";
+inline constexpr const char* kLibraryCount = "Count";
+inline constexpr int kLibraryFolderLimit = 100;
+
 /// The port name that stands for "no port chosen": the port lists' last entry.
 inline constexpr const char* kNoDevice = kNoDeviceEntry;
 
