@@ -3,6 +3,7 @@
 #include "storage/file_replace.h"
 
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 
 namespace kestrow::cli {
@@ -85,6 +86,13 @@ std::string programDirectory()
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : self.parent_path().string() + "/";
+}
+
+void writeOut(const std::string& text)
+{
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+        throw Failure { "cannot write the output" };
 }
 
 void checkName(const std::string& path)
