@@ -2,6 +2,7 @@
 
 #include "core/duplicate_assignments.h"
 #include "core/program_directory.h"
+#include "midi/midi_driver.h"
 #include "storage/device_memory_file.h"
 #include "storage/set_writer.h"
 #include "storage/settings_keys.h"
@@ -219,6 +220,7 @@ EditorSettings EditorSession::currentSettings() const
     s.optionsFixed = !m_model.bankGroupsVariable;
     s.verifyAfterSend = m_sync.verifyAfterSend;
     s.recentFiles = m_recentFiles;
+    s.libraryFolders = m_libraryFolders;
     return s;
 }
 
@@ -239,6 +241,7 @@ void EditorSession::applySettings(const EditorSettings& settings)
         applyPortSettings(settings.midiDevice, settings.midiInDevice);
     m_bank.selectedPreset = std::clamp(settings.selectedPreset, 0, kPresetCount - 1);
     m_recentFiles = settings.recentFiles;
+    m_libraryFolders = settings.libraryFolders;
 }
 
 void EditorSession::applyPortSettings(const std::string& output, const std::string& input)
