@@ -109,6 +109,7 @@ namespace {
             item("&File/Print", "Print Knob Table (8 Presets)", C::printKnobTable8,
                 K(Qt::CTRL | Qt::ALT | Qt::Key_P)),
             separator("&File"),
+            item("&File", "Library...", C::library, K(Qt::CTRL | Qt::SHIFT | Qt::Key_B)),
             item("&File", "Exit", C::exit),
             separator("&File"),
             item("&File", "Import SysEx...", C::importSysEx),
