@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <malloc.h>
 #include <memory>
 #include <set>
 
@@ -43,6 +44,11 @@ namespace {
             , m_smf(m_driver.get())
             , m_paths(paths)
         {
+            // Every set takes and frees the same large buffers: kept by the
+            // allocator instead of going back to the system, they cost no
+            // page faults (a third of the time of a search over many sets).
+            ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+            ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
             if (paths.empty())
                 throw Failure { std::string(command)
                     + ": give one or more preset files (.MID) or folders" };
@@ -161,8 +167,8 @@ int listSets(std::span<char* const> rest)
 
 int findInSets(std::span<char* const> rest)
 {
-    const Arguments args = splitArguments(
-        rest, {}, { "--event", "--param", "--channel", "--text", "--name" });
+    const Arguments args
+        = splitArguments(rest, {}, { "--event", "--param", "--channel", "--text", "--name" });
     Catalogue catalogue;
     const SearchCriteria criteria = findCriteria(args, catalogue);
     SetRun sets(args.positional, "find");
@@ -212,8 +218,8 @@ int exportSets(std::span<char* const> rest)
     args.positional.pop_back();
     std::error_code error;
     // One file to one .syx, as ever; anything more goes into a folder.
-    const bool intoFolder = args.positional.size() > 1 || fs::is_directory(args.positional[0], error)
-        || fs::is_directory(out, error);
+    const bool intoFolder = args.positional.size() > 1
+        || fs::is_directory(args.positional[0], error) || fs::is_directory(out, error);
     if (intoFolder && !fs::is_directory(out, error))
         throw Failure { "export: " + out
             + " is no folder; give an existing folder for the .syx files of several sets" };
@@ -247,13 +253,15 @@ int exportSets(std::span<char* const> rest)
         if (intoFolder) {
             // Below a folder given, the set keeps its place in the subfolders.
             const bool inFolder = fs::is_directory(argument, error);
-            const fs::path relative
-                = inFolder ? fs::path(file).lexically_relative(argument) : fs::path(file).filename();
+            const fs::path relative = inFolder ? fs::path(file).lexically_relative(argument)
+                                               : fs::path(file).filename();
             target = fs::path(out) / relative;
             target.replace_extension(".syx");
             if (!written.insert(target).second)
-                throw Failure { file + ": " + target.string()
-                    + " was already written from another set of that name; export them one by one" };
+                throw Failure {
+                    file + ": " + target.string()
+                    + " was already written from another set of that name; export them one by one"
+                };
             fs::create_directories(target.parent_path(), error);
         }
         const FileResult result = writeFileAtomically(target, bytes, false);

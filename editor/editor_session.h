@@ -355,6 +355,8 @@ private:
     };
 
     void keepUnreadableAutosave(StartupReport& report);
+    /// The library's own file reader, made on first use.
+    TMidiSMF& librarySmf();
     void loadSets(StartupReport& report);
     /// Reads the journal and asks; the contents to restore, if chosen (else null).
     std::unique_ptr<RecoveryContents> takeRecovery(

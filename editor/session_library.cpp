@@ -44,14 +44,19 @@ std::size_t EditorSession::startLibraryRefresh()
     return pending;
 }
 
-bool EditorSession::continueLibraryRefresh(std::size_t count)
+TMidiSMF& EditorSession::librarySmf()
 {
-    library();
     if (!m_librarySmf) {
         m_libraryDriver = TMidiDriver::filesOnly();
         m_librarySmf = std::make_unique<TMidiSMF>(m_libraryDriver.get());
     }
-    if (!m_libraryScan.step(*m_library, *m_librarySmf, count))
+    return *m_librarySmf;
+}
+
+bool EditorSession::continueLibraryRefresh(std::size_t count)
+{
+    library();
+    if (!m_libraryScan.step(*m_library, librarySmf(), count))
         return false;
     if (m_libraryChanged) {
         m_libraryChanged = false;
@@ -75,6 +80,8 @@ LoadResult EditorSession::openLibrarySet(std::size_t set)
 {
     if (set >= library().sets().size())
         return { false, "That set is no longer in the library; refresh the list.", {} };
+    if (!m_dumpFilesUnavailable.empty())
+        return { false, "Preset files cannot be read: " + m_dumpFilesUnavailable, {} };
     try {
         return loadAllPresets(m_library->sets()[set].path);
     } catch (const std::exception& e) {
@@ -87,20 +94,20 @@ LoadResult EditorSession::copyLibraryPreset(std::size_t set, int presetIndex, in
     if (set >= library().sets().size() || presetIndex < 0 || presetIndex >= kPresetCount)
         return { false, "That preset is no longer in the library; refresh the list.", {} };
     const std::string path = m_library->sets()[set].path;
-    std::string error;
-    std::optional<PresetSet> theirs;
-    try {
-        // Read again: the file may have changed since it was indexed.
-        theirs = readComparisonSet(path, error);
-    } catch (const std::exception& e) {
-        error = path + ": " + e.what();
-    }
-    if (!theirs)
-        return { false, error, {} };
+    // Read again: the file may have changed since it was indexed.
+    const SetReading theirs = readPresetSet(path, librarySmf());
+    if (!theirs.ok())
+        return { false, theirs.error, {} };
+    if (!theirs.held[static_cast<std::size_t>(presetIndex)])
+        return { false,
+            path + " no longer holds preset " + std::to_string(presetIndex + 1)
+                + "; refresh the list and search again.",
+            {} };
     const int into = wrapPresetIndex(target);
     EditHistory::Scope step = m_history.record("Copy from Library", into);
     step.preset(into);
-    m_bank.presets[static_cast<std::size_t>(into)] = (*theirs)[static_cast<std::size_t>(presetIndex)];
+    m_bank.presets[static_cast<std::size_t>(into)]
+        = theirs.presets[static_cast<std::size_t>(presetIndex)];
     step.commit();
     return { true, {}, {} };
 }

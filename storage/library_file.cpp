@@ -1,6 +1,7 @@
 #include "storage/library_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace kestrow {
@@ -18,8 +19,15 @@ namespace {
 
         template <class T> void number(T value)
         {
-            for (std::size_t i = 0; i < sizeof(T); ++i)
-                bytes += static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF);
+            char out[sizeof(T)];
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(out, &value, sizeof(T)); // the file's order: one copy
+            } else {
+                for (std::size_t i = 0; i < sizeof(T); ++i)
+                    out[i]
+                        = static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF);
+            }
+            bytes.append(out, sizeof(T));
         }
         void text(const std::string& t)
         {
@@ -43,12 +51,19 @@ namespace {
 
         template <class T> T number()
         {
-            std::uint64_t value = 0;
             if (!take(sizeof(T)))
                 return 0;
-            for (std::size_t i = 0; i < sizeof(T); ++i)
-                value |= static_cast<std::uint64_t>(static_cast<unsigned char>(m_bytes[m_at - sizeof(T) + i])) << (8 * i);
-            return static_cast<T>(value);
+            const char* at = m_bytes.data() + m_at - sizeof(T);
+            if constexpr (std::endian::native == std::endian::little) {
+                T value;
+                std::memcpy(&value, at, sizeof(T));
+                return value;
+            } else {
+                std::uint64_t value = 0;
+                for (std::size_t i = 0; i < sizeof(T); ++i)
+                    value |= std::uint64_t { static_cast<unsigned char>(at[i]) } << (8 * i);
+                return static_cast<T>(value);
+            }
         }
         std::string text()
         {
@@ -90,6 +105,7 @@ namespace {
 std::string encodeLibraryIndex(const LibraryIndex& index)
 {
     Writer out;
+    out.bytes.reserve(index.sets().size() * (kPresetCount * kPresetRecordSize + 256));
     out.bytes += kMagic;
     out.number(kFormat);
     out.number(static_cast<std::uint32_t>(index.strings().size()));

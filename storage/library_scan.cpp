@@ -6,10 +6,11 @@
 #include "storage/side_files.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <map>
+#include <utility>
 
 namespace kestrow {
 
@@ -93,7 +94,7 @@ SetReading readPresetSet(const std::string& path, TMidiSMF& smf)
         if (kind == FrameKind::presetData)
             reading.held[static_cast<std::size_t>(a.preset)] = 1;
     }
-    reading.presets = scratch.presets;
+    reading.presets = std::move(scratch.presets);
     return reading;
 }
 

@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,7 +17,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <map>
+#include <utility>
 
 namespace kestrow {
 
@@ -29,9 +30,16 @@ namespace {
     /// Results listed; the status tells how many more there are.
     constexpr std::size_t kResultLimit = 2000;
 
-    QString fileName(const std::string& path)
+    /// The set's path below the library folder that holds it.
+    QString shownPath(const std::string& path, const std::vector<std::string>& folders)
     {
-        return QFileInfo(QString::fromStdString(path)).fileName();
+        for (const std::string& folder : folders) {
+            const std::filesystem::path relative
+                = std::filesystem::path(path).lexically_relative(folder);
+            if (!relative.empty() && *relative.begin() != "..")
+                return QString::fromStdString(relative.string());
+        }
+        return QString::fromStdString(path);
     }
 
     QString deviceText(const LibrarySet& set)
@@ -65,6 +73,9 @@ TLibraryForm::TLibraryForm(EditorSession& session, QWidget* parent)
     auto* addButton = new QPushButton(QStringLiteral("&Add Folder..."), this);
     auto* removeButton = new QPushButton(QStringLiteral("&Remove Folder"), this);
     auto* refreshButton = new QPushButton(QStringLiteral("Re&fresh"), this);
+    // Return in the search fields is Find's, never one of these.
+    for (QPushButton* button : { addButton, removeButton, refreshButton })
+        button->setAutoDefault(false);
     connect(addButton, &QPushButton::clicked, this, &TLibraryForm::addFolder);
     connect(removeButton, &QPushButton::clicked, this,
         [this] { removeFolder(m_folders->currentRow()); });
@@ -83,6 +94,8 @@ TLibraryForm::TLibraryForm(EditorSession& session, QWidget* parent)
     m_sets->setRootIsDecorated(false);
     m_sets->setUniformRowHeights(true); // a thousand rows lay out at once
     m_sets->header()->setStretchLastSection(true);
+    for (const auto& [column, width] : { std::pair { 0, 230 }, { 1, 190 }, { 2, 60 }, { 3, 130 } })
+        m_sets->setColumnWidth(column, width);
     connect(m_sets, &QTreeWidget::itemActivated, this,
         [this](QTreeWidgetItem* item) { openSet(m_sets->indexOfTopLevelItem(item)); });
 
@@ -95,9 +108,9 @@ TLibraryForm::TLibraryForm(EditorSession& session, QWidget* parent)
     assignment->addWidget(m_fields.parameter, 1);
     assignment->addWidget(new QLabel(QStringLiteral("Channel:"), this));
     assignment->addWidget(m_fields.channel);
-    fields->addRow(QStringLiteral("&Event:"), assignment);
-    for (QLineEdit* field : { m_text, m_fields.event, m_fields.parameter })
-        connect(field, &QLineEdit::returnPressed, this, [this] { runSearch(); });
+    auto* eventLabel = new QLabel(QStringLiteral("&Event:"), this);
+    eventLabel->setBuddy(m_fields.event);
+    fields->addRow(eventLabel, assignment);
     connect(m_resultList, &QListWidget::itemActivated, this,
         [this](QListWidgetItem* item) { openResult(m_resultList->row(item)); });
 
@@ -108,7 +121,7 @@ TLibraryForm::TLibraryForm(EditorSession& session, QWidget* parent)
     QPushButton* copy = buttons->addButton(
         QStringLiteral("&Copy Preset to Selected"), QDialogButtonBox::ActionRole);
     buttons->addButton(QDialogButtonBox::Close);
-    find->setAutoDefault(false);
+    find->setDefault(true);
     open->setAutoDefault(false);
     copy->setAutoDefault(false);
     connect(find, &QPushButton::clicked, this, [this] { runSearch(); });
@@ -165,9 +178,6 @@ void TLibraryForm::refreshStep()
     }
     m_refresh->stop();
     fillSets();
-    // The results name sets by number: the list changed under them.
-    m_results = {};
-    m_resultList->clear();
 }
 
 void TLibraryForm::fillFolders()
@@ -180,13 +190,14 @@ void TLibraryForm::fillFolders()
 void TLibraryForm::fillSets()
 {
     const std::vector<LibrarySet>& sets = m_session.library().sets();
+    const std::vector<std::string>& folders = m_session.libraryFolders();
     std::map<std::size_t, QString> notes;
     for (const std::vector<std::size_t>& group : m_session.libraryDuplicates()) {
         for (std::size_t s : group) {
             QStringList others;
             for (std::size_t o : group) {
                 if (o != s)
-                    others << fileName(sets[o].path);
+                    others << shownPath(sets[o].path, folders);
             }
             notes[s] = QStringLiteral("same presets as ") + others.join(QStringLiteral(", "));
         }
@@ -204,7 +215,7 @@ void TLibraryForm::fillSets()
             ++damaged;
             note = QString::fromStdString(set.damage);
         }
-        auto* item = new QTreeWidgetItem({ fileName(set.path), deviceText(set),
+        auto* item = new QTreeWidgetItem({ shownPath(set.path, folders), deviceText(set),
             set.readable() ? QString::number(set.presetCount) : QString(),
             modified.toString(QStringLiteral("yyyy-MM-dd HH:mm")), note });
         item->setToolTip(0, QString::fromStdString(set.path));
@@ -253,6 +264,7 @@ void TLibraryForm::removeFolder(int row)
 QString TLibraryForm::runSearch()
 {
     m_results = {};
+    m_resultPaths.clear();
     m_resultList->clear();
     const auto fail = [this](const QString& reason) {
         m_status->setText(reason);
@@ -267,6 +279,8 @@ QString TLibraryForm::runSearch()
                                    "channel."));
 
     m_results = m_session.searchLibrary(criteria, kResultLimit);
+    for (const LibraryMatch& match : m_results.matches)
+        m_resultPaths.push_back(m_session.library().sets()[match.set].path);
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(m_results.matches.size()));
     for (const LibraryMatch& match : m_results.matches)
@@ -281,13 +295,32 @@ QString TLibraryForm::runSearch()
     return {};
 }
 
+std::optional<std::size_t> TLibraryForm::resultSet(int row)
+{
+    if (row < 0 || row >= static_cast<int>(m_resultPaths.size())) {
+        m_status->setText(QStringLiteral("Choose a search result first."));
+        return std::nullopt;
+    }
+    // By path: a refresh since the search may have renumbered the sets.
+    const LibraryIndex& library = m_session.library();
+    const LibrarySet* set = library.find(m_resultPaths[static_cast<std::size_t>(row)]);
+    if (set == nullptr || !set->readable()) {
+        m_status->setText(QStringLiteral("That set is no longer in the library; search again."));
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(set - library.sets().data());
+}
+
 bool TLibraryForm::openResult(int row)
 {
-    if (row < 0 || row >= static_cast<int>(m_results.matches.size()))
+    const std::optional<std::size_t> set = resultSet(row);
+    if (!set)
         return false;
-    const LibraryMatch& match = m_results.matches[static_cast<std::size_t>(row)];
-    const LoadResult result = m_session.openLibrarySet(match.set);
-    changed(result, QStringLiteral("Opened %1.").arg(m_resultList->item(row)->text()));
+    const LoadResult result = m_session.openLibrarySet(*set);
+    changed(result,
+        QStringLiteral("Opened %1.")
+            .arg(shownPath(
+                m_resultPaths[static_cast<std::size_t>(row)], m_session.libraryFolders())));
     return result.loaded;
 }
 
@@ -298,7 +331,8 @@ bool TLibraryForm::openSet(int row)
         m_status->setText(QStringLiteral("Choose a set or a search result to open first."));
         return false;
     }
-    const QString name = fileName(sets[static_cast<std::size_t>(row)].path);
+    const QString name
+        = shownPath(sets[static_cast<std::size_t>(row)].path, m_session.libraryFolders());
     const LoadResult result = m_session.openLibrarySet(static_cast<std::size_t>(row));
     changed(result, QStringLiteral("Opened %1.").arg(name));
     return result.loaded;
@@ -306,16 +340,13 @@ bool TLibraryForm::openSet(int row)
 
 bool TLibraryForm::copyResult(int row)
 {
-    if (row < 0 || row >= static_cast<int>(m_results.matches.size())) {
-        m_status->setText(QStringLiteral("Choose a search result to copy its preset first."));
+    const std::optional<std::size_t> set = resultSet(row);
+    if (!set)
         return false;
-    }
     const LibraryMatch& match = m_results.matches[static_cast<std::size_t>(row)];
     const int target = m_session.bank().selectedPreset;
-    const LoadResult result
-        = m_session.copyLibraryPreset(match.set, match.at.presetIndex, target);
-    changed(result,
-        QStringLiteral("Copied into preset %1 (Undo takes it back).").arg(target + 1));
+    const LoadResult result = m_session.copyLibraryPreset(*set, match.at.presetIndex, target);
+    changed(result, QStringLiteral("Copied into preset %1 (Undo takes it back).").arg(target + 1));
     return result.loaded;
 }
 

@@ -6,6 +6,8 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 class QComboBox;
@@ -68,6 +70,8 @@ private:
     void fillSets();
     void refreshStep();
     void changed(const LoadResult& result, const QString& done);
+    /// The set number of result row 0.. now; none (said in the status) when gone.
+    std::optional<std::size_t> resultSet(int row);
 
     EditorSession& m_session;
     QListWidget* m_folders;
@@ -78,6 +82,7 @@ private:
     QLabel* m_status;
     QTimer* m_refresh;
     LibrarySearch m_results;
+    std::vector<std::string> m_resultPaths; ///< the set of each result
 };
 
 } // namespace kestrow

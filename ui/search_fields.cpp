@@ -44,9 +44,6 @@ QString fromModelText(const std::string& text)
     return QString::fromStdString(cp1252ToUtf8(text));
 }
 
-std::string toModelText(const QString& text)
-{
-    return utf8ToCp1252(text.trimmed().toStdString());
-}
+std::string toModelText(const QString& text) { return utf8ToCp1252(text.trimmed().toStdString()); }
 
 } // namespace kestrow

@@ -239,6 +239,7 @@ private slots:
             "    Print Knob Table (4 Presets) [Ctrl+P]",
             "    Print Knob Table (8 Presets) [Ctrl+Alt+P]",
             "  -",
+            "  Library... [Ctrl+Shift+B]",
             "  Exit",
             "  -",
             "  Import SysEx...",
