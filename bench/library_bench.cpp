@@ -166,8 +166,9 @@ namespace {
             for (std::size_t s = 0; s < sets; ++s)
                 found += findAssignments(bank.presets, cc74OnChannel2()).size();
             findMs = msSince(findStart);
-            std::printf("sets=%zu open_ms=%.2f empty_open_ms=%.2f search_ms=%.2f name_search_ms=%.2f "
-                        "find_loop_ms=%.2f matches=%zu found=%zu\n",
+            std::printf(
+                "sets=%zu open_ms=%.2f empty_open_ms=%.2f search_ms=%.2f name_search_ms=%.2f "
+                "find_loop_ms=%.2f matches=%zu found=%zu\n",
                 sets, openMs, emptyMs, searchMs, nameMs, findMs, matches, found);
         }
         return 0;

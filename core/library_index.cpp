@@ -109,7 +109,8 @@ std::optional<LibraryIndex> LibraryIndex::fromParts(
     bool whole = true;
     for (LibrarySet& set : sets) {
         whole = whole && (set.presets.empty() || set.presets.size() == kPresetCount);
-        eachText(set, [&whole, &strings](std::uint32_t& id) { whole = whole && id < strings.size(); });
+        eachText(
+            set, [&whole, &strings](std::uint32_t& id) { whole = whole && id < strings.size(); });
     }
     if (!whole || !std::is_sorted(sets.begin(), sets.end(), byPath))
         return std::nullopt;

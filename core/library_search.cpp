@@ -92,8 +92,8 @@ std::vector<std::vector<std::size_t>> duplicateSets(const LibraryIndex& index)
         const LibrarySet& y = sets[b];
         if (x.held != y.held)
             return x.held < y.held;
-        return std::lexicographical_compare(x.presets.begin(), x.presets.end(),
-            y.presets.begin(), y.presets.end(), [](const LibraryPreset& l, const LibraryPreset& r) {
+        return std::lexicographical_compare(x.presets.begin(), x.presets.end(), y.presets.begin(),
+            y.presets.end(), [](const LibraryPreset& l, const LibraryPreset& r) {
                 return std::tie(l.name, l.description, l.knobName, l.channel, l.eventType,
                            l.fixedParameter, l.initValue)
                     < std::tie(r.name, r.description, r.knobName, r.channel, r.eventType,
