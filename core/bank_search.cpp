@@ -125,7 +125,11 @@ std::string matchText(
 {
     if (match.presetIndex < 0 || match.presetIndex >= kPresetCount)
         return {};
-    const Preset& preset = presets[static_cast<std::size_t>(match.presetIndex)];
+    return matchText(catalogue, presets[static_cast<std::size_t>(match.presetIndex)], match);
+}
+
+std::string matchText(const Catalogue& catalogue, const Preset& preset, const SearchMatch& match)
+{
     if (match.knob == kPresetNameMatch)
         return presetCaption(preset, match.presetIndex);
     const std::string head = presetCaption(preset, match.presetIndex) + " / ";

@@ -93,5 +93,7 @@ std::string presetCaption(const Preset& preset, int presetIndex);
 /// the name `preset 7 "Name"`.
 std::string matchText(
     const Catalogue& catalogue, const PresetSet& presets, const SearchMatch& match);
+/// The same for a match in `preset`, the preset match.presetIndex names.
+std::string matchText(const Catalogue& catalogue, const Preset& preset, const SearchMatch& match);
 
 } // namespace kestrow

@@ -75,12 +75,8 @@ std::string libraryMatchText(
         || match.at.presetIndex < 0 || match.at.presetIndex >= kPresetCount)
         return {};
     const LibrarySet& set = index.sets()[match.set];
-    // matchText reads one preset of the set; the others stay empty.
-    PresetSet presets;
-    presets[static_cast<std::size_t>(match.at.presetIndex)]
-        = index.preset(set, match.at.presetIndex);
     return std::filesystem::path(set.path).filename().string() + ": "
-        + matchText(catalogue, presets, match.at);
+        + matchText(catalogue, index.preset(set, match.at.presetIndex), match.at);
 }
 
 std::vector<std::vector<std::size_t>> duplicateSets(const LibraryIndex& index)

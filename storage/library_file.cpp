@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <fstream>
 
 namespace kestrow {
 
@@ -186,10 +187,12 @@ LibraryIndex readLibraryIndex(const std::filesystem::path& file)
     const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (error || size > kMaxIndexSize)
         return {};
-    const std::optional<std::string> bytes = readWholeFile(file);
-    if (!bytes)
+    // In one read of the known size: the index runs to megabytes.
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    std::ifstream in(file, std::ios::binary);
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) || in.peek() != EOF)
         return {};
-    std::optional<LibraryIndex> index = decodeLibraryIndex(*bytes);
+    std::optional<LibraryIndex> index = decodeLibraryIndex(bytes);
     return index ? std::move(*index) : LibraryIndex();
 }
 

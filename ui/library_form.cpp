@@ -94,7 +94,7 @@ TLibraryForm::TLibraryForm(EditorSession& session, QWidget* parent)
     m_sets->setRootIsDecorated(false);
     m_sets->setUniformRowHeights(true); // a thousand rows lay out at once
     m_sets->header()->setStretchLastSection(true);
-    for (const auto& [column, width] : { std::pair { 0, 230 }, { 1, 190 }, { 2, 60 }, { 3, 130 } })
+    for (const auto& [column, width] : { std::pair { 0, 220 }, { 1, 220 }, { 2, 60 }, { 3, 130 } })
         m_sets->setColumnWidth(column, width);
     connect(m_sets, &QTreeWidget::itemActivated, this,
         [this](QTreeWidgetItem* item) { openSet(m_sets->indexOfTopLevelItem(item)); });
@@ -145,11 +145,12 @@ TLibraryForm::TLibraryForm(EditorSession& session, QWidget* parent)
     layout->addWidget(m_resultList, 2);
     layout->addWidget(m_status);
     layout->addWidget(buttons);
-    resize(760, 620);
+    resize(900, 640);
 }
 
 void TLibraryForm::openLibrary()
 {
+    m_text->setFocus(); // the window opens to be searched
     fillFolders();
     m_session.library();
     const std::size_t pending = m_session.startLibraryRefresh();
