@@ -2,7 +2,10 @@
 
 #include "storage/file_replace.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace kestrow::cli {
@@ -85,6 +88,14 @@ std::string programDirectory()
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : self.parent_path().string() + "/";
+}
+
+void writeOut(const std::string& text)
+{
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+        throw Failure { std::string("cannot write the output: ") + std::strerror(errno)
+            + "; check the file or program it goes to" };
 }
 
 void checkName(const std::string& path)

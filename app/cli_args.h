@@ -43,6 +43,9 @@ void expectCount(const Arguments& args, std::size_t count, const char* command);
 
 /// The directory of this executable, where libmididrv.so lies ("" if unknown).
 std::string programDirectory();
+/// Writes UTF-8 text to stdout; a failed write is a Failure of its own.
+void writeOut(const std::string& text);
+
 /// A preset file that exists and ends in .MID, or bad input.
 void checkName(const std::string& path);
 

@@ -5,6 +5,7 @@
 #include "app/cli_args.h"
 #include "app/cli_device.h"
 #include "app/cli_folder.h"
+#include "app/cli_library.h"
 #include "core/bank_diff.h"
 #include "core/bank_search.h"
 #include "core/catalogue.h"
@@ -27,6 +28,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,12 +46,12 @@ namespace {
 
     void usage(std::ostream& out)
     {
-        out << "usage: kestrow-cli list FILE.MID [--names] [--notes-c2]\n"
-               "       kestrow-cli export FILE.MID OUT.syx\n"
+        out << "usage: kestrow-cli list SET... [--names] [--notes-c2]\n"
+               "       kestrow-cli export FILE.MID OUT.syx | export SET... OUTFOLDER\n"
                "       kestrow-cli import IN.syx OUT.MID [--dial]\n"
-               "       kestrow-cli find FILE.MID [--event NAME|CODE] [--param N] [--channel N] "
-               "[--text WORD]\n"
-               "       kestrow-cli check FILE.MID [--master N]\n"
+               "       kestrow-cli find SET... [--event NAME|CODE] [--param N] [--channel N]\n"
+               "                        [--text WORD] [--name WORD]\n"
+               "       kestrow-cli check SET... [--master N]\n"
                "       kestrow-cli diff A.MID B.MID\n"
                "       kestrow-cli ports\n"
                "       kestrow-cli backup --port NAME [--in NAME] [--delay MS] OUT.MID [--dial]\n"
@@ -61,28 +63,20 @@ namespace {
                "find exits with 1 when nothing matches, check when knobs send the same event,\n"
                "diff when the sets differ; backup, send and verify when a preset did not\n"
                "answer or differs (listed); 2 means bad input. --port NAME takes any part of\n"
-               "a port name that only one port has; --in names the input when it differs.\n";
-    }
-
-    /// A dump's messages; other devices' messages and damaged ones are skipped
-    /// with a note on stderr, as the editor's loads skip them.
-    DumpScan checkedScan(const std::string& path, std::span<const std::uint8_t> bytes)
-    {
-        DumpScan scan = scanDump(bytes);
-        if (!holdsPresets(scan))
-            throw Failure { path + " holds no presets for this device" };
-        if (const std::string skipped = scan.skippedText(); !skipped.empty())
-            std::cerr << path << ": " << skipped << "\n";
-        return scan;
+               "a port name that only one port has; --in names the input when it differs.\n"
+               "A SET is a preset file (.MID) or a folder searched through its subfolders;\n"
+               "with several, each result is printed under its file's name, and a file that\n"
+               "cannot be read is reported and passed over (the exit status is then 2).\n"
+               "--text looks in knob names and descriptions, --name also in preset names.\n";
     }
 
     /// A working set with its creation values and the file toolkit beside it.
     class Session {
     public:
-        /// The driver library is loaded from beside the program.
+        /// Files only: reading and writing them starts no MIDI system.
         Session()
-            : m_driver(programDirectory() + "libmididrv.so")
-            , m_smf(&m_driver)
+            : m_driver(TMidiDriver::filesOnly())
+            , m_smf(m_driver.get())
             , m_files(m_bank, m_smf, m_variant)
         {
         }
@@ -104,23 +98,8 @@ namespace {
                 std::cerr << loaded.note << "\n";
         }
 
-        /// This device's messages of a dump file; one without presets is bad input too.
-        DumpScan readDump(const std::string& path)
-        {
-            checkName(path);
-            prepareFolderOf(path, false);
-            const int count = m_files.readDumpFile(path);
-            if (count < 0)
-                throw Failure { m_files.lastReadError() };
-            std::vector<std::uint8_t> bytes;
-            for (int i = 0; i < count; ++i)
-                bytes.push_back(static_cast<std::uint8_t>(
-                    m_files.dumpBytes[static_cast<std::size_t>(i)] & 0xFF));
-            return checkedScan(path, bytes);
-        }
-
     private:
-        TMidiDriver m_driver;
+        std::unique_ptr<TMidiDriver> m_driver;
         TMidiSMF m_smf;
         PresetBank m_bank;
         DeviceVariant m_variant = DeviceVariant::zembraControl;
@@ -144,58 +123,7 @@ namespace {
             text += line;
             text += '\n';
         }
-        const std::string out = cp1252ToUtf8(text);
-        const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
-        if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
-            throw Failure { std::string("cannot write the output: ") + std::strerror(errno)
-                + "; check the file or program it goes to" };
-    }
-
-    int find(std::span<char* const> rest)
-    {
-        const Arguments args
-            = splitArguments(rest, {}, { "--event", "--param", "--channel", "--text" });
-        expectCount(args, 1, "find");
-        Catalogue catalogue;
-        SearchCriteria criteria;
-        if (const std::optional<std::string> event = optionValue(args, "--event")) {
-            criteria.eventTypes = eventTypesNamed(catalogue, utf8ToCp1252(*event));
-            if (criteria.eventTypes.empty())
-                throw Failure { "--event: no event type is named " + *event };
-        }
-        criteria.parameter = numberOption(args, "--param", 0, 127);
-        criteria.channel = numberOption(args, "--channel", 0, 16);
-        if (const std::optional<std::string> text = optionValue(args, "--text")) {
-            if (text->empty())
-                throw Failure { "--text needs a word to look for" };
-            criteria.text = utf8ToCp1252(*text);
-        }
-        if (criteria.empty())
-            throw Failure { "find: give --event, --param, --channel or --text" };
-
-        const PresetSet presets = loadSet(args.positional[0]);
-        std::vector<std::string> lines;
-        for (const SearchMatch& match : findAssignments(presets, criteria))
-            lines.push_back(matchText(catalogue, presets, match));
-        printLines(lines);
-        return lines.empty() ? 1 : 0;
-    }
-
-    int check(std::span<char* const> rest)
-    {
-        const Arguments args = splitArguments(rest, {}, { "--master" });
-        expectCount(args, 1, "check");
-        const int master = numberOption(args, "--master", 1, 16).value_or(kMasterChannelUnknown);
-        const PresetSet presets = loadSet(args.positional[0]);
-        Catalogue catalogue;
-        std::vector<std::string> lines;
-        for (const PresetDuplicates& found : duplicateAssignments(presets, master)) {
-            const Preset& preset = presets[static_cast<std::size_t>(found.presetIndex)];
-            for (const KnobGroup& group : found.groups)
-                lines.push_back(duplicateText(catalogue, preset, found.presetIndex, group));
-        }
-        printLines(lines);
-        return lines.empty() ? 0 : 1;
+        writeOut(cp1252ToUtf8(text));
     }
 
     int diff(std::span<char* const> rest)
@@ -207,48 +135,6 @@ namespace {
         const std::vector<PresetDifference> differences = compareSets(ours, theirs);
         printLines(differenceListing(Catalogue(), ours, theirs, differences));
         return differences.empty() ? 0 : 1;
-    }
-
-    int list(std::span<char* const> rest)
-    {
-        const Arguments args = splitArguments(rest, { "--names", "--notes-c2" });
-        expectCount(args, 1, "list");
-        const std::string& path = args.positional[0];
-        Session session;
-        session.load(path);
-
-        Catalogue catalogue;
-        catalogue.notesRangeLow = hasOption(args, "--notes-c2") ? 1 : 0;
-        const bool names = hasOption(args, "--names");
-        std::vector<std::string> lines;
-        for (int p = 0; p < kPresetCount; ++p) {
-            const Preset& preset = session.bank().presets[static_cast<std::size_t>(p)];
-            for (std::string& line :
-                names ? knobNameListing(preset, p) : parameterListing(catalogue, preset, p))
-                lines.push_back(std::move(line));
-        }
-        printLines(lines);
-        return 0;
-    }
-
-    int exportSysEx(std::span<char* const> rest)
-    {
-        const Arguments args = splitArguments(rest, {});
-        expectCount(args, 2, "export");
-        const std::string& path = args.positional[0];
-        prepareFolderOf(args.positional[1], true);
-        Session session;
-        // Each message is decoded and encoded again, so what leaves is what the
-        // editor would read from the file and send.
-        std::string bytes;
-        for (const DecodedFrame& message : session.readDump(path).messages) {
-            for (std::uint8_t b : message.frame.bytes())
-                bytes += static_cast<char>(b);
-        }
-        const FileResult written = writeFileAtomically(args.positional[1], bytes, false);
-        if (!written)
-            throw Failure { written.file + ": " + written.reason };
-        return 0;
     }
 
     int importSysEx(std::span<char* const> rest)
@@ -312,15 +198,15 @@ namespace {
         }
         const auto rest = args.subspan(2);
         if (command == "list")
-            return list(rest);
+            return listSets(rest);
         if (command == "export")
-            return exportSysEx(rest);
+            return exportSets(rest);
         if (command == "import")
             return importSysEx(rest);
         if (command == "find")
-            return find(rest);
+            return findInSets(rest);
         if (command == "check")
-            return check(rest);
+            return checkSets(rest);
         if (command == "diff")
             return diff(rest);
         if (command == "ports")

@@ -7,7 +7,7 @@ the repetitions. scripts/bench builds an optimised tree and calls this; the
 test suite calls it with --quick on the test build, to see that the table is
 still produced.
 
-    run_bench.py --bin BUILD/bin [--reps N] [--quick] [--only startup]
+    run_bench.py --bin BUILD/bin [--reps N] [--quick] [--only startup|library]
 """
 
 import argparse
@@ -228,6 +228,69 @@ def measure_dump_read(bin_dir, reps, reads):
     return samples
 
 
+# --- The library: many sets at once ------------------------------------------
+
+FIND_ARGS = ["--event", "Controller", "--param", "74", "--channel", "2"]
+
+
+def measure_library(bin_dir, reps, sets):
+    """Generates `sets` sets from the factory set (library_bench generate),
+    then per repetition, interleaved: kestrow-cli find over the folder in one
+    call, and the same search as a shell loop of single-file calls; and the
+    window figures library_bench reports. Seconds for the CLI, ms for the window."""
+    scratch = tempfile.mkdtemp(prefix="bench-library-", dir=bin_dir)
+    try:
+        folder = os.path.join(scratch, "sets")
+        factory = os.path.join(bin_dir, "FactoryPresets.MID")
+        subprocess.run([os.path.join(bin_dir, "library_bench"), "generate", factory, folder,
+                        str(sets)], check=True, timeout=600)
+        cli = os.path.join(bin_dir, "kestrow-cli")
+        one_call = [cli, "find", folder] + FIND_ARGS
+        loop = ["sh", "-c", 'find "$1" -name "*.MID" | while read -r f; do "$2" find "$f" %s; '
+                'done' % " ".join(FIND_ARGS), "loop", folder, cli]
+        samples = {"one": [], "loop": [], "open": [], "empty": [], "search": [], "name": [],
+                   "findloop": []}
+        for rep in range(reps):
+            order = (("one", one_call), ("loop", loop))
+            for name, command in order if rep % 2 == 0 else reversed(order):
+                started = time.monotonic()
+                subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               timeout=600)
+                samples[name].append(time.monotonic() - started)
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        out = subprocess.run([os.path.join(bin_dir, "library_bench"), "window", folder,
+                              os.path.join(scratch, "window"), str(reps), factory],
+                             capture_output=True, text=True, env=env, check=True, timeout=600)
+        for line in out.stdout.splitlines():
+            fields = dict(kv.split("=") for kv in line.split())
+            for key, name in (("open_ms", "open"), ("empty_open_ms", "empty"),
+                              ("search_ms", "search"), ("name_search_ms", "name"),
+                              ("find_loop_ms", "findloop")):
+                samples[name].append(float(fields[key]))
+        return samples
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def library_rows(table, samples, sets):
+    one, loop = samples["one"], samples["loop"]
+    ratios = [o / l for o, l in zip(one, loop)]
+    table.add("kestrow-cli find, %d sets in one call (vs shell loop of single-file calls)" % sets,
+              spread(loop, "s", 2), spread(one, "s", 3), spread(ratios, "x", 3),
+              "< 1 s and <= 0.1x", statistics.median(one) < 1.0
+              and statistics.median(ratios) <= 0.1)
+    table.ratio_row("Library window opens, %d indexed sets (vs empty library)" % sets,
+                    samples["empty"], samples["open"], "ms", "< 200 ms", None)
+    table.rows[-1] = table.rows[-1][:5] + ("yes" if statistics.median(samples["open"]) < 200
+                                           else "NO",)
+    for key, what in (("search", "by assignment"), ("name", "by name")):
+        table.ratio_row("Library search %s, %d sets (vs Find over one set x %d)"
+                        % (what, sets, sets), samples["findloop"], samples[key], "ms", "< 50 ms",
+                        None, 2)
+        table.rows[-1] = table.rows[-1][:5] + ("yes" if statistics.median(samples[key]) < 50
+                                               else "NO",)
+
+
 # --- Paced sending -------------------------------------------------------------
 
 
@@ -391,8 +454,9 @@ def main():
     parser.add_argument("--reps", type=int, default=0, help="interleaved repetitions")
     parser.add_argument("--quick", action="store_true",
                         help="one short repetition of everything (a smoke test)")
-    parser.add_argument("--only", choices=["startup"],
-                        help="only these rows (start-up: first paint and memory)")
+    parser.add_argument("--only", choices=["startup", "library"],
+                        help="only these rows (start-up: first paint and memory; library: "
+                        "many sets in the CLI and the Library window)")
     parser.add_argument("--startup-child", help=argparse.SUPPRESS)
     args = parser.parse_args()
     args.bin = os.path.abspath(args.bin)
@@ -407,6 +471,11 @@ def main():
 
     scratch = tempfile.mkdtemp(prefix="bench-", dir=os.path.dirname(args.bin))
     table = Table()
+    sets = 50 if args.quick else 1000
+    if args.only == "library":
+        shutil.rmtree(scratch, ignore_errors=True)
+        library_rows(table, measure_library(args.bin, args.reps, sets), sets)
+        return finish(table, args)
     try:
         editor = scratch_program_folder(args.bin, scratch)
         startup_rows(table, measure_startup(args.bin, editor, "offscreen", args.reps, idle, settle),
@@ -428,6 +497,8 @@ def main():
                       spread(speedups, "x faster", 0), aim, statistics.median(speedups) >= 100)
         except Skipped as why:
             table.skip("128-preset dump read + SysEx", aim, str(why))
+
+        library_rows(table, measure_library(args.bin, args.reps, sets), sets)
 
         cpu, wakeups = zip(*(idle_load(editor, 1.0 if args.quick else 5.0)
                              for _ in range(1 if args.quick else 3)))

@@ -23,27 +23,6 @@ namespace {
         return text.substr(first, text.find_last_not_of(' ') + 1 - first);
     }
 
-    /// Whether the knob meets the event, parameter and channel criteria.
-    bool knobSends(const Preset& preset, std::size_t knob, const SearchCriteria& criteria)
-    {
-        const std::int32_t code = preset.eventType[knob];
-        if (!criteria.eventTypes.empty()) {
-            bool any = false;
-            for (std::int32_t wanted : criteria.eventTypes)
-                any = any || wanted == code;
-            if (!any)
-                return false;
-        }
-        if (criteria.parameter
-            && (!eventUsesFixedParameter(code)
-                || preset.fixedParameter[knob] != *criteria.parameter))
-            return false;
-        if (criteria.channel
-            && (!eventShowsChannel(code) || preset.channel[knob] != *criteria.channel))
-            return false;
-        return true;
-    }
-
 } // namespace
 
 std::vector<std::int32_t> eventTypesNamed(const Catalogue& catalogue, std::string_view nameOrCode)
@@ -71,24 +50,55 @@ std::vector<std::int32_t> eventTypesNamed(const Catalogue& catalogue, std::strin
     return equal.empty() ? holding : equal;
 }
 
+bool knobSends(
+    const SearchCriteria& criteria, std::int32_t code, std::int32_t parameter, std::int32_t channel)
+{
+    if (!criteria.eventTypes.empty()) {
+        bool any = false;
+        for (std::int32_t wanted : criteria.eventTypes)
+            any = any || wanted == code;
+        if (!any)
+            return false;
+    }
+    if (criteria.parameter && (!eventUsesFixedParameter(code) || parameter != *criteria.parameter))
+        return false;
+    if (criteria.channel && (!eventShowsChannel(code) || channel != *criteria.channel))
+        return false;
+    return true;
+}
+
+namespace {
+
+    /// A preset of the working set as matchPreset asks it.
+    struct PresetView {
+        const Preset& preset;
+        const std::string& text; ///< lowered
+        const std::string& name; ///< lowered
+
+        static std::size_t at(int k) { return static_cast<std::size_t>(k); }
+        std::int32_t eventType(int k) const { return preset.eventType[at(k)]; }
+        std::int32_t fixedParameter(int k) const { return preset.fixedParameter[at(k)]; }
+        std::int32_t channel(int k) const { return preset.channel[at(k)]; }
+        bool knobText(int k) const { return contains(preset.knobName[at(k)], text); }
+        bool descriptionText() const { return contains(preset.description, text); }
+        bool presetName() const { return contains(preset.name, name); }
+        bool knobName(int k) const { return contains(preset.knobName[at(k)], name); }
+        bool descriptionName() const { return contains(preset.description, name); }
+    };
+
+} // namespace
+
 std::vector<SearchMatch> findAssignments(const PresetSet& presets, const SearchCriteria& criteria)
 {
     std::vector<SearchMatch> matches;
     if (criteria.empty())
         return matches;
     const std::string text = lowerCase1252(criteria.text);
-    const bool textOnly = criteria.eventTypes.empty() && !criteria.parameter && !criteria.channel;
-    for (int p = 0; p < kPresetCount; ++p) {
-        const Preset& preset = presets[static_cast<std::size_t>(p)];
-        for (int k = 0; k < kKnobCount; ++k) {
-            const auto knob = static_cast<std::size_t>(k);
-            if (knobSends(preset, knob, criteria)
-                && (text.empty() || contains(preset.knobName[knob], text)))
-                matches.push_back({ p, k });
-        }
-        if (textOnly && contains(preset.description, text))
-            matches.push_back({ p, kDescriptionMatch });
-    }
+    const std::string name = lowerCase1252(criteria.name);
+    const auto add = [&matches](const SearchMatch& match) { matches.push_back(match); };
+    for (int p = 0; p < kPresetCount; ++p)
+        matchPreset(
+            criteria, PresetView { presets[static_cast<std::size_t>(p)], text, name }, p, add);
     return matches;
 }
 
@@ -115,7 +125,13 @@ std::string matchText(
 {
     if (match.presetIndex < 0 || match.presetIndex >= kPresetCount)
         return {};
-    const Preset& preset = presets[static_cast<std::size_t>(match.presetIndex)];
+    return matchText(catalogue, presets[static_cast<std::size_t>(match.presetIndex)], match);
+}
+
+std::string matchText(const Catalogue& catalogue, const Preset& preset, const SearchMatch& match)
+{
+    if (match.knob == kPresetNameMatch)
+        return presetCaption(preset, match.presetIndex);
     const std::string head = presetCaption(preset, match.presetIndex) + " / ";
     if (match.knob < 0 || match.knob >= kKnobCount)
         return head + "description";

@@ -2,6 +2,7 @@
 
 #include "core/duplicate_assignments.h"
 #include "core/program_directory.h"
+#include "midi/midi_driver.h"
 #include "storage/device_memory_file.h"
 #include "storage/set_writer.h"
 #include "storage/settings_keys.h"
@@ -250,6 +251,7 @@ EditorSettings EditorSession::currentSettings() const
     s.recentFiles = m_recentFiles;
     s.presetFolder = m_presetFolder;
     s.sysExFolder = m_sysExFolder;
+    s.libraryFolders = m_libraryFolders;
     return s;
 }
 
@@ -272,6 +274,7 @@ void EditorSession::applySettings(const EditorSettings& settings)
     m_recentFiles = settings.recentFiles;
     m_presetFolder = settings.presetFolder;
     m_sysExFolder = settings.sysExFolder;
+    m_libraryFolders = settings.libraryFolders;
 }
 
 void EditorSession::applyPortSettings(const std::string& output, const std::string& input)

@@ -4,6 +4,7 @@
 #include "core/catalogue.h"
 #include "core/edit_history.h"
 #include "core/editor_state.h"
+#include "core/library_search.h"
 #include "core/preset_bank.h"
 #include "core/recovery_scheduler.h"
 #include "editor/editor_paths.h"
@@ -18,6 +19,7 @@
 #include "protocol/traffic_tap.h"
 #include "protocol/verify_rows.h"
 #include "storage/editor_settings.h"
+#include "storage/library_scan.h"
 #include "storage/preset_files.h"
 #include "storage/recovery_file.h"
 
@@ -338,6 +340,34 @@ public:
     /// when it already is.
     bool takeTheirPreset(const PresetSet& theirs, int presetIndex);
 
+    // --- the library: the sets in the user's folders (session_library.cpp) ---
+
+    /// The folders, in the order added (kept in the settings).
+    const std::vector<std::string>& libraryFolders() const { return m_libraryFolders; }
+    /// Adds a folder unless it is there; the next refresh reads its sets.
+    bool addLibraryFolder(const std::string& folder);
+    void removeLibraryFolder(const std::string& folder);
+    /// The index: on first use as kept beside the autosave set (empty when
+    /// that file is missing or damaged), then as refreshed.
+    const LibraryIndex& library();
+    /// Lists the folders' files and drops the sets that are gone; returns how
+    /// many sets are new or changed (by their files' times and sizes).
+    std::size_t startLibraryRefresh();
+    /// Reads up to `count` of those sets; true when none is left. The index
+    /// file is written when a refresh that changed something ends.
+    bool continueLibraryRefresh(std::size_t count);
+    /// Folders that could not be read in the last refresh, "PATH: reason".
+    const std::vector<std::string>& libraryProblems() const { return m_libraryScan.problems(); }
+    /// Why the index file could not be written at the end of the last refresh.
+    const FileResult& libraryIndexWrite() const { return m_libraryWrite; }
+    LibrarySearch searchLibrary(const SearchCriteria& criteria, std::size_t limit);
+    std::vector<std::vector<std::size_t>> libraryDuplicates();
+    /// "Load All Presets" of the library's set number `set`: one undo step.
+    LoadResult openLibrarySet(std::size_t set);
+    /// Preset presetIndex (0..127) of set number `set`, as its file holds it
+    /// now, whole into preset target (0..127): one undo step.
+    LoadResult copyLibraryPreset(std::size_t set, int presetIndex, int target);
+
 private:
     /// The port part of applySettings: chooses, opens and asks the device.
     void applyPortSettings(const std::string& output, const std::string& input);
@@ -356,6 +386,8 @@ private:
     bool outputWanted() override;
 
     void keepUnreadableAutosave(StartupReport& report);
+    /// The library's own file reader, made on first use.
+    TMidiSMF& librarySmf();
     void loadSets(StartupReport& report);
     /// Reads the journal and asks; the contents to restore, if chosen (else null).
     std::unique_ptr<RecoveryContents> takeRecovery(
@@ -396,6 +428,16 @@ private:
     std::vector<std::string> m_recentFiles;
     std::string m_presetFolder;
     std::string m_sysExFolder;
+
+    std::vector<std::string> m_libraryFolders;
+    std::optional<LibraryIndex> m_library; ///< read on first use
+    LibraryScan m_libraryScan;
+    bool m_libraryChanged = false; ///< by the running refresh
+    FileResult m_libraryWrite = FileResult::success();
+    /// The library reads files with the built-in file code of its own, so a
+    /// scan never meets the run's driver or its SMF object mid-command.
+    std::unique_ptr<TMidiDriver> m_libraryDriver;
+    std::unique_ptr<TMidiSMF> m_librarySmf;
 
     RecoveryJournal m_journal;
     bool m_journalFailing = false; ///< the last journal write failed

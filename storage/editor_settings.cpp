@@ -41,6 +41,15 @@ EditorSettings readSettings(const IniFile& file)
     }
     s.presetFolder = file.readString(keys::kFolderSection, keys::kPresetFolder, "");
     s.sysExFolder = file.readString(keys::kFolderSection, keys::kSysExFolder, "");
+    const int folders = std::clamp(file.readInteger(keys::kLibrarySection, keys::kLibraryCount, 0),
+        0, keys::kLibraryFolderLimit);
+    for (int i = 1; i <= folders; ++i) {
+        const std::string path = file.readString(keys::kLibrarySection, std::to_string(i), "");
+        if (!path.empty()
+            && std::find(s.libraryFolders.begin(), s.libraryFolders.end(), path)
+                == s.libraryFolders.end())
+            s.libraryFolders.push_back(path);
+    }
     return s;
 }
 
@@ -77,6 +86,12 @@ void writeSettings(IniFile& file, const EditorSettings& s)
         || file.hasSection(keys::kFolderSection)) {
         file.writeString(keys::kFolderSection, keys::kPresetFolder, s.presetFolder);
         file.writeString(keys::kFolderSection, keys::kSysExFolder, s.sysExFolder);
+    }
+    if (!s.libraryFolders.empty() || file.hasSection(keys::kLibrarySection)) {
+        file.writeInteger(keys::kLibrarySection, keys::kLibraryCount,
+            static_cast<std::int32_t>(s.libraryFolders.size()));
+        for (std::size_t i = 0; i < s.libraryFolders.size(); ++i)
+            file.writeString(keys::kLibrarySection, std::to_string(i + 1), s.libraryFolders[i]);
     }
 }
 

@@ -35,6 +35,8 @@ struct EditorSettings {
     /// Folders preset files (.MID) and .syx files were last used in; empty: none yet.
     std::string presetFolder;
     std::string sysExFolder;
+    /// Folders whose preset files the library lists, in the order added.
+    std::vector<std::string> libraryFolders;
 
     bool operator==(const EditorSettings&) const = default;
 };

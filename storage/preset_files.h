@@ -79,6 +79,8 @@ public:
     SaveResult savePresetFiles(const std::string& path, const std::string& trackName);
     /// Count of SysEx bytes read into dumpBytes, or -1 (see lastReadError()).
     int readDumpFile(const std::string& path);
+    /// Entries of dumpBytes the last dump file read filled.
+    int dumpCount() const { return m_dumpLimit; }
     /// Why the last read or load was refused, naming the file.
     const std::string& lastReadError() const { return m_readError; }
 

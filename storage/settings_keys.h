@@ -30,6 +30,10 @@ inline constexpr int kRecentFileCount = 8;
 inline constexpr const char* kFolderSection = "Folders";
 inline constexpr const char* kPresetFolder = "Preset Files";
 inline constexpr const char* kSysExFolder = "SysEx Files";
+/// Folders of the library, keys "1".."Count"; entries past Count are stale.
+inline constexpr const char* kLibrarySection = "Library Folders";
+inline constexpr const char* kLibraryCount = "Count";
+inline constexpr int kLibraryFolderLimit = 100;
 
 /// The port name that stands for "no port chosen": the port lists' last entry.
 inline constexpr const char* kNoDevice = kNoDeviceEntry;

@@ -1,6 +1,5 @@
 #include "ui/find_form.h"
 
-#include "core/text_codec.h"
 #include "editor/editor_session.h"
 
 #include <QComboBox>
@@ -14,41 +13,22 @@
 
 namespace kestrow {
 
-namespace {
-
-    QString fromModel(const std::string& text)
-    {
-        return QString::fromStdString(cp1252ToUtf8(text));
-    }
-
-    std::string toModel(const QString& text) { return utf8ToCp1252(text.trimmed().toStdString()); }
-
-} // namespace
-
 TFindForm::TFindForm(EditorSession& session, QWidget* parent)
     : QDialog(parent)
     , m_session(session)
-    , m_event(new QLineEdit(this))
-    , m_parameter(new QLineEdit(this))
-    , m_channel(new QComboBox(this))
+    , m_fields(this)
     , m_text(new QLineEdit(this))
     , m_results(new QListWidget(this))
     , m_status(new QLabel(this))
 {
     setObjectName(QStringLiteral("FindForm"));
     setWindowTitle(QStringLiteral("Find"));
-    m_event->setPlaceholderText(QStringLiteral("name or number, e.g. Controller or 0"));
-    m_parameter->setPlaceholderText(QStringLiteral("0..127"));
     m_text->setPlaceholderText(QStringLiteral("part of a knob name or description"));
-    m_channel->addItem(QStringLiteral("Any"));
-    m_channel->addItem(QStringLiteral("Master"));
-    for (int c = 1; c <= 16; ++c)
-        m_channel->addItem(QString::number(c));
 
     auto* fields = new QFormLayout;
-    fields->addRow(QStringLiteral("&Event:"), m_event);
-    fields->addRow(QStringLiteral("&Parameter:"), m_parameter);
-    fields->addRow(QStringLiteral("&Channel:"), m_channel);
+    fields->addRow(QStringLiteral("&Event:"), m_fields.event);
+    fields->addRow(QStringLiteral("&Parameter:"), m_fields.parameter);
+    fields->addRow(QStringLiteral("&Channel:"), m_fields.channel);
     fields->addRow(QStringLiteral("&Text:"), m_text);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -81,28 +61,16 @@ QString TFindForm::runSearch()
 
     SearchCriteria criteria;
     const Catalogue& catalogue = m_session.catalogue();
-    if (!m_event->text().trimmed().isEmpty()) {
-        criteria.eventTypes = eventTypesNamed(catalogue, toModel(m_event->text()));
-        if (criteria.eventTypes.empty())
-            return fail(QStringLiteral("No event type is named \"%1\".").arg(m_event->text()));
-    }
-    if (!m_parameter->text().trimmed().isEmpty()) {
-        bool ok = false;
-        const int parameter = m_parameter->text().trimmed().toInt(&ok);
-        if (!ok || parameter < 0 || parameter > 127)
-            return fail(QStringLiteral("The parameter is a number from 0 to 127."));
-        criteria.parameter = parameter;
-    }
-    if (m_channel->currentIndex() > 0)
-        criteria.channel = m_channel->currentIndex() - 1; // 0 "Master", 1..16
-    criteria.text = toModel(m_text->text());
+    if (const QString reason = m_fields.read(catalogue, criteria); !reason.isEmpty())
+        return fail(reason);
+    criteria.text = toModelText(m_text->text());
     if (criteria.empty())
         return fail(QStringLiteral("Give an event, a parameter, a channel or a text to look for."));
 
     const PresetSet& presets = m_session.bank().presets;
     m_matches = findAssignments(presets, criteria);
     for (const SearchMatch& match : m_matches)
-        m_results->addItem(fromModel(matchText(catalogue, presets, match)));
+        m_results->addItem(fromModelText(matchText(catalogue, presets, match)));
     m_status->setText(m_matches.size() == 1 ? QStringLiteral("1 match")
                                             : QStringLiteral("%1 matches").arg(m_matches.size()));
     return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/bank_search.h"
+#include "ui/search_fields.h"
 
 #include <QDialog>
 
@@ -35,18 +36,16 @@ public:
     void chooseMatch(int row);
     const std::vector<SearchMatch>& matches() const { return m_matches; }
 
-    QLineEdit* eventField() const { return m_event; }
-    QLineEdit* parameterField() const { return m_parameter; }
+    QLineEdit* eventField() const { return m_fields.event; }
+    QLineEdit* parameterField() const { return m_fields.parameter; }
     /// Entry 0 "Any", 1 "Master", 2.. channels 1..16.
-    QComboBox* channelField() const { return m_channel; }
+    QComboBox* channelField() const { return m_fields.channel; }
     QLineEdit* textField() const { return m_text; }
     QListWidget* resultList() const { return m_results; }
 
 private:
     EditorSession& m_session;
-    QLineEdit* m_event;
-    QLineEdit* m_parameter;
-    QComboBox* m_channel;
+    AssignmentFields m_fields;
     QLineEdit* m_text;
     QListWidget* m_results;
     QLabel* m_status;

@@ -8,6 +8,7 @@
 #include "ui/compare_form.h"
 #include "ui/find_form.h"
 #include "ui/knob_table.h"
+#include "ui/library_form.h"
 #include "ui/main_form.h"
 
 #include <QFileDialog>
@@ -57,6 +58,12 @@ void TMainForm::runLibrarianCommand(MainCommand command)
         findForm().show();
         findForm().raise();
         findForm().activateWindow();
+        return;
+    case C::library:
+        libraryForm().show();
+        libraryForm().raise();
+        libraryForm().activateWindow();
+        libraryForm().openLibrary();
         return;
     default:
         return;
@@ -215,6 +222,15 @@ TFindForm& TMainForm::findForm()
         m_find->onChoose = [this](int preset, int knob) { showPresetKnob(preset, knob); };
     }
     return *m_find;
+}
+
+TLibraryForm& TMainForm::libraryForm()
+{
+    if (m_library == nullptr) {
+        m_library = new TLibraryForm(m_session, this);
+        m_library->onChanged = [this] { afterLoad(); };
+    }
+    return *m_library;
 }
 
 TCompareForm& TMainForm::compareForm()

@@ -249,6 +249,7 @@ void TMainForm::runCommand(MainCommand command)
     case C::exportBanksSysEx:
     case C::compareWithFile:
     case C::findAssignments:
+    case C::library:
         return runLibrarianCommand(command);
     case C::undo:
         return undoLastStep();

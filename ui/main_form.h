@@ -40,6 +40,7 @@ class TInfoForm;
 class TAboutForm;
 class TCompareForm;
 class TFindForm;
+class TLibraryForm;
 class TMidiMonitorForm;
 
 /// The windows the main window opens. Set once by the program entry; the
@@ -224,6 +225,8 @@ public:
     /// The "Find..." and "Compare with File..." windows, created on first use.
     TFindForm& findForm();
     TCompareForm& compareForm();
+    /// "Library...", made on first use.
+    TLibraryForm& libraryForm();
     /// Selects preset 0..127 and, for knob 0..15, that knob's row in the knob table.
     void showPresetKnob(int presetIndex, int knob);
 
@@ -348,6 +351,7 @@ private:
 
     TFindForm* m_find = nullptr;
     TCompareForm* m_compare = nullptr;
+    TLibraryForm* m_library = nullptr;
 
     QTimer* m_wake = nullptr; ///< the session's next deadline
     bool m_inTick = false;

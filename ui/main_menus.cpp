@@ -111,6 +111,7 @@ namespace {
             item("&File/Export SysEx...", "Selected Preset...", C::exportSelectedSysEx),
             item("&File/Export SysEx...", "Banks 1-4...", C::exportBanksSysEx, {}, dial),
             item("&File", "Compare with File...", C::compareWithFile),
+            item("&File", "Library...", C::library, K(Qt::CTRL | Qt::SHIFT | Qt::Key_B)),
             // Filled by the window each time it opens.
             submenu("&File", "Recent Files"),
             // Exit stays last, where every desktop program keeps it.

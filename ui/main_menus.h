@@ -55,6 +55,7 @@ enum class MainCommand {
     exportBanksSysEx,
     compareWithFile,
     findAssignments,
+    library,
     undo,
     redo,
     midiMonitor,

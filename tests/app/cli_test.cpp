@@ -331,6 +331,16 @@ namespace {
                   "channel Master" } },
             { { "diff", factory, factory }, 0, {} },
             { { "diff", factory, changed }, 1, diff },
+            // Several sets: each result under its file; a folder is searched
+            // below; a bad file is passed over and makes the status 2.
+            { { "find", factory, changed, "--name", "MINE" }, 0,
+                { changed + ":", "  preset 1 \"GM Volume 1-16 (mine)\"" } },
+            { { "find", dir.path().string(), "--text", "Lautst\u00E4rke" }, 0,
+                { changed + ":", "  " + mine + volume } },
+            { { "check", dir.file("missing.MID"), changed, "--master", "5" }, 2,
+                { changed + ":",
+                    "  preset 16 \"Master Channel Controls\" / knobs 2, 16 / Controller, "
+                    "7:Volume, channel Master" } },
         };
         for (const Case& c : cases) {
             const CliRun run = cli(c.args);

@@ -1,4 +1,5 @@
 #include "core/bank_search.h"
+#include "core/library_search.h"
 #include "core/text_codec.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,12 @@ TEST(BankSearch, CriteriaAndTextsSkipWhatTheEventLacks)
         { { .text = "reverb" }, { { 4, 0 }, { 4, kDescriptionMatch } } },
         { { .eventTypes = { 82 }, .text = "reverb" }, { { 4, 0 } } },
         { { .parameter = 60, .text = "reverb" }, {} },
+        // A name alone: the preset's name, knob names, the description.
+        { { .name = "fx" }, { { 4, kPresetNameMatch } } },
+        { { .name = "reverb" }, { { 4, 0 }, { 4, kDescriptionMatch } } },
+        // With an event criterion: the knob's or its preset's name.
+        { { .parameter = 7, .name = "mixer" }, { { 0, 0 }, { 0, 1 }, { 0, 2 } } },
+        { { .parameter = 7, .name = "volume" }, { { 0, 0 }, { 0, 1 } } },
     };
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(findAssignments(set, cases[i].criteria), cases[i].matches) << "case " << i;
@@ -83,6 +90,48 @@ TEST(BankSearch, CriteriaAndTextsSkipWhatTheEventLacks)
     EXPECT_EQ(sendsText(catalogue, set[0], 3), "Prg-Change, channel 3");
     EXPECT_EQ(sendsText(catalogue, set[4], 0), "XG Effect, Reverb Return");
     EXPECT_EQ(sendsText(catalogue, set[4], 6), "No-Event");
+    EXPECT_EQ(matchText(catalogue, set, { 4, kPresetNameMatch }), "preset 5 \"FX\"");
+}
+
+TEST(LibrarySearch, FindsWhatFindFindsInTheHeldPresetsAndGroupsEqualSets)
+{
+    const PresetSet set = searchSet();
+    std::array<std::uint8_t, kPresetCount> all {};
+    all.fill(1);
+    std::array<std::uint8_t, kPresetCount> first {};
+    first[0] = 1;
+    LibraryIndex index;
+    index.put(index.makeSet("d/b.MID", {}, set, first, false));
+    index.put(index.makeSet("d/a.MID", {}, set, all, false));
+    index.put(index.makeSet("d/c.MID", {}, set, all, true));
+    LibrarySet damaged;
+    damaged.path = "d/0.MID";
+    damaged.damage = "d/0.MID is not a standard MIDI file";
+    index.put(damaged);
+    PresetSet renamed = set;
+    renamed[0].knobName[15] = "Other";
+    index.put(index.makeSet("d/e.MID", {}, renamed, all, false));
+
+    for (const SearchCriteria& criteria : { SearchCriteria { .channel = 3 },
+             SearchCriteria { .name = "reverb" }, SearchCriteria { .parameter = 7 } }) {
+        const std::vector<SearchMatch> inSet = findAssignments(set, criteria);
+        std::vector<LibraryMatch> expected;
+        for (std::size_t s : { 1, 2, 3, 4 }) { // sorted: 0, a, b, c, e
+            for (const SearchMatch& m : inSet) {
+                if (s != 2 || m.presetIndex == 0)
+                    expected.push_back({ s, m });
+            }
+        }
+        const LibrarySearch found = searchLibrary(index, criteria, 1000);
+        EXPECT_EQ(found.matches, expected);
+        EXPECT_EQ(found.total, expected.size());
+        EXPECT_EQ(searchLibrary(index, criteria, 2).matches,
+            std::vector(expected.begin(), expected.begin() + 2));
+    }
+    EXPECT_EQ(libraryMatchText(Catalogue(), index, { 1, { 4, 5 } }),
+        "a.MID: preset 5 \"FX\" / knob 6 \"\xC9galiseur\" / NoteOn, 60:  C  4, channel 3");
+    // Init values aside, a and c hold the same; b holds less, e another name.
+    EXPECT_EQ(duplicateSets(index), (std::vector<std::vector<std::size_t>> { { 1, 3 } }));
 }
 
 } // namespace

@@ -116,6 +116,8 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     first->presetSelected(57); // AutoSend: the device holds it from now on
     first->renamePreset(57, "Strings");
     first->noteRecentFile(dir.file("All.MID"));
+    EXPECT_TRUE(first->addLibraryFolder(dir.file("sets")));
+    EXPECT_FALSE(first->addLibraryFolder(dir.file("sets")));
     runClock(*first);
     const EditorSettings leftAs = first->currentSettings();
     ASSERT_TRUE(first->saveAutosaveSet().ok());
@@ -237,6 +239,11 @@ TEST_F(EditorSessionTest, EveryGestureIsOneStepTakenBackAndPutBackWhole)
         device[static_cast<std::size_t>(p)].channel.fill(p % 16 + 1);
     ASSERT_TRUE(session->getAllPresets().started());
     runClock(*session);
+    session->addLibraryFolder(dir.dir());
+    ASSERT_EQ(session->startLibraryRefresh(), 1u); // One.MID
+    ASSERT_TRUE(session->continueLibraryRefresh(10));
+    const LibrarySearch saved = session->searchLibrary({ .name = "saved" }, 10);
+    ASSERT_EQ(saved.matches.size(), 1u);
 
     struct Gesture {
         const char* step;
@@ -260,6 +267,12 @@ TEST_F(EditorSessionTest, EveryGestureIsOneStepTakenBackAndPutBackWhole)
         { "Edit Description", 7, [&] { session->setDescription("warm\r\npad"); } },
         { "Load Single Preset", 30, [&] { ASSERT_TRUE(session->loadSinglePreset(mid, 30)); } },
         { "Import SysEx", 31, [&] { ASSERT_TRUE(session->importSysEx(syx, 31).loaded); } },
+        { "Copy from Library", 32,
+            [&] {
+                const LibraryMatch& m = saved.matches[0];
+                ASSERT_TRUE(session->copyLibraryPreset(m.set, m.at.presetIndex, 32).loaded);
+                EXPECT_EQ(session->bank().presets[32].name, "Saved");
+            } },
         { "Take Theirs", 12,
             [&] {
                 std::string error;

@@ -36,7 +36,7 @@ TEST(EditorSettings, LoadingFallsBackToTheDefaults)
             [](EditorSettings& s) { s.verifyAfterSend = false; } } };
     EXPECT_EQ(EditorSettings {},
         (EditorSettings { DeviceVariant::zembraControl, true, true, true, 200, "no device", false,
-            "no device", 0, true, {}, {}, {} }));
+            "no device", 0, true, {}, {}, {}, {} }));
     for (const LoadCase& c : cases) {
         test::TempDir dir;
         if (c.text)
@@ -53,7 +53,8 @@ TEST(EditorSettings, SavedInTheirOrderBesideTheNamesAndReadBack)
     const std::string path = dir.file("Config.CFG");
     test::writeFile(path, "[1]\r\nN=Pad\r\n");
     EditorSettings s { DeviceVariant::zembraFader, false, false, false, 35, "zembra Emulator", true,
-        "USB MIDI 1", 127, true, { "/music/Live Set.syx", "/music/All.MID" }, {}, {} };
+        "USB MIDI 1", 127, true, { "/music/Live Set.syx", "/music/All.MID" }, {}, {},
+        { "/music/Sets", "/backup" } };
     ASSERT_TRUE(saveSettings(path, s));
     EXPECT_EQ(test::readFile(path),
         "[1]\r\nN=Pad\r\n[Settings]\r\nAuto Send=0\r\nDelay=35\r\n"
@@ -61,12 +62,13 @@ TEST(EditorSettings, SavedInTheirOrderBesideTheNamesAndReadBack)
         "Midi Notes Range=1\r\nMidi InDevice=USB MIDI 1\r\n"
         "Device Type=1\r\nOptions Show Bank Groups=0\r\nOptions Fixed=0\r\n"
         "[Recent Files]\r\n1=/music/Live Set.syx\r\n2=/music/All.MID\r\n3=\r\n4=\r\n5=\r\n"
-        "6=\r\n7=\r\n8=\r\n");
+        "6=\r\n7=\r\n8=\r\n[Library Folders]\r\nCount=2\r\n1=/music/Sets\r\n2=/backup\r\n");
     EXPECT_EQ(loadSettings(path), s);
     // A shorter list leaves none of the longer one behind; the dialogs' folders come back.
     s.recentFiles = { "/music/All.MID" };
     s.presetFolder = "/music";
     s.sysExFolder = "/music/sys ex";
+    s.libraryFolders = { "/backup" };
     ASSERT_TRUE(saveSettings(path, s));
     EXPECT_EQ(loadSettings(path), s);
 }

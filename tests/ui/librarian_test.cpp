@@ -7,16 +7,21 @@
 #include "ui/compare_form.h"
 #include "ui/find_form.h"
 #include "ui/knob_table.h"
+#include "ui/library_form.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUrl>
 
 using namespace kestrow;
@@ -147,6 +152,46 @@ private slots:
         QCOMPARE(bank().selectedPreset, 90);
         QCOMPARE(bank().selectedKnob, 15);
         QCOMPARE(form().knobTable()->currentRow(), 16);
+    }
+
+    void libraryListsSetsFindsAcrossThemAndCopiesOnePreset()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("sets/live")));
+        bank().presets[3].name = "Lead Bass";
+        bank().presets[3].eventType[0] = 0; // Controller 74 on channel 2
+        bank().presets[3].fixedParameter[0] = 74;
+        bank().presets[3].channel[0] = 2;
+        QVERIFY(m_run->editor->saveAllPresets(file("sets/live/Gig.MID").toStdString()).ok());
+        QFile bad(file("sets/Bad.MID"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("junk") == 4);
+        bad.close();
+        const Preset lead = bank().presets[3];
+        bank().presets[10].name = "Mine";
+
+        form().runCommand(MainCommand::library);
+        TLibraryForm& library = form().libraryForm();
+        library.askFolder = [this] { return file("sets"); };
+        library.addFolder();
+        library.finishRefresh();
+        QCOMPARE(library.setList()->topLevelItemCount(), 2);
+        QCOMPARE(library.setList()->topLevelItem(0)->text(1), QStringLiteral("damaged"));
+        QCOMPARE(library.setList()->topLevelItem(1)->text(0), QStringLiteral("live/Gig.MID"));
+
+        library.eventField()->setText(QStringLiteral("Controller"));
+        library.parameterField()->setText(QStringLiteral("74"));
+        library.channelField()->setCurrentIndex(3); // channel 2
+        library.textField()->setText(QStringLiteral("lead bass"));
+        QCOMPARE(library.runSearch(), QString());
+        QCOMPARE(library.resultList()->count(), 1);
+        QVERIFY(library.resultList()->item(0)->text().startsWith(
+            QStringLiteral("Gig.MID: preset 4 \"Lead Bass\" / knob 1")));
+
+        form().selectPreset(10);
+        QVERIFY(library.copyResult(0));
+        QVERIFY(bank().presets[10] == lead);
+        QVERIFY(form().presetTree()->item(10)->text().endsWith(QStringLiteral("Lead Bass")));
+        form().runCommand(MainCommand::undo);
+        QCOMPARE(bank().presets[10].name, std::string("Mine"));
     }
 
     void compareShowsDifferencesAndTakesTheirs()

@@ -269,6 +269,7 @@ private slots:
             "    Selected Preset...",
             "    Banks 1-4... ~ #",
             "  Compare with File...",
+            "  Library... [Ctrl+Shift+B]",
             "  Recent Files",
             "  -",
             "  Exit",
