@@ -59,7 +59,10 @@ public:
     /// Get All Presets or Verify Device began (true) or ended (false).
     virtual void deviceWorkRunning(bool /*running*/) { }
     /// The report of a Get All Presets or Verify Device, under `title`.
-    virtual void deviceWorkReport(const std::string& /*title*/, const std::string& /*text*/) { }
+    virtual void deviceWorkReport(
+        const std::string& /*title*/, const std::string& /*text*/, const SyncReport& /*report*/)
+    {
+    }
     /// The MIDI system's port lists were read afresh.
     virtual void portListsChanged() { }
     /// The journal could not be written (each retry), or with an ok result:

@@ -191,7 +191,7 @@ void EditorSession::tickDeviceWork(PaceClock::time_point now)
     // A send that could not be read back says so on the status line alone.
     const bool differs = report->job == SyncJob::send ? !report->missing().empty() : !report->ok();
     if (!quiet || differs)
-        m_host->deviceWorkReport(title, reportText(*report));
+        m_host->deviceWorkReport(title, reportText(*report), *report);
 }
 
 // --- undo and redo ---

@@ -32,7 +32,7 @@ enum class SyncJob {
 
 /// Rounds of a send proving itself: it is read back, and what differs is
 /// sent again and read back, this many times at most.
-constexpr int kSendPasses = 3;
+constexpr int kSendPasses = 5;
 
 /// How a fetch or verify ended.
 struct SyncReport {

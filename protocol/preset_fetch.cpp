@@ -48,7 +48,7 @@ std::int64_t PresetFetch::replyWait() const
     if (m_slowest >= 0)
         wait = std::min<std::int64_t>(
             wait, std::max<std::int64_t>(kMinReplyWait, kReplyWaitFactor * m_slowest));
-    return wait << m_pass;
+    return wait << std::min(m_pass, 3);
 }
 
 DumpFrame PresetFetch::request() const

@@ -12,7 +12,7 @@ namespace kestrow {
 /// Passes over the presets still unanswered before they count as missing:
 /// a lost request or reply is asked for again in a later pass, with a
 /// longer wait, rather than at once into the same trouble.
-constexpr int kFetchPasses = 4;
+constexpr int kFetchPasses = 6;
 /// Requests in a row without a reply after which the rest of a pass moves
 /// to the next; a pass that got no reply at all ends the fetch (the device
 /// is gone, and asking the rest would only take their time-outs).
@@ -41,9 +41,9 @@ struct FetchedPreset {
 /// Asks for presets one request at a time: the next request goes a delay
 /// after the previous one and only once that was answered or given up.
 /// What a pass leaves unanswered is asked again in the next, each pass
-/// waiting twice as long, up to kFetchPasses. Driven by poll() with the time
-/// of a steady clock in milliseconds; the owner puts the requests it returns
-/// and hands over every preset reply.
+/// waiting twice as long (up to eight times the first), up to kFetchPasses. Driven by poll() with
+/// the time of a steady clock in milliseconds; the owner puts the requests it returns and hands
+/// over every preset reply.
 class PresetFetch {
 public:
     explicit PresetFetch(FetchPlan plan);

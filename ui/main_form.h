@@ -194,6 +194,9 @@ public:
     void deviceSyncTick();
     /// How a fetch or verify ended: title and text. Defaults to a message box.
     std::function<void(const QString& title, const QString& text)> showReport;
+    /// A verify or a send's read-back that found differences or silence:
+    /// defaults to the Verify report window, a table to act on.
+    std::function<void(const SyncReport& report)> showDifferences;
     void Open1Click();
     void Load1Click();
     void Load4Presets1Click();
@@ -242,7 +245,8 @@ public:
     void historyChanged() override { updateUndoActions(); }
     void deviceMarksChanged() override;
     void deviceWorkRunning(bool running) override;
-    void deviceWorkReport(const std::string& title, const std::string& text) override;
+    void deviceWorkReport(
+        const std::string& title, const std::string& text, const SyncReport& report) override;
     void portListsChanged() override;
     void journalFailed(const FileResult& result) override;
     void setCaption(const std::string& caption) override;

@@ -4,6 +4,7 @@
 #include "ui/config_form.h"
 #include "ui/main_form.h"
 #include "ui/preset_tree.h"
+#include "ui/verify_report_form.h"
 
 #include <QAction>
 #include <QLabel>
@@ -54,6 +55,8 @@ void TMainForm::createTimers()
     showReport = [this](const QString& title, const QString& text) {
         QMessageBox::information(this, title, text, QMessageBox::Ok);
     };
+    showDifferences
+        = [this](const SyncReport& report) { showVerifyReport(this, m_session, report); };
     watchPortChanges();
 }
 
@@ -150,8 +153,14 @@ void TMainForm::deviceMarksChanged() { redrawTree(); }
 
 void TMainForm::deviceWorkRunning(bool running) { m_cancelSync->setEnabled(running); }
 
-void TMainForm::deviceWorkReport(const std::string& title, const std::string& text)
+void TMainForm::deviceWorkReport(
+    const std::string& title, const std::string& text, const SyncReport& report)
 {
+    if (report.job != SyncJob::getAll && !report.cancelled
+        && (!report.differing.empty() || !report.noReply.empty()) && showDifferences) {
+        showDifferences(report);
+        return;
+    }
     // Windows-1252 names, near enough
     showReport(QString::fromStdString(title), QString::fromLatin1(text.c_str()));
 }

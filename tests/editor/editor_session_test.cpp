@@ -28,7 +28,8 @@ struct RecordingHost : SessionHost {
     void deviceSettingsChanged() override { }
     void showStatus(const std::string& text) override { statuses.push_back(text); }
     void deviceWorkRunning(bool running) override { workRunning.push_back(running); }
-    void deviceWorkReport(const std::string& title, const std::string& text) override
+    void deviceWorkReport(
+        const std::string& title, const std::string& text, const SyncReport&) override
     {
         reports.push_back(title + ": " + text);
     }

@@ -421,6 +421,20 @@ namespace {
         EXPECT_EQ(dataMessages() - before, 2u);
         EXPECT_EQ(run(cli + "verify " + file("changed.MID") + port).first, 0);
         sim.reset();
+
+        // A link that loses messages each way: the send is read back and
+        // sent again where it must, and the backup asks again for what is missing.
+        const std::string lossy = "zLossy" + tag;
+        sim = startSim(lossy, "--variant dial --loss-in 5 --loss-out 5 --seed 7");
+        const std::string lossyPort = " --port " + lossy + " --delay 2";
+        const auto proven = run(cli + "send " + file("set.MID") + lossyPort + " --verify");
+        EXPECT_EQ(proven,
+            std::pair(0, std::string("Sent presets 1-128\nSent and verified 128 presets\n")));
+        const auto read = run(cli + "backup " + file("lossy.MID") + lossyPort + " --dial");
+        EXPECT_EQ(read, std::pair(0, std::string("Got 128 of 128 presets from the device.\n")));
+        EXPECT_EQ(readAll(temp / "lossy.MID"), readAll(temp / "set.MID"));
+        EXPECT_NE(sim->output().find("lost"), std::string::npos) << "nothing was lost";
+        sim.reset();
         std::filesystem::remove_all(temp);
     }
 
