@@ -45,9 +45,10 @@ bool PresetFetch::complete(int presetIndex) const
 std::int64_t PresetFetch::replyWait() const
 {
     std::int64_t wait = m_plan.replyTimeout;
-    if (m_slowest >= 0)
-        wait = std::min<std::int64_t>(
-            wait, std::max<std::int64_t>(kMinReplyWait, kReplyWaitFactor * m_slowest));
+    if (m_answerTime >= 0)
+        wait = std::min<std::int64_t>(wait,
+            std::max<std::int64_t>(
+                kMinReplyWait, static_cast<std::int64_t>(kReplyWaitFactor * m_answerTime)));
     return wait << std::min(m_pass, 3);
 }
 
@@ -80,7 +81,8 @@ std::optional<DumpFrame> PresetFetch::poll(std::int64_t now)
         return std::nullopt;
     if (m_replyCame) {
         m_replyCame = false;
-        m_slowest = std::max(m_slowest, now - m_lastPut);
+        const auto took = static_cast<double>(now - m_lastPut);
+        m_answerTime = m_answerTime < 0 ? took : m_answerTime + (took - m_answerTime) / 8;
     }
     if (m_awaiting) {
         if (now < m_deadline)

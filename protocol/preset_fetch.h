@@ -17,11 +17,12 @@ constexpr int kFetchPasses = 6;
 /// to the next; a pass that got no reply at all ends the fetch (the device
 /// is gone, and asking the rest would only take their time-outs).
 constexpr int kSilentPresetsLimit = 3;
-/// Once the device has answered, a request waits this many times its
-/// slowest answer so far, at least kMinReplyWait ms (and never longer than
-/// the plan's time-out), so a lost message costs little.
+/// Once the device has answered, a request waits this many times its usual
+/// answer time (a running average, so one late answer does not slow every
+/// wait after it), at least kMinReplyWait ms and never longer than the
+/// plan's time-out, so a lost message costs little.
 constexpr int kReplyWaitFactor = 4;
-constexpr int kMinReplyWait = 150;
+constexpr int kMinReplyWait = 60;
 
 /// What to ask the device for.
 struct FetchPlan {
@@ -91,7 +92,7 @@ private:
         = false; ///< the reply to the last put came; its time is taken at the next poll
     std::int64_t m_lastPut = 0;
     std::int64_t m_deadline = 0;
-    std::int64_t m_slowest = -1; ///< slowest answer so far, ms; -1 before the first
+    double m_answerTime = -1; ///< running average of the answers, ms; -1 before the first
     bool m_anyPut = false;
     bool m_done = false;
     bool m_cancelled = false;
