@@ -10,9 +10,12 @@
 namespace kestrow {
 namespace {
 
-    /// The emulator behind a link that loses the requests for some presets.
+    /// The emulator behind a link that loses the requests for some presets,
+    /// and some messages once.
     struct LossyLink : testing::FakeLink {
         std::set<int> silent;
+        std::multiset<int> loseRequestOnce; ///< a request for the preset is lost, once each
+        std::multiset<int> loseDataOnce; ///< its preset data message is lost, once each
         int requests = 0;
         PortResult put(int device, std::span<const MidiEvent> events) override
         {
@@ -20,8 +23,15 @@ namespace {
             const bool request = bytes.size() == 10
                 && (bytes[6] == dump::kPresetRequest || bytes[6] == dump::kInitValuesRequest);
             requests += request ? 1 : 0;
-            if (request && silent.count(bytes[7]) > 0)
-                return PortResult::success();
+            std::multiset<int>& once = request ? loseRequestOnce : loseDataOnce;
+            const bool data
+                = bytes.size() == dump::kPresetDataLength && bytes[6] == dump::kPresetData;
+            if ((request && silent.count(bytes[7]) > 0)
+                || ((request || data) && once.contains(bytes[7]))) {
+                if (!silent.contains(bytes[7]))
+                    once.erase(once.find(bytes[7]));
+                return PortResult::success(); // the port took it; the device never got it
+            }
             return FakeLink::put(device, events);
         }
     };
@@ -207,6 +217,63 @@ namespace {
         EXPECT_TRUE(unproven->notVerified && !unproven->ok());
         EXPECT_FALSE(sync.busy());
         EXPECT_EQ(host.statuses.back(), "Sent (not verified: no input port)");
+    }
+
+    TEST_F(DeviceSyncTest, WhatIsLostIsAskedForAndSentAgainInLaterRounds)
+    {
+        for (int p = 0; p < kPresetCount; ++p)
+            device.setPreset(p, numbered(p));
+        // Lost requests are asked again in later passes; only the silent one is missing.
+        link.loseRequestOnce = { 5, 5, 40 };
+        link.silent = { 99 };
+        ASSERT_TRUE(sync.getAllPresets().started());
+        const SyncReport got = run();
+        EXPECT_EQ(got.noReply, std::vector<int> { 99 });
+        EXPECT_EQ(got.fetched.size(), 127u);
+        applyFetched(bank.presets, got.fetched);
+        EXPECT_EQ(sync.mark(5), DeviceMark::verified);
+        EXPECT_EQ(sync.mark(99), DeviceMark::unknown);
+
+        // A send whose data for two presets is lost is read back, and those
+        // two go again; the marks say what is known before and after.
+        link.silent.clear();
+        for (int p : { 3, 7, 60 })
+            bank.presets[static_cast<std::size_t>(p)].eventType.fill(p);
+        link.loseDataOnce = { 7, 60, 60 };
+        const std::size_t from = link.messages.size();
+        ASSERT_FALSE(protocol.sendPresets(std::vector<int> { 3, 7, 60 }).abandon());
+        std::optional<SyncReport> proven;
+        std::vector<DeviceMark> marks; // of preset 7, as each round's transfer ends
+        for (int i = 0; i < 1000000 && !proven; ++i) {
+            runTransfer();
+            if (protocol.timerEnabled(ProtocolTimer::Timer4)) {
+                marks.push_back(sync.mark(7));
+                protocol.Timer4Timer();
+            }
+            proven = sync.tick(++now);
+        }
+        ASSERT_TRUE(proven);
+        EXPECT_EQ(proven->lines(), std::vector<std::string> { "Sent and verified 3 presets" });
+        EXPECT_TRUE(link.loseDataOnce.empty()); // 7 went twice, 60 three times
+        EXPECT_EQ(presetsSent(from), (std::vector<int> { 3, 7, 60 })); // what arrived
+        EXPECT_EQ(marks,
+            (std::vector<DeviceMark> { DeviceMark::sent, DeviceMark::sent, DeviceMark::verified }));
+        EXPECT_EQ(sync.mark(60), DeviceMark::verified);
+
+        // A link that never takes preset 60 ends in rounds, naming it.
+        link.loseDataOnce = { 60, 60, 60, 60, 60, 60 };
+        bank.presets[60].eventType.fill(1);
+        ASSERT_FALSE(protocol.sendPresets(std::vector<int> { 3, 60 }).abandon());
+        proven.reset();
+        for (int i = 0; i < 1000000 && !proven; ++i) {
+            runTransfer();
+            if (protocol.timerEnabled(ProtocolTimer::Timer4))
+                protocol.Timer4Timer();
+            proven = sync.tick(++now);
+        }
+        ASSERT_TRUE(proven);
+        EXPECT_EQ(proven->lines().front(), "Sent 2 presets; 1 differs on the device: 61");
+        EXPECT_EQ(sync.mark(60), DeviceMark::differs);
     }
 
     TEST(PresetListText, JoinsRunsOfThreeOrMore)
