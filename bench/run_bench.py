@@ -342,6 +342,17 @@ def wait_for_line(process, text, seconds):
     return False
 
 
+def stop_all(started):
+    """Ends the processes started, the last first."""
+    for process in reversed(started):
+        process.terminate()
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
 def start_sim(bin_dir, name, options, env, started):
     sim = subprocess.Popen([os.path.join(bin_dir, "zembra-sim"), "--name", name] + options,
                            env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
@@ -388,13 +399,7 @@ def measure_lossy_backup(bin_dir, reps, scratch):
                                              "rb").read())
         return samples
     finally:
-        for process in reversed(started):
-            process.terminate()
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        stop_all(started)
 
 
 def measure_jack(bin_dir, reps, requests):
@@ -440,13 +445,7 @@ def measure_jack(bin_dir, reps, requests):
                 samples[name].append(statistics.median(float(v) for v in out.stdout.split()) / 1e3)
         return samples
     finally:
-        for process in reversed(started):
-            process.terminate()
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        stop_all(started)
 
 
 # --- The table ----------------------------------------------------------------
