@@ -211,13 +211,13 @@ namespace {
                     endProgress();
                     return *report;
                 }
-                if (m_sync.proving() && m_protocol.timerEnabled(ProtocolTimer::Timer1)) {
+                if (m_sync.drivesTransfers() && m_protocol.timerEnabled(ProtocolTimer::Timer1)) {
                     m_protocol.Timer1Timer();
                     wait(delay());
                     continue;
                 }
                 // The Program Change after a resend; the one at creation never goes.
-                if (m_sync.proving() && m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
+                if (m_sync.drivesTransfers() && m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
                     wait(delay());
                     m_protocol.Timer4Timer();
                 }
@@ -354,7 +354,10 @@ namespace {
     std::vector<int> prepareFromFile(DeviceConsole& console, const Arguments& args)
     {
         const std::string& path = args.positional[0];
-        const int delay = numberOption(args, "--delay", 1, kMaxDelay).value_or(200);
+        // "--delay auto" starts at the default and is found once connected.
+        const bool automatic = optionValue(args, "--delay") == std::optional<std::string>("auto");
+        const int delay
+            = automatic ? 200 : numberOption(args, "--delay", 1, kMaxDelay).value_or(200);
         const LoadedFile file = loadFile(console, path);
         std::vector<int> presets = chosenPresets(args, file, path);
         console.setVariant(hasOption(args, "--dial") || file.dial ? DeviceVariant::zembraDial
@@ -431,8 +434,16 @@ int sendToDevice(std::span<char* const> rest)
     DeviceConsole console;
     const std::vector<int> presets = prepareFromFile(console, args);
     const bool verify = hasOption(args, "--verify");
+    const bool automatic = optionValue(args, "--delay") == std::optional<std::string>("auto");
     console.sync().verifyAfterSend = verify; // a single preset proves itself too
-    console.connect(args, verify);
+    console.connect(args, verify || automatic);
+    if (automatic) {
+        // Found with the first preset to send, which goes back as it was.
+        const SyncReport found = console.runFetch(console.sync().findFastestDelay(presets.front()));
+        std::cout << found.lines().front() << "\n" << std::flush;
+        if (found.delayFound == 0)
+            throw Failure { "nothing was sent", kFailed };
+    }
     if (console.protocol().sendPresets(presets).abandon())
         throw Failure { "no output port to send to" };
     console.runTransfer(presets);

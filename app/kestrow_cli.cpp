@@ -55,7 +55,7 @@ namespace {
                "       kestrow-cli diff A.MID B.MID\n"
                "       kestrow-cli ports\n"
                "       kestrow-cli backup --port NAME [--in NAME] [--delay MS] OUT.MID [--dial]\n"
-               "       kestrow-cli send FILE.MID --port NAME [--in NAME] [--delay MS]\n"
+               "       kestrow-cli send FILE.MID --port NAME [--in NAME] [--delay MS|auto]\n"
                "                        [--presets 1-4,9] [--verify] [--dial]\n"
                "       kestrow-cli verify FILE.MID --port NAME [--in NAME] [--delay MS]\n"
                "                        [--presets 1-4,9] [--dial]\n"

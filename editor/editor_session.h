@@ -156,6 +156,9 @@ public:
     SyncStart getAllPresets();
     SyncStart verifyDevice(bool onlySentSinceVerify);
     SyncStart sendChangedPresets();
+    /// "Find Fastest Delay": the shortest Delay the device keeps up with,
+    /// found with the selected preset (put back as it was), becomes the Delay.
+    SyncStart findFastestDelay();
     /// Ends a running Get All or Verify at the next tick.
     void cancelDeviceWork() { m_sync.cancel(); }
     bool deviceWorkRunning() const { return m_sync.busy(); }

@@ -72,7 +72,7 @@ void EditorSession::tick(PaceClock::time_point now)
     if (programChange && *programChange <= now) {
         if (m_host != nullptr)
             m_host->deviceMarksChanged(); // what the device holds changed with the transfer
-        if (m_sync.proving())
+        if (m_sync.drivesTransfers())
             tickDeviceWork(now); // starts the read-back the transfer asked for
     }
     if (m_nextSyncStep && *m_nextSyncStep <= now)
@@ -158,6 +158,11 @@ SyncStart EditorSession::startDeviceWork(SyncStart start, const char* title)
 
 SyncStart EditorSession::sendChangedPresets() { return m_sync.sendChangedPresets(); }
 
+SyncStart EditorSession::findFastestDelay()
+{
+    return startDeviceWork(m_sync.findFastestDelay(m_bank.selectedPreset), "Find Fastest Delay");
+}
+
 void EditorSession::tickDeviceWork(PaceClock::time_point now)
 {
     const bool running = m_nextSyncStep.has_value();
@@ -174,10 +179,12 @@ void EditorSession::tickDeviceWork(PaceClock::time_point now)
     }
     m_nextSyncStep = m_sync.busy() ? std::optional(now + kSyncStep) : std::nullopt;
     if (!report) {
-        if (!m_sync.busy())
+        if (!m_sync.busy() && !m_sync.drivesTransfers())
             m_workTitle.clear();
         return;
     }
+    if (report->job == SyncJob::findDelay && m_host != nullptr)
+        m_host->deviceSettingsChanged(); // the dialog shows the Delay found
     if (report->job == SyncJob::getAll)
         takeFetchedPresets(*report);
     const std::string title = m_workTitle;

@@ -227,6 +227,23 @@ PortCheck DeviceProtocol::sendBanks()
     return check;
 }
 
+PortCheck DeviceProtocol::sendFrames(std::span<const DumpFrame> frames)
+{
+    PortCheck check = checkPorts(true, false);
+    if (check.abandon())
+        return check;
+    const std::span<MidiEvent> target = encodeTarget();
+    m_sendCount = 0;
+    for (const DumpFrame& frame : frames)
+        for (const MidiEvent& event : frame.events(0))
+            if (static_cast<std::size_t>(m_sendCount) < target.size())
+                target[static_cast<std::size_t>(m_sendCount++)] = event;
+    m_sendPosition = 0;
+    if (m_sendCount > 0)
+        startPacedSend();
+    return check;
+}
+
 PortCheck DeviceProtocol::sendPresets(std::span<const int> presetIndices)
 {
     PortCheck check = checkPorts(true, false);

@@ -130,6 +130,9 @@ public:
     /// "Send All Presets" with the Program Change after them. Nothing is
     /// queued when none is given.
     PortCheck sendPresets(std::span<const int> presetIndices);
+    /// These whole messages, paced like "Send All Presets" with the Program
+    /// Change after them (the fastest-Delay search sends its own probes).
+    PortCheck sendFrames(std::span<const DumpFrame> frames);
     /// Enables Timer1 when the chosen output is there and open; otherwise the
     /// status line says why nothing is sent.
     void startPacedSend();

@@ -56,6 +56,20 @@ std::vector<int> SyncReport::missing() const
 std::vector<std::string> SyncReport::lines() const
 {
     std::vector<std::string> out;
+    if (job == SyncJob::findDelay) {
+        const std::string preset = std::to_string(probePreset + 1);
+        if (!probeRestored)
+            out.push_back("Preset " + preset
+                + " could not be put back on the device as it was: send it again. The Delay"
+                  " was not changed.");
+        else if (delayFound > 0)
+            out.push_back("The fastest Delay the device keeps up with is "
+                + std::to_string(delayFound) + " ms; it is now the Delay.");
+        else
+            out.push_back("No reply for preset " + preset
+                + ": the Delay was not changed. Check that the input port is the device's.");
+        return out;
+    }
     if (job == SyncJob::send) {
         const std::string presets = std::to_string(asked) + (asked == 1 ? " preset" : " presets");
         const std::vector<int> wrong = missing();
@@ -207,10 +221,20 @@ std::string DeviceSync::caption(int presetIndex) const
 
 std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
 {
+    const bool transferGoing = m_protocol.timerEnabled(ProtocolTimer::Timer1)
+        || m_protocol.timerEnabled(ProtocolTimer::Timer4);
+    if (!m_fetch && m_search) {
+        // A probe is read back once it and its Program Change have gone.
+        if (!m_searchSending || transferGoing)
+            return std::nullopt;
+        m_searchSending = false;
+        fetchProbePreset();
+        if (!m_fetch)
+            return endSearch(false);
+    }
     if (!m_fetch) {
         // A send's read-back starts once its Program Change has gone too.
-        if (!m_verifyPending || m_protocol.timerEnabled(ProtocolTimer::Timer1)
-            || m_protocol.timerEnabled(ProtocolTimer::Timer4))
+        if (!m_verifyPending || transferGoing)
             return std::nullopt;
         m_verifyPending = false;
         if (std::optional<SyncReport> ended = startProofRound())
@@ -231,8 +255,131 @@ std::optional<SyncReport> DeviceSync::tick(std::int64_t now)
     if (!m_fetch->finished())
         return std::nullopt;
     SyncReport report = finish();
+    if (m_search)
+        return searchStep(report);
     if (m_proof)
         return endProofRound(report);
+    return report;
+}
+
+SyncStart DeviceSync::findFastestDelay(int presetIndex)
+{
+    SyncStart result;
+    result.ports = m_protocol.checkPorts(true, true);
+    if (result.ports.abandon())
+        return result;
+    if (busy() || drivesTransfers() || m_protocol.timerEnabled(ProtocolTimer::Timer1)) {
+        result.note = "The device is busy with another transfer; try again when it has ended.";
+        return result;
+    }
+    DelaySearch search;
+    search.preset = std::clamp(presetIndex, 0, kPresetCount - 1);
+    search.userDelay = m_settings.delay;
+    search.keeping = std::max(m_settings.delay, kWireTimeDelay);
+    m_search = search;
+    fetchProbePreset();
+    return result;
+}
+
+void DeviceSync::fetchProbePreset()
+{
+    m_job = SyncJob::getAll;
+    m_protocol.portRefresh();
+    m_fetch.emplace(FetchPlan { { m_search->preset, (m_search->preset + 1) % kPresetCount }, false,
+        m_settings.delay, kReplyTimeout + m_settings.delay });
+}
+
+namespace {
+
+    /// The probe preset with its parameters moved by `step`: every probe
+    /// message differs from the one before, so a lost one shows.
+    Preset probePattern(const Preset& original, int step)
+    {
+        Preset probe = original;
+        for (int k = 0; k < kKnobCount; ++k)
+            probe.fixedParameter[k] = (original.fixedParameter[k] + 1 + step) % 128;
+        return probe;
+    }
+
+} // namespace
+
+std::optional<SyncReport> DeviceSync::searchStep(const SyncReport& read)
+{
+    DelaySearch& search = *m_search;
+    const int presets[2] = { search.preset, (search.preset + 1) % kPresetCount };
+    std::vector<Preset> held;
+    for (const FetchedPreset& f : read.fetched) {
+        Preset preset = m_bank.presets[static_cast<std::size_t>(f.presetIndex)];
+        storeFrame(f.data, preset);
+        held.push_back(preset);
+    }
+    const auto holds = [&](const std::vector<Preset>& expected) {
+        if (held.size() != 2)
+            return false;
+        for (std::size_t i = 0; i < 2; ++i)
+            if (held[i].channel != expected[i].channel || held[i].eventType != expected[i].eventType
+                || held[i].fixedParameter != expected[i].fixedParameter)
+                return false;
+        return true;
+    };
+    // Each probe message changes its preset again: the last two must stay.
+    const auto probe = [&](int message) {
+        return probePattern(search.original[static_cast<std::size_t>(message % 2)],
+            search.probes * kProbeMessages + message / 2);
+    };
+    switch (search.step) {
+    case DelaySearch::Step::reading:
+        if (held.size() != 2)
+            return endSearch(true); // nothing was changed
+        search.original = held;
+        break;
+    case DelaySearch::Step::probing:
+        if (holds({ probe(kProbeMessages - 2), probe(kProbeMessages - 1) }))
+            search.keeping = search.trying;
+        else
+            search.failing = search.trying;
+        break;
+    case DelaySearch::Step::restoring:
+        return endSearch(holds(search.original));
+    }
+    std::vector<DumpFrame> frames;
+    if (search.keeping - search.failing <= std::max(1, search.keeping / 20)) {
+        // Found: the two go back at the Delay the user had, and are read back.
+        (void)m_protocol.setDelayText(std::to_string(search.userDelay));
+        for (std::size_t i = 0; i < 2; ++i)
+            frames.push_back(presetDataFrame(search.original[i], presets[i]));
+        search.step = DelaySearch::Step::restoring;
+    } else {
+        ++search.probes;
+        search.trying = (search.failing + search.keeping) / 2;
+        (void)m_protocol.setDelayText(std::to_string(search.trying));
+        for (int i = 0; i < kProbeMessages; ++i)
+            frames.push_back(presetDataFrame(probe(i), presets[i % 2]));
+        search.step = DelaySearch::Step::probing;
+        m_host.showStatus(
+            "Finding the fastest Delay: trying " + std::to_string(search.trying) + " ms");
+    }
+    m_searchSending = true;
+    if (m_protocol.sendFrames(frames).abandon() || !m_protocol.transferRunning())
+        return endSearch(false);
+    return std::nullopt;
+}
+
+std::optional<SyncReport> DeviceSync::endSearch(bool restored)
+{
+    const DelaySearch search = *m_search;
+    m_search.reset();
+    m_searchSending = false;
+    SyncReport report;
+    report.job = SyncJob::findDelay;
+    report.asked = 1;
+    report.probePreset = search.preset;
+    report.probeRestored = restored;
+    if (restored && !search.original.empty() && search.probes > 0)
+        report.delayFound = search.keeping;
+    (void)m_protocol.setDelayText(
+        std::to_string(report.delayFound > 0 ? report.delayFound : search.userDelay));
+    m_host.showStatus(report.lines().front());
     return report;
 }
 
@@ -286,6 +433,20 @@ std::optional<SyncReport> DeviceSync::endProofRound(const SyncReport& verify)
 
 void DeviceSync::cancel()
 {
+    if (m_search) {
+        // The probe preset goes back as it was, at the Delay it had.
+        const DelaySearch search = *m_search;
+        m_search.reset();
+        m_searchSending = false;
+        (void)m_protocol.setDelayText(std::to_string(search.userDelay));
+        if (!search.original.empty() && search.step != DelaySearch::Step::reading) {
+            const DumpFrame originals[2] = {
+                presetDataFrame(search.original[0], search.preset),
+                presetDataFrame(search.original[1], (search.preset + 1) % kPresetCount),
+            };
+            (void)m_protocol.sendFrames(originals);
+        }
+    }
     if (m_fetch)
         m_fetch->cancel();
     m_verifyPending = false;
@@ -354,6 +515,8 @@ void DeviceSync::transferEnded()
         if (m_transferSent[static_cast<std::size_t>(p)])
             sent.push_back(p);
     m_transferSent.fill(false);
+    if (m_search)
+        return; // the search reads its probes back itself
     const bool resent = std::exchange(m_resending, false);
     if (sent.empty())
         return;

@@ -28,7 +28,14 @@ enum class SyncJob {
     getAll,
     verify,
     send, ///< a send read back, and what differed sent again
+    findDelay, ///< the shortest Delay at which the device keeps every message
 };
+
+/// The Delay is never set below the time the longest message (preset data,
+/// 58 bytes at 31,250 baud) takes on a MIDI cable, in milliseconds.
+constexpr int kWireTimeDelay = 19;
+/// Messages of one fastest-Delay probe: the device must keep the last.
+constexpr int kProbeMessages = 6;
 
 /// Rounds of a send proving itself: it is read back, and what differs is
 /// sent again and read back, this many times at most.
@@ -46,6 +53,9 @@ struct SyncReport {
         differenceLines; ///< verify: "preset 7 / knob 3 event: ..." (Windows-1252)
     std::vector<int> noReply;
     bool notVerified = false; ///< send: nothing was read back (no input port)
+    int delayFound = 0; ///< findDelay: the Delay set, ms; 0 when none was found
+    int probePreset = -1; ///< findDelay: the preset used, 0..127
+    bool probeRestored = true; ///< findDelay: that preset is back as it was
 
     /// True when every preset asked answered (and, for a verify, matched).
     bool ok() const { return !cancelled && !notVerified && noReply.empty() && differing.empty(); }
@@ -89,6 +99,14 @@ public:
     SyncStart verifyPresets(std::vector<int> presetIndices);
     /// The presets that differ from the device, paced, the Program Change after them.
     SyncStart sendChangedPresets();
+    /// "Find Fastest Delay": preset 0..127 of the device and the one after it
+    /// are read, then sent changed, in turn, in bursts at ever shorter Delays
+    /// and read back, and at last put back as they were (at the Delay it had).
+    /// A lost message leaves one of them short of its last change. The shortest Delay at which
+    /// the device kept every message becomes the Delay.
+    SyncStart findFastestDelay(int presetIndex);
+    /// Whether a read-back or the Delay search runs transfers of its own.
+    bool drivesTransfers() const { return m_proof.has_value() || m_search.has_value(); }
     /// Read back a single preset's send too (a send of several always is,
     /// when an input port is chosen).
     bool verifyAfterSend = false;
@@ -127,10 +145,27 @@ private:
     std::optional<SyncReport> startProofRound();
     std::optional<SyncReport> endProofRound(const SyncReport& verify);
 
+    /// The fastest-Delay search: what it read, and the Delays tried.
+    struct DelaySearch {
+        int preset = 0; ///< the probes go to it and the preset after it, in turn
+        int userDelay = 200; ///< the Delay before the search, known to work
+        std::vector<Preset> original; ///< the two presets as the device held them
+        int failing = kWireTimeDelay - 1; ///< a Delay known too short
+        int keeping = 200; ///< a Delay known to keep every message
+        int trying = 0;
+        int probes = 0;
+        enum class Step { reading, probing, restoring } step = Step::reading;
+    };
+    std::optional<SyncReport> searchStep(const SyncReport& read);
+    std::optional<SyncReport> endSearch(bool restored);
+    void fetchProbePreset();
+
     std::optional<PresetFetch> m_fetch;
     SyncJob m_job = SyncJob::getAll;
     bool m_verifyPending = false;
     std::optional<Proof> m_proof;
+    std::optional<DelaySearch> m_search;
+    bool m_searchSending = false; ///< a probe or the restore is on its way
     bool m_resending = false; ///< the transfer running is the proof's own
     std::array<bool, kPresetCount> m_transferSent {}; ///< presets of the transfer running
     int m_shownPreset = -1;

@@ -137,6 +137,13 @@ void TConfigForm::buildControls()
     }
     m_variant[0]->setChecked(true);
 
+    // In the free strip under the notes range: the Delay it finds shows above.
+    m_findDelay = new QPushButton(QStringLiteral("Find Fastest Delay"), this);
+    m_findDelay->setGeometry(8, 172, 190, 20);
+    m_findDelay->setToolTip(QStringLiteral(
+        "Sends the selected preset to the device in quick bursts and reads it back, to find "
+        "the shortest Delay the device keeps up with; the preset is put back as it was."));
+
     auto* thru = new QGroupBox(QStringLiteral(" zembraC  Configuration"), this);
     thru->setGeometry(8, 192, 379, 120);
     m_channelThru = new QCheckBox(QStringLiteral("Channel Events Thru"), thru);
@@ -231,6 +238,7 @@ void TConfigForm::buildControls()
         [this](const QString& text) { m_session.setMasterChannelText(text.toStdString()); });
     connect(m_configure, &QPushButton::clicked, this, &TConfigForm::configureDevice);
     connect(m_getConfiguration, &QPushButton::clicked, this, &TConfigForm::getDeviceConfiguration);
+    connect(m_findDelay, &QPushButton::clicked, this, &TConfigForm::findFastestDelay);
     connect(m_showBankGroups, &QCheckBox::toggled, this, [this](bool on) {
         if (!m_syncing)
             setShowBankGroups(on);
@@ -258,6 +266,7 @@ void TConfigForm::updateButtons()
         return;
     m_configure->setEnabled(model().configureEnabled());
     m_getConfiguration->setEnabled(model().getConfigurationEnabled());
+    m_findDelay->setEnabled(model().getConfigurationEnabled()); // both ports: it reads back
 }
 
 void TConfigForm::chooseOutputEntry(int entry)
@@ -355,6 +364,8 @@ void TConfigForm::getDeviceConfiguration()
     updateButtons();
 }
 
+void TConfigForm::findFastestDelay() { m_main.FindFastestDelay1Click(); }
+
 void TConfigForm::chooseDragKeyRow(int row) { m_main.setDragKeyMap(dragKeyRow(row)); }
 
 bool TConfigForm::selectOutputByName(const std::string& name)
@@ -411,6 +422,10 @@ void TConfigForm::syncFromModel()
     }
     m_masterChannel->setValue(model().masterChannel());
     m_version->setText(QString::fromStdString(model().versionText));
+    if (!m_delayUpdating) { // a Delay the device work set (Find Fastest Delay)
+        const QSignalBlocker blockDelay(m_delay);
+        m_delay->setText(QString::fromStdString(model().delayText));
+    }
     m_syncing = false;
 }
 

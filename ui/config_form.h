@@ -57,6 +57,8 @@ public:
     void setBankGroupsVariable(bool variable);
     void configureDevice();
     void getDeviceConfiguration();
+    /// "Find Fastest Delay": as the Device menu's command.
+    void findFastestDelay();
     void chooseDragKeyRow(int row);
 
     /// Selects the list entry of a port named exactly `name`; false (and
@@ -129,6 +131,7 @@ private:
     QSpinBox* m_masterChannel = nullptr;
     QPushButton* m_configure = nullptr;
     QPushButton* m_getConfiguration = nullptr;
+    QPushButton* m_findDelay = nullptr;
     QLabel* m_version = nullptr;
     QLabel* m_systems = nullptr;
     static constexpr int kSystemsMargin = 8;

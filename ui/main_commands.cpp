@@ -268,6 +268,8 @@ void TMainForm::runCommand(MainCommand command)
         return VerifyDevice1Click(false);
     case C::verifySentPresets:
         return VerifyDevice1Click(true);
+    case C::findFastestDelay:
+        return FindFastestDelay1Click();
     }
 }
 

@@ -34,6 +34,11 @@ void TMainForm::SendChangedPresets1Click()
     startDeviceSync(m_session.sendChangedPresets(), QStringLiteral("Send Changed Presets"));
 }
 
+void TMainForm::FindFastestDelay1Click()
+{
+    startDeviceSync(m_session.findFastestDelay(), QStringLiteral("Find Fastest Delay"));
+}
+
 void TMainForm::cancelDeviceSync() { m_session.cancelDeviceWork(); }
 
 } // namespace kestrow

