@@ -212,8 +212,10 @@ namespace {
                     return *report;
                 }
                 if (m_sync.drivesTransfers() && m_protocol.timerEnabled(ProtocolTimer::Timer1)) {
-                    m_protocol.Timer1Timer();
+                    // One Delay after what went before, as the window's timer
+                    // would: a busy device loses a message that comes sooner.
                     wait(delay());
+                    m_protocol.Timer1Timer();
                     continue;
                 }
                 // The Program Change after a resend; the one at creation never goes.

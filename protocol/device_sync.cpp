@@ -340,18 +340,26 @@ std::optional<SyncReport> DeviceSync::searchStep(const SyncReport& read)
             search.failing = search.trying;
         break;
     case DelaySearch::Step::restoring:
-        return endSearch(holds(search.original));
+        // A message lost on the way back is sent again, a few times at most.
+        if (holds(search.original) || search.restores >= kSendPasses)
+            return endSearch(holds(search.original));
+        break;
     }
     std::vector<DumpFrame> frames;
-    if (search.keeping - search.failing <= std::max(1, search.keeping / 20)) {
+    if (search.step == DelaySearch::Step::restoring
+        || search.keeping - search.failing <= std::max(1, search.keeping / 20)) {
+        ++search.restores;
         // Found: the two go back at the Delay the user had, and are read back.
         (void)m_protocol.setDelayText(std::to_string(search.userDelay));
         for (std::size_t i = 0; i < 2; ++i)
             frames.push_back(presetDataFrame(search.original[i], presets[i]));
         search.step = DelaySearch::Step::restoring;
     } else {
+        // The wire time first: a device that keeps up with the cable needs
+        // no search; else halve the gap between too short and known good.
+        search.trying
+            = search.probes == 0 ? search.failing + 1 : (search.failing + search.keeping) / 2;
         ++search.probes;
-        search.trying = (search.failing + search.keeping) / 2;
         (void)m_protocol.setDelayText(std::to_string(search.trying));
         for (int i = 0; i < kProbeMessages; ++i)
             frames.push_back(presetDataFrame(probe(i), presets[i % 2]));

@@ -154,6 +154,7 @@ private:
         int keeping = 200; ///< a Delay known to keep every message
         int trying = 0;
         int probes = 0;
+        int restores = 0; ///< times the two were sent back
         enum class Step { reading, probing, restoring } step = Step::reading;
     };
     std::optional<SyncReport> searchStep(const SyncReport& read);
