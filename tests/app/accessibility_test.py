@@ -27,12 +27,14 @@ MENU_ITEMS = [
     "File/Display/Display All Parameters", "File/Display/Display All Knob Names",
     "File/Print/Print Knob Table (4 Presets)", "File/Print/Print Knob Table (8 Presets)",
     "File/Import SysEx...", "File/Export SysEx.../All Presets...",
-    "File/Export SysEx.../Selected Preset...", "File/Compare with File...", "File/Exit",
+    "File/Export SysEx.../Selected Preset...", "File/Compare with File...", "File/Library...",
+    "File/Exit",
     "Edit/Copy Preset", "Edit/Paste Preset", "Edit/Paste Preset w/Clipboard",
     "Edit/Select Factory Preset", "Edit/Undo", "Edit/Redo", "Edit/Find...",
     "Settings/Device Settings",
     "Device/Get All Presets", "Device/Send Changed Presets", "Device/Verify Device",
-    "Device/Verify Sent Presets", "Device/MIDI Monitor", "Device/Learn",
+    "Device/Verify Sent Presets", "Device/Find Fastest Delay...", "Device/MIDI Monitor",
+    "Device/Learn",
     "Help/Zembra Control Help", "Help/About",
 ]
 HEADERS = ["Knob", "Description", "Channel", "Event", "Fixed Parameter", "Init Value"]
@@ -78,10 +80,12 @@ def menu_paths(node, prefix):
     return paths
 
 
-def wait_for_application(editor, deadline):
+def wait_for_application(editor, log, deadline):
     while time.monotonic() < deadline:
         if editor.poll() is not None:
-            sys.exit("the editor ended early with status %d" % editor.returncode)
+            log.seek(0)
+            sys.exit("the editor ended early with status %d: %s"
+                     % (editor.returncode, log.read().decode(errors="replace")[-2000:]))
         desktop = pyatspi.Registry.getDesktop(0)
         for app in children(desktop):
             if app is not None and app.name == "Kestrow Editor":
@@ -108,9 +112,11 @@ def main():
                    XDG_CONFIG_HOME=os.path.join(work, "config"), QT_QPA_PLATFORM="xcb",
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", JACK_NO_START_SERVER="1",
                    KESTROW_MIDIDRV=os.path.join(program, "libmididrv.so"))
+        # What it says on the way out is shown if it ends early.
+        log = tempfile.TemporaryFile()
         editor = subprocess.Popen([os.path.join(program, "kestrow-editor")], env=env,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        app = wait_for_application(editor, time.monotonic() + 60)
+                                  stdout=subprocess.DEVNULL, stderr=log)
+        app = wait_for_application(editor, log, time.monotonic() + 60)
 
         bar = find(app, lambda a: a.getRole() == pyatspi.ROLE_MENU_BAR)
         if bar is None:
