@@ -8,6 +8,7 @@
 #include "fake_ports.h"
 #include "midi/midi_driver.h"
 #include "protocol/dump_frame.h"
+#include "recording_host.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -21,32 +22,12 @@ using namespace kestrow;
 
 namespace {
 
-/// What the session tells its window.
-struct RecordingHost : SessionHost {
-    void setCaption(const std::string&) override { }
-    void refreshKnobTable(int) override { }
-    void deviceSettingsChanged() override { }
-    void showStatus(const std::string& text) override { statuses.push_back(text); }
-    void deviceWorkRunning(bool running) override { workRunning.push_back(running); }
-    void deviceWorkReport(
-        const std::string& title, const std::string& text, const SyncReport&) override
-    {
-        reports.push_back(title + ": " + text);
-    }
-    void portListsChanged() override { ++listChanges; }
-
-    std::vector<std::string> statuses;
-    std::vector<bool> workRunning;
-    std::vector<std::string> reports;
-    int listChanges = 0;
-};
-
 class EditorSessionTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     TMidiDriver driver;
     test::FakePorts* ports = nullptr;
-    RecordingHost host;
+    test::RecordingHost host;
     /// What the emulated device holds; it answers preset requests from it.
     PresetSet device {};
 

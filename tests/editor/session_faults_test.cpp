@@ -5,6 +5,7 @@
 #include "editor/editor_session.h"
 #include "fake_ports.h"
 #include "midi/midi_driver.h"
+#include "recording_host.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -17,23 +18,11 @@ using namespace kestrow;
 
 namespace {
 
-struct JournalHost : SessionHost {
-    void setCaption(const std::string&) override { }
-    void refreshKnobTable(int) override { }
-    void deviceSettingsChanged() override { }
-    void showStatus(const std::string&) override { }
-    void journalFailed(const FileResult& result) override
-    {
-        told.push_back(result ? "ok" : result.file + ": " + result.reason);
-    }
-    std::vector<std::string> told;
-};
-
 class SessionFaultsTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     TMidiDriver driver;
-    JournalHost host;
+    test::RecordingHost host;
 
     std::unique_ptr<EditorSession> start()
     {
@@ -80,12 +69,12 @@ TEST_F(SessionFaultsTest, AFileSizeLimitFailsTheJournalAndTheSaveWithItsReason)
         return session->saveAutosaveSet();
     });
     EXPECT_EQ(folder(), before);
-    ASSERT_EQ(host.told.size(), 2u);
-    EXPECT_EQ(host.told[0], dir.file("Recovery.kes") + ": File too large");
+    ASSERT_EQ(host.journal.size(), 2u);
+    EXPECT_EQ(host.journal[0], dir.file("Recovery.kes") + ": File too large");
     EXPECT_NE(closed.message().find("File too large"), std::string::npos);
 
     session->tick(now + std::chrono::seconds(6));
-    EXPECT_EQ(host.told.back(), "ok");
+    EXPECT_EQ(host.journal.back(), "ok");
     ASSERT_TRUE(session->saveAutosaveSet().ok());
     EXPECT_FALSE(std::filesystem::exists(dir.file("Recovery.kes")));
 }
