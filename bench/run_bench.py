@@ -23,6 +23,7 @@ import threading
 import time
 
 PYTHON = "/usr/bin/python3"
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 MIDO_READ = r"""
 import sys, time, statistics, mido
@@ -167,9 +168,9 @@ def measure_startup(bin_dir, editor, platform, reps, idle, settle):
 
 
 def startup_under_xvfb(args, editor):
-    if not shutil.which("xvfb-run"):
-        raise Skipped("xvfb-run is not installed")
-    command = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", PYTHON, os.path.abspath(__file__),
+    if not shutil.which("Xvfb"):
+        raise Skipped("Xvfb is not installed")
+    command = [os.path.join(ROOT, "scripts", "with-xvfb"), PYTHON, os.path.abspath(__file__),
                "--bin", args.bin, "--reps", str(args.reps), "--startup-child", editor]
     if args.quick:
         command.append("--quick")
@@ -551,7 +552,7 @@ def main():
     idle = 0.2 if args.quick else 1.0
     settle = 0.0 if args.quick else 0.3
 
-    if args.startup_child:  # inside xvfb-run: report the samples to the parent
+    if args.startup_child:  # on its own X server: report the samples to the parent
         print(json.dumps(measure_startup(args.bin, args.startup_child, "xcb", args.reps, idle, settle)))
         return 0
 

@@ -5,7 +5,7 @@ cells with their headers and values.
 
     accessibility_test.py BUILD_BIN_DIR
 
-Run under xvfb-run and dbus-run-session (the CTest entry does); the
+Run under scripts/with-xvfb and dbus-run-session (the CTest entry does); the
 accessibility bus starts on demand from the session bus."""
 
 import os
