@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <unistd.h>
 
@@ -166,8 +167,8 @@ namespace {
                         : m_lastStatus };
             if (input >= 0) {
                 m_protocol.chooseInput(input);
-                m_dispatcher.pumpUntil(
-                    [this] { return m_settingsChanges >= 2; }, kConfigurationWait);
+                // The second query goes one Delay after the first.
+                wait(kConfigurationWait + delay(), [this] { return m_settingsChanges >= 2; });
             }
         }
 
@@ -204,6 +205,7 @@ namespace {
             if (!started.note.empty())
                 throw Failure { started.note, kFailed };
             const auto origin = Clock::now();
+            bool sent = false; // the Program Change follows a transfer of this job's own
             for (;;) {
                 const auto now
                     = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - origin);
@@ -216,10 +218,13 @@ namespace {
                     // would: a busy device loses a message that comes sooner.
                     wait(delay());
                     m_protocol.Timer1Timer();
+                    sent = true;
                     continue;
                 }
-                // The Program Change after a resend; the one at creation never goes.
-                if (m_sync.drivesTransfers() && m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
+                // The Program Change after a resend or a probe; the one at
+                // creation never goes.
+                if (sent && m_sync.drivesTransfers()
+                    && m_protocol.timerEnabled(ProtocolTimer::Timer4)) {
                     wait(delay());
                     m_protocol.Timer4Timer();
                 }
@@ -242,13 +247,15 @@ namespace {
         bool outputWanted() override { return m_watch.outputWanted(Clock::now()); }
 
     private:
-        /// Runs the input and, as the window's Timer5 would, the protocol's watch.
-        void wait(std::chrono::milliseconds time)
+        /// Runs the input and, as the window's Timer5 would, the protocol's
+        /// watch, for `time` or until `done`.
+        void wait(std::chrono::milliseconds time, const std::function<bool()>& done = nullptr)
         {
+            const std::function<bool()> stop = done ? done : [] { return false; };
             // Only the watch runs on its own: the transfer's messages and its
             // Program Change are the caller's steps.
             const auto end = Clock::now() + time;
-            for (auto now = Clock::now(); now < end; now = Clock::now()) {
+            for (auto now = Clock::now(); now < end && !stop(); now = Clock::now()) {
                 m_watch.tick(now); // first: the protocol's watch moves the deadline they share
                 const std::optional<PaceClock::time_point> watch
                     = m_protocol.deadline(ProtocolTimer::Timer5);
@@ -259,8 +266,8 @@ namespace {
                 if (const auto look = m_watch.deadline(); look && (!next || *look < *next))
                     next = look;
                 const auto until = next ? std::min(end, *next) : end;
-                m_dispatcher.pumpUntil([] { return false; },
-                    std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
+                m_dispatcher.pumpUntil(
+                    stop, std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
             }
         }
         std::chrono::milliseconds delay() const

@@ -152,6 +152,7 @@ SyncStart EditorSession::startDeviceWork(SyncStart start, const char* title)
         m_workTitle = title;
         m_workQuiet = false;
         tickDeviceWork(PaceClock::now());
+        scheduleChanged(); // its next step is a deadline of its own
     }
     return start;
 }

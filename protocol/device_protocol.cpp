@@ -62,6 +62,7 @@ bool DeviceProtocol::putMessage(std::span<const MidiEvent> events)
     if (!outputUsable())
         return false;
     const PortResult result = m_link.put(m_settings.selectedOutput, events);
+    m_lastPutAt = m_paceClock();
     report(result);
     if (result && m_observer != nullptr)
         m_observer->messageSent(events);
@@ -119,11 +120,15 @@ std::optional<PaceClock::time_point> DeviceProtocol::deadline(ProtocolTimer time
             ? std::optional(m_timer3Anchor + std::chrono::milliseconds(kInitValuesRequestDelay))
             : std::nullopt;
     case ProtocolTimer::Timer4:
-        return m_timer4 && !m_programChangeHeld ? std::optional(m_timer4Anchor + delay())
-                                                : std::nullopt;
+        // After the device queries, which go first.
+        return m_timer4 && !m_programChangeHeld && !m_configurationQueryAt
+            ? std::optional(std::max(m_timer4Anchor, m_lastPutAt) + delay())
+            : std::nullopt;
     case ProtocolTimer::Timer5:
-        return m_timer5 ? std::optional(m_timer5Anchor + std::chrono::milliseconds(kWatchInterval))
-                        : std::nullopt;
+        if (!m_timer5)
+            return std::nullopt;
+        return std::min(m_timer5Anchor + std::chrono::milliseconds(kWatchInterval),
+            configurationQueryDue().value_or(PaceClock::time_point::max()));
     }
     return std::nullopt;
 }
@@ -405,6 +410,10 @@ void DeviceProtocol::Timer5Timer() { watch(m_paceClock()); }
 void DeviceProtocol::watch(PaceClock::time_point now)
 {
     m_timer5Anchor = now;
+    if (const auto due = configurationQueryDue(); due && now >= *due) {
+        m_configurationQueryAt.reset();
+        askDevice(dump::kConfigurationQuery);
+    }
     const int timeout = kReplyTimeout + m_settings.delay;
     const ReplyTracker::Expired expired = m_replies.expire(now, std::chrono::milliseconds(timeout));
     for (std::uint8_t query : expired.repeat)
@@ -416,12 +425,14 @@ void DeviceProtocol::watch(PaceClock::time_point now)
 
 void DeviceProtocol::updateWatch()
 {
-    setTimer(ProtocolTimer::Timer5, transferRunning() || !m_replies.empty());
+    setTimer(ProtocolTimer::Timer5,
+        transferRunning() || !m_replies.empty() || m_configurationQueryAt.has_value());
 }
 
 void DeviceProtocol::portsGone(const std::vector<std::string>& names)
 {
     m_replies.clear();
+    m_configurationQueryAt.reset();
     if (transferRunning())
         stopTransfer(status::portsGone(names));
     else
@@ -560,11 +571,30 @@ void DeviceProtocol::chooseInput(int index)
 void DeviceProtocol::reopenInputAndRequestConfiguration()
 {
     portRefresh();
-    for (std::uint8_t query : { dump::kVersionQuery, dump::kConfigurationQuery }) {
-        expectReply(replyTo(query), 0, true);
-        if (!putMessage(deviceQuery(query).events(0)))
-            replyArrived(replyTo(query), 0);
-    }
+    m_configurationQueryAt.reset();
+    askDevice(dump::kVersionQuery);
+    // The second query one Delay after the first, as in a transfer: a device
+    // still busy with the first would lose it.
+    if (outputUsable())
+        m_configurationQueryAt = m_paceClock() + delay();
+    else
+        askDevice(dump::kConfigurationQuery);
+    updateWatch();
+}
+
+std::optional<PaceClock::time_point> DeviceProtocol::configurationQueryDue() const
+{
+    if (!m_configurationQueryAt)
+        return std::nullopt;
+    // A Delay after whatever went last too (the start-up Program Change).
+    return std::max(*m_configurationQueryAt, m_lastPutAt + delay());
+}
+
+void DeviceProtocol::askDevice(std::uint8_t query)
+{
+    expectReply(replyTo(query), 0, true);
+    if (!putMessage(deviceQuery(query).events(0)))
+        replyArrived(replyTo(query), 0);
 }
 
 void DeviceProtocol::sendThruConfiguration()

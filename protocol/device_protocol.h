@@ -24,7 +24,7 @@ enum class ProtocolTimer {
     Timer1, ///< paced sender, interval = delay, off at creation
     Timer3, ///< delayed init values request, 400 ms, off at creation
     Timer4, ///< Program Change after a transfer, interval = delay, ON at creation
-    Timer5, ///< watch: reply time-outs and vanished ports, kWatchInterval, on while needed
+    Timer5, ///< watch: reply time-outs, vanished ports and the configuration query, on while needed
 };
 
 /// The clock of the paced timers: steady, so a clock change cannot stall or
@@ -237,6 +237,9 @@ private:
     bool putMessage(std::span<const MidiEvent> events);
     bool report(const PortResult& result); ///< shows a failure; whether it went well
     void expectReply(FrameKind reply, int preset, bool repeatOnce);
+    /// Puts a device query and expects its reply.
+    void askDevice(std::uint8_t query);
+    std::optional<PaceClock::time_point> configurationQueryDue() const;
     void replyArrived(FrameKind reply, int preset);
     void stopTransfer(const std::string& reason);
     /// The watch runs while a transfer, a reply or a lost port needs it.
@@ -278,6 +281,10 @@ private:
     int m_transferPreset = -1; ///< preset of the message sent last in this transfer
     PaceClock::time_point m_timer3Anchor; ///< the init values request is due 400 ms after this
     PaceClock::time_point m_timer5Anchor; ///< the watch runs kWatchInterval after this
+    /// The configuration query, due one Delay after the version query; the watch puts it.
+    std::optional<PaceClock::time_point> m_configurationQueryAt;
+    /// When the last message went: single messages keep a Delay from it too.
+    PaceClock::time_point m_lastPutAt {};
     ReplyTracker m_replies;
     ProtocolObserver* m_observer = nullptr;
 };

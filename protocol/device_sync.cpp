@@ -349,8 +349,9 @@ std::optional<SyncReport> DeviceSync::searchStep(const SyncReport& read)
     if (search.step == DelaySearch::Step::restoring
         || search.keeping - search.failing <= std::max(1, search.keeping / 20)) {
         ++search.restores;
-        // Found: the two go back at the Delay the user had, and are read back.
-        (void)m_protocol.setDelayText(std::to_string(search.userDelay));
+        // Found: the two go back, and are read back, at the shortest Delay
+        // known to keep every message (the user's own when none was found).
+        (void)m_protocol.setDelayText(std::to_string(search.keeping));
         for (std::size_t i = 0; i < 2; ++i)
             frames.push_back(presetDataFrame(search.original[i], presets[i]));
         search.step = DelaySearch::Step::restoring;

@@ -99,13 +99,18 @@ std::optional<DumpFrame> PresetFetch::poll(std::int64_t now)
         if (m_done)
             return std::nullopt;
     }
-    if (m_anyPut && now < m_lastPut + m_plan.delay)
+    if (!m_started) {
+        // One Delay after whatever went before (a transfer's Program Change):
+        // a device still busy with it would lose the first request.
+        m_started = true;
+        m_lastPut = now;
+    }
+    if (now < m_lastPut + m_plan.delay)
         return std::nullopt;
     // A preset whose data came in an earlier pass is asked only for what is missing.
     if (!m_askingInit && m_got[static_cast<std::size_t>(currentPreset())])
         m_askingInit = true;
     m_awaiting = true;
-    m_anyPut = true;
     m_lastPut = now;
     m_deadline = now + replyWait();
     return request();

@@ -39,8 +39,9 @@ struct FetchedPreset {
     std::optional<DecodedFrame> initValues; ///< only when asked for
 };
 
-/// Asks for presets one request at a time: the next request goes a delay
-/// after the previous one and only once that was answered or given up.
+/// Asks for presets one request at a time: the first a delay after the
+/// first poll, the next a delay after the previous one and only once that
+/// was answered or given up.
 /// What a pass leaves unanswered is asked again in the next, each pass
 /// waiting twice as long (up to eight times the first), up to kFetchPasses. Driven by poll() with
 /// the time of a steady clock in milliseconds; the owner puts the requests it returns and hands
@@ -93,7 +94,7 @@ private:
     std::int64_t m_lastPut = 0;
     std::int64_t m_deadline = 0;
     double m_answerTime = -1; ///< running average of the answers, ms; -1 before the first
-    bool m_anyPut = false;
+    bool m_started = false; ///< polled once: the first request is due a delay later
     bool m_done = false;
     bool m_cancelled = false;
     std::array<std::optional<FetchedPreset>, kPresetCount> m_got {};

@@ -124,6 +124,8 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
     // for its configuration.
     EXPECT_EQ(ports->openedOutputs, std::set<int> { 0 });
     EXPECT_EQ(ports->outputOpens, 1);
+    for (int i = 0; i < 10 && ports->puts.size() < 2; ++i) // the second query one Delay later
+        second->tick(second->nextDeadline().value_or(PaceClock::time_point {}));
     ASSERT_EQ(ports->puts.size(), 2u);
     EXPECT_EQ(ports->puts[0].bytes[6], 0x06);
     EXPECT_EQ(ports->puts[1].bytes[6], 0x56);

@@ -92,6 +92,8 @@ namespace {
         protocol.chooseInput(2); // "no device"; the device is asked all the same
         EXPECT_EQ(settings.selectedInput, -1);
         EXPECT_FALSE(settings.getConfigurationEnabled());
+        now += std::chrono::milliseconds(settings.delay);
+        protocol.Timer5Timer(); // the second query is due
         ASSERT_EQ(link.messages.size(), 2u);
         EXPECT_EQ(link.bytesOf(0), frameBytes({ 0x06, 0, 0, 0xF7 }));
         EXPECT_EQ(link.bytesOf(1), frameBytes({ 0x56, 0, 0, 0xF7 }));
@@ -325,15 +327,20 @@ namespace {
         };
         protocol.Timer4Timer(); // the start-up Program Change, with no port yet
 
-        // The version reply to the queries at open is lost: that query goes once more.
+        // The version reply to the queries at open is lost: that query goes
+        // once more. The second query goes one Delay after the first.
         protocol.chooseOutput(1);
         link.muteReplies = 1;
         protocol.chooseInput(0);
-        runFor(1200);
+        runFor(199);
+        EXPECT_EQ(link.messages.size(), 1u);
+        runFor(1000);
+        EXPECT_EQ(link.messages.size(), 2u);
         EXPECT_TRUE(settings.versionText.empty());
         runFor(300);
         EXPECT_EQ(settings.versionText, "3.4");
         EXPECT_EQ(link.messages.size(), 3u);
+        EXPECT_EQ(link.bytesOf(1), frameBytes({ 0x56, 0, 0, 0xF7 }));
         EXPECT_EQ(link.bytesOf(2), frameBytes({ 0x06, 0, 0, 0xF7 }));
 
         // A device that answers nothing: each request given up after 1 s + Delay.
@@ -341,7 +348,7 @@ namespace {
         bank.selectedPreset = 5;
         ASSERT_FALSE(protocol.getPreset().abandon());
         protocol.reopenInputAndRequestConfiguration();
-        runFor(2600);
+        runFor(2900);
         EXPECT_EQ(protocol.pendingReplies(), 0);
 
         // The device vanishes during "Send All Presets": stopped within 2 s.
@@ -371,8 +378,10 @@ namespace {
             (std::vector<std::string> {
                 "No reply from the device within 1.2 s (asked for preset 6): check that the input "
                 "port is the device's and that its cable is in",
-                "No reply from the device within 1.2 s (asked for version, configuration): check "
-                "that the input port is the device's and that its cable is in",
+                "No reply from the device within 1.2 s (asked for version): check that the "
+                "input port is the device's and that its cable is in",
+                "No reply from the device within 1.2 s (asked for configuration): check that the "
+                "input port is the device's and that its cable is in",
                 "Sending preset 1 of 128", "Sending preset 2 of 128", "Sending preset 3 of 128",
                 "Sending preset 4 of 128", // after it went, until the ports were looked for
                 "Sending stopped at preset 4 of 128: \"out B\" and \"in A\" have gone: "

@@ -126,11 +126,15 @@ namespace {
         const PresetBank before = bank;
         link.requests = 0;
         ASSERT_TRUE(sync.getAllPresets().started());
-        // The first request at once, answered at once; the next one a Delay later.
+        // The first request a Delay after the start (the device may still be
+        // busy with what went before), answered at once; the next a Delay later.
         EXPECT_FALSE(sync.tick(now));
         EXPECT_FALSE(sync.tick(now + 19));
-        EXPECT_EQ(link.requests, 1);
+        EXPECT_EQ(link.requests, 0);
         EXPECT_FALSE(sync.tick(now + 20));
+        EXPECT_FALSE(sync.tick(now + 39));
+        EXPECT_EQ(link.requests, 1);
+        EXPECT_FALSE(sync.tick(now + 40));
         EXPECT_EQ(link.requests, 2); // preset 1's init values
         EXPECT_EQ(host.captions.back(), "Getting Preset:1");
 
@@ -214,7 +218,7 @@ namespace {
     TEST_F(DeviceSyncTest, CancelKeepsTheAnswersSoFarAndAVerifyFollowsASendWhenAsked)
     {
         ASSERT_TRUE(sync.getAllPresets().started());
-        for (int i = 0; i < 65; ++i)
+        for (int i = 0; i < 85; ++i)
             EXPECT_FALSE(sync.tick(++now));
         sync.cancel();
         const SyncReport cancelled = run();

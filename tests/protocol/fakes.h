@@ -158,8 +158,8 @@ inline void expectDeviceHolds(
 }
 
 /// A protocol over `Link` and a recording host. `tick` runs after every
-/// Timer1 tick and `waitFor` waits for a reply; both do nothing special for
-/// links that answer at once.
+/// Timer1 tick and `pump` takes the link's input; both do nothing special
+/// for links that answer at once.
 template <class Link> struct Rig {
     PresetBank bank;
     DeviceSettingsModel settings;
@@ -169,8 +169,21 @@ template <class Link> struct Rig {
     DeviceProtocol protocol { bank, settings, link, host, [this] { return now; } };
     PortWatch watch { protocol, settings, link, host, [this] { return now; } };
     std::function<void()> tick = [] {};
-    std::function<bool(const std::function<bool()>&)> waitFor
-        = [](const auto& done) { return done(); };
+    std::function<void(const std::function<bool()>&)> pump = [](const auto&) {};
+
+    /// Takes input until `done`; between looks the clock moves 20 ms and the
+    /// protocol's watch runs, which puts what is due (the configuration query).
+    bool waitFor(const std::function<bool()>& done)
+    {
+        for (int step = 0; step < 250; ++step) {
+            pump(done);
+            if (done())
+                return true;
+            now += std::chrono::milliseconds(20);
+            protocol.Timer5Timer();
+        }
+        return done();
+    }
 
     template <class... Args>
     explicit Rig(Args&&... args)
@@ -264,6 +277,8 @@ struct ProtocolRig : Rig<FakeLink> {
     {
         protocol.chooseOutput(1);
         protocol.chooseInput(0);
+        now += std::chrono::milliseconds(settings.delay);
+        protocol.Timer5Timer(); // the second query is due
         link.messages.clear(); // the configuration queries
         link.devices.clear();
     }

@@ -147,9 +147,8 @@ namespace {
                 dispatcher.pump();
                 std::this_thread::sleep_for(4ms);
             };
-            r.waitFor = [this](const std::function<bool()>& done) {
-                return dispatcher.pumpUntil(done, 5000ms);
-            };
+            r.pump
+                = [this](const std::function<bool()>& done) { dispatcher.pumpUntil(done, 20ms); };
             first();
             r.protocol.chooseOutput(listed(outputs, name));
             r.protocol.chooseInput(listed(inputs, name));

@@ -83,7 +83,8 @@ private slots:
         QVERIFY(config().getConfigurationButton()->isEnabled());
         QVERIFY(config().configureButton()->isEnabled());
         config().getDeviceConfiguration();
-        QCOMPARE(ports().sysex(10).size(), std::size_t { 2 }); // version and configuration
+        // Version and configuration, the second one Delay after the first.
+        QTRY_COMPARE_WITH_TIMEOUT(ports().sysex(10).size(), std::size_t { 2 }, 1000);
         config().chooseOutputEntry(2); // "no device"
         QVERIFY(!config().configureButton()->isEnabled());
         QVERIFY(!config().getConfigurationButton()->isEnabled());

@@ -181,7 +181,8 @@ private slots:
         windows.mainForm().midiAttached();
         QVERIFY(ports.openedOutputs.count(1));
         QCOMPARE(windows.configForm().outputList()->currentText(), QStringLiteral("Test Out B"));
-        QCOMPARE(ports.sysex(10).size(), std::size_t { 2 }); // the device queries
+        // The device queries, the second one Delay after the first.
+        QTRY_COMPARE_WITH_TIMEOUT(ports.sysex(10).size(), std::size_t { 2 }, 1000);
         QTRY_COMPARE_WITH_TIMEOUT(ports.programChanges().size(), std::size_t { 1 }, 1000);
         QCOMPARE(ports.puts.back().bytes, (std::vector<std::uint8_t> { 0xC0, 57 }));
         QCOMPARE(ports.puts.size(), std::size_t { 3 });
