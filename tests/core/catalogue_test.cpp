@@ -155,18 +155,15 @@ TEST(Catalogue, FixedParameterPickers)
         { 80, ParameterList::xgMultiPart }, { 87, ParameterList::xgEq },
         { 100, ParameterList::resetGrid } };
     for (const auto& [code, list] : lists) {
-        EXPECT_EQ(fixedParameterPickerFor(code).kind, PickerKind::parameter) << code;
-        EXPECT_EQ(fixedParameterPickerFor(code).list, list) << code;
+        const FixedParameterPicker picker = fixedParameterPickerFor(code);
+        EXPECT_EQ(std::pair(picker.kind, picker.list), std::pair(PickerKind::parameter, list))
+            << code;
     }
-    EXPECT_EQ(fixedParameterPickerFor(91).kind, PickerKind::none);
-    for (const int code : { 3, 84 })
-        EXPECT_EQ(fixedParameterPickerFor(code).kind, PickerKind::none) << code;
-    for (const int code : { 4, 5 })
-        EXPECT_EQ(fixedParameterPickerFor(code).kind, PickerKind::note) << code;
-    for (const int code : { 1, 7, 127 })
-        EXPECT_EQ(fixedParameterPickerFor(code).kind, PickerKind::value) << code;
-    EXPECT_EQ(fixedParameterPickerFor(92).kind, PickerKind::value);
-    EXPECT_EQ(fixedParameterPickerFor(101).kind, PickerKind::value);
+    const std::pair<PickerKind, std::vector<int>> others[] = { { PickerKind::none, { 91, 3, 84 } },
+        { PickerKind::note, { 4, 5 } }, { PickerKind::value, { 1, 7, 127, 92, 101 } } };
+    for (const auto& [kind, codes] : others)
+        for (const int code : codes)
+            EXPECT_EQ(fixedParameterPickerFor(code).kind, kind) << code;
 }
 
 TEST(Catalogue, EveryParameterListIsFull)

@@ -35,9 +35,7 @@ TEST(ProgramDirectory, FromCommandLine)
 TEST(ProgramDirectory, CurrentCommandLineQuotesTheRunningExecutable)
 {
     const std::string line = currentCommandLine();
-    ASSERT_GE(line.size(), 3u);
-    EXPECT_EQ(line.front(), '"');
-    EXPECT_EQ(line.back(), '"');
+    ASSERT_TRUE(line.size() >= 3 && line.front() == '"' && line.back() == '"') << line;
     const fs::path exe = line.substr(1, line.size() - 2);
     EXPECT_TRUE(exe.is_absolute());
     EXPECT_TRUE(fs::equivalent(exe, "/proc/self/exe"));

@@ -68,28 +68,22 @@ namespace {
             protocol.chooseInput(0);
         }
 
-        /// Ticks every millisecond until the job ends.
-        SyncReport run()
-        {
-            for (int i = 0; i < 1000000; ++i)
-                if (auto report = sync.tick(++now))
-                    return *report;
-            ADD_FAILURE() << "the job did not end";
-            return {};
-        }
-
-        /// Runs the job and the transfers it starts (with their Program
-        /// Changes) until it reports.
-        std::optional<SyncReport> runWithTransfers()
+        /// Ticks every millisecond, running the transfers the job starts
+        /// until it reports; `roundEnd` sees each transfer end before its
+        /// Program Change.
+        SyncReport run(const std::function<void()>& roundEnd = [] {})
         {
             for (int i = 0; i < 1000000; ++i) {
                 runTransfer();
-                if (protocol.timerEnabled(ProtocolTimer::Timer4))
+                if (protocol.timerEnabled(ProtocolTimer::Timer4)) {
+                    roundEnd();
                     protocol.Timer4Timer();
-                if (std::optional<SyncReport> report = sync.tick(++now))
-                    return report;
+                }
+                if (auto report = sync.tick(++now))
+                    return *report;
             }
-            return std::nullopt;
+            ADD_FAILURE() << "the job did not end";
+            return {};
         }
 
         /// Stored presets numbered from `seed`, 7 bits a value.
@@ -273,18 +267,9 @@ namespace {
         link.loseDataOnce = { 7, 60, 60 };
         const std::size_t from = link.messages.size();
         ASSERT_FALSE(protocol.sendPresets(std::vector<int> { 3, 7, 60 }).abandon());
-        std::optional<SyncReport> proven;
         std::vector<DeviceMark> marks; // of preset 7, as each round's transfer ends
-        for (int i = 0; i < 1000000 && !proven; ++i) {
-            runTransfer();
-            if (protocol.timerEnabled(ProtocolTimer::Timer4)) {
-                marks.push_back(sync.mark(7));
-                protocol.Timer4Timer();
-            }
-            proven = sync.tick(++now);
-        }
-        ASSERT_TRUE(proven);
-        EXPECT_EQ(proven->lines(), std::vector<std::string> { "Sent and verified 3 presets" });
+        const SyncReport proven = run([&] { marks.push_back(sync.mark(7)); });
+        EXPECT_EQ(proven.lines(), std::vector<std::string> { "Sent and verified 3 presets" });
         EXPECT_TRUE(link.loseDataOnce.empty()); // 7 went twice, 60 three times
         EXPECT_EQ(presetsSent(from), (std::vector<int> { 3, 7, 60 })); // what arrived
         EXPECT_EQ(marks,
@@ -295,9 +280,7 @@ namespace {
         link.loseDataOnce = { 60, 60, 60, 60, 60, 60 };
         bank.presets[60].eventType.fill(1);
         ASSERT_FALSE(protocol.sendPresets(std::vector<int> { 3, 60 }).abandon());
-        proven = runWithTransfers();
-        ASSERT_TRUE(proven);
-        EXPECT_EQ(proven->lines().front(), "Sent 2 presets; 1 differs on the device: 61");
+        EXPECT_EQ(run().lines().front(), "Sent 2 presets; 1 differs on the device: 61");
         EXPECT_EQ(sync.mark(60), DeviceMark::differs);
     }
 
@@ -312,13 +295,12 @@ namespace {
         const sim::DevicePreset before = device.preset(9);
         (void)protocol.setDelayText("200");
         ASSERT_TRUE(sync.findFastestDelay(9).started());
-        const std::optional<SyncReport> found = runWithTransfers();
-        ASSERT_TRUE(found);
-        EXPECT_GE(found->delayFound, 45) << "a Delay at which the device loses messages";
-        EXPECT_LE(found->delayFound, 48);
-        EXPECT_EQ(settings.delay, found->delayFound);
-        EXPECT_EQ(found->lines().front(),
-            "The fastest Delay the device keeps up with is " + std::to_string(found->delayFound)
+        const SyncReport found = run();
+        EXPECT_GE(found.delayFound, 45) << "a Delay at which the device loses messages";
+        EXPECT_LE(found.delayFound, 48);
+        EXPECT_EQ(settings.delay, found.delayFound);
+        EXPECT_EQ(found.lines().front(),
+            "The fastest Delay the device keeps up with is " + std::to_string(found.delayFound)
                 + " ms; it is now the Delay.");
         EXPECT_EQ(device.preset(9), before) << "the probe presets are back as they were";
         EXPECT_EQ(device.preset(10).fixedParameter, numbered(10).fixedParameter);
@@ -327,10 +309,8 @@ namespace {
         // A device that does not answer keeps the Delay as it was.
         link.silent = { 9 };
         ASSERT_TRUE(sync.findFastestDelay(9).started());
-        const std::optional<SyncReport> silent = runWithTransfers();
-        ASSERT_TRUE(silent);
-        EXPECT_EQ(silent->delayFound, 0);
-        EXPECT_EQ(settings.delay, found->delayFound);
+        EXPECT_EQ(run().delayFound, 0);
+        EXPECT_EQ(settings.delay, found.delayFound);
     }
 
     TEST(PresetListText, JoinsRunsOfThreeOrMore)

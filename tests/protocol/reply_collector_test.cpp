@@ -96,13 +96,7 @@ namespace {
         auto r = collector.feedBytes(bytes);
         ASSERT_TRUE(r && r->kind == FrameKind::presetData);
         EXPECT_EQ(r->frame.payload[0], 0x13);
-        EXPECT_EQ(r->frame.payload[47], 0x44);
-
-        bytes = testing::initValues(4, 1);
-        bytes[24] = 0xC4;
-        r = collector.feedBytes(bytes);
-        ASSERT_TRUE(r && r->kind == FrameKind::initValues);
-        EXPECT_EQ(r->frame.payload[15], 0x44);
+        EXPECT_EQ(r->frame.payload[47], 0x44); // every kind of reply goes through one mask
 
         // Another maker's SysEx with the device's command bytes is not a reply.
         EXPECT_FALSE(

@@ -44,10 +44,9 @@ protected:
         ASSERT_TRUE(smf.Open(path, 'w', 1));
         smf.Attach(&score);
         score.Get(0)->IsRecording(true);
-        for (const auto& m : messages) {
+        for (const auto& m : messages)
             for (std::int32_t b : m)
                 score.Get(0)->Write({ 0, 0xF0, static_cast<std::uint8_t>(b), 0, 0 });
-        }
         score.Get(0)->IsRecording(false);
         smf.Save(nullptr);
         smf.Close();
@@ -55,10 +54,9 @@ protected:
     int load(const std::vector<std::vector<std::int32_t>>& messages)
     {
         int count = 0;
-        for (const auto& m : messages) {
+        for (const auto& m : messages)
             for (std::int32_t b : m)
                 files.dumpBytes[static_cast<std::size_t>(count++)] = b;
-        }
         return count;
     }
 };

@@ -2,30 +2,15 @@
 // listed, unchanged sets are not read again, and the index survives a
 // round trip while any damage to it yields an empty one.
 
-#include "midi/midi_driver.h"
-#include "midi/midi_smf.h"
+#include "preset_files_fixture.h"
 #include "storage/library_file.h"
 #include "storage/library_scan.h"
-#include "storage/preset_files.h"
-#include "temp_dir.h"
-
-#include <gtest/gtest.h>
-
-#include <thread>
 
 using namespace kestrow;
 
 namespace {
 
-class LibraryFileTest : public ::testing::Test {
-protected:
-    test::TempDir dir;
-    std::unique_ptr<TMidiDriver> driver = TMidiDriver::filesOnly();
-    TMidiSMF smf { driver.get() };
-    PresetBank bank;
-    DeviceVariant variant = DeviceVariant::zembraControl;
-    PresetFiles files { bank, smf, variant };
-};
+using LibraryFileTest = test::PresetFilesTest;
 
 TEST_F(LibraryFileTest, ScanListsDamageRereadsOnlyChangesAndTheIndexRoundTrips)
 {

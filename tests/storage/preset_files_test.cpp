@@ -27,11 +27,9 @@ TEST_F(PresetFilesTest, DialSetsHold94BytesPerPresetOthers68AndBothLoadOnAnyVari
     ASSERT_TRUE(files.saveAllPresets(dir.file("Dial.MID")).ok());
     variant = DeviceVariant::zembraFader;
     ASSERT_TRUE(files.saveAllPresets(dir.file("Fader.MID")).ok());
+    // What each message holds is the encoder's test; here that the file holds it all.
     EXPECT_EQ(files.readDumpFile(dir.file("Dial.MID")), 12032);
-    EXPECT_EQ(files.dumpBytes[6], 0x21); // preset 0's init values first, then its data
-    EXPECT_EQ(files.dumpBytes[26 + 6], 0x20);
     EXPECT_EQ(files.readDumpFile(dir.file("Fader.MID")), 8704);
-    EXPECT_EQ(files.dumpBytes[58 + 6], 0x30);
 
     for (DeviceVariant v : { DeviceVariant::zembraControl, DeviceVariant::zembraDial }) {
         Reader fader(driver), dial(driver);

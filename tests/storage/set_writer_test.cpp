@@ -23,14 +23,10 @@ using Snapshot = std::map<std::string, std::string>;
 std::set<std::string> differing(const Snapshot& a, const Snapshot& b)
 {
     std::set<std::string> out;
-    for (const auto& [name, bytes] : a) {
-        if (!b.contains(name) || b.at(name) != bytes)
-            out.insert(name);
-    }
-    for (const auto& entry : b) {
-        if (!a.contains(entry.first))
-            out.insert(entry.first);
-    }
+    for (const Snapshot* side : { &a, &b })
+        for (const auto& [name, bytes] : *side)
+            if (!a.contains(name) || !b.contains(name) || a.at(name) != b.at(name))
+                out.insert(name);
     return out;
 }
 
