@@ -3,14 +3,9 @@
 
 #include "main_test_support.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QMap>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <cstdio>

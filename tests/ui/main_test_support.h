@@ -7,10 +7,22 @@
 #include "ui/editor_windows.h"
 #include "ui/main_form.h"
 
-#include <QCoreApplication>
+// The widgets the window tests reach, for all of them.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <memory>
 
