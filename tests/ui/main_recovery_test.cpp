@@ -35,11 +35,6 @@ int editAndWait(int argc, char* argv[])
     return app.exec();
 }
 
-QString fileIn(const QTemporaryDir& dir, const char* name)
-{
-    return dir.filePath(QString::fromLatin1(name));
-}
-
 } // namespace
 
 class MainRecoveryTest : public QObject {

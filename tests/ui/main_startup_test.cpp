@@ -15,11 +15,6 @@ using namespace kestrow::test;
 
 namespace {
 
-QString fileIn(const QTemporaryDir& dir, const char* name)
-{
-    return dir.filePath(QString::fromLatin1(name));
-}
-
 /// A plain file where the autosave folder belongs: nothing can be written there.
 QString blockedFolder(const QTemporaryDir& dir)
 {
