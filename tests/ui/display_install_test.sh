@@ -25,6 +25,22 @@ prefix=$work/prefix
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
+# check <what> <command...>: passes when the command succeeds.
+check() {
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+# validate <tool> <args...>: the tool's verdict, or a skip where it is missing.
+validate() {
+    if command -v "$1" > /dev/null; then check "$*" "$@"; else echo "skip: $1 not installed"; fi
+}
+# runs <what> <output file> <command...>: shows the output when it fails.
+runs() {
+    local what=$1 out=$2
+    shift 2
+    if "$@" > "$out" 2>&1; then pass "$what"; else cat "$out"; fail "$what"; fi
+}
 
 cmake --install "$build" --prefix "$prefix" > "$work/install.log" 2>&1 || {
     cat "$work/install.log"
@@ -36,26 +52,10 @@ pass "installed into a temporary prefix"
 # Desktop integration.
 for f in "applications/$app.desktop" "icons/hicolor/scalable/apps/$app.svg" \
          "icons/hicolor/256x256/apps/$app.png" "metainfo/$app.metainfo.xml"; do
-    if [ -s "$prefix/$datadir/$f" ]; then pass "$f"; else fail "missing $datadir/$f"; fi
+    check "$datadir/$f is there" test -s "$prefix/$datadir/$f"
 done
-if command -v desktop-file-validate > /dev/null; then
-    if desktop-file-validate "$prefix/$datadir/applications/$app.desktop"; then
-        pass "desktop-file-validate"
-    else
-        fail "desktop-file-validate"
-    fi
-else
-    echo "skip: desktop-file-validate not installed"
-fi
-if command -v appstreamcli > /dev/null; then
-    if appstreamcli validate --no-net "$prefix/$datadir/metainfo/$app.metainfo.xml"; then
-        pass "appstreamcli validate"
-    else
-        fail "appstreamcli validate"
-    fi
-else
-    echo "skip: appstreamcli not installed"
-fi
+validate desktop-file-validate "$prefix/$datadir/applications/$app.desktop"
+validate appstreamcli validate --no-net "$prefix/$datadir/metainfo/$app.metainfo.xml"
 if grep -q '@' "$prefix/$datadir/metainfo/$app.metainfo.xml"; then
     fail "metainfo still holds a template placeholder"
 fi
@@ -72,7 +72,7 @@ grep -q "^Exec=kestrow-editor$" "$prefix/$datadir/applications/$app.desktop" \
 # Programs and the driver library they load.
 for program in "${programs[@]}"; do
     [ -n "$program" ] || continue
-    if [ -x "$prefix/$bindir/$program" ]; then pass "$bindir/$program"; else fail "missing $bindir/$program"; fi
+    check "$bindir/$program is there" test -x "$prefix/$bindir/$program"
     # The programs that bind the driver are links to their copy beside it.
     if [ -f "$prefix/$programdir/$program" ]; then
         [ "$(realpath "$prefix/$bindir/$program")" = "$(realpath "$prefix/$programdir/$program")" ] \
@@ -81,23 +81,19 @@ for program in "${programs[@]}"; do
 done
 driver_path="$prefix/$programdir/libmididrv.so"
 if [ "$driver" = "ON" ]; then
-    if [ -f "$driver_path" ]; then pass "$programdir/libmididrv.so"; else fail "missing driver library"; fi
+    check "$programdir/libmididrv.so is there" test -f "$driver_path"
     if find "$prefix" -name 'libmididrv_*' | grep -q .; then fail "a test build of the driver was installed"; fi
 fi
 
 # The print module the editor loads on the first print.
 if [ -f "$build/bin/libkestrow-print.so" ]; then
-    if [ -f "$prefix/$programdir/libkestrow-print.so" ]; then
-        pass "$programdir/libkestrow-print.so"
-    else
-        fail "missing print module"
-    fi
+    check "$programdir/libkestrow-print.so is there" test -f "$prefix/$programdir/libkestrow-print.so"
 fi
 
 # Data files: whatever the build puts beside the programs must be installed too.
 for f in FactoryPresets.MID FactoryPresets.CFG FactoryPresets.NTS Info.txt; do
     if [ -f "$build/bin/$f" ]; then
-        if [ -f "$prefix/$datadir/kestrow-editor/$f" ]; then pass "$datadir/kestrow-editor/$f"; else fail "missing $datadir/kestrow-editor/$f"; fi
+        check "$datadir/kestrow-editor/$f is there" test -f "$prefix/$datadir/kestrow-editor/$f"
     fi
 done
 
@@ -113,31 +109,15 @@ for program in "${programs[@]}"; do
         # file reader: one header per preset.
         factory="$prefix/$datadir/kestrow-editor/FactoryPresets.MID"
         if [ -f "$factory" ]; then
-            if "$prefix/$bindir/kestrow-cli" list "$factory" > "$work/cli.out" 2>&1; then
-                headers=$(grep -cE '^[0-9 ]{3}: ' "$work/cli.out" || true)
-                if [ "$headers" -eq 128 ]; then
-                    pass "kestrow-cli lists the installed factory set"
-                else
-                    fail "kestrow-cli listed $headers presets instead of 128"
-                fi
-            else
-                cat "$work/cli.out"
-                fail "kestrow-cli list of the installed factory set"
-            fi
+            runs "kestrow-cli list of the installed factory set" "$work/cli.out" \
+                "$prefix/$bindir/kestrow-cli" list "$factory"
+            headers=$(grep -cE '^[0-9 ]{3}: ' "$work/cli.out" || true)
+            check "kestrow-cli listed $headers of 128 presets" test "$headers" -eq 128
         fi
-        if "$prefix/$bindir/kestrow-cli" --help > "$work/cli-help.out" 2>&1; then
-            pass "kestrow-cli --help"
-        else
-            fail "kestrow-cli --help"
-        fi
+        runs "kestrow-cli --help" "$work/cli-help.out" "$prefix/$bindir/kestrow-cli" --help
         ;;
     zembra-sim)
-        if "$prefix/$bindir/$program" --help > "$work/$program.out" 2>&1; then
-            pass "$program --help"
-        else
-            cat "$work/$program.out"
-            fail "$program --help"
-        fi
+        runs "$program --help" "$work/$program.out" "$prefix/$bindir/$program" --help
         ;;
     kestrow-editor)
         # The editor binds the driver while it starts; the dynamic loader tells

@@ -9,18 +9,9 @@
 #include "ui/knob_table.h"
 #include "ui/library_form.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QDir>
 #include <QDropEvent>
-#include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMimeData>
 #include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
 

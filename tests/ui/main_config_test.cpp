@@ -4,17 +4,8 @@
 #include "main_test_support.h"
 #include "ui/knob_table.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace kestrow;
 using namespace kestrow::test;

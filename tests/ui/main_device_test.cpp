@@ -5,10 +5,6 @@
 #include "midi/toolkit_ports.h"
 #include "ui/qt_midi_dispatcher.h"
 
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
 using namespace kestrow;
 
 namespace {

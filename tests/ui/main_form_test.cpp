@@ -5,21 +5,11 @@
 #include "ui/preset_tree.h"
 #include "ui/switch_display.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStyleOptionViewItem>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace kestrow;
 using namespace kestrow::test;
@@ -37,25 +27,26 @@ void mark(Preset& preset, int tag)
     }
 }
 
-/// One line per menu entry, indented by depth: the text (a tab shown as " | "),
-/// the shortcut in brackets, "~" for an entry hidden in this variant, "#" for a
-/// disabled one.
-void listMenu(const QList<QAction*>& actions, int depth, QStringList& lines)
+/// One line per menu: its path, then its entries: the text (a tab shown as
+/// " | "), the shortcut in brackets, "~" for an entry hidden in this variant,
+/// "#" for a disabled one. Then a line for each submenu that has entries.
+void listMenu(const QString& path, const QList<QAction*>& actions, QStringList& lines)
 {
+    QStringList entries;
     for (QAction* a : actions) {
-        QString line = QString(depth * 2, QLatin1Char(' '));
-        line += a->isSeparator() ? QStringLiteral("-")
-                                 : a->text().replace(QLatin1Char('\t'), QStringLiteral(" | "));
+        QString entry = a->isSeparator()
+            ? QStringLiteral("-")
+            : a->text().replace(QLatin1Char('\t'), QStringLiteral(" | "));
         if (!a->shortcut().isEmpty())
-            line += QStringLiteral(" [") + QKeySequence::listToString(a->shortcuts())
+            entry += QStringLiteral(" [") + QKeySequence::listToString(a->shortcuts())
                 + QLatin1Char(']');
-        if (!a->isVisible())
-            line += QStringLiteral(" ~");
-        if (!a->isEnabled())
-            line += QStringLiteral(" #");
-        lines << line;
-        if (a->menu() != nullptr)
-            listMenu(a->menu()->actions(), depth + 1, lines);
+        entry += QString(a->isVisible() ? "" : " ~") + QString(a->isEnabled() ? "" : " #");
+        entries << entry;
+    }
+    lines << path + QStringLiteral(": ") + entries.join(QStringLiteral(", "));
+    for (QAction* a : actions) {
+        if (a->menu() != nullptr && !a->menu()->actions().isEmpty())
+            listMenu(path + QLatin1Char('/') + a->text(), a->menu()->actions(), lines);
     }
 }
 
@@ -224,110 +215,48 @@ private slots:
     void menusKeepEveryCaptionShortcutAndPlace()
     {
         QStringList lines;
-        listMenu(form().menuBar()->actions(), 0, lines);
-        lines << QStringLiteral("== devices");
-        listMenu(form().findChild<QMenu*>(QStringLiteral("DevicesMenu"))->actions(), 0, lines);
-        lines << QStringLiteral("== popup");
-        listMenu(form().presetPopupMenu()->actions(), 0, lines);
+        listMenu(QStringLiteral("bar"), form().menuBar()->actions(), lines);
+        listMenu(QStringLiteral("devices"),
+            form().findChild<QMenu*>(QStringLiteral("DevicesMenu"))->actions(), lines);
+        listMenu(QStringLiteral("popup"), form().presetPopupMenu()->actions(), lines);
         const QStringList expected {
-            "&File",
-            "  Load",
-            "    Load All Presets",
-            "    Load Single Preset [Ctrl+O]",
-            "    - ~ #",
-            "    Load Banks 1-4 [Ctrl+Alt+O] ~ #",
-            "  Save As...",
-            "    Save All Presets As...",
-            "    Save Single Preset As... [Ctrl+S]",
-            "    - ~ #",
-            "    Save Banks 1-4 As... [Ctrl+Alt+S] ~ #",
-            "  -",
-            "  Send",
-            "    Send All Presets [Ctrl+F3]",
-            "    -",
-            "    Send Single Preset ~ #",
-            "      Send All Data [F3] ~ #",
-            "      Send Preset Data Only ~ #",
-            "      Send Init Values Only ~ #",
-            "    Send Single Preset [F3]",
-            "    - ~ #",
-            "    Send Banks 1-4 [F2] ~ #",
-            "  -",
-            "  Display",
-            "    Display Knob Table (4 Presets) [Ctrl+D]",
-            "    Display Knob Table (8 Presets) [Ctrl+Alt+D]",
-            "    -",
-            "    Display All Parameters",
-            "    Display All Knob Names",
-            "  Print",
-            "    Print Knob Table (4 Presets) [Ctrl+P]",
-            "    Print Knob Table (8 Presets) [Ctrl+Alt+P]",
-            "  -",
-            "  Import SysEx...",
-            "  Export SysEx...",
-            "    All Presets...",
-            "    Selected Preset...",
-            "    Banks 1-4... ~ #",
-            "  Compare with File...",
-            "  Library... [Ctrl+Shift+B]",
-            "  Recent Files",
-            "  -",
-            "  Exit",
-            "&Edit",
-            "  &Copy Preset [Ctrl+Alt+C]",
-            "  &Paste Preset [Ctrl+Alt+V] #",
-            "  Paste Preset &w/Clipboard  [Ctrl+Alt+W] #",
-            "  -",
-            "  Select &Factory Preset [Ctrl+F] #",
-            "  -",
-            "  Undo [Ctrl+Z] #",
-            "  Redo [Ctrl+Y; Ctrl+Shift+Z] #",
-            "  Find... [Ctrl+Shift+F]",
-            "&Settings",
-            "  Device &Settings [F12]",
-            "&Device",
-            "  Get All Presets",
-            "  Send Changed Presets",
-            "  Verify Device",
-            "  Verify Sent Presets",
-            "  Find Fastest Delay...",
-            "  -",
-            "  MIDI Monitor [Ctrl+Shift+M]",
-            "  Learn [Ctrl+Shift+L]",
-            "&Help",
-            "  Zembra Control Help [F1]",
-            "  &About",
-            "== devices",
-            "zembraC [F7]",
-            "zembraDial [F8]",
-            "zembraFader [F9]",
-            "== popup",
-            "&Copy Preset [Ctrl+C]",
-            "&Paste Preset [Ctrl+V] #",
-            "Paste Preset &w/Clipboard  [Ctrl+W] #",
-            "Select Factory Preset | Ctrl+F #",
-            "-",
-            "Load Preset | Ctrl+O",
-            "Load Banks 1-4 | Ctrl+Alt+O ~ #",
-            "Save Preset As... | Ctrl+S",
-            "Save Banks 1-4 As... | Ctrl+Alt+S ~ #",
-            "-",
-            "Send Preset | F3",
-            "Send Banks 1-4 | F2 ~ #",
-            "Get Preset",
-            "Get All Presets",
-            "Send Changed Presets",
-            "Verify Device",
-            "-",
-            "Display",
-            "  Display Knob Table (4 Presets) | Ctrl+D",
-            "  Display Knob Table (8 Presets) | Ctrl+Alt+D",
-            "  -",
-            "  Display Preset Parameters",
-            "  Display Knob Names",
-            "Print",
-            "  Print Knob Table (4 Presets) | Ctrl+P",
-            "  Print Knob Table (8 Presets) | Ctrl+Alt+P",
+            "bar: &File, &Edit, &Settings, &Device, &Help",
+            "bar/&File: Load, Save As..., -, Send, -, Display, Print, -, Import SysEx..., "
+            "Export SysEx..., Compare with File..., Library... [Ctrl+Shift+B], Recent Files, -, "
+            "Exit",
+            "bar/&File/Load: Load All Presets, Load Single Preset [Ctrl+O], - ~ #, "
+            "Load Banks 1-4 [Ctrl+Alt+O] ~ #",
+            "bar/&File/Save As...: Save All Presets As..., Save Single Preset As... [Ctrl+S], "
+            "- ~ #, Save Banks 1-4 As... [Ctrl+Alt+S] ~ #",
+            "bar/&File/Send: Send All Presets [Ctrl+F3], -, Send Single Preset ~ #, "
+            "Send Single Preset [F3], - ~ #, Send Banks 1-4 [F2] ~ #",
+            "bar/&File/Send/Send Single Preset: Send All Data [F3] ~ #, "
+            "Send Preset Data Only ~ #, Send Init Values Only ~ #",
+            "bar/&File/Display: Display Knob Table (4 Presets) [Ctrl+D], "
+            "Display Knob Table (8 Presets) [Ctrl+Alt+D], -, Display All Parameters, "
+            "Display All Knob Names",
+            "bar/&File/Print: Print Knob Table (4 Presets) [Ctrl+P], "
+            "Print Knob Table (8 Presets) [Ctrl+Alt+P]",
+            "bar/&File/Export SysEx...: All Presets..., Selected Preset..., Banks 1-4... ~ #",
+            "bar/&Edit: &Copy Preset [Ctrl+Alt+C], &Paste Preset [Ctrl+Alt+V] #, "
+            "Paste Preset &w/Clipboard  [Ctrl+Alt+W] #, -, Select &Factory Preset [Ctrl+F] #, -, "
+            "Undo [Ctrl+Z] #, Redo [Ctrl+Y; Ctrl+Shift+Z] #, Find... [Ctrl+Shift+F]",
+            "bar/&Settings: Device &Settings [F12]",
+            "bar/&Device: Get All Presets, Send Changed Presets, Verify Device, "
+            "Verify Sent Presets, Find Fastest Delay..., -, MIDI Monitor [Ctrl+Shift+M], "
+            "Learn [Ctrl+Shift+L]",
+            "bar/&Help: Zembra Control Help [F1], &About",
+            "devices: zembraC [F7], zembraDial [F8], zembraFader [F9]",
+            "popup: &Copy Preset [Ctrl+C], &Paste Preset [Ctrl+V] #, "
+            "Paste Preset &w/Clipboard  [Ctrl+W] #, Select Factory Preset | Ctrl+F #, -, "
+            "Load Preset | Ctrl+O, Load Banks 1-4 | Ctrl+Alt+O ~ #, Save Preset As... | Ctrl+S, "
+            "Save Banks 1-4 As... | Ctrl+Alt+S ~ #, -, Send Preset | F3, Send Banks 1-4 | F2 ~ #, "
+            "Get Preset, Get All Presets, Send Changed Presets, Verify Device, -, Display, Print",
+            "popup/Display: Display Knob Table (4 Presets) | Ctrl+D, "
+            "Display Knob Table (8 Presets) | Ctrl+Alt+D, -, Display Preset Parameters, "
+            "Display Knob Names",
+            "popup/Print: Print Knob Table (4 Presets) | Ctrl+P, "
+            "Print Knob Table (8 Presets) | Ctrl+Alt+P",
         };
         QCOMPARE(lines, expected);
 

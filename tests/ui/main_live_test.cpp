@@ -4,13 +4,7 @@
 #include "ui/knob_table.h"
 #include "ui/midi_monitor_form.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QClipboard>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace kestrow;
 using namespace kestrow::test;

@@ -3,14 +3,9 @@
 
 #include "main_test_support.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QMap>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -38,11 +33,6 @@ int editAndWait(int argc, char* argv[])
         std::fflush(stdout);
     });
     return app.exec();
-}
-
-QString fileIn(const QTemporaryDir& dir, const char* name)
-{
-    return dir.filePath(QString::fromLatin1(name));
 }
 
 } // namespace

@@ -6,29 +6,14 @@
 #include "ui/pickers/picker_set.h"
 #include "ui/window_placement.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QStyleFactory>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace kestrow;
 using namespace kestrow::test;
 
 namespace {
-
-QString fileIn(const QTemporaryDir& dir, const char* name)
-{
-    return dir.filePath(QString::fromLatin1(name));
-}
 
 /// A plain file where the autosave folder belongs: nothing can be written there.
 QString blockedFolder(const QTemporaryDir& dir)
@@ -36,6 +21,20 @@ QString blockedFolder(const QTemporaryDir& dir)
     const QString folder = dir.filePath(QStringLiteral("autosave"));
     writeBytes(folder, {});
     return folder;
+}
+
+/// A first run in `dir` that leaves output entry 1, AutoSend on, a delay of
+/// 20 ms and preset 58 selected.
+void saveARun(const QTemporaryDir& dir)
+{
+    QVERIFY(copyFactorySet(dir.path()));
+    Session first(dir.path());
+    first.main().FormShow();
+    first.config().chooseOutputEntry(1);
+    first.main().autoSendBox()->setChecked(true);
+    first.config().setDelayFieldText(QStringLiteral("20"));
+    first.main().selectPreset(57);
+    first.main().close();
 }
 
 } // namespace
@@ -122,63 +121,41 @@ private slots:
         QCOMPARE(fileBytes(fileIn(dir, "Config.MID")), savedDump);
     }
 
-    void savedPresetIsSelectedWithoutSendingIt()
+    void savedPresetIsSelectedAndOnlyItsProgramChangeSent()
     {
         QTemporaryDir dir;
-        QVERIFY(copyFactorySet(dir.path()));
-        {
-            Session first(dir.path());
-            first.main().FormShow();
-            first.config().chooseOutputEntry(0);
-            first.main().autoSendBox()->setChecked(true);
-            first.config().setDelayFieldText(QStringLiteral("350"));
-            first.main().selectPreset(57);
-            first.main().close();
-        }
+        saveARun(dir);
         Session second(dir.path());
         second.main().FormShow();
-        QCOMPARE(second.main().presetTree()->currentRow(), 57);
-        QVERIFY(second.main().headingLabel()->text().startsWith(QStringLiteral("58: ")));
-        QVERIFY(second.main().autoSendBox()->isChecked());
-        QCOMPARE(second.config().delayField()->text(), QStringLiteral("350"));
-        QCOMPARE(second.config().outputList()->currentText(), QStringLiteral("Test Out A"));
-        // No dump at start-up: the Program Change for preset 58 only.
         EditorSession& session = *second.editor;
         for (int i = 0; i < 100 && session.nextDeadline(); ++i)
             session.tick(*session.nextDeadline());
         QCOMPARE(second.ports->programChanges().size(), std::size_t { 1 });
         QCOMPARE(second.ports->programChanges()[0].bytes, (std::vector<std::uint8_t> { 0xC0, 57 }));
-        QVERIFY(second.ports->sysex(58).empty());
-        // The next selection sends again.
-        second.main().selectPreset(58);
-        QCOMPARE(second.main().session().protocol().sendCount(), 68);
+        QVERIFY(second.ports->sysex(58).empty()); // no dump, though AutoSend is on
     }
 
-    void portsAttachedAfterTheFirstPaintGetTheSavedChoiceBeforeTheProgramChange()
+    void portsAttachedAfterTheFirstPaintGetTheSavedChoicesBeforeTheProgramChange()
     {
         QTemporaryDir dir;
-        QVERIFY(copyFactorySet(dir.path()));
-        {
-            Session first(dir.path());
-            first.main().FormShow();
-            first.config().chooseOutputEntry(1);
-            first.config().setDelayFieldText(QStringLiteral("20"));
-            first.main().selectPreset(57);
-            first.main().close();
-        }
+        saveARun(dir);
         // Start-up reads with the built-in file functions and no ports.
         const std::unique_ptr<TMidiDriver> files = TMidiDriver::filesOnly();
         EditorSession session(pathsIn(dir.path()), nullptr, files.get());
         session.awaitMidi();
         EditorWindows windows(session);
-        windows.mainForm().FormShow();
-        QCOMPARE(session.bank().selectedPreset, 57);
+        TMainForm& main = windows.mainForm();
+        main.FormShow();
+        QCOMPARE(main.presetTree()->currentRow(), 57);
+        QVERIFY(main.headingLabel()->text().startsWith(QStringLiteral("58: ")));
+        QVERIFY(main.autoSendBox()->isChecked());
+        QCOMPARE(windows.configForm().delayField()->text(), QStringLiteral("20"));
         QTest::qWait(60); // past the delay: the Program Change waits for the ports
         auto fake = std::make_unique<FakePorts>();
         FakePorts& ports = *fake;
         TMidiDriver driver;
         session.attachMidi(std::move(fake), &driver);
-        windows.mainForm().midiAttached();
+        main.midiAttached();
         QVERIFY(ports.openedOutputs.count(1));
         QCOMPARE(windows.configForm().outputList()->currentText(), QStringLiteral("Test Out B"));
         // The device queries, the second one Delay after the first.
@@ -186,6 +163,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ports.programChanges().size(), std::size_t { 1 }, 1000);
         QCOMPARE(ports.puts.back().bytes, (std::vector<std::uint8_t> { 0xC0, 57 }));
         QCOMPARE(ports.puts.size(), std::size_t { 3 });
+        main.selectPreset(58); // the next selection sends
+        QCOMPARE(session.protocol().sendCount(), 68);
     }
 
     void runLoadsTheDriverAndTheDescriptionFontAfterTheFirstPaint()

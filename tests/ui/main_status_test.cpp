@@ -5,15 +5,8 @@
 #include "ui/knob_table.h"
 #include "ui/window_placement.h"
 
-#include <QApplication>
-#include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace kestrow;
 using namespace kestrow::test;

@@ -7,10 +7,22 @@
 #include "ui/editor_windows.h"
 #include "ui/main_form.h"
 
-#include <QCoreApplication>
+// The widgets the window tests reach, for all of them.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -22,6 +34,12 @@ inline EditorPaths pathsIn(const QString& folder, const QString& autosaveFolder 
     const auto path = [](const QString& f) { return QDir(f).absolutePath().toStdString() + "/"; };
     const std::string program = path(folder);
     return { program, autosaveFolder.isEmpty() ? program : path(autosaveFolder), program, program };
+}
+
+/// The path of a file in a folder of the test.
+inline QString fileIn(const QTemporaryDir& dir, const char* name)
+{
+    return dir.filePath(QString::fromLatin1(name));
 }
 
 /// The bytes of a file; empty when it cannot be read.

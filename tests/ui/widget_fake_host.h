@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 
 #include <deque>
@@ -21,6 +22,34 @@ inline void movePointer(QWidget* widget, QPoint pos)
         Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
+
+/// The editing rig with what its views were told recorded.
+struct ViewRig : EditorRig {
+    int tableRefreshes = 0; ///< whole knob table redrawn
+    int viewRefreshes = 0; ///< preset view (picture, heading) redrawn
+    std::vector<CellPos> cells; ///< single cells redrawn
+    std::vector<int> shownKnobs;
+
+    explicit ViewRig(DeviceVariant variant = DeviceVariant::zembraControl)
+        : EditorRig(variant)
+    {
+        state.hooks.refreshPresetView = [this](int) { ++viewRefreshes; };
+        state.addView(this,
+            { [this](int) { ++tableRefreshes; }, [this](CellPos c) { cells.push_back(c); },
+                [this](int knob) { shownKnobs.push_back(knob); } });
+    }
+    ~ViewRig() { state.removeView(this); }
+    /// The knob-table gesture that precedes opening a picker; knob -1: the heading.
+    void select(int knob, int field)
+    {
+        bank.selectedKnob = knob;
+        bank.selectedField = field;
+        bank.allKnobsPending = knob < 0;
+    }
+};
+
+/// The colour drawn at p.
+inline QColor pixelAt(QWidget* widget, QPoint p) { return widget->grab().toImage().pixelColor(p); }
 
 /// A PickerHost that logs what the knob table opens ("event 94", "value -1 by
 /// keyboard", "popup 1 - 16 at 200,200", "warning <title>|<text>") and answers

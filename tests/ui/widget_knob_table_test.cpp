@@ -3,7 +3,6 @@
 
 #include <QKeySequence>
 #include <QLineEdit>
-#include <QTest>
 
 #include <memory>
 
@@ -12,23 +11,18 @@ using namespace kestrow;
 namespace {
 
 /// The editing setup with a scripted host and a shown table.
-struct Rig : EditorRig {
+struct Rig : ViewRig {
     FakePickerHost host;
     std::unique_ptr<KnobTable> table;
-    int viewRefreshes = 0;
-    std::vector<int> shownKnobs;
 
     explicit Rig(DeviceVariant variant = DeviceVariant::zembraControl)
-        : EditorRig(variant)
+        : ViewRig(variant)
     {
-        state.hooks.refreshPresetView = [this](int) { ++viewRefreshes; };
-        state.addView(this, { {}, {}, [this](int knob) { shownKnobs.push_back(knob); } });
         table = std::make_unique<KnobTable>(state, host);
         table->resize(620, 330);
         table->show();
         table->setFocus();
     }
-    ~Rig() { state.removeView(this); }
     KnobTableController& ctl() { return table->controller(); }
     QString cellText(int column, int row) { return table->item(row, column)->text(); }
     void key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)

@@ -11,7 +11,6 @@
 
 #include <QCursor>
 #include <QLineEdit>
-#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -20,30 +19,10 @@ using namespace kestrow;
 
 namespace {
 
-struct Rig : EditorRig {
-    int tableRefreshes = 0;
-    std::vector<CellPos> cells;
-
-    explicit Rig(DeviceVariant variant = DeviceVariant::zembraControl)
-        : EditorRig(variant)
-    {
-        state.addView(this,
-            { [this](int) { ++tableRefreshes; }, [this](CellPos c) { cells.push_back(c); }, {} });
-    }
-    ~Rig() { state.removeView(this); }
-    /// The knob-table gesture that precedes opening a picker.
-    void select(int knob, int field)
-    {
-        bank.selectedKnob = knob;
-        bank.selectedField = field;
-        bank.allKnobsPending = knob < 0;
-    }
-};
+using Rig = ViewRig;
 
 /// Runs `act` once the dialog is running modally.
 void whileOpen(std::function<void()> act) { QTimer::singleShot(0, std::move(act)); }
-
-QColor pixelAt(QWidget* widget, QPoint p) { return widget->grab().toImage().pixelColor(p); }
 
 } // namespace
 
