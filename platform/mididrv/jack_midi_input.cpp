@@ -21,22 +21,21 @@ std::unique_ptr<JackMidiInput> JackMidiInput::open(const std::string& clientName
 {
     std::unique_ptr<JackMidiInput> input(new JackMidiInput(std::move(handler)));
     input->m_ring = jack_ringbuffer_create(kRingBytes);
-    jack_status_t status {};
-    input->m_client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    input->m_client = JackClient::open(clientName);
     if (!input->m_ring || !input->m_client)
         return nullptr;
-    input->m_port = jack_port_register(
-        input->m_client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    const auto held = JackClient::hold();
+    jack_client_t* client = input->m_client->get();
+    if (client == nullptr)
+        return nullptr;
+    input->m_port
+        = jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     if (!input->m_port)
         return nullptr;
-    jack_on_shutdown(input->m_client, shutDown, input.get());
-    input->m_alive = true;
     input->m_reader = std::thread([self = input.get()] { self->readerLoop(); });
-    if (jack_set_process_callback(input->m_client, process, input.get()) != 0
-        || jack_activate(input->m_client) != 0)
+    if (jack_set_process_callback(client, process, input.get()) != 0 || jack_activate(client) != 0)
         return nullptr;
-    if (!source.empty()
-        && jack_connect(input->m_client, source.c_str(), jack_port_name(input->m_port)) != 0)
+    if (!source.empty() && jack_connect(client, source.c_str(), jack_port_name(input->m_port)) != 0)
         return nullptr;
     return input;
 }
@@ -44,11 +43,8 @@ std::unique_ptr<JackMidiInput> JackMidiInput::open(const std::string& clientName
 JackMidiInput::~JackMidiInput()
 {
     // Closing deactivates first, and libjack joins its process thread
-    // before that returns: nothing is written into the ring after this. A
-    // client whose server has died has no process thread left, and closing
-    // it reaches into the server's unmapped memory: it is left as it is.
-    if (m_client && m_alive.load())
-        jack_client_close(m_client);
+    // before that returns: nothing is written into the ring after this.
+    m_client.reset();
     m_quit.store(true);
     m_signal.store(1);
     m_signal.notify_one();
@@ -58,9 +54,11 @@ JackMidiInput::~JackMidiInput()
         jack_ringbuffer_free(m_ring);
 }
 
-void JackMidiInput::shutDown(void* arg) { static_cast<JackMidiInput*>(arg)->m_alive = false; }
-
-std::string JackMidiInput::fullPortName() const { return m_port ? jack_port_name(m_port) : ""; }
+std::string JackMidiInput::fullPortName() const
+{
+    const auto held = JackClient::hold();
+    return m_port && m_client->get() ? jack_port_name(m_port) : "";
+}
 
 int JackMidiInput::process(jack_nframes_t frames, void* arg)
 {

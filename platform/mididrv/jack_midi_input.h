@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/mididrv/jack_client.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -48,20 +50,17 @@ public:
 private:
     JackMidiInput(Handler handler);
     static int process(jack_nframes_t frames, void* self);
-    static void shutDown(void* self);
     void readerLoop();
     void drain();
     void deliver(std::span<const std::uint8_t> event);
 
     Handler m_handler;
-    jack_client_t* m_client = nullptr;
+    std::unique_ptr<JackClient> m_client;
     jack_port_t* m_port = nullptr;
     jack_ringbuffer_t* m_ring = nullptr;
     std::atomic<std::uint64_t> m_dropped { 0 };
     std::atomic<std::uint32_t> m_signal { 0 };
     std::atomic<bool> m_quit { false };
-    /// False once the server has gone: its client must not be closed then.
-    std::atomic<bool> m_alive { false };
     enum class SysEx : std::uint8_t { none, collecting, skipping };
     SysEx m_sysExState = SysEx::none; ///< reader side, for a SysEx sent in pieces
     std::vector<std::uint8_t> m_sysEx;

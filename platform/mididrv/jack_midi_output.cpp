@@ -22,23 +22,23 @@ std::unique_ptr<JackMidiOutput> JackMidiOutput::open(
     std::unique_ptr<JackMidiOutput> output(new JackMidiOutput);
     output->m_ring = jack_ringbuffer_create(kRingBytes);
     output->m_scratch.resize(kRingBytes);
-    jack_status_t status {};
-    output->m_client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    output->m_client = JackClient::open(clientName);
     if (!output->m_ring || !output->m_client)
+        return nullptr;
+    const auto held = JackClient::hold();
+    jack_client_t* client = output->m_client->get();
+    if (client == nullptr)
         return nullptr;
     // The port exists before the first cycle, so a process callback never
     // sees a half-made output.
-    output->m_port = jack_port_register(
-        output->m_client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    output->m_port
+        = jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (!output->m_port)
         return nullptr;
-    jack_on_shutdown(output->m_client, shutDown, output.get());
-    output->m_alive = true;
-    if (jack_set_process_callback(output->m_client, process, output.get()) != 0
-        || jack_activate(output->m_client) != 0)
+    if (jack_set_process_callback(client, process, output.get()) != 0 || jack_activate(client) != 0)
         return nullptr;
     if (!destination.empty()
-        && jack_connect(output->m_client, jack_port_name(output->m_port), destination.c_str()) != 0)
+        && jack_connect(client, jack_port_name(output->m_port), destination.c_str()) != 0)
         return nullptr;
     return output;
 }
@@ -48,10 +48,8 @@ JackMidiOutput::~JackMidiOutput()
     if (m_client)
         flush();
     // Closing deactivates first, and libjack joins its process thread
-    // before that returns: nothing reads the ring after this. The client of
-    // a server that has died is not closed (libjack would crash in it).
-    if (m_client && m_alive.load())
-        jack_client_close(m_client);
+    // before that returns: nothing reads the ring after this.
+    m_client.reset();
     if (m_ring)
         jack_ringbuffer_free(m_ring);
 }
@@ -66,7 +64,7 @@ void JackMidiOutput::flush()
         return;
     const auto until = std::chrono::steady_clock::now() + kFlushWithin;
     const auto waitFor = [&](auto done) {
-        while (!done() && m_alive.load() && std::chrono::steady_clock::now() < until)
+        while (!done() && m_client->alive() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
     waitFor([&] { return m_taken.load() >= queued; });
@@ -84,7 +82,7 @@ bool JackMidiOutput::send(std::span<const std::uint8_t> message)
         return false;
     const auto size = static_cast<RecordSize>(message.size());
     std::lock_guard lock(m_sendMutex);
-    if (!m_alive.load() || jack_ringbuffer_write_space(m_ring) < sizeof size + size)
+    if (!m_client->alive() || jack_ringbuffer_write_space(m_ring) < sizeof size + size)
         return false;
     // JACK's thread takes a record only once its length and all its bytes are in.
     jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(&size), sizeof size);
@@ -93,7 +91,11 @@ bool JackMidiOutput::send(std::span<const std::uint8_t> message)
     return true;
 }
 
-std::string JackMidiOutput::fullPortName() const { return m_port ? jack_port_name(m_port) : ""; }
+std::string JackMidiOutput::fullPortName() const
+{
+    const auto held = JackClient::hold();
+    return m_port && m_client->get() ? jack_port_name(m_port) : "";
+}
 
 int JackMidiOutput::process(jack_nframes_t frames, void* arg)
 {
@@ -131,7 +133,5 @@ int JackMidiOutput::process(jack_nframes_t frames, void* arg)
     self.m_cycles.fetch_add(1, std::memory_order_release);
     return 0;
 }
-
-void JackMidiOutput::shutDown(void* arg) { static_cast<JackMidiOutput*>(arg)->m_alive = false; }
 
 } // namespace kestrow::mididrv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/mididrv/jack_client.h"
+
 #include <atomic>
 #include <cstdint>
 #include <jack/jack.h>
@@ -51,10 +53,9 @@ public:
 private:
     JackMidiOutput() = default;
     static int process(jack_nframes_t frames, void* self);
-    static void shutDown(void* self);
     void flush();
 
-    jack_client_t* m_client = nullptr;
+    std::unique_ptr<JackClient> m_client;
     jack_port_t* m_port = nullptr;
     jack_ringbuffer_t* m_ring = nullptr;
     std::vector<std::uint8_t> m_scratch; ///< JACK's thread: one record, never reallocated
@@ -66,7 +67,6 @@ private:
     std::atomic<std::size_t> m_capacity {
         0
     }; ///< the largest event an empty buffer takes; 0 before
-    std::atomic<bool> m_alive { false };
 };
 
 } // namespace kestrow::mididrv

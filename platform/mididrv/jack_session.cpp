@@ -2,10 +2,8 @@
 
 #include "platform/mididrv/port_watch.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <iostream>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -24,12 +22,6 @@ namespace {
     {
         return name != nullptr
             && std::strncmp(name, kOwnClientPrefix, std::strlen(kOwnClientPrefix)) == 0;
-    }
-
-    void quietJack(const char* text)
-    {
-        if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
-            std::cerr << "mididrv: JACK: " << text << '\n';
     }
 
     /// A thread left waiting in libjack returns into this library's code, so
@@ -60,13 +52,11 @@ std::shared_ptr<JackSession> JackSession::shared()
 
 JackSession::~JackSession()
 {
-    // A client whose server has died is not closed: libjack would crash in it.
-    if (jack_client_t* client = m_client.load(); client != nullptr && m_alive.load())
-        jack_client_close(client);
+    m_client.store(nullptr);
     if (m_attempt) {
+        std::unique_ptr<JackClient> answered;
         std::lock_guard lock(m_attempt->mutex);
-        if (m_attempt->done && m_attempt->client != nullptr)
-            jack_client_close(m_attempt->client);
+        answered = std::move(m_attempt->client);
         m_attempt->abandoned = true;
     }
 }
@@ -82,8 +72,12 @@ std::optional<std::vector<std::string>> JackSession::midiPorts(unsigned long fla
     std::lock_guard lock(m_mutex);
     if (!open())
         return std::nullopt;
+    const auto client = m_client.load();
+    const auto held = JackClient::hold();
+    if (client->get() == nullptr)
+        return std::nullopt;
     std::vector<std::string> names;
-    const char** ports = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    const char** ports = jack_get_ports(client->get(), nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
     for (std::size_t i = 0; ports != nullptr && ports[i] != nullptr; ++i)
         names.emplace_back(ports[i]);
     jack_free(ports);
@@ -98,67 +92,58 @@ void JackSession::setWatch(PortWatch* watch)
 
 bool JackSession::open()
 {
-    if (m_client.load() != nullptr && m_alive.load())
+    if (alive())
         return true;
     const auto now = std::chrono::steady_clock::now();
     if (m_triedAt != std::chrono::steady_clock::time_point {} && now - m_triedAt < kRetryAfter)
         return false;
-    // The client of a server that went is dropped unclosed: closing it
-    // would reach into the dead server's memory.
-    m_client = nullptr;
+    // The client of a server that went is closed before another is opened.
+    m_client.store(nullptr);
+    m_callbackClient = nullptr;
     m_triedAt = now;
     // Only the library can tell whether a server answers: jackd's leaves
     // socket files about, PipeWire's none. Asking costs a failed connect when
     // nobody answers, and never more than kAnswerWithin.
-    // libjack may stay loaded after this library is unloaded (when the host
-    // uses it too) and must not call into us then.
-    static const struct PrintReset {
-        ~PrintReset()
-        {
-            jack_set_error_function(nullptr);
-            jack_set_info_function(nullptr);
-        }
-    } printReset;
-    jack_set_error_function(quietJack);
-    jack_set_info_function(quietJack);
-    jack_client_t* client = answeredClient();
+    std::unique_ptr<JackClient> client = answeredClient();
     m_triedAt = std::chrono::steady_clock::now();
-    if (client == nullptr)
+    if (!client)
         return false;
-    const jack_nframes_t rate = jack_get_sample_rate(client);
+    const auto held = JackClient::hold();
+    jack_client_t* opened = client->get();
+    client->setShutDownHook(&JackSession::shutDown, this);
+    if (opened == nullptr || !client->alive())
+        return false; // the server went meanwhile
+    const jack_nframes_t rate = jack_get_sample_rate(opened);
     if (rate > 0)
         m_cycle = static_cast<long>(
-            1000000.0 * jack_get_buffer_size(client) / static_cast<double>(rate));
-    jack_set_port_registration_callback(client, &JackSession::portRegistered, this);
-    jack_set_client_registration_callback(client, &JackSession::clientRegistered, this);
-    jack_set_port_rename_callback(client, &JackSession::portRenamed, this);
-    jack_on_shutdown(client, &JackSession::shutDown, this);
-    m_client = client;
-    if (jack_activate(client) != 0) {
-        jack_client_close(m_client.exchange(nullptr));
+            1000000.0 * jack_get_buffer_size(opened) / static_cast<double>(rate));
+    jack_set_port_registration_callback(opened, &JackSession::portRegistered, this);
+    jack_set_client_registration_callback(opened, &JackSession::clientRegistered, this);
+    jack_set_port_rename_callback(opened, &JackSession::portRenamed, this);
+    m_callbackClient = opened;
+    if (jack_activate(opened) != 0) {
+        m_callbackClient = nullptr;
         return false;
     }
-    m_alive = true;
+    m_client.store(std::move(client));
     return true;
 }
 
-jack_client_t* JackSession::answeredClient()
+std::unique_ptr<JackClient> JackSession::answeredClient()
 {
     if (!m_attempt) {
         auto attempt = std::make_shared<Attempt>();
         // No ports and no process callback: the server never wakes this client
         // for audio cycles, only its notification thread when the graph changes.
         const auto openClient = [attempt] {
-            jack_status_t status {};
-            jack_client_t* client = jack_client_open("kestrow-watch", JackNoStartServer, &status);
+            std::unique_ptr<JackClient> client = JackClient::open("kestrow-watch");
             std::unique_lock lock(attempt->mutex);
             if (attempt->abandoned) {
                 lock.unlock();
-                if (client != nullptr)
-                    jack_client_close(client);
+                client.reset();
                 return;
             }
-            attempt->client = client;
+            attempt->client = std::move(client);
             attempt->done = true;
             attempt->answered.notify_all();
         };
@@ -181,7 +166,7 @@ jack_client_t* JackSession::answeredClient()
     std::unique_lock lock(m_attempt->mutex);
     if (!m_attempt->done)
         return nullptr; // still waiting: no second thread, no second wait
-    jack_client_t* client = m_attempt->client;
+    std::unique_ptr<JackClient> client = std::move(m_attempt->client);
     lock.unlock();
     m_attempt.reset();
     return client;
@@ -198,7 +183,7 @@ void JackSession::portRegistered(jack_port_id_t id, int, void* arg)
 {
     auto* self = static_cast<JackSession*>(arg);
     // A port that is gone may have no name left: counted, to be safe.
-    const jack_port_t* port = jack_port_by_id(self->m_client.load(), id);
+    const jack_port_t* port = jack_port_by_id(self->m_callbackClient.load(), id);
     if (!own(port != nullptr ? jack_port_name(port) : nullptr))
         self->changed();
 }
@@ -217,9 +202,7 @@ void JackSession::portRenamed(jack_port_id_t, const char*, const char* name, voi
 
 void JackSession::shutDown(void* arg)
 {
-    auto* self = static_cast<JackSession*>(arg);
-    self->m_alive = false;
-    self->changed(); // every port of the server went with it
+    static_cast<JackSession*>(arg)->changed(); // every port of the server went with it
 }
 
 } // namespace kestrow::mididrv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/mididrv/jack_client.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -37,7 +39,11 @@ public:
     /// One process cycle in microseconds, as the last open found it; 0 before.
     long cycle() const { return m_cycle.load(); }
     /// False once the server has shut the client down, until it is reopened.
-    bool alive() const { return m_alive.load(); }
+    bool alive() const
+    {
+        const auto client = m_client.load();
+        return client && client->alive();
+    }
     /// Client and port comings and goings (but our own) are told to `watch`
     /// from now on, across reopens; null stops it. One watch at a time.
     void setWatch(PortWatch* watch);
@@ -52,14 +58,14 @@ private:
         std::condition_variable answered;
         bool done = false;
         bool abandoned = false; ///< the session went first; the thread closes the client
-        jack_client_t* client = nullptr;
+        std::unique_ptr<JackClient> client;
     };
 
     JackSession() = default;
     bool open(); ///< m_mutex held
     /// The client of the attempt under way or a new one; null when the server
     /// has not answered (yet). m_mutex held.
-    jack_client_t* answeredClient();
+    std::unique_ptr<JackClient> answeredClient();
     void changed();
 
     static void portRegistered(jack_port_id_t id, int, void* arg);
@@ -68,8 +74,10 @@ private:
     static void shutDown(void* arg);
 
     std::mutex m_mutex;
-    std::atomic<jack_client_t*> m_client { nullptr };
-    std::atomic<bool> m_alive { false };
+    /// Replaced under m_mutex; read without it by alive().
+    std::atomic<std::shared_ptr<JackClient>> m_client;
+    /// The client, for its own callbacks (which stop before it is closed).
+    std::atomic<jack_client_t*> m_callbackClient { nullptr };
     std::atomic<long> m_cycle { 0 };
     std::chrono::steady_clock::time_point m_triedAt;
     std::shared_ptr<Attempt> m_attempt; ///< an open the server has not answered yet

@@ -192,24 +192,30 @@ if command -v jackd >/dev/null && [ -x "$bin/zembra-sim" ]; then
         wait "$jack" 2>/dev/null
         rm -f /dev/shm/jack_"$JACK_DEFAULT_SERVER"_* /dev/shm/jack_sem.*_"$JACK_DEFAULT_SERVER"_*
     }
-    for command in backup send; do
+    # Killed once the transfer runs, and early, while the command opens its
+    # clients (libjack then frees those it has not told of the death yet).
+    for run in backup send early:0.1 early:0.2 early:0.3; do
+        command="${run%%:*}"
         jack_up || fail "no JACK server with the emulated device"
         rm -f "$work/out/jack.MID"
-        if [ "$command" = backup ]; then
-            "$cli" backup --port zsim-f --delay 20 "$work/out/jack.MID" >/dev/null 2>"$work/jack.err" &
-        else
+        if [ "$command" = send ]; then
             "$cli" send "$work/out/Set.MID" --port zsim-f --delay 20 --verify >/dev/null 2>"$work/jack.err" &
+        else
+            "$cli" backup --port zsim-f --delay 20 "$work/out/jack.MID" >/dev/null 2>"$work/jack.err" &
         fi
         job=$!
-        # Once its output port is there, the transfer is under way.
-        for _ in $(seq 100); do jack_lsp 2>/dev/null | grep -q '^kestrow-out' && break; sleep 0.1; done
-        sleep 0.5
+        if [ "$command" = early ]; then
+            sleep "${run#*:}"
+        else # once its output port is there, the transfer is under way
+            for _ in $(seq 100); do jack_lsp 2>/dev/null | grep -q '^kestrow-out' && break; sleep 0.1; done
+            sleep 0.5
+        fi
         jack_down
         ends "$job"
         [ "$status" != timeout ] && [ "$status" -lt 128 ] && [ -s "$work/jack.err" ] &&
             [ ! -e "$work/out/jack.MID" ] && [ -z "$(temporaries "$work/out")" ] &&
-            pass "$command with the JACK server killed ends with a message" ||
-            fail "$command with the JACK server killed: status $status, $(cat "$work/jack.err")"
+            pass "$run with the JACK server killed ends with a message" ||
+            fail "$run with the JACK server killed: status $status, $(cat "$work/jack.err")"
         kill "$sim" 2>/dev/null
         wait "$sim" 2>/dev/null
     done

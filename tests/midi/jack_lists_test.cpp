@@ -2,6 +2,7 @@
 // own lists (which open a client per list) without the ports of Kestrow
 // programs, with our port last.
 #include "jack_rig.h"
+#include "platform/mididrv/jack_client.h"
 #include "platform/mididrv/port_backend.h"
 
 #include <gtest/gtest.h>
@@ -91,4 +92,43 @@ TEST_F(JackLists, AServerThatDoesNotAnswerIsNotWaitedFor)
          std::this_thread::sleep_for(100ms))
         outputs = names(backend->outputs());
     EXPECT_EQ(outputs, rtMidiList<RtMidiOut>());
+}
+
+// jackd's libjack frees every client still open when another opens after
+// the server died. The client told of the death is closed before that; one
+// whose thread was still on its way (held in its hook here) is freed by
+// libjack and must never be closed again.
+TEST_F(JackLists, ClientsOfAServerThatDiedAreClosedOnceEvenWhenLibjackFreesThem)
+{
+    using kestrow::mididrv::JackClient;
+    using namespace std::chrono_literals;
+    static std::atomic<bool> held { false };
+    static std::atomic<bool> release { false };
+    auto told = JackClient::open("kestrow-told");
+    auto untold = JackClient::open("kestrow-untold");
+    ASSERT_TRUE(told && untold);
+    untold->setShutDownHook(
+        [](void*) {
+            held = true;
+            while (!release)
+                std::this_thread::sleep_for(1ms);
+        },
+        nullptr);
+    ::kill(server->pid(), SIGKILL);
+    for (const auto end = std::chrono::steady_clock::now() + 10s;
+         !(held && !told->alive()) && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(held && !told->alive()) << "libjack did not tell of the server's death";
+
+    EXPECT_EQ(JackClient::open("kestrow-next"), nullptr);
+    EXPECT_EQ(told->get(), nullptr);
+    EXPECT_EQ(untold->get(), nullptr);
+    EXPECT_FALSE(untold->alive());
+    release = true;
+    untold.reset();
+    told.reset();
+    // A killed server's slot among the user's servers is freed by one of its
+    // name that stops cleanly.
+    server.reset();
+    server.emplace(serverName);
 }
