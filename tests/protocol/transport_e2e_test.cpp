@@ -434,6 +434,24 @@ namespace {
         EXPECT_EQ(readAll(temp / "lossy.MID"), readAll(temp / "set.MID"));
         EXPECT_NE(sim->output().find("lost"), std::string::npos) << "nothing was lost";
         sim.reset();
+
+        // A device that needs 30 ms per message: the Delay is found by read-back
+        // (never below what it needs, never the user's 200 ms when faster keeps),
+        // and the send at it proves itself.
+        const std::string slow = "zSlow" + tag;
+        sim = startSim(slow, "--variant dial --message-time 30");
+        const auto fast = run(cli + "send " + file("changed.MID") + " --port " + slow
+            + " --delay auto --verify --presets 1-4");
+        EXPECT_EQ(fast.first, 0) << fast.second;
+        const std::string found = "The fastest Delay the device keeps up with is ";
+        const std::size_t at = fast.second.find(found);
+        ASSERT_NE(at, std::string::npos) << fast.second;
+        const int delay = std::atoi(fast.second.c_str() + at + found.size());
+        EXPECT_TRUE(delay >= 30 && delay < 200) << fast.second;
+        EXPECT_NE(fast.second.find("Sent and verified 4 presets"), std::string::npos)
+            << fast.second;
+        EXPECT_NE(sim->output().find("busy"), std::string::npos) << "no probe was too fast";
+        sim.reset();
         std::filesystem::remove_all(temp);
     }
 
