@@ -39,10 +39,7 @@ namespace {
 
 } // namespace
 
-std::unique_lock<std::recursive_mutex> JackClient::hold()
-{
-    return std::unique_lock(g_mutex);
-}
+std::unique_lock<std::recursive_mutex> JackClient::hold() { return std::unique_lock(g_mutex); }
 
 JackClient::JackClient(jack_client_t* client)
     : m_client(client)
