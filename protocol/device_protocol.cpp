@@ -121,7 +121,7 @@ std::optional<PaceClock::time_point> DeviceProtocol::deadline(ProtocolTimer time
             : std::nullopt;
     case ProtocolTimer::Timer4:
         // After the device queries, which go first.
-        return m_timer4 && !m_programChangeHeld && !m_configurationQueryAt
+        return m_timer4 && !m_programChangeHeld && !m_configurationQueryPending
             ? std::optional(std::max(m_timer4Anchor, m_lastPutAt) + delay())
             : std::nullopt;
     case ProtocolTimer::Timer5:
@@ -411,7 +411,7 @@ void DeviceProtocol::watch(PaceClock::time_point now)
 {
     m_timer5Anchor = now;
     if (const auto due = configurationQueryDue(); due && now >= *due) {
-        m_configurationQueryAt.reset();
+        m_configurationQueryPending = false;
         askDevice(dump::kConfigurationQuery);
     }
     const int timeout = kReplyTimeout + m_settings.delay;
@@ -426,13 +426,13 @@ void DeviceProtocol::watch(PaceClock::time_point now)
 void DeviceProtocol::updateWatch()
 {
     setTimer(ProtocolTimer::Timer5,
-        transferRunning() || !m_replies.empty() || m_configurationQueryAt.has_value());
+        transferRunning() || !m_replies.empty() || m_configurationQueryPending);
 }
 
 void DeviceProtocol::portsGone(const std::vector<std::string>& names)
 {
     m_replies.clear();
-    m_configurationQueryAt.reset();
+    m_configurationQueryPending = false;
     if (transferRunning())
         stopTransfer(status::portsGone(names));
     else
@@ -571,23 +571,19 @@ void DeviceProtocol::chooseInput(int index)
 void DeviceProtocol::reopenInputAndRequestConfiguration()
 {
     portRefresh();
-    m_configurationQueryAt.reset();
     askDevice(dump::kVersionQuery);
     // The second query one Delay after the first, as in a transfer: a device
     // still busy with the first would lose it.
-    if (outputUsable())
-        m_configurationQueryAt = m_paceClock() + delay();
-    else
+    m_configurationQueryPending = outputUsable();
+    if (!m_configurationQueryPending)
         askDevice(dump::kConfigurationQuery);
     updateWatch();
 }
 
 std::optional<PaceClock::time_point> DeviceProtocol::configurationQueryDue() const
 {
-    if (!m_configurationQueryAt)
-        return std::nullopt;
-    // A Delay after whatever went last too (the start-up Program Change).
-    return std::max(*m_configurationQueryAt, m_lastPutAt + delay());
+    // A Delay after whatever went last: the version query, or the start-up Program Change.
+    return m_configurationQueryPending ? std::optional(m_lastPutAt + delay()) : std::nullopt;
 }
 
 void DeviceProtocol::askDevice(std::uint8_t query)

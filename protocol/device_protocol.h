@@ -281,8 +281,8 @@ private:
     int m_transferPreset = -1; ///< preset of the message sent last in this transfer
     PaceClock::time_point m_timer3Anchor; ///< the init values request is due 400 ms after this
     PaceClock::time_point m_timer5Anchor; ///< the watch runs kWatchInterval after this
-    /// The configuration query, due one Delay after the version query; the watch puts it.
-    std::optional<PaceClock::time_point> m_configurationQueryAt;
+    /// The configuration query is due one Delay after the last message; the watch puts it.
+    bool m_configurationQueryPending = false;
     /// When the last message went: single messages keep a Delay from it too.
     PaceClock::time_point m_lastPutAt {};
     ReplyTracker m_replies;
