@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <iostream>
 #include <utility>
 #include <vector>
@@ -23,6 +24,31 @@ namespace {
             g_freedAll = true;
         if (std::getenv("KESTROW_MIDIDRV_DEBUG"))
             std::cerr << "mididrv: JACK: " << text << '\n';
+    }
+
+    /// jackd's libjack opens its metadata database (about 1.5 MiB of memory)
+    /// inside every jack_client_open, a server running or not. Its server
+    /// listens on a socket /dev/shm/jack_<server>_<uid>_0, so where no such
+    /// file is, nobody would answer. PipeWire's libjack keeps no such files
+    /// (nor does any other), so it is always asked.
+    bool noJackdServer()
+    {
+        const char* version = jack_get_version_string();
+        if (version == nullptr || std::strncmp(version, "1.9.", 4) != 0)
+            return false;
+        const char* server = std::getenv("JACK_DEFAULT_SERVER");
+        const std::string prefix = std::string("jack_")
+            + (server != nullptr && *server != '\0' ? server : "default") + '_';
+        DIR* dir = ::opendir("/dev/shm");
+        if (dir == nullptr)
+            return false;
+        bool found = false;
+        while (const dirent* entry = ::readdir(dir))
+            if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0
+                && (entry->d_type == DT_SOCK || entry->d_type == DT_UNKNOWN))
+                found = true;
+        ::closedir(dir);
+        return !found;
     }
 
     /// libjack may stay loaded after this library is unloaded (when the host
@@ -59,6 +85,8 @@ std::unique_ptr<JackClient> JackClient::open(const std::string& name)
         jack_client_close(std::exchange(client->m_client, nullptr));
         return true;
     });
+    if (noJackdServer())
+        return nullptr;
     g_freedAll = false;
     jack_status_t status {};
     jack_client_t* opened = jack_client_open(name.c_str(), JackNoStartServer, &status);
