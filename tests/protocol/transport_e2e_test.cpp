@@ -270,8 +270,8 @@ namespace {
         rig.bank.selectedPreset = 5;
         ASSERT_FALSE(rig.protocol.getPreset().abandon());
         EXPECT_TRUE(drive(5s, [&] { return !rig.host.refreshed.empty(); })) << "no reply";
-        EXPECT_NE(simA->output().find("in  F0 00 20 20 14 00 26 05"), std::string::npos)
-            << simA->output();
+        // The emulator may answer before its log line is written.
+        EXPECT_TRUE(simA->waitForOutput("in  F0 00 20 20 14 00 26 05", 2000ms)) << simA->output();
         EXPECT_EQ(simB->output().find(" 26 05"), std::string::npos) << simB->output();
     }
 
