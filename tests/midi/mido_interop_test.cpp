@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 #include <unistd.h>
 
 using namespace kestrow;
@@ -129,13 +130,12 @@ TEST_F(MidoTest, WeReadTheSysExMidoWrites)
     TMidiSMF smf(&driver);
     TMidiTrack* track = miditest::loadTrack(smf, score, path);
     ASSERT_TRUE(track);
-    EXPECT_EQ(smf.Resolution(), 96);
-    EXPECT_EQ(track->GetTrackName(), "from mido");
+    EXPECT_EQ(std::tuple(smf.Resolution(), track->GetTrackName()), std::tuple(96, "from mido"));
 
     std::vector<Bytes> got;
     ASSERT_GT(track->GetNumEvents(), 0);
-    EXPECT_EQ(track->GetEvent(0)->status, 0xC0);
-    EXPECT_EQ(track->GetEvent(0)->time, 3u);
+    EXPECT_EQ(
+        std::tuple(track->GetEvent(0)->status, track->GetEvent(0)->time), std::tuple(0xC0, 3u));
     MidiEvent last {};
     for (std::int32_t i = 1; i < track->GetNumEvents(); ++i) {
         MidiEvent e = *track->GetEvent(i);
@@ -150,7 +150,6 @@ TEST_F(MidoTest, WeReadTheSysExMidoWrites)
     }
     EXPECT_EQ(got, expected);
     // The tempo meta's 4 ticks move on to the note.
-    EXPECT_EQ(last.status, 0x90);
-    EXPECT_EQ(last.time, 6u);
+    EXPECT_EQ(std::tuple(last.status, last.time), std::tuple(0x90, 6u));
     smf.Close();
 }

@@ -122,8 +122,7 @@ TEST_F(FakeDriverTest, InputStartStopResetRules)
     EXPECT_EQ(state->calls, (std::vector<std::string> { "StopMidiIn", "StartMidiIn" }));
     EXPECT_TRUE(in.IsStarted());
     in.Close();
-    EXPECT_FALSE(in.IsOpen());
-    EXPECT_FALSE(in.IsStarted());
+    EXPECT_FALSE(in.IsOpen() || in.IsStarted());
     EXPECT_EQ(in.GetIDFromName("nope"), 0xFFF0);
 }
 
@@ -206,8 +205,8 @@ TEST_F(FakeDriverTest, SyncAttachReopensAndDetachChecksTheSync)
     expectMidiError([&] { out.Detach(&other); }, "sync not found");
     state->calls.clear();
     out.Detach(&sync);
-    EXPECT_EQ(state->count("CloseMidiOut"), 1);
-    EXPECT_EQ(state->count("OpenMidiOut"), 1);
+    EXPECT_EQ(
+        std::pair(state->count("CloseMidiOut"), state->count("OpenMidiOut")), std::pair(1, 1));
     EXPECT_EQ(state->lastSync, 0u);
     EXPECT_TRUE(out.IsOpen());
 

@@ -121,15 +121,13 @@ namespace {
         link.requests = 0;
         ASSERT_TRUE(sync.getAllPresets().started());
         // The first request a Delay after the start (the device may still be
-        // busy with what went before), answered at once; the next a Delay later.
-        EXPECT_FALSE(sync.tick(now));
-        EXPECT_FALSE(sync.tick(now + 19));
-        EXPECT_EQ(link.requests, 0);
-        EXPECT_FALSE(sync.tick(now + 20));
-        EXPECT_FALSE(sync.tick(now + 39));
-        EXPECT_EQ(link.requests, 1);
-        EXPECT_FALSE(sync.tick(now + 40));
-        EXPECT_EQ(link.requests, 2); // preset 1's init values
+        // busy with what went before), answered at once; the next (preset 1's
+        // init values) a Delay later.
+        for (const auto& [at, requests] :
+            { std::pair(0, 0), { 19, 0 }, { 20, 1 }, { 39, 1 }, { 40, 2 } }) {
+            EXPECT_FALSE(sync.tick(now + at));
+            EXPECT_EQ(link.requests, requests) << at;
+        }
         EXPECT_EQ(host.captions.back(), "Getting Preset:1");
 
         const SyncReport report = run();
@@ -228,9 +226,8 @@ namespace {
         EXPECT_FALSE(sync.busy());
         protocol.Timer4Timer();
         const SyncReport verified = run();
-        EXPECT_EQ(verified.matching, (std::vector<int> { 9 }));
-
-        EXPECT_EQ(verified.job, SyncJob::send);
+        EXPECT_EQ(std::pair(verified.job, verified.matching),
+            std::pair(SyncJob::send, std::vector<int> { 9 }));
 
         // Without an input nothing is read back, and the outcome says so.
         protocol.chooseInput(1); // "no device"

@@ -41,10 +41,8 @@ namespace {
         const testing::Bytes trailer = testing::frameBytes({ 0x30, 0x7F, 0x00, 0xF7 });
         expected.insert(expected.end(), trailer.begin(), trailer.end());
         EXPECT_EQ(sysExBytes(std::span(buffer).first(68)), expected);
-        for (int i = 0; i < count; ++i) {
-            EXPECT_EQ(at(i).status, 0xF0) << i;
-            EXPECT_EQ(at(i).time, 0u) << i;
-        }
+        EXPECT_TRUE(std::ranges::all_of(std::span(buffer).first(68),
+            [](const MidiEvent& e) { return e.status == 0xF0 && e.time == 0; }));
     }
 
     TEST_F(DumpEncoderTest, LiveSendMessagesPerVariantAndMode)
@@ -93,9 +91,7 @@ namespace {
         bank.presetMask.fill(0);
         bank.presetMask[5] = bank.presetMask[7] = 1;
         ASSERT_EQ(encodeMaskedPresets(bank, DeviceVariant::zembraFader, {}, buffer), 2 * 68);
-        EXPECT_EQ(at(0).time, 1280u);
-        EXPECT_EQ(at(7).data1, 5);
-        EXPECT_EQ(at(68 + 7).data1, 7);
+        EXPECT_EQ(std::tuple(at(0).time, at(7).data1, at(68 + 7).data1), std::tuple(1280u, 5, 7));
 
         bank.presetMask.fill(0);
         bank.presetMask[0] = 1;

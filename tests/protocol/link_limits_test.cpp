@@ -31,32 +31,29 @@ namespace {
         return times;
     }
 
-    TEST(LinkLimitsTest, TheDeviceIsBusyForLessThanTheMessageTimeAfterEachMessageItTakes)
-    {
-        ZembraDevice device;
-        LimitedDevice link(device, { 15, 0, 0, 1 });
-        // Taken at 0, 15, 30 and 45: each time the first free millisecond.
-        EXPECT_EQ(answers(link, { 0, 1, 14, 15, 29, 30, 31, 45, 46 }), "+..+.+.+.");
-        EXPECT_EQ(link.drops(), (LinkDrops { 5, 0, 0 }));
-        // Under no limits the same times are all answered.
-        LimitedDevice open(device, {});
-        EXPECT_EQ(answers(open, { 0, 0, 1, 14 }), "++++");
-    }
-
-    TEST(LinkLimitsTest, NoLossAndTotalLossEachWay)
+    TEST(LinkLimitsTest, BusyTimesAndNoOrTotalLossEachWay)
     {
         struct Case {
-            double in, out;
+            LinkLimits limits;
+            std::vector<std::int64_t> arrivals;
             std::string expected;
             LinkDrops drops;
         };
-        for (const Case& c :
-            { Case { 0, 0, "++++", { 0, 0, 0 } }, Case { 100, 0, "....", { 0, 4, 0 } },
-                Case { 0, 100, "....", { 0, 0, 4 } }, Case { 100, 100, "....", { 0, 4, 0 } } }) {
+        const Case cases[] = {
+            // Busy for less than the message time after each message it takes:
+            // taken at 0, 15, 30 and 45, each time the first free millisecond.
+            { { 15, 0, 0, 1 }, { 0, 1, 14, 15, 29, 30, 31, 45, 46 }, "+..+.+.+.", { 5, 0, 0 } },
+            { {}, { 0, 0, 1, 14 }, "++++", { 0, 0, 0 } }, // no limits: all answered
+            { { 0, 0, 0, 9 }, everyMs(4, 1), "++++", { 0, 0, 0 } },
+            { { 0, 100, 0, 9 }, everyMs(4, 1), "....", { 0, 4, 0 } },
+            { { 0, 0, 100, 9 }, everyMs(4, 1), "....", { 0, 0, 4 } },
+            { { 0, 100, 100, 9 }, everyMs(4, 1), "....", { 0, 4, 0 } },
+        };
+        for (const Case& c : cases) {
             ZembraDevice device;
-            LimitedDevice link(device, { 0, c.in, c.out, 9 });
-            EXPECT_EQ(answers(link, everyMs(4, 1)), c.expected) << c.in << " " << c.out;
-            EXPECT_EQ(link.drops(), c.drops) << c.in << " " << c.out;
+            LimitedDevice link(device, c.limits);
+            EXPECT_EQ(answers(link, c.arrivals), c.expected) << "row " << &c - cases;
+            EXPECT_EQ(link.drops(), c.drops) << "row " << &c - cases;
         }
     }
 

@@ -23,6 +23,7 @@
 #include <poll.h>
 #include <random>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -47,14 +48,23 @@ namespace {
         return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
     }
 
-    /// A program running in the background with its output in `log`; stopped
-    /// when this goes.
+    std::string readAll(const std::filesystem::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return { std::istreambuf_iterator<char>(in), {} };
+    }
+
+    /// A program running in the background with its output in `log`, or only
+    /// its errors there and its output to `out`; stopped when this goes.
     class Background {
     public:
-        Background(const std::string& command, std::filesystem::path log)
+        Background(const std::string& command, std::filesystem::path log,
+            const std::filesystem::path& out = {})
             : m_log(std::move(log))
         {
-            const std::string line = "exec " + command + " >'" + m_log.string() + "' 2>&1";
+            const std::string line = "exec " + command
+                + (out.empty() ? " >'" + m_log.string() + "' 2>&1"
+                               : " >'" + out.string() + "' 2>'" + m_log.string() + "'");
             m_pid = ::fork();
             if (m_pid == 0) {
                 ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
@@ -89,11 +99,7 @@ namespace {
             }
             return m_exit;
         }
-        std::string output() const
-        {
-            std::ifstream in(m_log);
-            return { std::istreambuf_iterator<char>(in), {} };
-        }
+        std::string output() const { return readAll(m_log); }
         bool waitForOutput(const std::string& text, milliseconds cap)
         {
             for (const auto end = Clock::now() + cap; output().find(text) == std::string::npos;
@@ -155,6 +161,13 @@ namespace {
             r.protocol.chooseInput(listed(inputs, name));
             return listed(outputs, name) < std::ssize(outputs)
                 && listed(inputs, name) < std::ssize(inputs);
+        }
+
+        /// Whether the last status line shown holds `text`.
+        bool lastStatusHas(const std::string& text) const
+        {
+            const std::vector<std::string>& statuses = m_rig->host.statuses;
+            return !statuses.empty() && statuses.back().find(text) != std::string::npos;
         }
 
         void TearDown() override
@@ -224,8 +237,7 @@ namespace {
         sim::ZembraDevice device(sim::Variant::dial);
         ASSERT_TRUE(device.loadState(state));
         testing::expectDeviceHolds(device, sent, true);
-        EXPECT_EQ(device.currentProgram(), 42);
-        EXPECT_EQ(device.masterChannel(), 10);
+        EXPECT_EQ(std::pair(device.currentProgram(), device.masterChannel()), std::pair(42, 10));
         std::filesystem::remove(state);
     }
 
@@ -253,13 +265,9 @@ namespace {
         ASSERT_FALSE(rig.protocol.sendAllPresets().abandon());
         ASSERT_TRUE(drive(5s, [&] { return rig.protocol.sendPosition() > 10 * 68; }));
         simA->stop();
-        auto reported = [&] {
-            return !rig.host.statuses.empty()
-                && rig.host.statuses.back().find("gone") != std::string::npos;
-        };
         // How soon is the in-process test's, on its own clock.
-        ASSERT_TRUE(drive(5s, reported)) << rig.host.statuses.back();
-        EXPECT_NE(rig.host.statuses.back().find(nameA), std::string::npos);
+        ASSERT_TRUE(drive(5s, [&] { return lastStatusHas("gone"); })) << rig.host.statuses.back();
+        EXPECT_TRUE(lastStatusHas(nameA));
         EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer1));
 
         // Another device comes first, then the same one again: its ports now
@@ -303,10 +311,6 @@ namespace {
             }
             return until();
         };
-        auto lastStatus = [&](const std::string& text) {
-            return !rig.host.statuses.empty()
-                && rig.host.statuses.back().find(text) != std::string::npos;
-        };
         ASSERT_TRUE(idle(5s, [&] { return rig.host.settingsChanges >= 2; }));
         const std::string chosen = rig.settings.outputList()[rig.settings.selectedOutput];
 
@@ -319,9 +323,9 @@ namespace {
 
         rig.host.statuses.clear();
         simA->stop();
-        ASSERT_TRUE(idle(5s, [&] { return lastStatus("gone"); }))
+        ASSERT_TRUE(idle(5s, [&] { return lastStatusHas("gone"); }))
             << ::testing::PrintToString(rig.host.statuses);
-        EXPECT_NE(rig.host.statuses.back().find(nameA), std::string::npos);
+        EXPECT_TRUE(lastStatusHas(nameA));
         EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer5)) << "polls while idle";
         EXPECT_EQ(rig.settings.outputList()[rig.settings.selectedOutput], chosen);
 
@@ -366,12 +370,6 @@ namespace {
         }
     }
 
-    std::string readAll(const std::filesystem::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return { std::istreambuf_iterator<char>(in), {} };
-    }
-
     TEST_F(KestrowCliOverJack, BackupIsByteIdenticalAndSendAndVerifyFindExactlyTheChanges)
     {
         const auto temp = m_temp / serverName;
@@ -381,14 +379,14 @@ namespace {
 
         const std::string cli = std::string("'") + KESTROW_CLI + "' ";
         const std::string port = " --port " + name + " --delay 2";
-        auto file = [&](const char* leaf) { return "'" + (temp / leaf).string() + "'"; };
+        auto file = [&](const std::string& leaf) { return "'" + (temp / leaf).string() + "'"; };
         writeSyx(temp / "set.syx", 11);
         writeSyx(temp / "changed.syx", 11, { 2, 77 });
-        ASSERT_EQ(
-            run(cli + "import " + file("set.syx") + " " + file("set.MID") + " --dial").first, 0);
-        ASSERT_EQ(run(cli + "import " + file("changed.syx") + " " + file("changed.MID") + " --dial")
-                      .first,
-            0);
+        for (const std::string set : { "set", "changed" })
+            ASSERT_EQ(
+                run(cli + "import " + file(set + ".syx") + " " + file(set + ".MID") + " --dial")
+                    .first,
+                0);
 
         const auto sent = run(cli + "send " + file("set.MID") + port);
         ASSERT_EQ(sent.first, 0) << sent.second;
@@ -461,29 +459,14 @@ namespace {
     {
         const auto temp = std::filesystem::temp_directory_path();
         const auto state = temp / (serverName + ".state");
-        const auto errors = temp / (serverName + ".err");
         const std::string name = "zFlood-" + tag;
 
         // Its output goes into a pipe nobody reads until it has ended.
-        int output[2];
-        ASSERT_EQ(::pipe(output), 0);
-        struct Child {
-            pid_t pid;
-            ~Child() // ends it if an assertion left early
-            {
-                if (pid > 0 && ::kill(pid, SIGKILL) == 0)
-                    ::waitpid(pid, nullptr, 0);
-            }
-        } child { ::fork() };
-        const pid_t sim = child.pid;
-        if (sim == 0) {
-            ::dup2(output[1], 1);
-            ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            ::execl(KESTROW_ZEMBRA_SIM, "zembra-sim", "--name", name.c_str(), "--state",
-                state.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(output[1]);
+        const auto unread = temp / (serverName + ".fifo");
+        ASSERT_EQ(::mkfifo(unread.c_str(), 0600), 0);
+        const int reader = ::open(unread.c_str(), O_RDONLY | O_NONBLOCK);
+        Background sim(kSim + " --name " + name + " --state '" + state.string() + "'",
+            temp / (serverName + ".err"), unread);
 
         // Program Change 42 on the master channel, which the device also echoes.
         testing::JackFlood flood("kestrow-flooder-" + tag, { 0xC0, 0x2A }, 32);
@@ -499,24 +482,15 @@ namespace {
             std::this_thread::sleep_for(50ms);
 
         const auto stopAt = Clock::now();
-        ::kill(sim, SIGTERM);
-        int status = 0;
-        bool ended = false;
-        while (!(ended = ::waitpid(sim, &status, WNOHANG) == sim) && Clock::now() - stopAt < 10s)
-            std::this_thread::sleep_for(10ms);
+        const int exitCode = sim.stop(); // -1 if still running 5 s after SIGTERM
         const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - stopAt);
-        if (ended)
-            child.pid = -1;
-        ::close(output[0]);
-        std::ifstream errorFile(errors);
-        const std::string errorText { std::istreambuf_iterator<char>(errorFile), {} };
-        std::filesystem::remove(errors);
+        ::close(reader);
+        std::filesystem::remove(unread);
+        const std::string errorText = sim.output();
         std::cout << "flood of " << flood.sent() << " messages; stopped in " << took.count()
                   << " ms; stderr: " << errorText;
 
-        ASSERT_TRUE(ended) << "still running 10 s after SIGTERM";
-        EXPECT_LT(took, 5000ms);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(exitCode, 0);
         EXPECT_NE(errorText.find(" log lines dropped"), std::string::npos) << errorText;
         sim::ZembraDevice device;
         EXPECT_TRUE(device.loadState(state));

@@ -33,10 +33,9 @@ namespace {
         for (const Bytes& m : bad)
             EXPECT_TRUE(device.receive(m).empty());
         EXPECT_EQ(device.preset(3), fresh.preset(3));
-        EXPECT_EQ(device.thruFlags(), 0);
-        EXPECT_EQ(device.masterChannel(), 1);
-        EXPECT_EQ(device.counters().presetDataStored, 0u);
-        EXPECT_EQ(device.counters().ignored, 11u);
+        EXPECT_EQ(std::tuple(device.thruFlags(), device.masterChannel(),
+                      device.counters().presetDataStored, device.counters().ignored),
+            std::tuple(0, 1, 0u, 11u));
     }
 
     TEST(ZembraDeviceTest, ThruFlagsDecideWhatPassesOnUnchangedAndAControlHasNoInitValues)
@@ -99,9 +98,8 @@ namespace {
         ASSERT_TRUE(target.loadState(good));
         for (int p = 0; p < 128; ++p)
             ASSERT_EQ(target.preset(p), source.preset(p)) << p;
-        EXPECT_EQ(target.thruFlags(), 3);
-        EXPECT_EQ(target.masterChannel(), 16);
-        EXPECT_EQ(target.currentProgram(), 44);
+        EXPECT_EQ(std::tuple(target.thruFlags(), target.masterChannel(), target.currentProgram()),
+            std::tuple(3, 16, 44));
         std::filesystem::remove_all(dir);
     }
 

@@ -30,14 +30,12 @@ TEST_F(LibraryFileTest, ScanListsDamageRereadsOnlyChangesAndTheIndexRoundTrips)
     const LibrarySet& all = index.sets()[0];
     const LibrarySet& bad = index.sets()[1];
     const LibrarySet& one = index.sets()[2];
-    EXPECT_EQ(all.presetCount, 128);
-    EXPECT_FALSE(all.initValues);
-    EXPECT_EQ(index.text(all.presets[9].name), "Lead");
+    EXPECT_EQ(std::tuple(all.presetCount, all.initValues, index.text(all.presets[9].name)),
+        std::tuple(128, false, "Lead"));
     EXPECT_FALSE(bad.readable());
     EXPECT_NE(bad.damage.find("Bad.MID"), std::string::npos);
-    EXPECT_EQ(one.presetCount, 1);
-    EXPECT_TRUE(one.initValues);
-    EXPECT_EQ(one.held[9], 1); // a single preset keeps its own number
+    // A single preset keeps its own number.
+    EXPECT_EQ(std::tuple(one.presetCount, one.initValues, one.held[9]), std::tuple(1, true, 1));
 
     const std::string bytes = encodeLibraryIndex(index);
     const std::optional<LibraryIndex> back = decodeLibraryIndex(bytes);
