@@ -374,6 +374,17 @@ private slots:
         fader.preset().fixedParameter[4] = fader.preset().fixedParameter[5];
         fader.preset().channel[4] = fader.preset().channel[5];
         QCOMPARE(knobCellLook(fader.state, { 0, 5 }, false, dark).text, QColor(Qt::black));
+        // Both numbers are marked, each naming the other (which knobs collide is core's).
+        fader.state.refreshKnobTable(0);
+        QStringList marked;
+        for (int r = 1; r <= kKnobCount; ++r) {
+            if (knobCellLook(fader.state, { 0, r }, false, pal).background == kCollisionColour)
+                marked << QString::number(r) + QStringLiteral(": ")
+                        + fader.table->item(r, 0)->toolTip();
+        }
+        QCOMPARE(marked,
+            (QStringList { QStringLiteral("5: Sends the same event as knob 6"),
+                QStringLiteral("6: Sends the same event as knob 5") }));
         const CellLook grey = knobCellLook(fader.state, { 5, 3 }, false, pal);
         QCOMPARE(grey.background, QColor(128, 128, 128));
         QVERIFY(!grey.showsText);
