@@ -344,12 +344,6 @@ void TMainForm::switchDeviceVariant(DeviceVariant variant)
     m_state.showKnob(m_state.hoverKnob);
 }
 
-void TMainForm::applySettings(const EditorSettings& settings)
-{
-    m_session.applySettings(settings);
-    showSettings();
-}
-
 void TMainForm::showSettings()
 {
     showDeviceVariant();

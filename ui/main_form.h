@@ -120,8 +120,6 @@ public:
 
     // --- the settings of the window and dialog as one record ---
     EditorSettings currentSettings() const { return m_session.currentSettings(); }
-    /// The settings loader, then every control shows the result.
-    void applySettings(const EditorSettings& settings);
 
     // --- gestures as plain calls ---
     /// Selects tree item 0..127 (selection-change steps run when it changes).

@@ -1,4 +1,5 @@
 #include "core/edit_history.h"
+#include "editor_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -8,14 +9,6 @@
 using namespace kestrow;
 
 namespace {
-
-/// Everything the history may change, compared whole.
-struct WorkingSet {
-    std::array<Preset, kPresetCount> presets;
-    Preset clipboard;
-    DeviceVariant variant;
-    bool operator==(const WorkingSet&) const = default;
-};
 
 class EditHistoryTest : public ::testing::Test {
 protected:

@@ -4,6 +4,14 @@
 
 namespace kestrow {
 
+/// Everything an undo step may change, compared whole.
+struct WorkingSet {
+    std::array<Preset, kPresetCount> presets;
+    Preset clipboard;
+    DeviceVariant variant;
+    bool operator==(const WorkingSet&) const = default;
+};
+
 /// The editing setup the knob and widget tests start from: bank, catalogue, state.
 struct EditorRig {
     PresetBank bank;

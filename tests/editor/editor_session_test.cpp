@@ -120,15 +120,16 @@ TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
                   .size(),
         127u);
     EXPECT_FALSE(second->deviceSync().differsFromDevice(57));
-    // The saved output is open again, opened once, and the device was asked
-    // for its configuration.
+    // The saved output is open again, opened once; the device is asked for
+    // its configuration and gets the saved preset's Program Change, no dump
+    // though AutoSend is on.
     EXPECT_EQ(ports->openedOutputs, std::set<int> { 0 });
     EXPECT_EQ(ports->outputOpens, 1);
-    for (int i = 0; i < 10 && ports->puts.size() < 2; ++i) // the second query one Delay later
-        second->tick(second->nextDeadline().value_or(PaceClock::time_point {}));
-    ASSERT_EQ(ports->puts.size(), 2u);
+    runClock(*second);
+    ASSERT_EQ(ports->puts.size(), 3u);
     EXPECT_EQ(ports->puts[0].bytes[6], 0x06);
     EXPECT_EQ(ports->puts[1].bytes[6], 0x56);
+    EXPECT_EQ(ports->puts[2].bytes, (std::vector<std::uint8_t> { 0xC0, 57 }));
     EXPECT_TRUE(second->startUp().warnings.empty()); // once only
     second.reset();
 

@@ -1,6 +1,6 @@
 // The librarian commands of the main window reach their session calls: .syx
 // import and export, files dropped on the preset tree, recent files, Find,
-// Compare with File with Take Theirs, and knobs that send the same event.
+// the library, and Compare with File with Take Theirs.
 // What the files hold is the storage and session tests' business.
 
 #include "main_test_support.h"
@@ -206,32 +206,6 @@ private slots:
         QCOMPARE(form().presetTree()->item(3)->text(), QStringLiteral(" 4: Preset 4"));
         QCOMPARE(compare.shownPreset(), 9);
         QCOMPARE(compare.differences().size(), std::size_t(1));
-    }
-
-    void knobsSendingOneEventAreMarked()
-    {
-        Preset& p = bank().presets[2]; // every knob on No-Event at first
-        for (int k : { 0, 4, 9 }) {
-            p.eventType[static_cast<std::size_t>(k)] = 0;
-            p.fixedParameter[static_cast<std::size_t>(k)] = 74;
-            p.channel[static_cast<std::size_t>(k)] = 3;
-        }
-        p.channel[9] = 4; // another channel: no collision
-        form().selectPreset(2);
-        KnobTable* table = form().knobTable();
-        QStringList tips;
-        QStringList marked;
-        for (int r = 1; r <= kKnobCount; ++r) {
-            if (!table->item(r, 0)->toolTip().isEmpty())
-                tips << table->item(r, 0)->toolTip();
-            if (knobCellLook(table->editorState(), { 0, r }, false, table->palette()).background
-                == kCollisionColour)
-                marked << QString::number(r);
-        }
-        QCOMPARE(marked, (QStringList { QStringLiteral("1"), QStringLiteral("5") }));
-        QCOMPARE(tips,
-            (QStringList { QStringLiteral("Sends the same event as knob 5"),
-                QStringLiteral("Sends the same event as knob 1") }));
     }
 };
 

@@ -17,18 +17,6 @@
 using namespace kestrow;
 using namespace kestrow::test;
 
-namespace {
-
-/// Everything a step may change, compared whole.
-struct WorkingSet {
-    std::array<Preset, kPresetCount> presets;
-    Preset clipboard;
-    DeviceVariant variant;
-    bool operator==(const WorkingSet&) const = default;
-};
-
-} // namespace
-
 class MainHistoryTest : public QObject {
     Q_OBJECT
 
@@ -40,6 +28,16 @@ class MainHistoryTest : public QObject {
     WorkingSet workingSet()
     {
         return { bank().presets, bank().clipboardPreset, form().deviceVariant() };
+    }
+    /// Each tree item's label, and what it should say of the bank.
+    std::pair<QStringList, QStringList> treeLabels()
+    {
+        std::pair<QStringList, QStringList> labels;
+        for (int p = 0; p < kPresetCount; ++p) {
+            labels.first << form().presetTree()->item(p)->text();
+            labels.second << QString::fromStdString(presetLabel(p + 1) + bank().presets[p].name);
+        }
+        return labels;
     }
 
 private slots:
@@ -105,7 +103,10 @@ private slots:
             { "Edit Description", 3, {},
                 [&] { QTest::keyClicks(form().descriptionBox(), QStringLiteral("abc")); } },
             { "Select Factory Preset 11", 3, {}, [&] { pickers.factoryPresets().assign(10); } },
-            { "Switch to zembraDial", 3, {},
+            // Undo relabels every preset a step changed, not just the selected one.
+            { "Move Preset 3 to 10", 9, [&] { form().selectPreset(2); },
+                [&] { form().presetTreeDrop(2, 9, DragOperation::move); } },
+            { "Switch to zembraDial", 9, {},
                 [&] { form().switchDeviceVariant(DeviceVariant::zembraDial); } },
         };
         form().selectPreset(0);
@@ -126,8 +127,8 @@ private slots:
             form().undoLastStep();
             QVERIFY2(workingSet() == before, g.step);
             QCOMPARE(bank().selectedPreset, g.preset);
-            QCOMPARE(form().presetTree()->item(g.preset)->text(),
-                QString::fromStdString(presetLabel(g.preset + 1) + bank().presets[g.preset].name));
+            const auto [shown, labels] = treeLabels();
+            QCOMPARE(shown, labels);
             QCOMPARE(form().redoAction()->text(), QStringLiteral("Redo ") + step);
 
             form().redoLastStep();

@@ -43,19 +43,6 @@ struct Rig : ViewRig {
 class KnobTableTest : public QObject {
     Q_OBJECT
 private slots:
-    void tableShowsCellTexts()
-    {
-        Rig rig;
-        rig.preset().eventType[2] = 0;
-        rig.preset().fixedParameter[2] = 7;
-        rig.preset().knobName[2] = "Cut\x80off"; // the euro sign in Windows-1252
-        rig.state.refreshKnobTable(0);
-        QCOMPARE(rig.cellText(1, 3), QString::fromUtf8("Cut\u20acoff"));
-        QCOMPARE(rig.cellText(4, 3), QStringLiteral("  7:Volume"));
-        QCOMPARE(rig.cellText(0, 16), QStringLiteral("16"));
-        QCOMPARE(rig.viewRefreshes, 1);
-    }
-
     void channelPopups()
     {
         Rig rig;
@@ -348,18 +335,24 @@ private slots:
         Rig rig; // the name rule itself (24 characters, Windows-1252) is core's
         rig.ctl().setKnobName(16, QStringLiteral("out of range")); // ignored, no crash
 
-        // Typing, digits included, into a Description cell edits the name in place.
+        // Typing, digits included, into a Description cell edits the name in
+        // place; the euro sign is stored as Windows-1252 and shown as typed.
         rig.at(1, 6);
         QTest::keyClick(rig.table.get(), Qt::Key_7);
         QVERIFY(rig.host.numberPrompts.isEmpty());
         auto* editor = rig.table->findChild<QLineEdit*>();
         QVERIFY(editor);
         QCOMPARE(rig.preset().knobName[5], std::string("7"));
-        QTest::keyClicks(editor, QStringLiteral("cutoff and a much longer tail"));
-        QCOMPARE(rig.preset().knobName[5], std::string("7cutoff and a much longe"));
+        QTest::keyClicks(editor, QStringLiteral("cut"));
+        QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(QChar(0x20AC)), {});
+        QTest::keyClicks(editor, QStringLiteral("off and a much longer tail"));
+        QCOMPARE(rig.preset().knobName[5], std::string("7cut\x80off and a much long"));
         QTest::keyClick(editor, Qt::Key_Return);
-        // The delegate commits on a queued call.
-        QTRY_COMPARE(rig.cellText(1, 6), QStringLiteral("7cutoff and a much longe"));
+        // The delegate commits on a queued call; a redrawn table shows the same.
+        const QString shown = QString::fromUtf8("7cut\u20acoff and a much long");
+        QTRY_COMPARE(rig.cellText(1, 6), shown);
+        rig.state.refreshKnobTable(0);
+        QCOMPARE(rig.cellText(1, 6), shown);
     }
 
     void redRowsAndTheGreyColumn()
@@ -381,6 +374,17 @@ private slots:
         fader.preset().fixedParameter[4] = fader.preset().fixedParameter[5];
         fader.preset().channel[4] = fader.preset().channel[5];
         QCOMPARE(knobCellLook(fader.state, { 0, 5 }, false, dark).text, QColor(Qt::black));
+        // Both numbers are marked, each naming the other (which knobs collide is core's).
+        fader.state.refreshKnobTable(0);
+        QStringList marked;
+        for (int r = 1; r <= kKnobCount; ++r) {
+            if (knobCellLook(fader.state, { 0, r }, false, pal).background == kCollisionColour)
+                marked << QString::number(r) + QStringLiteral(": ")
+                        + fader.table->item(r, 0)->toolTip();
+        }
+        QCOMPARE(marked,
+            (QStringList { QStringLiteral("5: Sends the same event as knob 6"),
+                QStringLiteral("6: Sends the same event as knob 5") }));
         const CellLook grey = knobCellLook(fader.state, { 5, 3 }, false, pal);
         QCOMPARE(grey.background, QColor(128, 128, 128));
         QVERIFY(!grey.showsText);
