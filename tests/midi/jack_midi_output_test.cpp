@@ -57,6 +57,9 @@ FakeJack g_jack;
 
 extern "C" {
 
+// Not jackd's library, so no server socket is looked for.
+const char* jack_get_version_string() { return "fake"; }
+
 jack_client_t* jack_client_open(const char*, jack_options_t, jack_status_t*, ...)
 {
     return reinterpret_cast<jack_client_t*>(&g_jack.client);
