@@ -14,9 +14,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kestrow {
 
@@ -68,6 +71,25 @@ namespace {
         };
         return n == static_cast<ssize_t>(head.size()) && std::memcmp(head.data(), "MThd", 4) == 0
             && be(4, 4) >= 6 && be(8, 2) <= 2;
+    }
+
+    /// Whether a chunk of the file runs past its end: a copy or download cut
+    /// short. The reader keeps what is there, so only this tells that presets
+    /// the file held are missing.
+    bool cutShort(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<unsigned char> bytes { std::istreambuf_iterator<char>(in), {} };
+        std::size_t at = 0;
+        while (bytes.size() - at >= 8) {
+            std::uint32_t length = 0;
+            for (std::size_t i = 4; i < 8; ++i)
+                length = (length << 8) | bytes[at + i];
+            if (length > bytes.size() - at - 8)
+                return true;
+            at += 8 + length;
+        }
+        return false;
     }
 
 } // namespace
@@ -161,6 +183,7 @@ int PresetFiles::readDumpFile(const std::string& path)
         return -1;
     }
     m_dumpLimit = count;
+    m_cutShort = cutShort(path);
     lastFileBase = baseNameOf(path);
     return count;
 }

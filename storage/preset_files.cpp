@@ -441,8 +441,11 @@ LoadResult PresetFiles::loadSet(const std::string& path, int target, int runLeng
     if (!set)
         return { false, m_readError, {} };
     applySet(*set, target, runLength);
-    const std::string skipped = set->scan.skippedText();
-    return { true, {}, skipped.empty() ? std::string() : path + ": " + skipped };
+    std::string passedOver = set->scan.skippedText();
+    if (m_cutShort)
+        passedOver += (passedOver.empty() ? "" : "; ")
+            + std::string("the file is cut short: the presets it held after the cut are missing");
+    return { true, {}, passedOver.empty() ? std::string() : path + ": " + passedOver };
 }
 
 LoadResult PresetFiles::loadAllPresets(const std::string& path) { return loadSet(path, -1, 0); }

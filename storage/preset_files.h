@@ -157,6 +157,7 @@ private:
     PresetBank& m_bank;
     TMidiSMF& m_smf;
     int m_dumpLimit = 0; ///< bytes of dumpBytes that parseDumpMessage may look at
+    bool m_cutShort = false; ///< the last dump file read ends inside a chunk
     std::string m_readError;
     bool m_keepAside = false; ///< a bad side file is set aside, not a refusal
     std::vector<FileResult> m_setAside;

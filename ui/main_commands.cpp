@@ -385,6 +385,9 @@ bool TMainForm::loadChosenFile(const QString& command, const std::string& path,
     if (result) {
         m_session.noteRecentFile(path);
         afterLoad();
+        // Loaded, but not all of it: what the file held that did not arrive.
+        if (!result.note.empty())
+            showWarning(command, QString::fromStdString(result.note));
     } else if (!result.reason.empty()) {
         showWarning(command, QString::fromStdString(result.reason));
     }

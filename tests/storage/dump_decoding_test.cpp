@@ -218,6 +218,21 @@ TEST_F(LoadRulesTest, ForeignSysExBesideThePresetsIsSkippedAndCounted)
     }
 }
 
+TEST_F(LoadRulesTest, AFileCutShortLoadsWhatItHoldsAndSaysTheRestIsMissing)
+{
+    const std::string path = dir.file("Set.MID");
+    writeDump({ dump });
+    Reader whole(driver);
+    EXPECT_EQ(whole.files.loadAllPresets(path).note, "");
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+    Reader r(driver);
+    const LoadResult result = r.files.loadAllPresets(path);
+    ASSERT_TRUE(result) << result.reason;
+    EXPECT_EQ(result.note,
+        path + ": the file is cut short: the presets it held after the cut are missing");
+    EXPECT_EQ(r.bank.presets[0], source.presets[0]);
+}
+
 TEST_F(LoadRulesTest, RefusedLoadsChangeNothingAndSayWhy)
 {
     const std::string path = dir.file("Set.MID");

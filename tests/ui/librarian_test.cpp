@@ -121,6 +121,14 @@ private slots:
         form().openRecentFile(file("single.MID"));
         QVERIFY(m_run->editor->recentFiles() == std::vector<std::string> { recent[0] });
         QVERIFY(m_run->warnings.last().contains(QStringLiteral("no longer exists")));
+
+        // A set cut short loads what it holds and says that the rest is missing.
+        QVERIFY(QFile::resize(file("all.MID"), QFile(file("all.MID")).size() / 2));
+        form().filesDropped({ file("all.MID") }, 3);
+        QCOMPARE(m_run->warnings.last(),
+            QStringLiteral("Load All Presets: ") + file("all.MID")
+                + QStringLiteral(": the file is cut short: the presets it held after the cut are "
+                                 "missing"));
     }
 
     void findListsMatchesAndChoosingOneSelectsIt()
