@@ -148,7 +148,8 @@ def measure_startup(bin_dir, editor, platform, reps, idle, settle):
     process.kill()
     process.wait()
     bare = [os.path.join(bin_dir, "bare_window")] + shape[:3]
-    programs = [("editor", [editor], env), ("bare", bare, env), ("label", bare + ["label"], env)]
+    programs = [("editor", [editor], env), ("bare", bare, env), ("label", bare + ["label"], env),
+                ("widgets", bare + ["widgets"], env)]
     qjackctl_env = dict(env)
     qjackctl = qjackctl_command(bin_dir, qjackctl_env)
     if qjackctl:
@@ -515,18 +516,23 @@ class Table:
 
 def startup_rows(table, samples, where, startup_aim, rss_aim, qjackctl_aim):
     """The editor against the bare window with one label (the floor for any
-    window that shows text), each followed by a reference row: the bare
-    window without text against the same baseline. Then the editor against
+    window that shows text), each followed by two reference rows against the
+    same baseline: the bare window without text, and a window of the stock Qt
+    widgets the editor's window is made of, with no program behind them (what
+    the toolkit alone costs for that window). Then the editor against
     qjackctl's first paint, when qjackctl is installed."""
-    editor, bare, label = samples["editor"], samples["bare"], samples["label"]
+    editor, label = samples["editor"], samples["label"]
     baseline = "bare window + one label"
-    reference = "  reference: bare window, no text, %s" % where
+    references = [("  reference: bare window, no text, %s" % where, samples["bare"]),
+                  ("  reference: its stock Qt widgets alone, %s" % where, samples["widgets"])]
     table.ratio_row("start -> first paint, %s (vs %s)" % (where, baseline), label["ms"],
                     editor["ms"], "ms", "<= %gx" % startup_aim, startup_aim)
-    table.ratio_row(reference, label["ms"], bare["ms"], "ms", "-", None)
+    for figure, reference in references:
+        table.ratio_row(figure, label["ms"], reference["ms"], "ms", "-", None)
     table.ratio_row("peak RSS idle after start, %s (vs %s)" % (where, baseline), label["mib"],
                     editor["mib"], "MiB", "<= %gx" % rss_aim, rss_aim)
-    table.ratio_row(reference, label["mib"], bare["mib"], "MiB", "-", None)
+    for figure, reference in references:
+        table.ratio_row(figure, label["mib"], reference["mib"], "MiB", "-", None)
     figure = "start -> first paint, %s (vs qjackctl)" % where
     if "qjackctl" in samples:
         table.ratio_row(figure, samples["qjackctl"]["ms"], editor["ms"], "ms",
