@@ -363,15 +363,14 @@ namespace {
         bank.presets[5].eventType.fill(99);
         ASSERT_FALSE(protocol.getPreset().abandon());
         EXPECT_TRUE(std::ranges::equal(bank.presets[5].eventType, device.preset(5).eventType));
+        const auto noReply = [](const std::string& what) {
+            return "No reply from the device within 1.2 s (asked for " + what
+                + "): check that the input port is the device's and that its cable is in";
+        };
         EXPECT_EQ(host.statuses,
-            (std::vector<std::string> {
-                "No reply from the device within 1.2 s (asked for preset 6): check that the input "
-                "port is the device's and that its cable is in",
-                "No reply from the device within 1.2 s (asked for version): check that the "
-                "input port is the device's and that its cable is in",
-                "No reply from the device within 1.2 s (asked for configuration): check that the "
-                "input port is the device's and that its cable is in",
-                "Sending preset 1 of 128", "Sending preset 2 of 128", "Sending preset 3 of 128",
+            (std::vector<std::string> { noReply("preset 6"), noReply("version"),
+                noReply("configuration"), "Sending preset 1 of 128", "Sending preset 2 of 128",
+                "Sending preset 3 of 128",
                 "Sending preset 4 of 128", // after it went, until the ports were looked for
                 "Sending stopped at preset 4 of 128: \"out B\" and \"in A\" have gone: "
                 "the device was unplugged, switched off or closed",
