@@ -1,6 +1,5 @@
-// The driver library's side of a port without a MIDI system: how an output
-// assembles and reports what it is given, and what it does with an RtMidi
-// port (through stand-ins that record the calls).
+// The driver library's output port without a MIDI system, and its use of an
+// RtMidi port (through stand-ins that record the calls).
 
 #include "platform/mididrv/output_port.h"
 #include "platform/mididrv/rtmidi_connections.h"
