@@ -14,9 +14,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+/// Records what it sends, or refuses everything while `refuse` is set.
 struct RecordingConnection : OutputConnection {
-    std::vector<Bytes>& sent;
-    bool& refuse;
     RecordingConnection(std::vector<Bytes>& s, bool& r)
         : sent(s)
         , refuse(r)
@@ -24,11 +23,12 @@ struct RecordingConnection : OutputConnection {
     }
     bool send(std::span<const std::uint8_t> message) override
     {
-        if (refuse)
-            return false;
-        sent.emplace_back(message.begin(), message.end());
-        return true;
+        if (!refuse)
+            sent.emplace_back(message.begin(), message.end());
+        return !refuse;
     }
+    std::vector<Bytes>& sent;
+    bool& refuse;
 };
 
 MidiDrvEvent sysEx(std::uint8_t byte) { return { 0, 0xF0, byte, 0, 0 }; }
