@@ -12,12 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace kestrow::fuzz {
 
-namespace {
-
-    /// Made on first use, removed when the process ends normally.
-    class ScratchFolder {
-    public:
-        ScratchFolder()
+const std::filesystem::path& scratchFolder()
+{
+    // Made on first use, removed when the process ends normally.
+    static const struct Folder {
+        Folder()
         {
             std::error_code ec;
             const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
@@ -25,25 +24,16 @@ namespace {
                 : std::filesystem::temp_directory_path();
             std::string pattern = (base / "kestrow-fuzz-XXXXXX").string();
             check(::mkdtemp(pattern.data()) != nullptr, "cannot make a scratch folder");
-            m_path = pattern;
+            path = pattern;
         }
-        ~ScratchFolder()
+        ~Folder()
         {
             std::error_code ec;
-            std::filesystem::remove_all(m_path, ec);
+            std::filesystem::remove_all(path, ec);
         }
-        ScratchFolder(const ScratchFolder&) = delete;
-        ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-        std::filesystem::path m_path;
-    };
-
-} // namespace
-
-const std::filesystem::path& scratchFolder()
-{
-    static const ScratchFolder folder;
-    return folder.m_path;
+        std::filesystem::path path;
+    } folder;
+    return folder.path;
 }
 
 void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)

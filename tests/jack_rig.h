@@ -1,8 +1,6 @@
 #pragma once
 
-// JACK for the transport tests: a dummy server of their own, a fixture that
-// runs each test beside one, and a client that floods one message many times
-// in every cycle.
+// JACK for the transport tests: a dummy server per test and a flooding client.
 
 #include <gtest/gtest.h>
 

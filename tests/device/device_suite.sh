@@ -54,12 +54,10 @@ ports() { "$CLI" ports 2>&1; }
 outputs() { ports | sed -n 's/^output  //p'; }
 exact=-x
 listed() { outputs | grep -q $exact -F -- "$1"; } # listed NAME
-
-# Waits up to 15 s for `listed output NAME` to become $2 (0 listed, 1 not).
-wait_listed() {
+# Runs COMMAND... every 0.1 s until it succeeds, for up to 15 s.
+eventually() {
     for _ in $(seq 150); do
-        listed "$1"
-        [ $? = "$2" ] && return 0
+        "$@" && return 0
         sleep 0.1
     done
     return 1
@@ -110,8 +108,8 @@ replug() { $SUITE_REPLUG "$1"; }
     "$CLI" import "$WORK/Factory.syx" "$FACTORY" >/dev/null || { echo "no factory set"; exit 1; }
 echo "device suite over: $(ports | sed -n 's/^system  //p' | paste -sd ';' -)"
 
-check "both devices are listed" 0 wait_listed "$P2" 0
-check "the first device is listed" 0 wait_listed "$P1" 0
+check "both devices are listed" 0 eventually listed "$P2"
+check "the first device is listed" 0 eventually listed "$P1"
 check "no port of a Kestrow program is listed" 1 bash -c "'$CLI' ports | grep -q 'kestrow-'"
 check "every MIDI system says how it is" 0 bash -c "'$CLI' ports | grep -q '^system  '"
 if [ -n "${KESTROW_VM_NOBODY:-}" ]; then
@@ -141,14 +139,8 @@ check "the rest of the first device is untouched" 0 \
 # Hot-plug: a device that goes leaves the list; what is left is the other.
 # (Two USB devices of one name are "NAME" and "NAME #2" while both are in;
 # the one left alone is "NAME", whichever it is.)
-device_count() { outputs | grep -c $exact -F -e "$P1" -e "$P2"; }
-wait_count() { # wait_count N: up to 15 s until N device ports are listed
-    for _ in $(seq 150); do
-        [ "$(device_count)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
+wait_count() { eventually count_is "$1"; } # wait_count N: until N device ports are listed
+count_is() { [ "$(outputs | grep -c $exact -F -e "$P1" -e "$P2")" = "$1" ]; }
 left_alone() { # what --port takes for the one device listed
     if listed "$P1"; then echo "$N1"; elif listed "$P2"; then echo "$N2"; fi
 }

@@ -14,14 +14,6 @@
 # stops all it started, also when COMMAND fails or the rig is stopped by a
 # signal (time-out). Exits with COMMAND's status; 125 when the rig could not
 # be set up; 128+N when stopped by signal N.
-#
-# Settings (environment):
-#   KESTROW_RIG_QUANTUM=N  the graph's cycle in frames at 48 kHz (default 1024,
-#                          PipeWire's own default; small values make races
-#                          between the process thread and the others likelier)
-#   KESTROW_RIG_LOGS=DIR   keep PipeWire's and WirePlumber's logs there
-# COMMAND sees KESTROW_RIG_DIR, the rig's private folder (PipeWire's log is
-# $KESTROW_RIG_DIR/pipewire.log while the rig runs).
 set -uo pipefail
 
 readonly kRigFailed=125
@@ -95,9 +87,6 @@ cleanUp() {
     stopProcesses "$wireplumberPid"
     stopProcesses "$pipewirePid"
     [ -n "$dbusPid" ] && kill -TERM "$dbusPid" 2>/dev/null
-    if [ -n "${KESTROW_RIG_LOGS:-}" ]; then
-        mkdir -p "$KESTROW_RIG_LOGS" && cp "$rigDir"/*.log "$KESTROW_RIG_LOGS"/ 2>/dev/null
-    fi
     rm -rf "$rigDir"
     exit "$status"
 }
@@ -106,22 +95,16 @@ trap 'status=130; exit' INT
 trap 'status=143; exit' TERM
 trap 'status=129; exit' HUP
 
-quantum="${KESTROW_RIG_QUANTUM:-1024}"
-if ! [[ "$quantum" =~ ^[0-9]+$ ]] || [ "$quantum" -lt 16 ] || [ "$quantum" -gt 8192 ]; then
-    say "KESTROW_RIG_QUANTUM must be a number of frames from 16 to 8192, not '$quantum'"
-    exit
-fi
-minQuantum=$((quantum < 32 ? quantum : 32))
 # No device monitors, no real-time module: a graph driven by a dummy driver
-# node is all JACK clients need.
+# node is all JACK clients need. PipeWire's own default cycle.
 cat > "$rigDir/pipewire.conf" <<EOF
 context.properties = {
     core.daemon = true
     core.name = pipewire-0
     default.clock.rate = 48000
     default.clock.allowed-rates = [ 48000 ]
-    default.clock.quantum = $quantum
-    default.clock.min-quantum = $minQuantum
+    default.clock.quantum = 1024
+    default.clock.min-quantum = 32
     default.clock.max-quantum = 8192
     mem.allow-mlock = false
 }
@@ -202,7 +185,6 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$rigDir/lsan.su
 
 # The command runs as a job of its own, so that a signal to the rig is seen
 # at once (not after the command ends) and stops the command's whole group.
-export KESTROW_RIG_DIR="$rigDir"
 setsid pw-jack "$@" <&0 &
 commandGroup=$!
 wait "$commandGroup"

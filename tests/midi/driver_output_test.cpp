@@ -1,6 +1,5 @@
-// The driver library's side of a port without a MIDI system: how an output
-// assembles and reports what it is given, and what it does with an RtMidi
-// port (through stand-ins that record the calls).
+// The driver library's output port without a MIDI system, and its use of an
+// RtMidi port (through stand-ins that record the calls).
 
 #include "platform/mididrv/output_port.h"
 #include "platform/mididrv/rtmidi_connections.h"
@@ -15,9 +14,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+/// Records what it sends, or refuses everything while `refuse` is set.
 struct RecordingConnection : OutputConnection {
-    std::vector<Bytes>& sent;
-    bool& refuse;
     RecordingConnection(std::vector<Bytes>& s, bool& r)
         : sent(s)
         , refuse(r)
@@ -25,11 +23,12 @@ struct RecordingConnection : OutputConnection {
     }
     bool send(std::span<const std::uint8_t> message) override
     {
-        if (refuse)
-            return false;
-        sent.emplace_back(message.begin(), message.end());
-        return true;
+        if (!refuse)
+            sent.emplace_back(message.begin(), message.end());
+        return !refuse;
     }
+    std::vector<Bytes>& sent;
+    bool& refuse;
 };
 
 MidiDrvEvent sysEx(std::uint8_t byte) { return { 0, 0xF0, byte, 0, 0 }; }

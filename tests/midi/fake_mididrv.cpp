@@ -10,6 +10,13 @@ FakeDrvState g_state;
 
 void called(const char* name) { g_state.calls.emplace_back(name); }
 
+/// Records the call and gives `value` back: one line for a call with a fixed answer.
+template <class T> T answer(const char* name, T value)
+{
+    called(name);
+    return value;
+}
+
 uint16_t describe(const std::vector<std::string>& names, uint16_t id, char* text)
 {
     if (id >= names.size()) {
@@ -34,20 +41,14 @@ extern "C" {
 
 MIDIDRV_API FakeDrvState* FakeDrvState_get() { return &g_state; }
 
-uint16_t GetDriverVersion(void)
-{
-    called("GetDriverVersion");
-    return 0x0203;
-}
+uint16_t GetDriverVersion(void) { return answer<uint16_t>("GetDriverVersion", 0x0203); }
 uint16_t GetNumOutDevices(void)
 {
-    called("GetNumOutDevices");
-    return static_cast<uint16_t>(g_state.outNames.size());
+    return answer<uint16_t>("GetNumOutDevices", static_cast<uint16_t>(g_state.outNames.size()));
 }
 uint16_t GetMidiOutDescription(uint16_t id, char* text)
 {
-    called("GetMidiOutDescription");
-    return describe(g_state.outNames, id, text);
+    return answer<uint16_t>("GetMidiOutDescription", describe(g_state.outNames, id, text));
 }
 uint32_t OpenMidiOut(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t)
 {
@@ -65,13 +66,11 @@ uint16_t PutMidiOut(uint32_t, const MidiDrvEvent* event)
 }
 uint16_t GetNumInDevices(void)
 {
-    called("GetNumInDevices");
-    return static_cast<uint16_t>(g_state.inNames.size());
+    return answer<uint16_t>("GetNumInDevices", static_cast<uint16_t>(g_state.inNames.size()));
 }
 uint16_t GetMidiInDescription(uint16_t id, char* text)
 {
-    called("GetMidiInDescription");
-    return describe(g_state.inNames, id, text);
+    return answer<uint16_t>("GetMidiInDescription", describe(g_state.inNames, id, text));
 }
 uint32_t OpenMidiIn(const MidiDrvNotify* notify, uint16_t, uint32_t sync, uint32_t)
 {
@@ -91,8 +90,7 @@ MidiDrvEvent* GetMidiIn(uint32_t)
 }
 uint32_t OpenSync(uint32_t previous, const MidiDrvNotify*, uint16_t, uint16_t)
 {
-    called("OpenSync");
-    return previous ? previous : 0x777;
+    return answer<uint32_t>("OpenSync", previous ? previous : 0x777);
 }
 void CloseSync(uint32_t) { called("CloseSync"); }
 void StopSync(uint32_t) { called("StopSync"); }
@@ -101,16 +99,8 @@ void PauseSync(uint32_t, int32_t) { called("PauseSync"); }
 void ReStartSync(uint32_t) { called("ReStartSync"); }
 void SetTempo(uint32_t, uint32_t) { called("SetTempo"); }
 void SetResolution(uint32_t, uint16_t) { called("SetResolution"); }
-uint32_t GetTempo(uint32_t)
-{
-    called("GetTempo");
-    return 500000;
-}
-uint16_t GetResolution(uint32_t)
-{
-    called("GetResolution");
-    return 96;
-}
+uint32_t GetTempo(uint32_t) { return answer<uint32_t>("GetTempo", 500000); }
+uint16_t GetResolution(uint32_t) { return answer<uint16_t>("GetResolution", 96); }
 uint16_t GetPosition(uint32_t, uint32_t* ticks)
 {
     called("GetPosition");
@@ -148,24 +138,17 @@ int32_t ReadSMF(uint32_t, int32_t track, MidiDrvEvent* buffer, int32_t room)
 }
 int32_t WriteSMF(uint32_t, int32_t, const MidiDrvEvent*, int32_t count)
 {
-    called("WriteSMF");
-    return count;
+    return answer<int32_t>("WriteSMF", count);
 }
-uint16_t GetSMFResolution(uint32_t)
-{
-    called("GetSMFResolution");
-    return 96;
-}
+uint16_t GetSMFResolution(uint32_t) { return answer<uint16_t>("GetSMFResolution", 96); }
 void SetSMFResolution(uint32_t, uint16_t) { called("SetSMFResolution"); }
 int32_t ReadMetaEvent(uint32_t, int32_t, uint8_t, const uint8_t**, int32_t*)
 {
-    called("ReadMetaEvent");
-    return -1;
+    return answer<int32_t>("ReadMetaEvent", -1);
 }
 int32_t WriteMetaEvent(uint32_t, int32_t, uint8_t, const uint8_t*, int32_t)
 {
-    called("WriteMetaEvent");
-    return 0;
+    return answer<int32_t>("WriteMetaEvent", 0);
 }
 
 } // extern "C"

@@ -1,6 +1,5 @@
-// The driver's JACK port lists, read on its one shared client, are RtMidi's
-// own lists (which open a client per list) without the ports of Kestrow
-// programs, with our port last.
+// The driver's JACK lists, read on one shared client, are RtMidi's own
+// (a client per list) without Kestrow programs' ports, with our port last.
 #include "jack_rig.h"
 #include "platform/mididrv/jack_client.h"
 #include "platform/mididrv/port_backend.h"
@@ -94,10 +93,8 @@ TEST_F(JackLists, AServerThatDoesNotAnswerIsNotWaitedFor)
     EXPECT_EQ(outputs, rtMidiList<RtMidiOut>());
 }
 
-// jackd's libjack frees every client still open when another opens after
-// the server died. The client told of the death is closed before that; one
-// whose thread was still on its way (held in its hook here) is freed by
-// libjack and must never be closed again.
+// After a server died, libjack frees every open client when another opens: one
+// whose death notice was still on its way (held here) must never be closed again.
 TEST_F(JackLists, ClientsOfAServerThatDiedAreClosedOnceEvenWhenLibjackFreesThem)
 {
     using kestrow::mididrv::JackClient;

@@ -1,7 +1,5 @@
-// Our JACK MIDI output against a stand-in for libjack's client side whose
-// port has no buffer for some cycles, as PipeWire's has none for a port being
-// unregistered. This binary's own definitions of those functions take the
-// place of libjack's; the ring buffer is libjack's own.
+// Our JACK MIDI output against this binary's stand-ins for libjack's client
+// calls, whose port has no buffer for some cycles (as PipeWire's while it goes).
 #include "platform/mididrv/jack_midi_output.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +17,8 @@ namespace {
 
 using Message = std::vector<std::uint8_t>;
 
-/// One client, one port, and a process thread that runs while the client is
-/// active. Each cycle hands the port's buffer on as JACK would: whatever the
-/// client left in it.
+/// One client and port; while active, each cycle hands on what the client
+/// left in the port's buffer, as JACK would.
 struct FakeJack {
     int client = 0;
     int port = 0;

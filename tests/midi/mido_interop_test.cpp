@@ -19,14 +19,11 @@ namespace {
 std::string run(const std::string& command)
 {
     std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    ::pclose(pipe);
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        for (int c; (c = std::fgetc(pipe)) != EOF;)
+            output += static_cast<char>(c);
+        ::pclose(pipe);
+    }
     return output;
 }
 

@@ -1,8 +1,7 @@
-#include "midi/midi_dispatcher.h"
-#include "midi/midi_driver.h"
 #include "midi/midi_in.h"
 #include "midi/midi_out.h"
 #include "midi/midi_sync.h"
+#include "toolkit_support.h"
 
 #include <gtest/gtest.h>
 
@@ -25,95 +24,75 @@ namespace {
 const std::vector<std::uint8_t> kRequest { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x26, 0x05, 0x00,
     0xF7 };
 
-/// The data bytes of received SysEx events.
-std::vector<std::uint8_t> sysExBytes(const std::vector<MidiEvent>& received)
-{
-    std::vector<std::uint8_t> bytes;
-    for (const auto& e : received) {
-        EXPECT_EQ(e.status, 0xF0);
-        bytes.push_back(e.data1);
-    }
-    return bytes;
-}
-
-void putMessage(TMidiOut& out, const std::vector<std::uint8_t>& message)
-{
-    for (std::uint8_t b : message) {
-        MidiEvent e { 0, 0xF0, b, 0, 0 };
-        out.Put(&e);
-    }
-}
+using miditest::DefaultDispatcher;
 
 /// Ports through the toolkit and the real library, notifications pumped
 /// by hand; every wait has a cap.
 class PortTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    PortTest()
     {
-        setDefaultMidiDispatcher(&dispatcher);
-        driver = std::make_unique<TMidiDriver>(KESTROW_MIDIDRV);
-        in = std::make_unique<TMidiIn>(driver.get());
-        out = std::make_unique<TMidiOut>(driver.get());
-        in->OnMidiData = [this](MidiEvent* e, bool&) { received.push_back(*e); };
+        in.OnMidiData = [this](MidiEvent* e, bool&) {
+            EXPECT_EQ(e->status, 0xF0);
+            received.push_back(e->data1);
+        };
     }
-    void TearDown() override
+    void put(const std::vector<std::uint8_t>& message)
     {
-        in.reset();
-        out.reset();
-        driver.reset();
-        setDefaultMidiDispatcher(nullptr);
+        for (std::uint8_t b : message) {
+            MidiEvent e { 0, 0xF0, b, 0, 0 };
+            out.Put(&e);
+        }
     }
-
-    bool waitFor(std::size_t events, std::chrono::milliseconds cap)
+    bool waitFor(std::size_t bytes, std::chrono::milliseconds cap)
     {
-        return dispatcher.pumpUntil([&] { return received.size() >= events; }, cap);
+        return dispatcher.pumpUntil([&] { return received.size() >= bytes; }, cap);
     }
 
-    ManualDispatcher dispatcher;
-    std::unique_ptr<TMidiDriver> driver;
-    std::unique_ptr<TMidiIn> in;
-    std::unique_ptr<TMidiOut> out;
-    std::vector<MidiEvent> received;
+    DefaultDispatcher dispatcher;
+    TMidiDriver driver { KESTROW_MIDIDRV };
+    TMidiIn in { &driver };
+    TMidiOut out { &driver };
+    std::vector<std::uint8_t> received; ///< data1 of each event: the SysEx bytes
 };
 
 } // namespace
 
 TEST_F(PortTest, EmulatorIsListedLastWithUniqueNamesThatFit)
 {
-    std::uint16_t outs = out->GetNumDevices();
-    std::uint16_t ins = in->GetNumDevices();
+    std::uint16_t outs = out.GetNumDevices();
+    std::uint16_t ins = in.GetNumDevices();
     ASSERT_GE(outs, 1);
     ASSERT_GE(ins, 1);
-    EXPECT_EQ(out->GetIDFromName("zembra Emulator"), outs - 1);
-    EXPECT_EQ(in->GetIDFromName("zembra Emulator"), ins - 1);
+    EXPECT_EQ(out.GetIDFromName("zembra Emulator"), outs - 1);
+    EXPECT_EQ(in.GetIDFromName("zembra Emulator"), ins - 1);
     std::set<std::string> names;
     for (std::uint16_t id = 0; id < outs; ++id) {
         char text[MIDIDRV_DESCRIPTION_SIZE] = {};
-        driver->api().GetMidiOutDescription(id, text);
+        driver.api().GetMidiOutDescription(id, text);
         EXPECT_LT(std::strlen(text), 32u);
         EXPECT_TRUE(names.insert(text).second) << text;
     }
     char text[MIDIDRV_DESCRIPTION_SIZE] = "untouched";
-    driver->api().GetMidiOutDescription(outs, text);
+    driver.api().GetMidiOutDescription(outs, text);
     EXPECT_STREQ(text, "");
-    EXPECT_EQ(driver->api().OpenMidiOut(nullptr, outs, 0, 0), 0u);
+    EXPECT_EQ(driver.api().OpenMidiOut(nullptr, outs, 0, 0), 0u);
 }
 
 TEST_F(PortTest, EmulatorAnswersARequestByteForByteInOrder)
 {
-    ASSERT_TRUE(out->Open(out->GetIDFromName("zembra Emulator"), 78624));
-    ASSERT_TRUE(in->Open(in->GetIDFromName("zembra Emulator"), 78624));
-    EXPECT_EQ(in->GetDescription(), "zembra Emulator");
-    putMessage(*out, kRequest); // before Start: the answer is not taken
+    ASSERT_TRUE(out.Open(out.GetIDFromName("zembra Emulator"), 78624));
+    ASSERT_TRUE(in.Open(in.GetIDFromName("zembra Emulator"), 78624));
+    EXPECT_EQ(in.GetDescription(), "zembra Emulator");
+    put(kRequest); // before Start: the answer is not taken
     EXPECT_FALSE(waitFor(1, 100ms));
-    in->Start();
-    putMessage(*out, kRequest);
+    in.Start();
+    put(kRequest);
     ASSERT_TRUE(waitFor(58, 2000ms)) << received.size();
-    auto bytes = sysExBytes(received);
-    ASSERT_EQ(bytes.size(), 58u);
-    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 9),
+    ASSERT_EQ(received.size(), 58u);
+    EXPECT_EQ(std::vector<std::uint8_t>(received.begin(), received.begin() + 9),
         (std::vector<std::uint8_t> { 0xF0, 0x00, 0x20, 0x20, 0x14, 0x00, 0x20, 0x05, 0x00 }));
-    EXPECT_EQ(bytes.back(), 0xF7);
+    EXPECT_EQ(received.back(), 0xF7);
 }
 
 #if defined(KESTROW_HAVE_JACK)
@@ -128,8 +107,7 @@ TEST_F(JackTransport, InputOpenedAndClosedAgainAndAgainUnderAFloodStaysWhole)
     const auto flood = std::make_unique<kestrow::testing::JackFlood>("kflood", noteOn, 32);
     ASSERT_TRUE(flood->ok());
 
-    ManualDispatcher dispatcher;
-    setDefaultMidiDispatcher(&dispatcher);
+    DefaultDispatcher dispatcher;
     TMidiDriver driver(KESTROW_MIDIDRV);
     TMidiIn in(&driver);
     std::size_t received = 0;
@@ -150,7 +128,6 @@ TEST_F(JackTransport, InputOpenedAndClosedAgainAndAgainUnderAFloodStaysWhole)
         withTraffic += dispatcher.pumpUntil([&] { return received >= before + 64; }, 2000ms);
         in.Close();
     }
-    setDefaultMidiDispatcher(nullptr);
     ASSERT_NE(id, TMidiIn::kNoDevice) << flood->port() << " is not listed";
     std::cout << rounds << " closes under a flood of " << flood->sent() << " messages, " << received
               << " received\n";

@@ -47,8 +47,7 @@ TEST(MidiDriverLoad, EnvironmentChoosesTheLibraryAndUnloadFreesIt)
     {
         TMidiDriver driver;
         ::unsetenv("KESTROW_MIDIDRV");
-        EXPECT_EQ(driver.libraryPath(), KESTROW_FAKE_MIDIDRV);
-        EXPECT_EQ(driver.GetDriverVersion(), 0x0203);
+        EXPECT_EQ(driver.GetDriverVersion(), 0x0203); // the scripted library's
         EXPECT_TRUE(isLoaded(KESTROW_FAKE_MIDIDRV));
         // An older library without port change reports loads all the same.
         EXPECT_EQ(driver.api().GetPortChangeFd, nullptr);

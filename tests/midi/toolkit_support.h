@@ -46,16 +46,16 @@ inline FakeDrvState& fakeDriverState()
     return *state;
 }
 
+/// The default dispatcher while this lives: made first, so it is put back
+/// only after the ports have gone.
+struct DefaultDispatcher : ManualDispatcher {
+    DefaultDispatcher() { setDefaultMidiDispatcher(this); }
+    ~DefaultDispatcher() { setDefaultMidiDispatcher(nullptr); }
+};
+
 /// The toolkit over the scripted driver, with a hand-pumped dispatcher.
 class FakeDriverTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        state = &fakeDriverState();
-        setDefaultMidiDispatcher(&dispatcher);
-    }
-    void TearDown() override { setDefaultMidiDispatcher(nullptr); }
-
     void arrive(std::uint32_t time, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0)
     {
         state->input.push_back({ time, status, d1, d2, 0 });
@@ -65,9 +65,9 @@ protected:
         state->inNotify.callback(state->inNotify.context, MIDIDRV_MSG_INPUT_WAITING);
     }
 
-    ManualDispatcher dispatcher;
+    DefaultDispatcher dispatcher;
     TMidiDriver driver { KESTROW_FAKE_MIDIDRV };
-    FakeDrvState* state = nullptr;
+    FakeDrvState* state = &fakeDriverState();
 };
 
 /// The real library, and a fresh folder for files, removed afterwards.

@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <map>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -141,25 +139,7 @@ public:
     std::vector<std::string> statuses;
 };
 
-/// Every preset on the device holds the numeric columns it has in `bank`.
-inline void expectDeviceHolds(
-    const sim::ZembraDevice& device, const PresetBank& bank, bool withInit)
-{
-    auto same
-        = [](const auto& a, const auto& b) { return std::equal(a.begin(), a.end(), b.begin()); };
-    for (int p = 0; p < kPresetCount; ++p) {
-        const Preset& sent = bank.presets[static_cast<std::size_t>(p)];
-        const sim::DevicePreset& held = device.preset(p);
-        ASSERT_TRUE(same(held.channel, sent.channel) && same(held.eventType, sent.eventType)
-            && same(held.fixedParameter, sent.fixedParameter)
-            && (!withInit || same(held.initValue, sent.initValue)))
-            << "preset " << p;
-    }
-}
-
-/// A protocol over `Link` and a recording host. `tick` runs after every
-/// Timer1 tick and `pump` takes the link's input; both do nothing special
-/// for links that answer at once.
+/// A protocol over `Link` and a recording host.
 template <class Link> struct Rig {
     PresetBank bank;
     DeviceSettingsModel settings;
@@ -168,15 +148,12 @@ template <class Link> struct Rig {
     PaceClock::time_point now {}; ///< the protocol's clock
     DeviceProtocol protocol { bank, settings, link, host, [this] { return now; } };
     PortWatch watch { protocol, settings, link, host, [this] { return now; } };
-    std::function<void()> tick = [] {};
-    std::function<void(const std::function<bool()>&)> pump = [](const auto&) {};
 
-    /// Takes input until `done`; between looks the clock moves 20 ms and the
-    /// protocol's watch runs, which puts what is due (the configuration query).
+    /// Until `done`, the clock moves 20 ms a look and the protocol's watch
+    /// runs, which puts what is due (the configuration query).
     bool waitFor(const std::function<bool()>& done)
     {
         for (int step = 0; step < 250; ++step) {
-            pump(done);
             if (done())
                 return true;
             now += std::chrono::milliseconds(20);
@@ -204,68 +181,9 @@ template <class Link> struct Rig {
     int runTransfer(int limit = 1000)
     {
         int ticks = 0;
-        for (; protocol.timerEnabled(ProtocolTimer::Timer1) && ticks < limit; ++ticks) {
+        for (; protocol.timerEnabled(ProtocolTimer::Timer1) && ticks < limit; ++ticks)
             protocol.Timer1Timer();
-            tick();
-        }
         return ticks;
-    }
-
-    /// Against a device at power-on state: sends a random set paced, selects
-    /// index 42 by Program Change, reads some presets back after spoiling
-    /// them in the editor, sends a thru configuration (SysEx off, master
-    /// channel 10) and reads it back. Returns the set sent.
-    PresetBank exerciseDevice(DeviceVariant variant)
-    {
-        std::mt19937 random(7);
-        for (Preset& p : bank.presets)
-            for (auto* column : { &p.channel, &p.eventType, &p.fixedParameter, &p.initValue })
-                for (auto& value : *column)
-                    value = static_cast<std::int32_t>(random() % (column == &p.channel ? 17 : 128));
-        const PresetBank sent = bank;
-        const bool dial = variant == DeviceVariant::zembraDial;
-        EXPECT_FALSE(protocol.sendAllPresets().abandon());
-        EXPECT_EQ(runTransfer(), 256);
-        EXPECT_EQ(protocol.lastSentPreset(), 127);
-        bank.selectedPreset = 42;
-        protocol.Timer4Timer(); // the closing Program Change
-
-        for (int p : { 0, 1, 63, 126, 127 }) {
-            Preset& preset = bank.presets[static_cast<std::size_t>(p)];
-            for (auto* column :
-                { &preset.channel, &preset.eventType, &preset.fixedParameter, &preset.initValue })
-                column->fill(99);
-            bank.selectedPreset = p;
-            host.refreshed.clear();
-            EXPECT_FALSE(protocol.getPreset().abandon());
-            EXPECT_TRUE(waitFor([&] { return !host.refreshed.empty(); }))
-                << "no reply for preset " << p;
-            EXPECT_EQ(protocol.timerEnabled(ProtocolTimer::Timer3), dial);
-            if (dial) {
-                protocol.Timer3Timer(); // 400 ms later in the window
-                EXPECT_TRUE(waitFor([&] { return host.refreshed.size() >= 3; }))
-                    << "no init values " << p;
-            }
-            const Preset& original = sent.presets[static_cast<std::size_t>(p)];
-            if (!dial) // not read back
-                preset.initValue = original.initValue;
-            EXPECT_EQ(preset, original) << p;
-        }
-        EXPECT_EQ(host.captions.back(), variantTitle(variant));
-
-        settings.sysexEventsThru = false;
-        settings.masterChannelText = "10";
-        protocol.sendThruConfiguration();
-        settings.sysexEventsThru = true;
-        settings.masterChannelText = "1";
-        host.settingsChanges = 0;
-        protocol.reopenInputAndRequestConfiguration();
-        EXPECT_TRUE(waitFor([&] { return host.settingsChanges >= 2; }))
-            << "no version/configuration";
-        EXPECT_EQ(settings.masterChannelText, "10");
-        EXPECT_FALSE(settings.sysexEventsThru);
-        EXPECT_TRUE(settings.channelEventsThru && settings.realtimeEventsThru);
-        return sent;
     }
 };
 

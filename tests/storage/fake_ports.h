@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <set>
 #include <string>
 #include <sys/eventfd.h>
@@ -99,20 +100,16 @@ public:
     /// Messages of a given length (10 = requests and queries, 58/26/10 = dump parts).
     std::vector<PutMessage> sysex(std::size_t length) const
     {
-        std::vector<PutMessage> found;
-        for (const PutMessage& m : puts) {
-            if (m.bytes.size() == length && m.bytes.front() == 0xF0)
-                found.push_back(m);
-        }
-        return found;
+        return where([&](const auto& bytes) { return bytes.size() == length && bytes[0] == 0xF0; });
     }
     std::vector<PutMessage> programChanges() const
     {
+        return where([](const auto& bytes) { return !bytes.empty() && (bytes[0] & 0xF0) == 0xC0; });
+    }
+    template <class Keep> std::vector<PutMessage> where(Keep keep) const
+    {
         std::vector<PutMessage> found;
-        for (const PutMessage& m : puts) {
-            if (!m.bytes.empty() && (m.bytes.front() & 0xF0) == 0xC0)
-                found.push_back(m);
-        }
+        std::ranges::copy_if(puts, std::back_inserter(found), keep, &PutMessage::bytes);
         return found;
     }
 };

@@ -1,7 +1,3 @@
-// The library's scan of a folder and its index file: damaged files are
-// listed, unchanged sets are not read again, and the index survives a
-// round trip while any damage to it yields an empty one.
-
 #include "preset_files_fixture.h"
 #include "storage/library_file.h"
 #include "storage/library_scan.h"

@@ -74,6 +74,19 @@ protected:
         }
         return files.saveAllPresets(dir.file("Set.MID"));
     }
+    /// Runs the save in a child process, which the step hook kills; true when it was killed.
+    bool killedIn(const Scenario& s)
+    {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(20);
+            (void)save(s);
+            ::_exit(0);
+        }
+        int status = 0;
+        return ::waitpid(child, &status, 0) == child && WIFSIGNALED(status)
+            && WTERMSIG(status) == SIGKILL;
+    }
 };
 
 TEST_F(SetWriterTest, KilledAtAnyStepTheNextStartFindsTheOldOrTheNewSet)
@@ -108,16 +121,8 @@ TEST_F(SetWriterTest, KilledAtAnyStepTheNextStartFindsTheOldOrTheNewSet)
             restore(old);
             g_steps = 0;
             g_killAt = kill;
-            const pid_t child = ::fork();
-            if (child == 0) {
-                ::alarm(20);
-                (void)save(s);
-                ::_exit(0);
-            }
+            ASSERT_TRUE(killedIn(s)) << s.what << kill;
             g_killAt = -1; // the child's; recovery must not stop here
-            int status = 0;
-            ASSERT_EQ(::waitpid(child, &status, 0), child);
-            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << s.what << kill;
             const SaveRecovery recovered = recoverInterruptedSaves(dir.path());
             EXPECT_TRUE(recovered.ok()) << s.what << " killed at step " << kill;
             const Snapshot after = snapshot();
@@ -140,18 +145,12 @@ TEST_F(SetWriterTest, ARecordedSaveWhoseNewFileIsGoneIsRolledBack)
     const Snapshot old = snapshot();
     fillBank(bank, 2, true);
     g_steps = 0;
-    g_killAt = -1;
     setSaveStepHook([](const char* step) {
         if (std::string_view(step) == "rename" && ++g_steps == 1)
             ::raise(SIGKILL); // the dump is in place, the names and notes not yet
     });
-    const pid_t child = ::fork();
-    if (child == 0) {
-        (void)files.saveAllPresets(dir.file("Set.MID"));
-        ::_exit(0);
-    }
+    ASSERT_TRUE(killedIn({ "rename", nullptr, nullptr }));
     setSaveStepHook(nullptr);
-    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
     for (const auto& [name, bytes] : snapshot()) {
         if (name.starts_with(".Set.NTS."))
             fs::remove(dir.path() / name);
