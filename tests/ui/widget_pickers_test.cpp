@@ -72,8 +72,7 @@ private slots:
                 events.grid(), Qt::LeftButton, Qt::NoModifier, events.cellRect(5).center());
         });
         events.openEventPicker(-1, false);
-        for (int e : rig.preset().eventType)
-            QCOMPARE(e, 5);
+        QCOMPARE(rig.preset().eventType, allKnobs(5));
         QCOMPARE(rig.tableRefreshes, 1);
         QVERIFY(!rig.bank.allKnobsPending);
 
@@ -130,13 +129,12 @@ private slots:
             QTest::keyClick(&values, Qt::Key_Return);
         });
         values.openValuePicker(-1, true);
-        for (int v : rig.preset().initValue)
-            QCOMPARE(v, 21);
+        QCOMPARE(rig.preset().initValue, allKnobs(21));
         QVERIFY(!rig.bank.allKnobsPending);
         QCOMPARE(rig.tableRefreshes, 1);
     }
 
-    void parameterPickerGrids()
+    void parameterAndControllerPickers()
     {
         Rig rig;
         TParameter1Form parameters(rig.state);
@@ -161,11 +159,7 @@ private slots:
         QCOMPARE(rig.cells, std::vector<CellPos> { CellPos({ 4, 1 }) });
         // Opened by keyboard, every grid picker ignores the opening key's release
         // (the value picker's test).
-    }
 
-    void controllerPickerCaptionsAndPointer()
-    {
-        Rig rig;
         TController1Form controllers(rig.state);
         rig.preset().eventType[5] = 0;
         rig.select(5, kFieldFixedParameter);
