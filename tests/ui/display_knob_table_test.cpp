@@ -104,54 +104,54 @@ private slots:
         QCOMPARE(knobTableBlockPreset(124, 7), 3);
     }
 
-    void navigation_data()
-    {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("steps"); // keys, or W and a wheel delta
-        QTest::addColumn<int>("expected");
-        QTest::newRow("Down from 125 clamps") << 124 << 8 << "Down" << 120;
-        QTest::newRow("Home") << 124 << 8 << "Down Home" << 0;
-        QTest::newRow("Up at the top") << 0 << 8 << "Up" << 0;
-        QTest::newRow("Up beyond the last table") << 126 << 4 << "Up" << 125;
-        QTest::newRow("PgDn from 0") << 0 << 4 << "PgDn" << 4;
-        QTest::newRow("PgUp from 2") << 2 << 4 << "PgUp" << 0;
-        QTest::newRow("PgDn clamps") << 122 << 4 << "PgDn" << 124;
-        QTest::newRow("End") << 50 << 8 << "End" << 120;
-        QTest::newRow("PgUp at the top") << 50 << 8 << "Home PgUp" << 0;
-        QTest::newRow("wheel away") << 10 << 4 << "W120" << 9;
-        QTest::newRow("wheel toward") << 10 << 4 << "W120 W-120 W-120" << 11;
-        QTest::newRow("half notch") << 11 << 4 << "W-60" << 11;
-        QTest::newRow("two half notches") << 11 << 4 << "W-60 W-60" << 12;
-        QTest::newRow("wheel at the end") << 124 << 4 << "W-120" << 124;
-        QTest::newRow("wheel at the top") << 0 << 4 << "W240" << 0;
-    }
     void navigation()
     {
-        QFETCH(int, first);
-        QFETCH(int, count);
-        QFETCH(QString, steps);
-        QFETCH(int, expected);
+        struct Case {
+            const char* name;
+            int first;
+            int count;
+            QString steps; // keys, or W and a wheel delta
+            int expected;
+        };
+        const Case cases[] = {
+            { "Down from 125 clamps", 124, 8, "Down", 120 },
+            { "Home", 124, 8, "Down Home", 0 },
+            { "Up at the top", 0, 8, "Up", 0 },
+            { "Up beyond the last table", 126, 4, "Up", 125 },
+            { "PgDn from 0", 0, 4, "PgDn", 4 },
+            { "PgUp from 2", 2, 4, "PgUp", 0 },
+            { "PgDn clamps", 122, 4, "PgDn", 124 },
+            { "End", 50, 8, "End", 120 },
+            { "PgUp at the top", 50, 8, "Home PgUp", 0 },
+            { "wheel away", 10, 4, "W120", 9 },
+            { "wheel toward", 10, 4, "W120 W-120 W-120", 11 },
+            { "half notch", 11, 4, "W-60", 11 },
+            { "two half notches", 11, 4, "W-60 W-60", 12 },
+            { "wheel at the end", 124, 4, "W-120", 124 },
+            { "wheel at the top", 0, 4, "W240", 0 },
+        };
         const QMap<QString, Qt::Key> keys { { "Down", Qt::Key_Down }, { "Up", Qt::Key_Up },
             { "PgDn", Qt::Key_PageDown }, { "PgUp", Qt::Key_PageUp }, { "Home", Qt::Key_Home },
             { "End", Qt::Key_End } };
         // The window keeps a pointer to the bank it shows.
         const PresetBank bank = namedBank();
-        TDescriptionForm form;
-        form.showKnobTable(bank, first, count);
-        for (const QString& step : steps.split(QLatin1Char(' '))) {
-            if (step.startsWith(QLatin1Char('W'))) {
-                QWheelEvent wheel(QPointF(10, 10), form.mapToGlobal(QPointF(10, 10)), QPoint(),
-                    QPoint(0, step.mid(1).toInt()), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                    false);
-                QCoreApplication::sendEvent(&form, &wheel);
-            } else {
-                QVERIFY(keys.contains(step));
-                QTest::keyClick(&form, keys[step]);
+        for (const Case& c : cases) {
+            TDescriptionForm form;
+            form.showKnobTable(bank, c.first, c.count);
+            for (const QString& step : c.steps.split(QLatin1Char(' '))) {
+                if (step.startsWith(QLatin1Char('W'))) {
+                    QWheelEvent wheel(QPointF(10, 10), form.mapToGlobal(QPointF(10, 10)), QPoint(),
+                        QPoint(0, step.mid(1).toInt()), Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+                    QCoreApplication::sendEvent(&form, &wheel);
+                } else {
+                    QVERIFY(keys.contains(step));
+                    QTest::keyClick(&form, keys[step]);
+                }
             }
+            QCOMPARE((QList<int> { form.firstPreset(), form.presetCount() }),
+                (QList<int> { c.expected, c.count }));
         }
-        QCOMPARE(form.firstPreset(), expected);
-        QCOMPARE(form.presetCount(), count);
     }
 
     void windowShowsTheSurface()
