@@ -379,9 +379,8 @@ TEST_F(EditorSessionTest, TakeFromDeviceStoresWhatTheDeviceAnsweredAsOneStep)
     report.noReply = { 7 };
     const std::vector<VerifyRow> rows = session->verifyRows(report);
     ASSERT_EQ(rows.size(), 17u);
-    EXPECT_EQ(rows[0].preset, "6 Kept name");
-    EXPECT_EQ(rows[0].knobText, "1");
-    EXPECT_EQ(rows[0].field, "event");
+    EXPECT_EQ(
+        rows[0], (VerifyRow { 5, 0, "6 Kept name", "1", "event", "No-Event", "MonoAftertouch" }));
     EXPECT_EQ(rows[16], (VerifyRow { 7, -1, "8", "", "whole preset", "", "no reply" }));
 
     const std::size_t steps = session->history().undoCount();

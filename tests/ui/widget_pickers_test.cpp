@@ -89,7 +89,6 @@ private slots:
         Rig rig(DeviceVariant::zembraDial);
         TValuesForm values(rig.state);
         QCOMPARE(values.cellOf(64), QPoint(0, 4));
-        QCOMPARE(values.cellOf(127), QPoint(15, 7));
         QCOMPARE(values.valueAt(3, 2), 35);
         rig.preset().initValue[1] = 64;
         rig.select(1, kFieldInitValue);
