@@ -57,7 +57,9 @@ class MainRecoveryTest : public QObject {
     }
 
 private slots:
-    void killedRunIsOfferedOnceBeforeAnythingIsSent()
+    /// One folder through four killed runs: restored, discarded, closed while
+    /// asked, and a journal cut short.
+    void killedRunsAreRestoredDiscardedOrKeptAsideBeforeAnythingIsSent()
     {
         QTemporaryDir dir;
         QVERIFY(copyFactorySet(dir.path()));
@@ -97,6 +99,7 @@ private slots:
 
         // Discard: the saved set stays; the journal is kept aside for one more run.
         QVERIFY(killAfterEdit(dir, QStringLiteral("Ghost")));
+        PresetSet saved {};
         for (int run = 0; run < 2; ++run) {
             Session session(dir.path());
             int asked = 0;
@@ -109,17 +112,13 @@ private slots:
             QCOMPARE(session.bank().presets[kEditedPreset].name, std::string("Survivor"));
             QVERIFY(!QFile::exists(fileIn(dir, "Recovery.kes")));
             QVERIFY(QFile::exists(fileIn(dir, "Recovery.old")));
+            saved = session.bank().presets;
             QVERIFY(session.main().close());
         }
         QVERIFY(!QFile::exists(fileIn(dir, "Recovery.old")));
-    }
 
-    // A signal or a logout while the question is open ends the run through
-    // the close path: nothing is saved over the set, the journal stays.
-    void closeWhileAskedSavesNothing()
-    {
-        QTemporaryDir dir;
-        QVERIFY(copyFactorySet(dir.path()));
+        // A signal or a logout while the question is open ends the run through
+        // the close path: nothing is saved over the set, the journal stays.
         QVERIFY(killAfterEdit(dir, QStringLiteral("Pending")));
         const auto folder = [&dir] {
             QMap<QString, QByteArray> files;
@@ -140,13 +139,8 @@ private slots:
             QVERIFY(!run.main().savedAtClose());
         }
         QCOMPARE(folder(), before);
-    }
 
-    void damagedJournalIsReportedAndKeptAsideUnread()
-    {
-        QTemporaryDir dir;
-        QVERIFY(copyFactorySet(dir.path()));
-        QVERIFY(killAfterEdit(dir, QStringLiteral("Half")));
+        // That journal cut short is reported and kept aside unread.
         QFile journal(fileIn(dir, "Recovery.kes"));
         QVERIFY(journal.open(QIODevice::ReadWrite));
         const qint64 size = journal.size();
@@ -163,7 +157,7 @@ private slots:
         QVERIFY(!asked);
         QCOMPARE(run.warnings.size(), 1);
         QVERIFY(run.warnings[0].contains(QStringLiteral("damaged")));
-        QVERIFY(run.bank().presets == run.bank().factoryPresets);
+        QVERIFY(run.bank().presets == saved);
         QVERIFY(QFile::exists(fileIn(dir, "Recovery.damaged")));
         QVERIFY(!QFile::exists(fileIn(dir, "Recovery.kes")));
         QVERIFY(!run.main().undoAction()->isEnabled());
