@@ -46,12 +46,13 @@ class MainStartupTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void firstRunShowsTheDefaultsAndTheFactorySetWhenThere()
+    void firstRunShowsTheDefaultsRetriesItsSaveAndShowsTheFactorySetWhenThere()
     {
-        // What the close saves is unwritableAutosaveFolderCanBeRetried's.
+        // The autosave folder is not writable at first: the close may be retried.
         QTemporaryDir dir;
+        const QString folder = blockedFolder(dir);
         {
-            Session run(dir.path());
+            Session run(dir.path(), true, folder);
             run.main().FormShow();
             QCOMPARE(run.main().presetTree()->count(), 128);
             QCOMPARE(run.main().presetTree()->item(127)->text(), QStringLiteral("128: "));
@@ -61,7 +62,20 @@ private slots:
             QVERIFY(!run.main().autoSendBox()->isChecked());
             QCOMPARE(run.config().delayField()->text(), QStringLiteral("200"));
             QCOMPARE(run.config().outputList()->currentText(), QStringLiteral("no device"));
+            run.bank().presets[3].name = "Keep me";
+            QStringList messages;
+            run.main().askSaveFailure = [&](const QString& message) {
+                messages << message;
+                QFile::remove(folder);
+                return SaveFailureChoice::retry;
+            };
+            QVERIFY(run.main().close());
+            QCOMPARE(messages.size(), 1);
+            QVERIFY(messages[0].contains(folder));
         }
+        Session again(dir.path(), true, folder);
+        again.main().FormShow();
+        QCOMPARE(again.bank().presets[3].name, std::string("Keep me"));
 
         QTemporaryDir factory;
         QVERIFY(copyFactorySet(factory.path()));
@@ -167,29 +181,6 @@ private slots:
         QCOMPARE(box->font().family(), QStringLiteral("Courier New"));
         QVERIFY(box->font().bold());
         QVERIFY(run.mainForm().close());
-    }
-
-    void unwritableAutosaveFolderCanBeRetried()
-    {
-        QTemporaryDir dir;
-        const QString folder = blockedFolder(dir);
-        {
-            Session run(dir.path(), true, folder);
-            run.main().FormShow();
-            run.bank().presets[3].name = "Keep me";
-            QStringList messages;
-            run.main().askSaveFailure = [&](const QString& message) {
-                messages << message;
-                QFile::remove(folder);
-                return SaveFailureChoice::retry;
-            };
-            QVERIFY(run.main().close());
-            QCOMPARE(messages.size(), 1);
-            QVERIFY(messages[0].contains(folder));
-        }
-        Session again(dir.path(), true, folder);
-        again.main().FormShow();
-        QCOMPARE(again.bank().presets[3].name, std::string("Keep me"));
     }
 
     void fileCommandsSaveAndLoadThroughTheDialogs()

@@ -173,7 +173,19 @@ private slots:
         QCOMPARE(rig.state.hoverKnob, 8);
     }
 
-    void hoverKeepsTheLastKnob()
+    void faderDropsByPoint()
+    {
+        Rig rig(DeviceVariant::zembraFader);
+        DevicePicture picture(rig.state);
+        rig.state.dragOperation = DragOperation::copy;
+        startKnobDrag(rig.state, 3, 0);
+        QVERIFY(!picture.dropAt({ 23, 100 }));
+        QVERIFY(picture.dropAt({ 215, 100 }));
+        QCOMPARE(rig.preset().fixedParameter[9], 3);
+        QCOMPARE(rig.state.dropTargetKnob, 10);
+    }
+
+    void hoverKeepsTheLastKnobAndPressLoadsItAndReleaseWithoutDragPastes()
     {
         Rig rig;
         DevicePicture picture(rig.state);
@@ -192,24 +204,7 @@ private slots:
         QCOMPARE(picture.shownKnob(), 4);
         rig.state.showKnob(0);
         QCOMPARE(picture.shownKnob(), 0);
-    }
 
-    void faderDropsByPoint()
-    {
-        Rig rig(DeviceVariant::zembraFader);
-        DevicePicture picture(rig.state);
-        rig.state.dragOperation = DragOperation::copy;
-        startKnobDrag(rig.state, 3, 0);
-        QVERIFY(!picture.dropAt({ 23, 100 }));
-        QVERIFY(picture.dropAt({ 215, 100 }));
-        QCOMPARE(rig.preset().fixedParameter[9], 3);
-        QCOMPARE(rig.state.dropTargetKnob, 10);
-    }
-
-    void pressLoadsTheKnobAndReleaseWithoutDragPastes()
-    {
-        Rig rig;
-        DevicePicture picture(rig.state);
         const Preset before = rig.preset();
         const KnobArea five = knobArea(rig.state.variant, 5);
         QVERIFY(picture.pressAt({ five.left + 3, five.top + 3 }, true, false));
