@@ -277,7 +277,7 @@ private slots:
         QCOMPARE(rig.state.hoverKnob, 9);
     }
 
-    void ctrlCopyAndPaste()
+    void ctrlCopyAndPasteAndKnobNames()
     {
         // Which cells a paste fills is the knob edits' own; here the keys and a
         // left click choosing the source knob.
@@ -304,11 +304,8 @@ private slots:
         QCOMPARE(rig.state.dragSourceKnob, 2);
         QCOMPARE(rig.state.dragColumn, 3);
         QCOMPARE(pasteOnto4()[15], 101); // every knob takes knob 2
-    }
 
-    void knobNamesKeepTwentyFourCharacters()
-    {
-        Rig rig; // the name rule itself (24 characters, Windows-1252) is core's
+        // The name rule itself (24 characters, Windows-1252) is core's.
         rig.ctl().setKnobName(16, QStringLiteral("out of range")); // ignored, no crash
 
         // Typing, digits included, into a Description cell edits the name in
