@@ -75,7 +75,7 @@ class KnobTableTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void layoutAtScreenAndPrinterResolution()
+    void layoutAtScreenAndPrinterResolutionAndClipping()
     {
         // Millimetres are the printed page's test; here how the parts stand to
         // each other: x and y scale apart, knobs 1-8 above 9-16, blocks stacked.
@@ -102,9 +102,40 @@ private slots:
         QCOMPARE(knobTableBlockPreset(124, 3), 127);
         QCOMPARE(knobTableBlockPreset(124, 4), 0);
         QCOMPARE(knobTableBlockPreset(124, 7), 3);
+
+        // Names are clipped at the box edge.
+        PresetBank bank;
+        bank.presets[0].name = std::string(200, 'W');
+        bank.presets[0].knobName[0] = std::string(60, 'W');
+        const int dpi = 300;
+        const QImage image = drawn(bank, 0, 1, dpi, Qt::lightGray);
+        const QRect box = knobTableBoxRect(0, 0, dpi, dpi);
+        const QRect next = knobTableBoxRect(0, 1, dpi, dpi);
+        QVERIFY(next.left() - box.right() > 2);
+        int inkInBox = 0;
+        for (int y = box.top() + 1; y < box.bottom(); ++y) {
+            for (int x = box.left() + 1; x < box.right(); ++x)
+                inkInBox += isDark(image.pixel(x, y)) ? 1 : 0;
+            // Nothing between this box and the next, and the next box empty inside.
+            for (int x = box.right() + 1; x < next.left(); ++x)
+                QVERIFY2(
+                    !isDark(image.pixel(x, y)), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+            QVERIFY(!isDark(image.pixel(next.left() + next.width() / 2, y)));
+        }
+        QVERIFY(inkInBox > 100);
+        // The frame lies inside the box on all four sides.
+        QVERIFY(isDark(image.pixel(box.left(), box.center().y())));
+        QVERIFY(isDark(image.pixel(box.right(), box.center().y())));
+        QVERIFY(isDark(image.pixel(box.center().x(), box.top())));
+        QVERIFY(isDark(image.pixel(box.center().x(), box.bottom())));
+        QVERIFY(!isDark(image.pixel(box.right() + 1, box.center().y())));
+        // The title is clipped to its box too.
+        const QRect title = knobTableTitleRect(0, dpi, dpi);
+        for (int y = title.top(); y <= title.bottom(); ++y)
+            QVERIFY(darkExtent(image, y).second <= title.right());
     }
 
-    void navigation()
+    void navigationAndTheSurfaceShown()
     {
         struct Case {
             const char* name;
@@ -152,66 +183,30 @@ private slots:
             QCOMPARE((QList<int> { form.firstPreset(), form.presetCount() }),
                 (QList<int> { c.expected, c.count }));
         }
-    }
 
-    void windowShowsTheSurface()
-    {
-        const PresetBank bank = namedBank();
-        TDescriptionForm form;
-        const QColor background = form.palette().color(QPalette::Window);
-        form.showKnobTable(bank, 124, 8);
-        QCOMPARE(form.surface(), drawn(bank, 124, 8, 96, background));
-        QCOMPARE(form.size(), knobTableSurfaceSize(8, 96, 96));
-        QCOMPARE(form.minimumSize(), form.maximumSize()); // fixed border
-        QTest::keyClick(&form, Qt::Key_Down);
-        QCOMPARE(form.surface(), drawn(bank, 120, 8, 96, background));
-        QTest::keyClick(&form, Qt::Key_Escape);
-        QVERIFY(!form.isVisible());
-        form.showKnobTable(bank, 3, 4);
-        QVERIFY(form.isVisible());
-        QCOMPARE(form.size(), knobTableSurfaceSize(4, 96, 96));
+        // The window shows the drawn surface.
+        TDescriptionForm window;
+        const QColor background = window.palette().color(QPalette::Window);
+        window.showKnobTable(bank, 124, 8);
+        QCOMPARE(window.surface(), drawn(bank, 124, 8, 96, background));
+        QCOMPARE(window.size(), knobTableSurfaceSize(8, 96, 96));
+        QCOMPARE(window.minimumSize(), window.maximumSize()); // fixed border
+        QTest::keyClick(&window, Qt::Key_Down);
+        QCOMPARE(window.surface(), drawn(bank, 120, 8, 96, background));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        window.showKnobTable(bank, 3, 4);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.size(), knobTableSurfaceSize(4, 96, 96));
 
         QCOMPARE(knobTableWindowSize(QSize(902, 707), 801), QSize(912, 500)); // a low screen
 
         // Nonsense from a caller does not crash and lands on a real table.
-        form.showKnobTable(bank, 300, 0);
-        QVERIFY(form.firstPreset() >= 0 && form.firstPreset() < kPresetCount);
-        QVERIFY(form.presetCount() >= 1);
-        form.showKnobTable(bank, -1, 4);
-        QCOMPARE(form.firstPreset(), 127);
-    }
-
-    void namesAreClippedAtTheBoxEdge()
-    {
-        PresetBank bank;
-        bank.presets[0].name = std::string(200, 'W');
-        bank.presets[0].knobName[0] = std::string(60, 'W');
-        const int dpi = 300;
-        const QImage image = drawn(bank, 0, 1, dpi, Qt::lightGray);
-        const QRect box = knobTableBoxRect(0, 0, dpi, dpi);
-        const QRect next = knobTableBoxRect(0, 1, dpi, dpi);
-        QVERIFY(next.left() - box.right() > 2);
-        int inkInBox = 0;
-        for (int y = box.top() + 1; y < box.bottom(); ++y) {
-            for (int x = box.left() + 1; x < box.right(); ++x)
-                inkInBox += isDark(image.pixel(x, y)) ? 1 : 0;
-            // Nothing between this box and the next, and the next box empty inside.
-            for (int x = box.right() + 1; x < next.left(); ++x)
-                QVERIFY2(
-                    !isDark(image.pixel(x, y)), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
-            QVERIFY(!isDark(image.pixel(next.left() + next.width() / 2, y)));
-        }
-        QVERIFY(inkInBox > 100);
-        // The frame lies inside the box on all four sides.
-        QVERIFY(isDark(image.pixel(box.left(), box.center().y())));
-        QVERIFY(isDark(image.pixel(box.right(), box.center().y())));
-        QVERIFY(isDark(image.pixel(box.center().x(), box.top())));
-        QVERIFY(isDark(image.pixel(box.center().x(), box.bottom())));
-        QVERIFY(!isDark(image.pixel(box.right() + 1, box.center().y())));
-        // The title is clipped to its box too.
-        const QRect title = knobTableTitleRect(0, dpi, dpi);
-        for (int y = title.top(); y <= title.bottom(); ++y)
-            QVERIFY(darkExtent(image, y).second <= title.right());
+        window.showKnobTable(bank, 300, 0);
+        QVERIFY(window.firstPreset() >= 0 && window.firstPreset() < kPresetCount);
+        QVERIFY(window.presetCount() >= 1);
+        window.showKnobTable(bank, -1, 4);
+        QCOMPARE(window.firstPreset(), 127);
     }
 
     void printsToPdfAtPhysicalSize()
