@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(bank().presets[3].name, std::string("escape"));
     }
 
-    void droppedPresetRelabelsTheTreeAndMovesTheSelection()
+    void droppedPresetRelabelsTheTreeAndAutoSendSendsTargetSourceTarget()
     {
         // Where the presets go is the session's test; here the tree follows.
         form().selectPreset(1); // the mouse-down on the source selects it
@@ -150,6 +150,21 @@ private slots:
         QCOMPARE(form().headingLabel()->text(), item(4));
         form().presetTreeDrop(4, -1, DragOperation::copy); // outside the tree: nothing
         QCOMPARE(item(4), QStringLiteral(" 5: P1"));
+
+        // AutoSend follows the check box, and a swap sends target, source, target.
+        m_run->config().chooseOutputEntry(0);
+        form().selectPreset(9);
+        QCOMPARE(form().session().protocol().sendCount(), 0);
+        form().autoSendBox()->setChecked(true);
+        form().selectPreset(4); // mouse-down on the source selects it
+        QCOMPARE(form().session().protocol().sendCount(), 68);
+        QCOMPARE(form().session().protocol().sendBuffer()[7].data1, std::uint8_t { 4 });
+        std::vector<std::pair<int, int>> sent; // (row, preset byte in sendBuffer)
+        connect(form().presetTree(), &QListWidget::currentRowChanged, this, [&](int row) {
+            sent.emplace_back(row, form().session().protocol().sendBuffer()[7].data1);
+        });
+        form().presetTreeDrop(4, 1, DragOperation::swap);
+        QCOMPARE(sent, (std::vector<std::pair<int, int>> { { 1, 1 }, { 4, 4 }, { 1, 1 } }));
     }
 
     void longNamesEndBeforeTheMarksWhichExplainThemselves()
@@ -177,23 +192,6 @@ private slots:
         QVERIFY(tipAt(15, false).startsWith(
             QStringLiteral("16: Master Channel Controllers For The Whole Rig\n") + duplicates));
         QVERIFY(!tipAt(2, false).contains(QStringLiteral("P2"))); // a short name is not repeated
-    }
-
-    void autoSendFollowsTheCheckBoxAndASwapSendsTargetSourceTarget()
-    {
-        m_run->config().chooseOutputEntry(0);
-        form().selectPreset(9);
-        QCOMPARE(form().session().protocol().sendCount(), 0);
-        form().autoSendBox()->setChecked(true);
-        form().selectPreset(4); // mouse-down on the source selects it
-        QCOMPARE(form().session().protocol().sendCount(), 68);
-        QCOMPARE(form().session().protocol().sendBuffer()[7].data1, std::uint8_t { 4 });
-        std::vector<std::pair<int, int>> sent; // (row, preset byte in sendBuffer)
-        connect(form().presetTree(), &QListWidget::currentRowChanged, this, [&](int row) {
-            sent.emplace_back(row, form().session().protocol().sendBuffer()[7].data1);
-        });
-        form().presetTreeDrop(4, 1, DragOperation::swap);
-        QCOMPARE(sent, (std::vector<std::pair<int, int>> { { 1, 1 }, { 4, 4 }, { 1, 1 } }));
     }
 
     void presetNumberSwitches()
