@@ -16,14 +16,6 @@ using namespace kestrow::test;
 
 namespace {
 
-/// A plain file where the autosave folder belongs: nothing can be written there.
-QString blockedFolder(const QTemporaryDir& dir)
-{
-    const QString folder = dir.filePath(QStringLiteral("autosave"));
-    writeBytes(folder, {});
-    return folder;
-}
-
 /// A first run in `dir` that leaves a zembraDial on output entry 1, AutoSend
 /// on, a delay of 20 ms, notes from C-2 and preset 58 selected.
 void saveARun(const QTemporaryDir& dir)
@@ -50,7 +42,8 @@ private slots:
     {
         // The autosave folder is not writable at first: the close may be retried.
         QTemporaryDir dir;
-        const QString folder = blockedFolder(dir);
+        const QString folder = dir.filePath(QStringLiteral("autosave"));
+        QVERIFY(writeBytes(folder, {})); // a plain file where the folder belongs
         {
             Session run(dir.path(), true, folder);
             run.main().FormShow();
