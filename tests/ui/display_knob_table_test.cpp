@@ -75,7 +75,7 @@ class KnobTableTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void layoutAtScreenAndPrinterResolution()
+    void layoutAtScreenAndPrinterResolutionAndClipping()
     {
         // Millimetres are the printed page's test; here how the parts stand to
         // each other: x and y scale apart, knobs 1-8 above 9-16, blocks stacked.
@@ -102,88 +102,8 @@ private slots:
         QCOMPARE(knobTableBlockPreset(124, 3), 127);
         QCOMPARE(knobTableBlockPreset(124, 4), 0);
         QCOMPARE(knobTableBlockPreset(124, 7), 3);
-    }
 
-    void navigation_data()
-    {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("steps"); // keys, or W and a wheel delta
-        QTest::addColumn<int>("expected");
-        QTest::newRow("Down from 125 clamps") << 124 << 8 << "Down" << 120;
-        QTest::newRow("Home") << 124 << 8 << "Down Home" << 0;
-        QTest::newRow("Up at the top") << 0 << 8 << "Up" << 0;
-        QTest::newRow("Up beyond the last table") << 126 << 4 << "Up" << 125;
-        QTest::newRow("PgDn from 0") << 0 << 4 << "PgDn" << 4;
-        QTest::newRow("PgUp from 2") << 2 << 4 << "PgUp" << 0;
-        QTest::newRow("PgDn clamps") << 122 << 4 << "PgDn" << 124;
-        QTest::newRow("End") << 50 << 8 << "End" << 120;
-        QTest::newRow("PgUp at the top") << 50 << 8 << "Home PgUp" << 0;
-        QTest::newRow("wheel away") << 10 << 4 << "W120" << 9;
-        QTest::newRow("wheel toward") << 10 << 4 << "W120 W-120 W-120" << 11;
-        QTest::newRow("half notch") << 11 << 4 << "W-60" << 11;
-        QTest::newRow("two half notches") << 11 << 4 << "W-60 W-60" << 12;
-        QTest::newRow("wheel at the end") << 124 << 4 << "W-120" << 124;
-        QTest::newRow("wheel at the top") << 0 << 4 << "W240" << 0;
-    }
-    void navigation()
-    {
-        QFETCH(int, first);
-        QFETCH(int, count);
-        QFETCH(QString, steps);
-        QFETCH(int, expected);
-        const QMap<QString, Qt::Key> keys { { "Down", Qt::Key_Down }, { "Up", Qt::Key_Up },
-            { "PgDn", Qt::Key_PageDown }, { "PgUp", Qt::Key_PageUp }, { "Home", Qt::Key_Home },
-            { "End", Qt::Key_End } };
-        // The window keeps a pointer to the bank it shows.
-        const PresetBank bank = namedBank();
-        TDescriptionForm form;
-        form.showKnobTable(bank, first, count);
-        for (const QString& step : steps.split(QLatin1Char(' '))) {
-            if (step.startsWith(QLatin1Char('W'))) {
-                QWheelEvent wheel(QPointF(10, 10), form.mapToGlobal(QPointF(10, 10)), QPoint(),
-                    QPoint(0, step.mid(1).toInt()), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                    false);
-                QCoreApplication::sendEvent(&form, &wheel);
-            } else {
-                QVERIFY(keys.contains(step));
-                QTest::keyClick(&form, keys[step]);
-            }
-        }
-        QCOMPARE(form.firstPreset(), expected);
-        QCOMPARE(form.presetCount(), count);
-    }
-
-    void windowShowsTheSurface()
-    {
-        const PresetBank bank = namedBank();
-        TDescriptionForm form;
-        const QColor background = form.palette().color(QPalette::Window);
-        form.showKnobTable(bank, 124, 8);
-        QCOMPARE(form.surface(), drawn(bank, 124, 8, 96, background));
-        QCOMPARE(form.size(), knobTableSurfaceSize(8, 96, 96));
-        QCOMPARE(form.minimumSize(), form.maximumSize()); // fixed border
-        QTest::keyClick(&form, Qt::Key_Down);
-        QCOMPARE(form.surface(), drawn(bank, 120, 8, 96, background));
-        QTest::keyClick(&form, Qt::Key_Escape);
-        QVERIFY(!form.isVisible());
-        form.showKnobTable(bank, 3, 4);
-        QVERIFY(form.isVisible());
-        QCOMPARE(form.size(), knobTableSurfaceSize(4, 96, 96));
-        QCOMPARE(form.firstPreset(), 3);
-
-        QCOMPARE(knobTableWindowSize(QSize(902, 707), 801), QSize(912, 500)); // a low screen
-
-        // Nonsense from a caller does not crash and lands on a real table.
-        form.showKnobTable(bank, 300, 0);
-        QVERIFY(form.firstPreset() >= 0 && form.firstPreset() < kPresetCount);
-        QVERIFY(form.presetCount() >= 1);
-        form.showKnobTable(bank, -1, 4);
-        QCOMPARE(form.firstPreset(), 127);
-    }
-
-    void namesAreClippedAtTheBoxEdge()
-    {
+        // Names are clipped at the box edge.
         PresetBank bank;
         bank.presets[0].name = std::string(200, 'W');
         bank.presets[0].knobName[0] = std::string(60, 'W');
@@ -213,6 +133,80 @@ private slots:
         const QRect title = knobTableTitleRect(0, dpi, dpi);
         for (int y = title.top(); y <= title.bottom(); ++y)
             QVERIFY(darkExtent(image, y).second <= title.right());
+    }
+
+    void navigationAndTheSurfaceShown()
+    {
+        struct Case {
+            const char* name;
+            int first;
+            int count;
+            QString steps; // keys, or W and a wheel delta
+            int expected;
+        };
+        const Case cases[] = {
+            { "Down from 125 clamps", 124, 8, "Down", 120 },
+            { "Home", 124, 8, "Down Home", 0 },
+            { "Up at the top", 0, 8, "Up", 0 },
+            { "Up beyond the last table", 126, 4, "Up", 125 },
+            { "PgDn from 0", 0, 4, "PgDn", 4 },
+            { "PgUp from 2", 2, 4, "PgUp", 0 },
+            { "PgDn clamps", 122, 4, "PgDn", 124 },
+            { "End", 50, 8, "End", 120 },
+            { "PgUp at the top", 50, 8, "Home PgUp", 0 },
+            { "wheel away", 10, 4, "W120", 9 },
+            { "wheel toward", 10, 4, "W120 W-120 W-120", 11 },
+            { "half notch", 11, 4, "W-60", 11 },
+            { "two half notches", 11, 4, "W-60 W-60", 12 },
+            { "wheel at the end", 124, 4, "W-120", 124 },
+            { "wheel at the top", 0, 4, "W240", 0 },
+        };
+        const QMap<QString, Qt::Key> keys { { "Down", Qt::Key_Down }, { "Up", Qt::Key_Up },
+            { "PgDn", Qt::Key_PageDown }, { "PgUp", Qt::Key_PageUp }, { "Home", Qt::Key_Home },
+            { "End", Qt::Key_End } };
+        // The window keeps a pointer to the bank it shows.
+        const PresetBank bank = namedBank();
+        for (const Case& c : cases) {
+            TDescriptionForm form;
+            form.showKnobTable(bank, c.first, c.count);
+            for (const QString& step : c.steps.split(QLatin1Char(' '))) {
+                if (step.startsWith(QLatin1Char('W'))) {
+                    QWheelEvent wheel(QPointF(10, 10), form.mapToGlobal(QPointF(10, 10)), QPoint(),
+                        QPoint(0, step.mid(1).toInt()), Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+                    QCoreApplication::sendEvent(&form, &wheel);
+                } else {
+                    QVERIFY(keys.contains(step));
+                    QTest::keyClick(&form, keys[step]);
+                }
+            }
+            QCOMPARE((QList<int> { form.firstPreset(), form.presetCount() }),
+                (QList<int> { c.expected, c.count }));
+        }
+
+        // The window shows the drawn surface.
+        TDescriptionForm window;
+        const QColor background = window.palette().color(QPalette::Window);
+        window.showKnobTable(bank, 124, 8);
+        QCOMPARE(window.surface(), drawn(bank, 124, 8, 96, background));
+        QCOMPARE(window.size(), knobTableSurfaceSize(8, 96, 96));
+        QCOMPARE(window.minimumSize(), window.maximumSize()); // fixed border
+        QTest::keyClick(&window, Qt::Key_Down);
+        QCOMPARE(window.surface(), drawn(bank, 120, 8, 96, background));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        window.showKnobTable(bank, 3, 4);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.size(), knobTableSurfaceSize(4, 96, 96));
+
+        QCOMPARE(knobTableWindowSize(QSize(902, 707), 801), QSize(912, 500)); // a low screen
+
+        // Nonsense from a caller does not crash and lands on a real table.
+        window.showKnobTable(bank, 300, 0);
+        QVERIFY(window.firstPreset() >= 0 && window.firstPreset() < kPresetCount);
+        QVERIFY(window.presetCount() >= 1);
+        window.showKnobTable(bank, -1, 4);
+        QCOMPARE(window.firstPreset(), 127);
     }
 
     void printsToPdfAtPhysicalSize()

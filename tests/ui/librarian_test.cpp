@@ -63,7 +63,6 @@ private slots:
         m_answer = file("other.syx");
         form().runCommand(MainCommand::importSysEx);
         QVERIFY(bank().presets[40].fixedParameter == bank().presets[5].fixedParameter);
-        QCOMPARE(bank().presets[40].name, std::string("Preset 41"));
         QCOMPARE(m_run->warnings,
             QStringList { QStringLiteral("Import SysEx: ") + m_answer
                 + QStringLiteral(": 1 message of other devices skipped") });
@@ -96,7 +95,6 @@ private slots:
         QApplication::sendEvent(tree->viewport(), &drop);
         QVERIFY(drop.isAccepted());
         QCOMPARE(bank().selectedPreset, 39);
-        QCOMPARE(bank().presets[39].name, twelve.name);
         QVERIFY(bank().presets[39].fixedParameter == twelve.fixedParameter);
         QCOMPARE(form().undoAction()->text(), QStringLiteral("Undo Load Single Preset"));
 

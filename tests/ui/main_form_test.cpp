@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(bank().presets[3].name, std::string("escape"));
     }
 
-    void droppedPresetRelabelsTheTreeAndMovesTheSelection()
+    void droppedPresetRelabelsTheTreeAndAutoSendSendsTargetSourceTarget()
     {
         // Where the presets go is the session's test; here the tree follows.
         form().selectPreset(1); // the mouse-down on the source selects it
@@ -150,6 +150,21 @@ private slots:
         QCOMPARE(form().headingLabel()->text(), item(4));
         form().presetTreeDrop(4, -1, DragOperation::copy); // outside the tree: nothing
         QCOMPARE(item(4), QStringLiteral(" 5: P1"));
+
+        // AutoSend follows the check box, and a swap sends target, source, target.
+        m_run->config().chooseOutputEntry(0);
+        form().selectPreset(9);
+        QCOMPARE(form().session().protocol().sendCount(), 0);
+        form().autoSendBox()->setChecked(true);
+        form().selectPreset(4); // mouse-down on the source selects it
+        QCOMPARE(form().session().protocol().sendCount(), 68);
+        QCOMPARE(form().session().protocol().sendBuffer()[7].data1, std::uint8_t { 4 });
+        std::vector<std::pair<int, int>> sent; // (row, preset byte in sendBuffer)
+        connect(form().presetTree(), &QListWidget::currentRowChanged, this, [&](int row) {
+            sent.emplace_back(row, form().session().protocol().sendBuffer()[7].data1);
+        });
+        form().presetTreeDrop(4, 1, DragOperation::swap);
+        QCOMPARE(sent, (std::vector<std::pair<int, int>> { { 1, 1 }, { 4, 4 }, { 1, 1 } }));
     }
 
     void longNamesEndBeforeTheMarksWhichExplainThemselves()
@@ -179,30 +194,11 @@ private slots:
         QVERIFY(!tipAt(2, false).contains(QStringLiteral("P2"))); // a short name is not repeated
     }
 
-    void autoSendFollowsTheCheckBoxAndASwapSendsTargetSourceTarget()
-    {
-        m_run->config().chooseOutputEntry(0);
-        form().selectPreset(9);
-        QCOMPARE(form().session().protocol().sendCount(), 0);
-        form().autoSendBox()->setChecked(true);
-        form().selectPreset(4); // mouse-down on the source selects it
-        QCOMPARE(form().session().protocol().sendCount(), 68);
-        QCOMPARE(form().session().protocol().sendBuffer()[7].data1, std::uint8_t { 4 });
-        std::vector<std::pair<int, int>> sent; // (row, preset byte in sendBuffer)
-        connect(form().presetTree(), &QListWidget::currentRowChanged, this, [&](int row) {
-            sent.emplace_back(row, form().session().protocol().sendBuffer()[7].data1);
-        });
-        form().presetTreeDrop(4, 1, DragOperation::swap);
-        QCOMPARE(sent, (std::vector<std::pair<int, int>> { { 1, 1 }, { 4, 4 }, { 1, 1 } }));
-    }
-
     void presetNumberSwitches()
     {
         form().selectPreset(5);
         auto* switches = form().switchDisplay();
-        QVERIFY(switches->switchDown(1));
-        QVERIFY(!switches->switchDown(2));
-        QVERIFY(switches->switchDown(3));
+        QVERIFY(switches->switchDown(3) && !switches->switchDown(2));
         form().switchClicked(3);
         QCOMPARE(bank().selectedPreset, 1);
         QCOMPARE(form().presetTree()->currentRow(), 1);
@@ -285,23 +281,29 @@ private slots:
         QVERIFY(loadBanks && popupSendBanks); // hidden at first: the menus test
 
         form().switchDeviceVariant(DeviceVariant::zembraDial); // F8
-        QCOMPARE(form().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA DIAL"));
         QVERIFY(loadBanks->isVisible() && loadBanks->isEnabled() && popupSendBanks->isVisible());
         QVERIFY(!singleItem->isVisible() && !singleItem->isEnabled() && singleMenu->isVisible());
         QVERIFY(m_run->config().variantRadio(DeviceVariant::zembraDial)->isChecked());
 
         form().findAction({ "&Devices", "zembraFader" })->trigger(); // F9
-        QCOMPARE(form().windowTitle(), QStringLiteral("Kestrow Editor:   ZEMBRA FADER"));
-        QVERIFY(!loadBanks->isVisible());
+        QVERIFY(!loadBanks->isVisible() && m_run->editor->variant() == DeviceVariant::zembraFader);
         QCOMPARE(bank().presets[0].name, std::string("P0")); // switching keeps the data
     }
 
-    void f3SendsInEveryVariant()
+    void sendCommandsCheckThePortsAndF3SendsInEveryVariant()
     {
+        form().SendPreset1Click();
+        form().GetPreset1Click();
+        QCOMPARE(m_run->warnings.size(), 2);
+        QVERIFY(m_run->warnings[0].startsWith(
+            QStringLiteral("Warning !!!: You need to select the \"PC -> zembraControl\" port")));
+        QVERIFY(m_run->warnings[1].contains(QStringLiteral("MidiIn/Out ports")));
         form().show();
         form().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form()));
         m_run->config().chooseOutputEntry(0);
+        form().SendAllPresets1Click();
+        QCOMPARE(form().session().protocol().sendCount(), 128 * 68);
         form().selectPreset(6);
         QTest::keyClick(&form(), Qt::Key_F3);
         QCOMPARE(form().session().protocol().sendCount(), 68);
@@ -312,7 +314,7 @@ private slots:
         QCOMPARE(form().session().protocol().sendBuffer()[7].data1, std::uint8_t { 7 });
         QTest::keyClick(&form(), Qt::Key_F2);
         QCOMPARE(form().session().protocol().sendCount(), 4 * 84);
-        QVERIFY(m_run->warnings.isEmpty());
+        QCOMPARE(m_run->warnings.size(), 2);
     }
 
     void presetClipboardAndDescriptionBox()
@@ -323,30 +325,13 @@ private slots:
         QVERIFY(form().pasteEnabled());
         form().selectPreset(7);
         form().pastePreset();
-        QVERIFY(bank().presets[7] == bank().presets[2]);
-        QCOMPARE(item(7), QStringLiteral(" 8: P2"));
+        QCOMPARE(item(7), QStringLiteral(" 8: P2")); // what a paste takes is the session's
 
         form().selectPreset(3);
-        QCOMPARE(form().descriptionBox()->toPlainText(), QStringLiteral("about 3"));
         form().descriptionBox()->setPlainText(QStringLiteral("line one\nline two"));
         QCOMPARE(bank().presets[3].description, std::string("line one\r\nline two"));
         form().selectPreset(4);
         QCOMPARE(form().descriptionBox()->toPlainText(), QStringLiteral("about 4"));
-    }
-
-    void sendCommandsCheckThePorts()
-    {
-        form().SendPreset1Click();
-        QCOMPARE(m_run->warnings.size(), 1);
-        QVERIFY(m_run->warnings[0].startsWith(
-            QStringLiteral("Warning !!!: You need to select the \"PC -> zembraControl\" port")));
-        form().GetPreset1Click();
-        QCOMPARE(m_run->warnings.size(), 2);
-        QVERIFY(m_run->warnings[1].contains(QStringLiteral("MidiIn/Out ports")));
-        m_run->config().chooseOutputEntry(0);
-        form().SendAllPresets1Click();
-        QCOMPARE(m_run->warnings.size(), 2);
-        QCOMPARE(form().session().protocol().sendCount(), 128 * 68);
     }
 };
 

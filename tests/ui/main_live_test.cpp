@@ -13,7 +13,7 @@ class MainLiveTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void monitorListsTrafficOnlyWhileOpen()
+    void monitorAndLearnFollowTheTrafficOnlyWhileOn()
     {
         QTemporaryDir dir;
         Session s(dir.path(), false);
@@ -72,13 +72,8 @@ private slots:
         const std::uint64_t before = monitor->log().nextSequence();
         s.ports->onInput(MidiEvent { 0, 0xB0, 7, 1, 0 });
         QCOMPARE(monitor->log().nextSequence(), before);
-    }
 
-    void learnSelectsTheKnobThatWasMoved()
-    {
-        QTemporaryDir dir;
-        Session s(dir.path(), false);
-        TMainForm& form = s.main();
+        // Learn selects the knob that was moved, while it is on.
         form.selectPreset(4, false);
         Preset& preset = s.bank().presets[4];
         preset.channel[2] = 1;

@@ -3,7 +3,6 @@
 
 #include "main_test_support.h"
 
-#include <QElapsedTimer>
 #include <QMap>
 #include <QProcess>
 
@@ -41,32 +40,26 @@ class MainRecoveryTest : public QObject {
     Q_OBJECT
 
     /// Runs the editor process in `dir`, lets it rename preset 10 and kills it
-    /// once the journal is there; returns how long the journal took (ms), -1
-    /// when it never came.
-    qint64 killAfterEdit(const QTemporaryDir& dir, const QString& name)
+    /// once the journal is there; false when it never came.
+    bool killAfterEdit(const QTemporaryDir& dir, const QString& name)
     {
         QProcess editor;
         editor.start(QCoreApplication::applicationFilePath(),
             { QString::fromLatin1(kChildOption), dir.path(), name });
         if (!editor.waitForStarted(10000))
-            return -1;
+            return false;
         while (!editor.canReadLine() && editor.waitForReadyRead(20000)) { }
-        QElapsedTimer clock;
-        clock.start();
-        qint64 took = -1;
-        while (clock.elapsed() < 10000 && took < 0) {
-            if (QFile::exists(fileIn(dir, "Recovery.kes")))
-                took = clock.elapsed();
-            else
-                QTest::qWait(20);
-        }
+        const bool journal
+            = QTest::qWaitFor([&dir] { return QFile::exists(fileIn(dir, "Recovery.kes")); }, 10000);
         ::kill(static_cast<pid_t>(editor.processId()), SIGKILL);
         editor.waitForFinished(10000);
-        return took;
+        return journal;
     }
 
 private slots:
-    void killedRunIsOfferedOnceBeforeAnythingIsSent()
+    /// One folder through four killed runs: restored, discarded, closed while
+    /// asked, and a journal cut short.
+    void killedRunsAreRestoredDiscardedOrKeptAsideBeforeAnythingIsSent()
     {
         QTemporaryDir dir;
         QVERIFY(copyFactorySet(dir.path()));
@@ -78,10 +71,7 @@ private slots:
         }
 
         // Restore: the killed run's edit is back, as one step to take back.
-        const qint64 took = killAfterEdit(dir, QStringLiteral("Survivor"));
-        QVERIFY(took >= 0);
-        qInfo("journal on disk %lld ms after the edit", took);
-        QVERIFY2(took < 3000, qPrintable(QString::number(took))); // 1.5 s at most when idle
+        QVERIFY(killAfterEdit(dir, QStringLiteral("Survivor")));
         {
             Session run(dir.path());
             QStringList asked;
@@ -108,7 +98,8 @@ private slots:
         QVERIFY(!QFile::exists(fileIn(dir, "Recovery.kes")));
 
         // Discard: the saved set stays; the journal is kept aside for one more run.
-        QVERIFY(killAfterEdit(dir, QStringLiteral("Ghost")) >= 0);
+        QVERIFY(killAfterEdit(dir, QStringLiteral("Ghost")));
+        PresetSet saved {};
         for (int run = 0; run < 2; ++run) {
             Session session(dir.path());
             int asked = 0;
@@ -121,18 +112,14 @@ private slots:
             QCOMPARE(session.bank().presets[kEditedPreset].name, std::string("Survivor"));
             QVERIFY(!QFile::exists(fileIn(dir, "Recovery.kes")));
             QVERIFY(QFile::exists(fileIn(dir, "Recovery.old")));
+            saved = session.bank().presets;
             QVERIFY(session.main().close());
         }
         QVERIFY(!QFile::exists(fileIn(dir, "Recovery.old")));
-    }
 
-    // A signal or a logout while the question is open ends the run through
-    // the close path: nothing is saved over the set, the journal stays.
-    void closeWhileAskedSavesNothing()
-    {
-        QTemporaryDir dir;
-        QVERIFY(copyFactorySet(dir.path()));
-        QVERIFY(killAfterEdit(dir, QStringLiteral("Pending")) >= 0);
+        // A signal or a logout while the question is open ends the run through
+        // the close path: nothing is saved over the set, the journal stays.
+        QVERIFY(killAfterEdit(dir, QStringLiteral("Pending")));
         const auto folder = [&dir] {
             QMap<QString, QByteArray> files;
             for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden)) {
@@ -152,13 +139,8 @@ private slots:
             QVERIFY(!run.main().savedAtClose());
         }
         QCOMPARE(folder(), before);
-    }
 
-    void damagedJournalIsReportedAndKeptAsideUnread()
-    {
-        QTemporaryDir dir;
-        QVERIFY(copyFactorySet(dir.path()));
-        QVERIFY(killAfterEdit(dir, QStringLiteral("Half")) >= 0);
+        // That journal cut short is reported and kept aside unread.
         QFile journal(fileIn(dir, "Recovery.kes"));
         QVERIFY(journal.open(QIODevice::ReadWrite));
         const qint64 size = journal.size();
@@ -175,7 +157,7 @@ private slots:
         QVERIFY(!asked);
         QCOMPARE(run.warnings.size(), 1);
         QVERIFY(run.warnings[0].contains(QStringLiteral("damaged")));
-        QVERIFY(run.bank().presets == run.bank().factoryPresets);
+        QVERIFY(run.bank().presets == saved);
         QVERIFY(QFile::exists(fileIn(dir, "Recovery.damaged")));
         QVERIFY(!QFile::exists(fileIn(dir, "Recovery.kes")));
         QVERIFY(!run.main().undoAction()->isEnabled());

@@ -78,10 +78,10 @@ private slots:
         QCOMPARE(bank.presets[4].description, std::string("five's text"));
     }
 
-    void statusLineNamesWhatHappensToATransfer()
+    void statusLineAndFixedWindowHazards()
     {
         QTemporaryDir dir;
-        Session run(dir.path(), false);
+        Session run(dir.path(), false); // no driver library: no save can succeed
         TMainForm& form = run.main();
         form.FormShow();
         const QSize client = form.centralWidget()->size();
@@ -101,14 +101,8 @@ private slots:
             (QStringList { QStringLiteral("Sending preset 1 of 1"), QStringLiteral("Sent") }));
         QCOMPARE(form.centralWidget()->size(), client); // the line sits below the client area
         QVERIFY(form.statusBar()->isVisible() || !form.isVisible());
-    }
 
-    void fixedWindowHazards()
-    {
-        QTemporaryDir dir;
-        Session run(dir.path(), false); // no driver library: no save can succeed
-        TMainForm& form = run.main();
-        form.FormShow();
+        // Small hazards of the fixed window.
         QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 
         // "Master" is shown whole in its 39-pixel cell, not cut to "Maste".

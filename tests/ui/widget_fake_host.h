@@ -48,6 +48,14 @@ struct ViewRig : EditorRig {
     }
 };
 
+/// Every knob's value of one field.
+inline std::array<std::int32_t, kKnobCount> allKnobs(std::int32_t value)
+{
+    std::array<std::int32_t, kKnobCount> all {};
+    all.fill(value);
+    return all;
+}
+
 /// The colour drawn at p.
 inline QColor pixelAt(QWidget* widget, QPoint p) { return widget->grab().toImage().pixelColor(p); }
 
@@ -77,24 +85,14 @@ public:
             popupChoices.pop_front();
         return choice;
     }
-    void openEventPicker(int marked, bool byKeyboard) override
+    void openEventPicker(int v, bool keys) override { opened("event %1", v, keys); }
+    void openControllerPicker(int v, bool keys) override { opened("controller %1", v, keys); }
+    void openValuePicker(int v, bool keys) override { opened("value %1", v, keys); }
+    void openParameterPicker(ParameterList list, int v, bool keys) override
     {
-        opened(QStringLiteral("event %1"), marked, byKeyboard);
+        opened("parameter %1 list " + QString::number(int(list)), v, keys);
     }
-    void openControllerPicker(int value, bool byKeyboard) override
-    {
-        opened(QStringLiteral("controller %1"), value, byKeyboard);
-    }
-    void openValuePicker(int marked, bool byKeyboard) override
-    {
-        opened(QStringLiteral("value %1"), marked, byKeyboard);
-    }
-    void openParameterPicker(ParameterList list, int value, bool byKeyboard) override
-    {
-        opened(
-            QStringLiteral("parameter %1 list ") + QString::number(int(list)), value, byKeyboard);
-    }
-    void openNotePicker(int note) override { opened(QStringLiteral("note %1"), note, false); }
+    void openNotePicker(int note) override { opened("note %1", note, false); }
     std::optional<QString> editNumber(const QString& text) override
     {
         numberPrompts << text;
@@ -112,7 +110,7 @@ public:
 private:
     void opened(const QString& what, int value, bool byKeyboard)
     {
-        log << what.arg(value) + (byKeyboard ? QStringLiteral(" by keyboard") : QString());
+        log << what.arg(value) + (byKeyboard ? " by keyboard" : "");
     }
 };
 

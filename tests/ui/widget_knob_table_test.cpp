@@ -43,7 +43,7 @@ struct Rig : ViewRig {
 class KnobTableTest : public QObject {
     Q_OBJECT
 private slots:
-    void channelPopups()
+    void channelNameAndValueHeadingPopups()
     {
         Rig rig;
         rig.preset().channel.fill(5);
@@ -58,113 +58,103 @@ private slots:
         rig.rightClick(2, 0, 17); // "Master"
         QCOMPARE(rig.host.popups.back().last(), QStringLiteral("Master"));
         QCOMPARE(rig.preset().channel, Preset().channel);
-        rig.preset().eventType[4] = 0;
-        rig.state.refreshKnobTable(0);
-        QCOMPARE(rig.cellText(2, 5), QStringLiteral("Master"));
 
         // A knob row has no "1 - 16"; entry 6 is channel 7 for that knob only.
+        rig.preset().eventType[4] = 0; // a controller, which has a channel
         rig.rightClick(2, 5, 6);
         QCOMPARE(rig.host.popups.back().first(), QStringLiteral("1"));
-        QCOMPARE(rig.preset().channel[4], 7);
-        QCOMPARE(rig.preset().channel[3], 0);
-        QCOMPARE(rig.preset().channel[5], 0);
-    }
+        auto channels = Preset().channel;
+        channels[4] = 7;
+        QCOMPARE(rig.preset().channel, channels);
 
-    void gestureOpens_data()
-    {
-        QTest::addColumn<int>("variant");
-        QTest::addColumn<int>("preset");
-        QTest::addColumn<QString>("gesture"); // right-click, mouse, or a key
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("eventType"); // of the row's knob, which holds 60 and 64
-        QTest::addColumn<QString>("opens"); // what the host saw; empty: nothing
-        // Which picker each event type has is the catalogue's; one of each kind here.
-        const int c = int(DeviceVariant::zembraControl);
-        const int d = int(DeviceVariant::zembraDial);
-        const auto row = [](const char* name) -> QTestData& { return QTest::newRow(name); };
-        const auto param = [](ParameterList list) {
-            return QStringLiteral("parameter 60 list %1").arg(int(list));
-        };
-        row("Controller") << c << 0 << "right" << 4 << 7 << 0 << "controller 60";
-        row("NoteOn") << c << 0 << "right" << 4 << 7 << 5 << "note 60";
-        row("Prg-Change") << c << 0 << "right" << 4 << 7 << 3 << "";
-        row("PitchBend") << c << 0 << "right" << 4 << 7 << 1 << "value 60";
-        row("NRPN1_MSB") << c << 0 << "right" << 4 << 7 << 18 << param(ParameterList::nrpn1Grid);
-        row("event of a knob") << c << 0 << "right" << 3 << 2 << 94 << "event 94";
-        row("event heading") << c << 0 << "right" << 3 << 0 << 94 << "event -1";
-        row("number column") << c << 0 << "right" << 0 << 3 << 0 << "";
-        row("name of a knob") << c << 0 << "right" << 1 << 3 << 0 << "";
-        row("channel of a controller") << c << 0 << "right" << 2 << 1 << 0 << "popup 1";
-        row("channel heading") << c << 0 << "right" << 2 << 0 << 84 << "popup 1 - 16";
-        row("no channel for XG Reverb Type") << c << 0 << "right" << 2 << 1 << 84 << "";
-        row("Return") << c << 0 << "Return" << 3 << 2 << 5 << "event 5 by keyboard";
-        row("Enter") << c << 0 << "Enter" << 4 << 2 << 5 << "note 60";
-        row("Shift+F10") << c << 0 << "Shift+F10" << 2 << 0 << 0 << "popup 1 - 16 at 200,200";
-        row("Menu") << c << 0 << "Menu" << 4 << 0 << 0 << "popup Inc. Values at 200,200";
-        row("F10 alone") << c << 0 << "F10" << 4 << 0 << 0 << "";
-        row("right button release") << c << 0 << "mouse" << 4 << 4 << 0 << "controller 60";
-        row("grey init value") << c << 0 << "right" << 5 << 3 << 0 << "";
-        row("grey init heading") << c << 0 << "right" << 5 << 0 << 0 << "";
-        row("dial init value") << d << 0 << "right" << 5 << 3 << 0 << "value 64";
-        const char* warning = "warning Warning !|Init Values are not available for Preset 128";
-        row("dial preset 128") << d << 127 << "right" << 5 << 3 << 0 << warning;
-        row("dial preset 128 heading") << d << 127 << "right" << 5 << 0 << 0 << warning;
-    }
-    void gestureOpens()
-    {
-        QFETCH(int, variant);
-        QFETCH(int, preset);
-        QFETCH(QString, gesture);
-        QFETCH(int, column);
-        QFETCH(int, row);
-        QFETCH(int, eventType);
-        QFETCH(QString, opens);
-        Rig rig(static_cast<DeviceVariant>(variant));
-        rig.bank.selectedPreset = preset;
-        const int knob = std::max(row - 1, 0);
-        rig.preset().eventType[knob] = eventType;
-        rig.preset().fixedParameter[knob] = 60;
-        rig.preset().initValue[knob] = 64;
-        if (gesture == QStringLiteral("right")) {
-            rig.ctl().rightClick({ column, row }, QPoint());
-        } else if (gesture == QStringLiteral("mouse")) {
-            const QPoint cell = rig.table->cellRect({ column, row }).center();
-            QTest::mousePress(rig.table->viewport(), Qt::RightButton, Qt::NoModifier, cell);
-            QVERIFY(rig.host.log.isEmpty()); // acts on the release
-            QTest::mouseRelease(rig.table->viewport(), Qt::RightButton, Qt::NoModifier, cell);
-        } else {
-            rig.at(column, row);
-            const QKeySequence key(gesture);
-            QTest::keyClick(
-                rig.table.get(), static_cast<Qt::Key>(key[0].key()), key[0].keyboardModifiers());
-        }
-        QCOMPARE(rig.host.log.join(QStringLiteral("; ")), opens);
-        if (!opens.isEmpty() && !opens.startsWith(QStringLiteral("popup"))
-            && !opens.startsWith(QStringLiteral("warning"))) {
-            // The picker assigns to the knob and field the gesture selected.
-            QCOMPARE(rig.bank.selectedKnob, row - 1);
-            QCOMPARE(rig.bank.selectedField, column - 1);
-            QCOMPARE(rig.bank.allKnobsPending, row == 0);
-        }
-    }
-
-    void headingPopupsOfNamesAndFixedParameters()
-    {
-        Rig rig;
         rig.rightClick(1, 0, 0);
-        QCOMPARE(rig.host.popups[0], QStringList { "Init Description" });
+        QCOMPARE(rig.host.popups.back(), QStringList { "Init Description" });
         QCOMPARE(rig.preset().knobName[0], std::string("Knob 1"));
         QCOMPARE(rig.cellText(1, 16), QStringLiteral("Knob 16"));
 
         // The values themselves are the knob edits' own test.
         rig.preset().fixedParameter[0] = 120;
         rig.rightClick(4, 0, 0);
-        QCOMPARE(rig.host.popups[1], (QStringList { "Inc. Values", "Dec. Values" }));
+        QCOMPARE(rig.host.popups.back(), (QStringList { "Inc. Values", "Dec. Values" }));
         QCOMPARE(rig.preset().fixedParameter[2], 122);
         rig.preset().fixedParameter[0] = 5;
         rig.rightClick(4, 0, 1);
         QCOMPARE(rig.preset().fixedParameter[2], 3);
+    }
+
+    void gestureOpens()
+    {
+        struct Case {
+            const char* name;
+            DeviceVariant variant;
+            int preset;
+            QString gesture; // right-click, mouse, or a key
+            CellPos cell;
+            int eventType; // of the row's knob, which holds 60 and 64
+            QString opens; // what the host saw; empty: nothing
+        };
+        // Which picker each event type has is the catalogue's; one of each kind here.
+        const auto c = DeviceVariant::zembraControl;
+        const auto d = DeviceVariant::zembraDial;
+        const QString nrpn
+            = QStringLiteral("parameter 60 list %1").arg(int(ParameterList::nrpn1Grid));
+        const QString warning
+            = QStringLiteral("warning Warning !|Init Values are not available for Preset 128");
+        const Case cases[] = {
+            { "Controller", c, 0, "right", { 4, 7 }, 0, "controller 60" },
+            { "NoteOn", c, 0, "right", { 4, 7 }, 5, "note 60" },
+            { "Prg-Change", c, 0, "right", { 4, 7 }, 3, "" },
+            { "PitchBend", c, 0, "right", { 4, 7 }, 1, "value 60" },
+            { "NRPN1_MSB", c, 0, "right", { 4, 7 }, 18, nrpn },
+            { "event of a knob", c, 0, "right", { 3, 2 }, 94, "event 94" },
+            { "event heading", c, 0, "right", { 3, 0 }, 94, "event -1" },
+            { "number column", c, 0, "right", { 0, 3 }, 0, "" },
+            { "name of a knob", c, 0, "right", { 1, 3 }, 0, "" },
+            { "channel of a controller", c, 0, "right", { 2, 1 }, 0, "popup 1" },
+            { "channel heading", c, 0, "right", { 2, 0 }, 84, "popup 1 - 16" },
+            { "no channel for XG Reverb Type", c, 0, "right", { 2, 1 }, 84, "" },
+            { "Return", c, 0, "Return", { 3, 2 }, 5, "event 5 by keyboard" },
+            { "Enter", c, 0, "Enter", { 4, 2 }, 5, "note 60" },
+            { "Shift+F10", c, 0, "Shift+F10", { 2, 0 }, 0, "popup 1 - 16 at 200,200" },
+            { "Menu", c, 0, "Menu", { 4, 0 }, 0, "popup Inc. Values at 200,200" },
+            { "F10 alone", c, 0, "F10", { 4, 0 }, 0, "" },
+            { "right button release", c, 0, "mouse", { 4, 4 }, 0, "controller 60" },
+            { "grey init value", c, 0, "right", { 5, 3 }, 0, "" },
+            { "grey init heading", c, 0, "right", { 5, 0 }, 0, "" },
+            { "dial init value", d, 0, "right", { 5, 3 }, 0, "value 64" },
+            { "dial preset 128", d, 127, "right", { 5, 3 }, 0, warning },
+            { "dial preset 128 heading", d, 127, "right", { 5, 0 }, 0, warning },
+        };
+        for (const Case& k : cases) {
+            Rig rig(k.variant);
+            rig.bank.selectedPreset = k.preset;
+            const int knob = std::max(k.cell.row - 1, 0);
+            rig.preset().eventType[knob] = k.eventType;
+            rig.preset().fixedParameter[knob] = 60;
+            rig.preset().initValue[knob] = 64;
+            if (k.gesture == QStringLiteral("right")) {
+                rig.ctl().rightClick(k.cell, QPoint());
+            } else if (k.gesture == QStringLiteral("mouse")) {
+                const QPoint cell = rig.table->cellRect(k.cell).center();
+                QTest::mousePress(rig.table->viewport(), Qt::RightButton, Qt::NoModifier, cell);
+                QVERIFY(rig.host.log.isEmpty()); // acts on the release
+                QTest::mouseRelease(rig.table->viewport(), Qt::RightButton, Qt::NoModifier, cell);
+            } else {
+                rig.at(k.cell.column, k.cell.row);
+                const QKeySequence key(k.gesture);
+                QTest::keyClick(rig.table.get(), static_cast<Qt::Key>(key[0].key()),
+                    key[0].keyboardModifiers());
+            }
+            const QString name = QString::fromLatin1(k.name) + QStringLiteral(": ");
+            QCOMPARE(name + rig.host.log.join(QStringLiteral("; ")), name + k.opens);
+            if (!k.opens.isEmpty() && !k.opens.startsWith(QStringLiteral("popup"))
+                && !k.opens.startsWith(QStringLiteral("warning"))) {
+                // The picker assigns to the knob and field the gesture selected.
+                QCOMPARE((QList<int> { rig.bank.selectedKnob, rig.bank.selectedField,
+                             rig.bank.allKnobsPending }),
+                    (QList<int> { k.cell.row - 1, k.cell.column - 1, k.cell.row == 0 }));
+            }
+        }
     }
 
     void initValuesPopupCopiesPastesAndPresets()
@@ -179,80 +169,70 @@ private slots:
         const auto original = rig.preset().initValue;
 
         rig.rightClick(5, 0, 1); // "Paste Init Values" before any copy
-        const QStringList entries = rig.host.popups[0];
-        QCOMPARE(entries.size(), 10);
-        QCOMPARE(entries[1], QStringLiteral("Paste Init Values [off]"));
+        QCOMPARE(rig.host.popups[0].size(), 10);
+        QCOMPARE(rig.host.popups[0][1], QStringLiteral("Paste Init Values [off]"));
         QCOMPARE(rig.preset().initValue, original);
 
         rig.rightClick(5, 0, 0); // copy
-        rig.rightClick(5, 0, 5); // "Center      (64)"
+        for (const auto& [entry, value] : { std::pair { 5, 64 }, { 6, 127 }, { 4, 0 } }) {
+            rig.rightClick(5, 0, entry); // Center, Right, Left
+            QCOMPARE(rig.preset().initValue, allKnobs(value));
+        }
         QCOMPARE(rig.host.popups.back()[1], QStringLiteral("Paste Init Values"));
-        QCOMPARE(rig.host.popups.back()[5], QStringLiteral("Center      (64)"));
-        QCOMPARE(rig.preset().initValue[0], 64);
-        QCOMPARE(rig.preset().initValue[15], 64);
         rig.bank.selectedPreset = 9;
         rig.rightClick(5, 0, 1);
         QCOMPARE(rig.bank.presets[9].initValue, original);
-
-        rig.rightClick(5, 0, 6); // Right (127)
-        QCOMPARE(rig.preset().initValue[15], 127);
-        rig.rightClick(5, 0, 4); // Left (0)
-        QCOMPARE(rig.preset().initValue[15], 0);
         rig.rightClick(5, 0, 8);
         rig.rightClick(5, 0, 9);
-        QCOMPARE(requests, 1);
-        QCOMPARE(sends, 1);
+        QCOMPARE(std::pair(requests, sends), std::pair(1, 1));
 
         rig.rightClick(5, 0, 3); // "select Value": no mark, as by keyboard, all knobs
         QCOMPARE(rig.host.log.last(), QStringLiteral("value -1 by keyboard"));
         QVERIFY(rig.bank.allKnobsPending);
     }
 
-    void numberEntry_data()
-    {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("keys"); // one key per number box
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<bool>("keypad");
-        QTest::addColumn<int>("value"); // -1: nothing changes
-        QTest::newRow("channel 16") << 2 << 3 << "1" << QStringList { "16" } << false << 16;
-        QTest::newRow("event heading") << 3 << 0 << "5" << QStringList { "5" } << true << 5;
-        QTest::newRow("grey init column") << 5 << 2 << "6" << QStringList { "64" } << false << 64;
-        // The fourth box is cancelled.
-        QTest::newRow("refused") << 4 << 2 << "1111" << QStringList { "128", "12x", "escape" }
-                                 << false << -1;
-        QTest::newRow("heading blanks") << 4 << 0 << "1" << QStringList { " 127 " } << false << 127;
-    }
     void numberEntry()
     {
-        QFETCH(int, column);
-        QFETCH(int, row);
-        QFETCH(QString, keys);
-        QFETCH(QStringList, answers);
-        QFETCH(bool, keypad);
-        QFETCH(int, value);
-        Rig rig;
-        const PresetBank before = rig.bank;
-        rig.at(column, row);
-        rig.host.numberAnswers.assign(answers.begin(), answers.end());
-        for (QChar c : keys)
-            QTest::keyClick(
-                rig.table.get(), c.toLatin1(), keypad ? Qt::KeypadModifier : Qt::NoModifier);
-        QCOMPARE(rig.host.numberPrompts.join(QString()), keys);
-        QVERIFY(!rig.bank.allKnobsPending);
-        for (int k = 0; k < 16; ++k) {
-            const bool hit = value >= 0 && (row == 0 || k == row - 1);
-            QCOMPARE(rig.bank.getKnobField(0, k, column - 1),
-                hit ? value : before.getKnobField(0, k, column - 1));
+        // Which numbers each column takes is the knob edits' own; here the boxes and the text.
+        struct Case {
+            CellPos cell;
+            QString keys; // one key per number box
+            std::deque<std::optional<QString>> answers; // cancelled when used up
+            bool keypad;
+            int value; // -1: nothing changes
+        };
+        const Case cases[] = {
+            { { 2, 3 }, "1", { "16" }, false, 16 },
+            { { 3, 0 }, "5", { "5" }, true, 5 }, // the event heading
+            { { 5, 2 }, "6", { "64" }, false, 64 }, // the grey init column
+            { { 4, 2 }, "1111", { "128", "12x", "escape" }, false, -1 },
+            { { 4, 0 }, "1", { " 127 " }, false, 127 },
+        };
+        for (const Case& c : cases) {
+            Rig rig;
+            const PresetBank before = rig.bank;
+            const int field = c.cell.column - 1;
+            rig.at(c.cell.column, c.cell.row);
+            rig.host.numberAnswers = c.answers;
+            for (QChar key : c.keys)
+                QTest::keyClick(rig.table.get(), key.toLatin1(),
+                    c.keypad ? Qt::KeypadModifier : Qt::NoModifier);
+            QCOMPARE(rig.host.numberPrompts.join(QString()), c.keys);
+            QVERIFY(!rig.bank.allKnobsPending);
+            for (int k = 0; k < 16; ++k) {
+                const bool hit = c.value >= 0 && (c.cell.row == 0 || k == c.cell.row - 1);
+                QCOMPARE(rig.bank.getKnobField(0, k, field),
+                    hit ? c.value : before.getKnobField(0, k, field));
+            }
+            // The table shows what the bank now holds.
+            const int row = c.cell.row == 0 ? 9 : c.cell.row;
+            const QString shown = rig.cellText(c.cell.column, row);
+            rig.state.refreshKnobTable(0);
+            QCOMPARE(rig.cellText(c.cell.column, row), shown);
         }
-        // The table shows what the bank now holds.
-        const QString shown = rig.cellText(column, row == 0 ? 9 : row);
-        rig.state.refreshKnobTable(0);
-        QCOMPARE(rig.cellText(column, row == 0 ? 9 : row), shown);
     }
 
-    void pagingSelectsPresetsAndKeepsTheCursor()
+    void pagingCursorAndHover()
     {
         Rig rig;
         std::vector<int> selected;
@@ -274,11 +254,7 @@ private slots:
         rig.key(Qt::Key_Home);
         QCOMPARE(rig.ctl().currentCell(), (CellPos { 0, 0 }));
         QCOMPARE(rig.table->currentRow(), 0);
-    }
 
-    void cursorAndHoverShowTheRowsKnob()
-    {
-        Rig rig;
         rig.at(3, 4);
         rig.key(Qt::Key_Down);
         QCOMPARE(rig.ctl().currentCell(), (CellPos { 3, 5 }));
@@ -301,7 +277,7 @@ private slots:
         QCOMPARE(rig.state.hoverKnob, 9);
     }
 
-    void ctrlCopyAndPaste()
+    void ctrlCopyAndPasteAndKnobNames()
     {
         // Which cells a paste fills is the knob edits' own; here the keys and a
         // left click choosing the source knob.
@@ -328,11 +304,8 @@ private slots:
         QCOMPARE(rig.state.dragSourceKnob, 2);
         QCOMPARE(rig.state.dragColumn, 3);
         QCOMPARE(pasteOnto4()[15], 101); // every knob takes knob 2
-    }
 
-    void knobNamesKeepTwentyFourCharacters()
-    {
-        Rig rig; // the name rule itself (24 characters, Windows-1252) is core's
+        // The name rule itself (24 characters, Windows-1252) is core's.
         rig.ctl().setKnobName(16, QStringLiteral("out of range")); // ignored, no crash
 
         // Typing, digits included, into a Description cell edits the name in

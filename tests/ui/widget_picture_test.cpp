@@ -173,7 +173,19 @@ private slots:
         QCOMPARE(rig.state.hoverKnob, 8);
     }
 
-    void hoverKeepsTheLastKnob()
+    void faderDropsByPoint()
+    {
+        Rig rig(DeviceVariant::zembraFader);
+        DevicePicture picture(rig.state);
+        rig.state.dragOperation = DragOperation::copy;
+        startKnobDrag(rig.state, 3, 0);
+        QVERIFY(!picture.dropAt({ 23, 100 }));
+        QVERIFY(picture.dropAt({ 215, 100 }));
+        QCOMPARE(rig.preset().fixedParameter[9], 3);
+        QCOMPARE(rig.state.dropTargetKnob, 10);
+    }
+
+    void hoverKeepsTheLastKnobAndPressLoadsItAndReleaseWithoutDragPastes()
     {
         Rig rig;
         DevicePicture picture(rig.state);
@@ -192,33 +204,14 @@ private slots:
         QCOMPARE(picture.shownKnob(), 4);
         rig.state.showKnob(0);
         QCOMPARE(picture.shownKnob(), 0);
-    }
 
-    void faderDropsByPoint()
-    {
-        Rig rig(DeviceVariant::zembraFader);
-        DevicePicture picture(rig.state);
-        rig.state.dragOperation = DragOperation::copy;
-        startKnobDrag(rig.state, 3, 0);
-        QVERIFY(!picture.dropAt({ 23, 100 }));
-        QVERIFY(picture.dropAt({ 215, 100 }));
-        QCOMPARE(rig.preset().fixedParameter[9], 3);
-        QCOMPARE(rig.state.dropTargetKnob, 10);
-    }
-
-    void pressLoadsTheKnobAndReleaseWithoutDragPastes()
-    {
-        Rig rig;
-        DevicePicture picture(rig.state);
         const Preset before = rig.preset();
         const KnobArea five = knobArea(rig.state.variant, 5);
         QVERIFY(picture.pressAt({ five.left + 3, five.top + 3 }, true, false));
-        QCOMPARE(rig.state.dragOperation, DragOperation::swap);
-        QCOMPARE(rig.state.dragSourceKnob, 5);
-        QCOMPARE(rig.state.dragColumn, 0);
-        QCOMPARE(rig.state.dragOrigin, 2);
-        for (int k = 0; k < kKnobCount; ++k)
-            QCOMPARE(rig.bank.clipboardPreset.fixedParameter[k], 5);
+        // The source knob shows in the clipboard and in the paste below.
+        QCOMPARE(std::pair(int(rig.state.dragOperation), rig.state.dragOrigin),
+            std::pair(int(DragOperation::swap), 2));
+        QCOMPARE(rig.bank.clipboardPreset.fixedParameter, allKnobs(5));
         picture.releaseAt({ five.left + 3, five.top + 3 }); // a click on a knob changes nothing
         QCOMPARE(rig.preset(), before);
 
