@@ -94,8 +94,9 @@ public:
         openOutputs.erase(device);
         return openOutput(device);
     }
-    bool outputPresent(int) override { return !vanished; }
-    bool inputPresent(int) override { return !vanished; }
+    // Only the device's own ports go; the other ports in the lists stay.
+    bool outputPresent(int device) override { return !vanished || device != kDevicePort; }
+    bool inputPresent(int device) override { return !vanished || device != kDevicePort; }
 
     Bytes bytesOf(std::size_t message) const { return sysExBytes(messages.at(message)); }
 
@@ -107,6 +108,8 @@ public:
     std::vector<std::vector<MidiEvent>> messages;
     std::vector<int> devices;
     sim::ZembraDevice* emulator = nullptr;
+    /// The emulated device's output and input in the lists ("out B", "in B").
+    static constexpr int kDevicePort = 1;
     /// The device's ports are gone: what is put goes nowhere, as on JACK.
     bool vanished = false;
     /// Replies of the emulator lost on the way, the next this many.
