@@ -205,7 +205,9 @@ private slots:
             { { 2, 3 }, "1", { "16" }, false, 16 },
             { { 3, 0 }, "5", { "5" }, true, 5 }, // the event heading
             { { 5, 2 }, "6", { "64" }, false, 64 }, // the grey init column
-            { { 4, 2 }, "1111", { "128", "12x", "escape" }, false, -1 },
+            // On the event column, whose default (No-Event) is not 0: a text
+            // that is no number stores nothing rather than 0.
+            { { 3, 2 }, "1111", { "128", "12x", "escape" }, false, -1 },
             { { 4, 0 }, "1", { " 127 " }, false, 127 },
         };
         for (const Case& c : cases) {
