@@ -14,12 +14,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace kestrow {
 
@@ -48,6 +45,14 @@ namespace {
         TMidiScore& m_score;
     };
 
+    std::uint32_t bigEndian(const unsigned char* bytes, int count)
+    {
+        std::uint32_t value = 0;
+        for (int i = 0; i < count; ++i)
+            value = (value << 8) | bytes[i];
+        return value;
+    }
+
     /// Whether the file can be read and starts as a standard MIDI file does: an
     /// "MThd" chunk of at least six bytes with format 0, 1 or 2. Only a file that
     /// cannot be read at all is one that "cannot be opened".
@@ -63,33 +68,38 @@ namespace {
         ::close(fd);
         if (n < 0)
             return true;
-        const auto be = [&head](std::size_t at, int count) {
-            std::uint32_t value = 0;
-            for (int i = 0; i < count; ++i)
-                value = (value << 8) | head[at + static_cast<std::size_t>(i)];
-            return value;
-        };
         return n == static_cast<ssize_t>(head.size()) && std::memcmp(head.data(), "MThd", 4) == 0
-            && be(4, 4) >= 6 && be(8, 2) <= 2;
+            && bigEndian(head.data() + 4, 4) >= 6 && bigEndian(head.data() + 8, 2) <= 2;
     }
 
     /// Whether a chunk of the file runs past its end: a copy or download cut
     /// short. The reader keeps what is there, so only this tells that presets
-    /// the file held are missing.
+    /// the file held are missing. Only the chunk headers are read: the file
+    /// was just read whole, at start-up too.
     bool cutShort(const std::string& path)
     {
-        std::ifstream in(path, std::ios::binary);
-        const std::vector<unsigned char> bytes { std::istreambuf_iterator<char>(in), {} };
-        std::size_t at = 0;
-        while (bytes.size() - at >= 8) {
-            std::uint32_t length = 0;
-            for (std::size_t i = 4; i < 8; ++i)
-                length = (length << 8) | bytes[at + i];
-            if (length > bytes.size() - at - 8)
-                return true;
-            at += 8 + length;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        struct ::stat info { };
+        bool cut = false;
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+            const auto size = static_cast<std::uint64_t>(info.st_size);
+            std::array<unsigned char, 8> head {};
+            for (std::uint64_t at = 0; size - at >= head.size();) {
+                if (::pread(fd, head.data(), head.size(), static_cast<off_t>(at))
+                    != static_cast<ssize_t>(head.size()))
+                    break;
+                const std::uint64_t length = bigEndian(head.data() + 4, 4);
+                if (length > size - at - head.size()) {
+                    cut = true;
+                    break;
+                }
+                at += head.size() + length;
+            }
         }
-        return false;
+        ::close(fd);
+        return cut;
     }
 
 } // namespace
