@@ -38,6 +38,7 @@ protected:
             std::erase(recording->inputs, name);
         }
         ports = recording.get();
+        answered = 0;
         EditorPaths paths { dir.dir(), dir.dir(), dir.dir(), dir.dir() };
         auto session = std::make_unique<EditorSession>(
             paths, std::move(recording), &driver, "Load of libmididrv.so failed");
@@ -359,6 +360,63 @@ TEST_F(EditorSessionTest, OneClockDrivesTheTransferTheVerifyAndTheJournal)
     EXPECT_EQ(session->nextDeadline(), std::nullopt);
 }
 
+// A run that ends without its close (killed: main_recovery_test) leaves its
+// journal. The next start asks once, before anything is sent; Restore is one
+// step; Discard keeps the journal aside for one more run; a journal cut short
+// is reported and kept aside unread, and nothing is asked.
+TEST_F(EditorSessionTest, AJournalLeftByAKilledRunIsRestoredDiscardedOrKeptAside)
+{
+    ASSERT_TRUE(connected()->saveAutosaveSet().ok()); // a saved output: start-up sends
+    const std::filesystem::path journal = dir.file("Recovery.kes");
+    const auto killedAfter = [&](const char* name) {
+        auto run = start();
+        run->startUp();
+        run->renamePreset(9, name);
+        runClock(*run);
+        ASSERT_TRUE(std::filesystem::exists(journal));
+    };
+    int asked = 0;
+    const auto answer = [&](RecoveryChoice choice) {
+        return [&, choice](const std::string& question) {
+            ++asked;
+            EXPECT_TRUE(ports->puts.empty() && !question.empty());
+            return choice;
+        };
+    };
+    killedAfter("Survivor");
+    auto restored = start();
+    restored->startUp(answer(RecoveryChoice::restore));
+    EXPECT_EQ(restored->bank().presets[9].name, "Survivor");
+    EXPECT_EQ(restored->history().undoName(), "Restore Unsaved Changes");
+    ASSERT_TRUE(restored->saveAutosaveSet().ok());
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    restored.reset(); // its claim on the folder ends with it
+
+    killedAfter("Ghost");
+    PresetSet saved {};
+    for (int run = 0; run < 2; ++run) {
+        auto discarded = start();
+        discarded->startUp(answer(RecoveryChoice::discard));
+        EXPECT_EQ(asked, 2);
+        EXPECT_EQ(discarded->bank().presets[9].name, "Survivor");
+        EXPECT_TRUE(std::filesystem::exists(dir.file("Recovery.old")));
+        saved = discarded->bank().presets;
+        ASSERT_TRUE(discarded->saveAutosaveSet().ok());
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Recovery.old")));
+
+    killedAfter("Cut");
+    std::filesystem::resize_file(journal, std::filesystem::file_size(journal) / 2);
+    auto cut = start();
+    const StartupReport report = cut->startUp(answer(RecoveryChoice::restore));
+    EXPECT_EQ(asked, 2);
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_NE(report.warnings[0].find("damaged"), std::string::npos);
+    EXPECT_EQ(cut->bank().presets, saved);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("Recovery.damaged")));
+    EXPECT_FALSE(std::filesystem::exists(journal) || cut->history().canUndo());
+}
+
 // "Take From Device" after a verify: the knob data the device answered with,
 // names kept, as one step; a preset it never answered is left alone.
 TEST_F(EditorSessionTest, TakeFromDeviceStoresWhatTheDeviceAnsweredAsOneStep)
@@ -399,7 +457,8 @@ TEST_F(EditorSessionTest, TakeFromDeviceStoresWhatTheDeviceAnsweredAsOneStep)
 } // namespace
 
 // Once the device has told its master channel, a "Master" knob and a knob on
-// that channel send the same event; before, only "Master" knobs collide.
+// that channel send the same event (before, only "Master" knobs collide), and
+// the Program Change goes on that channel.
 TEST_F(EditorSessionTest, TheDevicesMasterChannelJoinsMasterKnobsToItsChannel)
 {
     auto session = connected();
@@ -416,4 +475,7 @@ TEST_F(EditorSessionTest, TheDevicesMasterChannelJoinsMasterKnobsToItsChannel)
     ports->reply({ 0xF0, 0, 0x20, 0x20, 0x14, 0, 0x50, 0x05, 0x09, 0xF7 }); // channel 10
     const std::vector<KnobGroup> joined { { 0, 1 } };
     EXPECT_EQ(duplicateKnobs(preset, state.knownMasterChannel()), joined);
+    session->presetSelected(3);
+    session->sendProgramChange();
+    EXPECT_EQ(ports->programChanges().back().bytes, (std::vector<std::uint8_t> { 0xC9, 3 }));
 }
