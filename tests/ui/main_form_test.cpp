@@ -1,14 +1,20 @@
-// Main window gestures: tree labels, renaming, drops, switches,
-// variant switch, preset clipboard and the description box.
+// Main window gestures: tree labels, renaming, drops, switches, variant
+// switch, preset clipboard and the description box; the status line, what
+// device replies may redraw, and small hazards of the main window.
 
 #include "main_test_support.h"
+#include "protocol/dump_frame.h"
+#include "ui/knob_table.h"
 #include "ui/preset_tree.h"
 #include "ui/switch_display.h"
+#include "ui/window_placement.h"
 
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QStyleOptionViewItem>
 
 using namespace kestrow;
@@ -48,6 +54,18 @@ void listMenu(const QString& path, const QList<QAction*>& actions, QStringList& 
         if (a->menu() != nullptr && !a->menu()->actions().isEmpty())
             listMenu(path + QLatin1Char('/') + a->text(), a->menu()->actions(), lines);
     }
+}
+
+/// The 16 x 5 knob cells as shown, or as `preset` holds them.
+QStringList cells(TMainForm& form, int preset = -1)
+{
+    QStringList out;
+    for (int k = 0; k < kKnobCount; ++k)
+        for (int c = 0; c < 5; ++c)
+            out << (preset < 0 ? form.knobTable()->item(k + 1, c + 1)->text()
+                               : QString::fromStdString(form.catalogue().cellText(
+                                   form.bank().presets[std::size_t(preset)], k, c)));
+    return out;
 }
 
 } // namespace
@@ -332,6 +350,95 @@ private slots:
         QCOMPARE(bank().presets[3].description, std::string("line one\r\nline two"));
         form().selectPreset(4);
         QCOMPARE(form().descriptionBox()->toPlainText(), QStringLiteral("about 4"));
+    }
+
+    void replyForAnotherPresetRedrawsOnlyItsTreeItem()
+    {
+        form().selectPreset(126);
+        const QStringList shown = cells(form());
+        // The device's answers: knob data only, no texts.
+        Preset reply;
+        reply.fixedParameter.fill(7);
+        m_run->ports->reply(presetDataFrame(reply, 4).bytes());
+        QCOMPARE(bank().presets[4].fixedParameter[0], 7); // it did land in preset 5
+        QCOMPARE(form().headingLabel()->text(), QStringLiteral("127: P126"));
+        QCOMPARE(form().descriptionBox()->toPlainText(), QStringLiteral("about 126"));
+        QCOMPARE(cells(form()), shown);
+        QCOMPARE(item(4), QStringLiteral(" 5: P4"));
+
+        form().descriptionBox()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(form().descriptionBox(), QStringLiteral("X"));
+        m_run->ports->reply(presetDataFrame(reply, 126).bytes()); // the selected one is redrawn
+        QCOMPARE(cells(form()), cells(form(), 126));
+        QVERIFY(cells(form()) != shown);
+        // Both descriptions stay as they were.
+        QCOMPARE(bank().presets[126].description, std::string("about 126X"));
+        QCOMPARE(bank().presets[4].description, std::string("about 4"));
+    }
+
+    void statusLineAndFixedWindowHazards()
+    {
+        // No driver library: no save can succeed.
+        const QSize client = form().centralWidget()->size();
+        form().SendButtonClick(); // no output chosen: no box, but a reason
+        QVERIFY(m_run->warnings.isEmpty());
+        QCOMPARE(
+            form().statusText(), QStringLiteral("No output port: choose one in Device Settings"));
+
+        m_run->config().chooseOutputEntry(0);
+        form().SendButtonClick();
+        while (form().session().transferring()) // its texts are the protocol's test
+            form().session().tick(*form().session().protocol().deadline(ProtocolTimer::Timer1));
+        QCOMPARE(form().statusText(), QStringLiteral("Sent"));
+        QCOMPARE(form().centralWidget()->size(), client); // the line sits below the client area
+        QVERIFY(form().statusBar()->isVisible() || !form().isVisible());
+
+        // Small hazards of the fixed window.
+        QVERIFY(!form().windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+
+        // "Master" is shown whole in its 39-pixel cell, not cut to "Maste".
+        m_run->bank().presets[0].eventType[0] = 0; // a controller, which has a channel
+        m_run->bank().presets[0].channel[0] = 0;
+        form().selectPreset(0);
+        form().refreshKnobTable(0);
+        KnobTable* table = form().knobTable();
+        QCOMPARE(table->item(1, 2)->text(), QStringLiteral("Master"));
+        const QRect cell = table->visualItemRect(table->item(1, 2));
+        const QImage image = table->viewport()->grab(cell).toImage();
+        int left = image.width(), right = -1;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        QVERIFY2(right >= 0 && right <= image.width() - 3 && right - left > image.width() / 2,
+            qPrintable(QStringLiteral("ink %1..%2 of %3").arg(left).arg(right).arg(image.width())));
+
+        QString defaultButton;
+        QTimer::singleShot(0, &form(), [&defaultButton] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr) {
+                defaultButton = box->defaultButton()->text();
+                box->defaultButton()->click();
+            }
+        });
+        QCOMPARE(form().askSaveFailure(QStringLiteral("Config.MID: no driver")),
+            SaveFailureChoice::closeAnyway);
+        QCOMPARE(defaultButton, QStringLiteral("&Close Anyway"));
+    }
+
+    void secondaryWindowsOpenBesideTheMainWindow()
+    {
+        const std::pair<QRect, QPoint> cases[] = {
+            // the main window, the corner beside it
+            { QRect(100, 50, 800, 600), QPoint(900, 50) }, // room on the right
+            { QRect(1000, 50, 800, 600), QPoint(400, 50) }, // room on the left only
+            { QRect(600, 50, 800, 600), QPoint(0, 50) }, // room on neither side
+            { QRect(100, 900, 800, 600), QPoint(900, 480) }, // kept on the screen
+        };
+        for (const auto& [main, corner] : cases)
+            QCOMPARE(besidePosition(main, QSize(600, 600), QRect(0, 0, 1920, 1080)), corner);
     }
 };
 
