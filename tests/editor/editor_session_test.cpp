@@ -1,6 +1,8 @@
 // A run below its windows against a temporary folder and fake ports: the
-// start-up and close sequences, every gesture as one history step, and the
-// one clock that drives transfers, fetches, the journal and port changes.
+// start-up and close sequences, every gesture as one history step, the one
+// clock that drives transfers, fetches, the journal and port changes, and the
+// edges where work used to be lost: a file-size limit under the journal and
+// the close, a side file of the autosave set that cannot be read.
 
 #include "core/bank_search.h"
 #include "core/duplicate_assignments.h"
@@ -13,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 
 using namespace kestrow;
@@ -80,6 +84,25 @@ protected:
                       << (host.statuses.empty() ? "" : host.statuses.back());
     }
     std::size_t answered = 0; ///< puts the device has looked at
+
+    /// A saved set whose preset 1 is "Saved" and preset 1's description "kept".
+    void savedSet()
+    {
+        auto saved = start();
+        saved->startUp();
+        saved->renamePreset(0, "Saved");
+        saved->setDescription("kept");
+        ASSERT_TRUE(saved->saveAutosaveSet().ok());
+    }
+
+    /// Every file of the folder with its bytes.
+    std::map<std::string, std::string> folder() const
+    {
+        std::map<std::string, std::string> files;
+        for (const std::string& name : dir.names())
+            files[name] = test::readFile(dir.file(name));
+        return files;
+    }
 };
 
 TEST_F(EditorSessionTest, FirstRunSavesAndTheNextRunComesBackAsItWasLeft)
@@ -452,6 +475,70 @@ TEST_F(EditorSessionTest, TakeFromDeviceStoresWhatTheDeviceAnsweredAsOneStep)
     EXPECT_FALSE(session->deviceSync().differsFromDevice(5));
     session->undo();
     EXPECT_EQ(session->bank().presets, before);
+}
+
+// Under `ulimit -f` the journal and the close fail with the system's reason,
+// are tried again, and leave no temporary file; the set on disk stays whole.
+TEST_F(EditorSessionTest, AFileSizeLimitFailsTheJournalAndTheSaveWithItsReason)
+{
+    savedSet();
+    auto session = start();
+    session->startUp();
+    const auto before = folder();
+    session->renamePreset(0, "Edited");
+    const PaceClock::time_point now = PaceClock::now();
+    const SaveResult closed = test::withFileSizeLimit(100, [&] {
+        session->tick(now + std::chrono::seconds(2));
+        session->tick(now + std::chrono::seconds(4)); // tried again a second later
+        return session->saveAutosaveSet();
+    });
+    EXPECT_EQ(folder(), before);
+    ASSERT_EQ(host.journal.size(), 2u);
+    EXPECT_EQ(host.journal[0], dir.file("Recovery.kes") + ": File too large");
+    EXPECT_NE(closed.message().find("File too large"), std::string::npos);
+
+    session->tick(now + std::chrono::seconds(6));
+    EXPECT_EQ(host.journal.back(), "ok");
+    ASSERT_TRUE(session->saveAutosaveSet().ok());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Recovery.kes")));
+}
+
+// A file of the autosave set that cannot be read may be the user's only copy:
+// it is kept aside, the rest still loads, and the close writes a set that
+// reads cleanly without losing the copy.
+TEST_F(EditorSessionTest, ABadFileOfTheSetIsKeptAsideAndTheRestLoads)
+{
+    struct Case {
+        const char* file;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        { "Config.MID", "MThd this is not a standard MIDI file" },
+        { "Config.CFG", std::string((1u << 20) + 1, ';') },
+        { "Config.NTS", std::string("\1\0\0\0\x0e\0\0\0zembraC Editor\x80\0\0\0\xff", 27) },
+        { "Config.DEV", "not a device memory file\n" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        savedSet();
+        const std::string dump = test::readFile(dir.file("Config.MID"));
+        test::writeFile(dir.file(c.file), c.bytes);
+        auto session = start();
+        const StartupReport report = session->startUp();
+        ASSERT_EQ(report.warnings.size(), 1u);
+        EXPECT_NE(report.warnings[0].find(std::string(c.file) + ".damaged"), std::string::npos);
+        EXPECT_EQ(test::readFile(dir.file(std::string(c.file) + ".damaged")), c.bytes);
+        if (std::string(c.file) != "Config.MID") { // a side file: the rest loads
+            EXPECT_TRUE(report.settingsApplied);
+            EXPECT_EQ(test::readFile(dir.file("Config.MID")), dump);
+            EXPECT_EQ(session->bank().presets[0].name,
+                std::string(c.file) == "Config.CFG" ? "Preset 1" : "Saved");
+        }
+        ASSERT_TRUE(session->saveAutosaveSet().ok());
+        EXPECT_EQ(test::readFile(dir.file(std::string(c.file) + ".damaged")), c.bytes);
+        std::filesystem::remove(dir.file(std::string(c.file) + ".damaged"));
+        EXPECT_TRUE(start()->startUp().warnings.empty());
+    }
 }
 
 } // namespace
