@@ -2,7 +2,8 @@
 // switch, preset clipboard and the description box; the status line, what
 // device replies may redraw, small hazards of the main window; the views of
 // the live traffic: the MIDI monitor window and knob learn; end to end over
-// the driver library's emulated device, presets sent, verified and fetched.
+// the driver library's emulated device, presets sent, verified and fetched;
+// the Verify report window: rows, sorting, size on the screen, its buttons.
 
 #include "main_test_support.h"
 #include "midi/toolkit_ports.h"
@@ -12,16 +13,21 @@
 #include "ui/preset_tree.h"
 #include "ui/qt_midi_dispatcher.h"
 #include "ui/switch_display.h"
+#include "ui/verify_report_form.h"
 #include "ui/window_placement.h"
 
 #include <QClipboard>
+#include <QHeaderView>
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QStyleOptionViewItem>
+#include <QTableView>
 
 using namespace kestrow;
 using namespace kestrow::test;
@@ -124,6 +130,35 @@ class MainFormTest : public QObject {
     TMainForm& form() { return m_run->main(); }
     PresetBank& bank() { return m_run->bank(); }
     QString item(int i) { return form().presetTree()->item(i)->text(); }
+
+    /// The Verify report over the session, whose device holds other knob
+    /// data in presets 6 and 10 and did not answer for preset 8.
+    std::unique_ptr<TVerifyReportForm> verifyReport()
+    {
+        m_run->config().chooseOutputEntry(0);
+        m_run->config().chooseInputEntry(0);
+        const PresetSet before = bank().presets;
+        // The device answers with its data (taken in), then ours go back as they were.
+        PresetSet device = before;
+        device[5].eventType.fill(2);
+        device[9].channel.fill(0);
+        for (int p : { 5, 9 })
+            m_run->ports->reply(presetDataFrame(device[std::size_t(p)], p).bytes());
+        for (int p : { 5, 9 })
+            (void)m_run->editor->takeTheirPreset(before, p);
+        SyncReport report;
+        report.job = SyncJob::verify;
+        report.differing
+            = { comparePresets(before[5], device[5], 5), comparePresets(before[9], device[9], 9) };
+        report.noReply = { 7 };
+        auto shown = std::make_unique<TVerifyReportForm>(*m_run->editor, report);
+        shown->show();
+        return shown;
+    }
+    static QString cellText(const TVerifyReportForm& report, int row, int column)
+    {
+        return report.table()->model()->index(row, column).data().toString();
+    }
 
 private slots:
     void init()
@@ -615,6 +650,52 @@ private slots:
         QCOMPARE(preset.fixedParameter[0], 77);
         QCOMPARE(form.windowTitle(), QStringLiteral("Getting Preset:21"));
         QCOMPARE(reports.size(), 1);
+    }
+
+    void verifyRowsSortByTheClickedColumnAndTheWindowFitsTheScreen()
+    {
+        const auto report = verifyReport();
+        const auto cell = [&](int row, int column) { return cellText(*report, row, column); };
+        QCOMPARE(report->table()->model()->rowCount(), 33);
+        QCOMPARE((QStringList { cell(0, 0), cell(16, 0), cell(16, 4) }),
+            (QStringList { "6 P5", "8 P7", "no reply" }));
+        QHeaderView* header = report->table()->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(1) + 4, header->height() / 2));
+        QCOMPARE(header->sortIndicatorSection(), 1);
+        QCOMPARE((QStringList {
+                     cell(0, 1), cell(1, 1), cell(2, 1), cell(3, 1), cell(1, 0), cell(2, 0) }),
+            (QStringList { "", "1", "1", "2", "6 P5", "10 P9" }));
+        const QRect screen = report->screen()->availableGeometry();
+        QVERIFY(report->frameGeometry().height() <= screen.height());
+        QVERIFY(report->width() <= screen.width());
+    }
+
+    void verifyTakeFromDeviceTakesTheChosenPresetsOnly()
+    {
+        const PresetSet before = bank().presets;
+        const auto report = verifyReport();
+        // A row of preset 10 chosen: only it is taken (as one step: the
+        // session's test), and its rows leave.
+        report->table()->selectRow(20);
+        QCOMPARE(report->chosenPresets(), std::vector<int> { 9 });
+        QTest::mouseClick(report->takeButton(), Qt::LeftButton);
+        QCOMPARE(bank().presets[9].channel[0], 0);
+        QCOMPARE(bank().presets[5], before[5]);
+        QCOMPARE(report->table()->model()->rowCount(), 17);
+        // Only the preset that did not answer is chosen: nothing to take.
+        report->table()->selectRow(16);
+        QVERIFY(!report->takeButton()->isEnabled());
+    }
+
+    void verifySendTheseSendsEveryListedPresetAndClosesTheReport()
+    {
+        const auto report = verifyReport();
+        QCOMPARE(report->chosenPresets(), (std::vector<int> { 5, 7, 9 }));
+        QTest::mouseClick(report->sendButton(), Qt::LeftButton);
+        QVERIFY(m_run->editor->transferring());
+        QCOMPARE(report->table()->model()->rowCount(), 0);
+        QVERIFY(!report->isVisible());
     }
 };
 
