@@ -174,9 +174,7 @@ private slots:
         bank().presets[3].fixedParameter[0] = 74;
         bank().presets[3].channel[0] = 2;
         QVERIFY(m_run->editor->saveAllPresets(file("sets/live/Gig.MID").toStdString()).ok());
-        QFile bad(file("sets/Bad.MID"));
-        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("junk") == 4);
-        bad.close();
+        QVERIFY(writeBytes(file("sets/Bad.MID"), "junk"));
         const Preset lead = bank().presets[3];
         bank().presets[10].name = "Mine";
 

@@ -49,8 +49,8 @@ class MainRecoveryTest : public QObject {
         if (!editor.waitForStarted(10000))
             return false;
         while (!editor.canReadLine() && editor.waitForReadyRead(20000)) { }
-        const bool journal
-            = QTest::qWaitFor([&dir] { return QFile::exists(fileIn(dir, "Recovery.kes")); }, 10000);
+        const bool journal = QTest::qWaitFor(
+            [&dir] { return QFile::exists(dir.filePath(QStringLiteral("Recovery.kes"))); }, 10000);
         ::kill(static_cast<pid_t>(editor.processId()), SIGKILL);
         editor.waitForFinished(10000);
         return journal;

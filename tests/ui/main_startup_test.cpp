@@ -71,8 +71,9 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(copyFactorySet(dir.path()));
-        QVERIFY(QFile::copy(fileIn(dir, "FactoryPresets.MID"), fileIn(dir, "Config.MID")));
-        const QByteArray savedDump = fileBytes(fileIn(dir, "Config.MID"));
+        QVERIFY(QFile::copy(dir.filePath(QStringLiteral("FactoryPresets.MID")),
+            dir.filePath(QStringLiteral("Config.MID"))));
+        const QByteArray savedDump = fileBytes(dir.filePath(QStringLiteral("Config.MID")));
 
         const QByteArray previous = qgetenv("KESTROW_MIDIDRV");
         qputenv(
@@ -112,7 +113,7 @@ private slots:
         // left the autosave set where it was.
         QCOMPARE(failures.size(), 2);
         QVERIFY(failures[0].contains(QStringLiteral("Config.MID")));
-        QCOMPARE(fileBytes(fileIn(dir, "Config.MID")), savedDump);
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("Config.MID"))), savedDump);
     }
 
     void portsAttachedAfterTheFirstPaintGetTheSavedChoicesBeforeTheProgramChange()

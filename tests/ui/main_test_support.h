@@ -36,12 +36,6 @@ inline EditorPaths pathsIn(const QString& folder, const QString& autosaveFolder 
     return { program, autosaveFolder.isEmpty() ? program : path(autosaveFolder), program, program };
 }
 
-/// The path of a file in a folder of the test.
-inline QString fileIn(const QTemporaryDir& dir, const char* name)
-{
-    return dir.filePath(QString::fromLatin1(name));
-}
-
 /// The bytes of a file; empty when it cannot be read.
 inline QByteArray fileBytes(const QString& path)
 {
