@@ -5,6 +5,7 @@
 #include "midi/midi_driver.h"
 #include "midi/toolkit_ports.h"
 #include "protocol/device_sync.h"
+#include "storage/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #endif
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -48,74 +48,10 @@ namespace {
         return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
     }
 
-    std::string readAll(const std::filesystem::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return { std::istreambuf_iterator<char>(in), {} };
-    }
-
-    /// A program running in the background with its output in `log`, or only
-    /// its errors there and its output to `out`; stopped when this goes.
-    class Background {
-    public:
-        Background(const std::string& command, std::filesystem::path log,
-            const std::filesystem::path& out = {})
-            : m_log(std::move(log))
-        {
-            const std::string line = "exec " + command
-                + (out.empty() ? " >'" + m_log.string() + "' 2>&1"
-                               : " >'" + out.string() + "' 2>'" + m_log.string() + "'");
-            m_pid = ::fork();
-            if (m_pid == 0) {
-                ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
-                ::_exit(127);
-            }
-        }
-        ~Background()
-        {
-            stop();
-            std::filesystem::remove(m_log);
-        }
-        bool running()
-        {
-            int status = 0;
-            if (m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                m_pid = -1;
-            }
-            return m_pid > 0;
-        }
-        /// SIGTERM, up to 5 s to end, then SIGKILL; the exit code, -1 if killed.
-        int stop()
-        {
-            if (m_pid > 0)
-                ::kill(m_pid, SIGTERM);
-            for (const auto end = Clock::now() + 5s; running() && Clock::now() < end;)
-                std::this_thread::sleep_for(10ms);
-            if (running()) {
-                ::kill(m_pid, SIGKILL);
-                ::waitpid(m_pid, nullptr, 0);
-                m_pid = -1;
-            }
-            return m_exit;
-        }
-        std::string output() const { return readAll(m_log); }
-        bool waitForOutput(const std::string& text, milliseconds cap)
-        {
-            for (const auto end = Clock::now() + cap; output().find(text) == std::string::npos;
-                 std::this_thread::sleep_for(20ms))
-                if (Clock::now() > end)
-                    return false;
-            return true;
-        }
-
-    private:
-        std::filesystem::path m_log;
-        pid_t m_pid = -1;
-        int m_exit = -1;
-    };
-
 #if defined(KESTROW_HAVE_JACK)
+    using testing::Background;
+    using testing::readAll;
+
     /// Position of the first name containing `text`; the size when none does.
     int listed(const std::vector<std::string>& names, const std::string& text)
     {
@@ -133,7 +69,7 @@ namespace {
             const std::string& name, const std::string& options = "")
         {
             auto sim = std::make_unique<Background>(kSim + " --name " + name + " " + options,
-                m_temp / (serverName + "." + std::to_string(++m_sims) + ".log"));
+                temp.path() / (name + "." + std::to_string(++m_sims) + ".log"));
             EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
             return sim;
         }
@@ -171,7 +107,7 @@ namespace {
             setDefaultMidiDispatcher(nullptr);
         }
 
-        const std::filesystem::path m_temp = std::filesystem::temp_directory_path();
+        const test::TempDir temp;
         ManualDispatcher dispatcher;
         std::optional<TMidiDriver> driver;
         std::optional<testing::Rig<ToolkitMidiPorts>> m_rig;
@@ -181,7 +117,7 @@ namespace {
     };
     using TransportEndToEnd = SimOverJack;
     using KestrowCliOverJack = SimOverJack;
-    using ZembraSimOverJack = testing::JackServerTest;
+    using ZembraSimOverJack = SimOverJack;
 #endif
 
     TEST(ZembraSimProgram, BadOptionsOrNoMidiSystemGiveOneLineAndExitCode2)
@@ -338,16 +274,14 @@ namespace {
 
     TEST_F(KestrowCliOverJack, BackupIsByteIdenticalAndSendAndVerifyFindExactlyTheChanges)
     {
-        const auto temp = m_temp / serverName;
-        std::filesystem::create_directories(temp);
         const std::string name = "zCli" + tag;
         auto sim = startSim(name, "--variant dial");
 
         const std::string cli = std::string("'") + KESTROW_CLI + "' ";
         const std::string port = " --port " + name + " --delay 2";
-        auto file = [&](const std::string& leaf) { return "'" + (temp / leaf).string() + "'"; };
-        writeSyx(temp / "set.syx", 11);
-        writeSyx(temp / "changed.syx", 11, { 2, 77 });
+        auto file = [&](const std::string& leaf) { return "'" + temp.file(leaf) + "'"; };
+        writeSyx(temp.file("set.syx"), 11);
+        writeSyx(temp.file("changed.syx"), 11, { 2, 77 });
         for (const std::string set : { "set", "changed" }) {
             const std::string files = file(set + ".syx") + " " + file(set + ".MID");
             ASSERT_EQ(run(cli + "import " + files + " --dial").first, 0);
@@ -357,8 +291,8 @@ namespace {
         ASSERT_EQ(run(cli + "send " + file("set.MID") + port),
             std::pair(0, std::string("Sent presets 1-128\n")));
         ASSERT_EQ(run(cli + "backup " + file("backup.MID") + port + " --dial"), got128);
-        EXPECT_EQ(readAll(temp / "backup.MID"), readAll(temp / "set.MID"));
-        EXPECT_EQ(readAll(temp / "backup.CFG"), readAll(temp / "set.CFG"));
+        EXPECT_EQ(readAll(temp.file("backup.MID")), readAll(temp.file("set.MID")));
+        EXPECT_EQ(readAll(temp.file("backup.CFG")), readAll(temp.file("set.CFG")));
 
         const auto differs = run(cli + "verify " + file("changed.MID") + port);
         EXPECT_EQ(differs.first, 1);
@@ -391,7 +325,7 @@ namespace {
         EXPECT_EQ(proven,
             std::pair(0, std::string("Sent presets 1-128\nSent and verified 128 presets\n")));
         EXPECT_EQ(run(cli + "backup " + file("lossy.MID") + lossyPort + " --dial"), got128);
-        EXPECT_EQ(readAll(temp / "lossy.MID"), readAll(temp / "set.MID"));
+        EXPECT_EQ(readAll(temp.file("lossy.MID")), readAll(temp.file("set.MID")));
         EXPECT_NE(sim->output().find("lost"), std::string::npos) << "nothing was lost";
         sim.reset();
 
@@ -411,21 +345,19 @@ namespace {
             << fast.second;
         EXPECT_NE(sim->output().find("busy"), std::string::npos) << "no probe was too fast";
         sim.reset();
-        std::filesystem::remove_all(temp);
     }
 
     TEST_F(ZembraSimOverJack, StopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
     {
-        const auto temp = std::filesystem::temp_directory_path();
-        const auto state = temp / (serverName + ".state");
+        const auto state = temp.path() / "state";
         const std::string name = "zFlood-" + tag;
 
         // Its output goes into a pipe nobody reads until it has ended.
-        const auto unread = temp / (serverName + ".fifo");
+        const auto unread = temp.path() / "fifo";
         ASSERT_EQ(::mkfifo(unread.c_str(), 0600), 0);
         const int reader = ::open(unread.c_str(), O_RDONLY | O_NONBLOCK);
         Background sim(kSim + " --name " + name + " --state '" + state.string() + "'",
-            temp / (serverName + ".err"), unread);
+            temp.path() / "err", unread);
 
         // Program Change 42 on the master channel, which the device also echoes.
         testing::JackFlood flood("kestrow-flooder-" + tag, { 0xC0, 0x2A }, 32);
@@ -444,7 +376,6 @@ namespace {
         const int exitCode = sim.stop(); // -1 if still running 5 s after SIGTERM
         const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - stopAt);
         ::close(reader);
-        std::filesystem::remove(unread);
         const std::string errorText = sim.output();
         std::cout << "flood of " << flood.sent() << " messages; stopped in " << took.count()
                   << " ms; stderr: " << errorText;
@@ -454,7 +385,6 @@ namespace {
         sim::ZembraDevice device;
         EXPECT_TRUE(device.loadState(state));
         EXPECT_EQ(device.currentProgram(), 42);
-        std::filesystem::remove(state);
     }
 #endif
 
