@@ -24,7 +24,7 @@ namespace {
         }
     };
 
-    TEST_F(DeviceProtocolTest, SendBanksFrom126WrapsAndCountsInTheCaption)
+    TEST_F(DeviceProtocolTest, SendBanksFrom126WrapsAndCountsInTheCaptionAndInitValuesGoOnlyToADial)
     {
         choosePorts();
         bank.selectedPreset = 126;
@@ -47,11 +47,9 @@ namespace {
         EXPECT_EQ(protocol.deadline(ProtocolTimer::Timer4), std::nullopt);
         ASSERT_EQ(link.messages.size(), 9u);
         EXPECT_EQ(lastEvent(), std::pair(0xC0, 126));
-    }
 
-    TEST_F(DeviceProtocolTest, InitValuesOnlyQueuesNothingOnControlAndFader)
-    {
-        choosePorts();
+        // Init values alone queue nothing on a Control or a Fader.
+        link.messages.clear();
         for (DeviceVariant variant : { DeviceVariant::zembraControl, DeviceVariant::zembraFader }) {
             protocol.setDeviceVariant(variant);
             host.captions.clear(); // the new title
