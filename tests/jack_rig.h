@@ -98,32 +98,34 @@ private:
 
 /// jackd with the dummy backend under `name`, made the default server; up()
 /// once a client could connect (within 10 s). Stopped when this goes.
-class JackDummyServer {
+class JackDummyServer : public Background {
 public:
-    // -S: in JACK's default asynchronous mode a client that misses a cycle on
-    // a busy machine loses that cycle's MIDI; synchronous mode waits for it,
-    // and -t lets a client slowed by the sanitizers be late without being dropped.
     explicit JackDummyServer(const std::string& name)
+        : Background(command(name), std::filesystem::temp_directory_path() / (name + ".jackd.log"))
     {
         using namespace std::chrono_literals;
-        ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-        ::setenv("JACK_NO_START_SERVER", "1", 1);
-        m_jackd.emplace("/usr/bin/jackd -S -r -t 5000 -n '" + name + "' -d dummy -r 48000 -p 64",
-            std::filesystem::temp_directory_path() / (name + ".jackd.log"));
         jack_set_error_function([](const char*) {});
         jack_set_info_function([](const char*) {});
         for (const auto end = std::chrono::steady_clock::now() + 10s;
-             !m_up && m_jackd->running() && std::chrono::steady_clock::now() < end;
+             !m_up && running() && std::chrono::steady_clock::now() < end;
              std::this_thread::sleep_for(50ms)) {
             jack_client_t* probe = jack_client_open("kestrow-probe", JackNoStartServer, nullptr);
             m_up = probe && jack_client_close(probe) == 0;
         }
     }
     bool up() const { return m_up; }
-    pid_t pid() const { return m_jackd->pid(); }
 
 private:
-    std::optional<Background> m_jackd;
+    // -S: in JACK's default asynchronous mode a client that misses a cycle on
+    // a busy machine loses that cycle's MIDI; synchronous mode waits for it,
+    // and -t lets a client slowed by the sanitizers be late without being dropped.
+    static std::string command(const std::string& name)
+    {
+        ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+        ::setenv("JACK_NO_START_SERVER", "1", 1);
+        return "/usr/bin/jackd -S -r -t 5000 -n '" + name + "' -d dummy -r 48000 -p 64";
+    }
+
     bool m_up = false;
 };
 

@@ -62,7 +62,7 @@ namespace {
 
     /// zembra-sim processes on the test's JACK server, and the editor's side
     /// over the toolkit and the real library.
-    class SimOverJack : public testing::JackServerTest {
+    class TransportEndToEnd : public testing::JackServerTest {
     protected:
         /// `zembra-sim --name NAME OPTIONS`, once it is on JACK.
         std::unique_ptr<Background> startSim(
@@ -115,9 +115,6 @@ namespace {
     private:
         int m_sims = 0;
     };
-    using TransportEndToEnd = SimOverJack;
-    using KestrowCliOverJack = SimOverJack;
-    using ZembraSimOverJack = SimOverJack;
 #endif
 
     TEST(ZembraSimProgram, BadOptionsOrNoMidiSystemGiveOneLineAndExitCode2)
@@ -272,7 +269,7 @@ namespace {
         }
     }
 
-    TEST_F(KestrowCliOverJack, BackupIsByteIdenticalAndSendAndVerifyFindExactlyTheChanges)
+    TEST_F(TransportEndToEnd, CliBackupIsByteIdenticalAndSendAndVerifyFindExactlyTheChanges)
     {
         const std::string name = "zCli" + tag;
         auto sim = startSim(name, "--variant dial");
@@ -300,11 +297,10 @@ namespace {
         EXPECT_NE(differs.second.find("preset 3 / knob 5 event: "), std::string::npos);
         EXPECT_NE(differs.second.find("preset 78 / knob 5 event: "), std::string::npos);
 
-        const auto dataMessages = [&] {
+        const auto dataMessages = [&, data = std::string("in  F0 00 20 20 14 00 20")] {
             const std::string log = sim->output();
             std::size_t count = 0;
-            for (std::size_t at = 0; (at = log.find("in  F0 00 20 20 14 00 20", at)) != log.npos;
-                 ++at)
+            for (auto at = log.find(data); at != log.npos; at = log.find(data, at + 1))
                 ++count;
             return count;
         };
@@ -347,7 +343,7 @@ namespace {
         sim.reset();
     }
 
-    TEST_F(ZembraSimOverJack, StopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
+    TEST_F(TransportEndToEnd, ZembraSimStopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
     {
         const auto state = temp.path() / "state";
         const std::string name = "zFlood-" + tag;
