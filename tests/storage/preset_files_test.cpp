@@ -100,9 +100,9 @@ TEST_F(PresetFilesTest, SinglePresetFile)
     const PresetBank before = r.bank;
     ASSERT_TRUE(r.files.loadAllPresets(dir.file("One.MID")));
     EXPECT_EQ(r.bank.presets[11].fixedParameter, bank.presets[11].fixedParameter);
-    EXPECT_EQ(r.bank.presets[0].name, bank.presets[11].name);
-    EXPECT_EQ(r.bank.presets[5].name, "Preset 6");
-    EXPECT_EQ(r.bank.presets[5].knobName[15], "Knob 16");
+    EXPECT_EQ(
+        std::tuple(r.bank.presets[0].name, r.bank.presets[5].name, r.bank.presets[5].knobName[15]),
+        std::tuple(bank.presets[11].name, "Preset 6", "Knob 16"));
     EXPECT_EQ(r.bank.presets[5].eventType, before.presets[5].eventType);
     for (std::size_t p = 0; p < kPresetCount; ++p) // one record is fewer than 128: kept
         EXPECT_EQ(r.bank.presets[p].description, before.presets[p].description) << p;
