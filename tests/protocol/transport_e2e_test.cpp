@@ -93,6 +93,28 @@ namespace {
                 && listed(inputs, name) < std::ssize(inputs);
         }
 
+        /// The window's loop in real time until `until`, for up to `span`: every
+        /// timer at its deadline and, given the port change descriptor, the
+        /// lists read again a moment after a change (the window sleeps on it).
+        bool drive(milliseconds span, const std::function<bool()>& until, int changes = -1)
+        {
+            Clock::time_point settleAt = Clock::time_point::max();
+            for (const auto end = Clock::now() + span; Clock::now() < end && !until();) {
+                pollfd ready { changes, POLLIN, 0 };
+                if (::poll(&ready, 1, 2) > 0) {
+                    m_rig->link.changeCount();
+                    settleAt = std::min(settleAt, Clock::now() + 100ms);
+                }
+                if (Clock::now() >= settleAt) {
+                    settleAt = Clock::time_point::max();
+                    m_rig->watch.refresh(m_rig->link, Clock::now());
+                }
+                dispatcher.pump();
+                m_rig->tickAll(Clock::now());
+            }
+            return until();
+        }
+
         /// Whether the last status line shown holds `text`.
         bool lastStatusHas(const std::string& text) const
         {
@@ -147,17 +169,6 @@ namespace {
         auto simA = startSim(nameA, "--device-version 1.12");
         ASSERT_TRUE(connect(nameA));
         testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
-        // The window's loop in real time: every timer runs at its deadline.
-        auto drive = [&](milliseconds span, const std::function<bool()>& until) {
-            for (const auto end = Clock::now() + span; Clock::now() < end;
-                 std::this_thread::sleep_for(2ms)) {
-                dispatcher.pump();
-                if (until())
-                    return true;
-                rig.tickAll(Clock::now());
-            }
-            return until();
-        };
         ASSERT_TRUE(drive(5s, [&] { return rig.host.settingsChanges >= 2; }));
         EXPECT_EQ(rig.settings.versionText, "1.12");
 
@@ -192,25 +203,9 @@ namespace {
         testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
         const int changes = rig.link.changeDescriptor();
         ASSERT_GE(changes, 0) << "no port change notifications from JACK";
-        // As the window does: it sleeps on the descriptor, reads the lists a
-        // moment after a change and runs no timer while idle.
-        auto idle = [&](milliseconds span, const std::function<bool()>& until) {
-            constexpr Clock::time_point kNone = Clock::time_point::max();
-            Clock::time_point settleAt = kNone;
-            for (const auto end = Clock::now() + span; Clock::now() < end && !until();) {
-                pollfd ready { changes, POLLIN, 0 };
-                if (::poll(&ready, 1, 10) > 0) {
-                    rig.link.changeCount();
-                    settleAt = std::min(settleAt, Clock::now() + 100ms);
-                }
-                if (Clock::now() >= settleAt) {
-                    settleAt = kNone;
-                    rig.watch.refresh(rig.link, Clock::now());
-                }
-                dispatcher.pump();
-                rig.tickAll(Clock::now()); // the replies to the queries at open
-            }
-            return until();
+        // As the window does: idle, it runs no timer (replies to the queries at open aside).
+        const auto idle = [&](milliseconds span, const std::function<bool()>& until) {
+            return drive(span, until, changes);
         };
         ASSERT_TRUE(idle(5s, [&] { return rig.host.settingsChanges >= 2; }));
         const std::string chosen = rig.settings.outputList()[rig.settings.selectedOutput];
