@@ -163,42 +163,10 @@ namespace {
 #if defined(KESTROW_HAVE_JACK)
     // The protocol's flow against the emulator is the in-process flow test's; over
     // JACK the CLI's test below carries whole sets both ways.
-    TEST_F(TransportEndToEnd, VanishedDeviceStopsTheTransferAndARestartedOneIsReachedByName)
-    {
-        const std::string nameA = "zLossA-" + tag, nameB = "zLossB-" + tag;
-        auto simA = startSim(nameA, "--device-version 1.12");
-        ASSERT_TRUE(connect(nameA));
-        testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
-        ASSERT_TRUE(drive(5s, [&] { return rig.host.settingsChanges >= 2; }));
-        EXPECT_EQ(rig.settings.versionText, "1.12");
-
-        // The device goes in the middle of "Send All Presets".
-        rig.protocol.setDelayText("20");
-        ASSERT_FALSE(rig.protocol.sendAllPresets().abandon());
-        ASSERT_TRUE(drive(5s, [&] { return rig.protocol.sendPosition() > 10 * 68; }));
-        simA->stop();
-        // How soon is the in-process test's, on its own clock.
-        ASSERT_TRUE(drive(5s, [&] { return lastStatusHas("gone"); })) << rig.host.statuses.back();
-        EXPECT_TRUE(lastStatusHas(nameA));
-        EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer1));
-
-        // Another device comes first, then the same one again: its ports now
-        // sit elsewhere in the lists. "Get Preset" reaches it by name.
-        auto simB = startSim(nameB);
-        simA = startSim(nameA);
-        rig.host.refreshed.clear();
-        rig.bank.selectedPreset = 5;
-        ASSERT_FALSE(rig.protocol.getPreset().abandon());
-        EXPECT_TRUE(drive(5s, [&] { return !rig.host.refreshed.empty(); })) << "no reply";
-        // The emulator may answer before its log line is written.
-        EXPECT_TRUE(simA->waitForOutput("in  F0 00 20 20 14 00 26 05", 2000ms)) << simA->output();
-        EXPECT_EQ(simB->output().find(" 26 05"), std::string::npos) << simB->output();
-    }
-
-    TEST_F(TransportEndToEnd, PortChangesRefreshTheListsReportALossWhileIdleAndReopenByName)
+    TEST_F(TransportEndToEnd, PortChangesAndLossesIdleOrMidTransferAreToldAndTheDeviceIsFoundByName)
     {
         const std::string nameA = "zPlugA-" + tag, nameB = "zPlugB-" + tag;
-        auto simA = startSim(nameA);
+        auto simA = startSim(nameA, "--device-version 1.12");
         ASSERT_TRUE(connect(nameA, [&] { m_rig->watch.setNotifications(true); }));
         testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
         const int changes = rig.link.changeDescriptor();
@@ -208,6 +176,7 @@ namespace {
             return drive(span, until, changes);
         };
         ASSERT_TRUE(idle(5s, [&] { return rig.host.settingsChanges >= 2; }));
+        EXPECT_EQ(rig.settings.versionText, "1.12");
         const std::string chosen = rig.settings.outputList()[rig.settings.selectedOutput];
 
         // A device plugged in is listed; the chosen one stays chosen by name.
@@ -240,6 +209,28 @@ namespace {
         rig.protocol.sendProgramChange(9);
         EXPECT_TRUE(simA->waitForOutput("in  C0 09", 2000ms)) << simA->output();
         EXPECT_EQ(simB->output().find("C0 09"), std::string::npos);
+
+        // Without notifications the ports are looked for while a transfer runs:
+        // the device goes in the middle of "Send All Presets".
+        rig.watch.setNotifications(false);
+        rig.protocol.setDelayText("20");
+        ASSERT_FALSE(rig.protocol.sendAllPresets().abandon());
+        ASSERT_TRUE(drive(5s, [&] { return rig.protocol.sendPosition() > 10 * 68; }));
+        simA->stop();
+        // How soon is the in-process test's, on its own clock.
+        ASSERT_TRUE(drive(5s, [&] { return lastStatusHas("gone"); })) << rig.host.statuses.back();
+        EXPECT_TRUE(lastStatusHas(nameA));
+        EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer1));
+
+        // It comes back after the other device once more. "Get Preset" reaches it by name.
+        simA = startSim(nameA);
+        rig.host.refreshed.clear();
+        rig.bank.selectedPreset = 5;
+        ASSERT_FALSE(rig.protocol.getPreset().abandon());
+        EXPECT_TRUE(drive(5s, [&] { return !rig.host.refreshed.empty(); })) << "no reply";
+        // The emulator may answer before its log line is written.
+        EXPECT_TRUE(simA->waitForOutput("in  F0 00 20 20 14 00 26 05", 2000ms)) << simA->output();
+        EXPECT_EQ(simB->output().find(" 26 05"), std::string::npos) << simB->output();
     }
 
     /// Writes a zembraDial set as a .syx file: every preset's init values and
