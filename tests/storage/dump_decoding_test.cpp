@@ -103,16 +103,6 @@ TEST_F(DumpDecodingTest, DamagedBytesNeverReachAWrongPreset)
 
 // --- Files from elsewhere ---------------------------------------------------------
 
-/// Runs a Python script with Debian's python3; false when it or mido is missing.
-bool runPython(const std::string& script, const std::string& arg)
-{
-    if (std::system("/usr/bin/python3 -c 'import mido' >/dev/null 2>&1") != 0)
-        return false;
-    const std::string scriptPath = arg + ".py";
-    test::writeFile(scriptPath, script);
-    return std::system(("/usr/bin/python3 '" + scriptPath + "' '" + arg + "'").c_str()) == 0;
-}
-
 TEST_F(DumpDecodingTest, SetWrittenByAnIndependentToolLoads)
 {
     // Two tracks, each an ordinary SysEx event per message: presets 0..63 in
@@ -134,7 +124,9 @@ for part in range(2):
 mid.save(sys.argv[1])
 )";
     const std::string path = dir.file("Indie.MID");
-    if (!runPython(script, path))
+    test::writeFile(path + ".py", script); // run with Debian's python3
+    if (std::system("/usr/bin/python3 -c 'import mido' >/dev/null 2>&1") != 0
+        || std::system(("/usr/bin/python3 '" + path + ".py' '" + path + "'").c_str()) != 0)
         GTEST_SKIP() << "python3 with mido is not available";
 
     // Hand-made side files: CRLF, Windows-1252, spelled in lower case.
