@@ -237,27 +237,6 @@ namespace {
         EXPECT_NE(unknown.err.find("--verbose"), std::string::npos);
     }
 
-    /// The factory set with a few changes, saved by the editor's storage code as Changed.MID.
-    std::string changedFactoryCopy(const test::TempDir& dir)
-    {
-        TMidiDriver driver;
-        TMidiSMF smf(&driver);
-        PresetBank bank;
-        const DeviceVariant dial = DeviceVariant::zembraDial;
-        PresetFiles files(bank, smf, dial);
-        EXPECT_TRUE(files.loadAllPresets(KESTROW_FACTORY_SET));
-        bank.presets[0].name += " (mine)";
-        bank.presets[0].knobName[2] = "Lautst\xE4rke 3";
-        // Knob 16 of preset 16 sends channel 5's volume, as its knob 2 does on master channel 5.
-        bank.presets[15].channel[15] = 5;
-        bank.presets[15].fixedParameter[15] = 7;
-        for (std::size_t k : { 9, 10, 13, 14, 15 })
-            bank.presets[46].channel[k] = 2; // no chord note twice on one channel
-        const std::string path = dir.file("Changed.MID");
-        EXPECT_TRUE(files.saveAllPresets(path).ok());
-        return path;
-    }
-
     TEST_F(CliTest, FactorySetNamesEveryPresetAndFindCheckAndDiffReadItAndAChangedCopy)
     {
         const CliRun listed = cli({ "list", "--names", KESTROW_FACTORY_SET });
@@ -270,7 +249,24 @@ namespace {
             EXPECT_EQ(header.find("Preset "), std::string::npos) << header;
         }
         const std::string factory = KESTROW_FACTORY_SET;
-        const std::string changed = changedFactoryCopy(dir);
+        // The factory set with a few changes, saved by the editor's storage code.
+        const std::string changed = dir.file("Changed.MID");
+        {
+            TMidiDriver driver;
+            TMidiSMF smf(&driver);
+            PresetBank bank;
+            const DeviceVariant dial = DeviceVariant::zembraDial;
+            PresetFiles files(bank, smf, dial);
+            ASSERT_TRUE(files.loadAllPresets(factory));
+            bank.presets[0].name += " (mine)";
+            bank.presets[0].knobName[2] = "Lautst\xE4rke 3";
+            // Knob 16 of preset 16 sends channel 5's volume, as knob 2 does on master channel 5.
+            bank.presets[15].channel[15] = 5;
+            bank.presets[15].fixedParameter[15] = 7;
+            for (std::size_t k : { 9, 10, 13, 14, 15 })
+                bank.presets[46].channel[k] = 2; // no chord note twice on one channel
+            ASSERT_TRUE(files.saveAllPresets(changed).ok());
+        }
         const std::string volume = " / Controller, 7:Volume, channel 3";
         const std::string mine
             = "preset 1 \"GM Volume 1-16 (mine)\" / knob 3 \"Lautst\u00E4rke 3\"";
