@@ -65,17 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto dump = std::span(data + 2, size - 2);
     const int count = static_cast<int>(std::min<std::size_t>(dump.size(), kDumpCapacity));
     std::copy_n(dump.begin(), count, files.dumpBytes.begin());
-    switch (mode % 3) {
-    case 0:
-        files.applyDump(count, -1);
-        break;
-    case 1:
-        files.applyDump(count, target);
-        break;
-    default:
+    if (mode % 3 == 2)
         files.applyDumpToRun(count, target, 4);
-        break;
-    }
+    else
+        files.applyDump(count, mode % 3 == 0 ? -1 : target);
 
     // Only the presets the dump changed are encoded: the others are the same
     // either way.

@@ -94,14 +94,11 @@ int main(int argc, char** argv)
 {
     int files = 0;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::directory_iterator(path))
-                if (entry.is_regular_file())
-                    files += replay(entry.path());
-        } else {
-            files += replay(path);
-        }
+        std::vector<std::filesystem::path> paths { argv[i] }; // a seed file or a folder of them
+        if (std::filesystem::is_directory(paths[0]))
+            paths.assign(std::filesystem::directory_iterator(paths[0]), {});
+        for (const std::filesystem::path& path : paths)
+            files += std::filesystem::is_regular_file(path) ? replay(path) : 0;
     }
     std::printf(
         "%s: %d inputs replayed\n", std::filesystem::path(argv[0]).filename().c_str(), files);

@@ -48,27 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string path = folder / "Config.MID";
     const int target = (command >> 4) * 9 % kPresetCount;
-    bool loaded = false;
-    int first = 0;
-    int count = kPresetCount;
-    switch (command & 3) {
-    case 0:
-        loaded = files.loadAllPresets(path).loaded;
-        break;
-    case 1:
-        loaded = files.loadSinglePreset(path, target).loaded;
-        first = target;
-        count = 1;
-        break;
-    case 2:
-        loaded = files.loadBanks(path, target).loaded;
-        first = target;
-        count = 4;
-        break;
-    default:
-        loaded = files.loadAutosaveSet(folder.string() + "/").has_value();
-        break;
-    }
+    const int load = command & 3; // all, single, banks, autosave set
+    const int first = load == 1 || load == 2 ? target : 0;
+    const int count = load == 1 ? 1 : load == 2 ? 4 : kPresetCount;
+    const bool loaded = load == 0 ? files.loadAllPresets(path).loaded
+        : load == 1               ? files.loadSinglePreset(path, target).loaded
+        : load == 2               ? files.loadBanks(path, target).loaded
+                                  : files.loadAutosaveSet(folder.string() + "/").has_value();
     for (int p = 0; p < kPresetCount; ++p) {
         const auto i = static_cast<std::size_t>(p);
         const bool inRange = (p - first + kPresetCount) % kPresetCount < count;

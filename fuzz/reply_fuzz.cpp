@@ -55,29 +55,19 @@ struct Editor {
     }
     void receive(std::uint8_t status, std::uint8_t data1, std::uint8_t data2 = 0)
     {
-        MidiEvent e;
-        e.status = status;
-        e.data1 = data1;
-        e.data2 = data2;
-        protocol.replyCollector(e);
+        protocol.replyCollector({ 0, status, data1, data2, 0 });
     }
     void command(std::uint32_t r)
     {
         bank.selectedPreset = static_cast<std::int32_t>(r >> 8) % kPresetCount;
-        switch (r % 4) {
-        case 0:
+        if (r % 4 == 0)
             static_cast<void>(protocol.getPreset());
-            break;
-        case 1:
+        else if (r % 4 == 1)
             protocol.getInitValues();
-            break;
-        case 2:
+        else if (r % 4 == 2)
             protocol.reopenInputAndRequestConfiguration();
-            break;
-        default:
+        else
             protocol.Timer3Timer();
-            break;
-        }
     }
     bool sameAs(const Editor& o) const
     {

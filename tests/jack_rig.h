@@ -1,6 +1,7 @@
 #pragma once
 
-// JACK for the transport tests: a dummy server per test and a flooding client.
+// JACK for the transport tests: a dummy server per test, programs run beside
+// it and a flooding client.
 
 #include <gtest/gtest.h>
 
@@ -9,74 +10,122 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
-#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <optional>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace kestrow::testing {
+
+inline std::string readAll(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), {} };
+}
+
+/// A program run through the shell in the background with its output in
+/// `log`, or only its errors there and its output to `out`; stopped when this goes.
+class Background {
+public:
+    Background(const std::string& command, std::filesystem::path log,
+        const std::filesystem::path& out = {})
+        : m_log(std::move(log))
+    {
+        const std::string line = "exec " + command
+            + (out.empty() ? " >'" + m_log.string() + "' 2>&1"
+                           : " >'" + out.string() + "' 2>'" + m_log.string() + "'");
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
+            ::_exit(127);
+        }
+    }
+    ~Background()
+    {
+        stop();
+        std::filesystem::remove(m_log);
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+    bool running()
+    {
+        int status = 0;
+        if (m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            m_pid = -1;
+        }
+        return m_pid > 0;
+    }
+    /// SIGTERM, up to 5 s to end, then SIGKILL; the exit code, -1 if killed.
+    int stop()
+    {
+        using namespace std::chrono_literals;
+        if (m_pid > 0)
+            ::kill(m_pid, SIGTERM);
+        for (const auto end = std::chrono::steady_clock::now() + 5s;
+             running() && std::chrono::steady_clock::now() < end;)
+            std::this_thread::sleep_for(10ms);
+        if (running()) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+        return m_exit;
+    }
+    pid_t pid() const { return m_pid; }
+    std::string output() const { return readAll(m_log); }
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds cap)
+    {
+        for (const auto end = std::chrono::steady_clock::now() + cap;
+             output().find(text) == std::string::npos;
+             std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+        return true;
+    }
+
+private:
+    std::filesystem::path m_log;
+    pid_t m_pid = -1;
+    int m_exit = -1;
+};
 
 /// jackd with the dummy backend under `name`, made the default server; up()
 /// once a client could connect (within 10 s). Stopped when this goes.
-class JackDummyServer {
+class JackDummyServer : public Background {
 public:
     explicit JackDummyServer(const std::string& name)
+        : Background(command(name), std::filesystem::temp_directory_path() / (name + ".jackd.log"))
     {
         using namespace std::chrono_literals;
-        ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-        ::setenv("JACK_NO_START_SERVER", "1", 1);
-        // -S: in JACK's default asynchronous mode a client that misses a cycle on
-        // a busy machine loses that cycle's MIDI; synchronous mode waits for it,
-        // and -t lets a client slowed by the sanitizers be late without being dropped.
-        std::vector<std::string> args { "jackd", "-S", "-r", "-t", "5000", "-n", name, "-d",
-            "dummy", "-r", "48000", "-p", "64" };
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (::access("/usr/bin/jackd", X_OK) != 0
-            || posix_spawn(&m_pid, "/usr/bin/jackd", &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
         jack_set_error_function([](const char*) {});
         jack_set_info_function([](const char*) {});
         for (const auto end = std::chrono::steady_clock::now() + 10s;
-             !m_up && m_pid > 0 && std::chrono::steady_clock::now() < end;
+             !m_up && running() && std::chrono::steady_clock::now() < end;
              std::this_thread::sleep_for(50ms)) {
             jack_client_t* probe = jack_client_open("kestrow-probe", JackNoStartServer, nullptr);
             m_up = probe && jack_client_close(probe) == 0;
         }
     }
-    ~JackDummyServer()
-    {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGTERM);
-        for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
-            if (::waitpid(m_pid, nullptr, WNOHANG) != 0)
-                return;
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    JackDummyServer(const JackDummyServer&) = delete;
-    JackDummyServer& operator=(const JackDummyServer&) = delete;
     bool up() const { return m_up; }
-    pid_t pid() const { return m_pid; }
 
 private:
-    pid_t m_pid = -1;
+    // -S: in JACK's default asynchronous mode a client that misses a cycle on
+    // a busy machine loses that cycle's MIDI; synchronous mode waits for it,
+    // and -t lets a client slowed by the sanitizers be late without being dropped.
+    static std::string command(const std::string& name)
+    {
+        ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+        ::setenv("JACK_NO_START_SERVER", "1", 1);
+        return "/usr/bin/jackd -S -r -t 5000 -n '" + name + "' -d dummy -r 48000 -p 64";
+    }
+
     bool m_up = false;
 };
 

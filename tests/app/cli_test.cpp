@@ -46,27 +46,20 @@ namespace {
         }
 
         /// A raw SysEx dump: preset data messages (with init values when asked)
-        /// for the given presets, each knob's fixed parameter = preset number.
+        /// for the given presets; knob 1 sends NoteOn 60, the others the
+        /// preset's number as controller.
         std::string sysex(const std::vector<int>& presets, bool withInit)
         {
             std::string out;
             for (int p : presets) {
-                const std::string head { '\xF0', '\x00', '\x20', '\x20', '\x14', '\x00' };
-                if (withInit) {
-                    out += head + '\x21' + static_cast<char>(p) + '\x00';
-                    for (int k = 0; k < 16; ++k)
-                        out += static_cast<char>(100 + k % 8);
-                    out += '\xF7';
-                }
-                out += head + '\x20' + static_cast<char>(p) + '\x00';
-                for (int k = 0; k < 16; ++k)
-                    out += static_cast<char>(k + 1);
-                for (int k = 0; k < 16; ++k)
-                    out += static_cast<char>(k == 0 ? 5 : 0); // knob 1 NoteOn, the rest controllers
-                for (int k = 0; k < 16; ++k)
-                    out += static_cast<char>(k == 0 ? 60 : p);
-                out += '\xF7';
-                out += head + '\x30' + static_cast<char>(p) + std::string("\x00\xF7", 2);
+                const std::string head = std::string("\xF0\x00\x20\x20\x14\x00", 6);
+                std::string init(16, '\0'), data(48, '\0');
+                for (std::size_t k = 0; k < 16; ++k)
+                    std::tie(init[k], data[k], data[16 + k], data[32 + k])
+                        = std::tuple(100 + k % 8, k + 1, k == 0 ? 5 : 0, k == 0 ? 60 : p);
+                const std::string preset { static_cast<char>(p), '\0' };
+                out += (withInit ? head + '\x21' + preset + init + '\xF7' : "") + head + '\x20'
+                    + preset + data + '\xF7' + head + '\x30' + preset + '\xF7';
             }
             return out;
         }
@@ -81,7 +74,7 @@ namespace {
         }
     };
 
-    TEST_F(CliTest, ImportThenListShowsTheDisplayListing)
+    TEST_F(CliTest, ImportThenListShowsTheDisplayListingAndSendGoesToTheEmulatorInTheDriver)
     {
         test::writeFile(dir.file("in.syx"), sysex({ 0, 6 }, false));
         const CliRun imported = cli({ "import", dir.file("in.syx"), dir.file("Set.MID") });
@@ -121,6 +114,21 @@ namespace {
         const std::vector<std::string> nameLines = lines(names.out);
         ASSERT_EQ(nameLines.size(), 128u * 11u);
         EXPECT_EQ(nameLines[11], "2  : Caf\u00E9 \u20AC"); // the lines are the listing's test
+
+        const CliRun ports = cli({ "ports" });
+        ASSERT_EQ(ports.exitCode, 0) << ports.err;
+        EXPECT_NE(ports.out.find("output  zembra Emulator\n"), std::string::npos) << ports.out;
+        EXPECT_NE(ports.out.find("input   zembra Emulator\n"), std::string::npos) << ports.out;
+
+        // The emulator keeps what it took only while the program runs: send and verify in one go.
+        const CliRun absent
+            = cli({ "send", dir.file("Set.MID"), "--port", "zembra Emulator", "--presets", "1-3" });
+        EXPECT_EQ(absent.exitCode, 2);
+        EXPECT_EQ(absent.err, "kestrow-cli: " + dir.file("Set.MID") + " holds no preset 2, 3\n");
+        const CliRun sent = cli({ "send", dir.file("Set.MID"), "--port", "zembra Emulator",
+            "--delay", "1", "--presets", "7,1", "--verify" });
+        EXPECT_EQ(sent.exitCode, 0) << sent.err;
+        EXPECT_EQ(sent.out, "Sent presets 1, 7\nSent and verified 2 presets\n");
     }
 
     TEST_F(CliTest, ExportGivesBackTheImportedSysEx)
@@ -161,19 +169,6 @@ namespace {
         std::string expected = sysex({ 3 }, true);
         expected[26 + 9] = '\x05';
         EXPECT_EQ(test::readFile(dir.file("plain.syx")), expected);
-    }
-
-    TEST_F(CliTest, FactorySetListsAllPresetsWithNames)
-    {
-        const CliRun listed = cli({ "list", "--names", KESTROW_FACTORY_SET });
-        ASSERT_EQ(listed.exitCode, 0) << listed.err;
-        const std::vector<std::string> out = lines(listed.out);
-        ASSERT_EQ(out.size(), 128u * 11u);
-        for (int p = 0; p < 128; ++p) {
-            const std::string& header = out[static_cast<std::size_t>(p) * 11];
-            EXPECT_GT(header.size(), 5u) << "preset " << p + 1 << " has no name";
-            EXPECT_EQ(header.find("Preset "), std::string::npos) << header;
-        }
     }
 
     TEST_F(CliTest, BadInputGetsOneLineAndExitCodeTwo)
@@ -242,51 +237,36 @@ namespace {
         EXPECT_NE(unknown.err.find("--verbose"), std::string::npos);
     }
 
-    TEST_F(CliTest, DeviceCommandsAgainstTheEmulatorInTheDriver)
+    TEST_F(CliTest, FactorySetNamesEveryPresetAndFindCheckAndDiffReadItAndAChangedCopy)
     {
-        const CliRun ports = cli({ "ports" });
-        ASSERT_EQ(ports.exitCode, 0) << ports.err;
-        EXPECT_NE(ports.out.find("output  zembra Emulator\n"), std::string::npos) << ports.out;
-        EXPECT_NE(ports.out.find("input   zembra Emulator\n"), std::string::npos) << ports.out;
-
-        // The emulator keeps what it took only while the program runs: send and verify in one go.
-        test::writeFile(dir.file("in.syx"), sysex({ 0, 6, 7 }, false));
-        ASSERT_EQ(cli({ "import", dir.file("in.syx"), dir.file("Set.MID") }).exitCode, 0);
-        const CliRun absent
-            = cli({ "send", dir.file("Set.MID"), "--port", "zembra Emulator", "--presets", "1-3" });
-        EXPECT_EQ(absent.exitCode, 2);
-        EXPECT_EQ(absent.err, "kestrow-cli: " + dir.file("Set.MID") + " holds no preset 2, 3\n");
-        const CliRun sent = cli({ "send", dir.file("Set.MID"), "--port", "zembra Emulator",
-            "--delay", "1", "--presets", "7,1", "--verify" });
-        EXPECT_EQ(sent.exitCode, 0) << sent.err;
-        EXPECT_EQ(sent.out, "Sent presets 1, 7\nSent and verified 2 presets\n");
-    }
-
-    /// The factory set with a few changes, saved by the editor's storage code as Changed.MID.
-    std::string changedFactoryCopy(const test::TempDir& dir)
-    {
-        TMidiDriver driver;
-        TMidiSMF smf(&driver);
-        PresetBank bank;
-        const DeviceVariant dial = DeviceVariant::zembraDial;
-        PresetFiles files(bank, smf, dial);
-        EXPECT_TRUE(files.loadAllPresets(KESTROW_FACTORY_SET));
-        bank.presets[0].name += " (mine)";
-        bank.presets[0].knobName[2] = "Lautst\xE4rke 3";
-        // Knob 16 of preset 16 sends channel 5's volume, as its knob 2 does on master channel 5.
-        bank.presets[15].channel[15] = 5;
-        bank.presets[15].fixedParameter[15] = 7;
-        for (std::size_t k : { 9, 10, 13, 14, 15 })
-            bank.presets[46].channel[k] = 2; // no chord note twice on one channel
-        const std::string path = dir.file("Changed.MID");
-        EXPECT_TRUE(files.saveAllPresets(path).ok());
-        return path;
-    }
-
-    TEST_F(CliTest, FindCheckAndDiffOnTheFactorySetAndAChangedCopy)
-    {
+        const CliRun listed = cli({ "list", "--names", KESTROW_FACTORY_SET });
+        ASSERT_EQ(listed.exitCode, 0) << listed.err;
+        const std::vector<std::string> out = lines(listed.out);
+        ASSERT_EQ(out.size(), 128u * 11u);
+        for (int p = 0; p < 128; ++p) {
+            const std::string& header = out[static_cast<std::size_t>(p) * 11];
+            EXPECT_GT(header.size(), 5u) << "preset " << p + 1 << " has no name";
+            EXPECT_EQ(header.find("Preset "), std::string::npos) << header;
+        }
         const std::string factory = KESTROW_FACTORY_SET;
-        const std::string changed = changedFactoryCopy(dir);
+        // The factory set with a few changes, saved by the editor's storage code.
+        const std::string changed = dir.file("Changed.MID");
+        {
+            TMidiDriver driver;
+            TMidiSMF smf(&driver);
+            PresetBank bank;
+            const DeviceVariant dial = DeviceVariant::zembraDial;
+            PresetFiles files(bank, smf, dial);
+            ASSERT_TRUE(files.loadAllPresets(factory));
+            bank.presets[0].name += " (mine)";
+            bank.presets[0].knobName[2] = "Lautst\xE4rke 3";
+            // Knob 16 of preset 16 sends channel 5's volume, as knob 2 does on master channel 5.
+            bank.presets[15].channel[15] = 5;
+            bank.presets[15].fixedParameter[15] = 7;
+            for (std::size_t k : { 9, 10, 13, 14, 15 })
+                bank.presets[46].channel[k] = 2; // no chord note twice on one channel
+            ASSERT_TRUE(files.saveAllPresets(changed).ok());
+        }
         const std::string volume = " / Controller, 7:Volume, channel 3";
         const std::string mine
             = "preset 1 \"GM Volume 1-16 (mine)\" / knob 3 \"Lautst\u00E4rke 3\"";

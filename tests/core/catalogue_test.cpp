@@ -94,7 +94,7 @@ const std::vector<TextCase> kTexts = {
     fixed(100, -3, "*** -3 (0xFFFFFFFD) ***"), fixed(128, 5, "***   5           (0x05) ***"),
     fixed(-1, 5, "***   5           (0x05) ***")
 };
-TEST(Catalogue, Texts)
+TEST(Catalogue, TextsAndCellTexts)
 {
     for (const TextCase& c : kTexts) {
         Catalogue catalogue;
@@ -106,10 +106,7 @@ TEST(Catalogue, Texts)
         EXPECT_EQ(text, c.expected)
             << int(c.op) << ": " << c.a << ", " << c.b << ", notes from " << c.notesRangeLow;
     }
-}
-
-TEST(Catalogue, CellTexts)
-{
+    // The knob table's cells.
     const Catalogue catalogue;
     Preset p = PresetBank().presets[0];
     const std::string newKnob[] = { "", kFive, "No-Event", k36, "0" };
@@ -145,7 +142,7 @@ TEST(Catalogue, CodesEachVariantLacksAndTheUnnamedOnes)
 }
 
 // The knob-table tests open a picker for one code of most kinds; these are the others and edges.
-TEST(Catalogue, FixedParameterPickers)
+TEST(Catalogue, FixedParameterPickersAndTheirFullLists)
 {
     const std::pair<int, ParameterList> lists[] = { { 47, ParameterList::xgDrum },
         { 81, ParameterList::xgAdPart }, { 82, ParameterList::xgEffect },
@@ -164,11 +161,7 @@ TEST(Catalogue, FixedParameterPickers)
     for (const auto& [kind, codes] : others)
         for (const int code : codes)
             EXPECT_EQ(fixedParameterPickerFor(code).kind, kind) << code;
-}
-
-TEST(Catalogue, EveryParameterListIsFull)
-{
-    const Catalogue catalogue;
+    const Catalogue catalogue; // every list fills the picker's grid
     for (int list = 0; list <= static_cast<int>(ParameterList::resetGrid); ++list)
         EXPECT_EQ(catalogue.parameterGrid(static_cast<ParameterList>(list)).size(), 128u) << list;
 }

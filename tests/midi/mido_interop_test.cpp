@@ -76,11 +76,20 @@ TEST_F(MidoTest, MidoReadsTheSysExWeWrite)
         messages.push_back(m);
     }
     const std::string path = (dir / "ours.mid").string();
-    std::vector<MidiEvent> events { miditest::ev(0, 0x90, 60, 100) };
+    TMidiScore written(1);
+    TMidiSMF writer(&driver);
+    ASSERT_TRUE(writer.Open(path, 'w', 1));
+    writer.Attach(&written);
+    TMidiTrack& track = *written.Get(0);
+    track.SetTrackName("zembra dump");
+    track.IsRecording(true);
+    track.Write(miditest::ev(0, 0x90, 60, 100));
     for (const Bytes& m : messages)
         for (std::size_t i = 0; i < m.size(); ++i)
-            events.push_back(miditest::ev(i == 0 && &m != &messages[0] ? 1 : 0, 0xF0, m[i]));
-    ASSERT_TRUE(miditest::saveTrack(driver, path, "zembra dump", events));
+            track.Write(miditest::ev(i == 0 && &m != &messages[0] ? 1 : 0, 0xF0, m[i]));
+    track.IsRecording(false);
+    ASSERT_TRUE(writer.Save(nullptr));
+    writer.Close();
     std::string reader = script("read.py",
         "import sys, mido\n"
         "f = mido.MidiFile(sys.argv[1])\n"
@@ -123,10 +132,13 @@ TEST_F(MidoTest, WeReadTheSysExMidoWrites)
     auto expected = hexLines(output, "SYSEX ");
     ASSERT_EQ(expected.size(), 3u) << output;
 
-    TMidiScore score(0);
+    TMidiScore score(1);
     TMidiSMF smf(&driver);
-    TMidiTrack* track = miditest::loadTrack(smf, score, path);
-    ASSERT_TRUE(track);
+    ASSERT_TRUE(smf.Open(path, 'r', 1));
+    ASSERT_EQ(smf.NumTracks(), 1);
+    smf.Attach(&score);
+    ASSERT_TRUE(smf.Load(nullptr));
+    TMidiTrack* track = score.Get(0);
     EXPECT_EQ(std::tuple(smf.Resolution(), track->GetTrackName()), std::tuple(96, "from mido"));
 
     std::vector<Bytes> got;

@@ -30,7 +30,7 @@ using miditest::FakeDriverTest;
 
 } // namespace
 
-TEST(MidiDriverLoad, MissingLibraryAndMissingFunctionGiveTheirTextsAndLeaveNothingLoaded)
+TEST(MidiDriverLoad, FailuresGiveTheirTextsAndLeaveNothingLoadedAndTheEnvironmentChoosesTheLibrary)
 {
     expectMidiError(
         [] { TMidiDriver driver("/nonexistent/libmididrv.so"); }, "Load of libmididrv.so failed");
@@ -39,10 +39,8 @@ TEST(MidiDriverLoad, MissingLibraryAndMissingFunctionGiveTheirTextsAndLeaveNothi
     expectMidiError(
         [] { TMidiDriver driver(KESTROW_MIDIDRV_NOMETA); }, "Failed to loadproc:WriteMetaEvent");
     EXPECT_FALSE(isLoaded(KESTROW_MIDIDRV_NOMETA));
-}
 
-TEST(MidiDriverLoad, EnvironmentChoosesTheLibraryAndUnloadFreesIt)
-{
+    // The environment chooses the library, and unloading frees it.
     ::setenv("KESTROW_MIDIDRV", KESTROW_FAKE_MIDIDRV, 1);
     {
         TMidiDriver driver;

@@ -81,35 +81,4 @@ protected:
         = std::filesystem::temp_directory_path() / ("kestrow-midi-" + std::to_string(::getpid()));
 };
 
-/// One named track recorded from `events` into a new standard MIDI file.
-inline bool saveTrack(TMidiDriver& driver, const std::string& path, const std::string& name,
-    const std::vector<MidiEvent>& events)
-{
-    TMidiScore score(0);
-    score.Add(nullptr);
-    TMidiSMF smf(&driver);
-    if (!smf.Open(path, 'w', 1))
-        return false;
-    smf.Attach(&score);
-    TMidiTrack* track = score.Get(0);
-    track->SetTrackName(name);
-    track->IsRecording(true);
-    for (const MidiEvent& e : events)
-        track->Write(e);
-    track->IsRecording(false);
-    const bool saved = smf.Save(nullptr);
-    smf.Close();
-    return saved;
-}
-
-/// Track 0 of a one-track file read into `score` through `smf` (left open).
-inline TMidiTrack* loadTrack(TMidiSMF& smf, TMidiScore& score, const std::string& path)
-{
-    if (!smf.Open(path, 'r', 1) || smf.NumTracks() != 1)
-        return nullptr;
-    score.Add(nullptr);
-    smf.Attach(&score);
-    return smf.Load(nullptr) ? score.Get(0) : nullptr;
-}
-
 } // namespace kestrow::miditest

@@ -24,7 +24,7 @@ namespace {
         }
     };
 
-    TEST_F(DeviceProtocolTest, SendBanksFrom126WrapsAndCountsInTheCaption)
+    TEST_F(DeviceProtocolTest, SendBanksFrom126WrapsAndCountsInTheCaptionAndInitValuesGoOnlyToADial)
     {
         choosePorts();
         bank.selectedPreset = 126;
@@ -47,11 +47,9 @@ namespace {
         EXPECT_EQ(protocol.deadline(ProtocolTimer::Timer4), std::nullopt);
         ASSERT_EQ(link.messages.size(), 9u);
         EXPECT_EQ(lastEvent(), std::pair(0xC0, 126));
-    }
 
-    TEST_F(DeviceProtocolTest, InitValuesOnlyQueuesNothingOnControlAndFader)
-    {
-        choosePorts();
+        // Init values alone queue nothing on a Control or a Fader.
+        link.messages.clear();
         for (DeviceVariant variant : { DeviceVariant::zembraControl, DeviceVariant::zembraFader }) {
             protocol.setDeviceVariant(variant);
             host.captions.clear(); // the new title
@@ -151,8 +149,17 @@ namespace {
         }
     }
 
-    TEST_F(DeviceProtocolTest, MasterChannelTextDecidesProgramChangeAndThruMessage)
+    TEST_F(DeviceProtocolTest, TypedDelayAndMasterChannelTextsAndWhatTheyDecide)
     {
+        const std::vector<std::pair<std::string, int>> delays { { "0350", 350 }, { "", 200 },
+            { "abc", 200 }, { "12x", 200 }, { "500", 500 }, { "99999999999", 200 }, { "0", 1 },
+            { " 300", 300 }, { "300\t ", 300 }, { " ", 200 }, { "3 00", 200 } };
+        for (const auto& [text, delay] : delays) {
+            DelayEntry entry = protocol.setDelayText(text);
+            EXPECT_EQ(std::tie(entry.delay, entry.text, settings.delay),
+                std::tuple(delay, std::to_string(delay), delay))
+                << text;
+        }
         choosePorts();
         const std::vector<std::pair<std::string, int>> cases { { "16", 15 }, { "1", 0 },
             { "10", 9 }, { "abc", 0 }, { "", 0 }, { "0", 0 }, { "17", 15 }, { "-3", 0 } };
@@ -202,19 +209,6 @@ namespace {
         expected.presets[5].initValue.fill(33);
         feed(testing::initValues(5, 33));
         EXPECT_EQ(bank.presets, expected.presets);
-    }
-
-    TEST_F(DeviceProtocolTest, DelayRuleRewritesTheText)
-    {
-        const std::vector<std::pair<std::string, int>> cases { { "0350", 350 }, { "", 200 },
-            { "abc", 200 }, { "12x", 200 }, { "500", 500 }, { "99999999999", 200 }, { "0", 1 },
-            { " 300", 300 }, { "300\t ", 300 }, { " ", 200 }, { "3 00", 200 } };
-        for (const auto& [text, delay] : cases) {
-            DelayEntry entry = protocol.setDelayText(text);
-            EXPECT_EQ(std::tie(entry.delay, entry.text), std::tuple(delay, std::to_string(delay)))
-                << text;
-            EXPECT_EQ(settings.delay, delay);
-        }
     }
 
     TEST_F(DeviceProtocolTest, PacedTimersRunFromDeadlinesOneDelayApart)
@@ -425,16 +419,10 @@ namespace {
                 { &preset.channel, &preset.eventType, &preset.fixedParameter, &preset.initValue })
                 column->fill(99);
             bank.selectedPreset = p;
-            host.refreshed.clear();
-            EXPECT_FALSE(protocol.getPreset().abandon());
-            EXPECT_TRUE(waitFor([&] { return !host.refreshed.empty(); }))
-                << "no reply for preset " << p;
+            EXPECT_FALSE(protocol.getPreset().abandon()); // answered at once, as every request
             EXPECT_EQ(protocol.timerEnabled(ProtocolTimer::Timer3), dial);
-            if (dial) {
+            if (dial)
                 protocol.Timer3Timer(); // 400 ms later in the window
-                EXPECT_TRUE(waitFor([&] { return host.refreshed.size() >= 3; }))
-                    << "no init values " << p;
-            }
             const Preset& original = sent.presets[static_cast<std::size_t>(p)];
             if (!dial) // not read back
                 preset.initValue = original.initValue;
@@ -447,10 +435,9 @@ namespace {
         protocol.sendThruConfiguration();
         settings.sysexEventsThru = true;
         settings.masterChannelText = "1";
-        host.settingsChanges = 0;
         protocol.reopenInputAndRequestConfiguration();
-        EXPECT_TRUE(waitFor([&] { return host.settingsChanges >= 2; }))
-            << "no version/configuration";
+        now += std::chrono::milliseconds(settings.delay);
+        protocol.Timer5Timer(); // the second query is due
         EXPECT_EQ(
             std::tuple(settings.masterChannelText, settings.sysexEventsThru,
                 settings.channelEventsThru, settings.realtimeEventsThru, settings.versionText),

@@ -78,11 +78,11 @@ namespace {
             const int base = p * 94;
             for (int i = 0; i < 94; ++i)
                 ASSERT_EQ(at(base + i).time, p > 0 && i < 84 ? 1280u : 0u) << p << ":" << i;
-            EXPECT_EQ(at(base + 6).data1, 0x21);
-            EXPECT_EQ(at(base + 9 + 15).data1, 65); // init value of knob 16
-            EXPECT_EQ(at(base + 26 + 6).data1, 0x20);
-            EXPECT_EQ(at(base + 84 + 6).data1, 0x30);
-            EXPECT_EQ(at(base + 84 + 7).data1, p);
+            // Init values (knob 16's is 65), data, trailer for this preset.
+            EXPECT_EQ(
+                std::tuple(at(base + 6).data1, at(base + 9 + 15).data1, at(base + 26 + 6).data1,
+                    at(base + 84 + 6).data1, at(base + 84 + 7).data1),
+                std::tuple(0x21, 65, 0x20, 0x30, p));
         }
     }
 

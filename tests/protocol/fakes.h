@@ -152,19 +152,6 @@ template <class Link> struct Rig {
     DeviceProtocol protocol { bank, settings, link, host, [this] { return now; } };
     PortWatch watch { protocol, settings, link, host, [this] { return now; } };
 
-    /// Until `done`, the clock moves 20 ms a look and the protocol's watch
-    /// runs, which puts what is due (the configuration query).
-    bool waitFor(const std::function<bool()>& done)
-    {
-        for (int step = 0; step < 250; ++step) {
-            if (done())
-                return true;
-            now += std::chrono::milliseconds(20);
-            protocol.Timer5Timer();
-        }
-        return done();
-    }
-
     template <class... Args>
     explicit Rig(Args&&... args)
         : link(std::forward<Args>(args)...)

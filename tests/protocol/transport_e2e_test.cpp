@@ -5,6 +5,7 @@
 #include "midi/midi_driver.h"
 #include "midi/toolkit_ports.h"
 #include "protocol/device_sync.h"
+#include "storage/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #endif
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -48,74 +48,10 @@ namespace {
         return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
     }
 
-    std::string readAll(const std::filesystem::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return { std::istreambuf_iterator<char>(in), {} };
-    }
-
-    /// A program running in the background with its output in `log`, or only
-    /// its errors there and its output to `out`; stopped when this goes.
-    class Background {
-    public:
-        Background(const std::string& command, std::filesystem::path log,
-            const std::filesystem::path& out = {})
-            : m_log(std::move(log))
-        {
-            const std::string line = "exec " + command
-                + (out.empty() ? " >'" + m_log.string() + "' 2>&1"
-                               : " >'" + out.string() + "' 2>'" + m_log.string() + "'");
-            m_pid = ::fork();
-            if (m_pid == 0) {
-                ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
-                ::_exit(127);
-            }
-        }
-        ~Background()
-        {
-            stop();
-            std::filesystem::remove(m_log);
-        }
-        bool running()
-        {
-            int status = 0;
-            if (m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                m_pid = -1;
-            }
-            return m_pid > 0;
-        }
-        /// SIGTERM, up to 5 s to end, then SIGKILL; the exit code, -1 if killed.
-        int stop()
-        {
-            if (m_pid > 0)
-                ::kill(m_pid, SIGTERM);
-            for (const auto end = Clock::now() + 5s; running() && Clock::now() < end;)
-                std::this_thread::sleep_for(10ms);
-            if (running()) {
-                ::kill(m_pid, SIGKILL);
-                ::waitpid(m_pid, nullptr, 0);
-                m_pid = -1;
-            }
-            return m_exit;
-        }
-        std::string output() const { return readAll(m_log); }
-        bool waitForOutput(const std::string& text, milliseconds cap)
-        {
-            for (const auto end = Clock::now() + cap; output().find(text) == std::string::npos;
-                 std::this_thread::sleep_for(20ms))
-                if (Clock::now() > end)
-                    return false;
-            return true;
-        }
-
-    private:
-        std::filesystem::path m_log;
-        pid_t m_pid = -1;
-        int m_exit = -1;
-    };
-
 #if defined(KESTROW_HAVE_JACK)
+    using testing::Background;
+    using testing::readAll;
+
     /// Position of the first name containing `text`; the size when none does.
     int listed(const std::vector<std::string>& names, const std::string& text)
     {
@@ -126,14 +62,14 @@ namespace {
 
     /// zembra-sim processes on the test's JACK server, and the editor's side
     /// over the toolkit and the real library.
-    class SimOverJack : public testing::JackServerTest {
+    class TransportEndToEnd : public testing::JackServerTest {
     protected:
         /// `zembra-sim --name NAME OPTIONS`, once it is on JACK.
         std::unique_ptr<Background> startSim(
             const std::string& name, const std::string& options = "")
         {
             auto sim = std::make_unique<Background>(kSim + " --name " + name + " " + options,
-                m_temp / (serverName + "." + std::to_string(++m_sims) + ".log"));
+                temp.path() / (name + "." + std::to_string(++m_sims) + ".log"));
             EXPECT_TRUE(sim->waitForOutput("on JACK", 10s)) << sim->output();
             return sim;
         }
@@ -157,6 +93,28 @@ namespace {
                 && listed(inputs, name) < std::ssize(inputs);
         }
 
+        /// The window's loop in real time until `until`, for up to `span`: every
+        /// timer at its deadline and, given the port change descriptor, the
+        /// lists read again a moment after a change (the window sleeps on it).
+        bool drive(milliseconds span, const std::function<bool()>& until, int changes = -1)
+        {
+            Clock::time_point settleAt = Clock::time_point::max();
+            for (const auto end = Clock::now() + span; Clock::now() < end && !until();) {
+                pollfd ready { changes, POLLIN, 0 };
+                if (::poll(&ready, 1, 2) > 0) {
+                    m_rig->link.changeCount();
+                    settleAt = std::min(settleAt, Clock::now() + 100ms);
+                }
+                if (Clock::now() >= settleAt) {
+                    settleAt = Clock::time_point::max();
+                    m_rig->watch.refresh(m_rig->link, Clock::now());
+                }
+                dispatcher.pump();
+                m_rig->tickAll(Clock::now());
+            }
+            return until();
+        }
+
         /// Whether the last status line shown holds `text`.
         bool lastStatusHas(const std::string& text) const
         {
@@ -171,7 +129,7 @@ namespace {
             setDefaultMidiDispatcher(nullptr);
         }
 
-        const std::filesystem::path m_temp = std::filesystem::temp_directory_path();
+        const test::TempDir temp;
         ManualDispatcher dispatcher;
         std::optional<TMidiDriver> driver;
         std::optional<testing::Rig<ToolkitMidiPorts>> m_rig;
@@ -179,9 +137,6 @@ namespace {
     private:
         int m_sims = 0;
     };
-    using TransportEndToEnd = SimOverJack;
-    using KestrowCliOverJack = SimOverJack;
-    using ZembraSimOverJack = testing::JackServerTest;
 #endif
 
     TEST(ZembraSimProgram, BadOptionsOrNoMidiSystemGiveOneLineAndExitCode2)
@@ -208,78 +163,20 @@ namespace {
 #if defined(KESTROW_HAVE_JACK)
     // The protocol's flow against the emulator is the in-process flow test's; over
     // JACK the CLI's test below carries whole sets both ways.
-    TEST_F(TransportEndToEnd, VanishedDeviceStopsTheTransferAndARestartedOneIsReachedByName)
-    {
-        const std::string nameA = "zLossA-" + tag, nameB = "zLossB-" + tag;
-        auto simA = startSim(nameA, "--device-version 1.12");
-        ASSERT_TRUE(connect(nameA));
-        testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
-        // The window's loop in real time: every timer runs at its deadline.
-        auto drive = [&](milliseconds span, const std::function<bool()>& until) {
-            for (const auto end = Clock::now() + span; Clock::now() < end;
-                 std::this_thread::sleep_for(2ms)) {
-                dispatcher.pump();
-                if (until())
-                    return true;
-                rig.tickAll(Clock::now());
-            }
-            return until();
-        };
-        ASSERT_TRUE(drive(5s, [&] { return rig.host.settingsChanges >= 2; }));
-        EXPECT_EQ(rig.settings.versionText, "1.12");
-
-        // The device goes in the middle of "Send All Presets".
-        rig.protocol.setDelayText("20");
-        ASSERT_FALSE(rig.protocol.sendAllPresets().abandon());
-        ASSERT_TRUE(drive(5s, [&] { return rig.protocol.sendPosition() > 10 * 68; }));
-        simA->stop();
-        // How soon is the in-process test's, on its own clock.
-        ASSERT_TRUE(drive(5s, [&] { return lastStatusHas("gone"); })) << rig.host.statuses.back();
-        EXPECT_TRUE(lastStatusHas(nameA));
-        EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer1));
-
-        // Another device comes first, then the same one again: its ports now
-        // sit elsewhere in the lists. "Get Preset" reaches it by name.
-        auto simB = startSim(nameB);
-        simA = startSim(nameA);
-        rig.host.refreshed.clear();
-        rig.bank.selectedPreset = 5;
-        ASSERT_FALSE(rig.protocol.getPreset().abandon());
-        EXPECT_TRUE(drive(5s, [&] { return !rig.host.refreshed.empty(); })) << "no reply";
-        // The emulator may answer before its log line is written.
-        EXPECT_TRUE(simA->waitForOutput("in  F0 00 20 20 14 00 26 05", 2000ms)) << simA->output();
-        EXPECT_EQ(simB->output().find(" 26 05"), std::string::npos) << simB->output();
-    }
-
-    TEST_F(TransportEndToEnd, PortChangesRefreshTheListsReportALossWhileIdleAndReopenByName)
+    TEST_F(TransportEndToEnd, PortChangesAndLossesIdleOrMidTransferAreToldAndTheDeviceIsFoundByName)
     {
         const std::string nameA = "zPlugA-" + tag, nameB = "zPlugB-" + tag;
-        auto simA = startSim(nameA);
+        auto simA = startSim(nameA, "--device-version 1.12");
         ASSERT_TRUE(connect(nameA, [&] { m_rig->watch.setNotifications(true); }));
         testing::Rig<ToolkitMidiPorts>& rig = *m_rig;
         const int changes = rig.link.changeDescriptor();
         ASSERT_GE(changes, 0) << "no port change notifications from JACK";
-        // As the window does: it sleeps on the descriptor, reads the lists a
-        // moment after a change and runs no timer while idle.
-        auto idle = [&](milliseconds span, const std::function<bool()>& until) {
-            constexpr Clock::time_point kNone = Clock::time_point::max();
-            Clock::time_point settleAt = kNone;
-            for (const auto end = Clock::now() + span; Clock::now() < end && !until();) {
-                pollfd ready { changes, POLLIN, 0 };
-                if (::poll(&ready, 1, 10) > 0) {
-                    rig.link.changeCount();
-                    settleAt = std::min(settleAt, Clock::now() + 100ms);
-                }
-                if (Clock::now() >= settleAt) {
-                    settleAt = kNone;
-                    rig.watch.refresh(rig.link, Clock::now());
-                }
-                dispatcher.pump();
-                rig.tickAll(Clock::now()); // the replies to the queries at open
-            }
-            return until();
+        // As the window does: idle, it runs no timer (replies to the queries at open aside).
+        const auto idle = [&](milliseconds span, const std::function<bool()>& until) {
+            return drive(span, until, changes);
         };
         ASSERT_TRUE(idle(5s, [&] { return rig.host.settingsChanges >= 2; }));
+        EXPECT_EQ(rig.settings.versionText, "1.12");
         const std::string chosen = rig.settings.outputList()[rig.settings.selectedOutput];
 
         // A device plugged in is listed; the chosen one stays chosen by name.
@@ -312,6 +209,28 @@ namespace {
         rig.protocol.sendProgramChange(9);
         EXPECT_TRUE(simA->waitForOutput("in  C0 09", 2000ms)) << simA->output();
         EXPECT_EQ(simB->output().find("C0 09"), std::string::npos);
+
+        // Without notifications the ports are looked for while a transfer runs:
+        // the device goes in the middle of "Send All Presets".
+        rig.watch.setNotifications(false);
+        rig.protocol.setDelayText("20");
+        ASSERT_FALSE(rig.protocol.sendAllPresets().abandon());
+        ASSERT_TRUE(drive(5s, [&] { return rig.protocol.sendPosition() > 10 * 68; }));
+        simA->stop();
+        // How soon is the in-process test's, on its own clock.
+        ASSERT_TRUE(drive(5s, [&] { return lastStatusHas("gone"); })) << rig.host.statuses.back();
+        EXPECT_TRUE(lastStatusHas(nameA));
+        EXPECT_FALSE(rig.protocol.timerEnabled(ProtocolTimer::Timer1));
+
+        // It comes back after the other device once more. "Get Preset" reaches it by name.
+        simA = startSim(nameA);
+        rig.host.refreshed.clear();
+        rig.bank.selectedPreset = 5;
+        ASSERT_FALSE(rig.protocol.getPreset().abandon());
+        EXPECT_TRUE(drive(5s, [&] { return !rig.host.refreshed.empty(); })) << "no reply";
+        // The emulator may answer before its log line is written.
+        EXPECT_TRUE(simA->waitForOutput("in  F0 00 20 20 14 00 26 05", 2000ms)) << simA->output();
+        EXPECT_EQ(simB->output().find(" 26 05"), std::string::npos) << simB->output();
     }
 
     /// Writes a zembraDial set as a .syx file: every preset's init values and
@@ -336,18 +255,16 @@ namespace {
         }
     }
 
-    TEST_F(KestrowCliOverJack, BackupIsByteIdenticalAndSendAndVerifyFindExactlyTheChanges)
+    TEST_F(TransportEndToEnd, CliBackupIsByteIdenticalAndSendAndVerifyFindExactlyTheChanges)
     {
-        const auto temp = m_temp / serverName;
-        std::filesystem::create_directories(temp);
         const std::string name = "zCli" + tag;
         auto sim = startSim(name, "--variant dial");
 
         const std::string cli = std::string("'") + KESTROW_CLI + "' ";
         const std::string port = " --port " + name + " --delay 2";
-        auto file = [&](const std::string& leaf) { return "'" + (temp / leaf).string() + "'"; };
-        writeSyx(temp / "set.syx", 11);
-        writeSyx(temp / "changed.syx", 11, { 2, 77 });
+        auto file = [&](const std::string& leaf) { return "'" + temp.file(leaf) + "'"; };
+        writeSyx(temp.file("set.syx"), 11);
+        writeSyx(temp.file("changed.syx"), 11, { 2, 77 });
         for (const std::string set : { "set", "changed" }) {
             const std::string files = file(set + ".syx") + " " + file(set + ".MID");
             ASSERT_EQ(run(cli + "import " + files + " --dial").first, 0);
@@ -357,8 +274,8 @@ namespace {
         ASSERT_EQ(run(cli + "send " + file("set.MID") + port),
             std::pair(0, std::string("Sent presets 1-128\n")));
         ASSERT_EQ(run(cli + "backup " + file("backup.MID") + port + " --dial"), got128);
-        EXPECT_EQ(readAll(temp / "backup.MID"), readAll(temp / "set.MID"));
-        EXPECT_EQ(readAll(temp / "backup.CFG"), readAll(temp / "set.CFG"));
+        EXPECT_EQ(readAll(temp.file("backup.MID")), readAll(temp.file("set.MID")));
+        EXPECT_EQ(readAll(temp.file("backup.CFG")), readAll(temp.file("set.CFG")));
 
         const auto differs = run(cli + "verify " + file("changed.MID") + port);
         EXPECT_EQ(differs.first, 1);
@@ -366,11 +283,10 @@ namespace {
         EXPECT_NE(differs.second.find("preset 3 / knob 5 event: "), std::string::npos);
         EXPECT_NE(differs.second.find("preset 78 / knob 5 event: "), std::string::npos);
 
-        const auto dataMessages = [&] {
+        const auto dataMessages = [&, data = std::string("in  F0 00 20 20 14 00 20")] {
             const std::string log = sim->output();
             std::size_t count = 0;
-            for (std::size_t at = 0; (at = log.find("in  F0 00 20 20 14 00 20", at)) != log.npos;
-                 ++at)
+            for (auto at = log.find(data); at != log.npos; at = log.find(data, at + 1))
                 ++count;
             return count;
         };
@@ -391,7 +307,7 @@ namespace {
         EXPECT_EQ(proven,
             std::pair(0, std::string("Sent presets 1-128\nSent and verified 128 presets\n")));
         EXPECT_EQ(run(cli + "backup " + file("lossy.MID") + lossyPort + " --dial"), got128);
-        EXPECT_EQ(readAll(temp / "lossy.MID"), readAll(temp / "set.MID"));
+        EXPECT_EQ(readAll(temp.file("lossy.MID")), readAll(temp.file("set.MID")));
         EXPECT_NE(sim->output().find("lost"), std::string::npos) << "nothing was lost";
         sim.reset();
 
@@ -411,21 +327,19 @@ namespace {
             << fast.second;
         EXPECT_NE(sim->output().find("busy"), std::string::npos) << "no probe was too fast";
         sim.reset();
-        std::filesystem::remove_all(temp);
     }
 
-    TEST_F(ZembraSimOverJack, StopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
+    TEST_F(TransportEndToEnd, ZembraSimStopsPromptlyAndSavesItsStateUnderAFloodWithItsOutputUnread)
     {
-        const auto temp = std::filesystem::temp_directory_path();
-        const auto state = temp / (serverName + ".state");
+        const auto state = temp.path() / "state";
         const std::string name = "zFlood-" + tag;
 
         // Its output goes into a pipe nobody reads until it has ended.
-        const auto unread = temp / (serverName + ".fifo");
+        const auto unread = temp.path() / "fifo";
         ASSERT_EQ(::mkfifo(unread.c_str(), 0600), 0);
         const int reader = ::open(unread.c_str(), O_RDONLY | O_NONBLOCK);
         Background sim(kSim + " --name " + name + " --state '" + state.string() + "'",
-            temp / (serverName + ".err"), unread);
+            temp.path() / "err", unread);
 
         // Program Change 42 on the master channel, which the device also echoes.
         testing::JackFlood flood("kestrow-flooder-" + tag, { 0xC0, 0x2A }, 32);
@@ -444,7 +358,6 @@ namespace {
         const int exitCode = sim.stop(); // -1 if still running 5 s after SIGTERM
         const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - stopAt);
         ::close(reader);
-        std::filesystem::remove(unread);
         const std::string errorText = sim.output();
         std::cout << "flood of " << flood.sent() << " messages; stopped in " << took.count()
                   << " ms; stderr: " << errorText;
@@ -454,7 +367,6 @@ namespace {
         sim::ZembraDevice device;
         EXPECT_TRUE(device.loadState(state));
         EXPECT_EQ(device.currentProgram(), 42);
-        std::filesystem::remove(state);
     }
 #endif
 

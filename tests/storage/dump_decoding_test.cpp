@@ -86,9 +86,9 @@ TEST_F(DumpDecodingTest, DamagedBytesNeverReachAWrongPreset)
         = load({ dataMessage(200, 30), initMessage(0x80, 3), high, foreign, dataMessage(2, 70) });
     const PresetBank before = bank;
     files.applyDump(count, -1); // above 127 skipped, the foreign message stepped over
-    EXPECT_EQ(bank.presets[3].channel[0], 0x05);
-    EXPECT_EQ(bank.presets[3].channel[1], 41);
-    EXPECT_EQ(bank.presets[2].channel[0], 70);
+    EXPECT_EQ(std::tuple(bank.presets[3].channel[0], bank.presets[3].channel[1],
+                  bank.presets[2].channel[0]),
+        std::tuple(0x05, 41, 70));
     bank.presets[3] = before.presets[3];
     bank.presets[2] = before.presets[2];
     EXPECT_EQ(bank.presets, before.presets);
@@ -102,16 +102,6 @@ TEST_F(DumpDecodingTest, DamagedBytesNeverReachAWrongPreset)
 }
 
 // --- Files from elsewhere ---------------------------------------------------------
-
-/// Runs a Python script with Debian's python3; false when it or mido is missing.
-bool runPython(const std::string& script, const std::string& arg)
-{
-    if (std::system("/usr/bin/python3 -c 'import mido' >/dev/null 2>&1") != 0)
-        return false;
-    const std::string scriptPath = arg + ".py";
-    test::writeFile(scriptPath, script);
-    return std::system(("/usr/bin/python3 '" + scriptPath + "' '" + arg + "'").c_str()) == 0;
-}
 
 TEST_F(DumpDecodingTest, SetWrittenByAnIndependentToolLoads)
 {
@@ -134,7 +124,9 @@ for part in range(2):
 mid.save(sys.argv[1])
 )";
     const std::string path = dir.file("Indie.MID");
-    if (!runPython(script, path))
+    test::writeFile(path + ".py", script); // run with Debian's python3
+    if (std::system("/usr/bin/python3 -c 'import mido' >/dev/null 2>&1") != 0
+        || std::system(("/usr/bin/python3 '" + path + ".py' '" + path + "'").c_str()) != 0)
         GTEST_SKIP() << "python3 with mido is not available";
 
     // Hand-made side files: CRLF, Windows-1252, spelled in lower case.
@@ -148,13 +140,11 @@ mid.save(sys.argv[1])
 
     ASSERT_TRUE(files.loadAllPresets(path)) << files.lastReadError();
     EXPECT_EQ(files.readDumpFile(path), 64 * 68 + 64 * 94);
-    EXPECT_EQ(bank.presets[0].name, "Caf\xE9 Strings");
-    EXPECT_EQ(bank.presets[0].knobName[0], "Cutoff");
-    EXPECT_EQ(bank.presets[0].knobName[1], "Knob 2");
-    EXPECT_EQ(bank.presets[0].description, notes);
-    EXPECT_EQ(bank.presets[127].name, "Last");
-    EXPECT_EQ(bank.presets[127].knobName[15], "End \x96 knob");
-    EXPECT_EQ(bank.presets[5].name, "Preset 6");
+    const Preset &first = bank.presets[0], &last = bank.presets[127];
+    EXPECT_EQ(std::tuple(first.name, first.knobName[0], first.knobName[1], first.description,
+                  last.name, last.knobName[15], bank.presets[5].name),
+        std::tuple(
+            "Caf\xE9 Strings", "Cutoff", "Knob 2", notes, "Last", "End \x96 knob", "Preset 6"));
     for (const Preset& p : bank.presets) {
         const int n = static_cast<int>(&p - bank.presets.data());
         EXPECT_EQ(std::tuple(p.channel[3], p.eventType[3], p.fixedParameter[3], p.initValue[3]),
@@ -308,9 +298,8 @@ TEST_F(DumpDecodingTest, DamagedOrMissingSideFiles)
     // A garbled or missing names file gives the default names of each load.
     test::writeFile(dir.file("Odd.CFG"), std::string("\x00\xFF[1\r\nN\r\n=\r\n[2]\nN=Two\n[", 24));
     files.loadKnobNames(dir.file("Odd.cfg"));
-    EXPECT_EQ(bank.presets[0].name, "Preset 1");
-    EXPECT_EQ(bank.presets[1].name, "Two");
-    EXPECT_EQ(bank.presets[1].knobName[0], "Knob 1");
+    EXPECT_EQ(std::tuple(bank.presets[0].name, bank.presets[1].name, bank.presets[1].knobName[0]),
+        std::tuple("Preset 1", "Two", "Knob 1"));
     files.loadKnobNames(dir.file("Nothing.cfg"), 40);
     EXPECT_EQ(bank.presets[40].name, "Preset 41");
     files.loadKnobNames(dir.file("Nothing.cfg"), 126, 4);

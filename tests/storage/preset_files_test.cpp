@@ -100,9 +100,9 @@ TEST_F(PresetFilesTest, SinglePresetFile)
     const PresetBank before = r.bank;
     ASSERT_TRUE(r.files.loadAllPresets(dir.file("One.MID")));
     EXPECT_EQ(r.bank.presets[11].fixedParameter, bank.presets[11].fixedParameter);
-    EXPECT_EQ(r.bank.presets[0].name, bank.presets[11].name);
-    EXPECT_EQ(r.bank.presets[5].name, "Preset 6");
-    EXPECT_EQ(r.bank.presets[5].knobName[15], "Knob 16");
+    EXPECT_EQ(
+        std::tuple(r.bank.presets[0].name, r.bank.presets[5].name, r.bank.presets[5].knobName[15]),
+        std::tuple(bank.presets[11].name, "Preset 6", "Knob 16"));
     EXPECT_EQ(r.bank.presets[5].eventType, before.presets[5].eventType);
     for (std::size_t p = 0; p < kPresetCount; ++p) // one record is fewer than 128: kept
         EXPECT_EQ(r.bank.presets[p].description, before.presets[p].description) << p;
@@ -146,7 +146,7 @@ TEST_F(PresetFilesTest, NameWithoutMidExtensionWritesAndMovesNothing)
     EXPECT_TRUE(files.saveAllPresets(dir.file("Lower.mid")).ok()); // any letter case
 }
 
-TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlace)
+TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlaceAndTheSavedOnesLoaded)
 {
     writeFile(dir.file("song.cfg"), "[Settings]\r\nDelay=99\r\n");
     fillBank(bank, 15);
@@ -161,17 +161,14 @@ TEST_F(PresetFilesTest, SideFilesInAnotherLetterCaseAreWrittenInPlace)
     const IniFile names = IniFile::load(dir.file("song.cfg"));
     EXPECT_EQ(names.value("Settings", "Delay"), "99");
     EXPECT_EQ(names.value("1", "N"), bank.presets[0].name);
-}
 
-TEST_F(PresetFilesTest, WithBothLetterCasesPresentTheSavedSideFilesAreTheOnesLoaded)
-{
+    // With both letter cases present, the saved side files are the ones loaded.
     const std::string stale = "[1]\r\nN=stale\r\n";
     const std::string staleNotes = test::notesFile({ { 5, "stale" }, { 5, "stale" } });
     writeFile(dir.file("Set.cfg"), stale);
     writeFile(dir.file("Set.nts"), staleNotes);
     writeFile(dir.file("Set.CFG"), "[1]\r\nN=older\r\n");
     writeFile(dir.file("Set.NTS"), "");
-    fillBank(bank, 16);
     bank.presets[0].description = "saved";
     ASSERT_TRUE(files.saveAllPresets(dir.file("Set.MID")).ok());
     EXPECT_EQ(readFile(dir.file("Set.cfg")), stale);
