@@ -340,14 +340,19 @@ std::optional<SyncReport> DeviceSync::searchStep(const SyncReport& read)
             search.failing = search.trying;
         break;
     case DelaySearch::Step::restoring:
-        // A message lost on the way back is sent again, a few times at most.
         if (holds(search.original) || search.restores >= kSendPasses)
             return endSearch(holds(search.original));
+        // The two did not stay at the Delay that kept every probe message: a
+        // busy machine spaced that probe wider than asked, or the link lost
+        // one. Either way it is too short to trust; the search goes on above
+        // it, and the two go back (a few times at most) at what it finds.
+        search.failing = search.keeping;
+        search.keeping = std::max(search.userDelay, kWireTimeDelay);
+        search.step = DelaySearch::Step::probing;
         break;
     }
     std::vector<DumpFrame> frames;
-    if (search.step == DelaySearch::Step::restoring
-        || search.keeping - search.failing <= std::max(1, search.keeping / 20)) {
+    if (search.keeping - search.failing <= std::max(1, search.keeping / 20)) {
         ++search.restores;
         // Found: the two go back, and are read back, at the shortest Delay
         // known to keep every message (the user's own when none was found).

@@ -23,6 +23,7 @@ namespace {
         sim::LimitedDevice* limited = nullptr;
         const std::int32_t* delay = nullptr;
         std::int64_t clock = 0;
+        int latePuts = 0; ///< this many messages arrive 30 ms late (a busy machine)
         PortResult put(int device, std::span<const MidiEvent> events) override
         {
             const testing::Bytes bytes = sysExBytes(events);
@@ -40,7 +41,8 @@ namespace {
             }
             if (limited != nullptr) {
                 const PortResult taken = FakeLink::put(device, events);
-                for (const auto& reply : limited->receive(bytes, clock += *delay))
+                clock += *delay + (latePuts > 0 ? (--latePuts, 30) : 0);
+                for (const auto& reply : limited->receive(bytes, clock))
                     for (const MidiEvent& e : sysExEvents(reply))
                         deliver(e);
                 return taken;
@@ -290,6 +292,14 @@ namespace {
         EXPECT_EQ(device.preset(9), before) << "the probe presets are back as they were";
         EXPECT_EQ(device.preset(10).fixedParameter, numbered(10).fixedParameter);
         EXPECT_GT(busy.drops().busy, 0u);
+
+        // A busy machine spaced the first probe's messages wider than asked,
+        // so it passed at a Delay too short for the device; the two going
+        // back show it, and the search goes on above that Delay.
+        link.latePuts = 11; // the first probe and its read-back
+        ASSERT_TRUE(sync.findFastestDelay(9).started());
+        EXPECT_GE(run().delayFound, 45);
+        EXPECT_EQ(device.preset(9), before);
 
         // A device that does not answer keeps the Delay as it was.
         link.silent = { 9 };
