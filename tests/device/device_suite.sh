@@ -66,7 +66,9 @@ eventually() {
 start_sim() { # start_sim N
     local n="$1" name
     name="zsim-$([ "$n" = 1 ] && echo a || echo b)"
-    "$BIN/zembra-sim" --name "$name" --state "$WORK/sim$n.state" >"$WORK/sim$n.log" 2>&1 &
+    # libjack's own complaints go to the log too, should the ports not be made.
+    KESTROW_MIDIDRV_DEBUG=1 "$BIN/zembra-sim" --name "$name" --state "$WORK/sim$n.state" \
+        >"$WORK/sim$n.log" 2>&1 &
     sims[$n]=$!
 }
 stop_sim() { # stop_sim N: SIGTERM, so the state file is written
@@ -89,11 +91,20 @@ fi
 if [ -z "${SUITE_UNPLUG:-}" ]; then
     SUITE_UNPLUG=stop_sim
     SUITE_REPLUG=start_sim
-    start_sim 1
-    start_sim 2
     P1=zsim-a N1=zsim-a
     P2=zsim-b N2=zsim-b
     exact=
+    # One at a time, each listed before the next. A device that could not
+    # make its ports (seen once on a busy machine, with the other starting at
+    # the same moment) says why and gets one more try.
+    for n in 1 2; do
+        start_sim "$n"
+        port="$([ "$n" = 1 ] && echo "$P1" || echo "$P2")"
+        eventually listed "$port" && continue
+        echo "zsim $n is not listed: $(tr '\n' ' ' <"$WORK/sim$n.log")"
+        stop_sim "$n"
+        start_sim "$n"
+    done
 else
     P1="$SUITE_PORT1" N1="$SUITE_PORT1"
     P2="$SUITE_PORT2" N2="$SUITE_PORT2"
