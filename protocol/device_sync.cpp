@@ -348,7 +348,6 @@ std::optional<SyncReport> DeviceSync::searchStep(const SyncReport& read)
         // it, and the two go back (a few times at most) at what it finds.
         search.failing = search.keeping;
         search.keeping = std::max(search.userDelay, kWireTimeDelay);
-        search.step = DelaySearch::Step::probing;
         break;
     }
     std::vector<DumpFrame> frames;
